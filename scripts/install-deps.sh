@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing need on Debian 12, and nothing that is there.
+set -euo pipefail
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    libssl-dev libsdl1.2-dev
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang libclang-rt-14-dev
+    xvfb xauth fonts-wqy-zenhei
+    iproute2
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

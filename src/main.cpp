@@ -1,0 +1,5 @@
+#include "ui/COrvantaApp.h"
+
+int main(int argc, char** argv) {
+    return orvanta::runDesktopProgram(argc, argv);
+}

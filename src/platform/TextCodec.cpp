@@ -1,0 +1,127 @@
+#include "platform/TextCodec.h"
+
+#include <array>
+#include <cstdint>
+
+namespace orvanta {
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+void appendCodePoint(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+// Decodes one sequence at `i`; returns the code point, or nothing for a malformed sequence
+// (then `i` has moved past the offending byte only).
+std::optional<char32_t> nextCodePoint(std::string_view s, size_t& i) {
+    const auto b0 = static_cast<unsigned char>(s[i++]);
+    if (b0 < 0x80) {
+        return b0;
+    }
+    int extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if ((b0 & 0xE0) == 0xC0) {
+        extra = 1, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return std::nullopt;
+    }
+    size_t j = i;
+    for (int k = 0; k < extra; ++k, ++j) {
+        if (j >= s.size() || (static_cast<unsigned char>(s[j]) & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        cp = (cp << 6) | (static_cast<unsigned char>(s[j]) & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return std::nullopt;
+    }
+    i = j;
+    return cp;
+}
+
+}  // namespace
+
+std::u16string utf8ToUtf16(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (i < text.size()) {
+        auto cp = nextCodePoint(text, i);
+        appendCodePoint(out, cp.value_or(kReplacement));
+    }
+    return out;
+}
+
+std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes) {
+    std::u16string out;
+    out.reserve(bytes.size());
+    size_t i = 0;
+    while (i < bytes.size()) {
+        auto cp = nextCodePoint(bytes, i);
+        if (!cp) {
+            return std::nullopt;
+        }
+        appendCodePoint(out, *cp);
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = kReplacement;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+std::u16string decodeWindows1252(std::string_view bytes) {
+    // 0x80..0x9F differ from Latin-1; the rest is identical.
+    static constexpr std::array<char16_t, 32> kHigh = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    std::u16string out;
+    out.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        out.push_back(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b));
+    }
+    return out;
+}
+
+}  // namespace orvanta

@@ -1,0 +1,20 @@
+#pragma once
+// Conversions between the encodings the program meets: UTF-8 (our files, the terminal,
+// the language table), UTF-16 (rich text and projector text) and Windows-1252 (old files).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace orvanta {
+
+// Invalid UTF-8 sequences become U+FFFD; code points above U+FFFF become surrogate pairs.
+std::u16string utf8ToUtf16(std::string_view text);
+// Unpaired surrogates become U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
+// Strict decoding: nothing when the bytes are not well-formed UTF-8.
+std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
+// Windows-1252, byte by byte (the five undefined bytes map to their C1 controls).
+std::u16string decodeWindows1252(std::string_view bytes);
+
+}  // namespace orvanta

@@ -1,7 +1,9 @@
 #pragma once
 // Every text the operator sees, by identifier (1000..1147), in the interface language.
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/Environment.h"
 
@@ -14,7 +16,14 @@ void setInterfaceLanguage(LanguageId language);
 
 // UTF-8 text of `id` in the interface language; "ERROR!" for an identifier without entry.
 const std::string& LanguageText(int id);
-// The same in a given language.
+// The same in a given language (any value other than Japanese or Simplified Chinese is English).
 const std::string& LanguageText(int id, LanguageId language);
+
+// Fills the "%d" placeholders of a text in order with `numbers` (decimal). Only "%d" is special:
+// a placeholder without a number stays "%d" and surplus numbers are ignored, so a text that
+// does not match its caller never reads past the arguments the way printf would.
+std::string formatText(std::string_view pattern, std::initializer_list<long long> numbers);
+// formatText(LanguageText(id), numbers), e.g. formatText(1035, {192, 168, 0, 10}).
+std::string formatText(int id, std::initializer_list<long long> numbers);
 
 }  // namespace orvanta

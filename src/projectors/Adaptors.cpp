@@ -1,0 +1,41 @@
+#include "projectors/Adaptors.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <netinet/in.h>
+
+#include <algorithm>
+
+namespace orvanta {
+
+std::vector<AdaptorEntry> enumerateAdaptors() {
+    std::vector<AdaptorEntry> out;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return out;
+    }
+    for (ifaddrs* it = list; it != nullptr && out.size() < kMaxAdaptors; it = it->ifa_next) {
+        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET || it->ifa_name == nullptr) {
+            continue;
+        }
+        // Only the first IPv4 address of an interface counts.
+        const bool seen = std::any_of(out.begin(), out.end(), [&](const AdaptorEntry& e) {
+            return e.description == it->ifa_name;
+        });
+        if (seen) {
+            continue;
+        }
+        const auto* sin = reinterpret_cast<const sockaddr_in*>(it->ifa_addr);
+        const std::uint32_t address = ntohl(sin->sin_addr.s_addr);
+        if (address == 0) {
+            continue;
+        }
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text);
+        out.push_back({address, text, it->ifa_name});
+    }
+    ::freeifaddrs(list);
+    return out;
+}
+
+}  // namespace orvanta

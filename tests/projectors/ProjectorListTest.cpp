@@ -1,0 +1,175 @@
+#include "projectors/ProjectorList.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "platform/AtomicFile.h"
+
+using namespace orvanta;
+
+namespace {
+
+class Registry : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("orvanta-registry-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir_);
+        std::filesystem::create_directories(dir_);
+        folder_ = dir_.string() + "/";
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    void put(const std::string& bytes) {
+        ASSERT_EQ(writeFileAtomically(registryPath(folder_), bytes), "");
+    }
+    std::string content() const {
+        std::string c;
+        readWholeFile(registryPath(folder_), c);
+        return c;
+    }
+
+    std::filesystem::path dir_;
+    std::string folder_;
+};
+
+ProjectorRecord record(const char* name, const char* dotted, int auth, const char* pass,
+                       const char* mac) {
+    return ProjectorRecord{name, *parseAddress(dotted), auth, pass, mac};
+}
+
+}  // namespace
+
+TEST(ProjectorAddress, FormatsAndParsesDottedText) {
+    EXPECT_EQ(formatAddress(0xC0A8000Au), "192.168.0.10");
+    EXPECT_EQ(formatAddress(0), "0.0.0.0");
+    EXPECT_EQ(formatMacAddress({0x00, 0x1B, 0xA9, 0xFF, 0x0a, 0x01}), "00-1B-A9-FF-0A-01");
+    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
+        {"192.168.0.10", 0xC0A8000Au}, {"255.255.255.255", 0xFFFFFFFFu},
+        {"010.0.0.1", 0x0A000001u},    {"256.0.0.1", std::nullopt},
+        {"1.2.3", std::nullopt},       {"1.2.3.4.", std::nullopt},
+        {"1..3.4", std::nullopt},      {" 1.2.3.4", std::nullopt},
+        {"1.2.3.0004", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(parseAddress(text), expected) << text;
+    }
+}
+
+TEST_F(Registry, ListRoundTripsThroughTheFile) {
+    ProjectorList list;
+    list.records = {record("Hall", "192.168.0.10", 1, "p\xC3\xA4ss word", "00-1B-A9-00-00-01"),
+                    record("", "10.0.0.7", 0, "", "01-02-03-04-05-06"),
+                    record("Lab", "127.0.0.2", 0, "x", "AA-BB-CC-DD-EE-FF")};
+    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    EXPECT_EQ(loadProjectorList(folder_).records, list.records);
+    EXPECT_NE(content().find("IP=-1062731766\n"), std::string::npos);
+
+    ProjectorRecord added = record("New", "172.16.1.1", 0, "0", "00-00-00-00-00-02");
+    ASSERT_EQ(appendProjector(folder_, list, added), "");
+    list.records.push_back(added);
+    EXPECT_EQ(loadProjectorList(folder_).records, list.records);
+}
+
+TEST_F(Registry, FileWrittenOnWindowsLoads) {
+    put("[resist num]\r\n"
+        "num = 3\r\n"
+        "\r\n"
+        "[Resist Projector1]\r\n"
+        "NUM=1\r\n"
+        "ip = -1062731766\r\n"
+        "projectorname = Room A \r\n"
+        "mac=00-1B-A9-12-34-56\r\n"
+        "AUTH=1\r\n"
+        "pass= secret\r\n"
+        "[RESIST PROJECTOR2]\r\n"
+        "IP=167772167\r\n");
+    const ProjectorList list = loadProjectorList(folder_);
+    ASSERT_EQ(list.count(), 3u);  // section 3 is missing, section 2 lacks most keys
+    EXPECT_EQ(list.records[0], record("Room A", "192.168.0.10", 1, "secret", "00-1B-A9-12-34-56"));
+    EXPECT_EQ(list.records[1], record("0", "10.0.0.7", 0, "0", "0"));
+    EXPECT_EQ(list.records[2], record("0", "0.0.0.0", 0, "0", "0"));
+}
+
+TEST_F(Registry, CountsOutsideReasonAreBounded) {
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"2000000000", kMaxLoadedProjectors}, {"-3", 0}, {"abc", 0}, {"2abc", 2}};
+    for (const auto& [num, expected] : cases) {
+        put(std::string("[RESIST NUM]\nNUM=") + num + "\n");
+        EXPECT_EQ(loadProjectorList(folder_).count(), expected) << num;
+    }
+    EXPECT_EQ(loadProjectorList(folder_ + "missing/").count(), 0u);
+}
+
+TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {
+    ProjectorList list;
+    ASSERT_EQ(appendProjector(folder_, list, record("A", "10.1.1.1", 0, "", "")), "");
+    ASSERT_EQ(saveAdapterSelection(folder_, "10.1.1.2", "eth0"), "");
+    list = loadProjectorList(folder_);
+    ASSERT_EQ(list.count(), 1u);
+    list.records.clear();
+    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    EXPECT_EQ(content(), "[RESIST NUM]\nNUM=0\n");
+}
+
+TEST_F(Registry, PasswordChangeTouchesOnlyItsTwoLines) {
+    const std::string before =
+        "[RESIST NUM]\r\nNUM=3\r\n"
+        "[RESIST PROJECTOR1]\r\nNUM=1\r\nIP=1\r\nProjectorName=A\r\nMAC=0\r\nAuth=0\r\nPass=a\r\n"
+        "[RESIST PROJECTOR2]\r\nNUM=2\r\nIP=2\r\nProjectorName=B\r\nMAC=0\r\nAuth=0\r\nPass=b\r\n"
+        "[RESIST PROJECTOR3]\r\nNUM=3\r\nIP=3\r\nProjectorName=C\r\nMAC=0\r\nAuth=0\r\nPass=c\r\n"
+        "[SELECT ADAPTOR]\r\nIP=10.0.0.1\r\nADAPTORNAME=eth0\r\n";
+    put(before);
+    ProjectorList list = loadProjectorList(folder_);
+    list.records[1].authentication = 1;
+    list.records[1].password = "new one";
+    ASSERT_EQ(updateProjectorCredentials(folder_, list, 1), "");
+    std::string expected = before;
+    expected.replace(expected.find("Auth=0\r\nPass=b"), 14, "Auth=1\r\nPass=new one");
+    EXPECT_EQ(content(), expected);
+    EXPECT_NE(updateProjectorCredentials(folder_, list, 3), "");  // no such row
+    EXPECT_EQ(content(), expected);
+}
+
+TEST_F(Registry, AdaptorIsFoundByItsDescription) {
+    const std::vector<std::string> adaptors{"lo", "eth1", "wlan0", "eth1"};
+    EXPECT_EQ(loadAdapterSelection(folder_, adaptors), 0u);  // no file yet
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"eth1", 1}, {"wlan0", 2}, {"ETH1", 0}, {"eth", 0}};
+    for (const auto& [saved, expected] : cases) {
+        ASSERT_EQ(saveAdapterSelection(folder_, "192.168.0.2", saved), "");
+        EXPECT_EQ(loadAdapterSelection(folder_, adaptors), expected) << saved;
+    }
+    EXPECT_EQ(content(), "[SELECT ADAPTOR]\nIP=192.168.0.2\nADAPTORNAME=eth\n");
+}
+
+TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
+    ProjectorList list;
+    list.records = {record("A", "10.0.0.1", 0, "a", "0")};
+    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    const std::string before = content();
+    for (int i = 2; i < 40; ++i) {
+        list.records.push_back(record("B", "10.0.0.2", 0, "b", "0"));
+        list.records.back().address += static_cast<std::uint32_t>(i);
+    }
+    // Let the disk "fill up" after a few bytes of the new file.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = before.size() + 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::string error = rewriteProjectorList(folder_, list);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_NE(error, "");
+    EXPECT_EQ(content(), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no leftovers
+}

@@ -1,0 +1,403 @@
+#include "message/Payload.h"
+
+#include <algorithm>
+
+#include "app/LanguageText.h"
+
+namespace orvanta {
+
+namespace {
+
+constexpr char16_t kNul = 0x0000;
+constexpr char16_t kLf = 0x000A;
+constexpr char16_t kFf = 0x000C;
+constexpr char16_t kCr = 0x000D;
+constexpr char16_t kEscape = 0x001B;
+constexpr char16_t kAreaFill = 0xFFFF;
+
+// The body under construction: a fixed buffer pre-filled with 0xFF, written item by item.
+class BodyWriter {
+  public:
+    BodyWriter() { buffer_.fill(0xFF); }
+
+    std::size_t offset() const { return offset_; }
+    void seek(std::size_t offset) { offset_ = offset; }
+    void unit(char16_t u) {
+        buffer_[offset_++] = static_cast<std::uint8_t>(u >> 8);
+        buffer_[offset_++] = static_cast<std::uint8_t>(u & 0xFF);
+    }
+    void escape(const EscapeColours& c) {
+        unit(kEscape);
+        buffer_[offset_++] = c.fgMode;
+        buffer_[offset_++] = c.fg;
+        buffer_[offset_++] = c.bgMode;
+        buffer_[offset_++] = c.bg;
+    }
+    // A part ending in a unit whose bytes are both non-zero gets an explicit end.
+    void terminateIfNeeded(std::size_t partStart) {
+        if (offset_ >= partStart + 2 && buffer_[offset_ - 2] != 0 && buffer_[offset_ - 1] != 0) {
+            unit(kNul);
+        }
+    }
+    std::vector<std::uint8_t> bytes(std::size_t length) const {
+        return {buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(length)};
+    }
+
+  private:
+    std::array<std::uint8_t, kBodyBufferBytes> buffer_;
+    std::size_t offset_ = 0;
+};
+
+// Writes `count` units of `part` from `start`. False when an item would start beyond the
+// working buffer's last safe offset.
+bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::size_t start,
+                std::uint8_t backgroundOption, bool characterDisplayMode) {
+    out.seek(start);
+    std::optional<EscapeColours> current;
+    bool afterMark = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        const RichUnit& u = part.units[i];
+        if (afterMark && (u.ch == kCr || u.ch == kLf)) {
+            // The line end the "Page feed" button puts after its mark: the page feed is enough.
+            afterMark = false;
+            continue;
+        }
+        afterMark = false;
+        if (out.offset() > kLastItemOffset) {
+            return false;
+        }
+        if (u.ch == kNul) {
+            // End of a title cut to its limit: written without colours.
+            out.unit(kNul);
+            continue;
+        }
+        const EscapeColours colours = characterColours(u, backgroundOption, characterDisplayMode);
+        if (!current || *current != colours) {
+            out.escape(colours);
+            current = colours;
+        }
+        if (u.ch == kPageFeedMark) {
+            out.unit(kFf);
+            afterMark = true;
+        } else {
+            out.unit(u.ch);
+        }
+    }
+    out.terminateIfNeeded(start);
+    return true;
+}
+
+void fillHeader(MessageHeader& h, const Message& message, const EncodeSettings& settings) {
+    const MessageOptions& o = message.options;
+    const std::uint8_t icon = settings.optionsFromFile ? o.iconNumber : message.icon;
+    const bool extendedOptions = settings.capabilities.extendedOptions();
+
+    h[0] = o.style;
+    h[1] = o.verticalPosition;
+    h[2] = o.horizontalPosition;
+    h[3] = o.characterSize;
+    std::uint8_t display =
+        (settings.characterDisplayMode && !settings.optionsFromFile) ? 0x40 : o.background;
+    display = o.blink == 1 ? (display | 0x80) : (display & 0x7F);
+    h[4] = display;
+    h[5] = o.level;
+    h[6] = static_cast<std::uint8_t>(o.titlePosition * 64 + (icon & 0x3F));
+    h[7] = o.scrollCount;
+    h[8] = o.scrollSpeed;
+    h[9] = static_cast<std::uint8_t>(o.displayMinutes | ((o.displayHalfMinute & 1) << 7));
+    h[10] = o.lappedOverPicture;
+    h[11] = extendedOptions ? 0x20 : 0xFF;
+
+    if (settings.purpose != EncodePurpose::Save || settings.optionsFromFile) {
+        // Options a style does not use are sent as "not set" so the projector ignores them.
+        switch (o.style) {
+            case 0:
+                h[2] = 0xFF;
+                h[9] = 0x00;
+                h[10] = 0xFF;
+                break;
+            case 1:
+            case 2:
+                h[2] = 0xFF;
+                h[7] = 0xFF;
+                h[8] = 0xFF;
+                h[10] = 0xFF;
+                break;
+            case 3:
+                h[1] = 0xFF;
+                h[3] = 0x00;
+                h[7] = 0xFF;
+                h[8] = 0xFF;
+                break;
+            default:
+                break;
+        }
+    }
+
+    if (extendedOptions) {
+        if (o.alarmSound != 0) {
+            h[16] = o.alarmVolume;
+            h[17] = o.alarmSound;
+            h[19] = o.alarmLoop;
+            h[20] = o.alarmInterval;
+        } else {
+            h[17] = 0x00;
+        }
+    }
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+// Bytes from pairs of hex digits; false at the first character that is not a hex digit.
+bool hexToBytes(std::string_view hex, std::uint8_t* out, std::size_t count) {
+    if (hex.size() < count * 2) {
+        return false;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const int hi = hexValue(hex[2 * i]);
+        const int lo = hexValue(hex[2 * i + 1]);
+        if (hi < 0 || lo < 0) {
+            return false;
+        }
+        out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
+    }
+    return true;
+}
+
+// Colour code of an escape's foreground or background unit.
+int escapeColourCode(char16_t u) {
+    switch (u >> 8) {
+        case 1:
+            return kColourHalfTransparent;
+        case 2:
+            return kColourTransparent;
+        default:
+            return u & 0xFF;
+    }
+}
+
+RichText decodePart(std::span<const std::uint8_t> body, std::size_t firstUnit, std::size_t endUnit,
+                    bool endAtAreaFill) {
+    RichText part;
+    auto unitAt = [&](std::size_t i) -> char16_t {
+        return static_cast<char16_t>((body[2 * i] << 8) | body[2 * i + 1]);
+    };
+    int fg = kColourWhite;
+    int bg = kColourHalfTransparent;
+    for (std::size_t i = firstUnit; i < endUnit; ++i) {
+        char16_t u = unitAt(i);
+        if (u == kNul || (endAtAreaFill && u == kAreaFill)) {
+            break;
+        }
+        if (u == kEscape) {
+            if (i + 2 >= endUnit) {
+                break;  // an escape cut off by the end of the part
+            }
+            fg = escapeColourCode(unitAt(i + 1));
+            bg = escapeColourCode(unitAt(i + 2));
+            i += 2;
+            continue;
+        }
+        if (u == kLf) {
+            u = u' ';
+        }
+        const int shownBg = bg == kColourTransparent ? kColourHalfTransparent : bg;
+        part.units.push_back({u, rgbFromColourCode(fg), rgbFromColourCode(shownBg)});
+    }
+    return part;
+}
+
+}  // namespace
+
+EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Prompt& prompt) {
+    EncodeResult result;
+    const MessageOptions& o = message.options;
+    const bool wide = settings.capabilities.extendedCharacterSet();
+    const int size = o.characterSize;
+
+    // Title pass: a title over the limit is cut, if the operator agrees.
+    const std::size_t limit = static_cast<std::size_t>(titleLimit(size, wide));
+    RichText title;
+    if (message.title.size() > limit) {
+        const PromptAnswer answer = prompt.ask(formatText(1146, {static_cast<long long>(limit)}),
+                                               PromptButtons::OkCancel, PromptIcon::Information);
+        if (answer != PromptAnswer::Ok) {
+            result.status = EncodeStatus::TitleCancelled;
+            return result;
+        }
+        title.units.assign(message.title.units.begin(),
+                           message.title.units.begin() + static_cast<std::ptrdiff_t>(limit));
+        title.units.push_back({kNul, 0, 0});
+    } else {
+        title = message.title;
+    }
+
+    // Message pass: characters the narrow font lacks stop the encoding.
+    if (!wide) {
+        result.unsupported = resolveUnsupported(message.body, prompt, result.found);
+        if (result.unsupported != UnsupportedOutcome::None) {
+            result.status = EncodeStatus::UnsupportedCharacters;
+            return result;
+        }
+    }
+    RichText body = message.body;
+    if (body.units.size() > kFetchUnits - 1) {
+        body.units.resize(kFetchUnits - 1);
+    }
+
+    breakLines(title, title.size(), size, wide);
+    breakLines(body, body.size(), size, wide);
+
+    BodyWriter out;
+    const auto tooMany = [&] {
+        result.status = EncodeStatus::TooManyCharacters;
+        result.text = LanguageText(1023);
+        return result;
+    };
+    if (title.empty()) {
+        out.unit(kNul);
+    } else if (!encodePart(out, title, title.size(), 0, o.background,
+                           settings.characterDisplayMode)) {
+        return tooMany();
+    }
+    if (out.offset() > kTitleAreaBytes) {
+        // A title of many colour runs would run into the message.
+        return tooMany();
+    }
+    std::size_t length = out.offset();
+    if (!body.empty()) {
+        if (!encodePart(out, body, body.size(), kTitleAreaBytes, o.background,
+                        settings.characterDisplayMode)) {
+            return tooMany();
+        }
+        length = out.offset();
+    }
+    result.bodyLength = length;
+    if (length > kMaxBodyBytes) {
+        result.status = EncodeStatus::BodyTooLong;
+        result.text = formatText(1009, {static_cast<long long>(length)});
+        return result;
+    }
+    if (settings.purpose == EncodePurpose::Check ||
+        settings.purpose == EncodePurpose::BackgroundCheck) {
+        return result;
+    }
+
+    MessagePayload payload;
+    payload.body = out.bytes(length);
+    fillHeader(payload.header, message, settings);
+    const std::uint16_t sum = bodyChecksum(payload.body);
+    payload.header[14] = static_cast<std::uint8_t>(sum >> 8);
+    payload.header[15] = static_cast<std::uint8_t>(sum & 0xFF);
+    result.payload = std::move(payload);
+    return result;
+}
+
+void reportEncodeFailure(const EncodeResult& result, Prompt& prompt) {
+    if (!result.text.empty()) {
+        prompt.inform(result.text, PromptIcon::Information);
+    }
+}
+
+std::uint16_t bodyChecksum(std::span<const std::uint8_t> body) {
+    std::uint32_t sum = 0;
+    for (std::uint8_t b : body) {
+        sum += b;
+    }
+    return static_cast<std::uint16_t>(0x10000u - (sum & 0xFFFFu));
+}
+
+std::string headerToHex(const MessageHeader& header) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const std::size_t count = header.extended() ? kHeaderBytes : kHeaderBytes / 2;
+    std::string hex;
+    hex.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        hex.push_back(kDigits[header[i] >> 4]);
+        hex.push_back(kDigits[header[i] & 0x0F]);
+    }
+    return hex;
+}
+
+std::optional<MessageHeader> headerFromHex(std::string_view hex) {
+    if (hex.size() != kHeaderBytes && hex.size() != kHeaderBytes * 2) {
+        return std::nullopt;
+    }
+    MessageHeader header;
+    if (!hexToBytes(hex, header.bytes.data(), hex.size() / 2)) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+std::optional<std::array<std::uint8_t, kReadBackHeaderBytes>> parseReadBackHeader(
+    std::string_view headerHex) {
+    std::array<std::uint8_t, kReadBackHeaderBytes> bytes;
+    bytes.fill(0xFF);
+    if (!hexToBytes(headerHex, bytes.data(), 16)) {
+        return std::nullopt;
+    }
+    // The short form ends after 32 digits (CR LF follow): its alarm bytes are not set.
+    std::array<std::uint8_t, kReadBackHeaderBytes - 16> alarm;
+    if (hexToBytes(headerHex.substr(32), alarm.data(), alarm.size())) {
+        std::copy(alarm.begin(), alarm.end(), bytes.begin() + 16);
+    }
+    return bytes;
+}
+
+DecodedBody decodeMessageBody(std::span<const std::uint8_t> body) {
+    const std::size_t units = std::min(body.size() / 2, kReadBackBodyUnits);
+    const std::size_t titleUnits = kTitleAreaBytes / 2;
+    DecodedBody decoded;
+    decoded.title = decodePart(body, 0, std::min(units, titleUnits), true);
+    if (units > titleUnits) {
+        decoded.message = decodePart(body, titleUnits, units, false);
+    }
+    return decoded;
+}
+
+void pageFeedsToMarks(RichText& text) {
+    std::vector<RichUnit> out;
+    out.reserve(text.units.size());
+    for (const RichUnit& u : text.units) {
+        if (u.ch == kFf) {
+            out.push_back({kPageFeedMark, u.color, u.background});
+            out.push_back({kCr, u.color, u.background});
+        } else {
+            out.push_back(u);
+        }
+    }
+    text.units = std::move(out);
+}
+
+bool applyReadBack(Message& message, std::string_view headerHex, std::span<const std::uint8_t> body,
+                   bool extendedOptions, bool& characterDisplayMode) {
+    const auto header = parseReadBackHeader(headerHex);
+    if (!header) {
+        return false;
+    }
+    applyHeaderOptions(message.options, *header, extendedOptions);
+    DecodedBody decoded = decodeMessageBody(body);
+    pageFeedsToMarks(decoded.message);
+    message.title = std::move(decoded.title);
+    message.body = std::move(decoded.message);
+    message.icon = message.options.iconNumber < kIconCount ? message.options.iconNumber : 0;
+    characterDisplayMode = backgroundIsTransparent(message.options.background);
+    message.backgroundColor = characterDisplayMode
+                                  ? static_cast<std::uint8_t>(kColourHalfTransparent)
+                                  : unpackBackground(message.options.background);
+    return true;
+}
+
+}  // namespace orvanta

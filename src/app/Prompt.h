@@ -14,7 +14,7 @@ enum class PromptButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class PromptAnswer { Ok, Cancel, Yes, No };
 
 class Prompt {
-public:
+  public:
     virtual ~Prompt() = default;
     // A message with an OK button.
     virtual void inform(const std::string& text, PromptIcon icon = PromptIcon::Information) = 0;
@@ -25,7 +25,7 @@ public:
 
 // Records every text and answers questions from a queue (then with a default answer).
 class ScriptedPrompt : public Prompt {
-public:
+  public:
     struct Entry {
         std::string text;
         PromptIcon icon;
@@ -59,7 +59,7 @@ public:
         return a;
     }
 
-private:
+  private:
     PromptAnswer fallback_;
     std::deque<PromptAnswer> answers_;
     std::vector<Entry> entries_;

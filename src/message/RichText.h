@@ -24,7 +24,9 @@ struct RichText {
     std::vector<RichUnit> units;
 
     RichText() = default;
-    RichText(std::u16string_view text, Rgb color, Rgb background) { append(text, color, background); }
+    RichText(std::u16string_view text, Rgb color, Rgb background) {
+        append(text, color, background);
+    }
 
     void append(std::u16string_view text, Rgb color, Rgb background) {
         for (char16_t c : text) {

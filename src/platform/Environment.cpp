@@ -57,7 +57,8 @@ std::string resolveProgramFolder(std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--program-folder" && i + 1 < args.size()) {
             chosen = args[i + 1];
-            args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+            args.erase(args.begin() + static_cast<long>(i),
+                       args.begin() + static_cast<long>(i) + 2);
             break;
         }
         if (args[i].starts_with("--program-folder=")) {

@@ -7,7 +7,11 @@
 namespace orvanta {
 
 // Interface language identifiers as the language table knows them.
-enum class LanguageId : unsigned { English = 0x0409, Japanese = 0x0411, ChineseSimplified = 0x0804 };
+enum class LanguageId : unsigned {
+    English = 0x0409,
+    Japanese = 0x0411,
+    ChineseSimplified = 0x0804
+};
 
 // From LC_ALL, else LC_MESSAGES, else LANG (the first one set and not empty): ja_JP is
 // Japanese, zh_CN is Simplified Chinese, anything else (zh_TW too) English.

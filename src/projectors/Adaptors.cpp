@@ -15,7 +15,8 @@ std::vector<AdaptorEntry> enumerateAdaptors() {
         return out;
     }
     for (ifaddrs* it = list; it != nullptr && out.size() < kMaxAdaptors; it = it->ifa_next) {
-        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET || it->ifa_name == nullptr) {
+        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET ||
+            it->ifa_name == nullptr) {
             continue;
         }
         // Only the first IPv4 address of an interface counts.

@@ -21,11 +21,10 @@ TEST(TextCodec, StrictDecodingRejectsWhatLenientDecodingReplaces) {
         bool valid;
     };
     const Case cases[] = {
-        {"plain", true},           {"\xC3\xA9", true},
-        {"\xE9t\xE9", false},      // Windows-1252 é
-        {"\xC0\xAF", false},       // overlong
-        {"\xED\xA0\x80", false},   // encoded surrogate
-        {"\xE4\xB8", false},       // cut short
+        {"plain", true},         {"\xC3\xA9", true}, {"\xE9t\xE9", false},  // Windows-1252 é
+        {"\xC0\xAF", false},                                                // overlong
+        {"\xED\xA0\x80", false},                                            // encoded surrogate
+        {"\xE4\xB8", false},                                                // cut short
     };
     for (const auto& c : cases) {
         EXPECT_EQ(decodeUtf8Strict(c.bytes).has_value(), c.valid) << c.bytes;
@@ -35,7 +34,8 @@ TEST(TextCodec, StrictDecodingRejectsWhatLenientDecodingReplaces) {
 }
 
 TEST(TextCodec, Windows1252MapsTheHighControlRange) {
-    EXPECT_EQ(decodeWindows1252("\x80\x93\xE9\xFF"), (std::u16string{0x20AC, 0x201C, 0x00E9, 0x00FF}));
+    EXPECT_EQ(decodeWindows1252("\x80\x93\xE9\xFF"),
+              (std::u16string{0x20AC, 0x201C, 0x00E9, 0x00FF}));
 }
 
 TEST(Environment, LanguageComesFromTheFirstLocaleVariableSet) {

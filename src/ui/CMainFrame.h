@@ -1,0 +1,73 @@
+#pragma once
+// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the three
+// pages. It owns the state every page shares and runs the close sequence.
+
+#include <QMainWindow>
+#include <array>
+
+#include "app/Prompt.h"
+#include "ui/MainState.h"
+
+class QAction;
+class QToolButton;
+
+namespace orvanta {
+
+class COrvantaView;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Creates the frame with its menu and tool bar; the view comes later (createView), once
+    // the shared state has been read.
+    CMainFrame(MainState& state, Prompt& prompt);
+    // Creates the tab pages and shows the Main page.
+    void createView();
+
+    MainState& state() { return state_; }
+    const MainState& state() const { return state_; }
+    Prompt& prompt() { return prompt_; }
+    COrvantaView* view() const { return view_; }
+
+    // The Send buttons' captions follow the send lock; the pages that have them refresh here.
+    void refreshSendCaptions();
+    // Enables the commands of the menu and tool bar for the current page.
+    void updateCommandStates();
+    // The close sequence up to the point of closing: true when the program may end.
+    bool confirmAndSaveForExit();
+
+    enum Command {
+        New,
+        Open,
+        Save,
+        Exit,
+        Undo,
+        Cut,
+        Copy,
+        Paste,
+        FontColor,
+        FontBackgroundColor,
+        BackgroundColor,
+        About,
+        SendLock,
+        UnLock,
+        ChangePassword,
+        CommandCount
+    };
+    QAction* action(Command c) const { return actions_[c]; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void buildMenus();
+    void buildToolBar();
+    QToolButton* colourButton(Command command, std::uint8_t colourIndex);
+
+    MainState& state_;
+    Prompt& prompt_;
+    COrvantaView* view_ = nullptr;
+    std::array<QAction*, CommandCount> actions_{};
+};
+
+}  // namespace orvanta

@@ -1,0 +1,141 @@
+#include "ui/COrvantaApp.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#include "app/LanguageText.h"
+#include "platform/Environment.h"
+#include "ui/CMainFrame.h"
+#include "ui/MainState.h"
+#include "ui/QtPrompt.h"
+#include "ui/Settings.h"
+
+namespace orvanta {
+namespace {
+
+constexpr int kCaption = 1011;
+constexpr int kSocketError = 1016;
+
+bool canCreateSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+QString defaultInstanceFolder() {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty()) {
+        folder = QDir::tempPath() + QStringLiteral("/orvanta-") + QString::number(::getuid());
+        QDir().mkpath(folder);
+    }
+    return folder;
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& folder) {
+    const QString dir = folder.isEmpty() ? defaultInstanceFolder() : folder;
+    lockPath_ = dir + QStringLiteral("/Orvanta.lock");
+    socketPath_ = dir + QStringLiteral("/Orvanta.socket");
+}
+
+SingleInstance::~SingleInstance() = default;
+
+bool SingleInstance::acquire() {
+    lock_ = std::make_unique<QLockFile>(lockPath_);
+    lock_->setStaleLockTime(0);  // a lock whose process is gone is taken over
+    if (!lock_->tryLock(0)) {
+        return false;
+    }
+    server_ = new QLocalServer(this);
+    QLocalServer::removeServer(socketPath_);  // left behind by a program that crashed
+    if (server_->listen(socketPath_)) {
+        connect(server_, &QLocalServer::newConnection, this, [this] {
+            while (QLocalSocket* peer = server_->nextPendingConnection()) {
+                connect(peer, &QLocalSocket::disconnected, peer, &QObject::deleteLater);
+                emit raiseRequested();
+            }
+        });
+    }
+    return true;
+}
+
+bool SingleInstance::askRunningInstanceToRaise() const {
+    QLocalSocket socket;
+    socket.connectToServer(socketPath_);
+    if (!socket.waitForConnected(2000)) {
+        return false;
+    }
+    socket.write("raise\n");
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+    return true;
+}
+
+std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prompt& prompt,
+                                                          const StartupOptions& options) {
+    auto frame = std::make_unique<CMainFrame>(state, prompt);
+    if (auto* qtPrompt = dynamic_cast<QtPrompt*>(&prompt)) {
+        qtPrompt->setParent(frame.get());
+    }
+    const auto socketsWork = options.socketLayerAvailable ? options.socketLayerAvailable
+                                                          : std::function<bool()>(canCreateSocket);
+    if (!socketsWork()) {
+        prompt.inform(LanguageText(kSocketError), PromptIcon::Error);
+    }
+    state.adaptors = enumerateAdaptors();
+    state.characterColor = 7;
+    state.characterBackgroundColor = 8;
+    state.backgroundColor = 8;
+    state.sendLocked = readSendLocked();
+    std::vector<std::string> descriptions;
+    for (const auto& a : state.adaptors) {
+        descriptions.push_back(a.description);
+    }
+    state.selectedAdapter =
+        static_cast<std::int32_t>(loadAdapterSelection(state.programFolder, descriptions));
+    frame->createView();
+    frame->show();
+    frame->setWindowTitle(QString::fromStdString(LanguageText(kCaption)));
+    return frame;
+}
+
+int runDesktopProgram(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvanta"));
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        instance.askRunningInstanceToRaise();
+        return 0;
+    }
+
+    std::vector<std::string> args;
+    for (const QString& a : QApplication::arguments().mid(1)) {
+        args.push_back(a.toStdString());
+    }
+    MainState state;
+    state.programFolder = resolveProgramFolder(args);
+
+    QtPrompt prompt;
+    auto frame = COrvantaApp::createMainWindow(state, prompt, {});
+    QObject::connect(&instance, &SingleInstance::raiseRequested, frame.get(), [&frame] {
+        frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+        qInfo("Orvanta: brought forward by a second start");
+    });
+    return app.exec();
+}
+
+}  // namespace orvanta

@@ -1,0 +1,38 @@
+#pragma once
+// What the main window holds for all pages and the transfers they start. It lives from
+// start-up to exit; pages read and write it on the user-interface thread only.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "projectors/Adaptors.h"
+#include "projectors/ProjectorList.h"
+
+namespace orvanta {
+
+// The projector of the next exchange, copied from a record just before a transfer starts.
+struct CurrentTarget {
+    std::uint32_t address = 0;
+    std::int32_t authentication = 0;
+    std::string password;
+};
+
+struct MainState {
+    std::string programFolder;  // ends with '/'
+    std::vector<AdaptorEntry> adaptors;
+    std::int32_t selectedAdapter = 0;
+    ProjectorList projectors;
+    std::int32_t currentProjector = 0;
+    CurrentTarget target;
+    ProjectorRecord manualEntry;
+    std::string currentFileName;
+    std::uint8_t characterColor = 7;
+    std::uint8_t characterBackgroundColor = 8;
+    std::uint8_t backgroundColor = 8;
+    bool sendLocked = false;
+
+    void reloadProjectors() { projectors = loadProjectorList(programFolder); }
+};
+
+}  // namespace orvanta

@@ -1,0 +1,63 @@
+#include "ui/QtPrompt.h"
+
+#include <QMessageBox>
+
+#include "app/LanguageText.h"
+
+namespace orvanta {
+namespace {
+
+constexpr int kCaptionText = 1011;
+
+QMessageBox::Icon toQt(PromptIcon icon) {
+    switch (icon) {
+        case PromptIcon::Question:
+            return QMessageBox::Question;
+        case PromptIcon::Warning:
+            return QMessageBox::Warning;
+        case PromptIcon::Error:
+            return QMessageBox::Critical;
+        case PromptIcon::Information:
+            break;
+    }
+    return QMessageBox::Information;
+}
+
+QMessageBox::StandardButtons toQt(PromptButtons buttons) {
+    switch (buttons) {
+        case PromptButtons::OkCancel:
+            return QMessageBox::Ok | QMessageBox::Cancel;
+        case PromptButtons::YesNo:
+            return QMessageBox::Yes | QMessageBox::No;
+        case PromptButtons::YesNoCancel:
+            return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        case PromptButtons::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+void QtPrompt::inform(const std::string& text, PromptIcon icon) {
+    QMessageBox box(toQt(icon), QString::fromStdString(LanguageText(kCaptionText)),
+                    QString::fromStdString(text), QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+PromptAnswer QtPrompt::ask(const std::string& text, PromptButtons buttons, PromptIcon icon) {
+    QMessageBox box(toQt(icon), QString::fromStdString(LanguageText(kCaptionText)),
+                    QString::fromStdString(text), toQt(buttons), parent_);
+    switch (box.exec()) {
+        case QMessageBox::Ok:
+            return PromptAnswer::Ok;
+        case QMessageBox::Yes:
+            return PromptAnswer::Yes;
+        case QMessageBox::No:
+            return PromptAnswer::No;
+        default:
+            return PromptAnswer::Cancel;
+    }
+}
+
+}  // namespace orvanta

@@ -1,0 +1,45 @@
+#pragma once
+// Widget tests run offscreen; the settings store and the single-instance files go to a
+// private folder so that tests never touch the user's own.
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace orvanta::test {
+
+inline std::string scratchFolder(const std::string& name) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("orvanta-ui-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir.string() + "/";
+}
+
+inline QApplication& app() {
+    static int argc = 1;
+    static char name[] = "test_ui";
+    static char* argv[] = {name, nullptr};
+    static QApplication* instance = [] {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        ::setenv("XDG_CONFIG_HOME", scratchFolder("config").c_str(), 1);
+        return new QApplication(argc, argv);
+    }();
+    return *instance;
+}
+
+// Runs the event loop until `done` holds or `ms` have passed.
+inline bool processEventsUntil(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return done();
+}
+
+}  // namespace orvanta::test

@@ -65,8 +65,12 @@ std::string wavFileBytes(const std::vector<int16_t>& interleaved) {
     return out;
 }
 
+std::string writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved) {
+    return writeFileAtomically(path, wavFileBytes(interleaved));
+}
+
 std::string renderAlarmToWav(int soundNumber, const std::string& path) {
-    return writeFileAtomically(path, wavFileBytes(renderAlarm(soundNumber)));
+    return writeWavFile(path, renderAlarm(soundNumber));
 }
 
 }  // namespace orvanta

@@ -22,6 +22,10 @@ std::vector<int16_t> renderAlarm(int soundNumber);
 // A complete 16-bit stereo 44.1 kHz PCM WAV file holding interleaved samples.
 std::string wavFileBytes(const std::vector<int16_t>& interleaved);
 
+// Writes interleaved samples as a WAV file (replaced only once completely written). Returns an
+// empty string on success, else what failed.
+std::string writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved);
+
 // Renders an alarm sound into a WAV file (replaced only once completely written). Returns an
 // empty string on success, else what failed.
 std::string renderAlarmToWav(int soundNumber, const std::string& path);

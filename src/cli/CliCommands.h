@@ -1,0 +1,28 @@
+#pragma once
+// The commands of orvanta-cli. Each command is one function in its own file, listed in the
+// command table of main.cpp; it gets the arguments after its name and returns the exit status.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvanta::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // the operation failed; the reason went to standard error
+constexpr int kExitUsage = 2;   // wrong usage; the usage went to standard error
+
+// What every command may need, resolved once from the common options.
+struct CliContext {
+    std::string programFolder;  // with a trailing '/'
+};
+
+struct CliCommand {
+    std::string_view name;
+    std::string_view summary;
+    int (*run)(const CliContext& context, const std::vector<std::string>& args);
+};
+
+int runAlarmCommand(const CliContext& context, const std::vector<std::string>& args);
+
+}  // namespace orvanta::cli

@@ -1,0 +1,139 @@
+// Time to encode the largest message the projector takes (a 3968-byte body), against a
+// baseline measured in the same run: writing the same units big-endian into a buffer with no
+// colours, line breaking or checks. The ratio printed at the end is what to compare between
+// machines.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "app/LanguageText.h"
+#include "message/Payload.h"
+
+namespace {
+
+using namespace orvanta;
+
+constexpr Rgb kWhite = 0xFFFFFF;
+constexpr Rgb kSilver = 0xC0C0C0;
+constexpr Rgb kRed = 0xFF0000;
+
+// 1917 characters in one colour: 128 + 6 + 2 * 1917 = 3968 bytes.
+Message largestPlain() {
+    Message m;
+    m.title = RichText(u"Notice", kWhite, kSilver);
+    std::u16string text;
+    while (text.size() < 1917) {
+        text += u"Attention please ";
+    }
+    text.resize(1917);
+    m.body = RichText(text, kWhite, kSilver);
+    return m;
+}
+
+// A colour change every 9 characters: 160 runs of 6 + 18 bytes, 128 + 3840 = 3968 bytes.
+Message largestColoured() {
+    Message m;
+    m.title = RichText(u"Notice", kWhite, kSilver);
+    for (int run = 0; run < 160; ++run) {
+        m.body.append(u"Colours! ", run % 2 ? kRed : kWhite, kSilver);
+    }
+    return m;
+}
+
+void checkLength(const Message& message, benchmark::State& state) {
+    Message copy = message;
+    ScriptedPrompt prompt;
+    const EncodeResult r = encodeMessage(copy, {}, prompt);
+    if (!r.ok() || r.bodyLength != kMaxBodyBytes) {
+        state.SkipWithError("the benchmark message does not encode to a full body");
+    }
+}
+
+void BM_Baseline_CopyUnits(benchmark::State& state) {
+    const Message m = largestPlain();
+    std::vector<std::uint8_t> out(kBodyBufferBytes);
+    for (auto _ : state) {
+        std::size_t off = kTitleAreaBytes;
+        for (const RichUnit& u : m.body.units) {
+            out[off++] = static_cast<std::uint8_t>(u.ch >> 8);
+            out[off++] = static_cast<std::uint8_t>(u.ch & 0xFF);
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Baseline_CopyUnits);
+
+void encodeLoop(benchmark::State& state, const Message& message, ProjectorCapabilities caps) {
+    checkLength(message, state);
+    ScriptedPrompt prompt;
+    for (auto _ : state) {
+        Message copy = message;
+        EncodeResult r = encodeMessage(copy, {EncodePurpose::Send, caps, false, false}, prompt);
+        benchmark::DoNotOptimize(r);
+    }
+}
+
+void BM_EncodeLargest_Wide(benchmark::State& state) {
+    encodeLoop(state, largestPlain(), ProjectorCapabilities{1, 0});
+}
+BENCHMARK(BM_EncodeLargest_Wide);
+
+void BM_EncodeLargest_Narrow(benchmark::State& state) {
+    encodeLoop(state, largestPlain(), ProjectorCapabilities{4, 3});
+}
+BENCHMARK(BM_EncodeLargest_Narrow);
+
+void BM_EncodeLargest_ColourRuns(benchmark::State& state) {
+    encodeLoop(state, largestColoured(), ProjectorCapabilities{1, 0});
+}
+BENCHMARK(BM_EncodeLargest_ColourRuns);
+
+// Keeps the time per iteration of every run for the closing ratios.
+class RatioReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
+                perIteration_[run.benchmark_name()] =
+                    run.GetAdjustedRealTime();  // in the run's time unit (ns)
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void printRatios() const {
+        const auto base = perIteration_.find("BM_Baseline_CopyUnits");
+        if (base == perIteration_.end() || base->second <= 0) {
+            return;
+        }
+        std::printf("\nper encoding of a 3968-byte body, relative to copying its units:\n");
+        for (const auto& [name, time] : perIteration_) {
+            if (name != base->first) {
+                std::printf("  %-32s %10.1f us  %7.1f x baseline\n", name.c_str(), time / 1000.0,
+                            time / base->second);
+            }
+        }
+    }
+
+  private:
+    std::map<std::string, double> perIteration_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setInterfaceLanguage(LanguageId::English);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -142,24 +142,5 @@ TEST(Capabilities, SwitchesAndTitleLimit) {
     EXPECT_EQ(titleLimit(2, true), 0);
 }
 
-TEST(Message, ResetKeepsCharacterColoursAndIconOption) {
-    Message m;
-    m.title = RichText(u"T", 0xFF0000, 0);
-    m.body = RichText(u"B", 0xFF0000, 0);
-    m.icon = 4;
-    m.options.iconNumber = 4;
-    m.options.background = 0x40;
-    m.backgroundColor = 9;
-    m.characterColor = 1;
-    m.reset();
-    EXPECT_TRUE(m.title.empty());
-    EXPECT_TRUE(m.body.empty());
-    EXPECT_EQ(m.icon, 0);
-    EXPECT_EQ(m.options.background, 0x20);
-    EXPECT_EQ(m.options.iconNumber, 4);
-    EXPECT_EQ(m.backgroundColor, 8);
-    EXPECT_EQ(m.characterColor, 1);
-}
-
 }  // namespace
 }  // namespace orvanta

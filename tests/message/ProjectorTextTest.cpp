@@ -77,10 +77,6 @@ TEST(ReplaceTabs, FourSpacesWithTheTabsColours) {
     EXPECT_EQ(replaceTabs(t), 1u);
     EXPECT_EQ(t.text(), u"a    b");
     EXPECT_EQ(t.units[4], (RichUnit{u' ', kRed, kBlue}));
-
-    std::u16string plain = u"\t\tx";
-    EXPECT_EQ(replaceTabs(plain), 2u);
-    EXPECT_EQ(plain, u"        x");
 }
 
 TEST(BreakLines, LastSpaceBeforeTheLimitBecomesLineFeed) {
@@ -241,12 +237,6 @@ TEST_F(Unsupported, TheThreeAnswers) {
     UnsupportedCharacters found;
     EXPECT_EQ(resolveUnsupported(clean, silent, found), UnsupportedOutcome::None);
     EXPECT_TRUE(silent.entries().empty());
-}
-
-TEST(DeleteUnits, LastFirstInAnyOrderAndOutOfRangeIgnored) {
-    RichText t(u"abcdef", kWhite, kSilver);
-    deleteUnits(t, {4, 1, 1, 99});
-    EXPECT_EQ(t.text(), u"acdf");
 }
 
 }  // namespace

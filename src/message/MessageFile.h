@@ -1,0 +1,106 @@
+#pragma once
+// Message files (".ovx") and the import of plain text files (".txt").
+//
+// A message file is a rich text document whose paragraphs are, in order: OPTNUM=10, TITLE=11,
+// MSG=12, ten option lines (the header bytes of a save encoding as hexadecimal digits), the
+// title, then the message with its colours. Older files with eleven option lines, or with a
+// "STYLE" line instead of "ST", are read as well.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/Prompt.h"
+#include "message/MessageModel.h"
+#include "message/Payload.h"
+
+namespace orvanta {
+
+// Files larger than this are not message files (the largest real ones are a few hundred kB).
+inline constexpr std::size_t kMaxMessageFileBytes = 8u << 20;
+// A text file is imported from its first bytes only.
+inline constexpr std::size_t kTextImportBytes = 4096;
+
+// The ending by which a name is a text file to import: ".txt", compared with exact case, so
+// "NOTE.TXT" is taken for a message file (and then refused as not in the format).
+bool isTextFileName(std::string_view path);
+// The ending a saved message file must have: ".ovx", exact case.
+bool hasMessageFileEnding(std::string_view path);
+// The name the save dialog proposes for the current file name: a ".txt" ending is removed.
+std::string proposedSaveName(std::string_view currentName);
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+// Option paragraphs 0..12, each line ended by LF. `header` comes from encodeMessage with purpose
+// save; with `extendedOptions` the style line starts with the ten alarm digits (bytes 16..20).
+std::string messageFileOptionText(const MessageHeader& header, bool extendedOptions);
+
+// The complete file content (RTF) for `message` with option lines from `header`.
+std::string composeMessageFile(const Message& message, const MessageHeader& header,
+                               bool extendedOptions);
+
+enum class SaveStatus { Ok, TitleTooLong, WriteFailed };
+
+struct SaveResult {
+    SaveStatus status = SaveStatus::Ok;
+    std::string detail;  // why the write failed
+
+    bool ok() const { return status == SaveStatus::Ok; }
+    int code() const { return ok() ? 0 : 1; }  // 0 written, 1 refused
+};
+
+// Writes `message` to `path`. A title longer than titleLimit is refused with text 1147 and
+// nothing is written. The file is replaced only once the new content is completely on disk,
+// so a failed write (told to the operator with the error icon) leaves the previous file as it
+// was.
+SaveResult saveMessageFile(const std::string& path, const Message& message,
+                           const MessageHeader& header, const ProjectorCapabilities& capabilities,
+                           Prompt& prompt);
+
+// The checks of the Save command before its dialog: an empty message is refused with "Please
+// input Message", then the message is encoded with purpose check (whose questions and failures
+// go to the operator). True when the dialog may be shown.
+bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt);
+
+// The Save command after its dialog chose `path`: a name without the ".ovx" ending is refused
+// with text 1027; the message is encoded with purpose save and written by saveMessageFile;
+// success is told with "    Complete.". Returns 0 when the file was written, else 1.
+int saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,
+                  Prompt& prompt);
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+enum class MessageFileError {
+    None,
+    Unreadable,     // cannot be opened or read, or too large
+    NotRichText,    // the RTF reader refused it
+    TooFewLines,    // fewer than 15 paragraphs
+    WrongLayout,    // OPTNUM / TITLE / MSG values outside the accepted forms
+    BadOptionLine,  // an option paragraph that is empty or does not end in two hex digits
+};
+
+const char* describeMessageFileError(MessageFileError error);
+
+// Reads a message file's bytes into `message`: title, text, options (the alarm options only
+// with `extendedOptions`), icon and background colour. On any error `message` is unchanged.
+MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message);
+
+// Imports the bytes of a text file as the message text: UTF-16 little-endian when they start
+// with the byte order mark FF FE; otherwise UTF-8 when they are valid UTF-8, else Windows-1252
+// byte by byte. Only the first kTextImportBytes count. Line ends become paragraph ends, tabs
+// become four spaces, the text is white on colour 8, the title is emptied and characterSize
+// becomes 0; every other option is kept.
+void importTextFile(std::string_view bytes, Message& message);
+
+// Reads `path` by its ending (see isTextFileName) without telling the operator anything: for
+// the Main tab, which loads files to send them.
+MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message);
+
+// The editor's open: as readMessageFile, and any failure is told with "This file format is not
+// supported." and the error icon (then `message` is unchanged).
+MessageFileError openMessageFile(const std::string& path, bool extendedOptions, Message& message,
+                                 Prompt& prompt);
+
+}  // namespace orvanta

@@ -225,6 +225,8 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     const MessageOptions& o = message.options;
     const bool wide = settings.capabilities.extendedCharacterSet();
     const int size = o.characterSize;
+    // A message file sent from the list has no display-mode switch: its stored options rule.
+    const bool displayMode = settings.characterDisplayMode && !settings.optionsFromFile;
 
     // Title pass: a title over the limit is cut, if the operator agrees.
     const std::size_t limit = static_cast<std::size_t>(titleLimit(size, wide));
@@ -267,8 +269,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     };
     if (title.empty()) {
         out.unit(kNul);
-    } else if (!encodePart(out, title, title.size(), 0, o.background,
-                           settings.characterDisplayMode)) {
+    } else if (!encodePart(out, title, title.size(), 0, o.background, displayMode)) {
         return tooMany();
     }
     if (out.offset() > kTitleAreaBytes) {
@@ -277,8 +278,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     }
     std::size_t length = out.offset();
     if (!body.empty()) {
-        if (!encodePart(out, body, body.size(), kTitleAreaBytes, o.background,
-                        settings.characterDisplayMode)) {
+        if (!encodePart(out, body, body.size(), kTitleAreaBytes, o.background, displayMode)) {
             return tooMany();
         }
         length = out.offset();

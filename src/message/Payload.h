@@ -57,7 +57,7 @@ struct EncodeSettings {
     EncodePurpose purpose = EncodePurpose::Send;
     ProjectorCapabilities capabilities;  // extendedOptions and extendedCharacterSet
     // Transparent message background: header byte 4 = 0x40 (plus blink) and every character
-    // background transparent.
+    // background transparent. Not used with optionsFromFile.
     bool characterDisplayMode = false;
     // The options come from a message file being sent (its icon is options.iconNumber):
     // the per-style masking is applied whatever the purpose.

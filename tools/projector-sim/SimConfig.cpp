@@ -58,7 +58,7 @@ const char* usageText() {
            "  --trailing-byte      append one byte 'X' to every reply\n"
            "  --drop               read each request, then close without a reply\n"
            "  --hang-up            close each connection right after accepting it\n"
-           "  --reset-after-greeting  send the greeting, then reset the connection\n"
+           "  --reset-on-request   reset the connection as soon as a request starts to arrive\n"
            "  --split N            send each reply as N bytes, a 300 ms pause, then the rest\n"
            "  --close-after N      send only N bytes of each reply, then close\n"
            "  --reset-after N      send only N bytes of each reply, then reset\n"
@@ -172,8 +172,8 @@ std::optional<SimConfig> parseArguments(const std::vector<std::string>& args, st
             config.drop = true;
         } else if (a == "--hang-up") {
             config.hangUp = true;
-        } else if (a == "--reset-after-greeting") {
-            config.resetAfterGreeting = true;
+        } else if (a == "--reset-on-request") {
+            config.resetOnRequest = true;
         } else if (a == "--split" || a == "--close-after" || a == "--reset-after") {
             if (!number(100000, n)) {
                 return std::nullopt;

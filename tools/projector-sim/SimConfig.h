@@ -34,7 +34,7 @@ struct SimConfig {
     bool trailingByte = false;
     bool drop = false;
     bool hangUp = false;
-    bool resetAfterGreeting = false;
+    bool resetOnRequest = false;             // reset as soon as request bytes arrive
     int splitAt = -1;                        // send the reply in two pieces, the first this long
     int closeAfter = -1;                     // send this many reply bytes, then close
     int resetAfter = -1;                     // send this many reply bytes, then reset

@@ -193,11 +193,6 @@ void serveConnection(int fd, Projector& projector, const SimConfig& config, Log&
             ::close(fd);
             return;
         }
-        if (config.resetAfterGreeting) {
-            log.line(who + " greeting sent, connection reset");
-            resetAndClose(fd);
-            return;
-        }
     }
 
     std::string buffer;
@@ -207,6 +202,11 @@ void serveConnection(int fd, Projector& projector, const SimConfig& config, Log&
         if (parsed == ParseState::Incomplete) {
             if (buffer.size() > kMaxRequestBytes || !receiveMore(fd, buffer)) {
                 break;
+            }
+            if (config.resetOnRequest) {
+                log.line(who + " request arriving, connection reset");
+                resetAndClose(fd);
+                return;
             }
             continue;
         }

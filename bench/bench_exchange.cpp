@@ -1,0 +1,168 @@
+// Cost of one CTRL exchange (error status query, 0x6020) against the projector simulator on
+// loopback, with greeting and digest and without, compared with a bare TCP
+// connect-send-receive round trip against an in-process echo server measured in the same run.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "protocol/CommandExchange.h"
+#include "support/SimProcess.h"
+
+namespace {
+
+using orvanta::testsupport::ipv4;
+using orvanta::testsupport::SimProcess;
+
+constexpr const char* kGreetingAddress = "127.0.11.2";
+constexpr const char* kPlainAddress = "127.0.11.3";
+constexpr const char* kEchoAddress = "127.0.11.4";
+
+// Answers every connection with one fixed reply after reading the request.
+class EchoServer {
+  public:
+    EchoServer() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int one = 1;
+        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(orvanta::kProjectorPort);
+        a.sin_addr.s_addr = htonl(ipv4(kEchoAddress));
+        ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 64) == 0;
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~EchoServer() {
+        stop_ = true;
+        thread_.join();
+        ::close(fd_);
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    void serve() {
+        static const char kReply[] = "CTRL 0\r\nValue:0\r\n";
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 50) <= 0) {
+                continue;
+            }
+            const int c = ::accept(fd_, nullptr, nullptr);
+            if (c < 0) {
+                continue;
+            }
+            char buffer[1024];
+            if (::recv(c, buffer, sizeof buffer, 0) > 0) {
+                ::send(c, kReply, sizeof kReply - 1, MSG_NOSIGNAL);
+            }
+            ::close(c);
+        }
+    }
+
+    int fd_ = -1;
+    bool ok_ = false;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+void BM_BareRoundTrip(benchmark::State& state) {
+    const std::string request = orvanta::buildCtrlRequest(0x6020, 2, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(orvanta::kProjectorPort);
+    a.sin_addr.s_addr = htonl(ipv4(kEchoAddress));
+    for (auto _ : state) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
+            ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+            state.SkipWithError("echo server not reachable");
+            ::close(fd);
+            break;
+        }
+        char reply[1024];
+        benchmark::DoNotOptimize(::recv(fd, reply, sizeof reply, 0));
+        ::close(fd);
+    }
+}
+
+void runCtrl(benchmark::State& state, const char* address) {
+    orvanta::ExchangeRequest request;
+    request.address = ipv4(address);
+    request.password = "bench";
+    request.verb = orvanta::Verb::Ctrl;
+    request.text = orvanta::buildCtrlRequest(0x6020, 2, 0);
+    for (auto _ : state) {
+        const orvanta::ExchangeResult r = orvanta::runExchange(request);
+        if (!r.status.isOk() || r.code != 0) {
+            state.SkipWithError("exchange failed");
+            break;
+        }
+    }
+}
+
+void BM_CtrlWithGreeting(benchmark::State& state) {
+    runCtrl(state, kGreetingAddress);
+}
+
+// Without a greeting the client waits out the whole greeting wait (1 s) before it sends.
+void BM_CtrlWithoutGreeting(benchmark::State& state) {
+    runCtrl(state, kPlainAddress);
+}
+
+BENCHMARK(BM_BareRoundTrip)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CtrlWithGreeting)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CtrlWithoutGreeting)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Keeps the mean wall time per iteration of every run for the ratios at the end.
+class RecordingReporter : public benchmark::ConsoleReporter {
+  public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            if (run.iterations > 0 && !run.error_occurred) {
+                meanSeconds[run.benchmark_name()] =
+                    run.real_accumulated_time / static_cast<double>(run.iterations);
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> meanSeconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    SimProcess greeting({"--address", kGreetingAddress, "--password", "bench"});
+    SimProcess plain({"--address", kPlainAddress, "--no-greeting"});
+    EchoServer echo;
+    if (!greeting.ready() || !plain.ready() || !echo.ok()) {
+        std::fprintf(stderr, "could not start the simulators or the echo server:\n%s%s",
+                     greeting.output().c_str(), plain.output().c_str());
+        return 1;
+    }
+    RecordingReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+
+    const auto base = reporter.meanSeconds.find("BM_BareRoundTrip/real_time");
+    if (base != reporter.meanSeconds.end() && base->second > 0) {
+        for (const auto& [name, seconds] : reporter.meanSeconds) {
+            if (name != base->first) {
+                std::printf("ratio %s / BM_BareRoundTrip: %.1f\n", name.c_str(),
+                            seconds / base->second);
+            }
+        }
+    }
+    benchmark::Shutdown();
+    return 0;
+}

@@ -146,6 +146,7 @@ TEST(AlarmShapes, Transients) {
         {7, 0, 1, 346},
         {7, 0xFFFF, 100, 18216},
         {7, 0, 1000000, 2688},
+        {7, 0, 151, -1511},
     };
     for (const TransientPoint& p : points) {
         const TransientFn f = transientByNumber(p.transient);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/AtomicFile.h"
+#include "platform/Environment.h"
 #include "sound/AlarmRender.h"
 
 extern char** environ;
@@ -35,8 +36,10 @@ struct Outcome {
 class Cli {
   public:
     Cli() {
+        // All programs land in one folder; the test's own is the fallback.
         const char* bin = std::getenv("ORVANTA_BIN_DIR");
-        program_ = std::string(bin != nullptr ? bin : ".") + "/orvanta-cli";
+        program_ = (bin != nullptr && *bin != '\0' ? std::string(bin) + "/" : executableFolder()) +
+                   "orvanta-cli";
         dir_ =
             std::filesystem::temp_directory_path() / ("orvanta-cli-" + std::to_string(::getpid()));
         std::filesystem::create_directories(dir_);

@@ -211,15 +211,16 @@ void serveConnection(int fd, Projector& projector, const SimConfig& config, Log&
             continue;
         }
         std::string shown;
-        if (config.verbose) {
+        if (request.lines.empty()) {
+            shown = printable(buffer, 80);  // not even one whole line
+        } else if (config.verbose) {
             std::string text;
             for (const std::string& l : request.lines) {
                 text += l + "\r\n";
             }
             shown = printable(text, 400);
         } else {
-            shown = request.lines.empty() ? printable(buffer.substr(0, buffer.find("\r\n")), 80)
-                                          : printable(request.lines.front(), 80);
+            shown = printable(request.lines.front(), 80);
         }
         if (request.verb == "PUT" && parsed == ParseState::Complete) {
             shown += " +body " + std::to_string(request.body.size()) + " bytes";
@@ -299,7 +300,9 @@ void runDiscovery(std::vector<std::unique_ptr<Projector>>& projectors, Log& log)
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(2363);
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    // Bound to the group address, so that a searcher on this machine can still bind its own
+    // address with port 2363.
+    local.sin_addr.s_addr = inet_addr("224.0.5.128");
     if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) < 0) {
         log.line(std::string("discovery: cannot bind UDP 2363: ") + std::strerror(errno));
         ::close(fd);

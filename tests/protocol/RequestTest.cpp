@@ -3,6 +3,7 @@
 #include <array>
 #include <string>
 
+#include "app/LanguageText.h"
 #include "protocol/CommandExchange.h"
 
 namespace orvanta {
@@ -92,13 +93,24 @@ TEST(Classify, ComparesTheRightNumberOfBytes) {
 }
 
 TEST(ExchangeErrors, TextsComeFromTheLanguageTable) {
+    setInterfaceLanguage(LanguageId::English);
     const struct {
         int code;
-        int textId;
-    } cases[] = {{11, 1111}, {12, 1112}, {14, 1114}, {15, 1113}, {16, 1115}, {17, 1113},
-                 {18, 1116}, {19, 1117}, {21, 1111}, {22, 1111}, {0, 0},     {13, 0}};
+        const char* text;
+    } cases[] = {{11, "[Socket error]"},
+                 {12, "[Connection error]"},
+                 {14, "[Authentication error]"},
+                 {15, "[No Response]"},
+                 {16, "[Send error]"},
+                 {17, "[No Response]"},
+                 {18, "[Receive error]"},
+                 {19, "[Unexpected error]"},
+                 {21, "[Socket error]"},
+                 {22, "[Socket error]"},
+                 {0, ""},
+                 {13, ""}};
     for (const auto& c : cases) {
-        EXPECT_EQ(exchangeErrorTextId(c.code), c.textId) << c.code;
+        EXPECT_EQ(exchangeErrorText(c.code), c.text) << c.code;
     }
 }
 

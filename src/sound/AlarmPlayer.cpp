@@ -73,7 +73,7 @@ AlarmPreviewStart AlarmPlayer::play(int soundNumber, AlarmPreviewEnded onEnded) 
         wanted.samples = kFramesPerBuffer;
         wanted.callback = &AlarmPlayer::fillAudio;
         wanted.userdata = this;
-        // With no "obtained" spec the library converts to the device's format itself.
+        // Without an "obtained" description the library converts to the device format itself.
         deviceOpen = SDL_OpenAudio(&wanted, nullptr) == 0;
         if (!deviceOpen) {
             result = {AlarmPreviewStatus::NoAudioDevice, SDL_GetError()};

@@ -677,7 +677,12 @@ std::string writeRtf(const RichText& text, int fontHalfPoints) {
         if (color != u.color || background != u.background) {
             out += "\\cf";
             appendNumber(out, index[u.color]);
+            // \highlight is what the rich edit control reads; \chcbpat is the same colour as
+            // character shading, which word processors keep where they drop highlighting
+            // (an HTML export, for one).
             out += "\\highlight";
+            appendNumber(out, index[u.background]);
+            out += "\\chcbpat";
             appendNumber(out, index[u.background]);
             color = u.color;
             background = u.background;

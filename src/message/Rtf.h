@@ -49,9 +49,10 @@ struct RtfReadResult {
 RtfReadResult readRtf(std::string_view rtf, const RtfDefaults& defaults = {});
 
 // Writes `text` with the font "Arial Unicode MS" at `fontHalfPoints` (the rich edit control's
-// 176 twips are \fs18). Every CR becomes \par; the document ends with one more \par, its final
-// paragraph mark, which readRtf drops again. Characters outside printable ASCII are written as
-// \uN with a '?' fallback.
+// 176 twips are \fs18). Colours go into the colour table, text colours as \cf and backgrounds
+// as \highlight and \chcbpat. Every CR becomes \par; the document ends with one more \par, its
+// final paragraph mark, which readRtf drops again. Characters outside printable ASCII are written
+// as \uN with a '?' fallback.
 std::string writeRtf(const RichText& text, int fontHalfPoints = 18);
 
 // The paragraphs of a text without their CR; a text with n CR has n + 1 paragraphs.

@@ -232,7 +232,8 @@ TEST(RtfWriter, WritesTheRichEditDialect) {
     EXPECT_NE(rtf.find("{\\colortbl ;\\red255\\green255\\blue255;\\red192\\green192\\blue192;"
                        "\\red255\\green0\\blue0;}"),
               std::string::npos);
-    EXPECT_NE(rtf.find("\\uc1\\pard\\f0\\fs35\\cf1\\highlight2 A\\u9660?\\cf3\\highlight1\\par\n"
+    EXPECT_NE(rtf.find("\\uc1\\pard\\f0\\fs35\\cf1\\highlight2\\chcbpat2 "
+                       "A\\u9660?\\cf3\\highlight1\\chcbpat1\\par\n"
                        "\\u1055?\\par\n}"),
               std::string::npos)
         << rtf;

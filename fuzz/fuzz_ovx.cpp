@@ -1,0 +1,76 @@
+// Arbitrary bytes as a message file and as a text file to import. A file the reader accepts
+// must, once saved again, read back to the same title, text and header.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "message/MessageFile.h"
+
+namespace {
+
+using namespace orvanta;
+
+void checkRoundTrip(const Message& opened, bool extendedOptions) {
+    EncodeSettings settings;
+    settings.purpose = EncodePurpose::Save;
+    settings.capabilities.level = extendedOptions ? 4 : 1;
+    settings.capabilities.flags = extendedOptions ? 0x7u : 0u;
+    ScriptedPrompt prompt(PromptAnswer::Ok);
+    Message first = opened;
+    const EncodeResult saved = encodeMessage(first, settings, prompt);
+    if (!saved.ok() || !saved.payload) {
+        return;  // too long to save: the save command refuses it before writing
+    }
+    Message back;
+    const std::string file = composeMessageFile(opened, saved.payload->header, extendedOptions);
+    if (parseMessageFile(file, extendedOptions, back) != MessageFileError::None) {
+        std::abort();
+    }
+    RichText title = opened.title;
+    for (auto& u : title.units) {
+        if (u.ch == u'\n') {
+            u.ch = u' ';  // the writer keeps the title on one line
+        }
+    }
+    if (!(back.title == title) || !(back.body == opened.body) || back.icon != opened.icon ||
+        back.backgroundColor != opened.backgroundColor) {
+        std::abort();
+    }
+    Message second = back;
+    const EncodeResult again = encodeMessage(second, settings, prompt);
+    if (!again.ok() || !again.payload) {
+        std::abort();
+    }
+    for (std::size_t i = 0; i < kHeaderBytes; ++i) {
+        // Bytes 14 and 15 are the body checksum, which the title's line ends may change.
+        if (i != 14 && i != 15 && again.payload->header[i] != saved.payload->header[i]) {
+            std::abort();
+        }
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    for (bool extendedOptions : {false, true}) {
+        Message message;
+        const Message before = message;
+        const MessageFileError error = parseMessageFile(input, extendedOptions, message);
+        if (error != MessageFileError::None) {
+            if (!(message == before)) {
+                std::abort();  // a refused file leaves the message alone
+            }
+            continue;
+        }
+        checkRoundTrip(message, extendedOptions);
+    }
+    Message imported;
+    importTextFile(input, imported);
+    if (imported.body.size() > kTextImportBytes || !imported.title.empty()) {
+        std::abort();
+    }
+    return 0;
+}

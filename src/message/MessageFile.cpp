@@ -228,19 +228,23 @@ SaveResult saveMessageFile(const std::string& path, const Message& message,
     return {};
 }
 
-bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt) {
+bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
+                     EncodeResult* encoded) {
     if (message.body.empty()) {
         prompt.inform(LanguageText(kTextPleaseInputMessage));
         return false;
     }
     EncodeSettings check = settings;
     check.purpose = EncodePurpose::Check;
-    const EncodeResult result = encodeMessage(message, check, prompt);
-    if (!result.ok()) {
+    EncodeResult result = encodeMessage(message, check, prompt);
+    const bool ok = result.ok();
+    if (!ok) {
         reportEncodeFailure(result, prompt);
-        return false;
     }
-    return true;
+    if (encoded != nullptr) {
+        *encoded = std::move(result);
+    }
+    return ok;
 }
 
 int saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,

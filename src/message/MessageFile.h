@@ -60,8 +60,11 @@ SaveResult saveMessageFile(const std::string& path, const Message& message,
 
 // The checks of the Save command before its dialog: an empty message is refused with "Please
 // input Message", then the message is encoded with purpose check (whose questions and failures
-// go to the operator). True when the dialog may be shown.
-bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt);
+// go to the operator). True when the dialog may be shown. When the operator asked to see the
+// unsupported characters (encoded->unsupported is ShowList), `encoded` holds the list for the
+// "Not Supported Character" dialog.
+bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
+                     EncodeResult* encoded = nullptr);
 
 // The Save command after its dialog chose `path`: a name without the ".ovx" ending is refused
 // with text 1027; the message is encoded with purpose save and written by saveMessageFile;

@@ -502,6 +502,17 @@ TEST_F(MessageFileTest, SaveCommandChecksEndingAndMessage) {
     EXPECT_TRUE(checkBeforeSave(m, settings, prompt));
     EXPECT_TRUE(prompt.entries().empty());
 
+    // With the narrow character set the operator may ask to see the characters it lacks.
+    prompt.clear();
+    prompt.queue(PromptAnswer::No);
+    EncodeSettings narrow = settings;
+    narrow.capabilities.level = 4;
+    narrow.capabilities.flags = 0x3;
+    EncodeResult encoded;
+    EXPECT_FALSE(checkBeforeSave(m, narrow, prompt, &encoded));
+    EXPECT_EQ(encoded.unsupported, UnsupportedOutcome::ShowList);
+    EXPECT_FALSE(encoded.found.listText.empty());
+
     EXPECT_EQ(proposedSaveName("notes.txt"), "notes");
     EXPECT_EQ(proposedSaveName("notes.TXT"), "notes.TXT");
     EXPECT_EQ(proposedSaveName("msg.ovx"), "msg.ovx");

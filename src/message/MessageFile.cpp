@@ -90,22 +90,9 @@ std::string asciiOf(const RichText& paragraph, std::size_t maxUnits) {
     return out;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 std::optional<std::uint8_t> hexPair(char hi, char lo) {
-    const int h = hexDigit(hi);
-    const int l = hexDigit(lo);
+    const int h = hexDigitValue(hi);
+    const int l = hexDigitValue(lo);
     if (h < 0 || l < 0) {
         return std::nullopt;
     }

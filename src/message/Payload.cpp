@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/LanguageText.h"
+#include "platform/TextCodec.h"
 
 namespace orvanta {
 
@@ -146,27 +147,14 @@ void fillHeader(MessageHeader& h, const Message& message, const EncodeSettings& 
     }
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Bytes from pairs of hex digits; false at the first character that is not a hex digit.
 bool hexToBytes(std::string_view hex, std::uint8_t* out, std::size_t count) {
     if (hex.size() < count * 2) {
         return false;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        const int hi = hexValue(hex[2 * i]);
-        const int lo = hexValue(hex[2 * i + 1]);
+        const int hi = hexDigitValue(hex[2 * i]);
+        const int lo = hexDigitValue(hex[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             return false;
         }

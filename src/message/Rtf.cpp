@@ -42,19 +42,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // The Windows code page that text in a font of character set `charset` is stored in.
 int codePageOfCharset(int charset, int documentCodePage) {
     switch (charset) {
@@ -385,8 +372,8 @@ class Reader {
             if (pos_ + 2 >= in_.size()) {
                 return RtfError::Truncated;
             }
-            const int hi = hexValue(in_[pos_ + 1]);
-            const int lo = hexValue(in_[pos_ + 2]);
+            const int hi = hexDigitValue(in_[pos_ + 1]);
+            const int lo = hexDigitValue(in_[pos_ + 2]);
             if (hi < 0 || lo < 0) {
                 return RtfError::Malformed;
             }

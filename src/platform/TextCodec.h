@@ -17,4 +17,18 @@ std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
 // Windows-1252, byte by byte (the five undefined bytes map to their C1 controls).
 std::u16string decodeWindows1252(std::string_view bytes);
 
+// Value of one hexadecimal digit (either letter case), -1 for any other character.
+constexpr int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 }  // namespace orvanta

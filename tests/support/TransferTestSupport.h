@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "message/Payload.h"
@@ -56,6 +57,19 @@ inline int countLines(const SimProcess& sim, std::string_view text) {
         n += line.find(text) != std::string::npos ? 1 : 0;
     }
     return n;
+}
+
+// Waits until `count` log lines contain `text` (the log is read on another thread); false if
+// that does not happen within five seconds.
+inline bool waitForCount(const SimProcess& sim, std::string_view text, int count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (countLines(sim, text) < count) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return countLines(sim, text) == count;
 }
 
 // A listener on `address`:9719 whose backlog is full, so that a further connect hangs as it

@@ -1,0 +1,258 @@
+#include "cli/CliSupport.h"
+
+#include <signal.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <filesystem>
+
+#include "app/LanguageText.h"
+#include "projectors/ProjectorList.h"
+
+namespace orvanta::cli {
+
+std::optional<std::string> ParsedArgs::value(std::string_view name) const {
+    const auto it = options.find(name);
+    if (it == options.end() || it->second.empty()) {
+        return std::nullopt;
+    }
+    return it->second.back();
+}
+
+std::vector<std::string> ParsedArgs::values(std::string_view name) const {
+    const auto it = options.find(name);
+    return it == options.end() ? std::vector<std::string>{} : it->second;
+}
+
+std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                      ParsedArgs& out) {
+    bool onlyPositional = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (onlyPositional || a.size() < 2 || a[0] != '-') {
+            out.positional.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        if (a == "--help" || a == "-h") {
+            out.help = true;
+            continue;
+        }
+        const std::size_t equals = a.find('=');
+        const std::string name = a.substr(0, equals);
+        const auto spec = std::find_if(specs.begin(), specs.end(),
+                                       [&](const OptionSpec& s) { return s.name == name; });
+        if (spec == specs.end()) {
+            return "unknown option " + name;
+        }
+        std::vector<std::string>& values = out.options[name];
+        if (!spec->takesValue) {
+            if (equals != std::string::npos) {
+                return name + " takes no value";
+            }
+            continue;
+        }
+        if (equals != std::string::npos) {
+            values.push_back(a.substr(equals + 1));
+        } else if (i + 1 < args.size()) {
+            values.push_back(args[++i]);
+        } else {
+            return name + " needs a value";
+        }
+    }
+    return {};
+}
+
+int usageError(std::string_view command, std::string_view problem, std::string_view usage) {
+    std::fprintf(stderr, "orvanta-cli %.*s: %.*s\n\n%.*s", static_cast<int>(command.size()),
+                 command.data(), static_cast<int>(problem.size()), problem.data(),
+                 static_cast<int>(usage.size()), usage.data());
+    return kExitUsage;
+}
+
+int printHelp(std::string_view usage) {
+    std::fwrite(usage.data(), 1, usage.size(), stdout);
+    return kExitOk;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void CliPrompt::inform(const std::string& text, PromptIcon) {
+    texts_.push_back(text);
+}
+
+PromptAnswer CliPrompt::ask(const std::string& text, PromptButtons buttons, PromptIcon) {
+    const bool yesNo = buttons == PromptButtons::YesNo || buttons == PromptButtons::YesNoCancel;
+    if (assumeYes_) {
+        return yesNo ? PromptAnswer::Yes : PromptAnswer::Ok;
+    }
+    texts_.push_back(text);
+    switch (buttons) {
+        case PromptButtons::Ok:
+            return PromptAnswer::Ok;
+        case PromptButtons::YesNo:
+            return PromptAnswer::No;
+        case PromptButtons::OkCancel:
+        case PromptButtons::YesNoCancel:
+            break;
+    }
+    // With three buttons No would still go on (without saving); Cancel stops.
+    return PromptAnswer::Cancel;
+}
+
+void CliPrompt::print(std::FILE* to) const {
+    for (const std::string& t : texts_) {
+        std::fwrite(t.data(), 1, t.size(), to);
+        std::fputc('\n', to);
+    }
+    std::fflush(to);
+}
+
+std::string oneLine(std::string_view text) {
+    std::string out(text);
+    std::replace(out.begin(), out.end(), '\n', ' ');
+    out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single) {
+    TargetChoice choice;
+    const ProjectorList registered = loadProjectorList(context.programFolder);
+    const std::optional<std::string> password = args.value("--password");
+
+    std::vector<std::uint32_t> addresses;
+    for (const std::string& text : args.values("--projector")) {
+        const auto address = parseAddress(text);
+        if (!address) {
+            choice.status = TargetStatus::Usage;
+            choice.problem = "not an IPv4 address: " + text;
+            return choice;
+        }
+        addresses.push_back(*address);
+    }
+    if (args.has("--all-registered")) {
+        if (registered.records.empty() && addresses.empty()) {
+            choice.status = TargetStatus::Failed;
+            choice.problem = LanguageText(1002);  // "Please select PROJECTOR"
+            return choice;
+        }
+        for (const ProjectorRecord& r : registered.records) {
+            addresses.push_back(r.address);
+        }
+    }
+    if (addresses.empty()) {
+        choice.status = TargetStatus::Usage;
+        choice.problem = "which projector? (--projector ADDR or --all-registered)";
+        return choice;
+    }
+
+    for (std::uint32_t address : addresses) {
+        const bool listed =
+            std::any_of(choice.targets.begin(), choice.targets.end(),
+                        [&](const CliTarget& t) { return t.target.address == address; });
+        if (listed) {
+            continue;
+        }
+        CliTarget t;
+        t.label = formatAddress(address);
+        t.target.address = address;
+        if (password) {
+            t.target.password = *password;
+        } else if (const auto row = registered.findAddress(address)) {
+            t.target.password = registered.records[*row].password;
+        }
+        choice.targets.push_back(std::move(t));
+    }
+    if (single && choice.targets.size() != 1) {
+        choice.status = TargetStatus::Usage;
+        choice.problem = "this command works on one projector";
+        choice.targets.clear();
+    }
+    return choice;
+}
+
+std::optional<std::uint8_t> parseSlot(std::string_view text) {
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "quick") {
+        return 0;
+    }
+    if (text.empty() || text.size() > 2 || text[0] == '0') {
+        return std::nullopt;
+    }
+    int n = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > 12) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(n);
+}
+
+std::string findMessageFile(const std::string& programFolder, const std::string& file) {
+    std::error_code error;
+    if (file.empty()) {
+        return {};
+    }
+    if (std::filesystem::is_regular_file(file, error)) {
+        return file;
+    }
+    if (file.find('/') == std::string::npos) {
+        const std::string listed = programFolder + "MessageData/" + file;
+        if (std::filesystem::is_regular_file(listed, error)) {
+            return listed;
+        }
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+std::atomic<bool> gInterrupted{false};
+
+extern "C" void onInterruptPressCancel(int) {
+    gInterrupted.store(true);
+}
+
+}  // namespace
+
+InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_(std::move(flags)) {
+    gInterrupted = false;
+    struct sigaction action {};
+    action.sa_handler = onInterruptPressCancel;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    watcher_ = std::thread([this] {
+        while (!done_.load()) {
+            if (gInterrupted.exchange(false)) {
+                for (TransferFlags* f : flags_) {
+                    f->cancelRequested = true;
+                }
+                // Cancel is pressed once; the next Ctrl+C ends the program.
+                signal(SIGINT, SIG_DFL);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+}
+
+InterruptAsCancel::~InterruptAsCancel() {
+    done_ = true;
+    watcher_.join();
+    signal(SIGINT, SIG_DFL);
+}
+
+}  // namespace orvanta::cli

@@ -1,0 +1,133 @@
+#pragma once
+// What the projector commands of orvanta-cli share: option parsing, the prompt that answers
+// from --yes, choosing the projectors and their passwords, slots, message file lookup, and
+// Ctrl+C as the Cancel button of a running transfer.
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "app/Prompt.h"
+#include "cli/CliCommands.h"
+#include "protocol/Operations.h"
+#include "protocol/Transfer.h"
+
+namespace orvanta::cli {
+
+// ---------------------------------------------------------------------------------------------
+// Options
+
+struct OptionSpec {
+    std::string_view name;  // "--slot"
+    bool takesValue = false;
+};
+
+struct ParsedArgs {
+    std::vector<std::string> positional;
+    std::map<std::string, std::vector<std::string>, std::less<>> options;
+    bool help = false;
+
+    bool has(std::string_view name) const { return options.find(name) != options.end(); }
+    // The last value given for `name`.
+    std::optional<std::string> value(std::string_view name) const;
+    std::vector<std::string> values(std::string_view name) const;
+};
+
+// "--name value" and "--name=value"; "--help" / "-h" set `help`; everything after "--" is
+// positional. Returns what is wrong, or an empty text.
+std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+                      ParsedArgs& out);
+
+// Prints "orvanta-cli COMMAND: problem", a blank line and the usage to stderr; exit status 2.
+int usageError(std::string_view command, std::string_view problem, std::string_view usage);
+// Prints the usage to stdout; exit status 0.
+int printHelp(std::string_view usage);
+
+// The options every projector command takes.
+inline constexpr OptionSpec kProjectorOption{"--projector", true};
+inline constexpr OptionSpec kAllRegisteredOption{"--all-registered", false};
+inline constexpr OptionSpec kPasswordOption{"--password", true};
+inline constexpr OptionSpec kYesOption{"--yes", false};
+
+// ---------------------------------------------------------------------------------------------
+// Prompt
+
+// Questions are answered Yes/OK with --yes; otherwise their text is kept like an information
+// and the answer is No/Cancel. Every text is kept in order; the command prints them when it
+// knows whether it succeeded (standard output) or failed (standard error).
+class CliPrompt : public Prompt {
+  public:
+    explicit CliPrompt(bool assumeYes) : assumeYes_(assumeYes) {}
+
+    void inform(const std::string& text, PromptIcon icon = PromptIcon::Information) override;
+    PromptAnswer ask(const std::string& text, PromptButtons buttons,
+                     PromptIcon icon = PromptIcon::Question) override;
+
+    const std::vector<std::string>& texts() const { return texts_; }
+    // The last text shown (the reason a command ended), empty when none was.
+    std::string lastText() const { return texts_.empty() ? std::string() : texts_.back(); }
+    // Each text followed by a line break.
+    void print(std::FILE* to) const;
+
+  private:
+    bool assumeYes_;
+    std::vector<std::string> texts_;
+};
+
+// A text on one line: each line break becomes a blank.
+std::string oneLine(std::string_view text);
+
+// ---------------------------------------------------------------------------------------------
+// Projectors
+
+struct CliTarget {
+    std::string label;  // dotted address
+    ProjectorTarget target;
+};
+
+enum class TargetStatus { Ok, Usage, Failed };
+
+struct TargetChoice {
+    TargetStatus status = TargetStatus::Ok;
+    std::string problem;  // usage problem, or the text of a failure
+    std::vector<CliTarget> targets;
+};
+
+// The projectors named by --projector (in the order given) and --all-registered (in the
+// order of LastPj.txt), each once. The password is --password, else the one registered for
+// the address, else empty. `single`: exactly one projector must result.
+TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
+
+// Slot text: "quick" (any case) or 1..12.
+std::optional<std::uint8_t> parseSlot(std::string_view text);
+
+// FILE as given when it exists; a bare name that does not is looked up in MessageData/ of
+// the program folder. Empty when neither exists.
+std::string findMessageFile(const std::string& programFolder, const std::string& file);
+
+// ---------------------------------------------------------------------------------------------
+// Ctrl+C
+
+// While it lives, the first Ctrl+C presses Cancel on every transfer flag set registered with
+// it (once, as the Cancel button does); a second one ends the program as usual.
+class InterruptAsCancel {
+  public:
+    explicit InterruptAsCancel(std::vector<TransferFlags*> flags);
+    ~InterruptAsCancel();
+    InterruptAsCancel(const InterruptAsCancel&) = delete;
+    InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
+
+  private:
+    std::vector<TransferFlags*> flags_;
+    std::atomic<bool> done_{false};
+    std::thread watcher_;
+};
+
+}  // namespace orvanta::cli

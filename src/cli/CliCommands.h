@@ -15,6 +15,7 @@ constexpr int kExitUsage = 2;   // wrong usage; the usage went to standard error
 // What every command may need, resolved once from the common options.
 struct CliContext {
     std::string programFolder;  // with a trailing '/'
+    bool assumeYes = false;     // --yes before the command: questions are answered Yes/OK
 };
 
 struct CliCommand {
@@ -24,5 +25,17 @@ struct CliCommand {
 };
 
 int runAlarmCommand(const CliContext& context, const std::vector<std::string>& args);
+int runEncodeCommand(const CliContext& context, const std::vector<std::string>& args);
+int runSendCommand(const CliContext& context, const std::vector<std::string>& args);
+int runGetCommand(const CliContext& context, const std::vector<std::string>& args);
+int runShowCommand(const CliContext& context, const std::vector<std::string>& args);
+int runHideCommand(const CliContext& context, const std::vector<std::string>& args);
+int runClearCommand(const CliContext& context, const std::vector<std::string>& args);
+int runMuteCommand(const CliContext& context, const std::vector<std::string>& args);
+int runStatusCommand(const CliContext& context, const std::vector<std::string>& args);
+int runSlotsCommand(const CliContext& context, const std::vector<std::string>& args);
+int runStartupCommand(const CliContext& context, const std::vector<std::string>& args);
+int runDiscoverCommand(const CliContext& context, const std::vector<std::string>& args);
+int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args);
 
 }  // namespace orvanta::cli

@@ -11,13 +11,29 @@ namespace {
 
 using orvanta::cli::CliCommand;
 
+namespace cli = orvanta::cli;
+
 constexpr CliCommand kCommands[] = {
-    {"alarm", "render an alarm sound to a WAV file, or play it", orvanta::cli::runAlarmCommand},
+    {"encode", "print the bytes a projector receives for a message file", cli::runEncodeCommand},
+    {"send", "send a message file to one or many projectors", cli::runSendCommand},
+    {"get", "read a stored message back and save it as a message file", cli::runGetCommand},
+    {"show", "Display on (or Power on && Display on) for a slot", cli::runShowCommand},
+    {"hide", "Display off for a slot", cli::runHideCommand},
+    {"clear", "clear stored messages", cli::runClearCommand},
+    {"mute", "silence the projector's alarm sound", cli::runMuteCommand},
+    {"status", "print level, capabilities, startup, error, message and alarm status",
+     cli::runStatusCommand},
+    {"slots", "list the 13 memory slots and whether they are in use", cli::runSlotsCommand},
+    {"startup", "print or set the startup display", cli::runStartupCommand},
+    {"discover", "search the local network for projectors", cli::runDiscoverCommand},
+    {"projectors", "list, add, remove projectors of LastPj.txt, change a password",
+     cli::runProjectorsCommand},
+    {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
 };
 
 void printUsage(std::FILE* to) {
     std::fputs(
-        "usage: orvanta-cli [--program-folder DIR] <command> [arguments]\n"
+        "usage: orvanta-cli [--program-folder DIR] [--yes] <command> [arguments]\n"
         "       orvanta-cli <command> --help\n"
         "\n"
         "commands:\n",
@@ -31,8 +47,18 @@ void printUsage(std::FILE* to) {
         "options:\n"
         "  --program-folder DIR  folder holding LastPj.txt, MessageData, mfont and micon\n"
         "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program)\n"
+        "  --yes                 answer Yes/OK to every question an operation asks; without it\n"
+        "                        the question is printed and answered No/Cancel\n"
         "\n"
-        "exit status: 0 success, 1 the operation failed, 2 wrong usage\n",
+        "projector options (commands that talk to a projector):\n"
+        "  --projector ADDR      dotted IPv4 address (send: repeatable, sends in parallel)\n"
+        "  --all-registered      every projector of LastPj.txt\n"
+        "  --password TEXT       password; default: the one registered for ADDR, else empty\n"
+        "\n"
+        "Slots are written quick or 1 to 12. Texts are printed in the interface language.\n"
+        "\n"
+        "exit status: 0 success, 1 the operation failed or was refused (the reason on standard\n"
+        "error), 2 wrong usage\n",
         to);
 }
 
@@ -43,6 +69,11 @@ int main(int argc, char** argv) {
     orvanta::cli::CliContext context;
     context.programFolder = orvanta::resolveProgramFolder(args);
 
+    // Options before the command.
+    while (!args.empty() && args[0] == "--yes") {
+        context.assumeYes = true;
+        args.erase(args.begin());
+    }
     if (args.empty()) {
         printUsage(stderr);
         return orvanta::cli::kExitUsage;

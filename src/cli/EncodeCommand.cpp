@@ -1,0 +1,137 @@
+// orvanta-cli encode: what a projector of a given firmware level and capability flags would
+// receive for a message file, without talking to one.
+
+#include <cctype>
+#include <charconv>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/LanguageText.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "message/MessageFile.h"
+#include "message/Payload.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kEncodeUsage =
+    "usage: orvanta-cli encode FILE [--level N] [--caps N] [--purpose send|save] [--yes]\n"
+    "\n"
+    "Opens the message file FILE (.ovx, or .txt to import) as the Main tab's Send does and\n"
+    "prints its encoding for a projector of firmware level N (default 1) and capability flags\n"
+    "N (default 0; decimal or 0x hexadecimal; bit 1 extended options, bit 2 wide characters):\n"
+    "  header: the header bytes as the PUT line carries them (32 or 64 hexadecimal digits)\n"
+    "  length: the body length in bytes\n"
+    "  body: every body byte in hexadecimal\n"
+    "With --purpose save the header is the one a saved file keeps (no per-style masking).\n";
+
+// 0..65535, decimal or with 0x in hexadecimal.
+std::optional<int> parseWord(const std::string& text) {
+    int base = 10;
+    std::string_view digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, base);
+    if (digits.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        out.push_back(kDigits[b >> 4]);
+        out.push_back(kDigits[b & 0x0F]);
+    }
+    return out;
+}
+
+}  // namespace
+
+int runEncodeCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    const std::string problem = parseArgs(
+        args, {{"--level", true}, {"--caps", true}, {"--purpose", true}, kYesOption}, parsed);
+    if (parsed.help) {
+        return printHelp(kEncodeUsage);
+    }
+    if (!problem.empty()) {
+        return usageError("encode", problem, kEncodeUsage);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError("encode",
+                          parsed.positional.empty() ? "which file?" : "one file at a time",
+                          kEncodeUsage);
+    }
+    ProjectorCapabilities capabilities{1, 0};
+    for (const char* option : {"--level", "--caps"}) {
+        const auto text = parsed.value(option);
+        if (!text) {
+            continue;
+        }
+        const auto value = parseWord(*text);
+        if (!value) {
+            return usageError("encode", std::string(option) + ": not a number 0 to 65535: " + *text,
+                              kEncodeUsage);
+        }
+        if (std::string_view(option) == "--level") {
+            capabilities.level = *value;
+        } else {
+            capabilities.flags = static_cast<std::uint32_t>(*value);
+        }
+    }
+    EncodeSettings settings;
+    settings.capabilities = capabilities;
+    const std::string purpose = parsed.value("--purpose").value_or("send");
+    if (purpose == "send") {
+        // A file sent from the Main tab is encoded with its own options.
+        settings.purpose = EncodePurpose::Send;
+        settings.optionsFromFile = true;
+    } else if (purpose == "save") {
+        settings.purpose = EncodePurpose::Save;
+    } else {
+        return usageError("encode", "--purpose is send or save, not " + purpose, kEncodeUsage);
+    }
+
+    const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
+    if (path.empty()) {
+        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
+                     LanguageText(1008).c_str());  // "No Saved data"
+        return kExitFailed;
+    }
+    CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
+    Message message;
+    if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
+        prompt.inform(LanguageText(1028),
+                      PromptIcon::Error);  // "This file format is not supported."
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    const EncodeResult result = encodeMessage(message, settings, prompt);
+    if (!result.ok() || !result.payload) {
+        reportEncodeFailure(result, prompt);
+        if (result.unsupported == UnsupportedOutcome::ShowList) {
+            prompt.inform(result.found.listText);
+        }
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    // Questions answered with --yes leave nothing to print; anything else goes to stderr so
+    // that standard output stays the three lines.
+    prompt.print(stderr);
+    std::printf("header: %s\n", headerToHex(result.payload->header).c_str());
+    std::printf("length: %zu\n", result.payload->body.size());
+    std::printf("body: %s\n", hexBytes(result.payload->body).c_str());
+    return kExitOk;
+}
+
+}  // namespace orvanta::cli

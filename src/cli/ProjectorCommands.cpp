@@ -1,0 +1,466 @@
+// The one-projector commands of orvanta-cli: get, show, hide, clear, mute, status, slots and
+// startup. Each runs the same operations as the desktop program's buttons, with its texts.
+
+#include <array>
+#include <cstdio>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/LanguageText.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "message/MessageFile.h"
+#include "message/Payload.h"
+#include "protocol/MainTabOperations.h"
+#include "protocol/Operations.h"
+#include "protocol/StoredMessageList.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kProjectorOptionsHelp =
+    "\n"
+    "  --projector ADDR    the projector (dotted IPv4 address)\n"
+    "  --all-registered    the projector registered in LastPj.txt, when there is exactly one\n"
+    "  --password TEXT     its password (default: the one registered for it, else empty)\n"
+    "  --yes               answer Yes/OK to the questions the command asks\n";
+
+constexpr const char* kGetUsage =
+    "usage: orvanta-cli get --slot S --out FILE --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Reads the message stored in slot S (quick or 1 to 12) back from the projector, as the\n"
+    "Edit tab's Get does (error status, INFO, TEXT, STAT), and saves it as the message file\n"
+    "FILE (ending in .ovx).\n";
+
+constexpr const char* kShowUsage =
+    "usage: orvanta-cli show --slot S [--power-on] --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Display on (with --power-on: Power on && Display on) for the message in slot S (quick or\n"
+    "1 to 12), after the error-status and slot checks.\n";
+
+constexpr const char* kHideUsage =
+    "usage: orvanta-cli hide --slot S --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Display off for slot S (quick or 1 to 12), after the error-status and slot checks.\n";
+
+constexpr const char* kClearUsage =
+    "usage: orvanta-cli [--yes] clear all|quick|SLOT|saved-all --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Clears stored messages: all of them, the Quick message, saved number SLOT (1 to 12), or\n"
+    "every saved number (saved-all). The command asks \"Are you sure?\" first: without --yes\n"
+    "the answer is No and nothing is cleared.\n";
+
+constexpr const char* kMuteUsage =
+    "usage: orvanta-cli mute --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Silences the alarm sound that the projector plays.\n";
+
+constexpr const char* kStatusUsage =
+    "usage: orvanta-cli status --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Prints the projector's state as the Main tab shows it:\n"
+    "  level: N            firmware level (- when unknown)\n"
+    "  capabilities: N     capability flags (- when the projector does not say)\n"
+    "  startup: ...        saved number and display time, None, or -\n"
+    "  error-status: C     error status character\n"
+    "  message: A B        message status, for example ON Saved number:3\n"
+    "  alarm: A B          alarm status, for example OFF Sound number:-\n";
+
+constexpr const char* kSlotsUsage =
+    "usage: orvanta-cli slots --projector ADDR [--password TEXT]\n"
+    "\n"
+    "Lists the 13 memory slots of the projector with their status (Quick: in use, 1: not\n"
+    "used, ...), as the Confirm list shows them.\n";
+
+constexpr const char* kStartupUsage =
+    "usage: orvanta-cli startup --projector ADDR [--password TEXT]\n"
+    "       orvanta-cli startup --slot S --minutes M|repeat --projector ADDR\n"
+    "       orvanta-cli startup --off --projector ADDR\n"
+    "\n"
+    "Without options prints the startup display setting (startup: 3, 5 min / startup: None).\n"
+    "With --slot (1 to 12) and --minutes (1 to 127, or repeat) it sets the startup display on;\n"
+    "with --off it sets it off, as the Startup Display Edit dialog does.\n";
+
+bool assumeYes(const CliContext& context, const ParsedArgs& args) {
+    return context.assumeYes || args.has("--yes");
+}
+
+std::string withOptions(const char* usage) {
+    return std::string(usage) + kProjectorOptionsHelp;
+}
+
+// Parses the options of a one-projector command and runs `body` for its projector; the texts
+// the operation showed go to standard output when it succeeded, else to standard error.
+using ArgsCheck = std::function<int(const ParsedArgs&, const std::string& usage)>;
+using ProjectorBody = std::function<bool(const ParsedArgs&, const CliTarget&, CliPrompt&,
+                                         TransferFlags&, TransferRunner&)>;
+
+int runOnOneProjector(const CliContext& context, const std::vector<std::string>& args,
+                      std::string_view command, const char* usage,
+                      const std::vector<OptionSpec>& extra, const ArgsCheck& checkArgs,
+                      const ProjectorBody& body) {
+    std::vector<OptionSpec> specs = {kProjectorOption, kAllRegisteredOption, kPasswordOption,
+                                     kYesOption};
+    specs.insert(specs.end(), extra.begin(), extra.end());
+    const std::string fullUsage = withOptions(usage);
+    ParsedArgs parsed;
+    const std::string problem = parseArgs(args, specs, parsed);
+    if (parsed.help) {
+        return printHelp(fullUsage);
+    }
+    if (!problem.empty()) {
+        return usageError(command, problem, fullUsage);
+    }
+    if (const int status = checkArgs(parsed, fullUsage); status != kExitOk) {
+        return status;
+    }
+    const TargetChoice choice = chooseTargets(context, parsed, true);
+    if (choice.status == TargetStatus::Usage) {
+        return usageError(command, choice.problem, fullUsage);
+    }
+    if (choice.status == TargetStatus::Failed) {
+        std::fprintf(stderr, "%s\n", choice.problem.c_str());
+        return kExitFailed;
+    }
+    CliPrompt prompt(assumeYes(context, parsed));
+    TransferFlags flags;
+    BlockingTransferRunner runner(flags);
+    bool ok = false;
+    {
+        InterruptAsCancel cancel({&flags});
+        ok = body(parsed, choice.targets.front(), prompt, flags, runner);
+    }
+    std::fflush(stdout);
+    prompt.print(ok ? stdout : stderr);
+    return ok ? kExitOk : kExitFailed;
+}
+
+// --slot S, required.
+std::optional<std::uint8_t> requiredSlot(const ParsedArgs& args) {
+    const auto text = args.value("--slot");
+    return text ? parseSlot(*text) : std::nullopt;
+}
+
+int noPositional(std::string_view command, const ParsedArgs& args, const std::string& usage) {
+    if (!args.positional.empty()) {
+        return usageError(command, "unexpected argument " + args.positional.front(), usage);
+    }
+    return kExitOk;
+}
+
+int slotArgs(std::string_view command, const ParsedArgs& args, const std::string& usage) {
+    if (const int status = noPositional(command, args, usage); status != kExitOk) {
+        return status;
+    }
+    if (!args.has("--slot")) {
+        return usageError(command, "which slot? (--slot quick or 1 to 12)", usage);
+    }
+    if (!requiredSlot(args)) {
+        return usageError(command, "not a slot: " + *args.value("--slot"), usage);
+    }
+    return kExitOk;
+}
+
+std::string startupLine(const MainProjectorInfo& info) {
+    const StartupDisplay s = info.startup();
+    const StartupAreaTexts texts = startupAreaTexts(info.startupValid(), s);
+    std::string line = "startup: " + texts.savedNumber;
+    if (info.startupValid() && s.on) {
+        line += ", " + texts.displayTime + (texts.minutes ? " min" : "");
+    }
+    return line;
+}
+
+std::string startupLine(const StartupDisplay& shown) {
+    MainProjectorInfo info;
+    info.values.level = 2;
+    info.values.stateWord = startupDisplayValue(shown);
+    return startupLine(info);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+int runGetCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        if (const int status = slotArgs("get", a, usage); status != kExitOk) {
+            return status;
+        }
+        if (!a.value("--out") || a.value("--out")->empty()) {
+            return usageError("get", "where to? (--out FILE)", usage);
+        }
+        return kExitOk;
+    };
+    auto body = [&](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
+                    TransferRunner& runner) {
+        const std::string out = *a.value("--out");
+        // Checked before the projector is asked, so that a read-back is not wasted.
+        if (!hasMessageFileEnding(out)) {
+            prompt.inform(LanguageText(1027));  // ".ovx extension is only valid."
+            return false;
+        }
+        const std::uint8_t slot = *requiredSlot(a);
+        ProjectorStateValues values;
+        StoredMessage stored;
+        if (!ReadStoredMessage(t.target, slot, prompt, runner, values, stored)) {
+            return false;
+        }
+        MainProjectorInfo info;
+        RefreshProjectorInfo(t.target, prompt, runner, info);
+        Message message;
+        bool characterDisplayMode = false;
+        if (!applyReadBack(message, stored.query.headerHex, stored.body,
+                           info.capabilities.extendedOptions(), characterDisplayMode)) {
+            prompt.inform(communicationErrorText(toCode(ExchangeError::Unexpected)));
+            return false;
+        }
+        EncodeSettings settings;
+        settings.capabilities = info.capabilities;
+        settings.characterDisplayMode = characterDisplayMode;
+        return checkBeforeSave(message, settings, prompt) &&
+               saveMessageAs(out, message, settings, prompt) == 0;
+    };
+    return runOnOneProjector(context, args, "get", kGetUsage, {{"--slot", true}, {"--out", true}},
+                             check, body);
+}
+
+namespace {
+
+int runDisplay(const CliContext& context, const std::vector<std::string>& args, bool show) {
+    const char* name = show ? "show" : "hide";
+    std::vector<OptionSpec> extra = {{"--slot", true}};
+    if (show) {
+        extra.push_back({"--power-on", false});
+    }
+    auto check = [name](const ParsedArgs& a, const std::string& usage) {
+        return slotArgs(name, a, usage);
+    };
+    auto body = [show](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
+                       TransferRunner& runner) {
+        const DisplayCommand command = !show                 ? DisplayCommand::DisplayOff
+                                       : a.has("--power-on") ? DisplayCommand::PowerOnAndDisplayOn
+                                                             : DisplayCommand::DisplayOn;
+        ProjectorStateValues values;
+        return RunDisplayCommand(command, *requiredSlot(a), t.target, prompt, runner, values);
+    };
+    return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
+                             body);
+}
+
+// all, quick, 1..12 or saved-all as a clear code.
+std::optional<std::uint16_t> clearCodeFor(const std::string& which) {
+    if (which == "all") {
+        return clearCode(ClearScope::All);
+    }
+    if (which == "quick") {
+        return clearCode(ClearScope::Quick);
+    }
+    if (which == "saved-all") {
+        return clearCode(ClearScope::SavedNumber, 0);
+    }
+    const auto slot = parseSlot(which);
+    if (slot && *slot != 0) {
+        return clearCode(ClearScope::SavedNumber, *slot);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runShowCommand(const CliContext& context, const std::vector<std::string>& args) {
+    return runDisplay(context, args, true);
+}
+
+int runHideCommand(const CliContext& context, const std::vector<std::string>& args) {
+    return runDisplay(context, args, false);
+}
+
+int runClearCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        if (a.positional.size() != 1) {
+            return usageError("clear", "what? (all, quick, 1 to 12 or saved-all)", usage);
+        }
+        if (!clearCodeFor(a.positional.front())) {
+            return usageError("clear", "cannot clear " + a.positional.front(), usage);
+        }
+        return kExitOk;
+    };
+    auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
+                   TransferRunner& runner) {
+        ProjectorStateValues values;
+        return RunClear(*clearCodeFor(a.positional.front()), t.target, prompt, runner, values);
+    };
+    return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body);
+}
+
+int runMuteCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        return noPositional("mute", a, usage);
+    };
+    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
+                   TransferRunner& runner) {
+        ProjectorStateValues values;
+        return RunMute(t.target, prompt, runner, values);
+    };
+    return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body);
+}
+
+int runStatusCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        return noPositional("status", a, usage);
+    };
+    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags& flags,
+                   TransferRunner& runner) {
+        MainProjectorInfo info;
+        const bool queried = RefreshProjectorInfo(t.target, prompt, runner, info);
+        const bool reachable = queried && info.values.level != kUnreachableValue;
+        ProjectorStateValues values;
+        const bool statusRead = ReadErrorStatus(t.target, false, prompt, runner, values);
+
+        // The status lines are asked only of projectors that have them, as the Main tab's
+        // poller is started only for those.
+        StatusFields message;
+        StatusFields alarm;
+        if (reachable && info.capabilities.extendedOptions()) {
+            const PollResult m =
+                RunPollExchange(t.target, kCtrlMessageStatus, flags.cancelRequested);
+            message = statusFieldsAfterPoll(m).value_or(message);
+            const PollResult a = RunPollExchange(t.target, kCtrlAlarmStatus, flags.cancelRequested);
+            alarm = statusFieldsAfterPoll(a).value_or(alarm);
+        }
+
+        std::printf("level: %s\n", reachable ? std::to_string(info.values.level).c_str() : "-");
+        std::printf("capabilities: %s\n", reachable && info.values.capabilityFlags >= 0
+                                              ? std::to_string(info.values.capabilityFlags).c_str()
+                                              : "-");
+        std::printf("%s\n", reachable ? startupLine(info).c_str() : "startup: -");
+        std::printf("error-status: %s\n", statusRead ? std::string(1, values.status).c_str() : "-");
+        std::printf("message: %s %s\n", message.first.c_str(), message.second.c_str());
+        std::printf("alarm: %s %s\n", alarm.first.c_str(), alarm.second.c_str());
+        return queried && statusRead;
+    };
+    return runOnOneProjector(context, args, "status", kStatusUsage, {}, check, body);
+}
+
+namespace {
+
+class SlotCollector : public SlotListSink {
+  public:
+    void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
+        if (slot >= 0 && slot < kStoredSlotCount && !status.empty()) {
+            words[static_cast<std::size_t>(slot)] = status;
+        }
+        if (event == SlotListEvent::ConnectFailed) {
+            connectFailed = true;
+        } else if (event == SlotListEvent::Failed && status.empty()) {
+            endedEarly = true;
+        } else {
+            asked = slot + 1;
+        }
+    }
+
+    std::array<std::string, kStoredSlotCount> words;
+    bool connectFailed = false;
+    bool endedEarly = false;
+    int asked = 0;
+};
+
+}  // namespace
+
+int runSlotsCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        return noPositional("slots", a, usage);
+    };
+    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags& flags,
+                   TransferRunner&) {
+        SlotCollector list;
+        runStoredMessageList(t.target.address, t.target.password, flags.cancelRequested, list);
+        if (list.connectFailed) {
+            prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
+            return false;
+        }
+        for (int slot = 0; slot < kStoredSlotCount; ++slot) {
+            const std::string& word = list.words[static_cast<std::size_t>(slot)];
+            std::printf("%s:%s%s\n", slotLabel(slot).c_str(), word.empty() ? "" : " ",
+                        word.c_str());
+        }
+        if (list.endedEarly || list.asked < kStoredSlotCount) {
+            prompt.inform(LanguageText(1109));  // "Communication error"
+            return false;
+        }
+        return true;
+    };
+    return runOnOneProjector(context, args, "slots", kSlotsUsage, {}, check, body);
+}
+
+int runStartupCommand(const CliContext& context, const std::vector<std::string>& args) {
+    auto check = [](const ParsedArgs& a, const std::string& usage) {
+        if (const int status = noPositional("startup", a, usage); status != kExitOk) {
+            return status;
+        }
+        const bool off = a.has("--off");
+        const bool slot = a.has("--slot");
+        const bool minutes = a.has("--minutes");
+        if (off && (slot || minutes)) {
+            return usageError("startup", "--off takes neither --slot nor --minutes", usage);
+        }
+        if (slot != minutes) {
+            return usageError("startup", "--slot and --minutes go together", usage);
+        }
+        if (slot) {
+            const auto s = parseSlot(*a.value("--slot"));
+            if (!s || *s == 0) {
+                return usageError("startup", "the startup display takes a saved number 1 to 12",
+                                  usage);
+            }
+        }
+        return kExitOk;
+    };
+    auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
+                   TransferRunner& runner) {
+        MainProjectorInfo info;
+        const bool queried = RefreshProjectorInfo(t.target, prompt, runner, info);
+        const bool change = a.has("--off") || a.has("--slot");
+        if (!change) {
+            if (!queried) {
+                return false;
+            }
+            if (info.values.level == kUnreachableValue) {
+                // The state query reads an unreachable projector as a level; say what it is.
+                prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
+                return false;
+            }
+            std::printf("%s\n", startupLine(info).c_str());
+            return true;
+        }
+        if (queried && !info.startupValid() && info.values.level != kUnreachableValue) {
+            // The Main tab offers "Edit..." only for projectors that show the setting.
+            prompt.inform("This projector has no startup display (firmware level " +
+                          std::to_string(info.values.level) + ").");
+            return false;
+        }
+        int entry = 0;
+        std::string minutes;
+        if (!a.has("--off")) {
+            entry = *parseSlot(*a.value("--slot"));
+            minutes = *a.value("--minutes");
+            if (minutes == "repeat" || minutes == "Repeat" || minutes == "REPEAT") {
+                minutes = LanguageText(1083);
+            }
+        }
+        StartupDisplay shown;
+        if (!ApplyStartupEdit(entry, minutes, t.target, prompt, runner, info, shown)) {
+            return false;
+        }
+        std::printf("%s\n", startupLine(shown).c_str());
+        return true;
+    };
+    return runOnOneProjector(context, args, "startup", kStartupUsage,
+                             {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check,
+                             body);
+}
+
+}  // namespace orvanta::cli

@@ -1,0 +1,220 @@
+// orvanta-cli projectors: the registered projectors of LastPj.txt, with the rules of the
+// Discovery tab (at most 64, no address twice) and its texts.
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/LanguageText.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "platform/ProfileFile.h"
+#include "projectors/ProjectorList.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kProjectorsUsage =
+    "usage: orvanta-cli projectors list\n"
+    "       orvanta-cli projectors add ADDR [--mac M] [--password P]\n"
+    "       orvanta-cli [--yes] projectors remove ADDR\n"
+    "       orvanta-cli projectors password ADDR P\n"
+    "\n"
+    "The registered projectors (LastPj.txt in the program folder):\n"
+    "  list       one line per projector: NAME  MAC  ADDR (- for an empty name or MAC)\n"
+    "  add        registers a projector by hand (at most 64, each address once); M is six\n"
+    "             parts of up to two characters separated by - or :\n"
+    "  remove     removes it; asks first, so without --yes nothing is removed\n"
+    "  password   changes the password kept for it (at most 32 characters)\n";
+
+constexpr std::size_t kMaxPasswordCharacters = 32;
+
+enum TextId : int {
+    kPleaseInputAddress = 1012,
+    kPleaseSelectProjector = 1032,
+    kRegistryFull = 1033,
+    kSameAddress = 1034,
+    kDeleteQuestion = 1035,
+};
+
+int failWith(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return kExitFailed;
+}
+
+// Characters as the password box counts them (UTF-16 units).
+std::size_t passwordLength(const std::string& utf8) {
+    std::size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80) {
+            units += c >= 0xF0 ? 2 : 1;
+        }
+    }
+    return units;
+}
+
+// The six MAC boxes joined by "-", each as typed (up to two characters).
+std::optional<std::string> macText(const std::string& typed) {
+    std::vector<std::string> parts(1);
+    for (char c : typed) {
+        if (c == '-' || c == ':') {
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(c);
+        }
+    }
+    if (parts.size() != 6) {
+        return std::nullopt;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (parts[i].size() > 2) {
+            return std::nullopt;
+        }
+        out += (i == 0 ? "" : "-") + parts[i];
+    }
+    return out;
+}
+
+std::string orDash(const std::string& text) {
+    return text.empty() ? "-" : text;
+}
+
+int list(const CliContext& context) {
+    for (const ProjectorRecord& r : loadProjectorList(context.programFolder).records) {
+        std::printf("%s  %s  %s\n", orDash(r.name).c_str(), orDash(r.mac).c_str(),
+                    formatAddress(r.address).c_str());
+    }
+    return kExitOk;
+}
+
+int add(const CliContext& context, std::uint32_t address, const ParsedArgs& args) {
+    ProjectorRecord record;
+    record.address = address;
+    record.authentication = 1;  // the dialog's hidden check box starts checked
+    record.mac = "-----";       // six empty boxes
+    if (const auto mac = args.value("--mac")) {
+        const auto text = macText(*mac);
+        if (!text) {
+            return usageError("projectors", "not a MAC address: " + *mac, kProjectorsUsage);
+        }
+        record.mac = *text;
+    }
+    record.password = args.value("--password").value_or("");
+    if (passwordLength(record.password) > kMaxPasswordCharacters) {
+        return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
+    }
+    if (address == 0) {
+        return failWith(LanguageText(kPleaseInputAddress));
+    }
+    const ProjectorList registered = loadProjectorList(context.programFolder);
+    if (registered.count() >= kMaxRegisteredProjectors) {
+        return failWith(LanguageText(kRegistryFull));
+    }
+    if (registered.findAddress(address)) {
+        return failWith(LanguageText(kSameAddress));
+    }
+    // Appended as a section of its own, so that the rest of the file (the adaptor chosen for
+    // discovery) stays as it is.
+    const std::string error = appendProjector(context.programFolder, registered, record);
+    if (!error.empty()) {
+        return failWith(registryPath(context.programFolder) + ": " + error);
+    }
+    return kExitOk;
+}
+
+int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
+    ProjectorList registered = loadProjectorList(context.programFolder);
+    const auto row = registered.findAddress(address);
+    if (!row) {
+        return failWith(LanguageText(kPleaseSelectProjector));
+    }
+    CliPrompt prompt(assumeYes);
+    const std::string question =
+        formatText(kDeleteQuestion,
+                   {address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF});
+    if (prompt.ask(question, PromptButtons::YesNo) != PromptAnswer::Yes) {
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    // Rewriting the list drops the adaptor selection, which the desktop program would write
+    // again when it exits; the command line keeps it.
+    const std::string path = registryPath(context.programFolder);
+    ProfileDocument before;
+    loadProfileDocument(path, before);
+    const auto adaptorAddress = before.find("SELECT ADAPTOR", "IP");
+    const auto adaptorName = before.find("SELECT ADAPTOR", "ADAPTORNAME");
+
+    registered.records.erase(registered.records.begin() + static_cast<std::ptrdiff_t>(*row));
+    std::string error = rewriteProjectorList(context.programFolder, registered);
+    if (error.empty() && (adaptorAddress || adaptorName)) {
+        error = saveAdapterSelection(context.programFolder, adaptorAddress.value_or("0"),
+                                     adaptorName.value_or("0"));
+    }
+    return error.empty() ? kExitOk : failWith(path + ": " + error);
+}
+
+int changePassword(const CliContext& context, std::uint32_t address, const std::string& password) {
+    if (passwordLength(password) > kMaxPasswordCharacters) {
+        return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
+    }
+    ProjectorList registered = loadProjectorList(context.programFolder);
+    const auto row = registered.findAddress(address);
+    if (!row) {
+        return failWith(LanguageText(kPleaseSelectProjector));
+    }
+    registered.records[*row].password = password;
+    const std::string error = updateProjectorCredentials(context.programFolder, registered, *row);
+    return error.empty() ? kExitOk : failWith(registryPath(context.programFolder) + ": " + error);
+}
+
+}  // namespace
+
+int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    const std::string problem =
+        parseArgs(args, {{"--mac", true}, {"--password", true}, kYesOption}, parsed);
+    if (parsed.help) {
+        return printHelp(kProjectorsUsage);
+    }
+    if (!problem.empty()) {
+        return usageError("projectors", problem, kProjectorsUsage);
+    }
+    const std::vector<std::string>& p = parsed.positional;
+    if (p.empty()) {
+        return usageError("projectors", "list, add, remove or password?", kProjectorsUsage);
+    }
+    const std::string& action = p.front();
+    const std::size_t wanted = action == "list"                        ? 1
+                               : action == "password"                  ? 3
+                               : action == "add" || action == "remove" ? 2
+                                                                       : 0;
+    if (wanted == 0) {
+        return usageError("projectors", "unknown action " + action, kProjectorsUsage);
+    }
+    if (p.size() != wanted) {
+        return usageError("projectors", "wrong number of arguments for " + action,
+                          kProjectorsUsage);
+    }
+    const bool takesOptions = action == "add";
+    if (!takesOptions && (parsed.has("--mac") || parsed.has("--password"))) {
+        return usageError("projectors", "--mac and --password go with add", kProjectorsUsage);
+    }
+    if (action == "list") {
+        return list(context);
+    }
+    const auto address = parseAddress(p[1]);
+    if (!address) {
+        return usageError("projectors", "not an IPv4 address: " + p[1], kProjectorsUsage);
+    }
+    if (action == "add") {
+        return add(context, *address, parsed);
+    }
+    if (action == "remove") {
+        return remove(context, *address, context.assumeYes || parsed.has("--yes"));
+    }
+    return changePassword(context, *address, p[2]);
+}
+
+}  // namespace orvanta::cli

@@ -1,0 +1,168 @@
+// orvanta-cli send: the Main tab's Send of a message file, to one projector or to many at once.
+// Each projector gets its own thread, transfer flags, runner and prompt; the results are
+// printed in the order the projectors were given once every send has ended.
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/LanguageText.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "protocol/MainTabOperations.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kSendUsage =
+    "usage: orvanta-cli send FILE [--slot S] [--startup MINUTES|repeat]\n"
+    "                        (--projector ADDR... | --all-registered) [--password TEXT] [--yes]\n"
+    "\n"
+    "Sends the message file FILE (.ovx, or .txt to import; a bare name that does not exist here\n"
+    "is taken from MessageData/ of the program folder) into slot S (quick, the default, or 1 to\n"
+    "12) of each projector, as the Main tab's Send does: send lock, state query, error status,\n"
+    "fatal check, encoding with the file's options, PUT, save wait, startup display.\n"
+    "With --startup (1 to 127 minutes, or repeat) the message becomes the startup display.\n"
+    "\n"
+    "  --projector ADDR    a projector (repeatable); the sends run in parallel\n"
+    "  --all-registered    every projector of LastPj.txt\n"
+    "  --password TEXT     password for every projector (default: the registered one, else empty)\n"
+    "  --yes               answer Yes/OK to the questions the send asks\n"
+    "\n"
+    "Prints one line \"ADDR: text\" per projector, in the order given, with the text the send\n"
+    "ended with (\"    Complete.\" or the reason it failed). Exit status 1 if any send failed.\n"
+    "Ctrl+C presses Cancel once on every running transfer.\n";
+
+// More projectors than this are sent to in turns of this many.
+constexpr std::size_t kMaxParallelSends = 64;
+
+struct ProjectorSend {
+    CliTarget target;
+    TransferFlags flags;
+    // Written by the one thread that sends to this projector; read after it was joined.
+    bool complete = false;
+    std::string text;
+};
+
+void sendToOne(ProjectorSend& send, const MainSendRequest& request, bool assumeYes) {
+    CliPrompt prompt(assumeYes);
+    BlockingTransferRunner runner(send.flags);
+    MainProjectorInfo info;
+    // The query the Main tab runs when a projector is chosen: the file is read and encoded
+    // with this projector's capabilities. A failure is shown and the send goes on, as there.
+    RefreshProjectorInfo(send.target.target, prompt, runner, info);
+    const MainSendResult result =
+        SendMessageFile(request, send.target.target, false, prompt, runner, info);
+    send.complete = result == MainSendResult::Complete;
+    send.text = prompt.lastText();
+    if (send.text.empty()) {
+        send.text = LanguageText(1109);  // "Communication error"
+    }
+}
+
+}  // namespace
+
+int runSendCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    const std::string problem = parseArgs(args,
+                                          {kProjectorOption,
+                                           kAllRegisteredOption,
+                                           kPasswordOption,
+                                           kYesOption,
+                                           {"--slot", true},
+                                           {"--startup", true}},
+                                          parsed);
+    if (parsed.help) {
+        return printHelp(kSendUsage);
+    }
+    if (!problem.empty()) {
+        return usageError("send", problem, kSendUsage);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError("send", parsed.positional.empty() ? "which file?" : "one file at a time",
+                          kSendUsage);
+    }
+    MainSendRequest request;
+    if (const auto slotText = parsed.value("--slot")) {
+        const auto slot = parseSlot(*slotText);
+        if (!slot) {
+            return usageError("send", "not a slot: " + *slotText, kSendUsage);
+        }
+        request.slot = *slot;
+    }
+    if (const auto startup = parsed.value("--startup")) {
+        if (request.slot == 0) {
+            return usageError("send", "the Quick message cannot be the startup display",
+                              kSendUsage);
+        }
+        request.startupChecked = true;
+        std::string lower = *startup;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        request.displayTimeText = lower == "repeat" ? LanguageText(1083) : *startup;
+    }
+    const TargetChoice choice = chooseTargets(context, parsed, false);
+    if (choice.status == TargetStatus::Usage) {
+        return usageError("send", choice.problem, kSendUsage);
+    }
+
+    // Refusals that concern every projector alike are told once, before any is asked.
+    if (readSendLockSettings(sendLockSettingsPath()).locked) {
+        std::fprintf(stderr, "%s\n", LanguageText(1043).c_str());  // "The Send button is locked."
+        return kExitFailed;
+    }
+    if (choice.status == TargetStatus::Failed) {
+        std::fprintf(stderr, "%s\n", choice.problem.c_str());
+        return kExitFailed;
+    }
+    request.path = findMessageFile(context.programFolder, parsed.positional.front());
+    if (request.path.empty()) {
+        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
+                     LanguageText(1008).c_str());  // "No Saved data"
+        return kExitFailed;
+    }
+    if (request.startupChecked && !parseSendDisplayTime(request.displayTimeText)) {
+        std::fprintf(stderr, "%s\n", LanguageText(1014).c_str());  // "Display time : Invalid value"
+        return kExitFailed;
+    }
+
+    std::vector<std::unique_ptr<ProjectorSend>> sends;
+    std::vector<TransferFlags*> flags;
+    for (const CliTarget& t : choice.targets) {
+        sends.push_back(std::make_unique<ProjectorSend>());
+        sends.back()->target = t;
+        flags.push_back(&sends.back()->flags);
+    }
+    const bool assumeYes = context.assumeYes || parsed.has("--yes");
+    {
+        InterruptAsCancel cancel(flags);
+        std::atomic<std::size_t> next{0};
+        std::vector<std::thread> workers;
+        const std::size_t count = std::min(sends.size(), kMaxParallelSends);
+        workers.reserve(count);
+        for (std::size_t w = 0; w < count; ++w) {
+            workers.emplace_back([&] {
+                for (std::size_t i = next++; i < sends.size(); i = next++) {
+                    sendToOne(*sends[i], request, assumeYes);
+                }
+            });
+        }
+        for (std::thread& w : workers) {
+            w.join();
+        }
+    }
+
+    bool allComplete = true;
+    for (const auto& s : sends) {
+        std::printf("%s: %s\n", s->target.label.c_str(), oneLine(s->text).c_str());
+        allComplete = allComplete && s->complete;
+    }
+    std::fflush(stdout);
+    return allComplete ? kExitOk : kExitFailed;
+}
+
+}  // namespace orvanta::cli

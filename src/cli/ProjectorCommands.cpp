@@ -332,12 +332,18 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
             alarm = statusFieldsAfterPoll(a).value_or(alarm);
         }
 
-        std::printf("level: %s\n", reachable ? std::to_string(info.values.level).c_str() : "-");
-        std::printf("capabilities: %s\n", reachable && info.values.capabilityFlags >= 0
-                                              ? std::to_string(info.values.capabilityFlags).c_str()
-                                              : "-");
-        std::printf("%s\n", reachable ? startupLine(info).c_str() : "startup: -");
-        std::printf("error-status: %s\n", statusRead ? std::string(1, values.status).c_str() : "-");
+        // -1 is what the state query leaves when the projector did not say (0xFFFF).
+        const std::string level = reachable ? std::to_string(info.values.level) : "-";
+        const std::string flagsText =
+            reachable && info.values.capabilityFlags != -1
+                ? std::to_string(static_cast<std::uint16_t>(info.values.capabilityFlags))
+                : "-";
+        const std::string startup = reachable ? startupLine(info) : "startup: -";
+        const std::string status = statusRead ? std::string(1, values.status) : "-";
+        std::printf("level: %s\n", level.c_str());
+        std::printf("capabilities: %s\n", flagsText.c_str());
+        std::printf("%s\n", startup.c_str());
+        std::printf("error-status: %s\n", status.c_str());
         std::printf("message: %s %s\n", message.first.c_str(), message.second.c_str());
         std::printf("alarm: %s %s\n", alarm.first.c_str(), alarm.second.c_str());
         return queried && statusRead;

@@ -90,7 +90,8 @@ bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& tar
     if (!ReadProjectorValue(target, value, prompt, runner, answer)) {
         return false;
     }
-    info.values.stateWord = value;
+    // Kept as the state query keeps it: the 16 bits as a signed number.
+    info.values.stateWord = static_cast<std::int16_t>(value);
     return true;
 }
 

@@ -236,7 +236,8 @@ InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     watcher_ = std::thread([this] {
-        while (!done_.load()) {
+        std::unique_lock lock(mutex_);
+        while (!done_) {
             if (gInterrupted.exchange(false)) {
                 for (TransferFlags* f : flags_) {
                     f->cancelRequested = true;
@@ -244,13 +245,18 @@ InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_
                 // Cancel is pressed once; the next Ctrl+C ends the program.
                 signal(SIGINT, SIG_DFL);
             }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            // A signal handler cannot notify; the flag is looked at every 50 ms.
+            wake_.wait_for(lock, std::chrono::milliseconds(50));
         }
     });
 }
 
 InterruptAsCancel::~InterruptAsCancel() {
-    done_ = true;
+    {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+    }
+    wake_.notify_all();
     watcher_.join();
     signal(SIGINT, SIG_DFL);
 }

@@ -4,10 +4,12 @@
 // Ctrl+C as the Cancel button of a running transfer.
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -126,7 +128,9 @@ class InterruptAsCancel {
 
   private:
     std::vector<TransferFlags*> flags_;
-    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;  // guarded by mutex_
     std::thread watcher_;
 };
 

@@ -51,9 +51,16 @@ class CliProcess {
     CliProcess(const CliProcess&) = delete;
     CliProcess& operator=(const CliProcess&) = delete;
 
+    // $ORVANTA_BIN_DIR, else the folder of the running program (all programs land in one).
     static std::string programPath() {
         const char* dir = std::getenv("ORVANTA_BIN_DIR");
-        return std::string(dir != nullptr ? dir : ".") + "/orvanta-cli";
+        if (dir != nullptr && *dir != '\0') {
+            return std::string(dir) + "/orvanta-cli";
+        }
+        char self[4096];
+        const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+        const std::string path = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : "./x";
+        return path.substr(0, path.rfind('/')) + "/orvanta-cli";
     }
 
     pid_t pid() const { return pid_; }

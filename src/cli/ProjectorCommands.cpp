@@ -442,7 +442,7 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
             std::printf("%s\n", startupLine(info).c_str());
             return true;
         }
-        if (queried && !info.startupValid() && info.values.level != kUnreachableValue) {
+        if (queried && !info.levelUsable() && info.values.level != kUnreachableValue) {
             // The Main tab offers "Edit..." only for projectors that show the setting.
             prompt.inform("This projector has no startup display (firmware level " +
                           std::to_string(info.values.level) + ").");

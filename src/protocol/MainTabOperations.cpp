@@ -132,8 +132,12 @@ std::uint16_t startupDisplayValue(const StartupDisplay& startup) {
     return static_cast<std::uint16_t>(((high & 0xFF) << 8) + (startup.displayTime & 0xFF));
 }
 
-bool MainProjectorInfo::startupValid() const {
+bool MainProjectorInfo::levelUsable() const {
     return values.level >= 2 && values.level != kUnreachableValue;
+}
+
+bool MainProjectorInfo::startupValid() const {
+    return levelUsable() && values.stateWord != -1;
 }
 
 StartupDisplay MainProjectorInfo::startup() const {
@@ -147,7 +151,7 @@ bool RefreshProjectorInfo(const ProjectorTarget& target, Prompt& prompt, Transfe
         return false;
     }
     info.values = fresh;
-    if (info.startupValid()) {
+    if (info.levelUsable()) {
         info.capabilities = fresh.capabilities();
     }
     return true;

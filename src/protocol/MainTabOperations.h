@@ -59,7 +59,10 @@ struct MainProjectorInfo {
     // encoder and the send checks read these.
     ProjectorCapabilities capabilities{1, 0};
 
-    // The startup area can show the projector's setting.
+    // The level is one the projector information can be used with (at least 2, not 0xF000).
+    bool levelUsable() const;
+    // The startup area can show the projector's setting: a usable level and a startup word
+    // the projector did say (projectors of level 2 are not asked for one).
     bool startupValid() const;
     StartupDisplay startup() const;
 };

@@ -54,12 +54,40 @@ TEST_F(MainTab, StartupWordBothWaysAndWhatTheAreaShows) {
     EXPECT_EQ(decodeStartupWord(0xFFFF), (StartupDisplay{true, 127, 127}));
 
     MainProjectorInfo info;
+    info.values.stateWord = 0;
     for (int level : {0xF000, 1, 0}) {
         info.values.level = level;
+        EXPECT_FALSE(info.levelUsable()) << level;
         EXPECT_FALSE(info.startupValid()) << level;
     }
     info.values.level = 2;
     EXPECT_TRUE(info.startupValid());
+    // A projector that did not say its startup word (0xFFFF) has no setting to show.
+    info.values.stateWord = -1;
+    EXPECT_TRUE(info.levelUsable());
+    EXPECT_FALSE(info.startupValid());
+}
+
+TEST_F(MainTab, StateQueryOfOlderAndUnreachableProjectors) {
+    SimProcess older({"--address", "127.0.42.8", "--level", "2", "--startup-word", "33541"});
+    ASSERT_TRUE(older.ready()) << older.output();
+    TransferFlags flags;
+    BlockingTransferRunner runner(flags);
+    ScriptedPrompt prompt;
+
+    MainProjectorInfo info;
+    ASSERT_TRUE(RefreshProjectorInfo({ipv4("127.0.42.8"), ""}, prompt, runner, info));
+    EXPECT_EQ(info.values.level, 2);
+    EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
+    EXPECT_FALSE(info.capabilities.extendedOptions());
+    EXPECT_FALSE(info.startupValid());  // level 2 is not asked for its startup word
+
+    // Nobody there: the level says so, and the capabilities of before stay.
+    ASSERT_TRUE(RefreshProjectorInfo({ipv4("127.0.42.9"), ""}, prompt, runner, info));
+    EXPECT_EQ(info.values.level, 0xF000);
+    EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
+    EXPECT_FALSE(info.startupValid());
+    EXPECT_TRUE(prompt.texts().empty());
 }
 
 TEST_F(MainTab, DisplayTimeTexts) {

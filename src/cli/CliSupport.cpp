@@ -25,7 +25,7 @@ std::vector<std::string> ParsedArgs::values(std::string_view name) const {
     return it == options.end() ? std::vector<std::string>{} : it->second;
 }
 
-std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                       ParsedArgs& out) {
     bool onlyPositional = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -44,13 +44,13 @@ std::string parseArgs(const std::vector<std::string>& args, const std::vector<Op
         }
         const std::size_t equals = a.find('=');
         const std::string name = a.substr(0, equals);
-        const auto spec = std::find_if(specs.begin(), specs.end(),
-                                       [&](const OptionSpec& s) { return s.name == name; });
-        if (spec == specs.end()) {
+        const auto option = std::find_if(known.begin(), known.end(),
+                                         [&](const OptionSpec& s) { return s.name == name; });
+        if (option == known.end()) {
             return "unknown option " + name;
         }
         std::vector<std::string>& values = out.options[name];
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             if (equals != std::string::npos) {
                 return name + " takes no value";
             }

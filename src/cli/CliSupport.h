@@ -44,7 +44,7 @@ struct ParsedArgs {
 
 // "--name value" and "--name=value"; "--help" / "-h" set `help`; everything after "--" is
 // positional. Returns what is wrong, or an empty text.
-std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs,
+std::string parseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& known,
                       ParsedArgs& out);
 
 // Prints "orvanta-cli COMMAND: problem", a blank line and the usage to stderr; exit status 2.

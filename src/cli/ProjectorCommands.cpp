@@ -101,12 +101,12 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
                       std::string_view command, const char* usage,
                       const std::vector<OptionSpec>& extra, const ArgsCheck& checkArgs,
                       const ProjectorBody& body) {
-    std::vector<OptionSpec> specs = {kProjectorOption, kAllRegisteredOption, kPasswordOption,
+    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kPasswordOption,
                                      kYesOption};
-    specs.insert(specs.end(), extra.begin(), extra.end());
+    known.insert(known.end(), extra.begin(), extra.end());
     const std::string fullUsage = withOptions(usage);
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, specs, parsed);
+    const std::string problem = parseArgs(args, known, parsed);
     if (parsed.help) {
         return printHelp(fullUsage);
     }

@@ -1,21 +1,9 @@
-// The discovery worker against real sockets. Multicast must never leave this machine, so the
-// worker only runs inside a private network namespace whose single interface is loopback:
-//
-//   DiscoveryNamespace.WorkerFindsSimulatedProjectors (outer) starts
-//     unshare --net --pid --fork --kill-child sh -c '<bring lo up, allow multicast on it,
-//         route 224.0.0.0/4 and a silent test network to lo>; exec <this program>
-//         --gtest_filter=DiscoveryNamespaceInner.*'
-//   with ORVANTA_DISCOVERY_NAMESPACE=1 set by the script. The DiscoveryNamespaceInner tests skip
-//   unless that variable is set, and refuse to run when any adaptor lies outside 127.0.0.0/8.
-//
-// The PID namespace makes the inner program its init process: when it dies, however it dies,
-// the simulators it started die with it.
+// The discovery worker against real sockets, inside a private network namespace whose single
+// interface is loopback (see support/NetworkNamespace.h); a silent test network is routed to lo
+// for the probe limit. The inner tests also refuse to run when any adaptor lies outside
+// 127.0.0.0/8.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +14,7 @@
 #include <vector>
 
 #include "projectors/Discovery.h"
+#include "support/NetworkNamespace.h"
 #include "support/SimProcess.h"
 
 using namespace orvanta;
@@ -36,76 +25,9 @@ using testsupport::SimProcess;
 namespace {
 
 constexpr const char* kInsideVariable = "ORVANTA_DISCOVERY_NAMESPACE";
-constexpr int kSetupFailed = 77;
 
 bool insideNamespace() {
-    return std::getenv(kInsideVariable) != nullptr;
-}
-
-struct ChildRun {
-    int exitCode = -1;  // -1: did not end by itself within the limit, or could not start
-    std::string output;
-};
-
-// Runs argv[0] from PATH with stdout and stderr collected; SIGKILL to its pid at the limit.
-ChildRun runChild(const std::vector<std::string>& args, std::chrono::seconds limit) {
-    ChildRun run;
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) {
-        return run;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], 1);
-        ::dup2(fds[1], 2);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ::close(fds[1]);
-    if (pid < 0) {
-        ::close(fds[0]);
-        return run;
-    }
-    const auto end = std::chrono::steady_clock::now() + limit;
-    bool killed = false;
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            ::kill(pid, SIGKILL);
-            killed = true;
-            run.output += "\n[killed after " + std::to_string(limit.count()) + " s]\n";
-            break;
-        }
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            continue;
-        }
-        char chunk[4096];
-        const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
-        if (n <= 0) {
-            break;
-        }
-        run.output.append(chunk, static_cast<std::size_t>(n));
-    }
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!killed && WIFEXITED(status)) {
-        run.exitCode = WEXITSTATUS(status);
-    }
-    return run;
-}
-
-std::string ownPath() {
-    char path[4096];
-    const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+    return testsupport::insideNamespace(kInsideVariable);
 }
 
 }  // namespace
@@ -114,31 +36,12 @@ TEST(DiscoveryNamespace, WorkerFindsSimulatedProjectors) {
     if (insideNamespace()) {
         GTEST_SKIP() << "already inside the namespace";
     }
-    const std::vector<std::string> unshare = {"unshare", "--net", "--pid", "--fork",
-                                              "--kill-child"};
-    std::vector<std::string> check = unshare;
-    check.push_back("true");
-    const ChildRun permitted = runChild(check, 20s);
-    if (permitted.exitCode != 0) {
-        GTEST_SKIP() << "no private network namespace available (unshare --net): "
-                     << permitted.output;
+    const testsupport::NamespaceRun run = testsupport::runInNetworkNamespace(
+        kInsideVariable, "DiscoveryNamespaceInner.*", {"192.0.2.0/24"});
+    if (!run.skipReason.empty()) {
+        GTEST_SKIP() << run.skipReason;
     }
-
-    const std::string script =
-        "ip link set lo up && ip link set lo multicast on && "
-        "ip route add 224.0.0.0/4 dev lo && ip route add 192.0.2.0/24 dev lo || exit " +
-        std::to_string(kSetupFailed) + "\nexport " + kInsideVariable +
-        "=1\n"
-        "exec \"$1\" --gtest_filter='DiscoveryNamespaceInner.*' --gtest_color=no\n";
-    std::vector<std::string> args = unshare;
-    for (const char* a : {"sh", "-c", script.c_str(), "discovery-namespace"}) {
-        args.push_back(a);
-    }
-    args.push_back(ownPath());
-    const ChildRun inner = runChild(args, 120s);
-    if (inner.exitCode == kSetupFailed) {
-        GTEST_SKIP() << "could not set up loopback multicast in the namespace: " << inner.output;
-    }
+    const testsupport::ChildRun& inner = run.inner;
     EXPECT_EQ(inner.exitCode, 0) << inner.output;
     EXPECT_NE(inner.output.find("[  PASSED  ] 4 tests"), std::string::npos) << inner.output;
     EXPECT_EQ(inner.output.find("SKIPPED"), std::string::npos) << inner.output;

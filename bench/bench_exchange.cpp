@@ -18,63 +18,18 @@
 #include <thread>
 
 #include "protocol/CommandExchange.h"
+#include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 
 namespace {
 
 using orvanta::testsupport::ipv4;
+using orvanta::testsupport::LoopbackPeer;
 using orvanta::testsupport::SimProcess;
 
 constexpr const char* kGreetingAddress = "127.0.11.2";
 constexpr const char* kPlainAddress = "127.0.11.3";
 constexpr const char* kEchoAddress = "127.0.11.4";
-
-// Answers every connection with one fixed reply after reading the request.
-class EchoServer {
-  public:
-    EchoServer() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(orvanta::kProjectorPort);
-        a.sin_addr.s_addr = htonl(ipv4(kEchoAddress));
-        ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 64) == 0;
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~EchoServer() {
-        stop_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    bool ok() const { return ok_; }
-
-  private:
-    void serve() {
-        static const char kReply[] = "CTRL 0\r\nValue:0\r\n";
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) {
-                continue;
-            }
-            const int c = ::accept(fd_, nullptr, nullptr);
-            if (c < 0) {
-                continue;
-            }
-            char buffer[1024];
-            if (::recv(c, buffer, sizeof buffer, 0) > 0) {
-                ::send(c, kReply, sizeof kReply - 1, MSG_NOSIGNAL);
-            }
-            ::close(c);
-        }
-    }
-
-    int fd_ = -1;
-    bool ok_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 void BM_BareRoundTrip(benchmark::State& state) {
     const std::string request = orvanta::buildCtrlRequest(0x6020, 2, 0);
@@ -145,7 +100,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     SimProcess greeting({"--address", kGreetingAddress, "--password", "bench"});
     SimProcess plain({"--address", kPlainAddress, "--no-greeting"});
-    EchoServer echo;
+    LoopbackPeer echo(kEchoAddress);
     if (!greeting.ready() || !plain.ready() || !echo.ok()) {
         std::fprintf(stderr, "could not start the simulators or the echo server:\n%s%s",
                      greeting.output().c_str(), plain.output().c_str());

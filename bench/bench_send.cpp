@@ -17,6 +17,7 @@
 
 #include "app/LanguageText.h"
 #include "protocol/Operations.h"
+#include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 
@@ -27,52 +28,6 @@ namespace {
 
 constexpr const char* kSimAddress = "127.0.4.200";
 constexpr const char* kEchoAddress = "127.0.4.201";
-
-// Answers every connection with one short line and closes it.
-class LoopbackPeer {
-  public:
-    LoopbackPeer() {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(kProjectorPort);
-        a.sin_addr.s_addr = htonl(ipv4(kEchoAddress));
-        ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 16) == 0;
-        thread_ = std::thread([this] { serve(); });
-    }
-    ~LoopbackPeer() {
-        stop_ = true;
-        thread_.join();
-        ::close(fd_);
-    }
-    bool ok() const { return ok_; }
-
-  private:
-    void serve() {
-        while (!stop_) {
-            pollfd p{fd_, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) {
-                continue;
-            }
-            const int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (c < 0) {
-                continue;
-            }
-            char buffer[256];
-            if (::recv(c, buffer, sizeof buffer, 0) > 0) {
-                ::send(c, "CTRL 0\r\n", 8, MSG_NOSIGNAL);
-            }
-            ::close(c);
-        }
-    }
-
-    int fd_ = -1;
-    bool ok_ = false;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // One bare round trip to the peer: connect, request, reply, close.
 bool roundTrip() {
@@ -87,7 +42,7 @@ bool roundTrip() {
 // Median of a few hundred round trips, measured once per run.
 double baselineMicroseconds() {
     static const double median = [] {
-        LoopbackPeer peer;
+        LoopbackPeer peer(kEchoAddress, "CTRL 0\r\n");
         if (!peer.ok()) {
             return 0.0;
         }
@@ -115,7 +70,7 @@ void ensureBinDir() {
 }
 
 void BM_LoopbackRoundTrip(benchmark::State& state) {
-    LoopbackPeer peer;
+    LoopbackPeer peer(kEchoAddress, "CTRL 0\r\n");
     if (!peer.ok()) {
         state.SkipWithError("cannot listen on the loopback address");
         return;

@@ -9,7 +9,8 @@ jobs=$(nproc)
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_BUILD_UI=ON \
+    -DORVANTA_BUILD_TESTS=ON -DORVANTA_BUILD_BENCH=ON >/dev/null
 cmake --build build -j "$jobs"
 (cd build && ctest --output-on-failure -j "$jobs" --timeout 300) | tee -a "$log"
 

@@ -7,7 +7,7 @@ packages=(
     libssl-dev libsdl1.2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth fonts-wqy-zenhei
+    fonts-wqy-zenhei
     iproute2
 )
 missing=()

@@ -6,10 +6,10 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "RatioReporter.h"
 #include "sound/AlarmRender.h"
 #include "sound/AlarmTunes.h"
 #include "sound/Synthesizer.h"
@@ -84,41 +84,6 @@ void BM_FillBuffers(benchmark::State& state) {
 }
 BENCHMARK(BM_FillBuffers)->DenseRange(1, kAlarmSoundCount);
 
-// Keeps the CPU time per iteration and the real-time multiple of every run for the closing lines.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                Result& r = results_[run.benchmark_name()];
-                r.cpuPerIteration = run.GetAdjustedCPUTime();
-                const auto c = run.counters.find("x_realtime");
-                r.realTimeMultiple = c != run.counters.end() ? c->second.value : 0;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const {
-        const auto base = results_.find("BM_Baseline_PlainSquare");
-        if (base == results_.end() || base->second.realTimeMultiple <= 0) {
-            return;
-        }
-        std::printf("\naudio seconds per CPU second, and relative to the plain square baseline:\n");
-        for (const auto& [name, r] : results_) {
-            std::printf("  %-32s %10.0f x real time  %7.1f x baseline time\n", name.c_str(),
-                        r.realTimeMultiple, base->second.realTimeMultiple / r.realTimeMultiple);
-        }
-    }
-
-  private:
-    struct Result {
-        double cpuPerIteration = 0;
-        double realTimeMultiple = 0;
-    };
-    std::map<std::string, Result> results_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -128,7 +93,18 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    const RatioReporter::Run* base = reporter.find("BM_Baseline_PlainSquare");
+    const auto multiple = [](const RatioReporter::Run& run) {
+        const auto c = run.counters.find("x_realtime");
+        return c != run.counters.end() ? c->second.value : 0.0;
+    };
+    if (base != nullptr && multiple(*base) > 0) {
+        std::printf("\naudio seconds per CPU second, and relative to the plain square baseline:\n");
+        for (const auto& [name, run] : reporter.runs()) {
+            std::printf("  %-32s %10.0f x real time  %7.1f x baseline time\n", name.c_str(),
+                        multiple(run), multiple(*base) / multiple(run));
+        }
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -6,9 +6,9 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 
+#include "RatioReporter.h"
 #include "app/LanguageText.h"
 #include "message/Payload.h"
 
@@ -92,37 +92,6 @@ void BM_EncodeLargest_ColourRuns(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeLargest_ColourRuns);
 
-// Keeps the time per iteration of every run for the closing ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-                perIteration_[run.benchmark_name()] =
-                    run.GetAdjustedRealTime();  // in the run's time unit (ns)
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const {
-        const auto base = perIteration_.find("BM_Baseline_CopyUnits");
-        if (base == perIteration_.end() || base->second <= 0) {
-            return;
-        }
-        std::printf("\nper encoding of a 3968-byte body, relative to copying its units:\n");
-        for (const auto& [name, time] : perIteration_) {
-            if (name != base->first) {
-                std::printf("  %-32s %10.1f us  %7.1f x baseline\n", name.c_str(), time / 1000.0,
-                            time / base->second);
-            }
-        }
-    }
-
-  private:
-    std::map<std::string, double> perIteration_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -133,7 +102,18 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
+    // Times are in each run's unit (ns here).
+    const RatioReporter::Run* base = reporter.find("BM_Baseline_CopyUnits");
+    if (base != nullptr && base->GetAdjustedRealTime() > 0) {
+        std::printf("\nper encoding of a 3968-byte body, relative to copying its units:\n");
+        for (const auto& [name, run] : reporter.runs()) {
+            if (name != "BM_Baseline_CopyUnits") {
+                const double time = run.GetAdjustedRealTime();
+                std::printf("  %-32s %10.1f us  %7.1f x baseline\n", name.c_str(), time / 1000.0,
+                            time / base->GetAdjustedRealTime());
+            }
+        }
+    }
     benchmark::Shutdown();
     return 0;
 }

@@ -12,11 +12,11 @@
 
 #include <atomic>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <thread>
 
+#include "RatioReporter.h"
 #include "protocol/CommandExchange.h"
 #include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
@@ -79,21 +79,6 @@ BENCHMARK(BM_BareRoundTrip)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CtrlWithGreeting)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CtrlWithoutGreeting)->UseRealTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Keeps the mean wall time per iteration of every run for the ratios at the end.
-class RecordingReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.iterations > 0 && !run.error_occurred) {
-                meanSeconds[run.benchmark_name()] =
-                    run.real_accumulated_time / static_cast<double>(run.iterations);
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> meanSeconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,15 +91,18 @@ int main(int argc, char** argv) {
                      greeting.output().c_str(), plain.output().c_str());
         return 1;
     }
-    RecordingReporter reporter;
+    RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
 
-    const auto base = reporter.meanSeconds.find("BM_BareRoundTrip/real_time");
-    if (base != reporter.meanSeconds.end() && base->second > 0) {
-        for (const auto& [name, seconds] : reporter.meanSeconds) {
-            if (name != base->first) {
+    const auto meanSeconds = [](const RatioReporter::Run& run) {
+        return run.real_accumulated_time / static_cast<double>(run.iterations);
+    };
+    const RatioReporter::Run* base = reporter.find("BM_BareRoundTrip/real_time");
+    if (base != nullptr && meanSeconds(*base) > 0) {
+        for (const auto& [name, run] : reporter.runs()) {
+            if (name != "BM_BareRoundTrip/real_time") {
                 std::printf("ratio %s / BM_BareRoundTrip: %.1f\n", name.c_str(),
-                            seconds / base->second);
+                            meanSeconds(run) / meanSeconds(*base));
             }
         }
     }

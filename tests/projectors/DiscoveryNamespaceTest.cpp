@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "projectors/Discovery.h"
+#include "support/DiscoveryEventLog.h"
 #include "support/NetworkNamespace.h"
 #include "support/SimProcess.h"
 
@@ -82,33 +83,6 @@ class DiscoveryNamespaceInner : public ::testing::Test {
     std::vector<AdaptorEntry> adaptors_;
 };
 
-class EventQueue {
-  public:
-    DiscoveryEventSink sink() {
-        return [this](const DiscoveryEvent& e) {
-            std::lock_guard lock(mutex_);
-            events_.push_back(e);
-            changed_.notify_all();
-        };
-    }
-    bool waitFor(std::chrono::seconds limit, DiscoveryEventKind kind) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, limit, [&] {
-            return std::any_of(events_.begin(), events_.end(),
-                               [&](const DiscoveryEvent& e) { return e.kind == kind; });
-        });
-    }
-    std::vector<DiscoveryEvent> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<DiscoveryEvent> events_;
-};
-
 std::size_t countOf(const std::vector<DiscoveryEvent>& events, DiscoveryEventKind kind) {
     return static_cast<std::size_t>(std::count_if(
         events.begin(), events.end(), [&](const DiscoveryEvent& e) { return e.kind == kind; }));
@@ -124,7 +98,7 @@ TEST_F(DiscoveryNamespaceInner, FindsEachProjectorOnce) {
     expectAnswering(hallB);
 
     std::atomic<bool> stop{false};
-    EventQueue queue;
+    testsupport::DiscoveryEventLog queue;
     {
         DiscoveryRun run(stop);
         run.start(makeDiscoveryJob(adaptors_, 0, fast()), queue.sink());
@@ -180,7 +154,7 @@ TEST_F(DiscoveryNamespaceInner, StopEndsTheRunEarly) {
     DiscoveryTimings slow = fast();
     slow.listenWait = 3s;  // left alone, the run would last at least 2 x 2 x 3 s
     std::atomic<bool> stop{false};
-    EventQueue queue;
+    testsupport::DiscoveryEventLog queue;
     DiscoveryRun run(stop);
     const auto begin = std::chrono::steady_clock::now();
     run.start(makeDiscoveryJob(adaptors_, 0, slow), queue.sink());

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/DiscoveryEventLog.h"
 #include "support/SimProcess.h"
 
 using namespace orvanta;
@@ -180,52 +181,21 @@ TEST(DiscoveryFoundList, AddsAtMost256PerRun) {
     EXPECT_EQ(found.handleAnswer(answer(1, "P")), AnswerOutcome::Added);
 }
 
-namespace {
-
-// Collects a worker's events; waits for DiscoveryFinished.
-class EventLog {
-  public:
-    DiscoveryEventSink sink() {
-        return [this](const DiscoveryEvent& e) {
-            std::lock_guard lock(mutex_);
-            events_.push_back(e);
-            changed_.notify_all();
-        };
-    }
-    bool waitFinished(std::chrono::seconds limit) {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, limit, [&] {
-            return !events_.empty() && events_.back().kind == DiscoveryEventKind::DiscoveryFinished;
-        });
-    }
-    std::vector<DiscoveryEvent> events() {
-        std::lock_guard lock(mutex_);
-        return events_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<DiscoveryEvent> events_;
-};
-
-}  // namespace
-
 // These runs send nothing: either there is no adaptor, or the gate address is 0.
 TEST(DiscoveryRunThread, EndsAtOnceWithoutAdaptors) {
     std::atomic<bool> stop{true};
-    EventLog log;
+    testsupport::DiscoveryEventLog log;
     DiscoveryRun run(stop);
     run.start(DiscoveryJob{}, log.sink());
-    ASSERT_TRUE(log.waitFinished(std::chrono::seconds(10)));
+    ASSERT_TRUE(log.waitFor(std::chrono::seconds(10), DiscoveryEventKind::DiscoveryFinished));
     EXPECT_EQ(log.events().size(), 1u);
     EXPECT_FALSE(stop.load()) << "start clears the stop flag";
 }
 
 TEST(DiscoveryRunThread, NewStartStopsTheEarlierRunFirst) {
     std::atomic<bool> stop{false};
-    EventLog waiting;
-    EventLog second;
+    testsupport::DiscoveryEventLog waiting;
+    testsupport::DiscoveryEventLog second;
     {
         DiscoveryRun run(stop);
         DiscoveryJob gated;

@@ -35,28 +35,13 @@ class Recorder : public SlotListSink {
     std::function<void(int)> onEvent;
 };
 
-SlotListTimings quickListTimings() {
-    SlotListTimings t;
-    t.greetingWait = std::chrono::milliseconds(300);
-    t.replyStep = std::chrono::milliseconds(50);
-    t.replyPolls = 20;
-    return t;
-}
-
 }  // namespace
 
 TEST(StoredMessageList, ListsEverySlotWithItsStatusWord) {
     SimProcess sim({"--address", "127.0.4.80", "--password", "pw"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    TransferFlags flags;
-    BlockingTransferRunner runner(flags, quickTimings());
-    ScriptedPrompt prompt;
     const ProjectorTarget target{ipv4("127.0.4.80"), "pw"};
-    for (std::uint8_t slot : {0, 12}) {
-        ASSERT_EQ(
-            SendPayloadToProjector(testPayload(50, true), 0, {4, 7}, target, slot, prompt, runner),
-            0);
-    }
+    ASSERT_TRUE(storeTestMessages(target, {0, 12}));
     Recorder recorder;
     std::atomic<bool> stop{false};
     runStoredMessageList(target.address, "pw", stop, recorder, quickListTimings());

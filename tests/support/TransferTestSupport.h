@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "message/Payload.h"
+#include "protocol/Operations.h"
+#include "protocol/StoredMessageList.h"
 #include "protocol/Transfer.h"
 #include "support/SimProcess.h"
 
@@ -27,6 +29,15 @@ inline TransferTimings quickTimings() {
     t.exchange.replyStep = std::chrono::milliseconds(20);
     t.exchange.replyPolls = 50;
     t.statInterval = std::chrono::milliseconds(10);
+    return t;
+}
+
+// The stored-message list with the same short waits.
+inline SlotListTimings quickListTimings() {
+    SlotListTimings t;
+    t.greetingWait = std::chrono::milliseconds(300);
+    t.replyStep = std::chrono::milliseconds(50);
+    t.replyPolls = 20;
     return t;
 }
 
@@ -101,5 +112,21 @@ class StalledListener {
     int filler_ = -1;
     bool ok_ = false;
 };
+
+// Stores a 50-byte test message (long header form) into each of `slotNumbers` of a level-4
+// projector.
+inline bool storeTestMessages(const ProjectorTarget& target,
+                              std::initializer_list<std::uint8_t> slotNumbers) {
+    TransferFlags flags;
+    BlockingTransferRunner runner(flags, quickTimings());
+    ScriptedPrompt prompt;
+    for (std::uint8_t slot : slotNumbers) {
+        if (SendPayloadToProjector(testPayload(50, true), 0, {4, 7}, target, slot, prompt,
+                                   runner) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace orvanta::testsupport

@@ -19,14 +19,6 @@ using namespace orvanta::testsupport;
 
 namespace {
 
-SlotListTimings quickListTimings() {
-    SlotListTimings t;
-    t.greetingWait = std::chrono::milliseconds(300);
-    t.replyStep = std::chrono::milliseconds(50);
-    t.replyPolls = 20;
-    return t;
-}
-
 class GetDlg : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -40,16 +32,7 @@ class GetDlg : public ::testing::Test {
 TEST_F(GetDlg, ListsEverySlotAsInUseOrNotUsed) {
     SimProcess sim({"--address", "127.0.4.120", "--password", "pw"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    {
-        TransferFlags flags;
-        BlockingTransferRunner runner(flags, quickTimings());
-        ScriptedPrompt prompt;
-        for (std::uint8_t slot : {0, 5}) {
-            ASSERT_EQ(SendPayloadToProjector(testPayload(30, false), 0, {4, 7},
-                                             {ipv4("127.0.4.120"), "pw"}, slot, prompt, runner),
-                      0);
-        }
-    }
+    ASSERT_TRUE(storeTestMessages({ipv4("127.0.4.120"), "pw"}, {0, 5}));
     CGetDlg dialog(ipv4("127.0.4.120"), "pw", nullptr, quickListTimings());
     QStringList rows;
     QTimer watcher;

@@ -183,31 +183,23 @@ constexpr EnvelopeShape kPadLike{0x8000, 1, 0x10000, 0, 1, 0, 0x8000, 16, 0};
 int32_t envelopeGate(int32_t n, int32_t g) {
     return n <= g ? 0x8000 : 0;
 }
-int32_t envelopePiano(int32_t n, int32_t g) {
-    return envelopeValue(kPianoLike, n, g);
-}
-int32_t envelopeFastDecay(int32_t n, int32_t g) {
-    return envelopeValue(kFastDecay, n, g);
-}
-int32_t envelopeSlowDecay(int32_t n, int32_t g) {
-    return envelopeValue(kSlowDecay, n, g);
-}
-int32_t envelopeFasterDecay(int32_t n, int32_t g) {
-    return envelopeValue(kFasterDecay, n, g);
-}
-int32_t envelopeSwell(int32_t n, int32_t g) {
-    return envelopeValue(kSwell, n, g);
-}
-int32_t envelopeOrgan(int32_t n, int32_t g) {
-    return envelopeValue(kOrganLike, n, g);
-}
-int32_t envelopePad(int32_t n, int32_t g) {
-    return envelopeValue(kPadLike, n, g);
+
+// E1..E7 differ only in their shape.
+template <const EnvelopeShape& Shape>
+int32_t shapedEnvelope(int32_t n, int32_t g) {
+    return envelopeValue(Shape, n, g);
 }
 
 constexpr std::array<EnvelopeFn, kEnvelopeCount> kEnvelopes = {
-    envelopeGate,        envelopePiano, envelopeFastDecay, envelopeSlowDecay,
-    envelopeFasterDecay, envelopeSwell, envelopeOrgan,     envelopePad};
+    envelopeGate,
+    shapedEnvelope<kPianoLike>,
+    shapedEnvelope<kFastDecay>,
+    shapedEnvelope<kSlowDecay>,
+    shapedEnvelope<kFasterDecay>,
+    shapedEnvelope<kSwell>,
+    shapedEnvelope<kOrganLike>,
+    shapedEnvelope<kPadLike>,
+};
 
 // Modulations: a slow triangle around unity (256).
 uint32_t countBits(int32_t n, uint32_t mask) {

@@ -1,4 +1,4 @@
-#include "ui/CMainFrame.h"
+#include "ui/frame/CMainFrame.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,76 +14,15 @@
 
 #include "app/LanguageText.h"
 #include "message/MessageModel.h"
-#include "ui/COrvantaView.h"
-#include "ui/Settings.h"
-#include "ui/TabPages.h"
+#include "ui/common/Settings.h"
+#include "ui/common/UiText.h"
+#include "ui/dialogs/CSendStatus.h"
+#include "ui/edit/CMessageEdit.h"
+#include "ui/frame/COrvantaView.h"
+#include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
 namespace {
-
-constexpr int kCaption = 1011;
-constexpr int kExitQuestion = 1018;
-
-// Menu captions in English, Japanese and Simplified Chinese, in menu order.
-struct MenuText {
-    const char* english;
-    const char* japanese;
-    const char* chinese;
-};
-enum MenuTextIndex {
-    MFile,
-    MNew,
-    MOpen,
-    MSave,
-    MExit,
-    MEdit,
-    MUndo,
-    MCut,
-    MCopy,
-    MPaste,
-    MFontColor,
-    MFontBackground,
-    MBackground,
-    MHelp,
-    MAbout,
-    MSendLockMenu,
-    MSendLock,
-    MUnLock,
-    MChangePassword
-};
-constexpr MenuText kMenuTexts[] = {
-    {"&File", "ファイル", "文件"},
-    {"New\tCtrl+N", "新規作成\tCtrl+N", "新建\tCtrl+N"},
-    {"Open...\tCtrl+O", "ファイルを開く...\tCtrl+O", "打开...\tCtrl+O"},
-    {"Save...\tCtrl+S", "保存...\tCtrl+S", "保存...\tCtrl+S"},
-    {"E&xit", "終了", "退出"},
-    {"&Edit", "編集", "编辑"},
-    {"&Undo\tCtrl+Z", "やり直し\tCtrl+Z", "撤销\tCtrl+Z"},
-    {"Cu&t\tCtrl+X", "切り取り\tCtrl+X", "剪切\tCtrl+X"},
-    {"&Copy\tCtrl+C", "コピー\tCtrl+C", "复制\tCtrl+C"},
-    {"&Paste\tCtrl+V", "貼り付け\tCtrl+V", "粘贴\tCtrl+V"},
-    {"Font color...", "文字色...", "字体颜色..."},
-    {"Font background color...", "文字背景色...", "字体的背景颜色..."},
-    {"Background color...", "背景色...", "背景颜色..."},
-    {"&Help", "ヘルプ", "帮助"},
-    {"&About", "プロジェクター　オルヴァンタ　ツールについて", "关于投影机奥凡塔工具"},
-    {"Send Lock", "送信ボタンロック", "发送锁定"},
-    {"Send Lock", "送信ボタンロック", "发送锁定"},
-    {"UnLock", "ロック解除", "锁定解除"},
-    {"Change Password", "パスワード変更", "密码变更"},
-};
-
-QString menuText(MenuTextIndex index) {
-    const MenuText& t = kMenuTexts[index];
-    switch (interfaceLanguage()) {
-        case LanguageId::Japanese:
-            return QString::fromUtf8(t.japanese);
-        case LanguageId::ChineseSimplified:
-            return QString::fromUtf8(t.chinese);
-        default:
-            return QString::fromUtf8(t.english);
-    }
-}
 
 QIcon swatch(std::uint8_t colourIndex) {
     QPixmap pixmap(16, 16);
@@ -98,7 +37,11 @@ QIcon swatch(std::uint8_t colourIndex) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(MainState& state, Prompt& prompt) : state_(state), prompt_(prompt) {
+CMainFrame::CMainFrame(MainState& state, Prompt& prompt)
+    : state_(state),
+      prompt_(prompt),
+      projectors_(new ProjectorListModel(state, this)),
+      runner_(std::make_unique<QtTransferRunner>(this)) {
     // The window has one size; it can be neither resized nor maximised.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -107,47 +50,57 @@ CMainFrame::CMainFrame(MainState& state, Prompt& prompt) : state_(state), prompt
     buildToolBar();
 }
 
+CMainFrame::~CMainFrame() = default;
+
+PageContext CMainFrame::pageContext() {
+    return PageContext{state_, prompt_, *runner_, *projectors_};
+}
+
 void CMainFrame::createView() {
-    view_ = new COrvantaView(*this);
+    view_ = new COrvantaView(pageContext(), this);
     setCentralWidget(view_);
+    connect(view_, &COrvantaView::pageShown, this, [this] {
+        refreshSendCaptions();
+        updateCommandStates();
+    });
     view_->showCurrentPage();
 }
 
 void CMainFrame::buildMenus() {
-    auto add = [this](QMenu* menu, Command command, MenuTextIndex text, QKeySequence key = {}) {
-        QAction* a = menu->addAction(menuText(text));
+    auto add = [this](QMenu* menu, Command command, Text caption, QKeySequence key = {}) {
+        QAction* a = menu->addAction(text(caption));
         a->setShortcut(key);
         actions_[command] = a;
         return a;
     };
-    QMenu* file = menuBar()->addMenu(menuText(MFile));
-    add(file, New, MNew, QKeySequence::New);
-    add(file, Open, MOpen, QKeySequence::Open);
-    add(file, Save, MSave, QKeySequence::Save);
+    QMenu* file = menuBar()->addMenu(text(Text::MenuFile));
+    add(file, New, Text::MenuNew, QKeySequence::New);
+    add(file, Open, Text::MenuOpen, QKeySequence::Open);
+    add(file, Save, Text::MenuSave, QKeySequence::Save);
     file->addSeparator();
-    connect(add(file, Exit, MExit), &QAction::triggered, this, &QWidget::close);
+    connect(add(file, Exit, Text::MenuExit), &QAction::triggered, this, &QWidget::close);
 
-    QMenu* edit = menuBar()->addMenu(menuText(MEdit));
-    add(edit, Undo, MUndo, QKeySequence::Undo);
-    add(edit, Cut, MCut, QKeySequence::Cut);
-    add(edit, Copy, MCopy, QKeySequence::Copy);
-    add(edit, Paste, MPaste, QKeySequence::Paste);
+    QMenu* edit = menuBar()->addMenu(text(Text::MenuEdit));
+    add(edit, Undo, Text::MenuUndo, QKeySequence::Undo);
+    add(edit, Cut, Text::MenuCut, QKeySequence::Cut);
+    add(edit, Copy, Text::MenuCopy, QKeySequence::Copy);
+    add(edit, Paste, Text::MenuPaste, QKeySequence::Paste);
     edit->addSeparator();
-    add(edit, FontColor, MFontColor);
-    add(edit, FontBackgroundColor, MFontBackground);
-    add(edit, BackgroundColor, MBackground);
+    add(edit, FontColor, Text::MenuFontColor);
+    add(edit, FontBackgroundColor, Text::MenuFontBackgroundColor);
+    add(edit, BackgroundColor, Text::MenuBackgroundColor);
 
-    QMenu* help = menuBar()->addMenu(menuText(MHelp));
-    connect(add(help, About, MAbout), &QAction::triggered, this, [this] {
-        QMessageBox::about(this, menuText(MAbout).remove('&'),
-                           QString::fromStdString(LanguageText(kCaption)) +
-                               QStringLiteral("\nVersion " ORVANTA_VERSION));
+    QMenu* help = menuBar()->addMenu(text(Text::MenuHelp));
+    connect(add(help, About, Text::MenuAbout), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, text(Text::MenuAbout).remove(QLatin1Char('&')),
+                           text(Text::Caption) + QLatin1Char('\n') + text(Text::AboutVersion) +
+                               QLatin1Char(' ') + QStringLiteral(ORVANTA_VERSION));
     });
 
-    QMenu* lock = menuBar()->addMenu(menuText(MSendLockMenu));
-    add(lock, SendLock, MSendLock);
-    add(lock, UnLock, MUnLock);
-    add(lock, ChangePassword, MChangePassword);
+    QMenu* lock = menuBar()->addMenu(text(Text::MenuSendLockGroup));
+    add(lock, SendLock, Text::MenuSendLock);
+    add(lock, UnLock, Text::MenuUnlock);
+    add(lock, ChangePassword, Text::MenuChangePassword);
 }
 
 QToolButton* CMainFrame::colourButton(Command command, std::uint8_t colourIndex) {
@@ -162,8 +115,8 @@ QToolButton* CMainFrame::colourButton(Command command, std::uint8_t colourIndex)
 }
 
 void CMainFrame::buildToolBar() {
-    QToolBar* bar = addToolBar(QStringLiteral("Standard"));
-    bar->setObjectName("toolBar");
+    QToolBar* bar = addToolBar(QString());
+    bar->setObjectName(QStringLiteral("toolBar"));
     bar->setMovable(false);
     bar->setIconSize(QSize(16, 16));
     QStyle* s = style();
@@ -171,12 +124,13 @@ void CMainFrame::buildToolBar() {
     actions_[Open]->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
     actions_[Save]->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
     actions_[About]->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
-    actions_[Cut]->setIcon(QIcon::fromTheme("edit-cut"));
-    actions_[Copy]->setIcon(QIcon::fromTheme("edit-copy"));
-    actions_[Paste]->setIcon(QIcon::fromTheme("edit-paste"));
+    actions_[Cut]->setIcon(QIcon::fromTheme(QStringLiteral("edit-cut")));
+    actions_[Copy]->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
+    actions_[Paste]->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste")));
     for (Command c : {Cut, Copy, Paste}) {
         // Without an icon theme the button shows its text, which must not carry the shortcut.
-        actions_[c]->setIconText(actions_[c]->text().section('\t', 0, 0).remove('&'));
+        actions_[c]->setIconText(
+            actions_[c]->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
     }
     bar->addAction(actions_[New]);
     bar->addAction(actions_[Open]);
@@ -212,8 +166,8 @@ bool CMainFrame::confirmAndSaveForExit() {
     if (!view_->editTab()->confirmDiscardOrSave()) {
         return false;
     }
-    if (prompt_.ask(LanguageText(kExitQuestion), PromptButtons::OkCancel, PromptIcon::Question) !=
-        PromptAnswer::Ok) {
+    if (prompt_.ask(LanguageText(Text::ConfirmExit), PromptButtons::OkCancel,
+                    PromptIcon::Question) != PromptAnswer::Ok) {
         return false;
     }
     QApplication::clipboard()->clear();

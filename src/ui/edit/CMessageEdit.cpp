@@ -28,6 +28,8 @@ void CMessageEdit::showPage() {
 
 void CMessageEdit::leavePage() {}
 
+void CMessageEdit::refreshSendCaption() {}
+
 bool CMessageEdit::confirmDiscardOrSave() {
     // Nothing can be edited yet, so nothing can be lost.
     return true;

@@ -17,6 +17,8 @@ class CMessageEdit : public QWidget {
 
     void showPage();
     void leavePage();
+    // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
+    void refreshSendCaption();
     // Asked before the program closes: false keeps the program open.
     bool confirmDiscardOrSave();
 

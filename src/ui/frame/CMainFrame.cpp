@@ -19,6 +19,7 @@
 #include "ui/dialogs/CSendStatus.h"
 #include "ui/edit/CMessageEdit.h"
 #include "ui/frame/COrvantaView.h"
+#include "ui/main/CMainTab.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
@@ -148,18 +149,30 @@ void CMainFrame::buildToolBar() {
 }
 
 void CMainFrame::refreshSendCaptions() {
-    // The pages with Send buttons read state().sendLocked when they are built.
+    view_->mainTab()->refreshSendCaption();
+    view_->editTab()->refreshSendCaption();
 }
 
 void CMainFrame::updateCommandStates() {
-    // The editing and colour commands belong to the Edit tab, whose editor is not there yet;
-    // the lock commands belong to the send lock dialogs. Until they exist, only Exit and
-    // About do something, so only they are offered.
-    for (QAction* a : actions_) {
-        a->setEnabled(false);
-    }
     actions_[Exit]->setEnabled(true);
     actions_[About]->setEnabled(true);
+    updateEditCommandStates();
+    updateSendLockCommandStates();
+}
+
+void CMainFrame::updateEditCommandStates() {
+    // Offered once the Edit tab's editors exist.
+    for (Command c : {New, Open, Save, Undo, Cut, Copy, Paste, FontColor, FontBackgroundColor,
+                      BackgroundColor}) {
+        actions_[c]->setEnabled(false);
+    }
+}
+
+void CMainFrame::updateSendLockCommandStates() {
+    // Offered once the send lock dialogs exist.
+    for (Command c : {SendLock, UnLock, ChangePassword}) {
+        actions_[c]->setEnabled(false);
+    }
 }
 
 bool CMainFrame::confirmAndSaveForExit() {

@@ -41,6 +41,10 @@ class CMainFrame : public QMainWindow {
     void refreshSendCaptions();
     // Enables the commands of the menu and tool bar for the current page.
     void updateCommandStates();
+    // The editing, file and colour commands: they act on the Edit tab.
+    void updateEditCommandStates();
+    // Send Lock, UnLock and Change Password.
+    void updateSendLockCommandStates();
     // The close sequence up to the point of closing: true when the program may end.
     bool confirmAndSaveForExit();
 

@@ -37,4 +37,10 @@ void CMainTab::leavePage() {
     processStopFlags().statusPollStop.store(true);
 }
 
+void CMainTab::refreshSendCaption() {}
+
+void CMainTab::dropMessageFile(const QString& path) {
+    Q_UNUSED(path);
+}
+
 }  // namespace orvanta

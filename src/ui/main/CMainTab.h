@@ -19,6 +19,10 @@ class CMainTab : public QWidget {
     void showPage();
     // The tab is no longer shown: background work stops without being waited for.
     void leavePage();
+    // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
+    void refreshSendCaption();
+    // One message file dropped on the window while this tab is shown.
+    void dropMessageFile(const QString& path);
 
   private:
     PageContext context_;

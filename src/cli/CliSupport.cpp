@@ -123,7 +123,8 @@ std::string oneLine(std::string_view text) {
 
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single) {
     TargetChoice choice;
-    const ProjectorList registered = loadProjectorList(context.programFolder);
+    ProjectorList registered;
+    const RegistryResult read = readProjectorList(context.programFolder, registered);
     const std::optional<std::string> password = args.value("--password");
 
     std::vector<std::uint32_t> addresses;
@@ -137,6 +138,11 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         addresses.push_back(*address);
     }
     if (args.has("--all-registered")) {
+        if (!read.ok()) {
+            choice.status = TargetStatus::Failed;
+            choice.problem = read.text;
+            return choice;
+        }
         if (registered.records.empty() && addresses.empty()) {
             choice.status = TargetStatus::Failed;
             choice.problem = LanguageText(1002);  // "Please select PROJECTOR"

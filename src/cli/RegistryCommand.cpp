@@ -82,7 +82,12 @@ std::string orDash(const std::string& text) {
 }
 
 int list(const CliContext& context) {
-    for (const ProjectorRecord& r : loadProjectorList(context.programFolder).records) {
+    ProjectorList registered;
+    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
+        !read.ok()) {
+        return failWith(read.text);
+    }
+    for (const ProjectorRecord& r : registered.records) {
         std::printf("%s  %s  %s\n", orDash(r.name).c_str(), orDash(r.mac).c_str(),
                     formatAddress(r.address).c_str());
     }
@@ -108,26 +113,20 @@ int add(const CliContext& context, std::uint32_t address, const ParsedArgs& args
     if (address == 0) {
         return failWith(LanguageText(kPleaseInputAddress));
     }
-    const ProjectorList registered = loadProjectorList(context.programFolder);
-    if (registered.count() >= kMaxRegisteredProjectors) {
-        return failWith(LanguageText(kRegistryFull));
-    }
-    if (registered.findAddress(address)) {
-        return failWith(LanguageText(kSameAddress));
-    }
     // Appended as a section of its own, so that the rest of the file (the adaptor chosen for
-    // discovery) stays as it is.
-    const std::string error = appendProjector(context.programFolder, registered, record);
-    if (!error.empty()) {
-        return failWith(registryPath(context.programFolder) + ": " + error);
-    }
-    return kExitOk;
+    // discovery) stays as it is; the limit and the address are checked on the file as it is
+    // when the lock is held.
+    const RegistryResult added = registerProjector(context.programFolder, record);
+    return added.ok() ? kExitOk : failWith(added.text);
 }
 
 int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
-    ProjectorList registered = loadProjectorList(context.programFolder);
-    const auto row = registered.findAddress(address);
-    if (!row) {
+    ProjectorList registered;
+    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
+        !read.ok()) {
+        return failWith(read.text);
+    }
+    if (!registered.findAddress(address)) {
         return failWith(LanguageText(kPleaseSelectProjector));
     }
     CliPrompt prompt(assumeYes);
@@ -138,35 +137,26 @@ int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
         prompt.print(stderr);
         return kExitFailed;
     }
-    // Rewriting the list drops the adaptor selection, which the desktop program would write
-    // again when it exits; the command line keeps it.
-    const std::string path = registryPath(context.programFolder);
-    ProfileDocument before;
-    loadProfileDocument(path, before);
-    const auto adaptorAddress = before.find("SELECT ADAPTOR", "IP");
-    const auto adaptorName = before.find("SELECT ADAPTOR", "ADAPTORNAME");
-
-    registered.records.erase(registered.records.begin() + static_cast<std::ptrdiff_t>(*row));
-    std::string error = rewriteProjectorList(context.programFolder, registered);
-    if (error.empty() && (adaptorAddress || adaptorName)) {
-        error = saveAdapterSelection(context.programFolder, adaptorAddress.value_or("0"),
-                                     adaptorName.value_or("0"));
-    }
-    return error.empty() ? kExitOk : failWith(path + ": " + error);
+    const RegistryResult removed = unregisterProjector(context.programFolder, address);
+    return removed.ok() ? kExitOk : failWith(removed.text);
 }
 
 int changePassword(const CliContext& context, std::uint32_t address, const std::string& password) {
     if (passwordLength(password) > kMaxPasswordCharacters) {
         return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
     }
-    ProjectorList registered = loadProjectorList(context.programFolder);
+    ProjectorList registered;
+    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
+        !read.ok()) {
+        return failWith(read.text);
+    }
     const auto row = registered.findAddress(address);
     if (!row) {
         return failWith(LanguageText(kPleaseSelectProjector));
     }
-    registered.records[*row].password = password;
-    const std::string error = updateProjectorCredentials(context.programFolder, registered, *row);
-    return error.empty() ? kExitOk : failWith(registryPath(context.programFolder) + ": " + error);
+    const RegistryResult changed = setProjectorCredentials(
+        context.programFolder, address, registered.records[*row].authentication, password);
+    return changed.ok() ? kExitOk : failWith(changed.text);
 }
 
 }  // namespace

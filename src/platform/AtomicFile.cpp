@@ -1,17 +1,87 @@
 #include "platform/AtomicFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <ctime>
 
 namespace orvanta {
+namespace {
 
-std::string writeFileAtomically(const std::string& path, std::string_view content) {
+// A temporary file left by a write that died is this old at least before it is removed, so
+// that a write still running in another process keeps its file.
+constexpr std::time_t kStaleTemporarySeconds = 120;
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+std::string nameOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Removes "<name>.tmpXXXXXX" files beside `path` that no write has touched for a while.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string folder = folderOf(path);
+    const std::string prefix = nameOf(path) + ".tmp";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (name.size() != prefix.size() + 6 || !name.starts_with(prefix)) {
+            continue;
+        }
+        struct stat st {};
+        const std::string full = (folder == "." ? std::string() : folder) + std::string(name);
+        if (::lstat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            now - st.st_mtime >= kStaleTemporarySeconds) {
+            ::unlink(full.c_str());
+        }
+    }
+    ::closedir(dir);
+}
+
+}  // namespace
+
+std::string resolveLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        std::string target(4096, '\0');
+        const ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= target.size()) {
+            return current;
+        }
+        target.resize(static_cast<std::size_t>(n));
+        current = target.front() == '/' ? target : folderOf(current) + target;
+    }
+    return current;
+}
+
+std::string writeFileAtomically(const std::string& requested, std::string_view content,
+                                mode_t newFileMode) {
+    // Renaming over a link would replace the link by a plain file; write where it points.
+    const std::string path = resolveLinks(requested);
+    removeStaleTemporaries(path);
+    mode_t mode = newFileMode;
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        mode = existing.st_mode & 07777;
+    }
+
     std::string tmpl = path + ".tmpXXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
@@ -34,8 +104,11 @@ std::string writeFileAtomically(const std::string& path, std::string_view conten
         }
         done += static_cast<size_t>(n);
     }
-    // mkstemp creates the file 0600; a registry or message file is an ordinary user file.
-    ::fchmod(fd, 0644);
+    // mkstemp creates the file 0600; the replaced file's permissions (a registry holding
+    // passwords may be private) or the ones asked for a new file apply.
+    if (::fchmod(fd, mode) != 0) {
+        return fail("cannot set the permissions");
+    }
     if (::fsync(fd) != 0) {
         return fail("cannot flush");
     }
@@ -52,18 +125,61 @@ std::string writeFileAtomically(const std::string& path, std::string_view conten
     return {};
 }
 
+ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content) {
+    // Non-blocking open: opening a pipe for reading would otherwise wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return ReadStatus::Failed;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadStatus::NotRegular;
+    }
+    if (static_cast<std::size_t>(st.st_size) > maxBytes) {
+        ::close(fd);
+        return ReadStatus::TooLarge;
+    }
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            // The file may have grown since fstat; read on up to the limit.
+            if (bytes.size() > maxBytes) {
+                ::close(fd);
+                return ReadStatus::TooLarge;
+            }
+            bytes.resize(bytes.size() + 4096);
+        }
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            return ReadStatus::Failed;
+        }
+        if (n == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (done > maxBytes) {
+        return ReadStatus::TooLarge;
+    }
+    bytes.resize(done);
+    content = std::move(bytes);
+    return ReadStatus::Ok;
+}
+
 bool readWholeFile(const std::string& path, std::string& content) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) {
-        return false;
-    }
-    content = std::move(ss).str();
-    return true;
+    return readRegularFile(path, kMaxWholeFileBytes, content) == ReadStatus::Ok;
 }
 
 }  // namespace orvanta

@@ -3,6 +3,9 @@
 // their new content is completely on disk: written under a temporary name beside the target,
 // flushed, then renamed over it. A crash or a full disk leaves the previous file intact.
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,9 +13,25 @@ namespace orvanta {
 
 // Returns an empty string on success, else a short description of what failed
 // (the previous file, if any, is untouched in that case).
-std::string writeFileAtomically(const std::string& path, std::string_view content);
+// The new file keeps the permissions of the file it replaces; a file that did not exist yet
+// gets `newFileMode`. A symbolic link is written through: its target is replaced and the link
+// stays. Temporary files of earlier writes that died half-way are removed.
+std::string writeFileAtomically(const std::string& path, std::string_view content,
+                                mode_t newFileMode = 0644);
 
-// Reads a whole file; false when it cannot be opened or read.
+// How a whole-file read ended.
+enum class ReadStatus { Ok, Missing, NotRegular, TooLarge, Failed };
+
+// Reads a whole ordinary file of at most `maxBytes` bytes. Pipes, devices and directories
+// are refused without reading from them, so that none can block or flood the reader.
+ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content);
+
+// Reads a whole file; false when it cannot be opened or read (see readRegularFile; at most
+// kMaxWholeFileBytes).
+inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;
 bool readWholeFile(const std::string& path, std::string& content);
+
+// The file a path names after following symbolic links (the path itself when it is none).
+std::string resolveLinks(const std::string& path);
 
 }  // namespace orvanta

@@ -4,7 +4,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
@@ -90,6 +89,16 @@ std::string decodeFile(std::string_view bytes, bool& utf8Bom) {
     if (bytes.starts_with("\xEF\xBB\xBF")) {
         utf8Bom = true;
         return std::string(bytes.substr(3));
+    }
+    // Without a byte order mark, UTF-16 shows itself by the zero half of its ASCII
+    // characters; a text file in any other encoding holds no zero bytes at all.
+    if (bytes.size() >= 2 && bytes.find('\0') != std::string_view::npos) {
+        if (bytes[0] != '\0' && bytes[1] == '\0') {
+            return decodeUtf16(bytes, false);
+        }
+        if (bytes[0] == '\0' && bytes[1] != '\0') {
+            return decodeUtf16(bytes, true);
+        }
     }
     if (decodeUtf8Strict(bytes)) {
         return std::string(bytes);
@@ -307,20 +316,24 @@ ProfileDocument ProfileDocument::blankLike() const {
 std::string loadProfileDocument(const std::string& path, ProfileDocument& document) {
     document = ProfileDocument{};
     std::string bytes;
-    if (readWholeFile(path, bytes)) {
-        document = ProfileDocument::parse(bytes);
-        return {};
-    }
-    std::error_code ec;
-    if (std::filesystem::status(path, ec).type() == std::filesystem::file_type::not_found) {
-        return {};
+    switch (readRegularFile(path, kMaxProfileFileBytes, bytes)) {
+        case ReadStatus::Ok:
+            document = ProfileDocument::parse(bytes);
+            return {};
+        case ReadStatus::Missing:
+            return {};
+        case ReadStatus::NotRegular:
+        case ReadStatus::TooLarge:
+        case ReadStatus::Failed:
+            break;
     }
     // Writing now would replace a file we could not even read by one holding a single key.
     return "cannot read " + path;
 }
 
 std::string saveProfileDocument(const std::string& path, const ProfileDocument& document) {
-    return writeFileAtomically(path, document.serialize());
+    // Profile files hold passwords or their digests: a new one is private to its owner.
+    return writeFileAtomically(path, document.serialize(), 0600);
 }
 
 std::string readProfileString(const std::string& path, std::string_view section,

@@ -9,7 +9,8 @@
 //    units, the terminator included), so longer values come back cut;
 //  - writing one value creates the file, the section (appended at the end) or the key
 //    (after the section's last line) as needed and keeps every other line byte for byte;
-//  - files in UTF-8 (with or without byte order mark), UTF-16 with byte order mark and
+//  - files in UTF-8 (with or without byte order mark), UTF-16 (with byte order mark, or
+//    without one when the text holds zero bytes) and
 //    Windows-1252 (any file that is not valid UTF-8) are read; UTF-8 is written, with the
 //    byte order mark kept when the file had one; each line keeps its own line ending and
 //    new lines take the style of the file's first line (LF in a new file).
@@ -24,6 +25,9 @@
 #include <vector>
 
 namespace orvanta {
+
+// Larger files are no profile files of ours (a full registry is a few hundred kilobytes).
+inline constexpr std::size_t kMaxProfileFileBytes = 4u << 20;
 
 // Room of the value buffer the registry reads into: at most 254 characters come back.
 inline constexpr std::size_t kProfileValueRoom = 255;
@@ -86,9 +90,10 @@ class ProfileDocument {
 };
 
 // Reads a file into a document. A missing file gives an empty document; a file that exists
-// but cannot be read gives an error text (and `document` is left empty).
+// but cannot be read, is no ordinary file or is larger than kMaxProfileFileBytes gives an
+// error text (and `document` is left empty).
 std::string loadProfileDocument(const std::string& path, ProfileDocument& document);
-// Replaces the file by the document's content.
+// Replaces the file by the document's content (a new file is readable by its owner only).
 std::string saveProfileDocument(const std::string& path, const ProfileDocument& document);
 
 // One-value read with a default; a missing or unreadable file reads as empty.

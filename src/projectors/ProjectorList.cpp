@@ -1,8 +1,11 @@
 #include "projectors/ProjectorList.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 
+#include "app/LanguageText.h"
+#include "platform/FileLock.h"
 #include "platform/ProfileFile.h"
 
 namespace orvanta {
@@ -85,11 +88,9 @@ std::string registryPath(const std::string& programFolder) {
     return programFolder + kRegistryFileName;
 }
 
-ProjectorList loadProjectorList(const std::string& programFolder) {
-    // One read of the file serves every value: nothing writes it in between.
-    ProfileDocument doc;
-    loadProfileDocument(registryPath(programFolder), doc);
+namespace {
 
+ProjectorList listFrom(const ProfileDocument& doc) {
     ProjectorList list;
     const std::int32_t declared = doc.readInt(kCountSection, "NUM");
     if (declared <= 0) {
@@ -111,34 +112,155 @@ ProjectorList loadProjectorList(const std::string& programFolder) {
     return list;
 }
 
-std::string appendProjector(const std::string& programFolder, const ProjectorList& list,
-                            const ProjectorRecord& record) {
-    const std::size_t n = list.count() + 1;
-    std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(n)}};
-    addRecordEntries(entries, n, record);
-    return writeProfileStrings(registryPath(programFolder), entries);
-}
-
-std::string updateProjectorCredentials(const std::string& programFolder, const ProjectorList& list,
-                                       std::size_t row) {
-    if (row >= list.count()) {
-        return "no projector in row " + std::to_string(row + 1);
+RegistryResult result(RegistryStatus status, std::string detail = {}) {
+    RegistryResult r{status, {}};
+    switch (status) {
+        case RegistryStatus::Ok:
+            return r;
+        case RegistryStatus::Unreadable:
+            r.text = LanguageText(Text::RegistryUnreadable);
+            break;
+        case RegistryStatus::Busy:
+            r.text = LanguageText(Text::RegistryBusy);
+            break;
+        case RegistryStatus::WriteFailed:
+            r.text = LanguageText(Text::RegistryWriteFailed);
+            break;
+        case RegistryStatus::Full:
+            r.text = LanguageText(Text::RegistrationLimit);
+            break;
+        case RegistryStatus::SameAddress:
+            r.text = LanguageText(Text::SameAddressExists);
+            break;
+        case RegistryStatus::NotRegistered:
+            r.text = LanguageText(Text::PleaseSelectAProjector);
+            break;
     }
-    const ProjectorRecord& r = list.records[row];
-    const std::string section = projectorSection(row + 1);
-    return writeProfileStrings(
-        registryPath(programFolder),
-        {{section, "Auth", std::to_string(r.authentication)}, {section, "Pass", r.password}});
+    if (!detail.empty()) {
+        r.text += " (" + detail + ")";
+    }
+    return r;
 }
 
-std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list) {
+// Runs `change` on the file's current content with the registry locked. `change` edits the
+// document (or returns a refusal) and the document is written when it returns Ok.
+template <typename Change>
+RegistryResult changeRegistry(const std::string& programFolder, Change change) {
+    const std::string path = registryPath(programFolder);
+    const auto lock = FileLock::acquire(path, std::chrono::milliseconds(kRegistryLockPatienceMs));
+    if (!lock) {
+        return result(RegistryStatus::Busy);
+    }
+    ProfileDocument doc;
+    if (!loadProfileDocument(path, doc).empty()) {
+        // Writing would replace what we could not read.
+        return result(RegistryStatus::Unreadable);
+    }
+    const ProjectorList list = listFrom(doc);
+    const RegistryStatus refused = change(doc, list);
+    if (refused != RegistryStatus::Ok) {
+        return result(refused);
+    }
+    if (std::string why = saveProfileDocument(path, doc); !why.empty()) {
+        return result(RegistryStatus::WriteFailed, why);
+    }
+    return result(RegistryStatus::Ok);
+}
+
+void writeEntries(ProfileDocument& doc, const std::vector<ProfileEntry>& entries) {
+    for (const ProfileEntry& e : entries) {
+        doc.write(e.section, e.key, e.value);
+    }
+}
+
+std::vector<ProfileEntry> listEntries(const ProjectorList& list) {
     std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(list.count())}};
     entries.reserve(1 + 6 * list.count());
     for (std::size_t k = 1; k <= list.count(); ++k) {
         addRecordEntries(entries, k, list.records[k - 1]);
     }
+    return entries;
+}
+
+}  // namespace
+
+RegistryResult readProjectorList(const std::string& programFolder, ProjectorList& list) {
+    // One read of the file serves every value.
+    ProfileDocument doc;
+    if (!loadProfileDocument(registryPath(programFolder), doc).empty()) {
+        list = {};
+        return result(RegistryStatus::Unreadable);
+    }
+    list = listFrom(doc);
+    return result(RegistryStatus::Ok);
+}
+
+ProjectorList loadProjectorList(const std::string& programFolder) {
+    ProjectorList list;
+    readProjectorList(programFolder, list);
+    return list;
+}
+
+RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record) {
+    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
+        if (list.count() >= kMaxRegisteredProjectors) {
+            return RegistryStatus::Full;
+        }
+        if (list.findAddress(record.address)) {
+            return RegistryStatus::SameAddress;
+        }
+        const std::size_t n = list.count() + 1;
+        std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(n)}};
+        addRecordEntries(entries, n, record);
+        writeEntries(doc, entries);
+        return RegistryStatus::Ok;
+    });
+}
+
+RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address) {
+    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
+        const auto row = list.findAddress(address);
+        if (!row) {
+            return RegistryStatus::NotRegistered;
+        }
+        ProjectorList remaining = list;
+        remaining.records.erase(remaining.records.begin() + static_cast<std::ptrdiff_t>(*row));
+        ProfileDocument fresh = doc.blankLike();
+        writeEntries(fresh, listEntries(remaining));
+        for (const char* key : {"IP", "ADAPTORNAME"}) {
+            if (const auto value = doc.find(kAdaptorSection, key)) {
+                fresh.write(kAdaptorSection, key, *value);
+            }
+        }
+        doc = std::move(fresh);
+        return RegistryStatus::Ok;
+    });
+}
+
+RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
+                                       std::int32_t authentication, const std::string& password) {
+    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
+        const auto row = list.findAddress(address);
+        if (!row) {
+            return RegistryStatus::NotRegistered;
+        }
+        const std::string section = projectorSection(*row + 1);
+        doc.write(section, "Auth", std::to_string(authentication));
+        doc.write(section, "Pass", password);
+        return RegistryStatus::Ok;
+    });
+}
+
+std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list) {
     // Built whole and swapped in, so dying half-way never leaves the operator without a list.
-    return replaceProfileFile(registryPath(programFolder), entries);
+    const RegistryResult r =
+        changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList&) {
+            ProfileDocument fresh = doc.blankLike();
+            writeEntries(fresh, listEntries(list));
+            doc = std::move(fresh);
+            return RegistryStatus::Ok;
+        });
+    return r.text;
 }
 
 std::size_t loadAdapterSelection(const std::string& programFolder,
@@ -155,9 +277,13 @@ std::size_t loadAdapterSelection(const std::string& programFolder,
 
 std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,
                                  const std::string& description) {
-    return writeProfileStrings(
-        registryPath(programFolder),
-        {{kAdaptorSection, "IP", dottedAddress}, {kAdaptorSection, "ADAPTORNAME", description}});
+    return changeRegistry(programFolder,
+                          [&](ProfileDocument& doc, const ProjectorList&) {
+                              doc.write(kAdaptorSection, "IP", dottedAddress);
+                              doc.write(kAdaptorSection, "ADAPTORNAME", description);
+                              return RegistryStatus::Ok;
+                          })
+        .text;
 }
 
 }  // namespace orvanta

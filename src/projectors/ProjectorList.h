@@ -55,28 +55,57 @@ struct ProjectorList {
 // programFolder + "LastPj.txt" (the folder ends with '/').
 std::string registryPath(const std::string& programFolder);
 
+// How a read or change of the registry ended. `text` says it in the interface language
+// (empty on success).
+enum class RegistryStatus {
+    Ok,
+    Unreadable,     // the file exists but cannot be read (or is no ordinary file)
+    Busy,           // another program kept the registry locked too long
+    WriteFailed,    // the new file could not be written; the old one is as it was
+    Full,           // kMaxRegisteredProjectors are registered already
+    SameAddress,    // the address is registered already
+    NotRegistered,  // no projector has the address
+};
+struct RegistryResult {
+    RegistryStatus status = RegistryStatus::Ok;
+    std::string text;
+
+    bool ok() const { return status == RegistryStatus::Ok; }
+};
+
+// How long a change waits for another program's change to end before it gives up.
+inline constexpr int kRegistryLockPatienceMs = 5000;
+
 // The file's projectors. A missing file gives an empty list; a section the count names but
 // the file lacks gives address 0, name "0", MAC "0", flag 0, password "0". A negative count
-// loads nothing and one above kMaxLoadedProjectors loads that many.
+// loads nothing and one above kMaxLoadedProjectors loads that many. A file that cannot be
+// read gives Unreadable and an empty list.
+RegistryResult readProjectorList(const std::string& programFolder, ProjectorList& list);
+// readProjectorList for callers that show an unreadable file as an empty list.
 ProjectorList loadProjectorList(const std::string& programFolder);
 
-// The write operations return an empty string on success, else what went wrong (the file is
-// then as it was). Callers in the user interface ignore failures.
+// The changes. Each one takes the registry lock that every program of ours shares, reads the
+// file again inside it and writes the result before it lets go, so changes made at the same
+// time by the desktop program and the command line all arrive. On failure the file is as it
+// was.
 
-// Writes `record` as section list.count()+1 and sets the count to that; the caller checks the
-// limit and the address beforehand and reloads the list afterwards.
-std::string appendProjector(const std::string& programFolder, const ProjectorList& list,
-                            const ProjectorRecord& record);
-// Writes only Auth and Pass of section row+1 from list.records[row].
-std::string updateProjectorCredentials(const std::string& programFolder, const ProjectorList& list,
-                                       std::size_t row);
+// Appends `record` as a section of its own (the rest of the file stays as it is), unless the
+// registry is full or holds the address already.
+RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record);
+// Removes the projector with this address; the adaptor selection is kept.
+RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address);
+// Writes only Auth and Pass of the projector with this address.
+RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
+                                       std::int32_t authentication, const std::string& password);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
-// saveAdapterSelection. The old file stays in place until the new one is complete.
+// saveAdapterSelection. The old file stays in place until the new one is complete. Returns
+// an empty string on success, else what went wrong.
 std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
 
 // The position of the first description equal to the saved ADAPTORNAME; 0 when none is.
 std::size_t loadAdapterSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions);
+// Under the registry lock; an empty string on success, else what went wrong.
 std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,
                                  const std::string& description);
 

@@ -55,7 +55,7 @@ void registerProjector(const CliFolders& folders, const char* address,
     r.authentication = 1;
     r.password = password;
     r.mac = "-----";
-    ASSERT_EQ(appendProjector(folders.program(), loadProjectorList(folders.program()), r), "");
+    ASSERT_EQ(orvanta::registerProjector(folders.program(), r).text, "");
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,14 +1,22 @@
 #include "projectors/ProjectorList.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <thread>
 
+#include "app/LanguageText.h"
 #include "platform/AtomicFile.h"
+#include "platform/ProfileFile.h"
 
 using namespace orvanta;
 
@@ -72,7 +80,7 @@ TEST_F(Registry, ListRoundTripsThroughTheFile) {
     EXPECT_NE(content().find("IP=-1062731766\n"), std::string::npos);
 
     ProjectorRecord added = record("New", "172.16.1.1", 0, "0", "00-00-00-00-00-02");
-    ASSERT_EQ(appendProjector(folder_, list, added), "");
+    ASSERT_EQ(registerProjector(folder_, added).text, "");
     list.records.push_back(added);
     EXPECT_EQ(loadProjectorList(folder_).records, list.records);
 }
@@ -109,7 +117,7 @@ TEST_F(Registry, CountsOutsideReasonAreBounded) {
 
 TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {
     ProjectorList list;
-    ASSERT_EQ(appendProjector(folder_, list, record("A", "10.1.1.1", 0, "", "")), "");
+    ASSERT_EQ(registerProjector(folder_, record("A", "10.1.1.1", 0, "", "")).text, "");
     ASSERT_EQ(saveAdapterSelection(folder_, "10.1.1.2", "eth0"), "");
     list = loadProjectorList(folder_);
     ASSERT_EQ(list.count(), 1u);
@@ -126,14 +134,11 @@ TEST_F(Registry, PasswordChangeTouchesOnlyItsTwoLines) {
         "[RESIST PROJECTOR3]\r\nNUM=3\r\nIP=3\r\nProjectorName=C\r\nMAC=0\r\nAuth=0\r\nPass=c\r\n"
         "[SELECT ADAPTOR]\r\nIP=10.0.0.1\r\nADAPTORNAME=eth0\r\n";
     put(before);
-    ProjectorList list = loadProjectorList(folder_);
-    list.records[1].authentication = 1;
-    list.records[1].password = "new one";
-    ASSERT_EQ(updateProjectorCredentials(folder_, list, 1), "");
+    ASSERT_EQ(setProjectorCredentials(folder_, 2, 1, "new one").text, "");
     std::string expected = before;
     expected.replace(expected.find("Auth=0\r\nPass=b"), 14, "Auth=1\r\nPass=new one");
     EXPECT_EQ(content(), expected);
-    EXPECT_NE(updateProjectorCredentials(folder_, list, 3), "");  // no such row
+    EXPECT_EQ(setProjectorCredentials(folder_, 4, 1, "x").status, RegistryStatus::NotRegistered);
     EXPECT_EQ(content(), expected);
 }
 
@@ -171,5 +176,106 @@ TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
 
     EXPECT_NE(error, "");
     EXPECT_EQ(content(), before);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no leftovers
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) {  // no leftovers
+        EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
+    }
+}
+
+TEST_F(Registry, ChangesMadeAtTheSameTimeAllArrive) {
+    // Each thread stands for another program: its own lock file descriptor, its own reads.
+    std::vector<std::thread> writers;
+    std::atomic<int> sharedAdded{0};
+    for (std::uint32_t i = 1; i <= 20; ++i) {
+        writers.emplace_back([this, i, &sharedAdded] {
+            // Everybody also adds the same address: exactly one of them may.
+            sharedAdded += registerProjector(folder_, record("", "10.0.0.0", 0, "", "-")).ok();
+            ProjectorRecord r = record("", "10.0.0.0", 0, "", "-");
+            r.address += i;
+            EXPECT_TRUE(registerProjector(folder_, r).ok());
+        });
+    }
+    for (std::thread& t : writers) {
+        t.join();
+    }
+    EXPECT_EQ(sharedAdded, 1);
+    ProjectorList list;
+    ASSERT_TRUE(readProjectorList(folder_, list).ok());
+    ASSERT_EQ(list.count(), 21u);  // 10.0.0.0 once, 10.0.0.1 .. 10.0.0.20
+    for (std::uint32_t i = 1; i <= 20; ++i) {
+        EXPECT_TRUE(list.findAddress(*parseAddress("10.0.0.0") + i)) << i;
+    }
+}
+
+TEST_F(Registry, FilesThatCannotBeReadAreReportedAndLeftAlone) {
+    const std::string path = registryPath(folder_);
+    std::string utf16;
+    for (char c : std::string("[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nIP=167772167\r\n")) {
+        utf16 += c;
+        utf16 += '\0';
+    }
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        RegistryStatus read;
+    } cases[] = {
+        {"UTF-16 without byte order mark", [&] { put(utf16); }, RegistryStatus::Ok},
+        {"pipe", [&] { ::mkfifo(path.c_str(), 0600); }, RegistryStatus::Unreadable},
+        {"link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", path); },
+         RegistryStatus::Unreadable},
+        {"folder", [&] { std::filesystem::create_directory(path); }, RegistryStatus::Unreadable},
+        {"oversized", [&] { put(std::string(kMaxProfileFileBytes + 1, ' ')); },
+         RegistryStatus::Unreadable},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(path);
+        c.make();
+        const auto type = std::filesystem::symlink_status(path).type();
+        ProjectorList list;
+        EXPECT_EQ(readProjectorList(folder_, list).status, c.read) << c.what;
+        const RegistryResult added = registerProjector(folder_, record("", "10.9.9.9", 0, "", "-"));
+        EXPECT_EQ(added.status, c.read) << c.what;
+        EXPECT_EQ(std::filesystem::symlink_status(path).type(), type) << c.what;
+        if (c.read == RegistryStatus::Ok) {
+            ASSERT_TRUE(readProjectorList(folder_, list).ok());
+            ASSERT_EQ(list.count(), 2u) << c.what;
+            EXPECT_EQ(list.records[0].address, 167772167u) << c.what;
+        } else {
+            EXPECT_EQ(added.text, LanguageText(Text::RegistryUnreadable)) << c.what;
+        }
+    }
+}
+
+TEST_F(Registry, RewritesKeepPermissionsLinksAndNoLeftovers) {
+    const std::string path = registryPath(folder_);
+    auto mode = [](const std::string& p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return st.st_mode & 07777;
+    };
+    // A new registry holds passwords: private from the start.
+    ASSERT_TRUE(registerProjector(folder_, record("", "10.0.0.1", 0, "pw", "-")).ok());
+    EXPECT_EQ(mode(path), 0600u);
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(setProjectorCredentials(folder_, *parseAddress("10.0.0.1"), 1, "new").ok());
+    EXPECT_EQ(mode(path), 0640u);
+
+    // A link is written through, and stays a link.
+    const std::string target = dir_.string() + "/elsewhere.txt";
+    std::filesystem::rename(path, target);
+    std::filesystem::create_symlink("elsewhere.txt", path);
+    ASSERT_TRUE(registerProjector(folder_, record("", "10.0.0.2", 0, "", "-")).ok());
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(loadProjectorList(folder_).count(), 2u);
+    EXPECT_EQ(mode(target), 0640u);
+
+    // Temporary files of a write that died are cleaned up; one being written right now is not.
+    const std::string stale = target + ".tmpAbC123";
+    const std::string fresh = target + ".tmpXyZ789";
+    ASSERT_EQ(writeFileAtomically(stale, "half"), "");
+    ASSERT_EQ(writeFileAtomically(fresh, "half"), "");
+    const timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+    ::utimensat(AT_FDCWD, stale.c_str(), old, 0);
+    ASSERT_TRUE(unregisterProjector(folder_, *parseAddress("10.0.0.1")).ok());
+    EXPECT_FALSE(std::filesystem::exists(stale));
+    EXPECT_TRUE(std::filesystem::exists(fresh));
 }

@@ -78,33 +78,30 @@ void ProjectorListModel::showFileContents() {
 }
 
 std::string ProjectorListModel::add(const ProjectorRecord& record) {
-    std::string error = appendProjector(state_.programFolder, state_.projectors, record);
+    std::string error = registerProjector(state_.programFolder, record).text;
     showFileContents();
     return error;
 }
 
 std::string ProjectorListModel::remove(int row) {
-    if (record(row) == nullptr) {
+    const ProjectorRecord* shown = record(row);
+    if (shown == nullptr) {
         return {};
     }
-    ProjectorList remaining = state_.projectors;
-    remaining.records.erase(remaining.records.begin() + row);
-    std::string error = rewriteProjectorList(state_.programFolder, remaining);
+    std::string error = unregisterProjector(state_.programFolder, shown->address).text;
     showFileContents();
     return error;
 }
 
 std::string ProjectorListModel::setCredentials(int row, std::int32_t authentication,
                                                const std::string& password) {
-    if (record(row) == nullptr) {
+    const ProjectorRecord* shown = record(row);
+    if (shown == nullptr) {
         return {};
     }
-    ProjectorList changed = state_.projectors;
-    auto& target = changed.records[static_cast<std::size_t>(row)];
-    target.authentication = authentication;
-    target.password = password;
     std::string error =
-        updateProjectorCredentials(state_.programFolder, changed, static_cast<std::size_t>(row));
+        setProjectorCredentials(state_.programFolder, shown->address, authentication, password)
+            .text;
     showFileContents();
     return error;
 }

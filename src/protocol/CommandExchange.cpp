@@ -220,7 +220,8 @@ ExchangeStatus CommandExchange::fail(ExchangeError e) {
     return ExchangeStatus::failed(e);
 }
 
-ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode) {
+ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode,
+                                     const std::atomic<bool>* cancel) {
     close();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
@@ -232,31 +233,40 @@ ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode) {
     target.sin_addr.s_addr = htonl(address);
     const auto* sa = reinterpret_cast<const sockaddr*>(&target);
 
-    const int flags = ::fcntl(fd_, F_GETFL, 0);
     const bool bounded = mode == ConnectMode::Bounded;
-    if (bounded && (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0)) {
-        close();
-        return ExchangeStatus::unreachable();
-    }
-    bool connected = ::connect(fd_, sa, sizeof target) == 0;
-    if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
-        // The connect goes on in the background (non-blocking, or a blocking one that a
-        // signal interrupted); wait for its end and read its result.
-        const milliseconds limit = bounded ? timings_.connectLimit : milliseconds(24 * 3600 * 1000);
-        if (waitFor(fd_, POLLOUT, limit) == Ready::Yes) {
-            int error = 0;
-            socklen_t length = sizeof error;
-            connected = ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
-        }
-    }
-    if (!connected) {
+    auto failed = [&] {
         close();
         return bounded ? ExchangeStatus::unreachable()
                        : ExchangeStatus::failed(ExchangeError::Connect);
+    };
+    // Every connect runs in the background and is waited for with a limit: blocking until
+    // the kernel gives up would take minutes.
+    const int flags = ::fcntl(fd_, F_GETFL, 0);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK) < 0) {
+        return failed();
     }
-    if (bounded && ::fcntl(fd_, F_SETFL, flags) < 0) {
-        close();
-        return ExchangeStatus::unreachable();
+    bool connected = ::connect(fd_, sa, sizeof target) == 0;
+    if (!connected && (errno == EINPROGRESS || errno == EINTR)) {
+        const milliseconds limit = bounded ? timings_.connectLimit : timings_.plainConnectLimit;
+        const auto deadline = Clock::now() + limit;
+        for (;;) {
+            const auto left = std::chrono::duration_cast<milliseconds>(
+                std::max(deadline - Clock::now(), Clock::duration::zero()));
+            const Ready ready = waitFor(fd_, POLLOUT, std::min(left, timings_.replyStep));
+            if (ready == Ready::Yes) {
+                int error = 0;
+                socklen_t length = sizeof error;
+                connected =
+                    ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
+                break;
+            }
+            if (ready == Ready::Error || left.count() == 0 || cancelSet(cancel)) {
+                break;
+            }
+        }
+    }
+    if (!connected || ::fcntl(fd_, F_SETFL, flags) < 0) {
+        return failed();
     }
     return ExchangeStatus::ok();
 }
@@ -364,7 +374,12 @@ ExchangeStatus CommandExchange::receiveText(int expected, const std::atomic<bool
         return ExchangeStatus::failed(ExchangeError::TextReceive);
     }
     const auto wanted = static_cast<std::size_t>(expected);
+    const auto deadline =
+        Clock::now() + timings_.replyStep * timings_.replyPolls * timings_.textReplyWaits;
     while (reply.received < wanted) {
+        if (Clock::now() >= deadline) {
+            return fail(ExchangeError::NoResponse);
+        }
         // A projector that sends less than announced and keeps the connection open would
         // otherwise block this receive for ever.
         const ExchangeStatus waited = waitReply(CancelBehaviour::Cancel, cancel);
@@ -429,8 +444,16 @@ ExchangeResult requestOnOpen(CommandExchange& exchange, std::string_view digest,
 }  // namespace
 
 ExchangeResult runExchangeKeepOpen(CommandExchange& exchange, const ExchangeRequest& request) {
-    ExchangeStatus status = exchange.open(request.address, request.mode);
+    // A cancel during the connect ends the exchange as it would end the reply wait.
+    const bool cancellable = request.cancelBehaviour != CancelBehaviour::Ignore;
+    ExchangeStatus status =
+        exchange.open(request.address, request.mode, cancellable ? request.cancel : nullptr);
     if (!status.isOk()) {
+        if (cancellable && cancelSet(request.cancel)) {
+            status = request.cancelBehaviour == CancelBehaviour::Cancel
+                         ? ExchangeStatus::cancelled()
+                         : ExchangeStatus::failed(ExchangeError::NoResponse);
+        }
         return ended(status);
     }
     std::string digest;

@@ -86,10 +86,15 @@ std::string_view verbWord(Verb verb);
 
 // Waits of an exchange.  The defaults are the protocol's; tests shorten them.
 struct ExchangeTimings {
-    std::chrono::milliseconds connectLimit{500};   // bounded connect
+    std::chrono::milliseconds connectLimit{500};  // bounded connect
+    // Plain connect: a projector whose address answers no connection attempt at all would
+    // otherwise hold the command for the kernel's two minutes of retries.
+    std::chrono::milliseconds plainConnectLimit{5000};
     std::chrono::milliseconds greetingWait{1000};  // silence that means "no greeting"
     std::chrono::milliseconds replyStep{200};      // cancel granularity of the reply wait
     int replyPolls = 61;  // readability checks of the reply wait, replyStep apart (~12 s)
+    // A TEXT reply as a whole may take this many reply waits, however it trickles in.
+    int textReplyWaits = 5;
 };
 
 // A received reply: `buffer` is the zero-filled receive buffer (its size is the receive
@@ -131,9 +136,12 @@ class CommandExchange {
     CommandExchange(const CommandExchange&) = delete;
     CommandExchange& operator=(const CommandExchange&) = delete;
 
-    // Creates the socket and connects to `address` (IPv4, host order) on the command port.
-    // Errors 11, 12; Unreachable for a failed bounded connect.  Closes on failure.
-    ExchangeStatus open(std::uint32_t address, ConnectMode mode);
+    // Creates the socket and connects to `address` (IPv4, host order) on the command port,
+    // within connectLimit (bounded) or plainConnectLimit, looking at `cancel` (may be null)
+    // every replyStep. Errors 11, 12; Unreachable for a failed bounded connect; a set cancel
+    // flag ends it as a failed connect would.  Closes on failure.
+    ExchangeStatus open(std::uint32_t address, ConnectMode mode,
+                        const std::atomic<bool>* cancel = nullptr);
 
     // Waits for the greeting; if one arrives, `digest` becomes the 32-character challenge
     // digest for `password` (UTF-8), else it is left empty.  Errors 14, 15.
@@ -153,7 +161,8 @@ class CommandExchange {
 
     // Gathers a TEXT reply of `expected` bytes over as many receives as it takes, into a
     // zero-filled buffer of kTextBufferSize bytes.  Each receive waits as the reply wait
-    // does, so a projector that stops sending ends with 17 instead of hanging; a set
+    // does, so a projector that stops sending ends with 17 instead of hanging, and the whole
+    // reply gets textReplyWaits reply waits, so one that trickles ends with 17 as well; a set
     // `cancel` between receives gives Cancelled.  Errors 21, 22, 17, 23 (size refused).
     ExchangeStatus receiveText(int expected, const std::atomic<bool>* cancel, Reply& reply);
 

@@ -250,7 +250,10 @@ void textWorker(MessageTransferRecord& record, WorkerContext& context) {
     const std::atomic<bool>* cancel = context.cancel();
     CommandExchange exchange(context.timings.exchange);
     std::string digest;
-    ExchangeStatus status = exchange.open(record.address, ConnectMode::Plain);
+    ExchangeStatus status = exchange.open(record.address, ConnectMode::Plain, cancel);
+    if (!status.isOk() && cancel->load()) {
+        status = ExchangeStatus::cancelled();
+    }
     if (status.isOk()) {
         status = exchange.readGreeting(record.password, kTextBufferSize, digest);
     }

@@ -211,12 +211,14 @@ std::string findMessageFile(const std::string& programFolder, const std::string&
     if (file.empty()) {
         return {};
     }
-    if (std::filesystem::is_regular_file(file, error)) {
+    // Whatever exists by the name is taken, so that its reader can say what is wrong with a
+    // folder or a pipe instead of calling it missing.
+    if (std::filesystem::exists(file, error)) {
         return file;
     }
     if (file.find('/') == std::string::npos) {
         const std::string listed = programFolder + "MessageData/" + file;
-        if (std::filesystem::is_regular_file(listed, error)) {
+        if (std::filesystem::exists(listed, error)) {
             return listed;
         }
     }
@@ -246,6 +248,7 @@ InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_
         while (!done_) {
             if (gInterrupted.exchange(false)) {
                 for (TransferFlags* f : flags_) {
+                    f->stopRequested = true;
                     f->cancelRequested = true;
                 }
                 // Cancel is pressed once; the next Ctrl+C ends the program.

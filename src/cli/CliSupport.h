@@ -110,8 +110,8 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);
 
-// FILE as given when it exists; a bare name that does not is looked up in MessageData/ of
-// the program folder. Empty when neither exists.
+// FILE as given when it exists (as a file or anything else); a bare name that does not is
+// looked up in MessageData/ of the program folder. Empty when neither exists.
 std::string findMessageFile(const std::string& programFolder, const std::string& file);
 
 // ---------------------------------------------------------------------------------------------

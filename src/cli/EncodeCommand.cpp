@@ -110,9 +110,10 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
     }
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
     Message message;
-    if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
-        prompt.inform(LanguageText(1028),
-                      PromptIcon::Error);  // "This file format is not supported."
+    if (const MessageFileError error =
+            readMessageFile(path, capabilities.extendedOptions(), message);
+        error != MessageFileError::None) {
+        prompt.inform(messageFileErrorText(error), PromptIcon::Error);
         prompt.print(stderr);
         return kExitFailed;
     }

@@ -365,6 +365,7 @@ class SlotCollector : public SlotListSink {
             endedEarly = true;
         } else {
             asked = slot + 1;
+            understood += event != SlotListEvent::Failed;
         }
     }
 
@@ -372,6 +373,7 @@ class SlotCollector : public SlotListSink {
     bool connectFailed = false;
     bool endedEarly = false;
     int asked = 0;
+    int understood = 0;  // slots whose reply was an INFO line
 };
 
 }  // namespace
@@ -386,6 +388,11 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
         runStoredMessageList(t.target.address, t.target.password, flags.cancelRequested, list);
         if (list.connectFailed) {
             prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
+            return false;
+        }
+        if (list.understood == 0 && list.asked == kStoredSlotCount) {
+            // Not one reply was understood: a list of "error" words would say nothing.
+            prompt.inform(communicationErrorText(toCode(ExchangeError::Unexpected)));
             return false;
         }
         for (int slot = 0; slot < kStoredSlotCount; ++slot) {

@@ -48,15 +48,29 @@ struct ProjectorSend {
     std::string text;
 };
 
-void sendToOne(ProjectorSend& send, const MainSendRequest& request, bool assumeYes) {
+void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFile& file,
+               bool assumeYes) {
     CliPrompt prompt(assumeYes);
     BlockingTransferRunner runner(send.flags);
     MainProjectorInfo info;
     // The query the Main tab runs when a projector is chosen: the file is read and encoded
-    // with this projector's capabilities. A failure is shown and the send goes on, as there.
-    RefreshProjectorInfo(send.target.target, prompt, runner, info);
+    // with this projector's capabilities. Sending without them would drop the file's alarm
+    // options without a word, so a query that fails stops the send with its reason.
+    const bool queried = RefreshProjectorInfo(send.target.target, prompt, runner, info);
+    if (send.flags.cancelAsked()) {
+        send.text = LanguageText(Text::SendCancelled);
+        return;
+    }
+    if (!queried) {
+        send.text = prompt.lastText();
+        return;
+    }
+    if (info.values.level == kUnreachableValue) {
+        send.text = communicationErrorText(toCode(ExchangeError::Connect));
+        return;
+    }
     const MainSendResult result =
-        SendMessageFile(request, send.target.target, false, prompt, runner, info);
+        SendMessageFile(request, file, send.target.target, false, prompt, runner, info);
     send.complete = result == MainSendResult::Complete;
     send.text = prompt.lastText();
     if (send.text.empty()) {
@@ -125,6 +139,13 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
                      LanguageText(1008).c_str());  // "No Saved data"
         return kExitFailed;
     }
+    // Read and parsed once for every projector.
+    const std::shared_ptr<const SendFile> file = readSendFile(request.path);
+    if (file->error != MessageFileError::None) {
+        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
+                     messageFileErrorText(file->error).c_str());
+        return kExitFailed;
+    }
     if (request.startupChecked && !parseSendDisplayTime(request.displayTimeText)) {
         std::fprintf(stderr, "%s\n", LanguageText(1014).c_str());  // "Display time : Invalid value"
         return kExitFailed;
@@ -147,7 +168,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         for (std::size_t w = 0; w < count; ++w) {
             workers.emplace_back([&] {
                 for (std::size_t i = next++; i < sends.size(); i = next++) {
-                    sendToOne(*sends[i], request, assumeYes);
+                    sendToOne(*sends[i], request, *file, assumeYes);
                 }
             });
         }

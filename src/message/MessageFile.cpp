@@ -1,5 +1,7 @@
 #include "message/MessageFile.h"
 
+#include <sys/stat.h>
+
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -49,23 +51,26 @@ void appendLine(std::string& out, const char* format, unsigned value) {
 }
 
 // Reads at most `limit` bytes; `complete` tells whether the file ended within them.
-bool readFilePrefix(const std::string& path, std::size_t limit, std::string& bytes,
-                    bool& complete) {
+MessageFileError readFilePrefix(const std::string& path, std::size_t limit, std::string& bytes,
+                                bool& complete) {
     // Only ordinary files: a directory reads as nothing, and a pipe would never end.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        return false;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return MessageFileError::Unreadable;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return MessageFileError::NotRegular;
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return false;
+        return MessageFileError::Unreadable;
     }
     bytes.clear();
     std::array<char, 65536> chunk{};
     while (bytes.size() <= limit) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         if (in.bad()) {
-            return false;
+            return MessageFileError::Unreadable;
         }
         const auto got = static_cast<std::size_t>(in.gcount());
         bytes.append(chunk.data(), std::min(got, limit + 1 - bytes.size()));
@@ -77,7 +82,11 @@ bool readFilePrefix(const std::string& path, std::size_t limit, std::string& byt
     if (!complete) {
         bytes.resize(limit);
     }
-    return true;
+    return MessageFileError::None;
+}
+
+void dropNul(RichText& text) {
+    std::erase_if(text.units, [](const RichUnit& u) { return u.ch == u'\0'; });
 }
 
 // A paragraph as ASCII for the option lines; anything else cannot match and becomes '?'.
@@ -270,13 +279,36 @@ const char* describeMessageFileError(MessageFileError error) {
             return "the OPTNUM, TITLE or MSG line is not one of the known layouts";
         case MessageFileError::BadOptionLine:
             return "an option line does not end in a hexadecimal value";
+        case MessageFileError::NotRegular:
+            return "not a file";
+        case MessageFileError::TooLarge:
+            return "the file is too large";
     }
     return "unknown error";
 }
 
+std::string messageFileErrorText(MessageFileError error) {
+    switch (error) {
+        case MessageFileError::None:
+            return {};
+        case MessageFileError::Unreadable:
+            return LanguageText(Text::FileCannotBeRead);
+        case MessageFileError::NotRegular:
+            return LanguageText(Text::NotAFile);
+        case MessageFileError::TooLarge:
+            return LanguageText(Text::FileTooLarge);
+        case MessageFileError::NotRichText:
+        case MessageFileError::TooFewLines:
+        case MessageFileError::WrongLayout:
+        case MessageFileError::BadOptionLine:
+            break;
+    }
+    return LanguageText(kTextNotSupported);
+}
+
 MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message) {
     if (bytes.size() > kMaxMessageFileBytes) {
-        return MessageFileError::Unreadable;
+        return MessageFileError::TooLarge;
     }
     const RtfReadResult rtf = readRtf(bytes, {defaultColor(), defaultBackground()});
     if (!rtf.ok()) {
@@ -355,6 +387,11 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
 
     applyHeaderOptions(message.options, std::span<const std::uint8_t>(record.data(), 21),
                        extendedOptions);
+    if (message.options.characterSize > 1) {
+        message.options.characterSize = 1;
+    }
+    dropNul(title);
+    dropNul(body);
     message.title = std::move(title);
     message.body = std::move(body);
     // An icon number the list does not have shows no icon.
@@ -405,28 +442,42 @@ void importTextFile(std::string_view bytes, Message& message) {
     replaceTabs(message.body);
 }
 
-MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message) {
-    std::string bytes;
+MessageFileError readMessageFileBytes(const std::string& path, std::string& bytes) {
     bool complete = false;
     if (isTextFileName(path)) {
         // One byte more than is imported tells the importer that the text goes on.
-        if (!readFilePrefix(path, kTextImportBytes + 1, bytes, complete)) {
-            return MessageFileError::Unreadable;
-        }
+        return readFilePrefix(path, kTextImportBytes + 1, bytes, complete);
+    }
+    const MessageFileError error = readFilePrefix(path, kMaxMessageFileBytes, bytes, complete);
+    if (error == MessageFileError::None && !complete) {
+        return MessageFileError::TooLarge;
+    }
+    return error;
+}
+
+MessageFileError messageFromFileBytes(const std::string& path, std::string_view bytes,
+                                      bool extendedOptions, Message& message) {
+    if (isTextFileName(path)) {
         importTextFile(bytes, message);
         return MessageFileError::None;
     }
-    if (!readFilePrefix(path, kMaxMessageFileBytes, bytes, complete) || !complete) {
-        return MessageFileError::Unreadable;
-    }
     return parseMessageFile(bytes, extendedOptions, message);
+}
+
+MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message) {
+    std::string bytes;
+    const MessageFileError error = readMessageFileBytes(path, bytes);
+    if (error != MessageFileError::None) {
+        return error;
+    }
+    return messageFromFileBytes(path, bytes, extendedOptions, message);
 }
 
 MessageFileError openMessageFile(const std::string& path, bool extendedOptions, Message& message,
                                  Prompt& prompt) {
     const MessageFileError error = readMessageFile(path, extendedOptions, message);
     if (error != MessageFileError::None) {
-        prompt.inform(LanguageText(kTextNotSupported), PromptIcon::Error);
+        prompt.inform(messageFileErrorText(error), PromptIcon::Error);
     }
     return error;
 }

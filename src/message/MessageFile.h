@@ -16,8 +16,9 @@
 
 namespace orvanta {
 
-// Files larger than this are not message files (the largest real ones are a few hundred kB).
-inline constexpr std::size_t kMaxMessageFileBytes = 8u << 20;
+// Files larger than this are not message files (the largest real ones are a few hundred kB;
+// reading one costs some thirty times its size in memory).
+inline constexpr std::size_t kMaxMessageFileBytes = 2u << 20;
 // A text file is imported from its first bytes only.
 inline constexpr std::size_t kTextImportBytes = 4096;
 
@@ -77,7 +78,9 @@ int saveMessageAs(const std::string& path, Message& message, const EncodeSetting
 
 enum class MessageFileError {
     None,
-    Unreadable,     // cannot be opened or read, or too large
+    Unreadable,     // cannot be opened or read
+    NotRegular,     // a folder, pipe or device rather than a file
+    TooLarge,       // larger than kMaxMessageFileBytes
     NotRichText,    // the RTF reader refused it
     TooFewLines,    // fewer than 15 paragraphs
     WrongLayout,    // OPTNUM / TITLE / MSG values outside the accepted forms
@@ -85,9 +88,15 @@ enum class MessageFileError {
 };
 
 const char* describeMessageFileError(MessageFileError error);
+// What the operator is told: "This file format is not supported." for a file whose content
+// is not a message, texts of their own for a file that cannot be read, is no file or is too
+// large.
+std::string messageFileErrorText(MessageFileError error);
 
 // Reads a message file's bytes into `message`: title, text, options (the alarm options only
 // with `extendedOptions`), icon and background colour. On any error `message` is unchanged.
+// NUL characters are dropped from title and message: nothing after one would survive a read
+// back. A character size other than 0 or 1 reads as 1 (any other value shows double size).
 MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message);
 
 // Imports the bytes of a text file as the message text: UTF-16 little-endian when they start
@@ -100,6 +109,12 @@ void importTextFile(std::string_view bytes, Message& message);
 // Reads `path` by its ending (see isTextFileName) without telling the operator anything: for
 // the Main tab, which loads files to send them.
 MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message);
+// The two halves of readMessageFile, for callers that read a file once and make messages of
+// it for several projectors: the bytes that count (the first ones of a text file), then the
+// message of those bytes.
+MessageFileError readMessageFileBytes(const std::string& path, std::string& bytes);
+MessageFileError messageFromFileBytes(const std::string& path, std::string_view bytes,
+                                      bool extendedOptions, Message& message);
 
 // The editor's open: as readMessageFile, and any failure is told with "This file format is not
 // supported." and the error icon (then `message` is unchanged).

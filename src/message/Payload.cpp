@@ -209,6 +209,11 @@ RichText decodePart(std::span<const std::uint8_t> body, std::size_t firstUnit, s
 }  // namespace
 
 EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Prompt& prompt) {
+    // A NUL inside the text would end it for the projector and for every read back: whatever
+    // came after it would be lost.
+    for (RichText* text : {&message.title, &message.body}) {
+        std::erase_if(text->units, [](const RichUnit& u) { return u.ch == kNul; });
+    }
     EncodeResult result;
     const MessageOptions& o = message.options;
     const bool wide = settings.capabilities.extendedCharacterSet();

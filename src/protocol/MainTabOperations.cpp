@@ -19,7 +19,6 @@ enum TextId : int {
     kDisplayTimeInvalid = 1014,
     kComplete = 1020,
     kClearQuestion = 1021,
-    kFormatNotSupported = 1028,
     kSendLocked = 1043,
     kRepeat = 1083,
     kSavedNumberQuick = 1090,
@@ -88,6 +87,12 @@ bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& tar
     ProjectorStateValues answer = info.values;
     const std::uint16_t value = startupDisplayValue(startup);
     if (!ReadProjectorValue(target, value, prompt, runner, answer)) {
+        return false;
+    }
+    // The read reports a projector that took no connection as a value, not a failure; but
+    // then nothing was set.
+    if (answer.level == kUnreachableValue) {
+        prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
         return false;
     }
     // Kept as the state query keeps it: the 16 bits as a signed number.
@@ -207,13 +212,27 @@ MainSendResult SendMessageFile(const MainSendRequest& request, const ProjectorTa
         prompt.inform(LanguageText(kSendLocked));
         return MainSendResult::Failed;
     }
+    return SendMessageFile(request, *readSendFile(request.path), target, false, prompt, runner,
+                           info);
+}
+
+MainSendResult SendMessageFile(const MainSendRequest& request, const SendFile& file,
+                               const ProjectorTarget& target, bool sendLocked, Prompt& prompt,
+                               TransferRunner& runner, MainProjectorInfo& info) {
+    if (sendLocked) {
+        prompt.inform(LanguageText(kSendLocked));
+        return MainSendResult::Failed;
+    }
     // A fresh message for the file, read with the capabilities of the chosen projector. A
     // file that cannot be read is not sent: an empty or half-read message would replace what
     // the projector holds.
-    Message message;
-    if (readMessageFile(request.path, info.capabilities.extendedOptions(), message) !=
-        MessageFileError::None) {
-        prompt.inform(LanguageText(kFormatNotSupported), PromptIcon::Error);
+    if (file.error != MessageFileError::None) {
+        prompt.inform(messageFileErrorText(file.error), PromptIcon::Error);
+        return MainSendResult::Failed;
+    }
+    Message message = file.forProjector(info.capabilities.extendedOptions());
+    if (message.body.empty()) {
+        prompt.inform(LanguageText(Text::PleaseInputMessage));
         return MainSendResult::Failed;
     }
     // "Quick" cannot be the startup display: choosing it unchecks the box.
@@ -227,7 +246,14 @@ MainSendResult SendMessageFile(const MainSendRequest& request, const ProjectorTa
         }
         displayTime = *time;
     }
-    if (!CheckBeforeCommand(target, prompt, runner, info.values)) {
+    TransferFlags& flags = runner.flags();
+    const bool ready = CheckBeforeCommand(target, prompt, runner, info.values);
+    if (flags.cancelAsked()) {
+        // Cancelled before anything was sent: the projector keeps what it had.
+        prompt.inform(LanguageText(Text::SendCancelled));
+        return MainSendResult::Cancelled;
+    }
+    if (!ready) {
         return MainSendResult::Failed;
     }
 
@@ -238,8 +264,14 @@ MainSendResult SendMessageFile(const MainSendRequest& request, const ProjectorTa
     if (SendMessageToProjector(message, settings, target, request.slot, prompt, runner) != 0) {
         return MainSendResult::Failed;
     }
-    if (!WaitForSave(target, request.slot, prompt, runner)) {
-        return MainSendResult::Failed;
+    if (flags.stopRequested.load()) {
+        // The whole command was stopped while the message went over: the save wait ends at
+        // once and tells the projector to drop it.
+        flags.cancelPending = true;
+    }
+    bool cancelled = false;
+    if (!WaitForSave(target, request.slot, prompt, runner, &cancelled)) {
+        return cancelled ? MainSendResult::Cancelled : MainSendResult::Failed;
     }
 
     // The startup display follows the file into its slot, or is switched off when the file
@@ -256,6 +288,19 @@ MainSendResult SendMessageFile(const MainSendRequest& request, const ProjectorTa
     }
     prompt.inform(LanguageText(kComplete));
     return MainSendResult::Complete;
+}
+
+std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
+    auto file = std::make_shared<SendFile>();
+    std::string bytes;
+    file->error = readMessageFileBytes(path, bytes);
+    if (file->error == MessageFileError::None) {
+        file->error = messageFromFileBytes(path, bytes, false, file->plain);
+    }
+    if (file->error == MessageFileError::None) {
+        file->error = messageFromFileBytes(path, bytes, true, file->extended);
+    }
+    return file;
 }
 
 bool RunDisplayCommand(DisplayCommand command, std::uint8_t slot, const ProjectorTarget& target,

@@ -10,11 +10,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/Prompt.h"
+#include "message/MessageFile.h"
 #include "message/MessageModel.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/Operations.h"
@@ -94,6 +96,19 @@ std::optional<int> parseEditDisplayTime(std::string_view text);
 bool CheckBeforeCommand(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
                         ProjectorStateValues& values);
 
+// A message file read once for a send to any number of projectors: the message as read
+// for projectors without and with the extended options.
+struct SendFile {
+    MessageFileError error = MessageFileError::None;
+    Message plain;
+    Message extended;
+
+    const Message& forProjector(bool extendedOptions) const {
+        return extendedOptions ? extended : plain;
+    }
+};
+std::shared_ptr<const SendFile> readSendFile(const std::string& path);
+
 struct MainSendRequest {
     std::string path;       // the message file (".ovx", or ".txt" to import)
     std::uint8_t slot = 0;  // 0 Quick, 1..12
@@ -106,16 +121,24 @@ enum class MainSendResult {
     Complete,       // sent, saved, startup display followed up; "    Complete." was shown
     Failed,         // refused or failed before or while sending; the reason was shown
     StartupFailed,  // the message is on the projector, but setting the startup display failed
+    Cancelled,      // the operator cancelled; nothing is stored (a CANCEL followed the PUT)
 };
 
-// "Send": send lock, file read with the chosen projector's capabilities, startup time check,
-// error-status pre-check, fatal check, encode with the file's own options, PUT, save wait
-// (with CANCEL after a cancel), startup display follow-up, "    Complete.". `info` is the
-// chosen projector's information (RefreshProjectorInfo); the follow-up updates its startup
-// word.
+// "Send": send lock, file read with the chosen projector's capabilities (a file without
+// message text is refused with "Please input Message"), startup time check, error-status
+// pre-check, fatal check, encode with the file's own options, PUT, save wait (with CANCEL
+// after a cancel), startup display follow-up, "    Complete.". `info` is the chosen
+// projector's information (RefreshProjectorInfo); the follow-up updates its startup word.
+// A cancel asked for before the PUT (see TransferFlags) ends the send with Cancelled before
+// anything is sent; one asked for during the PUT or the save wait sends CANCEL.
 MainSendResult SendMessageFile(const MainSendRequest& request, const ProjectorTarget& target,
                                bool sendLocked, Prompt& prompt, TransferRunner& runner,
                                MainProjectorInfo& info);
+// The same with the file as readSendFile read it (request.path only names it), for a send to
+// many projectors that reads the file once.
+MainSendResult SendMessageFile(const MainSendRequest& request, const SendFile& file,
+                               const ProjectorTarget& target, bool sendLocked, Prompt& prompt,
+                               TransferRunner& runner, MainProjectorInfo& info);
 
 enum class DisplayCommand { DisplayOn, DisplayOff, PowerOnAndDisplayOn };
 // Pre-check, fatal check, slot check, then the display command for `slot`.

@@ -236,7 +236,7 @@ bool ReadBackMessage(const ProjectorTarget& target, std::uint8_t slot, const Slo
 }
 
 bool WaitForSave(const ProjectorTarget& target, std::uint8_t slot, Prompt& prompt,
-                 TransferRunner& runner) {
+                 TransferRunner& runner, bool* cancelled) {
     TransferJob job(runner.flags(), runner.timings());
     job.info.address = target.address;
     job.info.password = target.password;
@@ -244,8 +244,12 @@ bool WaitForSave(const ProjectorTarget& target, std::uint8_t slot, Prompt& promp
     if (runner.run(job, TransferKind::Stat) == 1) {
         return true;
     }
-    if (job.outcome.resultText == LanguageText(kCancelComplete)) {
+    const bool wasCancelled = job.outcome.resultText == LanguageText(kCancelComplete);
+    if (wasCancelled) {
         sendCancel(job, target, runner);
+    }
+    if (cancelled != nullptr) {
+        *cancelled = wasCancelled;
     }
     prompt.inform(job.outcome.resultText);
     return false;

@@ -107,10 +107,11 @@ bool ReadBackMessage(const ProjectorTarget& target, std::uint8_t slot, const Slo
                      Prompt& prompt, TransferRunner& runner, std::vector<std::uint8_t>& body,
                      int& length);
 
-// STAT polling until the projector has saved `slot`; a cancelled poll sends CANCEL on the
-// same job.  The result text of a failure is shown.
+// STAT polling until the projector has saved `slot`; a cancelled poll (a cancel carried over
+// from the PUT, or one asked for during the wait) sends CANCEL on the same job and sets
+// `cancelled` when given.  The result text of a failure is shown.
 bool WaitForSave(const ProjectorTarget& target, std::uint8_t slot, Prompt& prompt,
-                 TransferRunner& runner);
+                 TransferRunner& runner, bool* cancelled = nullptr);
 
 // A whole read-back as the Edit tab runs it: status check, QuerySlot, ReadBackMessage,
 // WaitForSave.  Stops at the first failure (already shown).

@@ -62,7 +62,7 @@ void runStoredMessageList(std::uint32_t address, const std::string& password,
         CommandExchange exchange(exchangeTimings);
         std::string digest;
         // Listing needs the greeting: a projector that sends none cannot be listed.
-        if (!exchange.open(address, ConnectMode::Plain).isOk() ||
+        if (!exchange.open(address, ConnectMode::Plain, &stop).isOk() ||
             !exchange.readGreeting(password, kInfoReceiveSize, digest).isOk() || digest.empty()) {
             sink.slotEvent(SlotListEvent::ConnectFailed, slot, unchanged);
             return;

@@ -43,14 +43,17 @@ class SlotListSink {
 
 struct SlotListTimings {
     std::chrono::milliseconds greetingWait{1000};
-    // The reply wait: `replyPolls` readiness waits of `replyStep` each (about 15 minutes by
-    // default); the stop flag is looked at after each.
-    std::chrono::milliseconds replyStep{1500};
-    int replyPolls = 601;
+    // The reply wait: `replyPolls` readiness waits of `replyStep` each (about 12 seconds, as
+    // any command's); the stop flag is looked at after each and during the connect. A
+    // projector that lets one slot time out is not asked about the others, so the whole list
+    // never takes much longer than one command.
+    std::chrono::milliseconds replyStep{200};
+    int replyPolls = 60;
 };
 
 // Asks slots 0..12 in turn while `stop` is clear.  Returns after the last slot, after a
-// failure that ends the list, or when `stop` was seen.
+// failure that ends the list (a reply that does not come in time is one), or when `stop`
+// was seen.
 void runStoredMessageList(std::uint32_t address, const std::string& password,
                           const std::atomic<bool>& stop, SlotListSink& sink,
                           const SlotListTimings& timings = {});

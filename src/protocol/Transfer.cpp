@@ -405,7 +405,12 @@ void statWorker(InfoRecord& record, WorkerContext& context) {
                        kInfoReceiveSize, CancelBehaviour::NoResponse, context),
             context.timings.exchange);
         if (!result.status.isOk() || result.code != 0) {
-            context.postEnding(result);
+            // A wait the operator cut short is a cancel, which the projector must be told of.
+            if (context.flags.cancelAsked()) {
+                context.post(TransferEventType::TransferCancelled);
+            } else {
+                context.postEnding(result);
+            }
             return;
         }
         const char status = static_cast<char>(result.reply.at(26));
@@ -419,6 +424,10 @@ void statWorker(InfoRecord& record, WorkerContext& context) {
             return;
         }
         std::this_thread::sleep_for(context.timings.statInterval);
+        if (context.flags.cancelAsked()) {
+            context.post(TransferEventType::TransferCancelled);
+            return;
+        }
     }
 }
 

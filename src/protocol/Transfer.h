@@ -90,6 +90,12 @@ struct InfoRecord {
 struct TransferFlags {
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> cancelPending{false};
+    // The operator asked to stop the whole command (Ctrl+C on the command line). Unlike
+    // cancelRequested, a run start does not clear it, so a cancel that falls between two
+    // runs of a sequence is not lost.
+    std::atomic<bool> stopRequested{false};
+
+    bool cancelAsked() const { return cancelRequested.load() || stopRequested.load(); }
 };
 // The pair the whole program shares.
 TransferFlags& processTransferFlags();

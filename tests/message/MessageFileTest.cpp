@@ -422,7 +422,7 @@ TEST_F(MessageFileTest, MalformedFilesAreNotSupported) {
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{kNotSupported});
     EXPECT_EQ(openMessageFile(dir_.file("missing.ovx"), false, m, prompt),
               MessageFileError::Unreadable);
-    EXPECT_EQ(openMessageFile(dir_.file(""), false, m, prompt), MessageFileError::Unreadable);
+    EXPECT_EQ(openMessageFile(dir_.file(""), false, m, prompt), MessageFileError::NotRegular);
 }
 
 TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
@@ -563,6 +563,53 @@ TEST_F(MessageFileTest, TextImportInEachEncoding) {
     ScriptedPrompt prompt;
     ASSERT_EQ(openMessageFile(path, false, m, prompt), MessageFileError::None);
     EXPECT_EQ(m.body.text(), std::u16string(4095, u'a'));
+}
+
+const std::vector<std::string> kPlainOptionLines = {
+    "OPTNUM=10",   "TITLE=11",    "MSG=12",     "ST01",       "VPOS=00",
+    "HPOS=10",     "CHRSIZE=00",  "DISPAR=20",  "DISPLVL=00", "TITLEATT=00",
+    "SCRLLNUM=00", "SCRLLSPD=01", "DISPTIME=ff"};
+
+TEST_F(MessageFileTest, HostileValuesInAFileReadAsSomethingSendable) {
+    auto withSize = [](const char* line) {
+        auto lines = kPlainOptionLines;
+        lines[6] = line;
+        return lines;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char16_t* title;
+        const char16_t* body;
+        int characterSize;
+    } cases[] = {
+        // A NUL would end the text on the projector and in every read back.
+        {"NUL in title and message", richEditFile(kPlainOptionLines, "a\\u0?b", "before\\u0?after"),
+         u"ab", u"beforeafter", 0},
+        {"character size out of range", richEditFile(withSize("CHRSIZE=ff"), "T", "M"), u"T", u"M",
+         1},
+    };
+    for (const auto& c : cases) {
+        Message m;
+        ASSERT_EQ(parseMessageFile(c.bytes, false, m), MessageFileError::None) << c.name;
+        EXPECT_EQ(m.title.text(), c.title) << c.name;
+        EXPECT_EQ(m.body.text(), c.body) << c.name;
+        EXPECT_EQ(m.options.characterSize, c.characterSize) << c.name;
+    }
+
+    // Text given to the encoder directly (the editor) loses its NULs the same way.
+    Message withNul = sampleMessage();
+    withNul.body.append(std::u16string(u"x\0y", 3), kWhite, kSilver);
+    Message without = sampleMessage();
+    without.body.append(u"xy", kWhite, kSilver);
+    EXPECT_EQ(saveHeader(withNul, false), saveHeader(without, false));
+    ScriptedPrompt prompt;
+    EncodeSettings send;
+    send.purpose = EncodePurpose::Send;
+    const EncodeResult a = encodeMessage(withNul, send, prompt);
+    const EncodeResult b = encodeMessage(without, send, prompt);
+    ASSERT_TRUE(a.payload && b.payload);
+    EXPECT_EQ(a.payload->body, b.payload->body);
 }
 
 }  // namespace

@@ -55,6 +55,8 @@ const char* usageText() {
            "1)\n"
            "  --reply-delay MS     wait MS milliseconds before each reply\n"
            "  --garbage            spoil the first byte of every reply\n"
+           "  --garbage-for TEXT   spoil the first byte of replies to requests starting TEXT\n"
+           "  --accept-limit N     close the command port after N connections\n"
            "  --trailing-byte      append one byte 'X' to every reply\n"
            "  --drop               read each request, then close without a reply\n"
            "  --hang-up            close each connection right after accepting it\n"
@@ -181,6 +183,15 @@ std::optional<SimConfig> parseArguments(const std::vector<std::string>& args, st
             (a == "--split"         ? config.splitAt
              : a == "--close-after" ? config.closeAfter
                                     : config.resetAfter) = static_cast<int>(n);
+        } else if (a == "--garbage-for") {
+            if (!value(config.garbageFor)) {
+                return std::nullopt;
+            }
+        } else if (a == "--accept-limit") {
+            if (!number(100000, n)) {
+                return std::nullopt;
+            }
+            config.acceptLimit = static_cast<int>(n);
         } else if (a == "--reply-digit") {
             if (!value(text)) {
                 return std::nullopt;

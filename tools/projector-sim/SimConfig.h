@@ -39,6 +39,8 @@ struct SimConfig {
     int closeAfter = -1;                     // send this many reply bytes, then close
     int resetAfter = -1;                     // send this many reply bytes, then reset
     std::map<std::string, int> replyDigits;  // verb word -> forced digit
+    std::string garbageFor;                  // spoil replies to requests starting with this
+    int acceptLimit = -1;                    // stop listening after this many connections
     bool discovery = false;
     bool verbose = false;
 };

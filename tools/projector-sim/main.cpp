@@ -64,6 +64,7 @@ struct Projector {
     SimAddress address;
     ProjectorState state;
     int listenFd = -1;
+    int accepted = 0;   // connections taken so far
     std::string label;  // "address:port" for the log
 };
 
@@ -255,7 +256,11 @@ void serveConnection(int fd, Projector& projector, const SimConfig& config, Log&
             log.line(head + "dropped without reply");
             break;
         }
-        const std::string reply = shapeReply(config, request.verb, projector.state.answer(request));
+        std::string reply = shapeReply(config, request.verb, projector.state.answer(request));
+        if (!config.garbageFor.empty() && !request.lines.empty() && !reply.empty() &&
+            request.lines.front().starts_with(config.garbageFor)) {
+            reply[0] = '?';
+        }
         log.line(head + firstLineOf(reply));
         buffer.erase(0, request.consumed);
 
@@ -443,6 +448,12 @@ int run(const SimConfig& config) {
             const int fd = ::accept4(projectors[i]->listenFd, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) {
                 continue;
+            }
+            if (config.acceptLimit >= 0 && ++projectors[i]->accepted >= config.acceptLimit) {
+                // From now on the address refuses every connection.
+                ::close(projectors[i]->listenFd);
+                projectors[i]->listenFd = -1;
+                log.line(projectors[i]->label + " command port closed");
             }
             if (static_cast<int>(workers.size()) >= kMaxConnections) {
                 log.line(projectors[i]->label + " too many connections, refused");

@@ -17,15 +17,19 @@ fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANTA_BUILD_FUZZ=ON -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_TESTS=OFF \
     -DORVANTA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_rtf fuzz_ovx -j "$jobs"
+cmake --build "$build" --target fuzz_rtf fuzz_ovx fuzz_registry fuzz_replies -j "$jobs"
 
 status=0
-for target in rtf ovx; do
+for target in rtf ovx registry replies; do
     work="$build/corpus-$target"
-    mkdir -p "$work"
+    mkdir -p "$work" "fuzz/corpus/$target"
+    dict=()
+    if [ "$target" = rtf ] || [ "$target" = ovx ]; then
+        dict=(-dict=fuzz/rtf.dict)
+    fi
     echo "fuzz_$target: ${budget}s"
     if ! "$build/bin/fuzz_$target" -max_total_time="$budget" -timeout=10 -rss_limit_mb=2048 \
-        -max_len=65536 -dict=fuzz/rtf.dict -print_final_stats=1 -artifact_prefix="$build/crash-$target-" \
+        -max_len=65536 "${dict[@]}" -print_final_stats=1 -artifact_prefix="$build/crash-$target-" \
         "$work" "fuzz/corpus/$target" 2>"$build/fuzz_$target.log"; then
         tail -n 60 "$build/fuzz_$target.log"
         echo "fuzz_$target found a crash (see $build/fuzz_$target.log)" >&2

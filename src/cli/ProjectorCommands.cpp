@@ -132,6 +132,10 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
         InterruptAsCancel cancel({&flags});
         ok = body(parsed, choice.targets.front(), prompt, flags, runner);
     }
+    if (!ok && flags.stopRequested.load()) {
+        // Whatever the interrupted exchange made of it ("[No Response]"), it was a cancel.
+        prompt.inform(LanguageText(Text::CommandCancelled));
+    }
     std::fflush(stdout);
     prompt.print(ok ? stdout : stderr);
     return ok ? kExitOk : kExitFailed;
@@ -215,6 +219,11 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         if (!applyReadBack(message, stored.query.headerHex, stored.body,
                            info.capabilities.extendedOptions(), characterDisplayMode)) {
             prompt.inform(communicationErrorText(toCode(ExchangeError::Unexpected)));
+            return false;
+        }
+        if (message.body.empty()) {
+            // The slot holds a message without text: nothing the operator could have typed.
+            prompt.inform(LanguageText(Text::NoMessageData));
             return false;
         }
         EncodeSettings settings;

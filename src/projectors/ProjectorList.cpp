@@ -195,6 +195,10 @@ RegistryResult readProjectorList(const std::string& programFolder, ProjectorList
     return result(RegistryStatus::Ok);
 }
 
+ProjectorList parseProjectorList(std::string_view bytes) {
+    return listFrom(ProfileDocument::parse(bytes));
+}
+
 ProjectorList loadProjectorList(const std::string& programFolder) {
     ProjectorList list;
     readProjectorList(programFolder, list);

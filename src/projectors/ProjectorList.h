@@ -81,6 +81,8 @@ inline constexpr int kRegistryLockPatienceMs = 5000;
 // loads nothing and one above kMaxLoadedProjectors loads that many. A file that cannot be
 // read gives Unreadable and an empty list.
 RegistryResult readProjectorList(const std::string& programFolder, ProjectorList& list);
+// The projectors of a registry file's bytes, read as readProjectorList reads the file.
+ProjectorList parseProjectorList(std::string_view bytes);
 // readProjectorList for callers that show an unreadable file as an empty list.
 ProjectorList loadProjectorList(const std::string& programFolder);
 

@@ -389,7 +389,10 @@ PollResult RunPollExchange(const ProjectorTarget& target, std::uint16_t code,
     if (!status.isOk()) {
         return {PollEvent::Error, toCode(ExchangeError::Receive)};
     }
+    return pollResultFromReply(code, reply);
+}
 
+PollResult pollResultFromReply(std::uint16_t code, const Reply& reply) {
     const std::string_view head = std::string_view(reply.buffer).substr(0, 8);
     if (head == "CTRL 0\r\n") {
         // The value is the number in the four characters at offsets 14 to 17.

@@ -187,6 +187,8 @@ struct PollResult {
 // with digest when one comes, the request, a reply wait that ends early when `stop` is set.
 PollResult RunPollExchange(const ProjectorTarget& target, std::uint16_t code,
                            const std::atomic<bool>& stop, const ExchangeTimings& timings = {});
+// What the reply of such an exchange says.
+PollResult pollResultFromReply(std::uint16_t code, const Reply& reply);
 
 // The two fields of the "Message:" or "Alarm     :" line.
 struct StatusFields {

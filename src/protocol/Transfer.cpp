@@ -296,16 +296,10 @@ void textWorker(MessageTransferRecord& record, WorkerContext& context) {
     std::string reply(kTextBufferSize, '\0');
     std::memcpy(reply.data(), head.buffer.data(), static_cast<std::size_t>(lineSize));
     std::memcpy(reply.data() + lineSize, rest.buffer.data(), rest.received);
-
-    // "Length:" stands at offset 19 and its number at 26; the message follows the line end.
-    const std::size_t cr = reply.find('\r', 19);
-    const long length = numberAt(reply, 26);
-    if (cr == std::string::npos || cr + 2 + static_cast<std::size_t>(length) > reply.size()) {
+    if (!readTextReply(reply, record)) {
         context.post(TransferEventType::TransferFailed, toCode(ExchangeError::Unexpected));
         return;
     }
-    std::memcpy(record.body.data(), reply.data() + cr + 2, static_cast<std::size_t>(length));
-    record.length = static_cast<std::int32_t>(length);
     context.post(TransferEventType::ReplyReceived, 0);
 }
 
@@ -376,19 +370,7 @@ void infoWorker(InfoRecord& record, WorkerContext& context) {
                    kInfoReceiveSize, CancelBehaviour::NoResponse, context),
         context.timings.exchange);
     if (result.status.isOk() && result.code == 0) {
-        const Reply& reply = result.reply;
-        const std::string_view bytes = reply.buffer;
-        const auto received = static_cast<std::int32_t>(reply.received);
-        // Header byte 11 (characters 22 and 23 of the hex text) tells the two forms apart.
-        const bool longForm = reply.at(37) == '2' && reply.at(38) == '0';
-        record.headerHex.fill('\0');
-        const std::size_t headerChars = longForm ? 64 : 34;
-        bytes.substr(15, headerChars).copy(record.headerHex.data(), headerChars);
-        record.slot = reply.at(longForm ? 89 : 57);
-        const std::size_t line = longForm ? 92 : 60;
-        const std::size_t lineEnd = std::min(bytes.find('\r', line), line + 255);
-        record.messageLength = static_cast<std::int32_t>(numberAt(bytes, line + 7, lineEnd));
-        record.replyLength = longForm ? received - 32 : received;
+        readInfoReply(result.reply, record);
     }
     context.postEnding(result);
 }
@@ -443,6 +425,36 @@ void cancelWorker(MessageTransferRecord& record, WorkerContext& context) {
 }
 
 }  // namespace
+
+void readInfoReply(const Reply& reply, InfoRecord& record) {
+    const std::string_view bytes = reply.buffer;
+    const auto received = static_cast<std::int32_t>(reply.received);
+    // Header byte 11 (characters 22 and 23 of the hex text) tells the two forms apart.
+    const bool longForm = reply.at(37) == '2' && reply.at(38) == '0';
+    record.headerHex.fill('\0');
+    const std::size_t headerChars = longForm ? 64 : 34;
+    if (bytes.size() > 15) {
+        bytes.substr(15, headerChars).copy(record.headerHex.data(), headerChars);
+    }
+    record.slot = reply.at(longForm ? 89 : 57);
+    const std::size_t line = longForm ? 92 : 60;
+    const std::size_t lineEnd = std::min(bytes.find('\r', line), line + 255);
+    record.messageLength = static_cast<std::int32_t>(numberAt(bytes, line + 7, lineEnd));
+    record.replyLength = longForm ? received - 32 : received;
+}
+
+bool readTextReply(std::string_view reply, MessageTransferRecord& record) {
+    // "Length:" stands at offset 19 and its number at 26; the message follows the line end.
+    const std::size_t cr = reply.find('\r', 19);
+    const long length = numberAt(reply, 26);
+    if (cr == std::string::npos || cr + 2 + static_cast<std::size_t>(length) > reply.size() ||
+        static_cast<std::size_t>(length) > record.body.size()) {
+        return false;
+    }
+    std::memcpy(record.body.data(), reply.data() + cr + 2, static_cast<std::size_t>(length));
+    record.length = static_cast<std::int32_t>(length);
+    return true;
+}
 
 std::string_view transferVerbWord(TransferKind kind) {
     switch (kind) {

@@ -154,6 +154,13 @@ struct TransferOutcome {
 TransferEnd applyTransferEvent(TransferKind kind, const TransferEvent& event,
                                TransferOutcome& outcome);
 
+// Reply readers, pure functions of the received bytes. An INFO reply's stored header, slot
+// character and lengths into `record`.
+void readInfoReply(const Reply& reply, InfoRecord& record);
+// The message of a whole TEXT reply into record.body and record.length; false when its
+// Length runs past the reply or the body.
+bool readTextReply(std::string_view reply, MessageTransferRecord& record);
+
 // The error text shown for a failed exchange: "Communication error", "\n : " and the text
 // of the code.
 std::string communicationErrorText(int code);

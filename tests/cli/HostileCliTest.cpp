@@ -137,29 +137,48 @@ TEST(HostileCli, CtrlCBeforeOrAfterThePutIsACancel) {
     CliFolders folders("hostile-cancel");
     ASSERT_TRUE(
         testsupport::writeMessageFile(folders.messageData("ok.ovx"), textMessage(u"T", u"hello")));
+    const std::vector<std::string> send = {"send", "ok.ovx", "--slot", "2"};
     const struct {
         const char* address;
         std::vector<std::string> simArgs;
+        std::vector<std::string> command;
         const char* pressedAt;  // the request that is under way
-        std::string text;
-        bool put;  // the message went over, so a CANCEL must follow
+        std::string text;       // what the command ends with
+        bool put;               // the message went over, so a CANCEL must follow
     } cases[] = {
-        {"127.0.90.34", {"--reply-delay", "3000"}, "CTRL 0F01", "The send was cancelled.", false},
-        {"127.0.90.35", {"--reply-delay", "3000"}, "CTRL 6020", "The send was cancelled.", false},
-        {"127.0.90.36", {"--save-polls", "60"}, "STAT 2", "Cancel complete.", true},
+        {"127.0.90.34",
+         {"--reply-delay", "3000"},
+         send,
+         "CTRL 0F01",
+         "The send was cancelled.",
+         false},
+        {"127.0.90.35",
+         {"--reply-delay", "3000"},
+         send,
+         "CTRL 6020",
+         "The send was cancelled.",
+         false},
+        {"127.0.90.36", {"--save-polls", "60"}, send, "STAT 2", "Cancel complete.", true},
+        {"127.0.90.40",
+         {"--reply-delay", "3000"},
+         {"status"},
+         "CTRL 0F01",
+         "The command was cancelled.",
+         false},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args = {"--address", c.address};
         args.insert(args.end(), c.simArgs.begin(), c.simArgs.end());
         SimProcess sim(args);
         ASSERT_TRUE(sim.ready()) << sim.output();
-        CliProcess cli({"send", "ok.ovx", "--slot", "2", "--projector", c.address},
-                       folders.environment());
+        std::vector<std::string> command = c.command;
+        command.insert(command.end(), {"--projector", c.address});
+        CliProcess cli(command, folders.environment());
         ASSERT_TRUE(sim.waitForLine(c.pressedAt, std::chrono::seconds(30))) << sim.output();
         ::kill(cli.pid(), SIGINT);
         const CliOutcome o = cli.wait();
         EXPECT_EQ(o.status, 1) << c.pressedAt << all(o);
-        EXPECT_EQ(o.out, std::string(c.address) + ": " + c.text + "\n") << c.pressedAt;
+        EXPECT_NE((o.out + o.err).find(c.text), std::string::npos) << c.pressedAt << all(o);
         if (c.put) {
             EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
         } else {
@@ -193,8 +212,11 @@ TEST(HostileCli, SlotsFailWhenNoSlotCouldBeAskedAndNeverHang) {
     EXPECT_EQ(asked.find("INFO 1 |"), std::string::npos) << asked;
 }
 
-TEST(HostileCli, AnUnansweredAddressDoesNotHoldACommand) {
+TEST(HostileCli, AnUnansweredAddressOrAPipeDoesNotHoldACommand) {
     CliFolders folders("hostile-silent");
+    // A settings file that is a pipe would block the send lock check for ever.
+    std::filesystem::create_directories(folders.config() + "/TAVRIX");
+    ::mkfifo(folders.settingsFile().c_str(), 0600);
     testsupport::UnansweredAddress silent("127.0.90.39");
     ASSERT_TRUE(silent.ok());
     ASSERT_TRUE(

@@ -35,4 +35,8 @@ bool CMessageEdit::confirmDiscardOrSave() {
     return true;
 }
 
+bool CMessageEdit::openMessageFile(const QString&) {
+    return false;
+}
+
 }  // namespace orvanta

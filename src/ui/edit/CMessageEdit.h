@@ -21,6 +21,9 @@ class CMessageEdit : public QWidget {
     void refreshSendCaption();
     // Asked before the program closes: false keeps the program open.
     bool confirmDiscardOrSave();
+    // Reads a message file (.ovx) or imports a text file (.txt) into the editors; a failure
+    // is told to the operator and leaves the editors as they were.
+    bool openMessageFile(const QString& path);
 
   private:
     PageContext context_;

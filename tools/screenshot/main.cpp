@@ -93,8 +93,16 @@ int main(int argc, char** argv) {
     }
 
     int status = 0;
-    // Let layouts, fonts and queued refreshes settle before the picture is taken.
-    QTimer::singleShot(300, frame.get(), [&] {
+    // Once the page's own exchanges (their status dialogs) are over and the layout has
+    // settled, the picture is taken.
+    QTimer timer;
+    int quietTicks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        quietTicks = QApplication::activeModalWidget() == nullptr ? quietTicks + 1 : 0;
+        if (quietTicks < 3) {
+            return;
+        }
+        timer.stop();
         const QString out = parser.value(outOption);
         if (!frame->grab().save(out, "PNG")) {
             std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
@@ -102,6 +110,7 @@ int main(int argc, char** argv) {
         }
         QCoreApplication::exit(status);
     });
+    timer.start(100);
     app.exec();
     return status;
 }

@@ -243,10 +243,10 @@ void CMessageEdit::showPage() {
     projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
                                  : projectors_->count() > 0                   ? 0
                                                                               : -1);
-    if (!projectorChosen()) {
-        updateStartupControls();
-    }
-    image_->setEnabled(!info_.capabilities.extendedCharacterSet());
+    focusIndex_ = 0;
+    title_->moveCursor(QTextCursor::End);
+    // The chosen projector is asked for its level and startup display as when it is chosen.
+    onProjectorOrSlotChosen();
 }
 
 void CMessageEdit::leavePage() {}

@@ -67,7 +67,7 @@ RichText richTextBetween(const QTextDocument& document, int from, int to,
                          const RichDefaults& defaults) {
     RichText out;
     out.units.reserve(static_cast<std::size_t>(std::max(0, to - from)));
-    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() < to;
+    for (QTextBlock block = document.findBlock(from); block.isValid() && block.position() <= to;
          block = block.next()) {
         if (block.position() > from) {
             out.units.push_back(paragraphEnd(out, block, defaults));

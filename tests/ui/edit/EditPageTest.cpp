@@ -160,11 +160,20 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     EditWindow w("sendget", "127.0.31.3");
     typeColouredMessage(w);
     const Message typed = w.page().message();
-    w.find<QComboBox>("savedNumberList")->setCurrentIndex(3);
+    // "Quick" cannot be the startup display; a saved number can, and Send then sets it.
+    auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+    EXPECT_FALSE(startup->isEnabled());
+    auto* savedNumbers = w.find<QComboBox>("savedNumberList");
+    savedNumbers->setCurrentIndex(3);
+    emit savedNumbers->activated(3);
+    ASSERT_TRUE(startup->isEnabled());
+    startup->setChecked(true);
+    EXPECT_EQ(w.find<QComboBox>("startupMinutesList")->currentText(), QStringLiteral("3"));
     w.prompt.clear();
     w.click("sendButton");
     EXPECT_EQ(lastLine(w.prompt), "    Complete.");
     ASSERT_TRUE(sim.waitForLine("PUT "));
+    EXPECT_TRUE(sim.waitForLine("CTRL 3532")) << sim.output();
 
     // The same message saved and encoded by the command line for the same projector.
     w.chosenFile = QString::fromStdString(w.folder + "MessageData/sent.ovx");

@@ -25,6 +25,7 @@
 #include "ui/common/UiText.h"
 #include "ui/dialogs/CAdvanced.h"
 #include "ui/dialogs/CNotsupportedchar.h"
+#include "ui/edit/RichTextEdit.h"
 #include "ui/frame/MainState.h"
 #include "ui/models/ProjectorListModel.h"
 
@@ -33,7 +34,6 @@ namespace {
 
 // 176 twips (8.8 points); Double size doubles it.
 constexpr qreal kStandardPoints = 8.8;
-constexpr int kStandardHalfPoints = 18;
 const QString kFontFamily = QStringLiteral("Arial Unicode MS");
 
 QColor colour(int code) {
@@ -107,7 +107,7 @@ void CMessageEdit::buildControls() {
         message_.options.iconNumber = message_.icon;
     });
 
-    title_ = new QTextEdit(this);
+    title_ = new RichTextEdit(this);
     title_->setObjectName(QStringLiteral("titleEdit"));
     title_->setAccessibleName(text(Text::TitleGroup));
     title_->setLineWrapMode(QTextEdit::NoWrap);
@@ -115,14 +115,14 @@ void CMessageEdit::buildControls() {
     title_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     title_->setTabChangesFocus(true);
     title_->setFixedHeight(title_->fontMetrics().height() * 2 + 8);
-    body_ = new QTextEdit(this);
+    body_ = new RichTextEdit(this);
     body_->setObjectName(QStringLiteral("messageEdit"));
     body_->setAccessibleName(text(Text::MessageGroup));
     body_->setTabChangesFocus(true);
     body_->setAcceptDrops(false);
     title_->setAcceptDrops(false);
-    for (QTextEdit* edit : {title_, body_}) {
-        edit->setAcceptRichText(false);  // pastes go through the adapter (paste())
+    for (RichTextEdit* edit : {title_, body_}) {
+        edit->setPasteDefaults(defaults());
         edit->installEventFilter(this);
         edit->document()->setDefaultFont(QFont(kFontFamily));
         connect(edit, &QTextEdit::selectionChanged, this, &CMessageEdit::selectionStateChanged);
@@ -258,7 +258,7 @@ void CMessageEdit::refreshSendCaption() {
 // ---------------------------------------------------------------------------------------------
 // Editors
 
-QTextEdit* CMessageEdit::focusedEditor() const {
+RichTextEdit* CMessageEdit::focusedEditor() const {
     return focusIndex_ == 0 ? title_ : body_;
 }
 
@@ -270,7 +270,8 @@ RichDefaults CMessageEdit::defaults() const {
     return {rgbFromColourCode(kColourWhite), rgbFromColourCode(kColourHalfTransparent)};
 }
 
-void CMessageEdit::resetTypingFormat(QTextEdit& edit) {
+void CMessageEdit::resetTypingFormat(RichTextEdit& edit) {
+    edit.setCharacterPoints(pointSize());
     QTextCharFormat format;
     format.setForeground(colour(kColourWhite));
     format.setBackground(colour(kColourHalfTransparent));
@@ -460,38 +461,20 @@ void CMessageEdit::insertTab() {
 }
 
 void CMessageEdit::copy() {
-    QTextEdit* edit = focusedEditor();
-    if (!edit->textCursor().hasSelection()) {
-        return;
+    // The editors put text/rtf, HTML and plain text on the clipboard (RichTextEdit).
+    if (focusedEditor()->textCursor().hasSelection()) {
+        focusedEditor()->copy();
     }
-    const RichText selected = richTextFromSelection(edit->textCursor(), defaults());
-    QApplication::clipboard()->setMimeData(mimeDataFor(selected, message_.options.characterSize == 1
-                                                                     ? 2 * kStandardHalfPoints
-                                                                     : kStandardHalfPoints));
 }
 
 void CMessageEdit::cut() {
-    QTextEdit* edit = focusedEditor();
-    if (!edit->textCursor().hasSelection()) {
-        return;
+    if (focusedEditor()->textCursor().hasSelection()) {
+        focusedEditor()->cut();
     }
-    copy();
-    edit->textCursor().removeSelectedText();
 }
 
 void CMessageEdit::paste() {
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    if (data == nullptr) {
-        return;
-    }
-    std::optional<RichText> pasted = richTextFromMimeData(*data, defaults());
-    if (!pasted) {
-        return;
-    }
-    QTextEdit* edit = focusedEditor();
-    QTextCursor cursor = edit->textCursor();
-    insertRichText(cursor, *pasted, pointSize());
-    edit->setTextCursor(cursor);
+    focusedEditor()->paste();
 }
 
 void CMessageEdit::undo() {
@@ -510,9 +493,7 @@ bool CMessageEdit::hasSelection() const {
 }
 
 bool CMessageEdit::canPaste() const {
-    const QMimeData* data = QApplication::clipboard()->mimeData();
-    return data != nullptr &&
-           (data->hasText() || data->hasHtml() || data->hasFormat(QStringLiteral("text/rtf")));
+    return title_->canPaste() || body_->canPaste();
 }
 
 bool CMessageEdit::characterDisplayMode() const {
@@ -742,7 +723,8 @@ void CMessageEdit::advanced() {
 void CMessageEdit::changeCharacterSize(int) {
     // Both editors take the new size; their texts keep their colours.
     busy_ = true;
-    for (QTextEdit* edit : {title_, body_}) {
+    for (RichTextEdit* edit : {title_, body_}) {
+        edit->setCharacterPoints(pointSize());
         QTextCharFormat format;
         format.setFontPointSize(pointSize());
         QTextCursor cursor(edit->document());

@@ -25,6 +25,8 @@ class QTextEdit;
 
 namespace orvanta {
 
+class RichTextEdit;
+
 class CMessageEdit : public QWidget {
     Q_OBJECT
   public:
@@ -91,10 +93,10 @@ class CMessageEdit : public QWidget {
 
   private:
     void buildControls();
-    QTextEdit* focusedEditor() const;
+    RichTextEdit* focusedEditor() const;
     qreal pointSize() const;
     RichDefaults defaults() const;
-    void resetTypingFormat(QTextEdit& edit);
+    void resetTypingFormat(RichTextEdit& edit);
     void paintEditors();
     void loadIntoEditors(const Message& message);
     void clearUndoAndModified(bool clearModified);
@@ -130,8 +132,8 @@ class CMessageEdit : public QWidget {
     QString startupMinutesText_ = QStringLiteral("3");
 
     QComboBox* iconList_ = nullptr;
-    QTextEdit* title_ = nullptr;
-    QTextEdit* body_ = nullptr;
+    RichTextEdit* title_ = nullptr;
+    RichTextEdit* body_ = nullptr;
     QPushButton* pageFeed_ = nullptr;
     QPushButton* tab_ = nullptr;
     QCheckBox* synchronize_ = nullptr;

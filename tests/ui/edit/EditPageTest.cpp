@@ -1,5 +1,6 @@
 // The Edit tab driven the way an operator drives it: keys into the editors, buttons, menu
 // commands and drops, against the projector simulator, through the scripted prompt.
+// Simulated projectors of these tests live on 127.0.70.x, which no other test uses.
 
 #include <gtest/gtest.h>
 
@@ -145,7 +146,7 @@ TEST(EditPage, SendRefusesBeforeAnyExchange) {
         {"noprojector", false, "Hello", false, "Please select PROJECTOR"},
     };
     for (const auto& c : cases) {
-        EditWindow w(std::string("refuse-") + c.name, c.projector ? "127.0.31.2" : nullptr);
+        EditWindow w(std::string("refuse-") + c.name, c.projector ? "127.0.70.2" : nullptr);
         w.state.sendLocked = c.locked;
         type(w.body(), QString::fromUtf8(c.message));
         w.prompt.clear();
@@ -155,9 +156,9 @@ TEST(EditPage, SendRefusesBeforeAnyExchange) {
 }
 
 TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
-    SimProcess sim({"--address", "127.0.31.3", "--verbose"});
+    SimProcess sim({"--address", "127.0.70.3", "--verbose"});
     ASSERT_TRUE(sim.ready());
-    EditWindow w("sendget", "127.0.31.3");
+    EditWindow w("sendget", "127.0.70.3");
     typeColouredMessage(w);
     const Message typed = w.page().message();
     // "Quick" cannot be the startup display; a saved number can, and Send then sets it.
@@ -222,11 +223,11 @@ TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
         {"password", {"--password", "right"}, "wrong", "Communication error"},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> args{"--address", "127.0.31.4"};
+        std::vector<std::string> args{"--address", "127.0.70.4"};
         args.insert(args.end(), c.sim.begin(), c.sim.end());
         SimProcess sim(args);
         ASSERT_TRUE(sim.ready());
-        EditWindow w(std::string("fail-") + c.name, "127.0.31.4", c.password);
+        EditWindow w(std::string("fail-") + c.name, "127.0.70.4", c.password);
         type(w.body(), QStringLiteral("Hello"));
         w.prompt.clear();
         w.click("sendButton");
@@ -275,9 +276,9 @@ TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
 }
 
 TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
-    SimProcess sim({"--address", "127.0.31.5", "--caps", "3"});
+    SimProcess sim({"--address", "127.0.70.5", "--caps", "3"});
     ASSERT_TRUE(sim.ready());
-    EditWindow w("narrow", "127.0.31.5");
+    EditWindow w("narrow", "127.0.70.5");
     ASSERT_FALSE(w.page().capabilities().extendedCharacterSet());
     type(w.body(), QStringLiteral("ab"));
     w.prompt.clear();

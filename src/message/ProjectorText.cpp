@@ -102,7 +102,7 @@ std::vector<std::size_t> breakProjectorLines(std::u16string& text, std::size_t c
             }
         }
         running += w * rule.factor;
-        if (c == kCr || c == kFf) {
+        if (c == kCr || c == kFf || (c == kLf && !rule.useSpaces)) {
             running = 0;
             unmeasured = false;
             lineStart = i + 1;
@@ -114,7 +114,7 @@ std::vector<std::size_t> breakProjectorLines(std::u16string& text, std::size_t c
         // A space of an earlier line is not the place to break this one.
         const std::size_t lowest = std::max<std::size_t>(1, lineStart);
         bool found = false;
-        for (std::size_t j = i + 1; j-- > lowest;) {
+        for (std::size_t j = i + 1; rule.useSpaces && j-- > lowest;) {
             if (text[j] == kSpace) {
                 text[j] = kLf;
                 i = j;  // the walk goes on right after the new line end

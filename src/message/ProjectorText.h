@@ -36,6 +36,9 @@ struct LineBreakRule {
     int factor = 1;                     // 2 at Double size
     bool extendedCharacterSet = false;  // width table B instead of table A
     bool insertWhenNoSpace = false;     // cut a word without spaces (the text grows by an LF)
+    // False: no space becomes LF, only cuts are made, and an LF already there ends a line too
+    // (a second walk that cuts what is still too wide after the encoder's breaks).
+    bool useSpaces = true;
 };
 
 // The one line-breaking walk, in place over the first `count` units of `text`: where a line

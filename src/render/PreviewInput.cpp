@@ -59,7 +59,13 @@ std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, i
                                   [](const RichUnit& u) { return u.ch == 0; });
     text.units.erase(nul, text.units.end());
     replaceTabs(text);
+    // The spaces the encoder turns into line ends, exactly; then the projector cuts whatever
+    // is still too wide (a word without spaces) in front of the character that overflows.
     breakProjectorLines(text, text.size(), rule);
+    LineBreakRule cut = rule;
+    cut.useSpaces = false;
+    cut.insertWhenNoSpace = true;
+    breakProjectorLines(text, text.size(), cut);
     return splitLines(text, canvasCode, synchronise, syncCode);
 }
 
@@ -78,7 +84,7 @@ int canvasColourCode(std::uint8_t background) {
 
 LineBreakRule previewBreakRule(const Message& message, bool title) {
     const int size = message.options.characterSize;
-    LineBreakRule rule = {lineWidthLimit(size), size == 1 ? 2 : 1, false, true};
+    LineBreakRule rule = {lineWidthLimit(size), size == 1 ? 2 : 1, false, false, true};
     if (message.options.style == static_cast<std::uint8_t>(MessageStyle::PictureSide)) {
         rule.limit = title ? (message.icon != 0 ? 170 : 194) : 214;
     }

@@ -58,8 +58,8 @@ int canvasColourCode(std::uint8_t background);
 // background, and the canvas, is blue - black in "Picture Side".
 PreviewInput makePreviewInput(const Message& message, bool synchronise = false);
 
-// The line-breaking rule of the preview for one part: 614 / 588 pixels, in "Picture Side" 214
-// for the message and 194 (170 with an icon) for the title; a word without spaces is cut.
+// The encoder's line-breaking rule with the preview's widths for one part: 614 / 588 pixels,
+// in "Picture Side" 214 for the message and 194 (170 with an icon) for the title.
 LineBreakRule previewBreakRule(const Message& message, bool title);
 
 }  // namespace orvanta::render

@@ -1,4 +1,4 @@
-#include "ui/COrvantaApp.h"
+#include "ui/frame/COrvantaApp.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,16 +12,14 @@
 
 #include "app/LanguageText.h"
 #include "platform/Environment.h"
-#include "ui/CMainFrame.h"
-#include "ui/MainState.h"
-#include "ui/QtPrompt.h"
-#include "ui/Settings.h"
+#include "ui/common/QtPrompt.h"
+#include "ui/common/Settings.h"
+#include "ui/common/UiText.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/MainState.h"
 
 namespace orvanta {
 namespace {
-
-constexpr int kCaption = 1011;
-constexpr int kSocketError = 1016;
 
 bool canCreateSocket() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -91,7 +89,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     const auto socketsWork = options.socketLayerAvailable ? options.socketLayerAvailable
                                                           : std::function<bool()>(canCreateSocket);
     if (!socketsWork()) {
-        prompt.inform(LanguageText(kSocketError), PromptIcon::Error);
+        prompt.inform(LanguageText(Text::SocketError), PromptIcon::Error);
     }
     state.adaptors = enumerateAdaptors();
     state.characterColor = 7;
@@ -106,7 +104,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
         static_cast<std::int32_t>(loadAdapterSelection(state.programFolder, descriptions));
     frame->createView();
     frame->show();
-    frame->setWindowTitle(QString::fromStdString(LanguageText(kCaption)));
+    frame->setWindowTitle(text(Text::Caption));
     return frame;
 }
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "app/LanguageText.h"
-#include "ui/UiTestSupport.h"
+#include "support/UiTestSupport.h"
 #include "ui/dialogs/CPreviewDlg.h"
 
 using namespace orvanta;

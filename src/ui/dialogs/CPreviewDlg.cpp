@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QString>
 
-#include "app/LanguageText.h"
+#include "ui/common/UiText.h"
 
 namespace orvanta {
 
@@ -15,7 +15,7 @@ CPreviewDlg::CPreviewDlg(render::PreviewInput input, render::GlyphSet glyphs,
       player_(std::make_unique<render::PreviewPlayer>(std::move(input), std::move(glyphs),
                                                       std::move(clock), scratchFolder)) {
     setObjectName(QStringLiteral("previewDialog"));
-    setWindowTitle(QString::fromStdString(LanguageText(1144)));  // "Image"
+    setWindowTitle(text(Text::ImageCaption));
     setAccessibleName(windowTitle());
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFixedSize(player_->layout().windowWidth, player_->layout().windowHeight);

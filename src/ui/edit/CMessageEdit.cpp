@@ -25,6 +25,7 @@
 #include "ui/common/UiText.h"
 #include "ui/dialogs/CAdvanced.h"
 #include "ui/dialogs/CNotsupportedchar.h"
+#include "ui/dialogs/CPreviewDlg.h"
 #include "ui/edit/RichTextEdit.h"
 #include "ui/frame/MainState.h"
 #include "ui/models/ProjectorListModel.h"
@@ -708,7 +709,8 @@ void CMessageEdit::image() {
         }
         return;
     }
-    // The preview dialog opens here once the renderer is part of the program.
+    CPreviewDlg::play(m, info_.capabilities, context_.state.programFolder, this,
+                      synchronize_->isChecked());
 }
 
 void CMessageEdit::advanced() {

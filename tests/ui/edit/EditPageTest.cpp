@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolButton>
 #include <QUrl>
 #include <fstream>
@@ -280,7 +281,21 @@ TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
     ASSERT_TRUE(sim.ready());
     EditWindow w("narrow", "127.0.70.5");
     ASSERT_FALSE(w.page().capabilities().extendedCharacterSet());
+    // "Image" works with the narrow set only, and wants a message.
+    ASSERT_TRUE(w.find<QPushButton>("imageButton")->isEnabled());
+    w.prompt.clear();
+    w.click("imageButton");
+    EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Please input Message"});
     type(w.body(), QStringLiteral("ab"));
+    bool previewShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* preview = QApplication::activeModalWidget()) {
+            previewShown = true;
+            preview->close();
+        }
+    });
+    w.click("imageButton");
+    EXPECT_TRUE(previewShown);
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Yes);  // delete them
     type(w.body(), QString(QChar(0x6F22)));

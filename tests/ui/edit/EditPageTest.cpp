@@ -322,6 +322,15 @@ TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     EXPECT_TRUE(w.page().message().title.empty());
     EXPECT_EQ(w.state.currentFileName, "");
     EXPECT_FALSE(w.page().canUndo());
+
+    // Closing the program asks the same question before its own, and Cancel keeps it open.
+    type(w.body(), QStringLiteral("again"));
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Cancel);
+    EXPECT_FALSE(w.frame->close());
+    EXPECT_EQ(
+        w.prompt.texts(),
+        std::vector<std::string>{"There is an unsaved data.\nDo you want to save this Message?"});
 }
 
 TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
@@ -349,6 +358,11 @@ TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
 
 TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
     EditWindow w("keys");
+    // The title is one line of at most 60 characters.
+    type(w.title(), QString(65, QLatin1Char('t')));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(w.title(), &enter);
+    EXPECT_EQ(w.title()->toPlainText(), QString(60, QLatin1Char('t')));
     type(w.body(), QStringLiteral("abc"));
     ctrl(w.body(), Qt::Key_I);
     type(w.body(), QStringLiteral("d"));
@@ -424,4 +438,18 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
     }
     EXPECT_EQ(w.title()->toPlainText(), QStringLiteral("Welcome"));
     EXPECT_EQ(w.state.currentFileName, welcome);
+
+    // While dragging, a text file is welcome over the message editor only.
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/note.txt"))});
+    const auto accepted = [&](QWidget* over) {
+        const QPoint at = over->mapTo(w.frame.get(), over->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &move);
+        return move.isAccepted();
+    };
+    EXPECT_TRUE(accepted(w.body()));
+    EXPECT_FALSE(accepted(w.find<QPushButton>("sendButton")));
 }

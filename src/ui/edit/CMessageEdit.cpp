@@ -564,7 +564,11 @@ bool CMessageEdit::eventFilter(QObject* watched, QEvent* event) {
             std::function<void()> command;
             switch (key->key()) {
                 case Qt::Key_N:
-                    command = [this] { newMessage(); };
+                    // As the File menu's New: the clipboard is emptied afterwards.
+                    command = [this] {
+                        newMessage();
+                        QApplication::clipboard()->clear();
+                    };
                     break;
                 case Qt::Key_O:
                     command = [this] { open(); };

@@ -230,6 +230,11 @@ void CMessageEdit::buildControls() {
     auto* page = new QHBoxLayout(this);
     page->addLayout(left, 1);
     page->addWidget(sendGroup);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child != title_ && child != body_) {  // the editors were given the watch above
+            child->installEventFilter(this);
+        }
+    }
     setTabOrder(iconList_, title_);
     setTabOrder(title_, body_);
     setTabOrder(body_, pageFeed_);
@@ -533,12 +538,13 @@ void CMessageEdit::applyBackgroundColor() {
 }
 
 bool CMessageEdit::eventFilter(QObject* watched, QEvent* event) {
+    // Every control of the page is watched: the Ctrl keys mean the same wherever the focus is.
     auto* edit = qobject_cast<QTextEdit*>(watched);
-    if (edit == nullptr) {
-        return QWidget::eventFilter(watched, event);
-    }
     switch (event->type()) {
         case QEvent::FocusIn:
+            if (edit == nullptr) {
+                break;
+            }
             focusIndex_ = edit == title_ ? 0 : 1;
             // The narrow character set has no use for an input method.
             edit->setAttribute(Qt::WA_InputMethodEnabled,
@@ -546,13 +552,16 @@ bool CMessageEdit::eventFilter(QObject* watched, QEvent* event) {
             emit selectionStateChanged();
             break;
         case QEvent::FocusOut:
-            edit->setAttribute(Qt::WA_InputMethodEnabled, true);
+            if (edit != nullptr) {
+                edit->setAttribute(Qt::WA_InputMethodEnabled, true);
+            }
             break;
         case QEvent::ShortcutOverride:
         case QEvent::KeyPress: {
             auto* key = static_cast<QKeyEvent*>(event);
             updateMinutesLabel();
-            if (edit == title_ && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (edit != nullptr && edit == title_ &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
                 return true;  // one line only
             }
             if (!(key->modifiers() & Qt::ControlModifier)) {

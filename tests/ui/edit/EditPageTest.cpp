@@ -209,6 +209,23 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     EXPECT_EQ(got.body.units[0].color, kWhite);
     EXPECT_EQ(got.options.style, typed.options.style);
     EXPECT_EQ(got.options.scrollSpeed, typed.options.scrollSpeed);
+
+    // A message sent on a transparent background comes back with "Character display mode".
+    auto* displayMode = w.find<QCheckBox>("characterDisplayModeCheck");
+    EXPECT_FALSE(displayMode->isChecked());
+    displayMode->setChecked(true);
+    savedNumbers->setCurrentIndex(4);
+    emit savedNumbers->activated(4);
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Ok);  // "Character display mode has been selected. Are you sure?"
+    w.click("sendButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    displayMode->setChecked(false);
+    w.prompt.queue(PromptAnswer::No);  // leave the unsaved message
+    w.click("getButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    EXPECT_TRUE(displayMode->isChecked());
+    EXPECT_EQ(w.page().message().backgroundColor, kColourHalfTransparent);
 }
 
 TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {

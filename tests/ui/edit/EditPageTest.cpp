@@ -419,6 +419,19 @@ TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
     select(w.body(), 0, 2);
     EXPECT_TRUE(enabled(CMainFrame::Copy));
     EXPECT_TRUE(background->isEnabled());
+
+    // A colour button applies its colour: the text colour to the selection, the background
+    // to the whole message and, with the synchronisation box checked, to every character.
+    w.state.characterColor = kColourGreen;
+    w.frame->findChild<QToolButton*>(QStringLiteral("fontColorButton"))->click();
+    w.state.backgroundColor = kColourBlue;
+    background->click();
+    const Message m = w.page().message();
+    EXPECT_EQ(m.body.units[0].color, rgbFromColourCode(kColourGreen));
+    EXPECT_EQ(m.body.units[2].color, kWhite);
+    EXPECT_EQ(m.body.units[2].background, rgbFromColourCode(kColourBlue));
+    EXPECT_EQ(m.options.background, kColourBlue);
+
     w.find<QCheckBox>("characterDisplayModeCheck")->setChecked(true);
     EXPECT_FALSE(background->isEnabled());
 }

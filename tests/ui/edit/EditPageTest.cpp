@@ -487,3 +487,23 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
     EXPECT_TRUE(accepted(w.body()));
     EXPECT_FALSE(accepted(w.find<QPushButton>("sendButton")));
 }
+
+TEST(EditPage, AdvancedDoubleSizeEnlargesBothEditorsAndEmptiesUndo) {
+    EditWindow w("advanced");
+    type(w.title(), QStringLiteral("T"));
+    type(w.body(), QStringLiteral("Body"));
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("characterSizeList"))->setCurrentIndex(1);
+        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    w.click("advancedButton");
+    EXPECT_EQ(w.page().message().options.characterSize, 1);
+    for (QTextEdit* edit : {w.title(), w.body()}) {
+        QTextCursor c(edit->document());
+        c.movePosition(QTextCursor::NextCharacter);
+        EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 17.6);
+    }
+    EXPECT_FALSE(w.page().canUndo());
+}

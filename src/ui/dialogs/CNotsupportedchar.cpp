@@ -51,7 +51,7 @@ CNotsupportedchar::CNotsupportedchar(const QString& listText, QWidget* parent) :
 CNotsupportedchar::Result CNotsupportedchar::run(const QString& listText, QWidget* parent) {
     CNotsupportedchar dialog(listText, parent);
     dialog.exec();
-    return dialog.result();
+    return dialog.choice();
 }
 
 void CNotsupportedchar::keyPressEvent(QKeyEvent* event) {

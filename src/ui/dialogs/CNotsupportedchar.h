@@ -13,7 +13,7 @@ class CNotsupportedchar : public QDialog {
     enum class Result { Keep, Delete };
 
     CNotsupportedchar(const QString& listText, QWidget* parent = nullptr);
-    Result result() const { return result_; }
+    Result choice() const { return result_; }
 
     // Shows the dialog modally and answers what the operator chose.
     static Result run(const QString& listText, QWidget* parent);

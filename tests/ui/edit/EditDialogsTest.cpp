@@ -137,7 +137,7 @@ TEST(NotSupportedDialog, OnlyItsButtonsEndIt) {
     }
     d.findChild<QPushButton*>(QStringLiteral("autoDelButton"))->click();
     EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.result(), CNotsupportedchar::Result::Delete);
+    EXPECT_EQ(d.choice(), CNotsupportedchar::Result::Delete);
 }
 
 TEST(AdvancedDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {

@@ -6,13 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "app/LanguageText.h"
 #include "platform/AtomicFile.h"
@@ -178,31 +176,6 @@ TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
     EXPECT_EQ(content(), before);
     for (const auto& entry : std::filesystem::directory_iterator(dir_)) {  // no leftovers
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
-    }
-}
-
-TEST_F(Registry, ChangesMadeAtTheSameTimeAllArrive) {
-    // Each thread stands for another program: its own lock file descriptor, its own reads.
-    std::vector<std::thread> writers;
-    std::atomic<int> sharedAdded{0};
-    for (std::uint32_t i = 1; i <= 20; ++i) {
-        writers.emplace_back([this, i, &sharedAdded] {
-            // Everybody also adds the same address: exactly one of them may.
-            sharedAdded += registerProjector(folder_, record("", "10.0.0.0", 0, "", "-")).ok();
-            ProjectorRecord r = record("", "10.0.0.0", 0, "", "-");
-            r.address += i;
-            EXPECT_TRUE(registerProjector(folder_, r).ok());
-        });
-    }
-    for (std::thread& t : writers) {
-        t.join();
-    }
-    EXPECT_EQ(sharedAdded, 1);
-    ProjectorList list;
-    ASSERT_TRUE(readProjectorList(folder_, list).ok());
-    ASSERT_EQ(list.count(), 21u);  // 10.0.0.0 once, 10.0.0.1 .. 10.0.0.20
-    for (std::uint32_t i = 1; i <= 20; ++i) {
-        EXPECT_TRUE(list.findAddress(*parseAddress("10.0.0.0") + i)) << i;
     }
 }
 

@@ -139,9 +139,13 @@ void CMainFrame::buildMenus() {
 
     QMenu* help = menuBar()->addMenu(menuText(MHelp));
     connect(add(help, About, MAbout), &QAction::triggered, this, [this] {
+        // "Version" in the interface language; the number is the one --version prints.
+        const char* version = interfaceLanguage() == LanguageId::Japanese ? "バージョン %1"
+                              : interfaceLanguage() == LanguageId::ChineseSimplified ? "版本 %1"
+                                                                                     : "Version %1";
         QMessageBox::about(this, menuText(MAbout).remove('&'),
-                           QString::fromStdString(LanguageText(kCaption)) +
-                               QStringLiteral("\nVersion " ORVANTA_VERSION));
+                           QString::fromStdString(LanguageText(kCaption)) + QLatin1Char('\n') +
+                               QString::fromUtf8(version).arg(QString::fromUtf8(programVersion())));
     });
 
     QMenu* lock = menuBar()->addMenu(menuText(MSendLockMenu));

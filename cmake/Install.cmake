@@ -89,18 +89,19 @@ set(ORVANTA_PACKAGE_CONTACT "Orvanta developers <orvanta@example.org>"
 set(CPACK_PACKAGE_CONTACT ${ORVANTA_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compose on-screen messages and send them to projectors")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "compose on-screen messages and send them to projectors\n"
-    "A desktop program for composing short on-screen messages - a title and a coloured body\n"
-    "with an icon, display style, time, blink and alarm options - and sending them over an IP\n"
-    "network to projectors. It keeps a registry of projectors, stores messages in projector\n"
-    "memory slots, shows, hides and clears them and reads back what a projector holds.\n"
-    "Includes a command-line front end and a projector simulator.")
+    "A desktop program for composing short on-screen messages - a title and a coloured body \
+with an icon, display style, time, blink and alarm options - and sending them over an IP \
+network to projectors. It keeps a registry of projectors, stores messages in projector \
+memory slots, shows, hides and clears them and reads back what a projector holds. \
+Includes a command-line front end and a projector simulator.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Libraries come from dpkg-shlibdeps; Qt's platform plugins (the window itself) are loaded at
+# run time, so no library link names them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # Qt's own texts in Japanese and Chinese; the program works without them.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
-set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
 include(CPack)

@@ -11,6 +11,7 @@
 #include "RatioReporter.h"
 #include "app/LanguageText.h"
 #include "message/Payload.h"
+#include "support/ScriptedPrompt.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "app/LanguageText.h"
 #include "protocol/Operations.h"
 #include "support/LoopbackPeer.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 

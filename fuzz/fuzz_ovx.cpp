@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "message/MessageFile.h"
+#include "support/ScriptedPrompt.h"
 
 namespace {
 

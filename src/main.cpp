@@ -1,4 +1,4 @@
-#include "ui/COrvantaApp.h"
+#include "ui/frame/COrvantaApp.h"
 
 int main(int argc, char** argv) {
     return orvanta::runDesktopProgram(argc, argv);

@@ -3,7 +3,10 @@
 // "%d" placeholders included, since callers format and lay them out as they stand.
 #include "app/LanguageTable.h"
 
+#include <algorithm>
 #include <array>
+#include <iterator>
+#include <optional>
 
 namespace orvanta {
 namespace {
@@ -177,13 +180,52 @@ constexpr bool rowsComplete() {
 }
 static_assert(rowsComplete(), "language table rows out of step with identifiers");
 
+// The keys added since, area by area, straight from the lists that also number them.
+// clang-format off
+constexpr AddedTextRow kAddedRows[] = {
+#define ORVANTA_TEXT(key, english, japanese, chinese) {Text::key, {english, japanese, chinese}},
+#include "app/texts/FrameTexts.def"
+#include "app/texts/EditTexts.def"
+#include "app/texts/MainTexts.def"
+#include "app/texts/DiscoveryTexts.def"
+#include "app/texts/PreviewTexts.def"
+#include "app/texts/CoreTexts.def"
+#undef ORVANTA_TEXT
+};
+// clang-format on
+
+// Each area has two hundred numbers; one that outgrows them would take the next area's.
+static_assert(static_cast<int>(Text::FrameTextsEnd) <= 2200);
+static_assert(static_cast<int>(Text::EditTextsEnd) <= 2400);
+static_assert(static_cast<int>(Text::MainTextsEnd) <= 2600);
+static_assert(static_cast<int>(Text::DiscoveryTextsEnd) <= 2800);
+static_assert(static_cast<int>(Text::PreviewTextsEnd) <= 3000);
+static_assert(static_cast<int>(Text::CoreTextsEnd) <= 3200);
+
 }  // namespace
 
-const LanguageRow* languageRow(int id) {
-    if (id < kFirstLanguageTextId || id > kLastLanguageTextId) {
-        return nullptr;
+std::span<const AddedTextRow> addedTextRows() {
+    return kAddedRows;
+}
+
+std::optional<std::size_t> addedTextPosition(int id) {
+    // The added keys are sorted by number.
+    const auto* end = std::end(kAddedRows);
+    const auto* it = std::lower_bound(
+        std::begin(kAddedRows), end, id,
+        [](const AddedTextRow& row, int wanted) { return static_cast<int>(row.key) < wanted; });
+    if (it == end || static_cast<int>(it->key) != id) {
+        return std::nullopt;
     }
-    return &kRows[static_cast<std::size_t>(id - kFirstLanguageTextId)];
+    return static_cast<std::size_t>(it - std::begin(kAddedRows));
+}
+
+const LanguageRow* languageRow(int id) {
+    if (id >= kFirstLanguageTextId && id <= kLastLanguageTextId) {
+        return &kRows[static_cast<std::size_t>(id - kFirstLanguageTextId)];
+    }
+    const std::optional<std::size_t> position = addedTextPosition(id);
+    return position ? &kAddedRows[*position].texts : nullptr;
 }
 
 }  // namespace orvanta

@@ -1,6 +1,12 @@
 #pragma once
 // The constant language table behind LanguageText: one row per text identifier.
 
+#include <cstddef>
+#include <optional>
+#include <span>
+
+#include "app/TextId.h"
+
 namespace orvanta {
 
 inline constexpr int kFirstLanguageTextId = 1000;
@@ -15,7 +21,17 @@ struct LanguageRow {
     const char* chinese;
 };
 
-// The row of `id`, or nullptr when `id` is outside kFirstLanguageTextId..kLastLanguageTextId.
+// The row of `id`: an original text (kFirstLanguageTextId..kLastLanguageTextId) or one of the
+// keys added since (see TextId.h); nullptr for a number that is neither.
 const LanguageRow* languageRow(int id);
+
+// Every key added since the original texts, in increasing order.
+struct AddedTextRow {
+    Text key;
+    LanguageRow texts;
+};
+std::span<const AddedTextRow> addedTextRows();
+// Where `id` stands in addedTextRows(), if it is an added key.
+std::optional<std::size_t> addedTextPosition(int id);
 
 }  // namespace orvanta

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <atomic>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "app/LanguageTable.h"
 
@@ -11,26 +13,46 @@ namespace {
 
 std::atomic<int> gLanguage{-1};
 
-constexpr std::size_t kRowCount = kLastLanguageTextId - kFirstLanguageTextId + 1;
+constexpr std::size_t kOriginalCount = kLastLanguageTextId - kFirstLanguageTextId + 1;
+
+// Position of `id` among all rows: the original texts first, then the keys added since.
+std::optional<std::size_t> rowIndex(int id) {
+    if (id >= kFirstLanguageTextId && id <= kLastLanguageTextId) {
+        return static_cast<std::size_t>(id - kFirstLanguageTextId);
+    }
+    const std::optional<std::size_t> added = addedTextPosition(id);
+    if (!added) {
+        return std::nullopt;
+    }
+    return kOriginalCount + *added;
+}
 
 // The table as std::string once, so that lookups hand out references without copying.
 struct LanguageStrings {
-    std::array<std::string, kRowCount> english;
-    std::array<std::string, kRowCount> japanese;
-    std::array<std::string, kRowCount> chinese;
-    std::array<bool, kRowCount> present{};
+    struct Row {
+        bool present = false;
+        std::array<std::string, 3> byLanguage;  // English, Japanese, Simplified Chinese
+    };
+    std::vector<Row> rows;
 
     LanguageStrings() {
-        for (std::size_t i = 0; i < kRowCount; ++i) {
-            const LanguageRow& row = *languageRow(kFirstLanguageTextId + static_cast<int>(i));
-            if (row.english == nullptr) {
-                continue;
-            }
-            present[i] = true;
-            english[i] = row.english;
-            japanese[i] = row.japanese != nullptr ? row.japanese : english[i];
-            chinese[i] = row.chinese != nullptr ? row.chinese : japanese[i];
+        rows.resize(kOriginalCount + addedTextRows().size());
+        for (std::size_t i = 0; i < kOriginalCount; ++i) {
+            fill(rows[i], *languageRow(kFirstLanguageTextId + static_cast<int>(i)));
         }
+        for (std::size_t i = 0; i < addedTextRows().size(); ++i) {
+            fill(rows[kOriginalCount + i], addedTextRows()[i].texts);
+        }
+    }
+
+    static void fill(Row& out, const LanguageRow& row) {
+        if (row.english == nullptr) {
+            return;
+        }
+        out.present = true;
+        out.byLanguage[0] = row.english;
+        out.byLanguage[1] = row.japanese != nullptr ? row.japanese : out.byLanguage[0];
+        out.byLanguage[2] = row.chinese != nullptr ? row.chinese : out.byLanguage[1];
     }
 };
 
@@ -60,23 +82,23 @@ void setInterfaceLanguage(LanguageId language) {
 
 const std::string& LanguageText(int id, LanguageId language) {
     static const std::string kError = "ERROR!";
-    if (id < kFirstLanguageTextId || id > kLastLanguageTextId) {
+    const std::optional<std::size_t> index = rowIndex(id);
+    if (!index) {
         return kError;
     }
-    const LanguageStrings& table = strings();
-    const auto i = static_cast<std::size_t>(id - kFirstLanguageTextId);
-    if (!table.present[i]) {
+    const LanguageStrings::Row& row = strings().rows[*index];
+    if (!row.present) {
         return kError;
     }
     switch (language) {
         case LanguageId::Japanese:
-            return table.japanese[i];
+            return row.byLanguage[1];
         case LanguageId::ChineseSimplified:
-            return table.chinese[i];
+            return row.byLanguage[2];
         case LanguageId::English:
             break;
     }
-    return table.english[i];
+    return row.byLanguage[0];
 }
 
 const std::string& LanguageText(int id) {

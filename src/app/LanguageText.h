@@ -1,10 +1,11 @@
 #pragma once
-// Every text the operator sees, by identifier (1000..1147), in the interface language.
+// Every text the operator sees, by typed key (TextId.h) or number, in the interface language.
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
+#include "app/TextId.h"
 #include "platform/Environment.h"
 
 namespace orvanta {
@@ -25,5 +26,16 @@ const std::string& LanguageText(int id, LanguageId language);
 std::string formatText(std::string_view pattern, std::initializer_list<long long> numbers);
 // formatText(LanguageText(id), numbers), e.g. formatText(1035, {192, 168, 0, 10}).
 std::string formatText(int id, std::initializer_list<long long> numbers);
+
+// The same by typed key, which is how new code names its texts.
+inline const std::string& LanguageText(Text key) {
+    return LanguageText(static_cast<int>(key));
+}
+inline const std::string& LanguageText(Text key, LanguageId language) {
+    return LanguageText(static_cast<int>(key), language);
+}
+inline std::string formatText(Text key, std::initializer_list<long long> numbers) {
+    return formatText(static_cast<int>(key), numbers);
+}
 
 }  // namespace orvanta

@@ -1,11 +1,9 @@
 #pragma once
 // The one way the program asks or tells the operator something. The desktop program shows a
-// message box captioned with text 1011; tests and the command-line front end answer from a
-// script or from --yes. Core code that needs an answer takes a Prompt&.
+// message box captioned with text 1011; tests answer from a script (tests/support/ScriptedPrompt.h)
+// and the command-line front end from --yes. Core code that needs an answer takes a Prompt&.
 
-#include <deque>
 #include <string>
-#include <vector>
 
 namespace orvanta {
 
@@ -21,48 +19,6 @@ class Prompt {
     // A question; the answer is one of the buttons offered.
     virtual PromptAnswer ask(const std::string& text, PromptButtons buttons,
                              PromptIcon icon = PromptIcon::Question) = 0;
-};
-
-// Records every text and answers questions from a queue (then with a default answer).
-class ScriptedPrompt : public Prompt {
-  public:
-    struct Entry {
-        std::string text;
-        PromptIcon icon;
-        bool question;
-        PromptButtons buttons;
-    };
-
-    explicit ScriptedPrompt(PromptAnswer fallback = PromptAnswer::Cancel) : fallback_(fallback) {}
-
-    void queue(PromptAnswer answer) { answers_.push_back(answer); }
-    const std::vector<Entry>& entries() const { return entries_; }
-    std::vector<std::string> texts() const {
-        std::vector<std::string> out;
-        for (const auto& e : entries_) {
-            out.push_back(e.text);
-        }
-        return out;
-    }
-    void clear() { entries_.clear(); }
-
-    void inform(const std::string& text, PromptIcon icon) override {
-        entries_.push_back({text, icon, false, PromptButtons::Ok});
-    }
-    PromptAnswer ask(const std::string& text, PromptButtons buttons, PromptIcon icon) override {
-        entries_.push_back({text, icon, true, buttons});
-        if (answers_.empty()) {
-            return fallback_;
-        }
-        const PromptAnswer a = answers_.front();
-        answers_.pop_front();
-        return a;
-    }
-
-  private:
-    PromptAnswer fallback_;
-    std::deque<PromptAnswer> answers_;
-    std::vector<Entry> entries_;
 };
 
 }  // namespace orvanta

@@ -1,3 +1,4 @@
+#include "app/LanguageTable.h"
 #include "app/LanguageText.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,31 @@ TEST(LanguageText, FormatFillsPlaceholdersInOrder) {
         EXPECT_EQ(formatText(c.pattern, c.numbers), c.expected) << c.pattern;
     }
     EXPECT_EQ(formatText(1091, {12}), "Saved number:12");
+}
+
+// Keys added since the original table are numbered by their lists; every one of them must
+// have a text in each language and be found again by its number, or a caption would read
+// "ERROR!" in one language only.
+TEST(LanguageText, EveryAddedKeyHasItsTextInEveryLanguage) {
+    const auto rows = addedTextRows();
+    ASSERT_FALSE(rows.empty());
+    int previous = kLastLanguageTextId;
+    for (const AddedTextRow& row : rows) {
+        const int id = static_cast<int>(row.key);
+        EXPECT_GT(id, previous);
+        previous = id;
+        ASSERT_NE(row.texts.english, nullptr) << id;
+        EXPECT_EQ(languageRow(id), &row.texts) << id;
+        for (LanguageId language :
+             {LanguageId::English, LanguageId::Japanese, LanguageId::ChineseSimplified}) {
+            EXPECT_NE(LanguageText(row.key, language), "ERROR!") << id;
+            EXPECT_FALSE(LanguageText(row.key, language).empty()) << id;
+        }
+    }
+    EXPECT_EQ(LanguageText(Text::MenuFile, LanguageId::Japanese), "ファイル");
+    EXPECT_EQ(LanguageText(Text::OkButton, LanguageId::Japanese), "OK");
+    EXPECT_EQ(LanguageText(Text::Caption, LanguageId::English), "Projector Orvanta Tool");
+    EXPECT_EQ(languageRow(static_cast<int>(Text::FrameTextsEnd)), nullptr);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
 #include "projectors/ProjectorList.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 
 namespace orvanta {

@@ -20,10 +20,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Prompt.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
 #include "platform/AtomicFile.h"
+#include "support/ScriptedPrompt.h"
 
 extern char** environ;
 

@@ -12,6 +12,7 @@
 #include "app/LanguageText.h"
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 
 namespace orvanta {

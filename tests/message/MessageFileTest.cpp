@@ -13,6 +13,7 @@
 #include "app/LanguageText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
+#include "support/ScriptedPrompt.h"
 
 namespace orvanta {
 namespace {

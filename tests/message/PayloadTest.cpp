@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "app/LanguageText.h"
+#include "support/ScriptedPrompt.h"
 
 namespace orvanta {
 namespace {

@@ -4,6 +4,7 @@
 
 #include "app/LanguageText.h"
 #include "message/WidthTables.h"
+#include "support/ScriptedPrompt.h"
 
 namespace orvanta {
 namespace {

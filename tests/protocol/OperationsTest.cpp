@@ -10,6 +10,7 @@
 #include "app/LanguageText.h"
 #include "message/Payload.h"
 #include "protocol/Operations.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 

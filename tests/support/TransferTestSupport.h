@@ -17,6 +17,7 @@
 #include "protocol/Operations.h"
 #include "protocol/StoredMessageList.h"
 #include "protocol/Transfer.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 
 namespace orvanta::testsupport {

@@ -9,10 +9,11 @@
 
 #include "app/LanguageText.h"
 #include "protocol/Operations.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
-#include "ui/CGetDlg.h"
-#include "ui/UiTestSupport.h"
+#include "support/UiTestSupport.h"
+#include "ui/dialogs/CGetDlg.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;

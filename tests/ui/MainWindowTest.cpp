@@ -10,11 +10,13 @@
 #include "app/LanguageText.h"
 #include "app/StopFlags.h"
 #include "platform/AtomicFile.h"
-#include "ui/CMainFrame.h"
-#include "ui/COrvantaApp.h"
-#include "ui/COrvantaView.h"
-#include "ui/TabPages.h"
-#include "ui/UiTestSupport.h"
+#include "support/ScriptedPrompt.h"
+#include "support/UiTestSupport.h"
+#include "ui/edit/CMessageEdit.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/COrvantaApp.h"
+#include "ui/frame/COrvantaView.h"
+#include "ui/main/CMainTab.h"
 
 using namespace orvanta;
 
@@ -115,16 +117,19 @@ TEST(MainWindow, PagesListTheRegisteredProjectorsOrAskForOne) {
     setInterfaceLanguage(LanguageId::English);
     const std::string folder = test::scratchFolder("list");
     Window w(folder);
-    QComboBox* edit = w.frame->view()->editTab()->projectorCombo();
+    auto* edit = w.frame->view()->editTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
+    ASSERT_NE(edit, nullptr);
     w.tabs().setCurrentIndex(COrvantaView::EditPage);
-    ASSERT_EQ(edit->count(), 1);
-    EXPECT_EQ(edit->itemText(0), QStringLiteral("Please select PROJECTOR"));
+    EXPECT_EQ(edit->count(), 0);
+    EXPECT_EQ(edit->currentIndex(), -1);
+    EXPECT_EQ(edit->placeholderText(), QStringLiteral("Please select PROJECTOR"));
 
     // The file is the reference copy: a page shown again picks up what was written meanwhile.
     ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");
     w.state.currentProjector = 1;
     w.tabs().setCurrentIndex(COrvantaView::MainPage);
-    QComboBox* main = w.frame->view()->mainTab()->projectorCombo();
+    auto* main = w.frame->view()->mainTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
+    ASSERT_NE(main, nullptr);
     ASSERT_EQ(main->count(), 2);
     EXPECT_EQ(main->itemText(0), QStringLiteral("192.168.0.10"));
     EXPECT_EQ(main->itemText(1), QStringLiteral("127.0.0.2"));

@@ -12,10 +12,11 @@
 
 #include "app/LanguageText.h"
 #include "protocol/Operations.h"
+#include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
-#include "ui/CSendStatus.h"
-#include "ui/UiTestSupport.h"
+#include "support/UiTestSupport.h"
+#include "ui/dialogs/CSendStatus.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;

@@ -1,4 +1,4 @@
-#include "ui/Settings.h"
+#include "ui/common/Settings.h"
 
 #include <QSettings>
 

@@ -4,9 +4,11 @@
 
 #include <QMainWindow>
 #include <array>
+#include <memory>
 
 #include "app/Prompt.h"
-#include "ui/MainState.h"
+#include "ui/common/PageContext.h"
+#include "ui/frame/MainState.h"
 
 class QAction;
 class QToolButton;
@@ -14,6 +16,8 @@ class QToolButton;
 namespace orvanta {
 
 class COrvantaView;
+class ProjectorListModel;
+class TransferRunner;
 
 class CMainFrame : public QMainWindow {
     Q_OBJECT
@@ -21,18 +25,26 @@ class CMainFrame : public QMainWindow {
     // Creates the frame with its menu and tool bar; the view comes later (createView), once
     // the shared state has been read.
     CMainFrame(MainState& state, Prompt& prompt);
+    ~CMainFrame() override;
     // Creates the tab pages and shows the Main page.
     void createView();
 
     MainState& state() { return state_; }
     const MainState& state() const { return state_; }
     Prompt& prompt() { return prompt_; }
+    ProjectorListModel& projectors() { return *projectors_; }
+    // What the pages and their dialogs get of the frame.
+    PageContext pageContext();
     COrvantaView* view() const { return view_; }
 
     // The Send buttons' captions follow the send lock; the pages that have them refresh here.
     void refreshSendCaptions();
     // Enables the commands of the menu and tool bar for the current page.
     void updateCommandStates();
+    // The editing, file and colour commands: they act on the Edit tab.
+    void updateEditCommandStates();
+    // Send Lock, UnLock and Change Password.
+    void updateSendLockCommandStates();
     // The close sequence up to the point of closing: true when the program may end.
     bool confirmAndSaveForExit();
 
@@ -66,6 +78,8 @@ class CMainFrame : public QMainWindow {
 
     MainState& state_;
     Prompt& prompt_;
+    ProjectorListModel* projectors_;
+    std::unique_ptr<TransferRunner> runner_;
     COrvantaView* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
 };

@@ -1,4 +1,4 @@
-#include "ui/DesktopCommandLine.h"
+#include "ui/frame/DesktopCommandLine.h"
 
 #include <cstdio>
 #include <string_view>

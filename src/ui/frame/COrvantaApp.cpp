@@ -1,4 +1,4 @@
-#include "ui/COrvantaApp.h"
+#include "ui/frame/COrvantaApp.h"
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,12 +14,13 @@
 
 #include "app/LanguageText.h"
 #include "platform/Environment.h"
-#include "ui/CMainFrame.h"
-#include "ui/DesktopCommandLine.h"
-#include "ui/MainState.h"
-#include "ui/QtPrompt.h"
-#include "ui/QtTranslations.h"
-#include "ui/Settings.h"
+#include "ui/common/QtPrompt.h"
+#include "ui/common/QtTranslations.h"
+#include "ui/common/Settings.h"
+#include "ui/common/UiText.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/DesktopCommandLine.h"
+#include "ui/frame/MainState.h"
 
 // Where the program keeps and finds its files; QT_LOGGING_RULES="orvanta.folders.info=true"
 // prints them at start-up.
@@ -27,9 +28,6 @@ Q_LOGGING_CATEGORY(lcFolders, "orvanta.folders", QtWarningMsg)
 
 namespace orvanta {
 namespace {
-
-constexpr int kCaption = 1011;
-constexpr int kSocketError = 1016;
 
 bool canCreateSocket() {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -99,7 +97,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     const auto socketsWork = options.socketLayerAvailable ? options.socketLayerAvailable
                                                           : std::function<bool()>(canCreateSocket);
     if (!socketsWork()) {
-        prompt.inform(LanguageText(kSocketError), PromptIcon::Error);
+        prompt.inform(LanguageText(Text::SocketError), PromptIcon::Error);
     }
     state.adaptors = enumerateAdaptors();
     state.characterColor = 7;
@@ -114,7 +112,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
         static_cast<std::int32_t>(loadAdapterSelection(state.programFolder, descriptions));
     frame->createView();
     frame->show();
-    frame->setWindowTitle(QString::fromStdString(LanguageText(kCaption)));
+    frame->setWindowTitle(text(Text::Caption));
     return frame;
 }
 

@@ -1,13 +1,11 @@
-#include "ui/QtPrompt.h"
+#include "ui/common/QtPrompt.h"
 
 #include <QMessageBox>
 
-#include "app/LanguageText.h"
+#include "ui/common/UiText.h"
 
 namespace orvanta {
 namespace {
-
-constexpr int kCaptionText = 1011;
 
 QMessageBox::Icon toQt(PromptIcon icon) {
     switch (icon) {
@@ -40,14 +38,12 @@ QMessageBox::StandardButtons toQt(PromptButtons buttons) {
 }  // namespace
 
 void QtPrompt::inform(const std::string& text, PromptIcon icon) {
-    QMessageBox box(toQt(icon), QString::fromStdString(LanguageText(kCaptionText)),
-                    QString::fromStdString(text), QMessageBox::Ok, parent_);
+    QMessageBox box(toQt(icon), orvanta::text(Text::Caption), qs(text), QMessageBox::Ok, parent_);
     box.exec();
 }
 
 PromptAnswer QtPrompt::ask(const std::string& text, PromptButtons buttons, PromptIcon icon) {
-    QMessageBox box(toQt(icon), QString::fromStdString(LanguageText(kCaptionText)),
-                    QString::fromStdString(text), toQt(buttons), parent_);
+    QMessageBox box(toQt(icon), orvanta::text(Text::Caption), qs(text), toQt(buttons), parent_);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return PromptAnswer::Ok;

@@ -4,11 +4,12 @@
 
 #include <QWidget>
 
+#include "ui/common/PageContext.h"
+
 class QTabWidget;
 
 namespace orvanta {
 
-class CMainFrame;
 class CMainTab;
 class CPjList;
 class CMessageEdit;
@@ -18,7 +19,7 @@ class COrvantaView : public QWidget {
   public:
     enum Page { MainPage = 0, DiscoveryPage = 1, EditPage = 2 };
 
-    explicit COrvantaView(CMainFrame& frame);
+    explicit COrvantaView(PageContext context, QWidget* parent = nullptr);
 
     QTabWidget* tabs() const { return tabs_; }
     CMainTab* mainTab() const { return mainTab_; }
@@ -26,14 +27,16 @@ class COrvantaView : public QWidget {
     CMessageEdit* editTab() const { return editTab_; }
     int currentPage() const;
 
-    // Runs the show step of the current tab, stopping the workers of the others.
+    // Runs the leave step of the other pages and the show step of the current one.
     void showCurrentPage();
 
   signals:
+    // After the show step; the frame refreshes its commands and Send captions here.
     void pageShown(int page);
 
   private:
-    CMainFrame& frame_;
+    void leavePage(int page);
+
     QTabWidget* tabs_;
     CMainTab* mainTab_;
     CPjList* discoveryTab_;

@@ -1,4 +1,6 @@
-#include "ui/CSendStatus.h"
+#include "ui/dialogs/CSendStatus.h"
+
+#include "ui/common/UiText.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -44,7 +46,7 @@ CSendStatus::~CSendStatus() {
 }
 
 void CSendStatus::build() {
-    setWindowTitle(QStringLiteral("Communication Status"));
+    setWindowTitle(text(Text::CommunicationStatusCaption));
     // No frame: nothing to drag, no close button.  The caption is drawn inside.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
@@ -63,10 +65,10 @@ void CSendStatus::build() {
     status_->setAlignment(Qt::AlignCenter);
     status_->setMinimumWidth(260);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), frame);
+    ok_ = new QPushButton(text(Text::OkButton), frame);
     ok_->setVisible(false);
     ok_->setAutoDefault(false);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), frame);
+    cancel_ = new QPushButton(text(Text::CancelButtonCaption), frame);
     cancel_->setAutoDefault(false);
     connect(cancel_, &QPushButton::clicked, this, &CSendStatus::reject);
 
@@ -124,7 +126,7 @@ void CSendStatus::onEvent(const TransferEvent& event) {
         return;
     }
     const bool ended = job_->handle(event);
-    status_->setText(QString::fromStdString(job_->outcome.statusLine));
+    status_->setText(qs(job_->outcome.statusLine));
     if (!ended) {
         return;
     }

@@ -1,4 +1,4 @@
-#include "ui/CGetDlg.h"
+#include "ui/dialogs/CGetDlg.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "protocol/Transfer.h"
+#include "ui/common/UiText.h"
 
 namespace orvanta {
 
@@ -15,7 +16,7 @@ class CGetDlg::Sink : public SlotListSink {
     explicit Sink(CGetDlg* dialog) : dialog_(dialog) {}
     void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
         CGetDlg* dialog = dialog_;
-        const QString word = QString::fromStdString(status);
+        const QString word = qs(status);
         QMetaObject::invokeMethod(
             dialog,
             [dialog, event, slot, word] {
@@ -35,11 +36,11 @@ CGetDlg::CGetDlg(std::uint32_t address, std::string password, QWidget* parent,
       password_(std::move(password)),
       timings_(timings),
       sink_(std::make_unique<Sink>(this)) {
-    setWindowTitle(QStringLiteral("Confirm"));
+    setWindowTitle(text(Text::ConfirmCaption));
     setModal(true);
 
     list_ = new QTableWidget(0, 2, this);
-    list_->setHorizontalHeaderLabels({QStringLiteral("Stored No."), QStringLiteral("Status")});
+    list_->setHorizontalHeaderLabels({text(Text::StoredNumberColumn), text(Text::StatusColumn)});
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(true);
@@ -49,10 +50,10 @@ CGetDlg::CGetDlg(std::uint32_t address, std::string password, QWidget* parent,
     list_->setMinimumHeight(rowHeight * kStoredSlotCount +
                             list_->horizontalHeader()->sizeHint().height() + 4);
 
-    return_ = new QPushButton(QStringLiteral("Return"), this);
+    return_ = new QPushButton(text(Text::ReturnButton), this);
     return_->setDefault(true);
     connect(return_, &QPushButton::clicked, this, &CGetDlg::accept);
-    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel_ = new QPushButton(text(Text::CancelButtonCaption), this);
     cancel_->setVisible(false);
 
     auto* buttons = new QHBoxLayout;
@@ -127,7 +128,7 @@ void CGetDlg::onSlotEvent(int event, int slot, const QString& status) {
 void CGetDlg::rebuildList() {
     list_->setRowCount(kStoredSlotCount);
     for (int slot = 0; slot < kStoredSlotCount; ++slot) {
-        list_->setItem(slot, 0, new QTableWidgetItem(QString::fromStdString(slotLabel(slot))));
+        list_->setItem(slot, 0, new QTableWidgetItem(qs(slotLabel(slot))));
         list_->setItem(slot, 1, new QTableWidgetItem(status_.value(slot)));
     }
 }

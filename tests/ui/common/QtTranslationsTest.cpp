@@ -5,8 +5,8 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 
-#include "ui/QtTranslations.h"
-#include "ui/UiTestSupport.h"
+#include "support/UiTestSupport.h"
+#include "ui/common/QtTranslations.h"
 
 namespace orvanta {
 namespace {

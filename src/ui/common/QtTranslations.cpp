@@ -1,4 +1,4 @@
-#include "ui/QtTranslations.h"
+#include "ui/common/QtTranslations.h"
 
 #include <QLibraryInfo>
 

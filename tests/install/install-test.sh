@@ -65,10 +65,6 @@ cli-per-user)
     [ "$(cat "$user/MessageData/Welcome.ovx")" = edited ] || fail "message file overwritten"
     "$bin/orvanta-cli" slots --projector $address | grep -q '^3: in use' ||
         fail "slot 3 not stored"
-    # --program-folder still wins over the user's data folder.
-    mkdir "$work/own"
-    "$bin/orvanta-cli" --program-folder "$work/own" projectors add 127.0.14.4
-    [ -f "$work/own/LastPj.txt" ] || fail "--program-folder not used"
     ;;
 desktop-offscreen)
     # The desktop program could start a network search: it runs in a private network.

@@ -126,14 +126,5 @@ TEST(ProgramFolder, GlyphAndIconFoldersComeFromTheProgramFolderFirstThenTheInsta
     EXPECT_EQ(resourceFolder(ownText, "other", sharedText), ownText + "other/");
 }
 
-TEST(ProgramFolder, InstalledDataIsFoundBesideTheProgramsFolderOnly) {
-    const fs::path prefix = freshFolder("prefix");
-    fs::create_directories(prefix / "bin");
-    EXPECT_EQ(installedDataFolder((prefix / "bin").string() + "/"), "");
-    fs::create_directories(prefix / "share" / "orvanta");
-    EXPECT_EQ(installedDataFolder((prefix / "bin").string() + "/"),
-              (prefix / "share" / "orvanta").string() + "/");
-}
-
 }  // namespace
 }  // namespace orvanta

@@ -55,6 +55,14 @@ cli-per-user)
     [ -f "$user/MessageData/Welcome.ovx" ] || fail "example message not copied into $user"
     [ "$(stat -c %a "$user")" = 700 ] || fail "$user is readable by others"
     [ ! -e "$HOME/.local/share/orvanta" ] || fail "XDG_DATA_HOME was not used"
+    # The installed glyphs and icons draw the very preview the build's own do.
+    mkdir -p "$work/installed" "$work/built"
+    "$bin/orvanta-cli" render Welcome.ovx --out "$work/installed" >/dev/null || fail "render"
+    "$build/bin/orvanta-cli" --program-folder "$build/bin" render \
+        "$build/bin/MessageData/Welcome.ovx" --out "$work/built" >/dev/null
+    for f in title.bmp message.bmp; do
+        cmp -s "$work/installed/$f" "$work/built/$f" || fail "installed $f differs from the build's"
+    done
     [ "$(snapshot)" = "$before" ] || fail "something was written under the install prefix"
 
     # A second run keeps what the first wrote, including the operator's own changes.

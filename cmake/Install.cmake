@@ -28,6 +28,19 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/completion/orvanta-cli
 # Desktop integration: menu entry, application icon, AppStream metainfo.
 if(TARGET orvanta)
     install(FILES ${_linux}/${_app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # The README's pictures as the software centre's screenshots, once they have a web address
+    # (AppStream takes screenshots by address only).
+    set(ORVANTA_SCREENSHOT_URL "" CACHE STRING
+        "Web address of docs/images/ for the metainfo's screenshots (none when empty)")
+    set(ORVANTA_SCREENSHOTS "")
+    if(ORVANTA_SCREENSHOT_URL)
+        string(CONCAT ORVANTA_SCREENSHOTS "<screenshots>\n"
+            "    <screenshot type=\"default\"><caption>The Edit tab</caption>"
+            "<image>${ORVANTA_SCREENSHOT_URL}/edit.png</image></screenshot>\n"
+            "    <screenshot><caption>The Edit tab in Japanese</caption>"
+            "<image>${ORVANTA_SCREENSHOT_URL}/edit-ja.png</image></screenshot>\n"
+            "  </screenshots>")
+    endif()
     configure_file(${_linux}/${_app_id}.metainfo.xml ${CMAKE_BINARY_DIR}/linux/${_app_id}.metainfo.xml
                    @ONLY)
     install(FILES ${CMAKE_BINARY_DIR}/linux/${_app_id}.metainfo.xml

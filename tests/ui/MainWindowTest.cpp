@@ -149,6 +149,7 @@ TEST(MainWindow, SocketLayerFailureIsReportedOnceAndTheWindowStillOpens) {
 }
 
 TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
+    test::app();  // first: it points the settings store at the test's own folder
     setInterfaceLanguage(LanguageId::English);
     const std::string folder = test::scratchFolder("exit");
     ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");

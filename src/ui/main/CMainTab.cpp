@@ -240,6 +240,7 @@ void CMainTab::buildControls() {
 // Page
 
 void CMainTab::showPage() {
+    shown_ = true;
     context_.projectors.reload();
     const int wanted = context_.state.currentProjector;
     projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
@@ -251,6 +252,7 @@ void CMainTab::showPage() {
 }
 
 void CMainTab::leavePage() {
+    shown_ = false;
     stopPolling();
 }
 
@@ -352,8 +354,11 @@ void CMainTab::applyStatus(const StatusLine& line, const StatusFields& fields) {
 
 void CMainTab::startPolling() {
     stopPolling();
-    processStopFlags().statusPollStop.store(false);
     resetStatusFields();
+    if (!shown_) {
+        return;
+    }
+    processStopFlags().statusPollStop.store(false);
     if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0 ||
         !info_.capabilities.extendedOptions()) {
         return;

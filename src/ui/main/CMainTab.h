@@ -78,6 +78,9 @@ class CMainTab : public QWidget {
     MainProjectorInfo info_;
     StatusPoller poller_;
     unsigned pollGeneration_ = 0;
+    // Between showPage and leavePage. A command or query that lets events run (a hidden
+    // transfer) can see the tab left before it ends; the watch then stays stopped.
+    bool shown_ = false;
     int currentFile_ = 0;
     QString rememberedTime_;  // display-time text kept while the check box is unchecked
     StartupDisplay startupShown_;

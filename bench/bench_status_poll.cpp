@@ -28,8 +28,8 @@ using orvanta::testsupport::ipv4;
 using orvanta::testsupport::LoopbackPeer;
 using orvanta::testsupport::SimProcess;
 
-constexpr const char* kProjectorAddress = "127.0.12.2";
-constexpr const char* kEchoAddress = "127.0.12.3";
+constexpr const char* kProjectorAddress = "127.0.13.2";
+constexpr const char* kEchoAddress = "127.0.13.3";
 
 double processCpuSeconds() {
     timespec t{};

@@ -74,8 +74,9 @@ void StatusPoller::start(const ProjectorTarget& target, StatusPollSink sink) {
     gThreadsAlive.fetch_add(1);
     // Detached on purpose: the loop owns its state through `run`, and whoever stops it must
     // never wait for a poll that may take twelve seconds to give up.
-    std::thread([run] {
+    std::thread([run]() mutable {
         run->loop();
+        run.reset();  // the loop's state goes before the thread counts as ended
         gThreadsAlive.fetch_sub(1);
     }).detach();
 }

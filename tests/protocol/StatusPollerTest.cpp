@@ -58,12 +58,12 @@ std::vector<std::string> ctrlCodes(const SimProcess& sim) {
 }  // namespace
 
 TEST(StatusPoller, AsksMessageThenAlarmEachRoundAndStopsForGood) {
-    SimProcess sim({"--address", "127.0.43.2", "--password", "pw", "--alarm", "2"});
+    SimProcess sim({"--address", "127.0.61.2", "--password", "pw", "--alarm", "2"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Log log;
     {
         StatusPoller poller(quickPolls());
-        poller.start({ipv4("127.0.43.2"), "pw"}, log.sink());
+        poller.start({ipv4("127.0.61.2"), "pw"}, log.sink());
         ASSERT_TRUE(waitUntil([&] { return log.size() >= 6; }, std::chrono::seconds(10)));
         poller.stop();
         EXPECT_FALSE(poller.active());
@@ -86,11 +86,11 @@ TEST(StatusPoller, AsksMessageThenAlarmEachRoundAndStopsForGood) {
 }
 
 TEST(StatusPoller, StopDuringAReplyWaitReturnsAtOnceAndDeliversNothing) {
-    SimProcess sim({"--address", "127.0.43.3", "--reply-delay", "30000"});
+    SimProcess sim({"--address", "127.0.61.3", "--reply-delay", "30000"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Log log;
     StatusPoller poller(quickPolls());
-    poller.start({ipv4("127.0.43.3"), ""}, log.sink());
+    poller.start({ipv4("127.0.61.3"), ""}, log.sink());
     ASSERT_TRUE(sim.waitForLine("CTRL 3534")) << sim.output();
     poller.stop();
     // The loop notices the flag within one reply step instead of the projector's 30 s.
@@ -101,14 +101,14 @@ TEST(StatusPoller, StopDuringAReplyWaitReturnsAtOnceAndDeliversNothing) {
 }
 
 TEST(StatusPoller, ARestartLeavesOnlyTheNewLoopTalking) {
-    SimProcess sim({"--address", "127.0.43.4", "--address", "127.0.43.5", "--reply-delay", "300"});
+    SimProcess sim({"--address", "127.0.61.4", "--address", "127.0.61.5", "--reply-delay", "300"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Log first;
     Log second;
     StatusPoller poller(quickPolls());
-    poller.start({ipv4("127.0.43.4"), ""}, first.sink());
-    ASSERT_TRUE(sim.waitForLine("127.0.43.4:9719 CTRL 3534")) << sim.output();
-    poller.start({ipv4("127.0.43.5"), ""}, second.sink());
+    poller.start({ipv4("127.0.61.4"), ""}, first.sink());
+    ASSERT_TRUE(sim.waitForLine("127.0.61.4:9719 CTRL 3534")) << sim.output();
+    poller.start({ipv4("127.0.61.5"), ""}, second.sink());
     ASSERT_TRUE(waitUntil([&] { return second.size() >= 2; }, std::chrono::seconds(10)));
     poller.stop();
     ASSERT_TRUE(

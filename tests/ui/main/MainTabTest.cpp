@@ -87,7 +87,7 @@ int pollRequests(const SimProcess& sim) {
 }  // namespace
 
 TEST(MainTabPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
-    SimProcess sim({"--address", "127.0.45.2"});
+    SimProcess sim({"--address", "127.0.62.2"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Page none("none", {});
     none.tab->showPage();
@@ -102,7 +102,7 @@ TEST(MainTabPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
             << button;
     }
 
-    Page empty("empty", {"127.0.45.2"});
+    Page empty("empty", {"127.0.62.2"});
     empty.tab->showPage();
     EXPECT_EQ(empty.find<QComboBox>("fileList")->count(), 0);
     empty.find<QPushButton>("sendButton")->click();
@@ -111,9 +111,9 @@ TEST(MainTabPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
 }
 
 TEST(MainTabPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) {
-    SimProcess sim({"--address", "127.0.45.3", "--password", "pw", "--verbose"});
+    SimProcess sim({"--address", "127.0.62.3", "--password", "pw", "--verbose"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    Page page("send", {"127.0.45.3"}, "pw");
+    Page page("send", {"127.0.62.3"}, "pw");
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
     ASSERT_EQ(page.find<QComboBox>("fileList")->currentText(), "Welcome.ovx");
@@ -140,7 +140,7 @@ TEST(MainTabPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) 
     SlotQuery query;
     std::vector<std::uint8_t> body;
     int length = 0;
-    const ProjectorTarget target{ipv4("127.0.45.3"), "pw"};
+    const ProjectorTarget target{ipv4("127.0.62.3"), "pw"};
     ASSERT_TRUE(QuerySlot(target, 3, quiet, page.runner, query));
     ASSERT_TRUE(ReadBackMessage(target, 3, query, quiet, page.runner, body, length));
     QString hex;
@@ -154,9 +154,9 @@ TEST(MainTabPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) 
 }
 
 TEST(MainTabPage, AFatalErrorStatusStopsEveryCommand) {
-    SimProcess sim({"--address", "127.0.45.4", "--error-status", "2"});
+    SimProcess sim({"--address", "127.0.62.4", "--error-status", "2"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    Page page("fatal", {"127.0.45.4"});
+    Page page("fatal", {"127.0.62.4"});
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
     struct Case {
@@ -182,10 +182,10 @@ TEST(MainTabPage, AFatalErrorStatusStopsEveryCommand) {
 }
 
 TEST(MainTabPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
-    SimProcess sim({"--address", "127.0.45.5", "--alarm", "2"});
+    SimProcess sim({"--address", "127.0.62.5", "--alarm", "2"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    Page page("status", {"127.0.45.5"});
-    const ProjectorTarget target{ipv4("127.0.45.5"), ""};
+    Page page("status", {"127.0.62.5"});
+    const ProjectorTarget target{ipv4("127.0.62.5"), ""};
     ASSERT_TRUE(storeTestMessages(target, {3}));
     ASSERT_TRUE(ShowStoredMessage(target, 3, false, page.prompt, page.runner));
     page.tab->showPage();
@@ -205,9 +205,9 @@ TEST(MainTabPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
 }
 
 TEST(MainTabPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
-    SimProcess sim({"--address", "127.0.45.6"});
+    SimProcess sim({"--address", "127.0.62.6"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    Page page("watch", {"127.0.45.6"});
+    Page page("watch", {"127.0.62.6"});
     page.tab->showPage();
     ASSERT_TRUE(test::processEventsUntil([&] { return pollRequests(sim) >= 4; })) << sim.output();
     int turn = 0;
@@ -239,15 +239,15 @@ TEST(MainTabPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) 
 }
 
 TEST(MainTabPage, AProjectorThatNeverAnswersLeavesThePageUsable) {
-    auto sim = std::make_unique<SimProcess>(std::vector<std::string>{"--address", "127.0.45.7"});
+    auto sim = std::make_unique<SimProcess>(std::vector<std::string>{"--address", "127.0.62.7"});
     ASSERT_TRUE(sim->ready()) << sim->output();
-    Page page("silent", {"127.0.45.7"});
+    Page page("silent", {"127.0.62.7"});
     page.tab->showPage();
     ASSERT_TRUE(test::processEventsUntil([&] { return page.shown("messageState") == "OFF"; }));
     // The same projector, now silent: the watch's next request waits for a reply.
     sim.reset();
     sim = std::make_unique<SimProcess>(
-        std::vector<std::string>{"--address", "127.0.45.7", "--reply-delay", "60000"});
+        std::vector<std::string>{"--address", "127.0.62.7", "--reply-delay", "60000"});
     ASSERT_TRUE(sim->ready()) << sim->output();
     ASSERT_TRUE(sim->waitForLine("CTRL 353")) << sim->output();
 
@@ -263,10 +263,10 @@ TEST(MainTabPage, AProjectorThatNeverAnswersLeavesThePageUsable) {
 }
 
 TEST(MainTabPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
-    SimProcess sim({"--address", "127.0.45.8", "--startup-word", "33541", "--verbose"});
-    SimProcess old({"--address", "127.0.45.9", "--level", "1"});
+    SimProcess sim({"--address", "127.0.62.8", "--startup-word", "33541", "--verbose"});
+    SimProcess old({"--address", "127.0.62.9", "--level", "1"});
     ASSERT_TRUE(sim.ready() && old.ready()) << sim.output() << old.output();
-    Page page("startup", {"127.0.45.8", "127.0.45.9"});
+    Page page("startup", {"127.0.62.8", "127.0.62.9"});
     page.tab->showPage();
     EXPECT_EQ(page.shown("startupSavedNumber"), "3");
     EXPECT_EQ(page.shown("startupDisplayTime"), "5");

@@ -93,7 +93,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     cli.start(QString::fromUtf8(std::getenv("ORVANTA_BIN_DIR")) + QStringLiteral("/orvanta-cli"),
               {QStringLiteral("--program-folder"), QString::fromStdString(state.programFolder),
                QStringLiteral("send"), QStringLiteral("x.ovx"), QStringLiteral("--projector"),
-               QStringLiteral("127.0.46.2")});
+               QStringLiteral("127.0.62.20")});
     ASSERT_TRUE(cli.waitForFinished(10000));
     EXPECT_EQ(cli.exitCode(), 1);
     EXPECT_TRUE(cli.readAllStandardError().contains("The Send button is locked."));

@@ -14,8 +14,12 @@
 
 namespace orvanta {
 
+namespace {
+
 // Both password dialogs limit their fields to 32 characters.
-inline constexpr int kPasswordLength = 32;
+constexpr int kPasswordLength = 32;
+
+}  // namespace
 
 CSendLock::CSendLock(Mode mode, Prompt& prompt, std::string settingsPath, QWidget* parent)
     : QDialog(parent),

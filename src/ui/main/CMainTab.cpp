@@ -364,11 +364,11 @@ void CMainTab::startPolling() {
         return;
     }
     const unsigned generation = ++pollGeneration_;
-    poller_.start(takeTarget(), [this, generation](std::uint16_t code, const PollResult& result) {
+    poller_.start(takeTarget(), [this, generation](std::uint16_t, const PollResult& result) {
         // Runs on the poller's thread: hand the result to the GUI thread. A call still queued
         // when the page is destroyed is dropped by Qt.
         QMetaObject::invokeMethod(
-            this, [this, generation, code, result] { pollResult(generation, code, result); },
+            this, [this, generation, result] { pollResult(generation, result); },
             Qt::QueuedConnection);
     });
 }
@@ -378,7 +378,7 @@ void CMainTab::stopPolling() {
     poller_.stop();
 }
 
-void CMainTab::pollResult(unsigned generation, std::uint16_t code, const PollResult& result) {
+void CMainTab::pollResult(unsigned generation, const PollResult& result) {
     if (generation != pollGeneration_ || !poller_.active()) {
         return;  // from a watch that has been stopped since
     }
@@ -398,7 +398,6 @@ void CMainTab::pollResult(unsigned generation, std::uint16_t code, const PollRes
             resetStatusFields();
             break;
     }
-    Q_UNUSED(code);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -52,7 +52,7 @@ class CMainTab : public QWidget {
     void buildControls();
     void resetStatusFields();
     void applyStatus(const StatusLine& line, const StatusFields& fields);
-    void pollResult(unsigned generation, std::uint16_t code, const PollResult& result);
+    void pollResult(unsigned generation, const PollResult& result);
     void startPolling();
     void stopPolling();
 

@@ -16,6 +16,7 @@
 #include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
+#include "ui/edit/CMessageEdit.h"
 #include "ui/frame/CMainFrame.h"
 #include "ui/frame/COrvantaApp.h"
 #include "ui/frame/COrvantaView.h"
@@ -64,6 +65,8 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     options.socketLayerAvailable = [] { return true; };
     auto frame = COrvantaApp::createMainWindow(state, prompt, options);
     auto* send = frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
+    auto* editSend =
+        frame->view()->editTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
     const auto menu = [&](bool lock, bool unlock) {
         EXPECT_EQ(frame->action(CMainFrame::SendLock)->isEnabled(), lock);
         EXPECT_EQ(frame->action(CMainFrame::UnLock)->isEnabled(), unlock);
@@ -83,12 +86,15 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_TRUE(state.sendLocked);
     EXPECT_EQ(send->text(), "Send[Locked]");
+    EXPECT_EQ(editSend->text(), "Send[Locked]");
     EXPECT_EQ(lockEntry(), "1");
     menu(false, true);
 
     prompt.clear();
     send->click();
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"The Send button is locked."});
+    editSend->click();
+    EXPECT_EQ(prompt.texts(), (std::vector<std::string>{"The Send button is locked.",
+                                                        "The Send button is locked."}));
     QProcess cli;
     cli.start(QString::fromUtf8(std::getenv("ORVANTA_BIN_DIR")) + QStringLiteral("/orvanta-cli"),
               {QStringLiteral("--program-folder"), QString::fromStdString(state.programFolder),
@@ -124,6 +130,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_FALSE(state.sendLocked);
     EXPECT_EQ(send->text(), "Send");
+    EXPECT_EQ(editSend->text(), "Send");
     EXPECT_EQ(lockEntry(), "0");
     menu(true, false);
 }

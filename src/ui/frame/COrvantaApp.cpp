@@ -1,5 +1,7 @@
 #include "ui/frame/COrvantaApp.h"
 
+#include "protocol/SendLockStore.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -16,7 +18,6 @@
 #include "platform/Environment.h"
 #include "ui/common/QtPrompt.h"
 #include "ui/common/QtTranslations.h"
-#include "ui/common/Settings.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/CMainFrame.h"
 #include "ui/frame/DesktopCommandLine.h"
@@ -103,7 +104,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     state.characterColor = 7;
     state.characterBackgroundColor = 8;
     state.backgroundColor = 8;
-    state.sendLocked = readSendLocked();
+    state.sendLocked = readSendLockSettings(sendLockSettingsPath()).locked;
     std::vector<std::string> descriptions;
     for (const auto& a : state.adaptors) {
         descriptions.push_back(a.description);

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <ctime>
 
@@ -51,6 +50,47 @@ void removeStaleTemporaries(const std::string& path) {
     ::closedir(dir);
 }
 
+// Writes `content` to a fresh temporary file beside `path` with permissions `mode` and
+// flushes it; `tmpl` receives its name. On failure nothing is left behind.
+std::string writeTemporary(const std::string& path, std::string_view content, mode_t mode,
+                           std::string& tmpl) {
+    tmpl = path + ".tmpXXXXXX";
+    const int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) {
+        return std::string("cannot create a temporary file: ") + std::strerror(errno);
+    }
+    auto fail = [&](const char* what) {
+        std::string why = std::string(what) + ": " + std::strerror(errno);
+        ::close(fd);
+        ::unlink(tmpl.c_str());
+        return why;
+    };
+    size_t done = 0;
+    while (done < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return fail("cannot write");
+        }
+        done += static_cast<size_t>(n);
+    }
+    // mkstemp creates the file 0600; the caller says what the file is to have.
+    if (::fchmod(fd, mode) != 0) {
+        return fail("cannot set the permissions");
+    }
+    if (::fsync(fd) != 0) {
+        return fail("cannot flush");
+    }
+    if (::close(fd) != 0) {
+        const std::string why = std::string("cannot close: ") + std::strerror(errno);
+        ::unlink(tmpl.c_str());
+        return why;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string resolveLinks(const std::string& path) {
@@ -76,51 +116,46 @@ std::string writeFileAtomically(const std::string& requested, std::string_view c
     // Renaming over a link would replace the link by a plain file; write where it points.
     const std::string path = resolveLinks(requested);
     removeStaleTemporaries(path);
+    // The replaced file's permissions stay (a registry holding passwords may be private).
     mode_t mode = newFileMode;
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     }
-
-    std::string tmpl = path + ".tmpXXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) {
-        return std::string("cannot create a temporary file: ") + std::strerror(errno);
-    }
-    auto fail = [&](const char* what) {
-        std::string why = std::string(what) + ": " + std::strerror(errno);
-        ::close(fd);
-        ::unlink(tmpl.c_str());
-        return why;
-    };
-    size_t done = 0;
-    while (done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("cannot write");
-        }
-        done += static_cast<size_t>(n);
-    }
-    // mkstemp creates the file 0600; the replaced file's permissions (a registry holding
-    // passwords may be private) or the ones asked for a new file apply.
-    if (::fchmod(fd, mode) != 0) {
-        return fail("cannot set the permissions");
-    }
-    if (::fsync(fd) != 0) {
-        return fail("cannot flush");
-    }
-    if (::close(fd) != 0) {
-        const std::string why = std::string("cannot close: ") + std::strerror(errno);
-        ::unlink(tmpl.c_str());
+    std::string tmpl;
+    if (std::string why = writeTemporary(path, content, mode, tmpl); !why.empty()) {
         return why;
     }
     if (::rename(tmpl.c_str(), path.c_str()) != 0) {
         const std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
         ::unlink(tmpl.c_str());
         return why;
+    }
+    return {};
+}
+
+std::string copyFileNoReplace(const std::string& from, const std::string& to, bool* existed) {
+    if (existed != nullptr) {
+        *existed = false;
+    }
+    std::string content;
+    if (!readWholeFile(from, content)) {
+        return std::string("cannot read ") + from;
+    }
+    std::string tmpl;
+    if (std::string why = writeTemporary(to, content, 0644, tmpl); !why.empty()) {
+        return why;
+    }
+    // link() gives the complete copy its name only if that name is free: it never replaces
+    // a file, not even one that appeared after the caller looked.
+    const int linked = ::link(tmpl.c_str(), to.c_str());
+    const int error = errno;
+    ::unlink(tmpl.c_str());
+    if (linked != 0) {
+        if (error == EEXIST && existed != nullptr) {
+            *existed = true;
+        }
+        return std::string("cannot create the file: ") + std::strerror(error);
     }
     return {};
 }

@@ -19,6 +19,12 @@ namespace orvanta {
 std::string writeFileAtomically(const std::string& path, std::string_view content,
                                 mode_t newFileMode = 0644);
 
+// Copies `from` to `to` only when no file is called `to`: the copy appears complete or not at
+// all and never replaces a file. "" on success, else what failed; `existed` (if given) tells
+// whether `to` was already there.
+std::string copyFileNoReplace(const std::string& from, const std::string& to,
+                              bool* existed = nullptr);
+
 // How a whole-file read ended.
 enum class ReadStatus { Ok, Missing, NotRegular, TooLarge, Failed };
 

@@ -10,9 +10,12 @@
 namespace orvanta {
 
 std::optional<FileLock> FileLock::acquire(const std::string& path,
-                                          std::chrono::milliseconds patience) {
+                                          std::chrono::milliseconds patience, int* openError) {
     const std::string lockPath = path + ".lock";
     const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (openError != nullptr) {
+        *openError = fd < 0 ? errno : 0;
+    }
     if (fd < 0) {
         return std::nullopt;
     }

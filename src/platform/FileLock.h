@@ -15,9 +15,11 @@ namespace orvanta {
 class FileLock {
   public:
     // Waits up to `patience` for the lock on `path` + ".lock" (created 0600 when missing).
-    // Nothing when it cannot be had in that time or the lock file cannot be opened.
+    // Nothing when it cannot be had in that time (`openError` 0) or the lock file cannot be
+    // opened (`openError` the errno of the open).
     static std::optional<FileLock> acquire(const std::string& path,
-                                           std::chrono::milliseconds patience);
+                                           std::chrono::milliseconds patience,
+                                           int* openError = nullptr);
 
     FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     FileLock& operator=(FileLock&& other) noexcept;

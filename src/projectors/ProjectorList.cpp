@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "app/LanguageText.h"
 #include "platform/FileLock.h"
@@ -147,9 +148,13 @@ RegistryResult result(RegistryStatus status, std::string detail = {}) {
 template <typename Change>
 RegistryResult changeRegistry(const std::string& programFolder, Change change) {
     const std::string path = registryPath(programFolder);
-    const auto lock = FileLock::acquire(path, std::chrono::milliseconds(kRegistryLockPatienceMs));
+    int openError = 0;
+    const auto lock =
+        FileLock::acquire(path, std::chrono::milliseconds(kRegistryLockPatienceMs), &openError);
     if (!lock) {
-        return result(RegistryStatus::Busy);
+        // A folder we cannot write in is no other program's doing.
+        return openError != 0 ? result(RegistryStatus::WriteFailed, std::strerror(openError))
+                              : result(RegistryStatus::Busy);
     }
     ProfileDocument doc;
     if (!loadProfileDocument(path, doc).empty()) {

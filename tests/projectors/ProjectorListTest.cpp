@@ -111,6 +111,7 @@ TEST_F(Registry, CountsOutsideReasonAreBounded) {
         EXPECT_EQ(loadProjectorList(folder_).count(), expected) << num;
     }
     EXPECT_EQ(loadProjectorList(folder_ + "missing/").count(), 0u);
+    EXPECT_EQ(registerProjector(folder_ + "missing/", {}).status, RegistryStatus::WriteFailed);
 }
 
 TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {

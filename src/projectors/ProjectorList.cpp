@@ -141,8 +141,8 @@ std::string rewriteProjectorList(const std::string& programFolder, const Project
     return replaceProfileFile(registryPath(programFolder), entries);
 }
 
-std::size_t loadAdapterSelection(const std::string& programFolder,
-                                 const std::vector<std::string>& adaptorDescriptions) {
+std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+                                            const std::vector<std::string>& adaptorDescriptions) {
     const std::string saved =
         readProfileString(registryPath(programFolder), kAdaptorSection, "ADAPTORNAME", "0");
     for (std::size_t i = 0; i < adaptorDescriptions.size(); ++i) {
@@ -150,7 +150,12 @@ std::size_t loadAdapterSelection(const std::string& programFolder,
             return i;
         }
     }
-    return 0;
+    return std::nullopt;
+}
+
+std::size_t loadAdapterSelection(const std::string& programFolder,
+                                 const std::vector<std::string>& adaptorDescriptions) {
+    return findSavedAdapter(programFolder, adaptorDescriptions).value_or(0);
 }
 
 std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,

@@ -74,7 +74,10 @@ std::string updateProjectorCredentials(const std::string& programFolder, const P
 // saveAdapterSelection. The old file stays in place until the new one is complete.
 std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
 
-// The position of the first description equal to the saved ADAPTORNAME; 0 when none is.
+// The position of the first description equal to the saved ADAPTORNAME, if any.
+std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+                                            const std::vector<std::string>& adaptorDescriptions);
+// The same, 0 when no description matches.
 std::size_t loadAdapterSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions);
 std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,

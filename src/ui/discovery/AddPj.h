@@ -24,7 +24,7 @@ class AddPj : public QDialog {
     explicit AddPj(Prompt& prompt, QWidget* parent = nullptr);
 
     // What was entered; meaningful after the dialog was accepted.
-    const ProjectorRecord& result() const { return result_; }
+    const ProjectorRecord& entered() const { return result_; }
 
     void accept() override;
 

@@ -309,7 +309,7 @@ void CPjList::configureManually() {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    context_.state.manualEntry = dialog.result();
+    context_.state.manualEntry = dialog.entered();
     if (context_.projectors.list().findAddress(context_.state.manualEntry.address)) {
         context_.prompt.inform(LanguageText(Text::SameAddressExists));
         return;

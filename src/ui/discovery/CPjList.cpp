@@ -1,6 +1,7 @@
 #include "ui/discovery/CPjList.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -89,6 +90,8 @@ CPjList::CPjList(PageContext context, QWidget* parent)
     mailbox_->page = this;
     foundView_->setModel(found_);
     registered_->setModel(&context_.projectors);
+    foundView_->viewport()->installEventFilter(this);
+    registered_->viewport()->installEventFilter(this);
 
     adaptorChoice_->setObjectName(QStringLiteral("adaptorChoice"));
     adaptorChoice_->setAccessibleName(text(Text::AdaptorLabel));
@@ -170,10 +173,16 @@ void CPjList::leavePage() {
     processStopFlags().discoveryStop.store(true);
 }
 
-void CPjList::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    setColumnWidths(foundView_);
-    setColumnWidths(registered_);
+bool CPjList::eventFilter(QObject* watched, QEvent* event) {
+    // The columns follow the width of the list itself, which settles after the page's own.
+    if (event->type() == QEvent::Resize) {
+        for (QTableView* view : {foundView_, registered_}) {
+            if (watched == view->viewport()) {
+                setColumnWidths(view);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CPjList::fillAdaptorChoice() {

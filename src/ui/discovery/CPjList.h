@@ -40,7 +40,7 @@ class CPjList : public QWidget {
     void leavePage();
 
   protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     struct Mailbox;

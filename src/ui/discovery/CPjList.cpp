@@ -95,7 +95,6 @@ CPjList::CPjList(PageContext context, QWidget* parent)
 
     adaptorChoice_->setObjectName(QStringLiteral("adaptorChoice"));
     adaptorChoice_->setAccessibleName(text(Text::AdaptorLabel));
-    adaptorChoice_->setPlaceholderText(text(Text::NoAdaptor));
     fillAdaptorChoice();
     connect(adaptorChoice_, &QComboBox::activated, this, [this](int index) {
         context_.state.selectedAdapter = index;
@@ -193,6 +192,8 @@ void CPjList::fillAdaptorChoice() {
     const int selected = context_.state.selectedAdapter;
     adaptorChoice_->setCurrentIndex(selected < adaptorChoice_->count() ? selected : -1);
     adaptorChoice_->setEnabled(adaptorChoice_->count() > 0);
+    adaptorChoice_->setPlaceholderText(
+        text(adaptorChoice_->count() > 0 ? Text::ChooseAdaptor : Text::NoAdaptor));
 }
 
 void CPjList::find() {

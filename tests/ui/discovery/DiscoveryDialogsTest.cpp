@@ -30,10 +30,10 @@ void typeInto(QWidget& dialog, const char* name, const char* typed) {
 }
 
 struct ShownAddPj {
+    bool appReady = (test::app(), true);  // before any widget
     ScriptedPrompt prompt;
     AddPj dialog{prompt};
     ShownAddPj() {
-        test::app();
         setInterfaceLanguage(LanguageId::English);
         dialog.show();
         dialog.activateWindow();

@@ -65,7 +65,7 @@ struct Window {
         frame = COrvantaApp::createMainWindow(state, prompt, options);
         tester = std::make_unique<QAbstractItemModelTester>(
             &frame->pageContext().projectors,
-            QAbstractItemModelTester::FailureReportingMode::Warning);
+            QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
     CPjList& page() { return *frame->view()->discoveryTab(); }
     void showDiscovery() { frame->view()->tabs()->setCurrentIndex(COrvantaView::DiscoveryPage); }
@@ -341,6 +341,7 @@ TEST_F(DiscoveryPageInner, LoopbackIsOnlySearchedOnceChosen) {
     auto* choice = w.page().findChild<QComboBox*>(QStringLiteral("adaptorChoice"));
     ASSERT_EQ(choice->count(), 1);
     EXPECT_EQ(choice->currentIndex(), -1);  // loopback is never chosen for the operator
+    EXPECT_EQ(choice->placeholderText(), QStringLiteral("Choose a network adaptor"));
     w.showDiscovery();
     ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
     EXPECT_EQ(w.list("foundList")->model()->rowCount(), 0);

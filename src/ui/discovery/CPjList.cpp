@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "app/LanguageText.h"
@@ -258,12 +259,16 @@ void CPjList::handleDiscoveryEvent(unsigned run, const DiscoveryEvent& event) {
     // Detached on purpose: the probe ends by itself within its limit, and nobody (leaving the
     // tab, closing the window) should wait for it. Its result is posted only while the page
     // lives.
-    std::thread([mailbox = mailbox_, generation = generation_, record = std::move(record)] {
-        const bool reachable = probeProjector(record.address);
-        mailbox->post([generation, record, reachable](CPjList& page) {
-            page.handleProbeResult(generation, record, reachable);
-        });
-    }).detach();
+    try {
+        std::thread([mailbox = mailbox_, generation = generation_, record = std::move(record)] {
+            const bool reachable = probeProjector(record.address);
+            mailbox->post([generation, record, reachable](CPjList& page) {
+                page.handleProbeResult(generation, record, reachable);
+            });
+        }).detach();
+    } catch (const std::system_error&) {
+        probing_.erase(answer->address);  // no thread to spare: as if the probe had failed
+    }
 }
 
 void CPjList::handleProbeResult(unsigned generation, const ProjectorRecord& record,

@@ -29,6 +29,9 @@ constexpr CliCommand kCommands[] = {
     {"projectors", "list, add, remove projectors of LastPj.txt, change a password",
      cli::runProjectorsCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
+#ifdef ORVANTA_CLI_RENDER
+    {"render", "draw the preview of a message file into BMP and PNG files", cli::runRenderCommand},
+#endif
 };
 
 void printUsage(std::FILE* to) {

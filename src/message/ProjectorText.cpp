@@ -21,68 +21,9 @@ int widthFactor(int characterSize) {
     return characterSize == 1 ? 2 : 1;
 }
 
-// Breaks lines in `text[0, count)`. The encoder only turns spaces into LF; the line counter
-// (`insertWhenNoSpace`) also breaks a line without spaces in front of the overflowing unit,
-// which makes the text longer. The search for a space never goes back past the start of the
-// current line: a space of an earlier line is not the place to break this one.
-void breakLinesImpl(std::u16string& text, std::size_t count, int characterSize,
-                    bool extendedCharacterSet, bool insertWhenNoSpace) {
-    count = std::min(count, text.size());
-    const int limit = lineWidthLimit(characterSize);
-    const int factor = widthFactor(characterSize);
-    int running = 0;
-    bool unmeasured = false;
-    std::size_t lineStart = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        const char16_t c = text[i];
-        int w = 0;
-        if (!extendedCharacterSet) {
-            w = narrowCharacterWidth(c);
-        } else if (insertWhenNoSpace) {
-            w = wideCharacterWidth(c);
-            if (w == kNoWidth) {
-                w = kUnmeasuredLineWidth;
-            }
-        } else {
-            w = wideCharacterWidth(c);
-            if (w <= 0) {
-                // A character the wide font does not know: the projector's line is unknown
-                // until the next paragraph or page, so no break is placed there.
-                running = 0;
-                unmeasured = true;
-                w = 0;
-            }
-        }
-        running += w * factor;
-        if (c == kCr || c == kFf) {
-            running = 0;
-            unmeasured = false;
-            lineStart = i + 1;
-        }
-        if (unmeasured) {
-            continue;
-        }
-        if (running < limit) {
-            continue;
-        }
-        running = 0;
-        const std::size_t lowest = std::max<std::size_t>(1, lineStart);
-        bool found = false;
-        for (std::size_t j = i + 1; j-- > lowest;) {
-            if (text[j] == kSpace) {
-                text[j] = kLf;
-                i = j;  // the walk goes on right after the new line end
-                lineStart = j + 1;
-                found = true;
-                break;
-            }
-        }
-        if (!found && insertWhenNoSpace && i > lineStart) {
-            text.insert(text.begin() + static_cast<std::ptrdiff_t>(i), kLf);
-            ++count;
-            lineStart = i + 1;  // the overflowing unit starts the next line
-        }
-    }
+LineBreakRule encoderRule(int characterSize, bool extendedCharacterSet, bool insertWhenNoSpace) {
+    return {lineWidthLimit(characterSize), widthFactor(characterSize), extendedCharacterSet,
+            insertWhenNoSpace};
 }
 
 int countLines(std::u16string_view text) {
@@ -133,6 +74,89 @@ int lineWidthLimit(int characterSize) {
     return characterSize == 1 ? 588 : 614;
 }
 
+std::vector<std::size_t> breakProjectorLines(std::u16string& text, std::size_t count,
+                                             const LineBreakRule& rule) {
+    std::vector<std::size_t> inserted;
+    count = std::min(count, text.size());
+    int running = 0;
+    bool unmeasured = false;
+    std::size_t lineStart = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char16_t c = text[i];
+        int w = 0;
+        if (!rule.extendedCharacterSet) {
+            w = narrowCharacterWidth(c);
+        } else if (rule.insertWhenNoSpace) {
+            w = wideCharacterWidth(c);
+            if (w == kNoWidth) {
+                w = kUnmeasuredLineWidth;
+            }
+        } else {
+            w = wideCharacterWidth(c);
+            if (w <= 0) {
+                // A character the wide font does not know: the projector's line is unknown
+                // until the next paragraph or page, so no break is placed there.
+                running = 0;
+                unmeasured = true;
+                w = 0;
+            }
+        }
+        running += w * rule.factor;
+        if (c == kCr || c == kFf || (c == kLf && !rule.useSpaces)) {
+            running = 0;
+            unmeasured = false;
+            lineStart = i + 1;
+        }
+        if (unmeasured || running < rule.limit) {
+            continue;
+        }
+        running = 0;
+        // A space of an earlier line is not the place to break this one.
+        const std::size_t lowest = std::max<std::size_t>(1, lineStart);
+        bool found = false;
+        for (std::size_t j = i + 1; rule.useSpaces && j-- > lowest;) {
+            if (text[j] == kSpace) {
+                text[j] = kLf;
+                i = j;  // the walk goes on right after the new line end
+                lineStart = j + 1;
+                found = true;
+                break;
+            }
+        }
+        if (!found && rule.insertWhenNoSpace && i > lineStart) {
+            text.insert(text.begin() + static_cast<std::ptrdiff_t>(i), kLf);
+            inserted.push_back(i);
+            ++count;
+            lineStart = i + 1;  // the overflowing unit starts the next line
+        }
+    }
+    return inserted;
+}
+
+std::vector<std::size_t> breakProjectorLines(RichText& text, std::size_t count,
+                                             const LineBreakRule& rule) {
+    std::u16string plain = text.text();
+    const std::vector<std::size_t> inserted = breakProjectorLines(plain, count, rule);
+    std::vector<RichUnit> out;
+    out.reserve(plain.size());
+    std::size_t from = 0;  // next unit of the original text
+    auto next = inserted.begin();
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        if (next != inserted.end() && *next == i) {
+            ++next;
+            RichUnit lf = from < text.units.size() ? text.units[from] : RichUnit{};
+            lf.ch = plain[i];
+            out.push_back(lf);
+            continue;
+        }
+        RichUnit u = text.units[from++];
+        u.ch = plain[i];
+        out.push_back(u);
+    }
+    text.units = std::move(out);
+    return inserted;
+}
+
 std::size_t replaceTabs(RichText& text) {
     std::size_t replaced = 0;
     std::vector<RichUnit> out;
@@ -166,15 +190,12 @@ std::size_t replaceTabs(std::u16string& text) {
 
 void breakLines(std::u16string& text, std::size_t count, int characterSize,
                 bool extendedCharacterSet) {
-    breakLinesImpl(text, count, characterSize, extendedCharacterSet, false);
+    breakProjectorLines(text, count, encoderRule(characterSize, extendedCharacterSet, false));
 }
 
 void breakLines(RichText& text, std::size_t count, int characterSize, bool extendedCharacterSet) {
-    std::u16string plain = text.text();
-    breakLinesImpl(plain, count, characterSize, extendedCharacterSet, false);
-    for (std::size_t i = 0; i < plain.size(); ++i) {
-        text.units[i].ch = plain[i];
-    }
+    // The encoder only turns spaces into LF, so the colours stay where they are.
+    breakProjectorLines(text, count, encoderRule(characterSize, extendedCharacterSet, false));
 }
 
 int countDisplayLines(std::u16string_view text, int characterSize, bool extendedCharacterSet) {
@@ -183,7 +204,8 @@ int countDisplayLines(std::u16string_view text, int characterSize, bool extended
     if (nul != std::u16string::npos) {
         fetched.resize(nul);
     }
-    breakLinesImpl(fetched, fetched.size(), characterSize, extendedCharacterSet, true);
+    breakProjectorLines(fetched, fetched.size(),
+                        encoderRule(characterSize, extendedCharacterSet, true));
     return countLines(fetched);
 }
 

@@ -28,6 +28,30 @@ int lineWidthLimit(int characterSize);
 std::size_t replaceTabs(RichText& text);
 std::size_t replaceTabs(std::u16string& text);
 
+// What differs between the three users of the line breaking (the encoder, the line count and
+// the preview): the widest line in pixels, the size factor of the widths, the width table, and
+// whether a line without any space is cut in front of the unit that overflows.
+struct LineBreakRule {
+    int limit = 614;
+    int factor = 1;                     // 2 at Double size
+    bool extendedCharacterSet = false;  // width table B instead of table A
+    bool insertWhenNoSpace = false;     // cut a word without spaces (the text grows by an LF)
+    // False: no space becomes LF, only cuts are made, and an LF already there ends a line too
+    // (a second walk that cuts what is still too wide after the encoder's breaks).
+    bool useSpaces = true;
+};
+
+// The one line-breaking walk, in place over the first `count` units of `text`: where a line
+// reaches the limit the last space at or before that point (never the first unit, never before
+// the start of the current line) becomes LF. CR and FF start a new line. With table B and no
+// cutting, a unit without width stops all breaking until the next CR or FF; with cutting it
+// counts 12 pixels. Returns the positions (in the result) of the LF units it inserted.
+std::vector<std::size_t> breakProjectorLines(std::u16string& text, std::size_t count,
+                                             const LineBreakRule& rule);
+// The same over rich text; an inserted LF takes the colours of the unit it stands in front of.
+std::vector<std::size_t> breakProjectorLines(RichText& text, std::size_t count,
+                                             const LineBreakRule& rule);
+
 // Automatic line breaking of one part, in place, over its first `count` units: where a line
 // reaches the width limit the last space at or before that point (never the first unit)
 // becomes LF; without a space nothing is inserted. With the wide character set a unit without

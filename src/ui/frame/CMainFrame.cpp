@@ -3,12 +3,17 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPainter>
 #include <QSettings>
 #include <QStyle>
+#include <QTabWidget>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -16,6 +21,7 @@
 #include "message/MessageModel.h"
 #include "ui/common/Settings.h"
 #include "ui/common/UiText.h"
+#include "ui/dialogs/CColorSelect.h"
 #include "ui/dialogs/CSendStatus.h"
 #include "ui/edit/CMessageEdit.h"
 #include "ui/frame/COrvantaView.h"
@@ -47,6 +53,7 @@ CMainFrame::CMainFrame(MainState& state, Prompt& prompt)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(1000, 700);
+    setAcceptDrops(true);
     buildMenus();
     buildToolBar();
 }
@@ -64,6 +71,7 @@ void CMainFrame::createView() {
         refreshSendCaptions();
         updateCommandStates();
     });
+    connectEditCommands();
     view_->showCurrentPage();
 }
 
@@ -106,12 +114,24 @@ void CMainFrame::buildMenus() {
 
 QToolButton* CMainFrame::colourButton(Command command, std::uint8_t colourIndex) {
     auto* button = new QToolButton(this);
+    // The arrow opens the palette; the button itself applies the colour it shows.
     auto* menu = new QMenu(button);
-    menu->addAction(actions_[command]);
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
     button->setIcon(swatch(colourIndex));
     button->setToolTip(actions_[command]->text());
+    button->setAccessibleName(actions_[command]->text());
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, command] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, menu, command] {
+                menu->close();
+                chooseColour(command);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(button, &QToolButton::clicked, this, [this, command] { applyColour(command); });
     return button;
 }
 
@@ -141,9 +161,14 @@ void CMainFrame::buildToolBar() {
     bar->addAction(actions_[Copy]);
     bar->addAction(actions_[Paste]);
     bar->addSeparator();
-    bar->addWidget(colourButton(FontColor, state_.characterColor));
-    bar->addWidget(colourButton(FontBackgroundColor, state_.characterBackgroundColor));
-    bar->addWidget(colourButton(BackgroundColor, state_.backgroundColor));
+    colourButtons_ = {colourButton(FontColor, state_.characterColor),
+                      colourButton(FontBackgroundColor, state_.characterBackgroundColor),
+                      colourButton(BackgroundColor, state_.backgroundColor)};
+    const char* names[] = {"fontColorButton", "fontBackgroundColorButton", "backgroundColorButton"};
+    for (std::size_t i = 0; i < colourButtons_.size(); ++i) {
+        colourButtons_[i]->setObjectName(QLatin1String(names[i]));
+        bar->addWidget(colourButtons_[i]);
+    }
     bar->addSeparator();
     bar->addAction(actions_[About]);
 }
@@ -161,10 +186,179 @@ void CMainFrame::updateCommandStates() {
 }
 
 void CMainFrame::updateEditCommandStates() {
-    // Offered once the Edit tab's editors exist.
-    for (Command c : {New, Open, Save, Undo, Cut, Copy, Paste, FontColor, FontBackgroundColor,
-                      BackgroundColor}) {
-        actions_[c]->setEnabled(false);
+    CMessageEdit* page = view_ != nullptr ? view_->editTab() : nullptr;
+    const bool edit = page != nullptr && view_->currentPage() == COrvantaView::EditPage;
+    for (Command c : {New, Open, Save, FontColor, FontBackgroundColor, BackgroundColor}) {
+        actions_[c]->setEnabled(edit);
+    }
+    actions_[Undo]->setEnabled(edit && page->canUndo());
+    actions_[Cut]->setEnabled(edit && page->hasSelection());
+    actions_[Copy]->setEnabled(edit && page->hasSelection());
+    actions_[Paste]->setEnabled(edit && page->canPaste());
+    // The background buttons mean nothing while the message background is transparent.
+    const bool opaque = edit && !page->characterDisplayMode();
+    colourButtons_[0]->setEnabled(edit);
+    colourButtons_[1]->setEnabled(opaque);
+    colourButtons_[2]->setEnabled(opaque);
+}
+
+void CMainFrame::connectEditCommands() {
+    CMessageEdit* page = view_->editTab();
+    connect(page, &CMessageEdit::selectionStateChanged, this, &CMainFrame::updateEditCommandStates);
+    connect(page, &CMessageEdit::characterDisplayModeChanged, this,
+            &CMainFrame::updateEditCommandStates);
+    connect(actions_[New], &QAction::triggered, this, [this, page] {
+        page->newMessage();
+        QApplication::clipboard()->clear();
+    });
+    connect(actions_[Open], &QAction::triggered, page, &CMessageEdit::open);
+    connect(actions_[Save], &QAction::triggered, page, [page] { page->save(); });
+    connect(actions_[Undo], &QAction::triggered, page, &CMessageEdit::undo);
+    connect(actions_[Cut], &QAction::triggered, page, &CMessageEdit::cut);
+    connect(actions_[Copy], &QAction::triggered, page, &CMessageEdit::copy);
+    connect(actions_[Paste], &QAction::triggered, page, &CMessageEdit::paste);
+    for (Command c : {FontColor, FontBackgroundColor, BackgroundColor}) {
+        connect(actions_[c], &QAction::triggered, this, [this, c] { chooseColour(c); });
+    }
+}
+
+void CMainFrame::chooseColour(Command command) {
+    if (view_ == nullptr || view_->currentPage() != COrvantaView::EditPage) {
+        return;
+    }
+    std::uint8_t* code = command == FontColor             ? &state_.characterColor
+                         : command == FontBackgroundColor ? &state_.characterBackgroundColor
+                                                          : &state_.backgroundColor;
+    const auto kind = command == FontColor ? CColorSelect::Kind::CharacterColor
+                      : command == FontBackgroundColor
+                          ? CColorSelect::Kind::CharacterBackgroundColor
+                          : CColorSelect::Kind::BackgroundColor;
+    CColorSelect dialog(kind, *code, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    *code = dialog.chosenCode();
+    const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
+    colourButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    applyColour(command);
+}
+
+void CMainFrame::applyColour(Command command) {
+    if (view_ == nullptr || view_->currentPage() != COrvantaView::EditPage) {
+        return;
+    }
+    CMessageEdit* page = view_->editTab();
+    switch (command) {
+        case FontColor:
+            page->applyCharacterColor();
+            break;
+        case FontBackgroundColor:
+            page->applyCharacterBackgroundColor();
+            break;
+        case BackgroundColor:
+            page->applyBackgroundColor();
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
+
+// The one local file of a drag, or nothing when it carries none or several.
+QString singleFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().first().isLocalFile()) {
+        return {};
+    }
+    return data->urls().first().toLocalFile();
+}
+
+// Strictly inside: the edges themselves do not count.
+bool strictlyInside(const QRect& r, const QPoint& p) {
+    return p.x() > r.left() && p.x() < r.right() && p.y() > r.top() && p.y() < r.bottom();
+}
+
+}  // namespace
+
+bool CMainFrame::dropAcceptedAt(const QString& path, const QPoint& position) const {
+    if (view_ == nullptr || path.isEmpty()) {
+        return false;
+    }
+    const auto rectOf = [this](const QWidget* w) {
+        return QRect(w->mapTo(this, QPoint(0, 0)), w->size());
+    };
+    switch (view_->currentPage()) {
+        case COrvantaView::MainPage: {
+            // Over the Main tab's message file list when it has one, else anywhere on the tab.
+            const auto* list =
+                view_->mainTab()->findChild<QWidget*>(QStringLiteral("messageFileList"));
+            return strictlyInside(rectOf(list != nullptr ? list : view_->mainTab()), position);
+        }
+        case COrvantaView::EditPage: {
+            const auto* title =
+                view_->editTab()->findChild<QTextEdit*>(QStringLiteral("titleEdit"));
+            const auto* body =
+                view_->editTab()->findChild<QTextEdit*>(QStringLiteral("messageEdit"));
+            const QRect message = rectOf(body);
+            if (path.endsWith(QStringLiteral("txt"))) {
+                return strictlyInside(message, position);
+            }
+            if (path.endsWith(QStringLiteral("ovx"))) {
+                const QRect area(QPoint(message.left(), rectOf(title).top()),
+                                 message.bottomRight());
+                return strictlyInside(area, position);
+            }
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+    // Refusing the enter would hide the later moves; whether a drop counts is decided there.
+    event->accept();
+}
+
+void CMainFrame::dragMoveEvent(QDragMoveEvent* event) {
+    if (dropAcceptedAt(singleFile(event->mimeData()), event->position().toPoint())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    const QString path = singleFile(event->mimeData());
+    if (path.isEmpty() || view_ == nullptr) {
+        return;  // several files: nothing happens
+    }
+    event->acceptProposedAction();
+    // The extension is compared with its exact case: "X.OVX" is refused.
+    if (QLatin1Char('.') + QFileInfo(path).suffix() != text(Text::OvxExtension)) {
+        prompt_.inform(LanguageText(Text::OnlyOvxValid));
+        return;
+    }
+    switch (view_->currentPage()) {
+        case COrvantaView::MainPage:
+            view_->mainTab()->dropMessageFile(path);
+            break;
+        case COrvantaView::DiscoveryPage:
+            prompt_.inform(LanguageText(Text::DropOnMainOrEdit));
+            break;
+        case COrvantaView::EditPage:
+            // Opening replaces what is in the editors: unsaved work is offered for saving first.
+            if (prompt_.ask(LanguageText(Text::ExtractThisFile), PromptButtons::YesNo,
+                            PromptIcon::Information) == PromptAnswer::Yes &&
+                view_->editTab()->confirmDiscardOrSave()) {
+                view_->editTab()->openMessageFile(path);
+            }
+            break;
+        default:
+            break;
     }
 }
 

@@ -68,13 +68,24 @@ class CMainFrame : public QMainWindow {
     };
     QAction* action(Command c) const { return actions_[c]; }
 
+    // The colour commands: the palette dialog for `command` (FontColor, FontBackgroundColor,
+    // BackgroundColor), and applying the button's current colour without it.
+    void chooseColour(Command command);
+    void applyColour(Command command);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Dropping one message file: the Main tab adds it to its list, the Edit tab opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
   private:
     void buildMenus();
     void buildToolBar();
     QToolButton* colourButton(Command command, std::uint8_t colourIndex);
+    void connectEditCommands();
+    bool dropAcceptedAt(const QString& path, const QPoint& position) const;
 
     MainState& state_;
     Prompt& prompt_;
@@ -82,6 +93,7 @@ class CMainFrame : public QMainWindow {
     std::unique_ptr<TransferRunner> runner_;
     COrvantaView* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
+    std::array<QToolButton*, 3> colourButtons_{};  // font, font background, background
 };
 
 }  // namespace orvanta

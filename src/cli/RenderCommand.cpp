@@ -1,0 +1,151 @@
+// orvanta-cli render: the preview of a message file without a display - the two bitmaps the
+// preview draws and a picture of the projector screen once the first page is on it.
+// Compiled in only where the Qt imaging library is available (ORVANTA_CLI_RENDER).
+
+#ifdef ORVANTA_CLI_RENDER
+
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "app/LanguageText.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "message/MessageFile.h"
+#include "message/Payload.h"
+#include "render/Image.h"
+#include "render/PreviewPlayer.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kRenderUsage =
+    "usage: orvanta-cli render FILE [--out DIR] [--level N] [--caps N] [--yes]\n"
+    "\n"
+    "Opens the message file FILE (.ovx, or .txt to import), checks it as the Edit tab's\n"
+    "\"Image\" button does and draws its preview with the glyphs and icons of the program\n"
+    "folder (mfont/, micon/). Writes into DIR (default: the current folder):\n"
+    "  title.bmp, message.bmp  the title and the first message bitmap (24-bit BMP)\n"
+    "  NAME.png                the projector screen once the first page is shown, NAME being\n"
+    "                          FILE's name without its extension\n"
+    "The projector is of firmware level N (default 4) with capability flags N (default 0;\n"
+    "decimal or 0x hexadecimal); the preview draws the narrow character set only, so a\n"
+    "projector with the wide set (level below 4, or bit 2) cannot be previewed.\n";
+
+std::optional<int> parseWord(const std::string& text) {
+    int base = 10;
+    std::string_view digits = text;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, base);
+    if (digits.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace
+
+int runRenderCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    const std::string problem =
+        parseArgs(args, {{"--out", true}, {"--level", true}, {"--caps", true}, kYesOption}, parsed);
+    if (parsed.help) {
+        return printHelp(kRenderUsage);
+    }
+    if (!problem.empty()) {
+        return usageError("render", problem, kRenderUsage);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError("render",
+                          parsed.positional.empty() ? "which file?" : "one file at a time",
+                          kRenderUsage);
+    }
+    ProjectorCapabilities capabilities{4, 0};
+    for (const char* option : {"--level", "--caps"}) {
+        const auto text = parsed.value(option);
+        if (!text) {
+            continue;
+        }
+        const auto value = parseWord(*text);
+        if (!value) {
+            return usageError("render", std::string(option) + ": not a number 0 to 65535: " + *text,
+                              kRenderUsage);
+        }
+        if (std::string_view(option) == "--level") {
+            capabilities.level = *value;
+        } else {
+            capabilities.flags = static_cast<std::uint32_t>(*value);
+        }
+    }
+    if (capabilities.extendedCharacterSet()) {
+        return usageError("render",
+                          "the preview draws the narrow character set only: --level 4 or above "
+                          "and --caps without bit 2",
+                          kRenderUsage);
+    }
+    const std::string outDir = parsed.value("--out").value_or(".");
+    std::error_code ec;
+    if (!std::filesystem::is_directory(outDir, ec)) {
+        return usageError("render", "--out: not a folder: " + outDir, kRenderUsage);
+    }
+
+    const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
+    if (path.empty()) {
+        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
+                     LanguageText(1008).c_str());  // "No Saved data"
+        return kExitFailed;
+    }
+    CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
+    Message message;
+    if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
+        prompt.inform(LanguageText(1028),
+                      PromptIcon::Error);  // "This file format is not supported."
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    if (message.body.empty()) {
+        prompt.inform(LanguageText(1003));  // "Please input Message"
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    EncodeSettings settings;
+    settings.purpose = EncodePurpose::Check;
+    settings.capabilities = capabilities;
+    replaceTabs(message.title);
+    replaceTabs(message.body);
+    const EncodeResult checked = encodeMessage(message, settings, prompt);
+    if (!checked.ok()) {
+        reportEncodeFailure(checked, prompt);
+        if (checked.unsupported == UnsupportedOutcome::ShowList) {
+            prompt.inform(checked.found.listText);
+        }
+        prompt.print(stderr);
+        return kExitFailed;
+    }
+    prompt.print(stderr);
+
+    render::PreviewPlayer player(render::makePreviewInput(message),
+                                 render::GlyphSet::load(context.programFolder, message.icon),
+                                 render::monotonicSeconds(), outDir);
+    player.playToFirstFullFrame();
+    const std::string picture =
+        (std::filesystem::path(outDir) / std::filesystem::path(path).stem()).string() + ".png";
+    if (!render::saveImage(player.screen(), picture)) {
+        std::fprintf(stderr, "%s: cannot be written\n", picture.c_str());
+        return kExitFailed;
+    }
+    std::printf("%s\n", picture.c_str());
+    return kExitOk;
+}
+
+}  // namespace orvanta::cli
+
+#endif  // ORVANTA_CLI_RENDER

@@ -1,0 +1,124 @@
+#include "render/PreviewInput.h"
+
+#include <algorithm>
+
+namespace orvanta::render {
+
+namespace {
+
+constexpr char16_t kLf = 0x000A;
+constexpr char16_t kCr = 0x000D;
+
+// A palette code for the preview: "Transparent" (9) lets the message background show, so it
+// takes the canvas colour.
+std::uint8_t previewCode(Rgb rgb, int canvasCode) {
+    const std::uint8_t code = colourCodeFromRgb(rgb);
+    return code == kColourTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
+}
+
+// Lines end after LF or CR, which stay in the line; a page mark ends its line together with the
+// one unit after it (the line end the "Page feed" button puts there).
+std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool synchronise,
+                                    std::uint8_t syncCode) {
+    std::vector<PreviewLine> lines;
+    PreviewLine line;
+    for (std::size_t i = 0; i < text.units.size() && lines.size() < kPreviewMaxLines; ++i) {
+        const RichUnit& u = text.units[i];
+        auto push = [&](const RichUnit& unit) {
+            if (line.size() < kPreviewMaxLineUnits) {
+                line.push_back({unit.ch, previewCode(unit.color, canvasCode),
+                                synchronise ? syncCode : previewCode(unit.background, canvasCode)});
+            }
+        };
+        push(u);
+        bool ends = u.ch == kLf || u.ch == kCr;
+        if (u.ch == kPageMark) {
+            if (i + 1 < text.units.size()) {
+                push(text.units[++i]);
+            }
+            ends = true;
+        }
+        if (ends) {
+            lines.push_back(std::move(line));
+            line.clear();
+        }
+    }
+    if (!line.empty() && lines.size() < kPreviewMaxLines) {
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, int canvasCode,
+                                     bool synchronise, std::uint8_t syncCode) {
+    if (text.units.size() > kPreviewMaxUnits) {
+        text.units.resize(kPreviewMaxUnits);
+    }
+    // A NUL ends what an editor hands over.
+    const auto nul = std::find_if(text.units.begin(), text.units.end(),
+                                  [](const RichUnit& u) { return u.ch == 0; });
+    text.units.erase(nul, text.units.end());
+    replaceTabs(text);
+    // The spaces the encoder turns into line ends, exactly; then the projector cuts whatever
+    // is still too wide (a word without spaces) in front of the character that overflows.
+    breakProjectorLines(text, text.size(), rule);
+    LineBreakRule cut = rule;
+    cut.useSpaces = false;
+    cut.insertWhenNoSpace = true;
+    breakProjectorLines(text, text.size(), cut);
+    return splitLines(text, canvasCode, synchronise, syncCode);
+}
+
+}  // namespace
+
+int canvasColourCode(std::uint8_t background) {
+    switch (background & 0xE0) {
+        case 0x20:
+            return kColourHalfTransparent;
+        case 0x40:
+            return kColourBlue;
+        default:
+            return background & 0x1F;
+    }
+}
+
+LineBreakRule previewBreakRule(const Message& message, bool title) {
+    const int size = message.options.characterSize;
+    LineBreakRule rule = {lineWidthLimit(size), size == 1 ? 2 : 1, false, false, true};
+    if (message.options.style == static_cast<std::uint8_t>(MessageStyle::PictureSide)) {
+        rule.limit = title ? (message.icon != 0 ? 170 : 194) : 214;
+    }
+    return rule;
+}
+
+PreviewInput makePreviewInput(const Message& message, bool synchronise) {
+    const MessageOptions& o = message.options;
+    PreviewInput in;
+    in.style = static_cast<MessageStyle>(std::min<int>(o.style, 3));
+    in.characterSize = o.characterSize == 1 ? 1 : 0;
+    in.titlePosition = o.titlePosition;
+    in.verticalPosition = o.verticalPosition;
+    in.horizontalPosition = o.horizontalPosition;
+    in.icon = message.icon <= 5 ? message.icon : 0;
+    in.scrollCount = o.scrollCount == kOptionNotSet ? 0 : o.scrollCount;
+    in.scrollSpeed = o.scrollSpeed <= 2 ? o.scrollSpeed : 1;
+    in.blink = o.blink == 1;
+    in.background = o.background;
+    const int minutes = o.displayMinutes == kOptionNotSet ? 0 : o.displayMinutes;
+    const int half = o.displayHalfMinute == 1 ? 1 : 0;
+    in.displaySeconds = minutes * 60 + half * 30;
+
+    const std::uint8_t syncCode =
+        in.style == MessageStyle::PictureSide ? kColourBlack : kColourBlue;
+    if (synchronise) {
+        in.background = syncCode;
+    }
+    const int canvas = canvasColourCode(in.background);
+    in.title =
+        preparePart(message.title, previewBreakRule(message, true), canvas, synchronise, syncCode);
+    in.message =
+        preparePart(message.body, previewBreakRule(message, false), canvas, synchronise, syncCode);
+    return in;
+}
+
+}  // namespace orvanta::render

@@ -1,0 +1,163 @@
+// The Edit tab's dialogs: "Advanced", "Color" and "Not Supported Character".
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "app/LanguageText.h"
+#include "support/ScriptedPrompt.h"
+#include "support/UiTestSupport.h"
+#include "ui/dialogs/CAdvanced.h"
+#include "ui/dialogs/CColorSelect.h"
+#include "ui/dialogs/CNotsupportedchar.h"
+
+using namespace orvanta;
+
+namespace {
+
+const ProjectorCapabilities kUnqueried{ProjectorCapabilities::kUnknownLevelB, 0};
+const ProjectorCapabilities kFullProjector{4, 7};
+
+QComboBox* list(QDialog& d, const char* name) {
+    auto* c = d.findChild<QComboBox*>(QLatin1String(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+void typeInto(QComboBox* combo, const QString& text) {
+    combo->lineEdit()->clear();
+    combo->lineEdit()->insert(text);
+    emit combo->lineEdit()->textEdited(text);
+}
+
+}  // namespace
+
+TEST(AdvancedDialog, OffersWhatTheProjectorAndStyleAllow) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    ScriptedPrompt prompt;
+    MessageOptions options;
+    {
+        CAdvanced d(options, kColourHalfTransparent, kUnqueried, prompt);
+        EXPECT_EQ(list(d, "styleList")->count(), 3);  // no Picture Side before a query
+        EXPECT_FALSE(list(d, "horizontalPositionList")->isEnabled());
+        EXPECT_FALSE(list(d, "volumeList")->isEnabled());
+    }
+    CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+    ASSERT_EQ(list(d, "styleList")->count(), 4);
+    list(d, "titlePositionList")->setCurrentIndex(2);
+    list(d, "characterSizeList")->setCurrentIndex(1);
+    list(d, "styleList")->setCurrentIndex(3);  // Picture Side
+    EXPECT_EQ(list(d, "titlePositionList")->currentIndex(), 0);
+    EXPECT_EQ(list(d, "characterSizeList")->currentIndex(), 0);
+    EXPECT_FALSE(list(d, "titlePositionList")->isEnabled());
+    EXPECT_FALSE(list(d, "verticalPositionList")->isEnabled());
+    EXPECT_TRUE(list(d, "horizontalPositionList")->isEnabled());
+    EXPECT_TRUE(list(d, "lappedOverPictureList")->isEnabled());
+    EXPECT_TRUE(list(d, "volumeList")->isEnabled());
+    list(d, "styleList")->setCurrentIndex(1);  // Box
+    EXPECT_FALSE(list(d, "horizontalPositionList")->isEnabled());
+    EXPECT_FALSE(list(d, "lappedOverPictureList")->isEnabled());
+    EXPECT_FALSE(list(d, "scrollNumList")->isEnabled());
+    EXPECT_TRUE(list(d, "minutesList")->isEnabled());
+}
+
+TEST(AdvancedDialog, OkChecksTypedValuesAndStoresThem) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    struct Case {
+        const char* scroll;
+        const char* minutes;
+        int seconds;
+        const char* said;  // nullptr: accepted
+        int scrollCount, displayMinutes, halfMinute;
+    };
+    const Case cases[] = {
+        {"101", "5", 0, "Scroll num : Invalid value", 0, 0, 0},
+        {"1", "128", 0, "Display time : Invalid value", 0, 0, 0},
+        {"1", "", 0, "Display time : Invalid value", 0, 0, 0},
+        {"1", "0", 0, "0[min]0[sec] : Invalid value", 0, 0, 0},
+        {"abc", "127", 1, nullptr, 0, 127, 1},
+        {"40", "2", 0, nullptr, 40, 2, 0},
+    };
+    for (const auto& c : cases) {
+        ScriptedPrompt prompt;
+        MessageOptions options;
+        options.style = 1;  // Box: minutes and seconds in use
+        const MessageOptions before = options;
+        CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+        typeInto(list(d, "scrollNumList"), QString::fromUtf8(c.scroll));
+        typeInto(list(d, "minutesList"), QString::fromUtf8(c.minutes));
+        list(d, "secondsList")->setCurrentIndex(c.seconds);
+        d.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        if (c.said != nullptr) {
+            EXPECT_EQ(prompt.texts(), std::vector<std::string>{c.said}) << c.minutes;
+            EXPECT_EQ(options, before);
+            EXPECT_NE(d.result(), QDialog::Accepted);
+        } else {
+            EXPECT_TRUE(prompt.texts().empty()) << prompt.texts().front();
+            EXPECT_EQ(options.scrollCount, c.scrollCount) << c.scroll;
+            EXPECT_EQ(options.displayMinutes, c.displayMinutes);
+            EXPECT_EQ(options.displayHalfMinute, c.halfMinute);
+            EXPECT_EQ(options.background, 0x20);
+        }
+    }
+}
+
+TEST(ColourDialog, StartsAtTheCurrentCodeAndNeverOffersTransparent) {
+    test::app();
+    CColorSelect d(CColorSelect::Kind::BackgroundColor, kColourHalfTransparent);
+    EXPECT_EQ(d.chosenCode(), kColourHalfTransparent);
+    EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
+                  ->styleSheet()
+                  .indexOf(QStringLiteral("#c0c0c0")),
+              -1);
+    EXPECT_TRUE(d.findChild<QToolButton*>(QStringLiteral("colourCell9"))->isHidden());
+    d.findChild<QToolButton*>(QStringLiteral("colourCell7"))->click();
+    EXPECT_EQ(d.chosenCode(), kColourWhite);
+    EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
+                  ->styleSheet()
+                  .indexOf(QStringLiteral("#ffffff")),
+              -1);
+}
+
+TEST(NotSupportedDialog, OnlyItsButtonsEndIt) {
+    test::app();
+    CNotsupportedchar d(QStringLiteral("Line 3 : [\u00e9]\r\nLine 3 : [\u00e8]\r\n"));
+    d.show();
+    for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QApplication::sendEvent(&d, &press);
+        EXPECT_TRUE(d.isVisible()) << key;
+    }
+    d.findChild<QPushButton*>(QStringLiteral("autoDelButton"))->click();
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(d.choice(), CNotsupportedchar::Result::Delete);
+}
+
+TEST(AdvancedDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    ScriptedPrompt prompt;
+    MessageOptions options;
+    options.alarmSound = 1;
+    CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+    auto* play = d.findChild<QPushButton*>(QStringLiteral("playButton"));
+    auto* stop = d.findChild<QPushButton*>(QStringLiteral("stopButton"));
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(test::processEventsUntil([&] { return play->isEnabled(); }, 10000));
+        play->click();
+        if (round == 0 && prompt.texts().empty()) {
+            stop->click();
+            GTEST_SKIP() << "this machine has a sound device";
+        }
+        stop->click();  // the end of the tune comes back as a queued call
+    }
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{LanguageText(Text::NoSoundDevice)});
+    EXPECT_TRUE(test::processEventsUntil([&] { return play->isEnabled(); }, 10000));
+}

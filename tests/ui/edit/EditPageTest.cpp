@@ -1,0 +1,511 @@
+// The Edit tab driven the way an operator drives it: keys into the editors, buttons, menu
+// commands and drops, against the projector simulator, through the scripted prompt.
+// Simulated projectors of these tests live on 127.0.70.x, which no other test uses.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <QToolButton>
+#include <QUrl>
+#include <fstream>
+
+#include "app/LanguageText.h"
+#include "message/Rtf.h"
+#include "platform/AtomicFile.h"
+#include "support/ScriptedPrompt.h"
+#include "support/SimProcess.h"
+#include "support/UiTestSupport.h"
+#include "ui/edit/CMessageEdit.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/COrvantaApp.h"
+#include "ui/frame/COrvantaView.h"
+
+using namespace orvanta;
+using orvanta::testsupport::SimProcess;
+
+namespace {
+
+constexpr Rgb kRed = 0xFF0000;
+constexpr Rgb kWhite = 0xFFFFFF;
+
+// A window whose program folder registers one projector (or none) and whose file dialogs
+// answer `chosenFile`.
+struct EditWindow {
+    std::string folder;
+    MainState state;
+    ScriptedPrompt prompt;
+    std::unique_ptr<CMainFrame> frame;
+    QString chosenFile;
+
+    explicit EditWindow(const std::string& name, const char* address = nullptr,
+                        const char* password = nullptr) {
+        test::app();
+        setInterfaceLanguage(LanguageId::English);
+        folder = test::scratchFolder(name);
+        std::filesystem::create_directories(folder + "MessageData");
+        if (address != nullptr) {
+            const auto ip = static_cast<std::int32_t>(testsupport::ipv4(address));
+            const std::string pass = password != nullptr ? password : "";
+            writeFileAtomically(folder + "LastPj.txt",
+                                "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\nIP=" +
+                                    std::to_string(ip) + "\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=" +
+                                    (pass.empty() ? "0" : "1") + "\r\nPass=" + pass + "\r\n");
+        }
+        state.programFolder = folder;
+        StartupOptions options;
+        options.socketLayerAvailable = [] { return true; };
+        // The Discovery tab searches when shown: never from this machine's interfaces.
+        options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
+        frame = COrvantaApp::createMainWindow(state, prompt, options);
+        page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
+        frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
+    }
+    CMessageEdit& page() { return *frame->view()->editTab(); }
+    template <class T>
+    T* find(const char* name) {
+        T* w = page().findChild<T*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QTextEdit* title() { return find<QTextEdit>("titleEdit"); }
+    QTextEdit* body() { return find<QTextEdit>("messageEdit"); }
+    void click(const char* name) { find<QPushButton>(name)->click(); }
+};
+
+void focus(QTextEdit* edit) {
+    QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
+    QApplication::sendEvent(edit, &in);
+}
+
+// Types `text` key by key, as the keyboard would.
+void type(QTextEdit* edit, const QString& text) {
+    focus(edit);
+    for (QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(edit, &press);
+    }
+}
+
+void ctrl(QTextEdit* edit, int key) {
+    QKeyEvent over(QEvent::ShortcutOverride, key, Qt::ControlModifier);
+    QApplication::sendEvent(edit, &over);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+    QApplication::sendEvent(edit, &press);
+}
+
+void select(QTextEdit* edit, int from, int to) {
+    QTextCursor c = edit->textCursor();
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    edit->setTextCursor(c);
+}
+
+// "Hello world" in white with "world" red, title "Hi".
+void typeColouredMessage(EditWindow& w) {
+    type(w.title(), QStringLiteral("Hi"));
+    type(w.body(), QStringLiteral("Hello world"));
+    select(w.body(), 6, 11);
+    w.state.characterColor = kColourRed;
+    w.page().applyCharacterColor();
+}
+
+std::string lastLine(const ScriptedPrompt& prompt) {
+    return prompt.entries().empty() ? "" : prompt.entries().back().text;
+}
+
+std::string sliceAfter(const std::string& text, const std::string& key) {
+    const auto at = text.find(key);
+    if (at == std::string::npos) {
+        return {};
+    }
+    const auto end = text.find_first_of("\r\n\\ ", at + key.size());
+    return text.substr(at + key.size(), end - at - key.size());
+}
+
+}  // namespace
+
+TEST(EditPage, SendRefusesBeforeAnyExchange) {
+    struct Case {
+        const char* name;
+        bool locked;
+        const char* message;
+        bool projector;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"locked", true, "Hello", true, "The Send button is locked."},
+        {"empty", false, "", true, "Please input Message"},
+        {"noprojector", false, "Hello", false, "Please select PROJECTOR"},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("refuse-") + c.name, c.projector ? "127.0.70.2" : nullptr);
+        w.state.sendLocked = c.locked;
+        type(w.body(), QString::fromUtf8(c.message));
+        w.prompt.clear();
+        w.click("sendButton");
+        EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{c.said}) << c.name;
+    }
+}
+
+TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
+    SimProcess sim({"--address", "127.0.70.3", "--verbose"});
+    ASSERT_TRUE(sim.ready());
+    EditWindow w("sendget", "127.0.70.3");
+    typeColouredMessage(w);
+    const Message typed = w.page().message();
+    // "Quick" cannot be the startup display; a saved number can, and Send then sets it.
+    auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+    EXPECT_FALSE(startup->isEnabled());
+    auto* savedNumbers = w.find<QComboBox>("savedNumberList");
+    savedNumbers->setCurrentIndex(3);
+    emit savedNumbers->activated(3);
+    ASSERT_TRUE(startup->isEnabled());
+    startup->setChecked(true);
+    EXPECT_EQ(w.find<QComboBox>("startupMinutesList")->currentText(), QStringLiteral("3"));
+    w.prompt.clear();
+    w.click("sendButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    ASSERT_TRUE(sim.waitForLine("PUT "));
+    EXPECT_TRUE(sim.waitForLine("CTRL 3532")) << sim.output();
+
+    // The same message saved and encoded by the command line for the same projector.
+    w.chosenFile = QString::fromStdString(w.folder + "MessageData/sent.ovx");
+    ASSERT_TRUE(w.page().save());
+    QProcess cli;
+    cli.start(QString::fromStdString(SimProcess::programPath())
+                  .replace(QStringLiteral("orvanta-projector-sim"), QStringLiteral("orvanta-cli")),
+              {QStringLiteral("encode"), w.chosenFile, QStringLiteral("--level"),
+               QStringLiteral("4"), QStringLiteral("--caps"), QStringLiteral("7")});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    const std::string encoded = cli.readAllStandardOutput().toStdString();
+    std::string put;
+    for (const auto& line : sim.lines()) {
+        if (line.find(" PUT ") != std::string::npos) {
+            put = line;
+        }
+    }
+    // The header carries the body's checksum, so equal headers and lengths mean equal bodies.
+    EXPECT_EQ(sliceAfter(put, "PUT "), sliceAfter(encoded, "header: ")) << put << encoded;
+    EXPECT_EQ(std::stoi(sliceAfter(put, "Length:")), std::stoi(sliceAfter(encoded, "length: ")));
+
+    w.page().newMessage();
+    EXPECT_TRUE(w.page().message().body.empty());
+    w.prompt.clear();
+    w.click("getButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    const Message got = w.page().message();
+    EXPECT_EQ(got.title, typed.title);
+    EXPECT_EQ(got.body, typed.body);
+    EXPECT_EQ(got.body.units[6].color, kRed);
+    EXPECT_EQ(got.body.units[0].color, kWhite);
+    EXPECT_EQ(got.options.style, typed.options.style);
+    EXPECT_EQ(got.options.scrollSpeed, typed.options.scrollSpeed);
+
+    // A message sent on a transparent background comes back with "Character display mode".
+    auto* displayMode = w.find<QCheckBox>("characterDisplayModeCheck");
+    EXPECT_FALSE(displayMode->isChecked());
+    displayMode->setChecked(true);
+    savedNumbers->setCurrentIndex(4);
+    emit savedNumbers->activated(4);
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Ok);  // "Character display mode has been selected. Are you sure?"
+    w.click("sendButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    displayMode->setChecked(false);
+    w.prompt.queue(PromptAnswer::No);  // leave the unsaved message
+    w.click("getButton");
+    EXPECT_EQ(lastLine(w.prompt), "    Complete.");
+    EXPECT_TRUE(displayMode->isChecked());
+    EXPECT_EQ(w.page().message().backgroundColor, kColourHalfTransparent);
+}
+
+TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> sim;
+        const char* password;
+        const char* said;
+    };
+    const Case cases[] = {
+        {"fatal", {"--error-status", "2"}, nullptr, "Projector has the fatal error."},
+        {"busy", {"--busy"}, nullptr, "Projector Busy."},
+        {"password", {"--password", "right"}, "wrong", "Communication error"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--address", "127.0.70.4"};
+        args.insert(args.end(), c.sim.begin(), c.sim.end());
+        SimProcess sim(args);
+        ASSERT_TRUE(sim.ready());
+        EditWindow w(std::string("fail-") + c.name, "127.0.70.4", c.password);
+        type(w.body(), QStringLiteral("Hello"));
+        w.prompt.clear();
+        w.click("sendButton");
+        const auto texts = w.prompt.texts();
+        ASSERT_FALSE(texts.empty()) << c.name;
+        EXPECT_NE(texts.back().find(c.said), std::string::npos) << c.name << ": " << texts.back();
+        EXPECT_EQ(std::count(texts.begin(), texts.end(), "    Complete."), 0) << c.name;
+        for (const auto& line : sim.lines()) {
+            EXPECT_EQ(line.find(" PUT "), std::string::npos) << c.name << ": " << line;
+        }
+    }
+}
+
+TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
+    EditWindow w("saveopen");
+    typeColouredMessage(w);
+    const std::string first = w.folder + "MessageData/a.ovx";
+    const std::string second = w.folder + "MessageData/b.ovx";
+    w.chosenFile = QString::fromStdString(first);
+    ASSERT_TRUE(w.page().save());
+    w.page().newMessage();
+    ASSERT_TRUE(w.page().openMessageFile(w.chosenFile));
+    w.chosenFile = QString::fromStdString(second);
+    ASSERT_TRUE(w.page().save());
+    std::string a, b;
+    readWholeFile(first, a);
+    readWholeFile(second, b);
+    EXPECT_FALSE(a.empty());
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(w.state.currentFileName, second);
+}
+
+TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
+    EditWindow w("savefail");
+    typeColouredMessage(w);
+    const Message before = w.page().message();
+    w.chosenFile = QString::fromStdString(w.folder + "missing-folder/x.ovx");
+    EXPECT_FALSE(w.page().save());
+    EXPECT_EQ(w.prompt.entries().back().icon, PromptIcon::Error);
+    const std::string junk = w.folder + "junk.ovx";
+    writeFileAtomically(junk, "not a message");
+    EXPECT_FALSE(w.page().openMessageFile(QString::fromStdString(junk)));
+    EXPECT_EQ(lastLine(w.prompt), "This file format is not supported.");
+    EXPECT_EQ(w.page().message(), before);
+    EXPECT_TRUE(w.body()->document()->isModified());
+}
+
+TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
+    SimProcess sim({"--address", "127.0.70.5", "--caps", "3"});
+    ASSERT_TRUE(sim.ready());
+    EditWindow w("narrow", "127.0.70.5");
+    ASSERT_FALSE(w.page().capabilities().extendedCharacterSet());
+    // "Image" works with the narrow set only, and wants a message.
+    ASSERT_TRUE(w.find<QPushButton>("imageButton")->isEnabled());
+    w.prompt.clear();
+    w.click("imageButton");
+    EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Please input Message"});
+    type(w.body(), QStringLiteral("ab"));
+    bool previewShown = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* preview = QApplication::activeModalWidget()) {
+            previewShown = true;
+            preview->close();
+        }
+    });
+    w.click("imageButton");
+    EXPECT_TRUE(previewShown);
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Yes);  // delete them
+    type(w.body(), QString(QChar(0x6F22)));
+    ASSERT_EQ(w.prompt.entries().size(), 1u);
+    EXPECT_EQ(w.prompt.entries()[0].text.rfind("Number of characters that so not supported", 0),
+              0u);
+    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("ab"));
+}
+
+TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
+    EditWindow w("new");
+    typeColouredMessage(w);
+    w.state.currentFileName = "x.ovx";
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Cancel);
+    w.frame->action(CMainFrame::New)->trigger();
+    EXPECT_EQ(
+        w.prompt.texts(),
+        std::vector<std::string>{"There is an unsaved data.\nDo you want to save this Message?"});
+    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("Hello world"));
+    w.prompt.queue(PromptAnswer::No);
+    w.frame->action(CMainFrame::New)->trigger();
+    EXPECT_TRUE(w.page().message().body.empty());
+    EXPECT_TRUE(w.page().message().title.empty());
+    EXPECT_EQ(w.state.currentFileName, "");
+    EXPECT_FALSE(w.page().canUndo());
+
+    // Closing the program asks the same question before its own, and Cancel keeps it open.
+    type(w.body(), QStringLiteral("again"));
+    w.prompt.clear();
+    w.prompt.queue(PromptAnswer::Cancel);
+    EXPECT_FALSE(w.frame->close());
+    EXPECT_EQ(
+        w.prompt.texts(),
+        std::vector<std::string>{"There is an unsaved data.\nDo you want to save this Message?"});
+}
+
+TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
+    EditWindow w("clipboard");
+    typeColouredMessage(w);
+    select(w.body(), 3, 11);
+    const RichText selected = richTextFromSelection(w.body()->textCursor(), {});
+    ctrl(w.body(), Qt::Key_C);
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data->hasFormat(QStringLiteral("text/rtf")));
+    EXPECT_TRUE(data->hasHtml());
+    EXPECT_EQ(data->text(), QStringLiteral("lo world"));
+    const QByteArray rtf = data->data(QStringLiteral("text/rtf"));
+    const RtfReadResult read = readRtf(std::string_view(rtf.constData(), rtf.size()));
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read.text, selected);
+
+    w.page().newMessage();  // unsaved: the fallback answer Cancel keeps it, so answer No
+    w.prompt.queue(PromptAnswer::No);
+    w.page().newMessage();
+    focus(w.body());
+    ctrl(w.body(), Qt::Key_V);
+    EXPECT_EQ(w.page().message().body, selected);
+}
+
+TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
+    EditWindow w("keys");
+    // The title is one line of at most 60 characters.
+    type(w.title(), QString(65, QLatin1Char('t')));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+    QApplication::sendEvent(w.title(), &enter);
+    EXPECT_EQ(w.title()->toPlainText(), QString(60, QLatin1Char('t')));
+    type(w.body(), QStringLiteral("abc"));
+    ctrl(w.body(), Qt::Key_I);
+    type(w.body(), QStringLiteral("d"));
+    EXPECT_FALSE(w.body()->currentCharFormat().fontItalic());
+    for (QWidget* target : {static_cast<QWidget*>(w.body()),
+                            static_cast<QWidget*>(w.find<QPushButton>("sendButton"))}) {
+        QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
+        QApplication::sendEvent(target, &tab);
+        EXPECT_EQ(w.frame->view()->tabs()->currentIndex(), COrvantaView::EditPage);
+    }
+    ctrl(w.body(), Qt::Key_Z);  // typing is one step
+    EXPECT_EQ(w.body()->toPlainText(), QString());
+    w.click("tabButton");
+    focus(w.body());
+    w.click("pageFeedButton");
+    const RichText body = w.page().message().body;
+    EXPECT_EQ(body.text(), std::u16string(u"    \u25BC\r"));
+}
+
+TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
+    EditWindow w("enabling");
+    auto enabled = [&](CMainFrame::Command c) { return w.frame->action(c)->isEnabled(); };
+    auto* background = w.frame->findChild<QToolButton*>(QStringLiteral("backgroundColorButton"));
+    ASSERT_NE(background, nullptr);
+    for (int page : {COrvantaView::MainPage, COrvantaView::DiscoveryPage}) {
+        w.frame->view()->tabs()->setCurrentIndex(page);
+        for (auto c : {CMainFrame::New, CMainFrame::Open, CMainFrame::Save, CMainFrame::FontColor,
+                       CMainFrame::BackgroundColor, CMainFrame::Copy}) {
+            EXPECT_FALSE(enabled(c)) << page << " " << c;
+        }
+    }
+    w.frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
+    EXPECT_TRUE(enabled(CMainFrame::New));
+    EXPECT_FALSE(enabled(CMainFrame::Copy));
+    type(w.body(), QStringLiteral("abc"));
+    EXPECT_TRUE(enabled(CMainFrame::Undo));
+    select(w.body(), 0, 2);
+    EXPECT_TRUE(enabled(CMainFrame::Copy));
+    EXPECT_TRUE(background->isEnabled());
+
+    // A colour button applies its colour: the text colour to the selection, the background
+    // to the whole message and, with the synchronisation box checked, to every character.
+    w.state.characterColor = kColourGreen;
+    w.frame->findChild<QToolButton*>(QStringLiteral("fontColorButton"))->click();
+    w.state.backgroundColor = kColourBlue;
+    background->click();
+    const Message m = w.page().message();
+    EXPECT_EQ(m.body.units[0].color, rgbFromColourCode(kColourGreen));
+    EXPECT_EQ(m.body.units[2].color, kWhite);
+    EXPECT_EQ(m.body.units[2].background, rgbFromColourCode(kColourBlue));
+    EXPECT_EQ(m.options.background, kColourBlue);
+
+    w.find<QCheckBox>("characterDisplayModeCheck")->setChecked(true);
+    EXPECT_FALSE(background->isEnabled());
+}
+
+TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
+    EditWindow w("drop");
+    const std::string welcome =
+        std::string(ORVANTA_TEST_SOURCE_DIR) + "/data/MessageData/Welcome.ovx";
+    struct Case {
+        int page;
+        std::vector<std::string> files;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {COrvantaView::EditPage, {"/tmp/note.txt"}, {".ovx extension is only valid."}},
+        {COrvantaView::EditPage, {"/tmp/NOTE.OVX"}, {".ovx extension is only valid."}},
+        {COrvantaView::EditPage, {welcome, welcome}, {}},
+        {COrvantaView::DiscoveryPage, {welcome}, {"Please Drop [Main Tab] or [Edit Tab]."}},
+        {COrvantaView::EditPage, {welcome}, {"Do you want to extract this file?"}},
+    };
+    for (const auto& c : cases) {
+        w.frame->view()->tabs()->setCurrentIndex(c.page);
+        w.prompt.clear();
+        w.prompt.queue(PromptAnswer::Yes);
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const auto& f : c.files) {
+            urls << QUrl::fromLocalFile(QString::fromStdString(f));
+        }
+        data.setUrls(urls);
+        // A drop goes to the window a drag entered first.
+        QDragEnterEvent enter(QPoint(500, 300), Qt::CopyAction, &data, Qt::LeftButton,
+                              Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &enter);
+        QDropEvent drop(QPointF(500, 300), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &drop);
+        EXPECT_EQ(w.prompt.texts(), c.said) << c.files.front();
+    }
+    EXPECT_EQ(w.title()->toPlainText(), QStringLiteral("Welcome"));
+    EXPECT_EQ(w.state.currentFileName, welcome);
+
+    // While dragging, a text file is welcome over the message editor only.
+    QMimeData text;
+    text.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/note.txt"))});
+    const auto accepted = [&](QWidget* over) {
+        const QPoint at = over->mapTo(w.frame.get(), over->rect().center());
+        QDragEnterEvent enter(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(w.frame.get(), &move);
+        return move.isAccepted();
+    };
+    EXPECT_TRUE(accepted(w.body()));
+    EXPECT_FALSE(accepted(w.find<QPushButton>("sendButton")));
+}
+
+TEST(EditPage, AdvancedDoubleSizeEnlargesBothEditorsAndEmptiesUndo) {
+    EditWindow w("advanced");
+    type(w.title(), QStringLiteral("T"));
+    type(w.body(), QStringLiteral("Body"));
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_NE(dialog, nullptr);
+        dialog->findChild<QComboBox*>(QStringLiteral("characterSizeList"))->setCurrentIndex(1);
+        dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+    });
+    w.click("advancedButton");
+    EXPECT_EQ(w.page().message().options.characterSize, 1);
+    for (QTextEdit* edit : {w.title(), w.body()}) {
+        QTextCursor c(edit->document());
+        c.movePosition(QTextCursor::NextCharacter);
+        EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 17.6);
+    }
+    EXPECT_FALSE(w.page().canUndo());
+}

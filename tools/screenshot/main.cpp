@@ -1,0 +1,116 @@
+// Saves a picture of the main window: one page, in one interface language, optionally with a
+// message file opened on the Edit tab. Questions the program would ask are answered with
+// their default button and written to stderr, so that a run never waits for anyone.
+//
+//   orvanta-screenshot --program-folder DIR --language en|ja|zh --page main|discovery|edit
+//                      [--open FILE.ovx] --out FILE.png
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTimer>
+#include <cstdio>
+
+#include "app/LanguageText.h"
+#include "app/Prompt.h"
+#include "ui/common/UiText.h"
+#include "ui/edit/CMessageEdit.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/COrvantaApp.h"
+#include "ui/frame/COrvantaView.h"
+#include "ui/frame/MainState.h"
+
+namespace {
+
+using namespace orvanta;
+
+class LoggingPrompt : public Prompt {
+  public:
+    void inform(const std::string& message, PromptIcon) override {
+        std::fprintf(stderr, "box: %s\n", message.c_str());
+    }
+    PromptAnswer ask(const std::string& message, PromptButtons buttons, PromptIcon) override {
+        std::fprintf(stderr, "question: %s\n", message.c_str());
+        switch (buttons) {
+            case PromptButtons::Ok:
+            case PromptButtons::OkCancel:
+                return PromptAnswer::Ok;
+            case PromptButtons::YesNo:
+            case PromptButtons::YesNoCancel:
+                return PromptAnswer::No;
+        }
+        return PromptAnswer::Cancel;
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption folderOption(QStringLiteral("program-folder"),
+                                          QStringLiteral("Program folder."), QStringLiteral("DIR"));
+    const QCommandLineOption languageOption(QStringLiteral("language"),
+                                            QStringLiteral("en, ja or zh."), QStringLiteral("LANG"),
+                                            QStringLiteral("en"));
+    const QCommandLineOption pageOption(QStringLiteral("page"),
+                                        QStringLiteral("main, discovery or edit."),
+                                        QStringLiteral("PAGE"), QStringLiteral("main"));
+    const QCommandLineOption openOption(QStringLiteral("open"),
+                                        QStringLiteral("Message file for the Edit tab."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption outOption(QStringLiteral("out"), QStringLiteral("PNG to write."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({folderOption, languageOption, pageOption, openOption, outOption});
+    parser.process(app);
+    if (!parser.isSet(outOption)) {
+        std::fprintf(stderr, "orvanta-screenshot: --out is required\n");
+        return 2;
+    }
+
+    const QString language = parser.value(languageOption);
+    setInterfaceLanguage(language == QStringLiteral("ja")   ? LanguageId::Japanese
+                         : language == QStringLiteral("zh") ? LanguageId::ChineseSimplified
+                                                            : LanguageId::English);
+    MainState state;
+    std::vector<std::string> args;
+    if (parser.isSet(folderOption)) {
+        args = {"--program-folder", utf8(parser.value(folderOption))};
+    }
+    state.programFolder = resolveProgramFolder(args);
+
+    LoggingPrompt prompt;
+    auto frame = COrvantaApp::createMainWindow(state, prompt, {});
+    const QString page = parser.value(pageOption);
+    const int index = page == QStringLiteral("edit")        ? COrvantaView::EditPage
+                      : page == QStringLiteral("discovery") ? COrvantaView::DiscoveryPage
+                                                            : COrvantaView::MainPage;
+    frame->view()->tabs()->setCurrentIndex(index);
+    if (parser.isSet(openOption)) {
+        frame->view()->editTab()->openMessageFile(parser.value(openOption));
+    }
+
+    int status = 0;
+    // Once the page's own exchanges (their status dialogs) are over and the layout has
+    // settled, the picture is taken.
+    QTimer timer;
+    int quietTicks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        quietTicks = QApplication::activeModalWidget() == nullptr ? quietTicks + 1 : 0;
+        if (quietTicks < 3) {
+            return;
+        }
+        timer.stop();
+        const QString out = parser.value(outOption);
+        if (!frame->grab().save(out, "PNG")) {
+            std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
+            status = 1;
+        }
+        QCoreApplication::exit(status);
+    });
+    timer.start(100);
+    app.exec();
+    return status;
+}

@@ -9,6 +9,8 @@ packages=(
     clang libclang-rt-14-dev
     fonts-wqy-zenhei
     iproute2
+    help2man librsvg2-bin qt6-translations-l10n man-db file
+    desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -22,5 +24,7 @@ if [ "$(id -u)" -ne 0 ]; then
     SUDO="sudo"
 fi
 echo "Installing: ${missing[*]}"
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# sudo resets the environment, so the variable goes through env on sudo's side: without it a
+# package that asks a question would fall back to debconf's terminal front end.
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+$SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

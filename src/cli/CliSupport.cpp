@@ -1,9 +1,11 @@
 #include "cli/CliSupport.h"
+#include <charconv>
 
 #include <signal.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <filesystem>
 
@@ -259,6 +261,42 @@ InterruptAsCancel::~InterruptAsCancel() {
     wake_.notify_all();
     watcher_.join();
     signal(SIGINT, SIG_DFL);
+}
+
+namespace {
+std::optional<int> parseWord(std::string_view digits) {
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        base = 16;
+        digits.remove_prefix(2);
+    }
+    int value = 0;
+    const char* end = digits.data() + digits.size();
+    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, base);
+    if (digits.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0xFFFF) {
+        return std::nullopt;
+    }
+    return value;
+}
+}  // namespace
+
+std::string readCapabilityOptions(const ParsedArgs& args, ProjectorCapabilities& capabilities) {
+    for (const char* option : {"--level", "--caps"}) {
+        const auto text = args.value(option);
+        if (!text) {
+            continue;
+        }
+        const auto value = parseWord(*text);
+        if (!value) {
+            return std::string(option) + ": not a number 0 to 65535: " + *text;
+        }
+        if (std::string_view(option) == "--level") {
+            capabilities.level = *value;
+        } else {
+            capabilities.flags = static_cast<std::uint32_t>(*value);
+        }
+    }
+    return {};
 }
 
 }  // namespace orvanta::cli

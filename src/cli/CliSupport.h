@@ -110,6 +110,10 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);
 
+// --level N and --caps N (decimal or 0x hexadecimal, 0 to 65535) into `capabilities`; what is
+// wrong with them, or an empty string.
+std::string readCapabilityOptions(const ParsedArgs& args, ProjectorCapabilities& capabilities);
+
 // FILE as given when it exists; a bare name that does not is looked up in MessageData/ of
 // the program folder. Empty when neither exists.
 std::string findMessageFile(const std::string& programFolder, const std::string& file);

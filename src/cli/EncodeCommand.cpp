@@ -2,7 +2,6 @@
 // receive for a message file, without talking to one.
 
 #include <cctype>
-#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -28,22 +27,6 @@ constexpr const char* kEncodeUsage =
     "With --purpose save the header is the one a saved file keeps (no per-style masking).\n";
 
 // 0..65535, decimal or with 0x in hexadecimal.
-std::optional<int> parseWord(const std::string& text) {
-    int base = 10;
-    std::string_view digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    int value = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, base);
-    if (digits.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0xFFFF) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string out;
@@ -73,21 +56,8 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
                           kEncodeUsage);
     }
     ProjectorCapabilities capabilities{1, 0};
-    for (const char* option : {"--level", "--caps"}) {
-        const auto text = parsed.value(option);
-        if (!text) {
-            continue;
-        }
-        const auto value = parseWord(*text);
-        if (!value) {
-            return usageError("encode", std::string(option) + ": not a number 0 to 65535: " + *text,
-                              kEncodeUsage);
-        }
-        if (std::string_view(option) == "--level") {
-            capabilities.level = *value;
-        } else {
-            capabilities.flags = static_cast<std::uint32_t>(*value);
-        }
+    if (const std::string bad = readCapabilityOptions(parsed, capabilities); !bad.empty()) {
+        return usageError("encode", bad, kEncodeUsage);
     }
     EncodeSettings settings;
     settings.capabilities = capabilities;

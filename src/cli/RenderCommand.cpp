@@ -4,7 +4,6 @@
 
 #ifdef ORVANTA_CLI_RENDER
 
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -27,29 +26,14 @@ constexpr const char* kRenderUsage =
     "\n"
     "Opens the message file FILE (.ovx, or .txt to import), checks it as the Edit tab's\n"
     "\"Image\" button does and draws its preview with the glyphs and icons of the program\n"
-    "folder (mfont/, micon/). Writes into DIR (default: the current folder):\n"
+    "folder (mfont/, micon/; else the installed ones). Writes into DIR (default: the current\n"
+    "folder):\n"
     "  title.bmp, message.bmp  the title and the first message bitmap (24-bit BMP)\n"
     "  NAME.png                the projector screen once the first page is shown, NAME being\n"
     "                          FILE's name without its extension\n"
     "The projector is of firmware level N (default 4) with capability flags N (default 0;\n"
     "decimal or 0x hexadecimal); the preview draws the narrow character set only, so a\n"
     "projector with the wide set (level below 4, or bit 2) cannot be previewed.\n";
-
-std::optional<int> parseWord(const std::string& text) {
-    int base = 10;
-    std::string_view digits = text;
-    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
-        base = 16;
-        digits.remove_prefix(2);
-    }
-    int value = 0;
-    const char* end = digits.data() + digits.size();
-    const auto [ptr, ec] = std::from_chars(digits.data(), end, value, base);
-    if (digits.empty() || ec != std::errc{} || ptr != end || value < 0 || value > 0xFFFF) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 }  // namespace
 
@@ -69,21 +53,8 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
                           kRenderUsage);
     }
     ProjectorCapabilities capabilities{4, 0};
-    for (const char* option : {"--level", "--caps"}) {
-        const auto text = parsed.value(option);
-        if (!text) {
-            continue;
-        }
-        const auto value = parseWord(*text);
-        if (!value) {
-            return usageError("render", std::string(option) + ": not a number 0 to 65535: " + *text,
-                              kRenderUsage);
-        }
-        if (std::string_view(option) == "--level") {
-            capabilities.level = *value;
-        } else {
-            capabilities.flags = static_cast<std::uint32_t>(*value);
-        }
+    if (const std::string bad = readCapabilityOptions(parsed, capabilities); !bad.empty()) {
+        return usageError("render", bad, kRenderUsage);
     }
     if (capabilities.extendedCharacterSet()) {
         return usageError("render",

@@ -42,14 +42,16 @@ void printUsage(std::FILE* to) {
         "commands:\n",
         to);
     for (const CliCommand& c : kCommands) {
-        std::fprintf(to, "  %-10.*s %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
+        std::fprintf(to, "  %-10.*s  %.*s\n", static_cast<int>(c.name.size()), c.name.data(),
                      static_cast<int>(c.summary.size()), c.summary.data());
     }
     std::fputs(
         "\n"
         "options:\n"
         "  --program-folder DIR  folder holding LastPj.txt, MessageData, mfont and micon\n"
-        "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program)\n"
+        "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program\n"
+        "                        when it runs from a build folder, else the user's data\n"
+        "                        folder $XDG_DATA_HOME/orvanta or ~/.local/share/orvanta)\n"
         "  --yes                 answer Yes/OK to every question an operation asks; without it\n"
         "                        the question is printed and answered No/Cancel\n"
         "\n"
@@ -61,8 +63,22 @@ void printUsage(std::FILE* to) {
         "Slots are written quick or 1 to 12. Texts are printed in the interface language.\n"
         "\n"
         "exit status: 0 success, 1 the operation failed or was refused (the reason on standard\n"
-        "error), 2 wrong usage\n",
+        "error), 2 wrong usage\n"
+        "\n"
+        "  --help                show this text (--help-all: with every command's own help)\n"
+        "  --version             show the version\n",
         to);
+}
+
+// The overview followed by every command's --help, which the manual page is made from.
+int printAllHelp(orvanta::cli::CliContext& context) {
+    printUsage(stdout);
+    for (const CliCommand& c : kCommands) {
+        std::printf("\nCommand %.*s:\n\n", static_cast<int>(c.name.size()), c.name.data());
+        std::fflush(stdout);
+        c.run(context, {"--help"});
+    }
+    return orvanta::cli::kExitOk;
 }
 
 }  // namespace
@@ -70,7 +86,11 @@ void printUsage(std::FILE* to) {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     orvanta::cli::CliContext context;
-    context.programFolder = orvanta::resolveProgramFolder(args);
+    const orvanta::ProgramFolder folder = orvanta::openProgramFolder(args);
+    context.programFolder = folder.path;
+    if (!folder.problem.empty()) {
+        std::fprintf(stderr, "orvanta-cli: %s\n", folder.problem.c_str());
+    }
 
     // Options before the command.
     while (!args.empty() && args[0] == "--yes") {
@@ -83,6 +103,13 @@ int main(int argc, char** argv) {
     }
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         printUsage(stdout);
+        return orvanta::cli::kExitOk;
+    }
+    if (args[0] == "--help-all") {
+        return printAllHelp(context);
+    }
+    if (args[0] == "--version") {
+        std::printf("orvanta-cli %s\n", orvanta::programVersion());
         return orvanta::cli::kExitOk;
     }
     for (const CliCommand& c : kCommands) {

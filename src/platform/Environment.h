@@ -21,9 +21,52 @@ LanguageId systemLanguage();
 // The folder of the running program file, with a trailing '/'.
 std::string executableFolder();
 
-// The program folder: --program-folder DIR (or --program-folder=DIR) among the arguments,
-// else ORVANTA_PROGRAM_FOLDER, else the folder of the program file; always with a trailing '/'.
-// The option is removed from `args` so that the rest can be parsed as usual.
+// The version of the programs, e.g. "0.1.0".
+const char* programVersion();
+
+// The shared data an installed program ships (share/orvanta/ beside bin/), with a trailing
+// '/'; empty when the program does not run from an installed layout.
+std::string installedDataFolder(const std::string& executableFolder);
+std::string installedDataFolder();
+
+// What decides the program folder; the defaults read the process's arguments and environment.
+struct ProgramFolderSources {
+    std::string option;            // --program-folder DIR
+    std::string environment;       // ORVANTA_PROGRAM_FOLDER
+    std::string executableFolder;  // with a trailing '/'
+    std::string installedData;     // installedDataFolder(executableFolder)
+    bool executableFolderWritable = false;
+    std::string xdgDataHome;  // XDG_DATA_HOME
+    std::string home;         // HOME, else the password database
+};
+
+struct ProgramFolder {
+    std::string path;      // with a trailing '/'
+    bool perUser = false;  // the user's data folder of an installed program
+    std::string problem;   // why the folder could not be made ready; empty when it is
+};
+
+// Where LastPj.txt, MessageData/ and the scratch files live, without touching the disk:
+// the option, else the environment variable, else the folder of the program file when that
+// is writable and not an installed location (a build folder), else the user's data folder
+// ($XDG_DATA_HOME/orvanta, or ~/.local/share/orvanta when XDG_DATA_HOME is unset or relative).
+ProgramFolder chooseProgramFolder(const ProgramFolderSources& sources);
+
+// Makes a per-user folder ready: creates it (private to the user, it holds passwords) and,
+// when it has no MessageData/ yet, copies the example messages of `installedData` into it.
+// Never overwrites what the folder already holds. Returns what went wrong, or an empty text.
+std::string prepareUserFolder(const std::string& folder, const std::string& installedData);
+
+// The program folder of this run: takes --program-folder DIR (or --program-folder=DIR) out of
+// `args` so that the rest can be parsed as usual, chooses the folder and prepares it.
+ProgramFolder openProgramFolder(std::vector<std::string>& args);
+// openProgramFolder(args).path, for callers with no way to report a problem.
 std::string resolveProgramFolder(std::vector<std::string>& args);
+
+// The folder `name` (mfont, micon) with a trailing '/': the program folder's own when it has
+// one, else the installed one, else the program folder's (which then names where it is missing).
+std::string resourceFolder(const std::string& programFolder, const std::string& name,
+                           const std::string& installedData);
+std::string resourceFolder(const std::string& programFolder, const std::string& name);
 
 }  // namespace orvanta

@@ -1,8 +1,5 @@
 #include "protocol/MainTabOperations.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -34,8 +31,6 @@ enum TextId : int {
     kSoundNumberUnknown = 1099,
 };
 
-constexpr const char* kSettingsSection = "PJOrvantaPass";
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -66,21 +61,6 @@ bool isRepeatText(std::string_view text) {
     return trimmed(text) == LanguageText(kRepeat);
 }
 
-std::string homeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0') {
-        return home;
-    }
-    passwd entry{};
-    passwd* found = nullptr;
-    std::vector<char> buffer(16384);
-    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr) {
-        return found->pw_dir;
-    }
-    return {};
-}
-
 // Sets the startup display; the value the projector answers is not kept as the firmware
 // level here, since the capabilities of the chosen projector come from the state query only.
 bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& target, Prompt& prompt,
@@ -96,26 +76,6 @@ bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& tar
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-
-std::string sendLockSettingsPath() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string base =
-        (xdg != nullptr && xdg[0] == '/') ? std::string(xdg) : homeFolder() + "/.config";
-    return base + "/TAVRIX/PJOrvanta.conf";
-}
-
-SendLockSettings readSendLockSettings(const std::string& path) {
-    ProfileDocument settings;
-    SendLockSettings out;
-    if (!loadProfileDocument(path, settings).empty()) {
-        return out;
-    }
-    out.locked = settings.find(kSettingsSection, "Lock").value_or("") == "1";
-    out.passDigest = settings.find(kSettingsSection, "Pass").value_or("");
-    return out;
-}
 
 // ---------------------------------------------------------------------------------------------
 

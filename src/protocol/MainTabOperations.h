@@ -18,23 +18,10 @@
 #include "message/MessageModel.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/Operations.h"
+#include "protocol/SendLockStore.h"
 #include "protocol/Transfer.h"
 
 namespace orvanta {
-
-// ---------------------------------------------------------------------------------------------
-// Send lock: the desktop program keeps it in its per-user settings, section PJOrvantaPass.
-
-struct SendLockSettings {
-    bool locked = false;     // "Lock" is exactly "1"
-    std::string passDigest;  // "Pass": 32 hexadecimal digits, or empty when no password is set
-};
-
-// Where the desktop program's settings live: $XDG_CONFIG_HOME/TAVRIX/PJOrvanta.conf, or
-// ~/.config/TAVRIX/PJOrvanta.conf when XDG_CONFIG_HOME is not an absolute path.
-std::string sendLockSettingsPath();
-// A missing or unreadable file reads as unlocked without password.
-SendLockSettings readSendLockSettings(const std::string& path);
 
 // ---------------------------------------------------------------------------------------------
 // Projector information as the Main tab keeps it for the chosen projector.

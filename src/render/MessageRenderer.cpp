@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "message/WidthTables.h"
+#include "platform/Environment.h"
 #include "render/Image.h"
 
 namespace orvanta::render {
@@ -63,15 +64,17 @@ int alignTitle(int base, int margin, int width, int position) {
 
 GlyphSet GlyphSet::load(const std::string& programFolder, int icon) {
     GlyphSet set;
-    const std::string folder = withSlash(programFolder);
+    // The program folder's own glyphs and icons, else those an installed program ships.
+    const std::string glyphs = resourceFolder(programFolder, "mfont");
     for (int code = 0x20; code <= 0xFF; ++code) {
         char name[32];
-        std::snprintf(name, sizeof name, "mfont/0x00%x.bmp", code);
-        set.glyphs[static_cast<std::size_t>(code)] = loadImage(folder + name);
+        std::snprintf(name, sizeof name, "0x00%x.bmp", code);
+        set.glyphs[static_cast<std::size_t>(code)] = loadImage(glyphs + name);
     }
     const std::string_view iconName = iconBitmapName(icon);
     if (!iconName.empty()) {
-        set.icon = loadImage(folder + "micon/BG_ICN_" + std::string(iconName) + ".bmp");
+        set.icon = loadImage(resourceFolder(programFolder, "micon") + "BG_ICN_" +
+                             std::string(iconName) + ".bmp");
     }
     return set;
 }

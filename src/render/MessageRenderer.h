@@ -16,7 +16,8 @@
 namespace orvanta::render {
 
 // The 224 glyphs 0x20..0xFF ("mfont/0x00<code in hex>.bmp") and the chosen icon
-// ("micon/BG_ICN_<name>.bmp") of a program folder. A file that is missing or unreadable is
+// ("micon/BG_ICN_<name>.bmp") of a program folder, or of the installed shared data when the
+// program folder has no such folder (resourceFolder()). A file that is missing or unreadable is
 // simply absent: its glyph draws as a blank of the width table's width, the icon as nothing.
 struct GlyphSet {
     std::array<std::optional<QImage>, 256> glyphs;

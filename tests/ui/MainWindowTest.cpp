@@ -48,10 +48,11 @@ std::string readFile(const std::string& path) {
     return s;
 }
 
+// Loopback addresses only: showing the Main page asks the chosen projector for its state.
 const char kTwoProjectors[] =
     "[RESIST NUM]\r\nNUM=2\r\n"
     "[RESIST "
-    "PROJECTOR1]\r\nNUM=1\r\nIP=-1062731766\r\nProjectorName=Hall\r\nMAC=0\r\nAuth=0\r\nPass=\r\n"
+    "PROJECTOR1]\r\nNUM=1\r\nIP=2131296266\r\nProjectorName=Hall\r\nMAC=0\r\nAuth=0\r\nPass=\r\n"
     "[RESIST "
     "PROJECTOR2]\r\nNUM=2\r\nIP=2130706434\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=0\r\nPass=\r\n";
 
@@ -135,7 +136,7 @@ TEST(MainWindow, PagesListTheRegisteredProjectorsOrAskForOne) {
     auto* main = w.frame->view()->mainTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
     ASSERT_NE(main, nullptr);
     ASSERT_EQ(main->count(), 2);
-    EXPECT_EQ(main->itemText(0), QStringLiteral("192.168.0.10"));
+    EXPECT_EQ(main->itemText(0), QStringLiteral("127.9.0.10"));
     EXPECT_EQ(main->itemText(1), QStringLiteral("127.0.0.2"));
     EXPECT_EQ(main->currentIndex(), 1);
 }
@@ -152,6 +153,7 @@ TEST(MainWindow, SocketLayerFailureIsReportedOnceAndTheWindowStillOpens) {
 }
 
 TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
+    test::app();  // first: it points the settings store at the test's own folder
     setInterfaceLanguage(LanguageId::English);
     const std::string folder = test::scratchFolder("exit");
     ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");

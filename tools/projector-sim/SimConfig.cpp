@@ -69,6 +69,7 @@ const char* usageText() {
            "                       use only inside a private network namespace\n"
            "  --verbose            log each request's whole text, not only its first line\n"
            "  --help               show this text\n"
+           "  --version            show the version\n"
            "\n"
            "Logs one line per request: address:port, the request's first line, the digest\n"
            "check (digest ok / digest wrong / no digest) and the reply's first line.\n";

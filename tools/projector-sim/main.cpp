@@ -24,6 +24,7 @@
 #include "ProjectorState.h"
 #include "RequestParser.h"
 #include "SimConfig.h"
+#include "platform/Environment.h"
 #include "protocol/Md5.h"
 
 namespace orvanta::sim {
@@ -482,6 +483,10 @@ int run(const SimConfig& config) {
 int main(int argc, char** argv) {
     using namespace orvanta::sim;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::printf("orvanta-projector-sim %s\n", orvanta::programVersion());
+        return 0;
+    }
     std::string error;
     const auto config = parseArguments(args, error);
     if (!config) {

@@ -10,7 +10,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
-#include <QSettings>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -19,9 +18,12 @@
 
 #include "app/LanguageText.h"
 #include "message/MessageModel.h"
-#include "ui/common/Settings.h"
+#include "platform/Environment.h"
+#include "protocol/SendLockStore.h"
 #include "ui/common/UiText.h"
+#include "ui/dialogs/CChangePassword.h"
 #include "ui/dialogs/CColorSelect.h"
+#include "ui/dialogs/CSendLock.h"
 #include "ui/dialogs/CSendStatus.h"
 #include "ui/edit/CMessageEdit.h"
 #include "ui/frame/COrvantaView.h"
@@ -103,13 +105,19 @@ void CMainFrame::buildMenus() {
     connect(add(help, About, Text::MenuAbout), &QAction::triggered, this, [this] {
         QMessageBox::about(this, text(Text::MenuAbout).remove(QLatin1Char('&')),
                            text(Text::Caption) + QLatin1Char('\n') + text(Text::AboutVersion) +
-                               QLatin1Char(' ') + QStringLiteral(ORVANTA_VERSION));
+                               QLatin1Char(' ') + QString::fromUtf8(programVersion()));
     });
 
     QMenu* lock = menuBar()->addMenu(text(Text::MenuSendLockGroup));
-    add(lock, SendLock, Text::MenuSendLock);
-    add(lock, UnLock, Text::MenuUnlock);
-    add(lock, ChangePassword, Text::MenuChangePassword);
+    connect(add(lock, SendLock, Text::MenuSendLock), &QAction::triggered, this,
+            [this] { runSendLock(true); });
+    connect(add(lock, UnLock, Text::MenuUnlock), &QAction::triggered, this,
+            [this] { runSendLock(false); });
+    connect(add(lock, ChangePassword, Text::MenuChangePassword), &QAction::triggered, this, [this] {
+        CChangePassword dialog(prompt_, sendLockSettingsPath(), this);
+        dialog.setObjectName(QStringLiteral("changePassword"));
+        dialog.exec();
+    });
 }
 
 QToolButton* CMainFrame::colourButton(Command command, std::uint8_t colourIndex) {
@@ -363,10 +371,26 @@ void CMainFrame::dropEvent(QDropEvent* event) {
 }
 
 void CMainFrame::updateSendLockCommandStates() {
-    // Offered once the send lock dialogs exist.
-    for (Command c : {SendLock, UnLock, ChangePassword}) {
-        actions_[c]->setEnabled(false);
+    actions_[SendLock]->setEnabled(!state_.sendLocked);
+    actions_[UnLock]->setEnabled(state_.sendLocked);
+    actions_[ChangePassword]->setEnabled(true);
+}
+
+void CMainFrame::runSendLock(bool lock) {
+    CSendLock dialog(lock ? CSendLock::Mode::Lock : CSendLock::Mode::Unlock, prompt_,
+                     sendLockSettingsPath(), this);
+    dialog.setObjectName(QStringLiteral("sendLock"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
     }
+    state_.sendLocked = lock;
+    // Written at once as well as at exit, so that the command line sees the lock the moment
+    // it is set and a crash cannot lift it.
+    if (const std::string error = writeSendLocked(sendLockSettingsPath(), lock); !error.empty()) {
+        prompt_.inform(LanguageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    }
+    refreshSendCaptions();
+    updateSendLockCommandStates();
 }
 
 bool CMainFrame::confirmAndSaveForExit() {
@@ -386,7 +410,10 @@ bool CMainFrame::confirmAndSaveForExit() {
     } else {
         saveAdapterSelection(state_.programFolder, "", "");
     }
-    writeSendLocked(state_.sendLocked);
+    if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
+        !error.empty()) {
+        prompt_.inform(LanguageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    }
     return true;
 }
 

@@ -82,6 +82,8 @@ class CMainFrame : public QMainWindow {
 
   private:
     void buildMenus();
+    // "Send Lock" (lock) or "UnLock": the password dialog, then the new state everywhere.
+    void runSendLock(bool lock);
     void buildToolBar();
     QToolButton* colourButton(Command command, std::uint8_t colourIndex);
     void connectEditCommands();

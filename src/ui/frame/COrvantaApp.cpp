@@ -1,23 +1,32 @@
 #include "ui/frame/COrvantaApp.h"
 
+#include "protocol/SendLockStore.h"
+
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QIcon>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 #include <optional>
 
 #include "app/LanguageText.h"
 #include "platform/Environment.h"
 #include "ui/common/QtPrompt.h"
-#include "ui/common/Settings.h"
+#include "ui/common/QtTranslations.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/CMainFrame.h"
+#include "ui/frame/DesktopCommandLine.h"
 #include "ui/frame/MainState.h"
+
+// Where the program keeps and finds its files; QT_LOGGING_RULES="orvanta.folders.info=true"
+// prints them at start-up.
+Q_LOGGING_CATEGORY(lcFolders, "orvanta.folders", QtWarningMsg)
 
 namespace orvanta {
 namespace {
@@ -99,7 +108,7 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     state.characterColor = 7;
     state.characterBackgroundColor = 8;
     state.backgroundColor = 8;
-    state.sendLocked = readSendLocked();
+    state.sendLocked = readSendLockSettings(sendLockSettingsPath()).locked;
     std::vector<std::string> descriptions;
     for (const auto& a : state.adaptors) {
         descriptions.push_back(a.description);
@@ -115,8 +124,19 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
 }
 
 int runDesktopProgram(int argc, char** argv) {
+    if (const auto status = answerInformationOptions(argc, argv)) {
+        return *status;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Orvanta"));
+    QApplication::setApplicationVersion(QString::fromUtf8(programVersion()));
+    // The menu entry's name: desktops match the window to it (and to its icon) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tavrix.Orvanta"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.tavrix.Orvanta")));
+    const auto qtTexts = loadQtTranslation(interfaceLanguage());
+    if (qtTexts) {
+        QCoreApplication::installTranslator(qtTexts.get());
+    }
 
     SingleInstance instance;
     if (!instance.acquire()) {
@@ -129,7 +149,14 @@ int runDesktopProgram(int argc, char** argv) {
         args.push_back(a.toStdString());
     }
     MainState state;
-    state.programFolder = resolveProgramFolder(args);
+    const ProgramFolder folder = openProgramFolder(args);
+    state.programFolder = folder.path;
+    if (!folder.problem.empty()) {
+        qWarning("Orvanta: %s", folder.problem.c_str());
+    }
+    qCInfo(lcFolders, "program folder: %s", folder.path.c_str());
+    qCInfo(lcFolders, "mfont: %s", resourceFolder(folder.path, "mfont").c_str());
+    qCInfo(lcFolders, "micon: %s", resourceFolder(folder.path, "micon").c_str());
 
     QtPrompt prompt;
     auto frame = COrvantaApp::createMainWindow(state, prompt, {});

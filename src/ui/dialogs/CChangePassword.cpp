@@ -1,0 +1,75 @@
+#include "ui/dialogs/CChangePassword.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/LanguageText.h"
+#include "app/Prompt.h"
+#include "protocol/SendLockStore.h"
+#include "ui/common/UiText.h"
+
+namespace orvanta {
+namespace {
+
+QLineEdit* passwordField(QWidget* parent, const char* name, Text caption) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QLatin1StringView(name));
+    field->setEchoMode(QLineEdit::Password);
+    field->setMaxLength(32);
+    field->setAccessibleName(text(caption));
+    return field;
+}
+
+}  // namespace
+
+CChangePassword::CChangePassword(Prompt& prompt, std::string settingsPath, QWidget* parent)
+    : QDialog(parent),
+      prompt_(prompt),
+      settingsPath_(std::move(settingsPath)),
+      current_(passwordField(this, "currentPassword", Text::ChangePasswordCurrent)),
+      new_(passwordField(this, "newPassword", Text::ChangePasswordNew)) {
+    setWindowTitle(text(Text::ChangePasswordMenu));
+    auto* form = new QFormLayout;
+    form->addRow(text(Text::ChangePasswordCurrent), current_);
+    form->addRow(text(Text::ChangePasswordNew), new_);
+    auto* buttons = new QDialogButtonBox(this);
+    QPushButton* ok = buttons->addButton(text(Text::OkButton), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true);
+    buttons->addButton(text(Text::CancelButtonCaption), QDialogButtonBox::RejectRole)
+        ->setObjectName(QStringLiteral("cancelButton"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CChangePassword::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CChangePassword::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void CChangePassword::accept() {
+    std::string error;
+    switch (
+        changeSendLockPassword(settingsPath_, utf8(current_->text()), utf8(new_->text()), &error)) {
+        case PasswordChange::Changed:
+            QDialog::accept();
+            return;
+        case PasswordChange::IncorrectPassword:
+            prompt_.inform(LanguageText(Text::IncorrectPassword));
+            current_->selectAll();
+            current_->setFocus();
+            return;
+        case PasswordChange::SamePassword:
+            prompt_.inform(LanguageText(Text::EnterDifferentPassword));
+            new_->selectAll();
+            new_->setFocus();
+            return;
+        case PasswordChange::WriteFailed:
+            prompt_.inform(LanguageText(Text::SendLockNotSaved) + "\n" + error,
+                           PromptIcon::Warning);
+            return;
+    }
+}
+
+}  // namespace orvanta

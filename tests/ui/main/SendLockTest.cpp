@@ -1,0 +1,137 @@
+// The "Send Lock" menu through the main window: lock, a refused unlock, a password change, the
+// locked Send, and the command line reading what the program wrote.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
+#include <functional>
+
+#include "app/LanguageText.h"
+#include "support/ScriptedPrompt.h"
+#include "support/UiTestSupport.h"
+#include "ui/edit/CMessageEdit.h"
+#include "ui/frame/CMainFrame.h"
+#include "ui/frame/COrvantaApp.h"
+#include "ui/frame/COrvantaView.h"
+#include "ui/main/CMainTab.h"
+
+using namespace orvanta;
+
+namespace {
+
+// Runs `fill` on the next modal dialog named `name` once it is open.
+void onDialog(const char* name, std::function<void(QDialog&)> fill) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, name, fill] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dialog != nullptr && dialog->objectName() == QLatin1StringView(name)) {
+            timer->stop();
+            timer->deleteLater();
+            fill(*dialog);
+        }
+    });
+    timer->start(5);
+}
+
+void type(QDialog& dialog, const char* field, const char* text) {
+    dialog.findChild<QLineEdit*>(QLatin1StringView(field))->setText(QString::fromUtf8(text));
+}
+
+void ok(QDialog& dialog) {
+    dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+}
+
+QString lockEntry() {
+    QSettings settings(QStringLiteral("TAVRIX"), QStringLiteral("PJOrvanta"));
+    return settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString();
+}
+
+}  // namespace
+
+TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    MainState state;
+    state.programFolder = test::scratchFolder("sendlock");
+    ScriptedPrompt prompt;
+    StartupOptions options;
+    options.socketLayerAvailable = [] { return true; };
+    options.adaptors = [] { return std::vector<AdaptorEntry>{}; };  // no search from here
+    auto frame = COrvantaApp::createMainWindow(state, prompt, options);
+    auto* send = frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
+    auto* editSend =
+        frame->view()->editTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
+    const auto menu = [&](bool lock, bool unlock) {
+        EXPECT_EQ(frame->action(CMainFrame::SendLock)->isEnabled(), lock);
+        EXPECT_EQ(frame->action(CMainFrame::UnLock)->isEnabled(), unlock);
+        EXPECT_TRUE(frame->action(CMainFrame::ChangePassword)->isEnabled());
+    };
+    menu(true, false);
+
+    // No password yet: a typed one is refused, the empty field locks.
+    onDialog("sendLock", [&](QDialog& d) {
+        type(d, "password", "guess");
+        ok(d);
+        EXPECT_TRUE(d.isVisible());
+        type(d, "password", "");
+        ok(d);
+    });
+    frame->action(CMainFrame::SendLock)->trigger();
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
+    EXPECT_TRUE(state.sendLocked);
+    EXPECT_EQ(send->text(), "Send[Locked]");
+    EXPECT_EQ(editSend->text(), "Send[Locked]");
+    EXPECT_EQ(lockEntry(), "1");
+    menu(false, true);
+
+    prompt.clear();
+    send->click();
+    editSend->click();
+    EXPECT_EQ(prompt.texts(), (std::vector<std::string>{"The Send button is locked.",
+                                                        "The Send button is locked."}));
+    QProcess cli;
+    cli.start(QString::fromUtf8(std::getenv("ORVANTA_BIN_DIR")) + QStringLiteral("/orvanta-cli"),
+              {QStringLiteral("--program-folder"), QString::fromStdString(state.programFolder),
+               QStringLiteral("send"), QStringLiteral("x.ovx"), QStringLiteral("--projector"),
+               QStringLiteral("127.0.62.20")});
+    ASSERT_TRUE(cli.waitForFinished(10000));
+    EXPECT_EQ(cli.exitCode(), 1);
+    EXPECT_TRUE(cli.readAllStandardError().contains("The Send button is locked."));
+
+    prompt.clear();
+    onDialog("changePassword", [&](QDialog& d) {
+        type(d, "currentPassword", "x");
+        type(d, "newPassword", "pw");
+        ok(d);
+        EXPECT_TRUE(d.isVisible());
+        type(d, "currentPassword", "");
+        ok(d);
+    });
+    frame->action(CMainFrame::ChangePassword)->trigger();
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
+    EXPECT_TRUE(state.sendLocked);  // a new password does not unlock
+
+    prompt.clear();
+
+    onDialog("sendLock", [&](QDialog& d) {
+        type(d, "password", "");
+        ok(d);
+        EXPECT_TRUE(d.isVisible());
+        type(d, "password", "pw");
+        ok(d);
+    });
+    frame->action(CMainFrame::UnLock)->trigger();
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
+    EXPECT_FALSE(state.sendLocked);
+    EXPECT_EQ(send->text(), "Send");
+    EXPECT_EQ(editSend->text(), "Send");
+    EXPECT_EQ(lockEntry(), "0");
+    menu(true, false);
+}

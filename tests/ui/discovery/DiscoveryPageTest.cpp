@@ -88,7 +88,7 @@ std::string registryWith(int count, const std::string& extra = "") {
     std::string s = "[RESIST NUM]\r\nNUM=" + std::to_string(count) + "\r\n";
     for (int k = 1; k <= count; ++k) {
         s += "[RESIST PROJECTOR" + std::to_string(k) + "]\r\nNUM=" + std::to_string(k) +
-             "\r\nIP=" + std::to_string(0x7F000000 + k + 1) + "\r\nProjectorName=P" +
+             "\r\nIP=" + std::to_string(0x7FFA0000 + k + 1) + "\r\nProjectorName=P" +
              std::to_string(k) + "\r\nMAC=0\r\nAuth=1\r\nPass=old" + std::to_string(k) + "\r\n";
     }
     return s + extra;
@@ -185,7 +185,7 @@ TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
     w.prompt.queue(PromptAnswer::No);
     w.button("deleteButton")->click();
     EXPECT_EQ(w.prompt.texts(),
-              std::vector<std::string>{"[ 127.0.0.4 ] will be deleted. Are you sure?"});
+              std::vector<std::string>{"[ 127.250.0.4 ] will be deleted. Are you sure?"});
     EXPECT_EQ(w.list("registeredList")->model()->rowCount(), 3);
 
     w.select("registeredList", 1);
@@ -194,8 +194,8 @@ TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
     EXPECT_EQ(w.state.currentProjector, 0);
     const ProjectorList onDisk = loadProjectorList(folder);
     ASSERT_EQ(onDisk.count(), 2u);
-    EXPECT_EQ(onDisk.records[0].address, ipv4("127.0.0.2"));
-    EXPECT_EQ(onDisk.records[1].address, ipv4("127.0.0.4"));
+    EXPECT_EQ(onDisk.records[0].address, ipv4("127.250.0.2"));
+    EXPECT_EQ(onDisk.records[1].address, ipv4("127.250.0.4"));
     EXPECT_EQ(w.list("registeredList")->model()->rowCount(), 2);
 }
 
@@ -216,7 +216,7 @@ TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
         d.reject();
     });
     w.button("passwordButton")->click();
-    EXPECT_EQ(heading, QStringLiteral("[ 127.0.0.3 ]"));
+    EXPECT_EQ(heading, QStringLiteral("[ 127.250.0.3 ]"));
     EXPECT_EQ(readFile(folder + "LastPj.txt"), registryWith(2));
 
     onNextDialog([](QDialog& d) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang (libFuzzer, address and undefined-behaviour sanitizers)
+# Builds the fuzz targets (file readers, discovery datagrams) with clang (libFuzzer, address and undefined-behaviour sanitizers)
 # and runs each one for a time budget: bash scripts/fuzz.sh [seconds per target, default 20].
 # The seed corpus in fuzz/corpus/<target>/ is only read; what the fuzzer finds goes to
 # build-fuzz/corpus-<target>/. Exits non-zero when a target crashes; the input that crashed
@@ -17,19 +17,21 @@ fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANTA_BUILD_FUZZ=ON -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_TESTS=OFF \
     -DORVANTA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_rtf fuzz_ovx fuzz_registry fuzz_replies -j "$jobs"
+cmake --build "$build" --target fuzz_rtf fuzz_ovx fuzz_discovery fuzz_registry fuzz_replies -j "$jobs"
 
 status=0
-for target in rtf ovx registry replies; do
+for target in rtf ovx discovery registry replies; do
     work="$build/corpus-$target"
     mkdir -p "$work" "fuzz/corpus/$target"
-    dict=()
-    if [ "$target" = rtf ] || [ "$target" = ovx ]; then
-        dict=(-dict=fuzz/rtf.dict)
-    fi
+    # A datagram is read in at most 1024 bytes; the file readers take up to 64 KiB.
+    case $target in
+        discovery) limits=(-max_len=1500 -dict=fuzz/discovery.dict) ;;
+        rtf | ovx) limits=(-max_len=65536 -dict=fuzz/rtf.dict) ;;
+        *) limits=(-max_len=65536) ;;
+    esac
     echo "fuzz_$target: ${budget}s"
     if ! "$build/bin/fuzz_$target" -max_total_time="$budget" -timeout=10 -rss_limit_mb=2048 \
-        -max_len=65536 "${dict[@]}" -print_final_stats=1 -artifact_prefix="$build/crash-$target-" \
+        "${limits[@]}" -print_final_stats=1 -artifact_prefix="$build/crash-$target-" \
         "$work" "fuzz/corpus/$target" 2>"$build/fuzz_$target.log"; then
         tail -n 60 "$build/fuzz_$target.log"
         echo "fuzz_$target found a crash (see $build/fuzz_$target.log)" >&2

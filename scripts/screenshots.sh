@@ -29,7 +29,7 @@ done
 
 shots=(
     "en main main.png"
-    "en discovery discovery.png"
+    "en discovery discovery-tab.png"
     "en edit edit.png"
     "ja edit edit-ja.png"
     "zh edit edit-zh.png"
@@ -43,7 +43,21 @@ for shot in "${shots[@]}"; do
     read -r language page file <<<"$shot"
     args=(--program-folder "$folder" --language "$language" --page "$page" --out "$out/$file")
     if [ "$page" = edit ]; then args+=(--open "$folder/MessageData/Welcome.ovx"); fi
-    unshare --net sh -c 'ip link set lo up; exec "$@"' sh \
-        "${display[@]}" "$tool" "${args[@]}"
+    if [ "$page" = discovery ]; then
+        # Loopback carries multicast here, is the adaptor searched from, and three simulated
+        # projectors answer the search.
+        printf '[SELECT ADAPTOR]\r\nIP=127.0.0.1\r\nADAPTORNAME=lo\r\n' >>"$folder/LastPj.txt"
+        unshare --net sh -c 'ip link set lo up; ip link set lo multicast on
+            ip route add 224.0.0.0/4 dev lo
+            sim=$1; shift
+            "$sim" --address 127.0.0.2 --name "Hall A" --mac 00:11:22:33:44:02 \
+                --address 127.0.0.3 --name Foyer --mac 00:11:22:33:44:03 \
+                --address 127.0.0.5 --name "Studio 2" --discovery >/dev/null 2>&1 &
+            sleep 1; "$@"; status=$?; kill $!; exit $status' sh \
+            "$root/$build/bin/orvanta-projector-sim" "${display[@]}" "$tool" "${args[@]}"
+    else
+        unshare --net sh -c 'ip link set lo up; exec "$@"' sh \
+            "${display[@]}" "$tool" "${args[@]}"
+    fi
     echo "wrote docs/images/$file"
 done

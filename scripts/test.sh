@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs the whole test suite:
 # first a normal build, then the core again under the address and undefined-behaviour
-# sanitizers, then a short fuzzing run of the file readers. Ends with one summary line.
+# sanitizers, then a short fuzzing run of the file readers and the discovery datagram reader.
+# Ends with one summary line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

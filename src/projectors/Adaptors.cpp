@@ -2,11 +2,30 @@
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 
 #include <algorithm>
 
 namespace orvanta {
+
+std::vector<AdaptorEntry> orderAdaptors(std::vector<AdaptorEntry> adaptors) {
+    std::stable_partition(adaptors.begin(), adaptors.end(),
+                          [](const AdaptorEntry& e) { return !e.loopback; });
+    if (adaptors.size() > kMaxAdaptors) {
+        adaptors.resize(kMaxAdaptors);
+    }
+    return adaptors;
+}
+
+int defaultAdaptorIndex(const std::vector<AdaptorEntry>& adaptors) {
+    for (std::size_t i = 0; i < adaptors.size(); ++i) {
+        if (!adaptors[i].loopback) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
 
 std::vector<AdaptorEntry> enumerateAdaptors() {
     std::vector<AdaptorEntry> out;
@@ -14,9 +33,9 @@ std::vector<AdaptorEntry> enumerateAdaptors() {
     if (::getifaddrs(&list) != 0) {
         return out;
     }
-    for (ifaddrs* it = list; it != nullptr && out.size() < kMaxAdaptors; it = it->ifa_next) {
+    for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
         if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET ||
-            it->ifa_name == nullptr) {
+            it->ifa_name == nullptr || (it->ifa_flags & IFF_MULTICAST) == 0) {
             continue;
         }
         // Only the first IPv4 address of an interface counts.
@@ -33,10 +52,10 @@ std::vector<AdaptorEntry> enumerateAdaptors() {
         }
         char text[INET_ADDRSTRLEN] = {};
         ::inet_ntop(AF_INET, &sin->sin_addr, text, sizeof text);
-        out.push_back({address, text, it->ifa_name});
+        out.push_back({address, text, it->ifa_name, (it->ifa_flags & IFF_LOOPBACK) != 0});
     }
     ::freeifaddrs(list);
-    return out;
+    return orderAdaptors(std::move(out));
 }
 
 }  // namespace orvanta

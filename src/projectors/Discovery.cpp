@@ -120,13 +120,41 @@ Socket openReceiveSocket(std::uint32_t adaptor) {
     return s;
 }
 
-// False on a time-out and on any failure, including an invalid socket.
-bool waitReadable(int fd, std::chrono::milliseconds limit) {
-    if (fd < 0) {
-        return false;
+// A closing window waits for the worker, so no wait may last longer than this without a look
+// at the stop flag.
+constexpr std::chrono::milliseconds kStopCheckInterval{50};
+
+// False on a time-out, on a stop and on any failure, including an invalid socket.
+bool waitReadable(int fd, std::chrono::milliseconds limit, const std::atomic<bool>& stop) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || stop.load()) {
+            return false;
+        }
+        const auto slice = std::min(left, kStopCheckInterval);
+        if (fd < 0) {
+            std::this_thread::sleep_for(slice);
+            continue;
+        }
+        pollfd p{fd, POLLIN, 0};
+        const int r = ::poll(&p, 1, static_cast<int>(slice.count()));
+        if (r > 0) {
+            return (p.revents & POLLIN) != 0;
+        }
+        if (r < 0 && errno != EINTR) {
+            return false;
+        }
     }
-    pollfd p{fd, POLLIN, 0};
-    return ::poll(&p, 1, static_cast<int>(limit.count())) > 0 && (p.revents & POLLIN) != 0;
+}
+
+// The pause after a delivered answer, cut short by a stop.
+void pauseUnlessStopped(std::chrono::milliseconds pause, const std::atomic<bool>& stop) {
+    const auto end = std::chrono::steady_clock::now() + pause;
+    while (!stop.load() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::min(pause, kStopCheckInterval));
+    }
 }
 
 // Listens until two waits have run out. False when the stop flag ended it.
@@ -138,7 +166,7 @@ bool listenForAnswers(int fd, const DiscoveryTimings& timings, const std::atomic
         if (stop.load()) {
             return false;
         }
-        if (!waitReadable(fd, timings.listenWait)) {
+        if (!waitReadable(fd, timings.listenWait, stop)) {
             ++timeouts;
             continue;
         }
@@ -151,8 +179,11 @@ bool listenForAnswers(int fd, const DiscoveryTimings& timings, const std::atomic
         ++datagrams;
         for (const AnswerRecord& record :
              scanAnswerDatagram({buffer, static_cast<std::size_t>(n)})) {
+            if (stop.load()) {
+                return false;
+            }
             sink(DiscoveryEvent{DiscoveryEventKind::DiscoveryAnswer, record});
-            std::this_thread::sleep_for(timings.answerPause);
+            pauseUnlessStopped(timings.answerPause, stop);
         }
     }
     return true;

@@ -120,7 +120,7 @@ void runDiscoveryWorker(const DiscoveryJob& job, const std::atomic<bool>& stop,
 // stop flag and joins), then clears the flag and starts the new run; the destructor stops
 // and joins. The earlier run's sink still receives its DiscoveryFinished; a sink that must
 // tell runs apart captures its own run number. Setting the flag alone (leaving the page) is
-// enough to end a run: the worker notices it within one listen wait. Call start() and stop()
+// enough to end a run: the worker notices it within 50 ms. Call start() and stop()
 // from the owner's thread, never from the sink, which runs on the worker.
 class DiscoveryRun {
   public:
@@ -130,8 +130,8 @@ class DiscoveryRun {
     DiscoveryRun& operator=(const DiscoveryRun&) = delete;
 
     void start(DiscoveryJob job, DiscoveryEventSink sink);
-    // Sets the stop flag and waits for the worker to end (up to one listen wait, plus the
-    // pauses after answers of a datagram being handed on). The flag stays set.
+    // Sets the stop flag and waits for the worker to end; every wait of the worker looks at
+    // the flag at least every 50 ms, so this returns at once. The flag stays set.
     void stop();
     // True from start() until the worker has posted DiscoveryFinished.
     bool running() const { return running_.load(); }

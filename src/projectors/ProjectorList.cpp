@@ -125,7 +125,7 @@ RegistryResult result(RegistryStatus status, std::string detail = {}) {
             r.text = LanguageText(Text::RegistryBusy);
             break;
         case RegistryStatus::WriteFailed:
-            r.text = LanguageText(Text::RegistryWriteFailed);
+            r.text = LanguageText(Text::RegistryCannotBeWritten);
             break;
         case RegistryStatus::Full:
             r.text = LanguageText(Text::RegistrationLimit);
@@ -272,8 +272,8 @@ std::string rewriteProjectorList(const std::string& programFolder, const Project
     return r.text;
 }
 
-std::size_t loadAdapterSelection(const std::string& programFolder,
-                                 const std::vector<std::string>& adaptorDescriptions) {
+std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+                                            const std::vector<std::string>& adaptorDescriptions) {
     const std::string saved =
         readProfileString(registryPath(programFolder), kAdaptorSection, "ADAPTORNAME", "0");
     for (std::size_t i = 0; i < adaptorDescriptions.size(); ++i) {
@@ -281,7 +281,12 @@ std::size_t loadAdapterSelection(const std::string& programFolder,
             return i;
         }
     }
-    return 0;
+    return std::nullopt;
+}
+
+std::size_t loadAdapterSelection(const std::string& programFolder,
+                                 const std::vector<std::string>& adaptorDescriptions) {
+    return findSavedAdapter(programFolder, adaptorDescriptions).value_or(0);
 }
 
 std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,

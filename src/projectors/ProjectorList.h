@@ -104,7 +104,10 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
 // an empty string on success, else what went wrong.
 std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
 
-// The position of the first description equal to the saved ADAPTORNAME; 0 when none is.
+// The position of the first description equal to the saved ADAPTORNAME, if any.
+std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+                                            const std::vector<std::string>& adaptorDescriptions);
+// The same, 0 when no description matches.
 std::size_t loadAdapterSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions);
 // Under the registry lock; an empty string on success, else what went wrong.

@@ -5,6 +5,9 @@
 //   unshare --net --pid --fork --kill-child sh -c '<lo up, multicast on, 224.0.0.0/4 to lo>;
 //       export <variable>=1; exec <this program> --gtest_filter=<inner tests>'
 //
+// A user who is not root gets the same through a user namespace of its own
+// (unshare --user --map-root-user --net ...) where the system allows that.
+//
 // and the inner tests skip unless that variable is set. The PID namespace makes the inner
 // program its init process: when it dies, however it dies, the simulators it started die too.
 
@@ -98,14 +101,29 @@ inline NamespaceRun runInNetworkNamespace(const char* variable, const std::strin
     using namespace std::chrono_literals;
     constexpr int kSetupFailed = 77;
     NamespaceRun result;
-    const std::vector<std::string> unshare = {"unshare", "--net", "--pid", "--fork",
-                                              "--kill-child"};
-    std::vector<std::string> check = unshare;
-    check.push_back("true");
-    const ChildRun permitted = runChild(check, 20s);
-    if (permitted.exitCode != 0) {
+    // Root may make the namespaces directly; any other user makes a user namespace first, in
+    // which it is root, where the system allows unprivileged user namespaces.
+    const std::vector<std::vector<std::string>> candidates = {
+        {"unshare", "--net", "--pid", "--fork", "--kill-child"},
+        {"unshare", "--user", "--map-root-user", "--net", "--pid", "--fork", "--kill-child"},
+    };
+    std::vector<std::string> unshare;
+    std::string refusals;
+    for (const auto& candidate : candidates) {
+        std::vector<std::string> check = candidate;
+        check.push_back("true");
+        const ChildRun permitted = runChild(check, 20s);
+        if (permitted.exitCode == 0) {
+            unshare = candidate;
+            break;
+        }
+        refusals += permitted.output;
+    }
+    if (unshare.empty()) {
         result.skipReason =
-            "no private network namespace available (unshare --net): " + permitted.output;
+            "no private network namespace available (unshare --net, "
+            "unshare --user --map-root-user --net): " +
+            refusals;
         return result;
     }
     std::string setup =

@@ -33,6 +33,10 @@ struct Window {
         if (!options.socketLayerAvailable) {
             options.socketLayerAvailable = [] { return true; };
         }
+        if (!options.adaptors) {
+            // The Discovery tab searches when shown: never from this machine's interfaces.
+            options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
+        }
         frame = COrvantaApp::createMainWindow(state, prompt, options);
     }
     QTabWidget& tabs() { return *frame->view()->tabs(); }

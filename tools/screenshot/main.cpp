@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "app/LanguageText.h"
 #include "app/Prompt.h"
 #include "ui/common/UiText.h"
+#include "ui/discovery/CPjList.h"
 #include "ui/edit/CMessageEdit.h"
 #include "ui/frame/CMainFrame.h"
 #include "ui/frame/COrvantaApp.h"
@@ -93,12 +95,18 @@ int main(int argc, char** argv) {
     }
 
     int status = 0;
-    // Once the page's own exchanges (their status dialogs) are over and the layout has
-    // settled, the picture is taken.
+    // Once the page's own exchanges (their status dialogs) are over, a search of the
+    // Discovery tab has ended ("Find" is enabled again) and the layout has settled, the
+    // picture is taken.
+    const auto* find =
+        frame->view()->discoveryTab()->findChild<QPushButton*>(QStringLiteral("findButton"));
     QTimer timer;
     int quietTicks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&] {
-        quietTicks = QApplication::activeModalWidget() == nullptr ? quietTicks + 1 : 0;
+        const bool searching =
+            index == COrvantaView::DiscoveryPage && find != nullptr && !find->isEnabled();
+        quietTicks =
+            QApplication::activeModalWidget() == nullptr && !searching ? quietTicks + 1 : 0;
         if (quietTicks < 3) {
             return;
         }

@@ -402,13 +402,10 @@ bool CMainFrame::confirmAndSaveForExit() {
         return false;
     }
     QApplication::clipboard()->clear();
-    if (!state_.adaptors.empty()) {
-        const size_t index =
-            state_.selectedAdapter >= 0 &&
-                    static_cast<size_t>(state_.selectedAdapter) < state_.adaptors.size()
-                ? static_cast<size_t>(state_.selectedAdapter)
-                : 0;
-        const AdaptorEntry& adaptor = state_.adaptors[index];
+    // No choice (only loopback, which is never chosen for the operator) is remembered as none.
+    if (state_.selectedAdapter >= 0 &&
+        static_cast<size_t>(state_.selectedAdapter) < state_.adaptors.size()) {
+        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdapter)];
         saveAdapterSelection(state_.programFolder, adaptor.dotted, adaptor.description);
     } else {
         saveAdapterSelection(state_.programFolder, "", "");

@@ -13,6 +13,7 @@
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QStandardPaths>
+#include <optional>
 
 #include "app/LanguageText.h"
 #include "platform/Environment.h"
@@ -100,7 +101,10 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     if (!socketsWork()) {
         prompt.inform(LanguageText(Text::SocketError), PromptIcon::Error);
     }
-    state.adaptors = enumerateAdaptors();
+    if (options.adaptors) {
+        state.adaptorSource = options.adaptors;
+    }
+    state.adaptors = state.adaptorSource();
     state.characterColor = 7;
     state.characterBackgroundColor = 8;
     state.backgroundColor = 8;
@@ -109,8 +113,10 @@ std::unique_ptr<CMainFrame> COrvantaApp::createMainWindow(MainState& state, Prom
     for (const auto& a : state.adaptors) {
         descriptions.push_back(a.description);
     }
-    state.selectedAdapter =
-        static_cast<std::int32_t>(loadAdapterSelection(state.programFolder, descriptions));
+    // The remembered adaptor, else the first one that is not loopback.
+    const std::optional<std::size_t> saved = findSavedAdapter(state.programFolder, descriptions);
+    state.selectedAdapter = saved ? static_cast<std::int32_t>(*saved)
+                                  : static_cast<std::int32_t>(defaultAdaptorIndex(state.adaptors));
     frame->createView();
     frame->show();
     frame->setWindowTitle(text(Text::Caption));

@@ -5,6 +5,9 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
+
+#include "projectors/Adaptors.h"
 
 class QLocalServer;
 class QLockFile;
@@ -42,6 +45,9 @@ class SingleInstance : public QObject {
 struct StartupOptions {
     // Whether a TCP socket can be created; replaced in tests.
     std::function<bool()> socketLayerAvailable;
+    // The adaptors discovery may search from; replaced in tests, which must never send
+    // multicast on this machine's real interfaces.
+    std::function<std::vector<AdaptorEntry>()> adaptors;
 };
 
 class COrvantaApp {

@@ -3,6 +3,7 @@
 // start-up to exit; pages read and write it on the user-interface thread only.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,9 @@ struct CurrentTarget {
 struct MainState {
     std::string programFolder;  // ends with '/'
     std::vector<AdaptorEntry> adaptors;
-    std::int32_t selectedAdapter = 0;
+    // Lists the adaptors again ("Find"); set at start-up, replaced in tests.
+    std::function<std::vector<AdaptorEntry>()> adaptorSource = enumerateAdaptors;
+    std::int32_t selectedAdapter = 0;  // -1: none chosen
     ProjectorList projectors;
     std::int32_t currentProjector = 0;
     CurrentTarget target;

@@ -106,6 +106,10 @@ std::string ProjectorListModel::setCredentials(int row, std::int32_t authenticat
     return error;
 }
 
+QString ProjectorListModel::writeErrorText(const std::string& error) {
+    return text(Text::RegistryWriteFailed) + QStringLiteral("\n(") + qs(error) + QLatin1Char(')');
+}
+
 void bindProjectorCombo(QComboBox& combo, ProjectorListModel& model) {
     combo.setModel(&model);
     combo.setModelColumn(ProjectorListModel::AddressColumn);

@@ -38,10 +38,15 @@ class ProjectorListModel : public QAbstractTableModel {
     void reload();
 
     // Registry changes. Each returns an empty string on success, else what went wrong; the
-    // model then shows what the file really holds.
+    // model then shows what the file really holds. A caller must tell the operator about a
+    // failure (writeErrorText): a change that silently did not happen is lost work.
     std::string add(const ProjectorRecord& record);
     std::string remove(int row);
     std::string setCredentials(int row, std::int32_t authentication, const std::string& password);
+
+    // What the operator is told when a change could not be written; `error` is the system's
+    // reason.
+    static QString writeErrorText(const std::string& error);
 
   signals:
     // After any change of the rows (reload, add, remove, credentials).

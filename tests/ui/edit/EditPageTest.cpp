@@ -65,6 +65,8 @@ struct EditWindow {
         state.programFolder = folder;
         StartupOptions options;
         options.socketLayerAvailable = [] { return true; };
+        // The Discovery tab searches when shown: never from this machine's interfaces.
+        options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
         frame = COrvantaApp::createMainWindow(state, prompt, options);
         page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
         frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);

@@ -63,6 +63,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     ScriptedPrompt prompt;
     StartupOptions options;
     options.socketLayerAvailable = [] { return true; };
+    options.adaptors = [] { return std::vector<AdaptorEntry>{}; };  // no search from here
     auto frame = COrvantaApp::createMainWindow(state, prompt, options);
     auto* send = frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
     auto* editSend =

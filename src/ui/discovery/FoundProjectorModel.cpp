@@ -1,0 +1,73 @@
+#include "ui/discovery/FoundProjectorModel.h"
+
+#include <algorithm>
+
+#include "ui/common/UiText.h"
+#include "ui/models/ProjectorListModel.h"
+
+namespace orvanta {
+
+int FoundProjectorModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(records_.size());
+}
+
+int FoundProjectorModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ProjectorListModel::ColumnCount;
+}
+
+QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() ||
+        (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
+        return {};
+    }
+    const ProjectorRecord& r = records_[static_cast<std::size_t>(index.row())];
+    switch (index.column()) {
+        case ProjectorListModel::NameColumn:
+            return qs(r.name);
+        case ProjectorListModel::MacColumn:
+            return r.mac.empty() ? QStringLiteral("-") : qs(r.mac);
+        case ProjectorListModel::AddressColumn:
+            return qs(formatAddress(r.address));
+        default:
+            return {};
+    }
+}
+
+QVariant FoundProjectorModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    switch (section) {
+        case ProjectorListModel::NameColumn:
+            return text(Text::ColumnProjectorName);
+        case ProjectorListModel::MacColumn:
+            return text(Text::ColumnMacAddress);
+        case ProjectorListModel::AddressColumn:
+            return text(Text::ColumnIpAddress);
+        default:
+            return {};
+    }
+}
+
+bool FoundProjectorModel::contains(std::uint32_t address) const {
+    return std::any_of(records_.begin(), records_.end(),
+                       [&](const ProjectorRecord& r) { return r.address == address; });
+}
+
+void FoundProjectorModel::append(ProjectorRecord record) {
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    records_.push_back(std::move(record));
+    endInsertRows();
+}
+
+void FoundProjectorModel::clear() {
+    if (records_.empty()) {
+        return;
+    }
+    beginResetModel();
+    records_.clear();
+    endResetModel();
+}
+
+}  // namespace orvanta

@@ -9,6 +9,7 @@
 #include "app/LanguageText.h"
 #include "app/Prompt.h"
 #include "protocol/SendLockStore.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -35,14 +36,7 @@ CChangePassword::CChangePassword(Prompt& prompt, std::string settingsPath, QWidg
     auto* form = new QFormLayout;
     form->addRow(text(Text::ChangePasswordCurrent), current_);
     form->addRow(text(Text::ChangePasswordNew), new_);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(text(Text::OkButton), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    buttons->addButton(text(Text::CancelButtonCaption), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CChangePassword::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CChangePassword::reject);
+    QDialogButtonBox* buttons = addOkCancelButtons(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

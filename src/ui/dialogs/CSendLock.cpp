@@ -10,6 +10,7 @@
 #include "app/LanguageText.h"
 #include "app/Prompt.h"
 #include "protocol/SendLockStore.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -37,14 +38,7 @@ CSendLock::CSendLock(Mode mode, Prompt& prompt, std::string settingsPath, QWidge
     auto* prompt2 = new QLabel(text(Text::EnterPassword));
     auto* form = new QFormLayout;
     form->addRow(text(Text::SendLockPassword), password_);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(text(Text::OkButton), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    buttons->addButton(text(Text::CancelButtonCaption), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CSendLock::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CSendLock::reject);
+    QDialogButtonBox* buttons = addOkCancelButtons(*this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(prompt1);

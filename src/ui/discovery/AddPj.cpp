@@ -11,6 +11,7 @@
 
 #include "app/LanguageText.h"
 #include "app/Prompt.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -79,16 +80,8 @@ AddPj::AddPj(Prompt& prompt, QWidget* parent)
     form->addRow(text(Text::MacAddressLabel), macRow);
     form->addRow(text(Text::PasswordLabel), password_);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok =
-        buttons->addButton(text(Text::DiscoveryOkButton), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(text(Text::ManualCancelButton), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &AddPj::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &AddPj::reject);
+    QDialogButtonBox* buttons =
+        addOkCancelButtons(*this, Text::DiscoveryOkButton, Text::ManualCancelButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -28,16 +29,8 @@ CAuthentication::CAuthentication(const QString& heading, std::int32_t authentica
     auto* form = new QFormLayout;
     form->addRow(text(Text::PasswordLabel), password_);
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok =
-        buttons->addButton(text(Text::DiscoveryOkButton), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel =
-        buttons->addButton(text(Text::PasswordCancelButton), QDialogButtonBox::RejectRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons =
+        addOkCancelButtons(*this, Text::DiscoveryOkButton, Text::PasswordCancelButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(headingLabel);

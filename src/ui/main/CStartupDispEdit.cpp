@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -58,14 +59,7 @@ CStartupDispEdit::CStartupDispEdit(const StartupDisplay& current, ProjectorTarge
     auto* form = new QFormLayout;
     form->addRow(text(Text::StartupEditSavedNumber), savedNumber_);
     form->addRow(text(Text::StartupEditDisplayTime), timeRow);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(text(Text::OkButton), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    buttons->addButton(text(Text::CancelButtonCaption), QDialogButtonBox::RejectRole)
-        ->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &CStartupDispEdit::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CStartupDispEdit::reject);
+    QDialogButtonBox* buttons = addOkCancelButtons(*this);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);

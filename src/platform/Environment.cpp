@@ -194,18 +194,26 @@ std::string resolveProgramFolder(std::vector<std::string>& args) {
 }
 
 std::string resourceFolder(const std::string& programFolder, const std::string& name,
-                           const std::string& installedData) {
+                           const std::vector<std::string>& fallbacks) {
     std::error_code error;
     const std::string own = withSlash(programFolder) + name + "/";
-    if (std::filesystem::is_directory(own, error) || installedData.empty()) {
+    if (std::filesystem::is_directory(own, error)) {
         return own;
     }
-    const std::string shipped = withSlash(installedData) + name + "/";
-    return std::filesystem::is_directory(shipped, error) ? shipped : own;
+    for (const std::string& folder : fallbacks) {
+        if (folder.empty()) {
+            continue;
+        }
+        const std::string candidate = withSlash(folder) + name + "/";
+        if (std::filesystem::is_directory(candidate, error)) {
+            return candidate;
+        }
+    }
+    return own;
 }
 
 std::string resourceFolder(const std::string& programFolder, const std::string& name) {
-    return resourceFolder(programFolder, name, installedDataFolder());
+    return resourceFolder(programFolder, name, {installedDataFolder(), executableFolder()});
 }
 
 }  // namespace orvanta

@@ -64,9 +64,13 @@ ProgramFolder openProgramFolder(std::vector<std::string>& args);
 std::string resolveProgramFolder(std::vector<std::string>& args);
 
 // The folder `name` (mfont, micon) with a trailing '/': the program folder's own when it has
-// one, else the installed one, else the program folder's (which then names where it is missing).
+// one, else the first of `fallbacks` that has it, else the program folder's (which then names
+// where it is missing).
 std::string resourceFolder(const std::string& programFolder, const std::string& name,
-                           const std::string& installedData);
+                           const std::vector<std::string>& fallbacks);
+// The same with the installed data and then the program file's own folder as fallbacks, so
+// that a program folder chosen by hand still draws with the glyphs a build puts beside the
+// programs.
 std::string resourceFolder(const std::string& programFolder, const std::string& name);
 
 }  // namespace orvanta

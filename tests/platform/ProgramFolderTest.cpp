@@ -119,11 +119,19 @@ TEST(ProgramFolder, GlyphAndIconFoldersComeFromTheProgramFolderFirstThenTheInsta
     const std::string ownText = own.string() + "/";
     const std::string sharedText = shared.string() + "/";
 
-    EXPECT_EQ(resourceFolder(ownText, "mfont", sharedText), ownText + "mfont/");
-    EXPECT_EQ(resourceFolder(ownText, "micon", sharedText), sharedText + "micon/");
+    const fs::path beside = freshFolder("beside-program");
+    fs::create_directories(beside / "other");
+    const std::string besideText = beside.string() + "/";
+
+    EXPECT_EQ(resourceFolder(ownText, "mfont", {sharedText}), ownText + "mfont/");
+    EXPECT_EQ(resourceFolder(ownText, "micon", {sharedText}), sharedText + "micon/");
+    // A build tree has no installed data: the glyphs beside the program file serve a program
+    // folder chosen by hand.
+    EXPECT_EQ(resourceFolder(ownText, "micon", {"", besideText, sharedText}),
+              sharedText + "micon/");
+    EXPECT_EQ(resourceFolder(ownText, "other", {"", besideText}), besideText + "other/");
     // Found nowhere: the program folder's name, so that a message says where it is missing.
-    EXPECT_EQ(resourceFolder(ownText, "micon", ""), ownText + "micon/");
-    EXPECT_EQ(resourceFolder(ownText, "other", sharedText), ownText + "other/");
+    EXPECT_EQ(resourceFolder(ownText, "micon", {""}), ownText + "micon/");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "app/LanguageText.h"
 #include "message/MessageFile.h"
 #include "message/ProjectorText.h"
+#include "platform/Environment.h"
 #include "protocol/Operations.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/CAdvanced.h"
@@ -93,9 +94,10 @@ void CMessageEdit::buildControls() {
     const Text iconNames[kIconCount] = {Text::IconNone,        Text::IconStop,
                                         Text::IconExclamation, Text::IconQuestion,
                                         Text::IconInformation, Text::IconClip};
+    // The same icon pictures the preview draws; without them the names stand.
+    const QString icons = qs(resourceFolder(context_.state.programFolder, "micon"));
     for (int i = 0; i < kIconCount; ++i) {
-        // The icon pictures come with the preview's bitmaps; without them the names stand.
-        const QString file = qs(context_.state.programFolder) + QStringLiteral("micon/BG_ICN_") +
+        const QString file = icons + QStringLiteral("BG_ICN_") +
                              qs(std::string(iconBitmapName(i))) + QStringLiteral(".bmp");
         QIcon icon;
         if (i > 0 && QFile::exists(file)) {

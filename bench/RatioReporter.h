@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +25,23 @@ class RatioReporter : public benchmark::ConsoleReporter {
     const Run* find(const std::string& name) const {
         const auto it = runs_.find(name);
         return it == runs_.end() ? nullptr : &it->second;
+    }
+
+    // Prints every other run's mean time in microseconds and as a multiple of `baseline`
+    // (times in nanoseconds, the default unit), under `heading`.
+    void printRatios(const std::string& baseline, const char* heading) const {
+        const Run* base = find(baseline);
+        if (base == nullptr || base->GetAdjustedRealTime() <= 0) {
+            return;
+        }
+        std::printf("\n%s\n", heading);
+        for (const auto& [name, run] : runs_) {
+            if (name != baseline) {
+                const double time = run.GetAdjustedRealTime();
+                std::printf("  %-32s %10.1f us  %7.2f x baseline\n", name.c_str(), time / 1000.0,
+                            time / base->GetAdjustedRealTime());
+            }
+        }
     }
 
   private:

@@ -103,18 +103,8 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    // Times are in each run's unit (ns here).
-    const RatioReporter::Run* base = reporter.find("BM_Baseline_CopyUnits");
-    if (base != nullptr && base->GetAdjustedRealTime() > 0) {
-        std::printf("\nper encoding of a 3968-byte body, relative to copying its units:\n");
-        for (const auto& [name, run] : reporter.runs()) {
-            if (name != "BM_Baseline_CopyUnits") {
-                const double time = run.GetAdjustedRealTime();
-                std::printf("  %-32s %10.1f us  %7.1f x baseline\n", name.c_str(), time / 1000.0,
-                            time / base->GetAdjustedRealTime());
-            }
-        }
-    }
+    reporter.printRatios("BM_Baseline_CopyUnits",
+                         "per encoding of a 3968-byte body, relative to copying its units:");
     benchmark::Shutdown();
     return 0;
 }

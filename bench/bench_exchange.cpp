@@ -33,21 +33,12 @@ constexpr const char* kEchoAddress = "127.0.11.4";
 
 void BM_BareRoundTrip(benchmark::State& state) {
     const std::string request = orvanta::buildCtrlRequest(0x6020, 2, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(orvanta::kProjectorPort);
-    a.sin_addr.s_addr = htonl(ipv4(kEchoAddress));
+    const sockaddr_in echo = orvanta::testsupport::projectorPortOf(kEchoAddress);
     for (auto _ : state) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-            ::send(fd, request.data(), request.size(), MSG_NOSIGNAL) < 0) {
+        if (!orvanta::testsupport::bareRoundTrip(echo, request)) {
             state.SkipWithError("echo server not reachable");
-            ::close(fd);
             break;
         }
-        char reply[1024];
-        benchmark::DoNotOptimize(::recv(fd, reply, sizeof reply, 0));
-        ::close(fd);
     }
 }
 

@@ -97,17 +97,7 @@ int main(int argc, char** argv) {
     }
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const RatioReporter::Run* base = reporter.find("BM_Baseline_ImageCopy");
-    if (base != nullptr && base->GetAdjustedRealTime() > 0) {
-        std::printf("\nrelative to copying a 1000 x 300 image:\n");
-        for (const auto& [name, run] : reporter.runs()) {
-            if (name != "BM_Baseline_ImageCopy") {
-                const double time = run.GetAdjustedRealTime();
-                std::printf("  %-24s %10.1f us  %7.2f x baseline\n", name.c_str(), time / 1000.0,
-                            time / base->GetAdjustedRealTime());
-            }
-        }
-    }
+    reporter.printRatios("BM_Baseline_ImageCopy", "relative to copying a 1000 x 300 image:");
     benchmark::Shutdown();
     return 0;
 }

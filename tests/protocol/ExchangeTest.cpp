@@ -19,6 +19,7 @@
 
 #include "protocol/CommandExchange.h"
 #include "protocol/Md5.h"
+#include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 
 namespace orvanta {
@@ -424,15 +425,8 @@ TEST_F(TextReadBack, ReceiveErrorsAndRefusedSizes) {
 class RecordingPeer {
   public:
     explicit RecordingPeer(const char* address) {
-        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        const int one = 1;
-        ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(kProjectorPort);
-        a.sin_addr.s_addr = htonl(ipv4(address));
-        listening_ =
-            ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && ::listen(fd_, 4) == 0;
+        fd_ = testsupport::listenOn(address, 4);
+        listening_ = fd_ >= 0;
     }
     ~RecordingPeer() {
         if (thread_.joinable()) {

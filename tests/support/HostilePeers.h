@@ -20,24 +20,10 @@
 #include <thread>
 
 #include "protocol/CommandExchange.h"
+#include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 
 namespace orvanta::testsupport {
-
-inline int listenOn(const char* address, int backlog) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    const int one = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(kProjectorPort);
-    a.sin_addr.s_addr = htonl(ipv4(address));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 || ::listen(fd, backlog) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 class UnansweredAddress {
   public:

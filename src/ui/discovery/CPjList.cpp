@@ -284,6 +284,15 @@ void CPjList::handleProbeResult(unsigned generation, const ProjectorRecord& reco
     ++addedThisRun_;
 }
 
+const ProjectorRecord* CPjList::selectedRegistered(int& row) {
+    row = selectedRow(registered_);
+    const ProjectorRecord* record = context_.projectors.record(row);
+    if (record == nullptr) {
+        context_.prompt.inform(LanguageText(Text::PleaseSelectAProjector));
+    }
+    return record;
+}
+
 int CPjList::selectedRow(const QTableView* view) const {
     const QModelIndexList rows = view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
@@ -333,10 +342,9 @@ void CPjList::configureManually() {
 }
 
 void CPjList::deleteRegistered() {
-    const int row = selectedRow(registered_);
-    const ProjectorRecord* record = context_.projectors.record(row);
+    int row = -1;
+    const ProjectorRecord* record = selectedRegistered(row);
     if (record == nullptr) {
-        context_.prompt.inform(LanguageText(Text::PleaseSelectAProjector));
         return;
     }
     const std::uint32_t a = record->address;
@@ -351,10 +359,9 @@ void CPjList::deleteRegistered() {
 }
 
 void CPjList::changePassword() {
-    const int row = selectedRow(registered_);
-    const ProjectorRecord* record = context_.projectors.record(row);
+    int row = -1;
+    const ProjectorRecord* record = selectedRegistered(row);
     if (record == nullptr) {
-        context_.prompt.inform(LanguageText(Text::PleaseSelectAProjector));
         return;
     }
     const std::uint32_t a = record->address;

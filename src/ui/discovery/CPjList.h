@@ -26,6 +26,8 @@ class QTableView;
 
 namespace orvanta {
 
+struct ProjectorRecord;
+
 class FoundProjectorModel;
 
 class CPjList : public QWidget {
@@ -56,6 +58,9 @@ class CPjList : public QWidget {
     void deleteRegistered();
     void changePassword();
     int selectedRow(const QTableView* view) const;
+    // The selected registered projector and its row; with none selected the operator is
+    // told to pick one and the record is null.
+    const ProjectorRecord* selectedRegistered(int& row);
     void reportWrite(const std::string& error);
 
     PageContext context_;

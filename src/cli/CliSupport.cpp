@@ -272,6 +272,24 @@ InterruptAsCancel::~InterruptAsCancel() {
     signal(SIGINT, SIG_DFL);
 }
 
+std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
+                                       const std::vector<OptionSpec>& known,
+                                       std::string_view command, std::string_view usage,
+                                       ParsedArgs& parsed) {
+    const std::string problem = parseArgs(args, known, parsed);
+    if (parsed.help) {
+        return printHelp(usage);
+    }
+    if (!problem.empty()) {
+        return usageError(command, problem, usage);
+    }
+    if (parsed.positional.size() != 1) {
+        return usageError(command, parsed.positional.empty() ? "which file?" : "one file at a time",
+                          usage);
+    }
+    return std::nullopt;
+}
+
 namespace {
 std::optional<int> parseWord(std::string_view digits) {
     int base = 10;

@@ -52,6 +52,14 @@ int usageError(std::string_view command, std::string_view problem, std::string_v
 // Prints the usage to stdout; exit status 0.
 int printHelp(std::string_view usage);
 
+// parseArgs for a command that takes exactly one FILE. Returns the exit status when the command
+// is already over (--help printed, or wrong usage reported), else nothing and `parsed` holds
+// the file as its only positional argument.
+std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
+                                       const std::vector<OptionSpec>& known,
+                                       std::string_view command, std::string_view usage,
+                                       ParsedArgs& parsed);
+
 // The options every projector command takes.
 inline constexpr OptionSpec kProjectorOption{"--projector", true};
 inline constexpr OptionSpec kAllRegisteredOption{"--all-registered", false};

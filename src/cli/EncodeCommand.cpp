@@ -42,18 +42,10 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
 
 int runEncodeCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(
-        args, {{"--level", true}, {"--caps", true}, {"--purpose", true}, kYesOption}, parsed);
-    if (parsed.help) {
-        return printHelp(kEncodeUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("encode", problem, kEncodeUsage);
-    }
-    if (parsed.positional.size() != 1) {
-        return usageError("encode",
-                          parsed.positional.empty() ? "which file?" : "one file at a time",
-                          kEncodeUsage);
+    if (const auto status = parseOneFileCommand(
+            args, {{"--level", true}, {"--caps", true}, {"--purpose", true}, kYesOption}, "encode",
+            kEncodeUsage, parsed)) {
+        return *status;
     }
     ProjectorCapabilities capabilities{1, 0};
     if (const std::string bad = readCapabilityOptions(parsed, capabilities); !bad.empty()) {

@@ -39,18 +39,10 @@ constexpr const char* kRenderUsage =
 
 int runRenderCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem =
-        parseArgs(args, {{"--out", true}, {"--level", true}, {"--caps", true}, kYesOption}, parsed);
-    if (parsed.help) {
-        return printHelp(kRenderUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("render", problem, kRenderUsage);
-    }
-    if (parsed.positional.size() != 1) {
-        return usageError("render",
-                          parsed.positional.empty() ? "which file?" : "one file at a time",
-                          kRenderUsage);
+    if (const auto status = parseOneFileCommand(
+            args, {{"--out", true}, {"--level", true}, {"--caps", true}, kYesOption}, "render",
+            kRenderUsage, parsed)) {
+        return *status;
     }
     ProjectorCapabilities capabilities{4, 0};
     if (const std::string bad = readCapabilityOptions(parsed, capabilities); !bad.empty()) {

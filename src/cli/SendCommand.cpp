@@ -82,23 +82,15 @@ void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFi
 
 int runSendCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args,
-                                          {kProjectorOption,
-                                           kAllRegisteredOption,
-                                           kPasswordOption,
-                                           kYesOption,
-                                           {"--slot", true},
-                                           {"--startup", true}},
-                                          parsed);
-    if (parsed.help) {
-        return printHelp(kSendUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("send", problem, kSendUsage);
-    }
-    if (parsed.positional.size() != 1) {
-        return usageError("send", parsed.positional.empty() ? "which file?" : "one file at a time",
-                          kSendUsage);
+    if (const auto status = parseOneFileCommand(args,
+                                                {kProjectorOption,
+                                                 kAllRegisteredOption,
+                                                 kPasswordOption,
+                                                 kYesOption,
+                                                 {"--slot", true},
+                                                 {"--startup", true}},
+                                                "send", kSendUsage, parsed)) {
+        return *status;
     }
     MainSendRequest request;
     if (const auto slotText = parsed.value("--slot")) {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
-#include "commands/Operations.h"
+#include "commands/CommandContext.h"
 #include "protocol/Transfer.h"
 #include "text/Prompt.h"
 

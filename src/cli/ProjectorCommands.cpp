@@ -10,8 +10,12 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
-#include "commands/MainTabOperations.h"
-#include "commands/Operations.h"
+#include "commands/DisplayCommands.h"
+#include "commands/MessageFileCommands.h"
+#include "commands/ProjectorState.h"
+#include "commands/ReadBack.h"
+#include "commands/StartupDisplay.h"
+#include "commands/StatusWatch.h"
 #include "commands/StoredMessageList.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
@@ -94,8 +98,8 @@ std::string withOptions(const char* usage) {
 // Parses the options of a one-projector command and runs `body` for its projector; the texts
 // the operation showed go to standard output when it succeeded, else to standard error.
 using ArgsCheck = std::function<int(const ParsedArgs&, const std::string& usage)>;
-using ProjectorBody = std::function<bool(const ParsedArgs&, const CliTarget&, CliPrompt&,
-                                         TransferFlags&, TransferRunner&)>;
+using ProjectorBody =
+    std::function<Outcome(const ParsedArgs&, const CommandContext&, TransferFlags&)>;
 
 int runOnOneProjector(const CliContext& context, const std::vector<std::string>& args,
                       std::string_view command, const char* usage,
@@ -127,10 +131,12 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     CliPrompt prompt(assumeYes(context, parsed));
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
+    ProjectorInfo projector;
+    const CommandContext commandContext{choice.targets.front().target, prompt, runner, projector};
     bool ok = false;
     {
         InterruptAsCancel cancel({&flags});
-        ok = body(parsed, choice.targets.front(), prompt, flags, runner);
+        ok = body(parsed, commandContext, flags).ok();
     }
     if (!ok && flags.stopRequested.load()) {
         // Whatever the interrupted exchange made of it ("[No Response]"), it was a cancel.
@@ -167,7 +173,7 @@ int slotArgs(std::string_view command, const ParsedArgs& args, const std::string
     return kExitOk;
 }
 
-std::string startupLine(const MainProjectorInfo& info) {
+std::string startupLine(const ProjectorInfo& info) {
     const StartupDisplay s = info.startup();
     const StartupAreaTexts texts = startupAreaTexts(info.startupValid(), s);
     std::string line = "startup: " + texts.savedNumber;
@@ -178,7 +184,7 @@ std::string startupLine(const MainProjectorInfo& info) {
 }
 
 std::string startupLine(const StartupDisplay& shown) {
-    MainProjectorInfo info;
+    ProjectorInfo info;
     info.values.level = 2;
     info.values.stateWord = startupDisplayValue(shown);
     return startupLine(info);
@@ -198,39 +204,36 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         }
         return kExitOk;
     };
-    auto body = [&](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
-                    TransferRunner& runner) {
+    auto body = [&](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
         const std::string out = *a.value("--out");
         // Checked before the projector is asked, so that a read-back is not wasted.
         if (!hasMessageFileEnding(out)) {
-            prompt.inform(languageText(1027));  // ".ovx extension is only valid."
-            return false;
+            return c.fail(languageText(Text::OnlyOvxValid), Outcome::Step::Checks);
         }
         const std::uint8_t slot = *requiredSlot(a);
-        ProjectorStateValues values;
         StoredMessage stored;
-        if (!readStoredMessage(t.target, slot, prompt, runner, values, stored)) {
-            return false;
+        if (Outcome read = readStoredMessage(c, slot, stored); !read.ok()) {
+            return read;
         }
-        MainProjectorInfo info;
-        refreshProjectorInfo(t.target, prompt, runner, info);
+        refreshProjectorInfo(c);
+        const ProjectorInfo& info = c.projector;
         Message message;
         bool characterDisplayMode = false;
         if (!applyReadBack(message, stored.query.headerHex, stored.body,
                            info.capabilities.extendedOptions(), characterDisplayMode)) {
-            prompt.inform(communicationErrorText(toCode(ExchangeError::Unexpected)));
-            return false;
+            return c.fail(communicationErrorText(toCode(ExchangeError::Unexpected)));
         }
         if (message.body.empty()) {
             // The slot holds a message without text: nothing the operator could have typed.
-            prompt.inform(languageText(Text::NoMessageData));
-            return false;
+            return c.fail(languageText(Text::NoMessageData));
         }
         EncodeSettings settings;
         settings.capabilities = info.capabilities;
         settings.characterDisplayMode = characterDisplayMode;
-        return checkBeforeSave(message, settings, prompt) &&
-               saveMessageAs(out, message, settings, prompt) == 0;
+        if (Outcome checked = checkBeforeSave(message, settings, c.prompt); !checked.ok()) {
+            return checked;
+        }
+        return saveMessageAs(out, message, settings, c.prompt);
     };
     return runOnOneProjector(context, args, "get", kGetUsage, {{"--slot", true}, {"--out", true}},
                              check, body);
@@ -247,13 +250,11 @@ int runDisplay(const CliContext& context, const std::vector<std::string>& args, 
     auto check = [name](const ParsedArgs& a, const std::string& usage) {
         return slotArgs(name, a, usage);
     };
-    auto body = [show](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
-                       TransferRunner& runner) {
+    auto body = [show](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
         const DisplayCommand command = !show                 ? DisplayCommand::DisplayOff
                                        : a.has("--power-on") ? DisplayCommand::PowerOnAndDisplayOn
                                                              : DisplayCommand::DisplayOn;
-        ProjectorStateValues values;
-        return runDisplayCommand(command, *requiredSlot(a), t.target, prompt, runner, values);
+        return runDisplayCommand(c, command, *requiredSlot(a));
     };
     return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
                              body);
@@ -297,10 +298,8 @@ int runClearCommand(const CliContext& context, const std::vector<std::string>& a
         }
         return kExitOk;
     };
-    auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
-                   TransferRunner& runner) {
-        ProjectorStateValues values;
-        return runClear(*clearCodeFor(a.positional.front()), t.target, prompt, runner, values);
+    auto body = [](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
+        return runClear(c, *clearCodeFor(a.positional.front()));
     };
     return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body);
 }
@@ -309,10 +308,8 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
     auto check = [](const ParsedArgs& a, const std::string& usage) {
         return noPositional("mute", a, usage);
     };
-    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
-                   TransferRunner& runner) {
-        ProjectorStateValues values;
-        return runMute(t.target, prompt, runner, values);
+    auto body = [](const ParsedArgs&, const CommandContext& c, TransferFlags&) {
+        return runMute(c);
     };
     return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body);
 }
@@ -321,13 +318,12 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
     auto check = [](const ParsedArgs& a, const std::string& usage) {
         return noPositional("status", a, usage);
     };
-    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags& flags,
-                   TransferRunner& runner) {
-        MainProjectorInfo info;
-        const bool queried = refreshProjectorInfo(t.target, prompt, runner, info);
-        const bool reachable = queried && info.values.level != kUnreachableValue;
-        ProjectorStateValues values;
-        const bool statusRead = readErrorStatus(t.target, false, prompt, runner, values);
+    auto body = [](const ParsedArgs&, const CommandContext& c, TransferFlags& flags) {
+        const Outcome queried = refreshProjectorInfo(c);
+        const ProjectorInfo info = c.projector;
+        const bool reachable = queried.ok() && info.values.level != kUnreachableValue;
+        const Outcome statusRead = readErrorStatus(c);
+        const ProjectorTarget& target = c.target;
 
         // The status lines are asked only of projectors that have them, as the Main tab's
         // poller is started only for those.
@@ -335,9 +331,9 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
         StatusFields alarm;
         if (reachable && info.capabilities.extendedOptions()) {
             const PollResult m =
-                runPollExchange(t.target, kCtrlMessageStatus, flags.cancelRequested);
+                runPollExchange(target, kCtrlMessageStatus, flags.cancelRequested);
             message = statusFieldsAfterPoll(m).value_or(message);
-            const PollResult a = runPollExchange(t.target, kCtrlAlarmStatus, flags.cancelRequested);
+            const PollResult a = runPollExchange(target, kCtrlAlarmStatus, flags.cancelRequested);
             alarm = statusFieldsAfterPoll(a).value_or(alarm);
         }
 
@@ -348,23 +344,24 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
                 ? std::to_string(static_cast<std::uint16_t>(info.values.capabilityFlags))
                 : "-";
         const std::string startup = reachable ? startupLine(info) : "startup: -";
-        const std::string status = statusRead ? std::string(1, values.status) : "-";
+        const std::string status =
+            statusRead.ok() ? std::string(1, c.projector.values.status) : "-";
         std::printf("level: %s\n", level.c_str());
         std::printf("capabilities: %s\n", flagsText.c_str());
         std::printf("%s\n", startup.c_str());
         std::printf("error-status: %s\n", status.c_str());
         std::printf("message: %s %s\n", message.first.c_str(), message.second.c_str());
         std::printf("alarm: %s %s\n", alarm.first.c_str(), alarm.second.c_str());
-        return queried && statusRead;
+        return queried.ok() ? statusRead : queried;
     };
     return runOnOneProjector(context, args, "status", kStatusUsage, {}, check, body);
 }
 
 namespace {
 
-class SlotCollector : public SlotListSink {
-  public:
-    void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
+struct SlotCollector {
+    void add(const SlotReport& report) {
+        const auto [event, slot, status] = report;
         if (slot >= 0 && slot < kStoredSlotCount && !status.empty()) {
             words[static_cast<std::size_t>(slot)] = status;
         }
@@ -391,18 +388,16 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
     auto check = [](const ParsedArgs& a, const std::string& usage) {
         return noPositional("slots", a, usage);
     };
-    auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags& flags,
-                   TransferRunner&) {
+    auto body = [](const ParsedArgs&, const CommandContext& c, TransferFlags& flags) {
         SlotCollector list;
-        runStoredMessageList(t.target.address, t.target.password, flags.cancelRequested, list);
+        runStoredMessageList(c.target.address, c.target.password, flags.cancelRequested,
+                             [&list](const SlotReport& report) { list.add(report); });
         if (list.connectFailed) {
-            prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
-            return false;
+            return c.fail(communicationErrorText(toCode(ExchangeError::Connect)));
         }
         if (list.understood == 0 && list.asked == kStoredSlotCount) {
             // Not one reply was understood: a list of "error" words would say nothing.
-            prompt.inform(communicationErrorText(toCode(ExchangeError::Unexpected)));
-            return false;
+            return c.fail(communicationErrorText(toCode(ExchangeError::Unexpected)));
         }
         for (int slot = 0; slot < kStoredSlotCount; ++slot) {
             const std::string& word = list.words[static_cast<std::size_t>(slot)];
@@ -410,10 +405,9 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
                         word.c_str());
         }
         if (list.endedEarly || list.asked < kStoredSlotCount) {
-            prompt.inform(languageText(1109));  // "Communication error"
-            return false;
+            return c.fail(languageText(Text::CommunicationError));
         }
-        return true;
+        return Outcome::success();
     };
     return runOnOneProjector(context, args, "slots", kSlotsUsage, {}, check, body);
 }
@@ -441,28 +435,25 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
         }
         return kExitOk;
     };
-    auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
-                   TransferRunner& runner) {
-        MainProjectorInfo info;
-        const bool queried = refreshProjectorInfo(t.target, prompt, runner, info);
+    auto body = [](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
+        const Outcome queried = refreshProjectorInfo(c);
+        const ProjectorInfo& info = c.projector;
         const bool change = a.has("--off") || a.has("--slot");
         if (!change) {
-            if (!queried) {
-                return false;
+            if (!queried.ok()) {
+                return queried;
             }
             if (info.values.level == kUnreachableValue) {
                 // The state query reads an unreachable projector as a level; say what it is.
-                prompt.inform(communicationErrorText(toCode(ExchangeError::Connect)));
-                return false;
+                return c.fail(communicationErrorText(toCode(ExchangeError::Connect)));
             }
             std::printf("%s\n", startupLine(info).c_str());
-            return true;
+            return Outcome::success();
         }
-        if (queried && !info.levelUsable() && info.values.level != kUnreachableValue) {
+        if (queried.ok() && !info.levelUsable() && info.values.level != kUnreachableValue) {
             // The Main tab offers "Edit..." only for projectors that show the setting.
-            prompt.inform("This projector has no startup display (firmware level " +
+            return c.fail("This projector has no startup display (firmware level " +
                           std::to_string(info.values.level) + ").");
-            return false;
         }
         int entry = 0;
         std::string minutes;
@@ -470,15 +461,15 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
             entry = *parseSlot(*a.value("--slot"));
             minutes = *a.value("--minutes");
             if (minutes == "repeat" || minutes == "Repeat" || minutes == "REPEAT") {
-                minutes = languageText(1083);
+                minutes = languageText(Text::StartupRepeat);
             }
         }
         StartupDisplay shown;
-        if (!applyStartupEdit(entry, minutes, t.target, prompt, runner, info, shown)) {
-            return false;
+        if (Outcome applied = applyStartupEdit(c, entry, minutes, shown); !applied.ok()) {
+            return applied;
         }
         std::printf("%s\n", startupLine(shown).c_str());
-        return true;
+        return Outcome::success();
     };
     return runOnOneProjector(context, args, "startup", kStartupUsage,
                              {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check,

@@ -12,7 +12,10 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
-#include "commands/MainTabOperations.h"
+#include "commands/ProjectorState.h"
+#include "commands/SendCommand.h"
+#include "commands/StartupDisplay.h"
+#include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -48,15 +51,16 @@ struct ProjectorSend {
     std::string text;
 };
 
-void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFile& file,
+void sendToOne(ProjectorSend& send, const SendRequest& request, const SendFile& file,
                bool assumeYes) {
     CliPrompt prompt(assumeYes);
     BlockingTransferRunner runner(send.flags);
-    MainProjectorInfo info;
+    ProjectorInfo info;
+    const CommandContext context{send.target.target, prompt, runner, info};
     // The query the Main tab runs when a projector is chosen: the file is read and encoded
     // with this projector's capabilities. Sending without them would drop the file's alarm
     // options without a word, so a query that fails stops the send with its reason.
-    const bool queried = refreshProjectorInfo(send.target.target, prompt, runner, info);
+    const bool queried = refreshProjectorInfo(context).ok();
     if (send.flags.cancelAsked()) {
         send.text = languageText(Text::SendCancelled);
         return;
@@ -69,12 +73,10 @@ void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFi
         send.text = communicationErrorText(toCode(ExchangeError::Connect));
         return;
     }
-    const MainSendResult result =
-        sendMessageFile(request, file, send.target.target, false, prompt, runner, info);
-    send.complete = result == MainSendResult::Complete;
+    send.complete = sendMessageFile(context, request, file, false).ok();
     send.text = prompt.lastText();
     if (send.text.empty()) {
-        send.text = languageText(1109);  // "Communication error"
+        send.text = languageText(Text::CommunicationError);
     }
 }
 
@@ -92,7 +94,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
                                                 "send", kSendUsage, parsed)) {
         return *status;
     }
-    MainSendRequest request;
+    SendRequest request;
     if (const auto slotText = parsed.value("--slot")) {
         const auto slot = parseSlot(*slotText);
         if (!slot) {

@@ -50,13 +50,12 @@ std::string slotLabel(int slot) {
 }
 
 void runStoredMessageList(std::uint32_t address, const std::string& password,
-                          const std::atomic<bool>& stop, SlotListSink& sink,
+                          const std::atomic<bool>& stop, const EventSink<SlotReport>& sink,
                           const SlotListTimings& timings) {
     ExchangeTimings exchangeTimings;
     exchangeTimings.greetingWait = timings.greetingWait;
     exchangeTimings.replyStep = timings.replyStep;
     exchangeTimings.replyPolls = timings.replyPolls + 1;  // the first check does not wait
-    const std::string unchanged;
 
     for (int slot = 0; slot < kStoredSlotCount && !stop.load(); ++slot) {
         CommandExchange exchange(exchangeTimings);
@@ -64,7 +63,7 @@ void runStoredMessageList(std::uint32_t address, const std::string& password,
         // Listing needs the greeting: a projector that sends none cannot be listed.
         if (!exchange.open(address, ConnectMode::Plain, &stop).isOk() ||
             !exchange.readGreeting(password, kInfoReceiveSize, digest).isOk() || digest.empty()) {
-            sink.slotEvent(SlotListEvent::ConnectFailed, slot, unchanged);
+            sink({SlotListEvent::ConnectFailed, slot, {}});
             return;
         }
         Reply reply;
@@ -73,13 +72,13 @@ void runStoredMessageList(std::uint32_t address, const std::string& password,
             !exchange.waitReply(CancelBehaviour::NoResponse, &stop).isOk() ||
             !exchange.receiveReply(kInfoReceiveSize, reply).isOk()) {
             if (!stop.load()) {  // a closed list wants no more news
-                sink.slotEvent(SlotListEvent::Failed, slot, unchanged);
+                sink({SlotListEvent::Failed, slot, {}});
             }
             return;
         }
         exchange.close();
         const int digit = classify(reply.bytes(), Verb::Info);
-        sink.slotEvent(eventForDigit(digit), slot, std::string(slotStatusWord(digit)));
+        sink({eventForDigit(digit), slot, std::string(slotStatusWord(digit))});
     }
 }
 

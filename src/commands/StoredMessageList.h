@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/EventSink.h"
+
 namespace orvanta {
 
 inline constexpr int kStoredSlotCount = 13;
@@ -33,12 +35,12 @@ std::string_view slotStatusWord(int digit);
 // The first column: "Quick" for slot 0, the number for the others.
 std::string slotLabel(int slot);
 
-class SlotListSink {
-  public:
-    virtual ~SlotListSink() = default;
-    // On the worker thread.  `status` is the slot's status word after the event (unchanged,
-    // that is empty, for the failures that leave it as it was).
-    virtual void slotEvent(SlotListEvent event, int slot, const std::string& status) = 0;
+// One report of the worker, on the worker thread.
+struct SlotReport {
+    SlotListEvent event = SlotListEvent::Failed;
+    int slot = 0;
+    // The slot's status word after the event (empty for the failures that leave it as it was).
+    std::string status;
 };
 
 struct SlotListTimings {
@@ -55,7 +57,7 @@ struct SlotListTimings {
 // failure that ends the list (a reply that does not come in time is one), or when `stop`
 // was seen.
 void runStoredMessageList(std::uint32_t address, const std::string& password,
-                          const std::atomic<bool>& stop, SlotListSink& sink,
+                          const std::atomic<bool>& stop, const EventSink<SlotReport>& sink,
                           const SlotListTimings& timings = {});
 
 }  // namespace orvanta

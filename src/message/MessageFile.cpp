@@ -19,9 +19,6 @@ namespace orvanta {
 
 namespace {
 
-constexpr int kTextPleaseInputMessage = 1003;
-constexpr int kTextComplete = 1020;
-constexpr int kTextOnlyOvx = 1027;
 constexpr int kTextNotSupported = 1028;
 constexpr int kTextTitleTooLong = 1147;
 
@@ -222,47 +219,6 @@ SaveResult saveMessageFile(const std::string& path, const Message& message,
         return {SaveStatus::WriteFailed, std::move(why)};
     }
     return {};
-}
-
-bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
-                     EncodeResult* encoded) {
-    if (message.body.empty()) {
-        prompt.inform(languageText(kTextPleaseInputMessage));
-        return false;
-    }
-    EncodeSettings check = settings;
-    check.purpose = EncodePurpose::Check;
-    EncodeResult result = encodeMessage(message, check, prompt);
-    const bool ok = result.ok();
-    if (!ok) {
-        reportEncodeFailure(result, prompt);
-    }
-    if (encoded != nullptr) {
-        *encoded = std::move(result);
-    }
-    return ok;
-}
-
-int saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,
-                  Prompt& prompt) {
-    if (!hasMessageFileEnding(path)) {
-        prompt.inform(languageText(kTextOnlyOvx));
-        return 1;
-    }
-    EncodeSettings save = settings;
-    save.purpose = EncodePurpose::Save;
-    save.optionsFromFile = false;
-    const EncodeResult result = encodeMessage(message, save, prompt);
-    if (!result.ok() || !result.payload) {
-        reportEncodeFailure(result, prompt);
-        return 1;
-    }
-    if (!saveMessageFile(path, message, result.payload->header, settings.capabilities, prompt)
-             .ok()) {
-        return 1;
-    }
-    prompt.inform(languageText(kTextComplete));
-    return 0;
 }
 
 const char* describeMessageFileError(MessageFileError error) {
@@ -471,15 +427,6 @@ MessageFileError readMessageFile(const std::string& path, bool extendedOptions, 
         return error;
     }
     return messageFromFileBytes(path, bytes, extendedOptions, message);
-}
-
-MessageFileError openMessageFile(const std::string& path, bool extendedOptions, Message& message,
-                                 Prompt& prompt) {
-    const MessageFileError error = readMessageFile(path, extendedOptions, message);
-    if (error != MessageFileError::None) {
-        prompt.inform(messageFileErrorText(error), PromptIcon::Error);
-    }
-    return error;
 }
 
 }  // namespace orvanta

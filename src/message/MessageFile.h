@@ -59,20 +59,6 @@ SaveResult saveMessageFile(const std::string& path, const Message& message,
                            const MessageHeader& header, const ProjectorCapabilities& capabilities,
                            Prompt& prompt);
 
-// The checks of the Save command before its dialog: an empty message is refused with "Please
-// input Message", then the message is encoded with purpose check (whose questions and failures
-// go to the operator). True when the dialog may be shown. When the operator asked to see the
-// unsupported characters (encoded->unsupported is ShowList), `encoded` holds the list for the
-// "Not Supported Character" dialog.
-bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
-                     EncodeResult* encoded = nullptr);
-
-// The Save command after its dialog chose `path`: a name without the ".ovx" ending is refused
-// with text 1027; the message is encoded with purpose save and written by saveMessageFile;
-// success is told with "    Complete.". Returns 0 when the file was written, else 1.
-int saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,
-                  Prompt& prompt);
-
 // ---------------------------------------------------------------------------------------------
 // Reading
 
@@ -106,8 +92,8 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
 // becomes 0; every other option is kept.
 void importTextFile(std::string_view bytes, Message& message);
 
-// Reads `path` by its ending (see isTextFileName) without telling the operator anything: for
-// the Main tab, which loads files to send them.
+// Reads `path` by its ending (see isTextFileName) without telling the operator anything
+// (commands/MessageFileCommands.h has the editor's open, which does).
 MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message);
 // The two halves of readMessageFile, for callers that read a file once and make messages of
 // it for several projectors: the bytes that count (the first ones of a text file), then the
@@ -115,10 +101,5 @@ MessageFileError readMessageFile(const std::string& path, bool extendedOptions, 
 MessageFileError readMessageFileBytes(const std::string& path, std::string& bytes);
 MessageFileError messageFromFileBytes(const std::string& path, std::string_view bytes,
                                       bool extendedOptions, Message& message);
-
-// The editor's open: as readMessageFile, and any failure is told with "This file format is not
-// supported." and the error icon (then `message` is unchanged).
-MessageFileError openMessageFile(const std::string& path, bool extendedOptions, Message& message,
-                                 Prompt& prompt);
 
 }  // namespace orvanta

@@ -172,9 +172,9 @@ long numberAt(std::string_view bytes, std::size_t offset,
 struct WorkerContext {
     TransferFlags& flags;
     const TransferTimings& timings;
-    TransferEventSink& sink;
+    const TransferEventSink& sink;
 
-    void post(TransferEventType type, int value = 0) { sink.post({type, value}); }
+    void post(TransferEventType type, int value = 0) { sink({type, value}); }
     const std::atomic<bool>* cancel() const { return &flags.cancelRequested; }
 
     // Posts the final event of an exchange that did not end with a classified reply.
@@ -520,7 +520,7 @@ TransferEnd applyTransferEvent(TransferKind kind, const TransferEvent& event,
 
 void runTransferWorker(TransferKind kind, MessageTransferRecord& message, ControlRecord& control,
                        InfoRecord& info, TransferFlags& flags, const TransferTimings& timings,
-                       TransferEventSink& sink) {
+                       const TransferEventSink& sink) {
     WorkerContext context{flags, timings, sink};
     context.post(TransferEventType::TransferStarted);
     switch (kind) {
@@ -568,7 +568,7 @@ void TransferJob::join() {
     }
 }
 
-void TransferJob::start(TransferKind kind, TransferEventSink& sink) {
+void TransferJob::start(TransferKind kind, TransferEventSink sink) {
     join();
     kind_ = kind;
     outcome.end = TransferEnd::Running;
@@ -577,13 +577,13 @@ void TransferJob::start(TransferKind kind, TransferEventSink& sink) {
         flags_.cancelPending = false;
     }
     try {
-        worker_ = std::thread([this, kind, &sink] {
+        worker_ = std::thread([this, kind, sink] {
             runTransferWorker(kind, message, control, info, flags_, timings_, sink);
         });
     } catch (const std::system_error&) {
         // No thread to be had: the run ends as a worker that could not start its exchange.
-        sink.post({TransferEventType::TransferStarted, 0});
-        sink.post({TransferEventType::TransferFailed, toCode(ExchangeError::Socket)});
+        sink({TransferEventType::TransferStarted, 0});
+        sink({TransferEventType::TransferFailed, toCode(ExchangeError::Socket)});
     }
 }
 
@@ -597,9 +597,9 @@ bool TransferJob::handle(const TransferEvent& event) {
 namespace {
 
 // Hands events from the worker thread to the thread that runs the job, in order.
-class QueueSink : public TransferEventSink {
+class EventQueue {
   public:
-    void post(const TransferEvent& event) override {
+    void post(const TransferEvent& event) {
         {
             std::lock_guard lock(mutex_);
             events_.push_back(event);
@@ -622,20 +622,20 @@ class QueueSink : public TransferEventSink {
 
 }  // namespace
 
-int BlockingTransferRunner::run(TransferJob& job, TransferKind kind) {
-    QueueSink sink;
-    job.start(kind, sink);
+bool BlockingTransferRunner::run(TransferJob& job, TransferKind kind) {
+    EventQueue queue;
+    job.start(kind, [&queue](const TransferEvent& event) { queue.post(event); });
     bool ended = false;
     while (!ended) {
-        const TransferEvent event = sink.take();
+        const TransferEvent event = queue.take();
         ended = job.handle(event);
         if (observer_) {
             observer_(job, event);
         }
     }
-    // The worker ends right after its final event; the sink must outlive it.
+    // The worker ends right after its final event; the queue must outlive it.
     job.join();
-    return job.outcome.dialogResult();
+    return job.outcome.succeeded();
 }
 
 }  // namespace orvanta

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/EventSink.h"
 #include "protocol/CommandExchange.h"
 
 namespace orvanta {
@@ -125,13 +126,9 @@ struct TransferEvent {
     friend bool operator==(const TransferEvent&, const TransferEvent&) = default;
 };
 
-// Where a worker reports to.  post is called on the worker thread; an implementation hands
-// the event over to its owner's thread keeping the order.
-class TransferEventSink {
-  public:
-    virtual ~TransferEventSink() = default;
-    virtual void post(const TransferEvent& event) = 0;
-};
+// Where a worker reports to: called on the worker thread; the owner hands the event over to
+// its own thread keeping the order.
+using TransferEventSink = EventSink<TransferEvent>;
 
 enum class TransferEnd { Running, Success, Failure };
 
@@ -145,8 +142,6 @@ struct TransferOutcome {
     TransferEnd end = TransferEnd::Running;
 
     bool succeeded() const { return end == TransferEnd::Success; }
-    // The modal run's return value: 1 success, 2 failure.
-    int dialogResult() const { return end == TransferEnd::Success ? 1 : 2; }
 };
 
 // Applies one event of a `kind` run to `outcome` and returns how the run stands afterwards.
@@ -169,7 +164,7 @@ std::string communicationErrorText(int code);
 // the kind uses.
 void runTransferWorker(TransferKind kind, MessageTransferRecord& message, ControlRecord& control,
                        InfoRecord& info, TransferFlags& flags, const TransferTimings& timings,
-                       TransferEventSink& sink);
+                       const TransferEventSink& sink);
 
 // One "status dialog object" without the window: the records, the outcome and at most one
 // worker thread.  Not copyable; waits for a running worker when destroyed.
@@ -193,7 +188,7 @@ class TransferJob {
     // Starts a run of `kind`: waits for the previous run's worker, clears the flags as a run
     // start does (cancelRequested always, cancelPending except for Stat and Cancel) and starts
     // the worker thread, which reports to `sink`.
-    void start(TransferKind kind, TransferEventSink& sink);
+    void start(TransferKind kind, TransferEventSink sink);
     // Applies an event of the current run on the owner's thread.  True once the run has
     // ended; events after the end are ignored.
     bool handle(const TransferEvent& event);
@@ -214,8 +209,8 @@ class TransferJob {
 };
 
 // How the command operations run a transfer: the status dialog in the desktop program, a
-// plain blocking run in tests and on the command line.  run returns 1 for success and 2 for
-// failure; the outcome and the records are in the job afterwards.
+// plain blocking run in tests and on the command line.  run returns whether the run
+// succeeded; the outcome and the records are in the job afterwards.
 class TransferRunner {
   public:
     explicit TransferRunner(TransferFlags& flags = processTransferFlags(),
@@ -223,7 +218,7 @@ class TransferRunner {
         : flags_(flags), timings_(timings) {}
     virtual ~TransferRunner() = default;
 
-    virtual int run(TransferJob& job, TransferKind kind) = 0;
+    virtual bool run(TransferJob& job, TransferKind kind) = 0;
 
     // Jobs made for this runner use these.
     TransferFlags& flags() const { return flags_; }
@@ -243,7 +238,7 @@ class BlockingTransferRunner : public TransferRunner {
     using Observer = std::function<void(TransferJob& job, const TransferEvent& event)>;
     void setObserver(Observer observer) { observer_ = std::move(observer); }
 
-    int run(TransferJob& job, TransferKind kind) override;
+    bool run(TransferJob& job, TransferKind kind) override;
 
   private:
     Observer observer_;

@@ -1,5 +1,6 @@
 #include "ui/dialogs/CommunicationStatusDialog.h"
 
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
 #include <QCloseEvent>
@@ -12,32 +13,16 @@
 
 namespace orvanta {
 
-// Hands worker events to the dialog's thread.  Queued invocations on one receiver keep the
-// order in which the worker posted them.
-class CommunicationStatusDialog::Sink : public TransferEventSink {
-  public:
-    explicit Sink(CommunicationStatusDialog* dialog) : dialog_(dialog) {}
-    void post(const TransferEvent& event) override {
-        CommunicationStatusDialog* dialog = dialog_;
-        QMetaObject::invokeMethod(
-            dialog, [dialog, event] { dialog->onEvent(event); }, Qt::QueuedConnection);
-    }
-
-  private:
-    CommunicationStatusDialog* dialog_;
-};
-
 CommunicationStatusDialog::CommunicationStatusDialog(QWidget* parent, TransferFlags& flags,
                                                      TransferTimings timings)
     : QDialog(parent),
       ownJob_(std::make_unique<TransferJob>(flags, timings)),
-      job_(ownJob_.get()),
-      sink_(std::make_unique<Sink>(this)) {
+      job_(ownJob_.get()) {
     build();
 }
 
 CommunicationStatusDialog::CommunicationStatusDialog(QWidget* parent, TransferJob& job)
-    : QDialog(parent), job_(&job), sink_(std::make_unique<Sink>(this)) {
+    : QDialog(parent), job_(&job) {
     build();
 }
 
@@ -99,15 +84,16 @@ void CommunicationStatusDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
 }
 
-int CommunicationStatusDialog::run(TransferKind kind) {
+bool CommunicationStatusDialog::run(TransferKind kind) {
     if (running_) {
-        return 2;
+        return false;
     }
     cancel_->setEnabled(kind == TransferKind::Put || kind == TransferKind::Text);
     const bool hidden = (kind == TransferKind::Ctrl && job_->hidden) ||
                         kind == TransferKind::CtrlRead || kind == TransferKind::CtrlStateQuery;
     running_ = true;
-    job_->start(kind, *sink_);
+    // Queued calls on one receiver keep the order in which the worker posted them.
+    job_->start(kind, guiEventSink(this, &CommunicationStatusDialog::onEvent));
     if (hidden) {
         // A hidden run still blocks the operator's input, as the modal dialog would.
         QEventLoop loop;
@@ -119,7 +105,7 @@ int CommunicationStatusDialog::run(TransferKind kind) {
     }
     job_->join();
     running_ = false;
-    return job_->outcome.dialogResult();
+    return job_->outcome.succeeded();
 }
 
 void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
@@ -131,7 +117,8 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
     if (!ended) {
         return;
     }
-    const int result = job_->outcome.dialogResult();
+    // The exec result says the same as the outcome: 1 success, 2 failure.
+    const int result = job_->outcome.succeeded() ? 1 : 2;
     if (hiddenLoop_ != nullptr) {
         hiddenLoop_->exit(result);
     } else {
@@ -139,7 +126,7 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
     }
 }
 
-int QtTransferRunner::run(TransferJob& job, TransferKind kind) {
+bool QtTransferRunner::run(TransferJob& job, TransferKind kind) {
     CommunicationStatusDialog dialog(parent_, job);
     return dialog.run(kind);
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The modal "Communication Status" dialog: runs one transfer worker, shows its progress on a
-// centred status line and closes itself with the outcome (exec result 1 success, 2 failure).
+// centred status line and closes itself with the outcome.
 // The Cancel button (and Escape) only ask the worker to cancel; the dialog cannot be moved or
 // closed from its frame.  A Ctrl run with `hidden` and every CtrlRead or CtrlStateQuery runs
 // without showing the dialog.
@@ -35,9 +35,9 @@ class CommunicationStatusDialog : public QDialog {
     const TransferOutcome& outcome() const { return job_->outcome; }
     void setHidden(bool hidden) { job_->hidden = hidden; }
 
-    // Runs one transfer of `kind` modally and returns 1 (success) or 2 (failure).  May be
-    // called again with another kind once it has returned.
-    int run(TransferKind kind);
+    // Runs one transfer of `kind` modally and returns whether it succeeded.  May be called
+    // again with another kind once it has returned.
+    bool run(TransferKind kind);
 
     QString statusText() const;
     QPushButton* okButton() const { return ok_; }
@@ -51,13 +51,11 @@ class CommunicationStatusDialog : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    class Sink;
     void build();
     void onEvent(const TransferEvent& event);
 
     std::unique_ptr<TransferJob> ownJob_;
     TransferJob* job_;
-    std::unique_ptr<Sink> sink_;
     QLabel* status_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
@@ -71,7 +69,7 @@ class QtTransferRunner : public TransferRunner {
     explicit QtTransferRunner(QWidget* parent, TransferFlags& flags = processTransferFlags(),
                               TransferTimings timings = {})
         : TransferRunner(flags, timings), parent_(parent) {}
-    int run(TransferJob& job, TransferKind kind) override;
+    bool run(TransferJob& job, TransferKind kind) override;
 
   private:
     QPointer<QWidget> parent_;

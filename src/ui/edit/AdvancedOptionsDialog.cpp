@@ -14,6 +14,7 @@
 
 #include "sound/AlarmPlayer.h"
 #include "text/LanguageText.h"
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -354,15 +355,12 @@ void AdvancedOptionsDialog::play() {
     QPointer<AdvancedOptionsDialog> self(this);
     const AlarmPreviewStart start = playAlarmPreview(sound_->currentIndex(), [self] {
         // From the player's closer thread: hand the end over to the GUI thread.
-        QMetaObject::invokeMethod(
-            qApp,
-            [self] {
-                if (self) {
-                    self->playing_ = false;
-                    self->play_->setEnabled(true);
-                }
-            },
-            Qt::QueuedConnection);
+        postToGui(qApp, [self] {
+            if (self) {
+                self->playing_ = false;
+                self->play_->setEnabled(true);
+            }
+        });
     });
     if (start.status == AlarmPreviewStatus::AlreadyPlaying) {
         return;

@@ -18,7 +18,12 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-#include "commands/Operations.h"
+#include "commands/DisplayCommands.h"
+#include "commands/MessageFileCommands.h"
+#include "commands/ProjectorState.h"
+#include "commands/ReadBack.h"
+#include "commands/SendCommand.h"
+#include "commands/StartupDisplay.h"
 #include "message/MessageFile.h"
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
@@ -641,7 +646,7 @@ bool EditPage::confirmDiscardOrSave() {
 bool EditPage::save() {
     Message m = message();
     EncodeResult checked;
-    if (!checkBeforeSave(m, encodeSettings(EncodePurpose::Check), context_.prompt, &checked)) {
+    if (!checkBeforeSave(m, encodeSettings(EncodePurpose::Check), context_.prompt, &checked).ok()) {
         if (checked.status == EncodeStatus::UnsupportedCharacters) {
             settleUnsupported(checked);
         }
@@ -654,10 +659,10 @@ bool EditPage::save() {
         return false;
     }
     busy_ = true;
-    const int result =
-        saveMessageAs(utf8(path), m, encodeSettings(EncodePurpose::Save), context_.prompt);
+    const bool saved =
+        saveMessageAs(utf8(path), m, encodeSettings(EncodePurpose::Save), context_.prompt).ok();
     busy_ = false;
-    if (result != 0) {
+    if (!saved) {
         return false;
     }
     context_.state.currentFileName = utf8(path);
@@ -667,8 +672,9 @@ bool EditPage::save() {
 
 bool EditPage::openMessageFile(const QString& path) {
     Message m = message();
-    if (orvanta::openMessageFile(utf8(path), info_.capabilities.extendedOptions(), m,
-                                 context_.prompt) != MessageFileError::None) {
+    if (!orvanta::openMessageFile(utf8(path), info_.capabilities.extendedOptions(), m,
+                                  context_.prompt)
+             .ok()) {
         return false;
     }
     if (isTextFileName(utf8(path))) {
@@ -760,6 +766,10 @@ bool EditPage::projectorChosen() const {
     return index >= 0 && static_cast<std::size_t>(index) < context_.state.projectors.count();
 }
 
+CommandContext EditPage::commandContext() {
+    return {target(), context_.prompt, context_.runner, info_};
+}
+
 ProjectorTarget EditPage::target() const {
     const ProjectorRecord& record =
         context_.state.projectors.records[static_cast<std::size_t>(projectors_->currentIndex())];
@@ -790,7 +800,7 @@ void EditPage::send() {
                             PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
         return;
     }
-    const ProjectorTarget where = target();
+    const CommandContext command = commandContext();
     const std::uint8_t number = slot();
     std::optional<int> minutes;
     if (startup_->isChecked()) {
@@ -800,26 +810,20 @@ void EditPage::send() {
             return;
         }
     }
-    if (!checkProjectorReady(where, context_.prompt, context_.runner, info_.values)) {
+    if (!checkProjectorReady(command).ok()) {
         return;
     }
     EncodeResult encoded;
-    const int sent = sendMessageToProjector(m, encodeSettings(EncodePurpose::Send), where, number,
-                                            context_.prompt, context_.runner, &encoded);
+    const Outcome sent = sendMessageToProjector(command, m, encodeSettings(EncodePurpose::Send),
+                                                number, &encoded);
     if (encoded.status == EncodeStatus::UnsupportedCharacters) {
         settleUnsupported(encoded);
     }
-    if (sent != 0) {
+    if (!sent.ok()) {
         return;
     }
-    if (minutes) {
-        const StartupDisplay startup{true, number, *minutes};
-        ProjectorStateValues answer = info_.values;
-        if (!readProjectorValue(where, startupDisplayValue(startup), context_.prompt,
-                                context_.runner, answer)) {
-            return;
-        }
-        info_.values.stateWord = static_cast<std::int16_t>(startupDisplayValue(startup));
+    if (minutes && !setStartupDisplay(command, {true, number, *minutes}).ok()) {
+        return;
     }
     context_.prompt.inform(languageText(Text::Complete));
 }
@@ -833,12 +837,12 @@ void EditPage::get() {
         return;
     }
     QApplication::clipboard()->clear();
-    const ProjectorTarget where = target();
+    const CommandContext command = commandContext();
     StoredMessage stored;
-    if (!readStoredMessage(where, slot(), context_.prompt, context_.runner, info_.values, stored)) {
+    if (!readStoredMessage(command, slot(), stored).ok()) {
         return;
     }
-    refreshProjectorInfo(where, context_.prompt, context_.runner, info_);
+    refreshProjectorInfo(command);
     updateStartupControls();
     Message m = message();
     bool transparent = false;
@@ -858,8 +862,7 @@ void EditPage::displayOn() {
         context_.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
     }
-    runDisplayCommand(DisplayCommand::DisplayOn, slot(), target(), context_.prompt, context_.runner,
-                      info_.values);
+    runDisplayCommand(commandContext(), DisplayCommand::DisplayOn, slot());
 }
 
 void EditPage::displayOff() {
@@ -867,16 +870,16 @@ void EditPage::displayOff() {
         context_.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
     }
-    const ProjectorTarget where = target();
-    if (checkProjectorReady(where, context_.prompt, context_.runner, info_.values)) {
-        hideStoredMessage(where, slot(), context_.prompt, context_.runner);
+    const CommandContext command = commandContext();
+    if (checkProjectorReady(command).ok()) {
+        hideStoredMessage(command, slot());
     }
 }
 
 void EditPage::onProjectorOrSlotChosen() {
     if (projectorChosen()) {
         context_.state.currentProjector = projectors_->currentIndex();
-        refreshProjectorInfo(target(), context_.prompt, context_.runner, info_);
+        refreshProjectorInfo(commandContext());
     }
     updateStartupControls();
     image_->setEnabled(!info_.capabilities.extendedCharacterSet());

@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "commands/MainTabOperations.h"
+#include "commands/CommandContext.h"
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "ui/common/PageContext.h"
@@ -115,6 +115,8 @@ class EditPage : public QWidget {
     // Projector side.
     bool projectorChosen() const;
     ProjectorTarget target() const;
+    // The context of a command for the chosen projector.
+    CommandContext commandContext();
     std::uint8_t slot() const;
     void onProjectorOrSlotChosen();
     void updateStartupControls();
@@ -123,7 +125,7 @@ class EditPage : public QWidget {
 
     PageContext context_;
     Message message_;  // options, icon and colors; texts live in the editors
-    MainProjectorInfo info_;
+    ProjectorInfo info_;
     FileChooser chooseFile_;
     int focusIndex_ = 1;  // 0 title, 1 message
     bool busy_ = false;   // the page rewrites the editors: changes are not checks

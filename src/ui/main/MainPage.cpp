@@ -16,6 +16,9 @@
 
 #include "platform/AtomicFile.h"
 #include "text/LanguageText.h"
+#include "commands/ProjectorState.h"
+#include "commands/SendCommand.h"
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/MainState.h"
 #include "ui/main/StartupDisplayDialog.h"
@@ -267,6 +270,10 @@ bool MainPage::projectorChosen() {
     return true;
 }
 
+CommandContext MainPage::commandContext() {
+    return {takeTarget(), context_.prompt, context_.runner, info_};
+}
+
 ProjectorTarget MainPage::takeTarget() {
     ProjectorTarget target;
     if (const ProjectorRecord* r = context_.projectors.record(projectors_->currentIndex())) {
@@ -362,12 +369,9 @@ void MainPage::startPolling() {
         return;
     }
     const unsigned generation = ++pollGeneration_;
-    poller_.start(takeTarget(), [this, generation](std::uint16_t, const PollResult& result) {
-        // Runs on the poller's thread: hand the result to the GUI thread. A call still queued
-        // when the page is destroyed is dropped by Qt.
-        QMetaObject::invokeMethod(
-            this, [this, generation, result] { pollResult(generation, result); },
-            Qt::QueuedConnection);
+    poller_.start(takeTarget(), [this, generation](const PollResult& result) {
+        // Runs on the poller's thread: hand the result to the GUI thread.
+        postToGui(this, [this, generation, result] { pollResult(generation, result); });
     });
 }
 
@@ -405,7 +409,7 @@ void MainPage::refreshStartup() {
         showStartupUnavailable();
         return;
     }
-    refreshProjectorInfo(takeTarget(), context_.prompt, context_.runner, info_);
+    refreshProjectorInfo(commandContext());
     showStartupState(info_.startupValid(), info_.startup());
 }
 
@@ -460,8 +464,8 @@ void MainPage::updateStartupMinutes() {
 
 void MainPage::editStartup() {
     stopPolling();
-    StartupDisplayDialog dialog(startupValidShown_ ? startupShown_ : StartupDisplay{}, takeTarget(),
-                                context_.prompt, context_.runner, info_, this);
+    StartupDisplayDialog dialog(startupValidShown_ ? startupShown_ : StartupDisplay{},
+                                commandContext(), this);
     dialog.setObjectName(QStringLiteral("startupDispEdit"));
     if (dialog.exec() == QDialog::Accepted) {
         showStartupState(true, dialog.shown());
@@ -494,18 +498,20 @@ void MainPage::send() {
         return;
     }
     const ProjectorTarget target = takeTarget();
-    MainSendRequest request;
+    SendRequest request;
     request.path = context_.state.programFolder + "MessageData/" + utf8(files_->currentText());
     request.slot = static_cast<std::uint8_t>(fileSavedNumber_->currentIndex());
     request.startupChecked = startupCheck_->isChecked();
     request.displayTimeText = utf8(startupTime_->currentText());
-    const MainSendResult result = sendMessageFile(request, target, context_.state.sendLocked,
-                                                  context_.prompt, context_.runner, info_);
-    if (result == MainSendResult::Failed || result == MainSendResult::Cancelled) {
+    const CommandContext command{target, context_.prompt, context_.runner, info_};
+    const Outcome sent = sendMessageFile(command, request, context_.state.sendLocked);
+    // A message that is on the projector changes the startup area, even when its startup
+    // display could not be set; only a complete send brings the watch back.
+    if (!sent.ok() && !(sent.failed() && sent.step == Outcome::Step::FollowUp)) {
         return;
     }
     showStartupState(info_.startupValid(), info_.startup());
-    if (result == MainSendResult::Complete) {
+    if (sent.ok()) {
         startPolling();
     }
 }
@@ -515,20 +521,11 @@ void MainPage::display(DisplayCommand command) {
     if (!projectorChosen()) {
         return;
     }
-    const ProjectorTarget target = takeTarget();
     const auto slot = static_cast<std::uint8_t>(displaySavedNumber_->currentIndex());
-    if (!checkBeforeCommand(target, context_.prompt, context_.runner, info_.values) ||
-        !checkStoredMessage(target, slot, context_.prompt, context_.runner, info_.values)) {
-        return;
+    // The watch comes back whatever the display command answered, once past its checks.
+    if (runDisplayCommand(commandContext(), command, slot).pastChecks()) {
+        startPolling();
     }
-    if (command == DisplayCommand::DisplayOff) {
-        hideStoredMessage(target, slot, context_.prompt, context_.runner);
-    } else {
-        showStoredMessage(target, slot, command == DisplayCommand::PowerOnAndDisplayOn,
-                          context_.prompt, context_.runner);
-    }
-    // The watch comes back whatever the display command answered.
-    startPolling();
 }
 
 void MainPage::clear() {
@@ -538,7 +535,7 @@ void MainPage::clear() {
     }
     const auto scope = static_cast<ClearScope>(clearScope_->checkedId());
     const std::uint16_t code = clearCode(scope, clearList_->currentIndex());
-    if (runClear(code, takeTarget(), context_.prompt, context_.runner, info_.values)) {
+    if (runClear(commandContext(), code).ok()) {
         startPolling();
     }
 }
@@ -548,12 +545,10 @@ void MainPage::mute() {
     if (!projectorChosen()) {
         return;
     }
-    const ProjectorTarget target = takeTarget();
-    if (!checkBeforeCommand(target, context_.prompt, context_.runner, info_.values)) {
-        return;
+    // As a display command: the watch comes back once past the checks.
+    if (runMute(commandContext()).pastChecks()) {
+        startPolling();
     }
-    muteProjector(target, context_.prompt, context_.runner);
-    startPolling();
 }
 
 }  // namespace orvanta

@@ -12,8 +12,9 @@
 
 #include <QWidget>
 
-#include "commands/MainTabOperations.h"
-#include "commands/StatusPoller.h"
+#include "commands/DisplayCommands.h"
+#include "commands/StartupDisplay.h"
+#include "commands/StatusWatch.h"
 #include "ui/common/PageContext.h"
 
 class QButtonGroup;
@@ -58,6 +59,8 @@ class MainPage : public QWidget {
 
     bool projectorChosen();
     ProjectorTarget takeTarget();
+    // The context of a command for the chosen projector (takes the target).
+    CommandContext commandContext();
     void rebuildFileList();
 
     void refreshStartup();
@@ -75,7 +78,7 @@ class MainPage : public QWidget {
     void editStartup();
 
     PageContext context_;
-    MainProjectorInfo info_;
+    ProjectorInfo info_;
     StatusPoller poller_;
     unsigned pollGeneration_ = 0;
     // Between showPage and leavePage. A command or query that lets events run (a hidden

@@ -27,14 +27,10 @@ QStringList startupDisplayTimeEntries() {
     return entries;
 }
 
-StartupDisplayDialog::StartupDisplayDialog(const StartupDisplay& current, ProjectorTarget target,
-                                           Prompt& prompt, TransferRunner& runner,
-                                           MainProjectorInfo& info, QWidget* parent)
+StartupDisplayDialog::StartupDisplayDialog(const StartupDisplay& current,
+                                           const CommandContext& context, QWidget* parent)
     : QDialog(parent),
-      target_(std::move(target)),
-      prompt_(prompt),
-      runner_(runner),
-      info_(info),
+      context_(context),
       shown_(current),
       savedNumber_(new QComboBox(this)),
       displayTime_(new QComboBox(this)),
@@ -101,8 +97,9 @@ void StartupDisplayDialog::displayTimeEdited(const QString& time) {
 
 void StartupDisplayDialog::accept() {
     StartupDisplay shown;
-    if (applyStartupEdit(savedNumber_->currentIndex(), utf8(displayTime_->currentText()), target_,
-                         prompt_, runner_, info_, shown)) {
+    if (applyStartupEdit(context_, savedNumber_->currentIndex(), utf8(displayTime_->currentText()),
+                         shown)
+            .ok()) {
         shown_ = shown;
         QDialog::accept();
     }

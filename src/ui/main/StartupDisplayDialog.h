@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <QStringList>
 
-#include "commands/MainTabOperations.h"
+#include "commands/StartupDisplay.h"
 
 class QComboBox;
 class QLabel;
@@ -21,9 +21,9 @@ class TransferRunner;
 class StartupDisplayDialog : public QDialog {
     Q_OBJECT
   public:
-    // `current`: the setting the Main tab shows; `info` is updated by the set command.
-    StartupDisplayDialog(const StartupDisplay& current, ProjectorTarget target, Prompt& prompt,
-                         TransferRunner& runner, MainProjectorInfo& info,
+    // `current`: the setting the Main tab shows; the context's projector information is
+    // updated by the set command.
+    StartupDisplayDialog(const StartupDisplay& current, const CommandContext& context,
                          QWidget* parent = nullptr);
 
     const StartupDisplay& shown() const { return shown_; }
@@ -33,10 +33,7 @@ class StartupDisplayDialog : public QDialog {
     void savedNumberChosen(int index);
     void displayTimeEdited(const QString& time);
 
-    ProjectorTarget target_;
-    Prompt& prompt_;
-    TransferRunner& runner_;
-    MainProjectorInfo& info_;
+    CommandContext context_;
     StartupDisplay shown_;
     QStringList remembered_;  // display-time text per saved-number entry
     QComboBox* savedNumber_;

@@ -7,35 +7,17 @@
 #include <QVBoxLayout>
 
 #include "protocol/Transfer.h"
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
-
-class StoredMessagesDialog::Sink : public SlotListSink {
-  public:
-    explicit Sink(StoredMessagesDialog* dialog) : dialog_(dialog) {}
-    void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
-        StoredMessagesDialog* dialog = dialog_;
-        const QString word = qs(status);
-        QMetaObject::invokeMethod(
-            dialog,
-            [dialog, event, slot, word] {
-                dialog->onSlotEvent(static_cast<int>(event), slot, word);
-            },
-            Qt::QueuedConnection);
-    }
-
-  private:
-    StoredMessagesDialog* dialog_;
-};
 
 StoredMessagesDialog::StoredMessagesDialog(std::uint32_t address, std::string password,
                                            QWidget* parent, SlotListTimings timings)
     : QDialog(parent),
       address_(address),
       password_(std::move(password)),
-      timings_(timings),
-      sink_(std::make_unique<Sink>(this)) {
+      timings_(timings) {
     setWindowTitle(text(Text::ConfirmCaption));
     setModal(true);
 
@@ -77,9 +59,9 @@ void StoredMessagesDialog::stopWorker() {
     }
 }
 
-int StoredMessagesDialog::run() {
+bool StoredMessagesDialog::run() {
     if (running_) {
-        return 2;
+        return false;
     }
     stopWorker();
     status_ = QStringList();
@@ -89,18 +71,19 @@ int StoredMessagesDialog::run() {
     resultText_.clear();
     stop_ = false;
     running_ = true;
+    const EventSink<SlotReport> sink = guiEventSink(this, &StoredMessagesDialog::onSlotEvent);
     try {
         worker_ = std::thread(
-            [this] { runStoredMessageList(address_, password_, stop_, *sink_, timings_); });
+            [this, sink] { runStoredMessageList(address_, password_, stop_, sink, timings_); });
     } catch (const std::system_error&) {
-        sink_->slotEvent(SlotListEvent::ConnectFailed, 0, {});
+        sink({SlotListEvent::ConnectFailed, 0, {}});
     }
     list_->setRowCount(0);
     const int result = exec();
     // The slot being asked is finished; no further one is asked.
     stopWorker();
     running_ = false;
-    return result == 1 ? 1 : 2;
+    return result == 1;
 }
 
 void StoredMessagesDialog::finish(int result) {
@@ -110,11 +93,13 @@ void StoredMessagesDialog::finish(int result) {
     }
 }
 
-void StoredMessagesDialog::onSlotEvent(int event, int slot, const QString& status) {
+void StoredMessagesDialog::onSlotEvent(const SlotReport& report) {
     if (!running_ || stop_.load()) {
         return;
     }
-    if (event == static_cast<int>(SlotListEvent::ConnectFailed)) {
+    const int slot = report.slot;
+    const QString status = qs(report.status);
+    if (report.event == SlotListEvent::ConnectFailed) {
         resultText_ = communicationErrorText(toCode(ExchangeError::Connect));
         finish(2);
         return;
@@ -147,14 +132,14 @@ void StoredMessagesDialog::resizeEvent(QResizeEvent* event) {
     }
 }
 
-int showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
-                          QWidget* parent, SlotListTimings timings) {
+Outcome showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
+                              QWidget* parent, SlotListTimings timings) {
     StoredMessagesDialog dialog(address, password, parent, timings);
-    const int result = dialog.run();
-    if (result != 1) {
-        prompt.inform(dialog.resultText());
+    if (dialog.run()) {
+        return Outcome::success();
     }
-    return result;
+    prompt.inform(dialog.resultText());
+    return Outcome::failure(dialog.resultText());
 }
 
 }  // namespace orvanta

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "commands/Outcome.h"
 #include "commands/StoredMessageList.h"
 #include "text/Prompt.h"
 
@@ -28,8 +29,8 @@ class StoredMessagesDialog : public QDialog {
                          SlotListTimings timings = {});
     ~StoredMessagesDialog() override;
 
-    // Runs the dialog modally: 1 success, 2 failure (then resultText() says why).
-    int run();
+    // Runs the dialog modally: true on success, false on failure (then resultText() says why).
+    bool run();
     const std::string& resultText() const { return resultText_; }
 
     QTableWidget* list() const { return list_; }
@@ -45,8 +46,7 @@ class StoredMessagesDialog : public QDialog {
     void resizeEvent(QResizeEvent* event) override;
 
   private:
-    class Sink;
-    void onSlotEvent(int event, int slot, const QString& status);
+    void onSlotEvent(const SlotReport& report);
     void rebuildList();
     void finish(int result);
     void stopWorker();
@@ -54,7 +54,6 @@ class StoredMessagesDialog : public QDialog {
     std::uint32_t address_;
     std::string password_;
     SlotListTimings timings_;
-    std::unique_ptr<Sink> sink_;
     std::atomic<bool> stop_{false};
     std::thread worker_;
     // The dialog's own copy of the status words: the worker hands each word over with its
@@ -68,7 +67,7 @@ class StoredMessagesDialog : public QDialog {
 };
 
 // The "Confirm" command for a chosen projector: runs the dialog and shows its failure text.
-int showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
+Outcome showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
                           QWidget* parent = nullptr, SlotListTimings timings = {});
 
 }  // namespace orvanta

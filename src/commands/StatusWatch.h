@@ -14,12 +14,55 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "commands/MainTabOperations.h"
+#include "commands/CommandContext.h"
+#include "platform/EventSink.h"
+#include "protocol/CommandExchange.h"
 
 namespace orvanta {
+
+enum class PollEvent {
+    MessageStatus,  // value: the answer
+    AlarmStatus,    // value: the answer
+    Reply1,
+    Reply2,
+    Reply3,
+    Reply8,
+    Reply9,
+    Error,  // value: 0 (no connection or unknown answer), 11, 14, 15, 16, 17, 18
+};
+
+struct PollResult {
+    PollEvent event = PollEvent::Error;
+    int value = 0;
+    std::uint16_t code = 0;  // the request answered: kCtrlMessageStatus or kCtrlAlarmStatus
+};
+
+// One exchange of the status watch for `code` (0x3534 or 0x3535): bounded connect, greeting
+// with digest when one comes, the request, a reply wait that ends early when `stop` is set.
+PollResult runPollExchange(const ProjectorTarget& target, std::uint16_t code,
+                           const std::atomic<bool>& stop, const ExchangeTimings& timings = {});
+// What the reply of such an exchange says.
+PollResult pollResultFromReply(std::uint16_t code, const Reply& reply);
+
+// The two fields of the "Message:" or "Alarm     :" line.
+struct StatusFields {
+    std::string first = "-";
+    std::string second = "-";
+    bool firstEnabled = false;
+    bool secondEnabled = false;
+    bool muteEnabled = false;  // alarm line only
+
+    bool operator==(const StatusFields&) const = default;
+};
+StatusFields messageStatusFields(int value);
+StatusFields alarmStatusFields(int value);
+// What a poll result does to a line: the answer's texts, all "-" for the failures, nothing
+// (the fields stay as they were) for a busy answer "CTRL 8".
+std::optional<StatusFields> statusFieldsAfterPoll(const PollResult& result);
 
 struct StatusPollTimings {
     std::chrono::milliseconds pause{500};  // one pause step between rounds
@@ -27,8 +70,8 @@ struct StatusPollTimings {
     ExchangeTimings exchange;              // connect 500 ms, greeting 1 s, reply ~12 s
 };
 
-// One result of one exchange: `code` is 0x3534 or 0x3535. Called on the poller's thread.
-using StatusPollSink = std::function<void(std::uint16_t code, const PollResult& result)>;
+// Each exchange's result, called on the poller's thread.
+using StatusPollSink = EventSink<PollResult>;
 
 class StatusPoller {
   public:

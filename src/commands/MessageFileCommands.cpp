@@ -1,0 +1,74 @@
+#include "commands/MessageFileCommands.h"
+
+#include "text/LanguageText.h"
+
+namespace orvanta {
+namespace {
+
+Outcome tell(Prompt& prompt, std::string text, Outcome::Step step,
+             PromptIcon icon = PromptIcon::Information) {
+    prompt.inform(text, icon);
+    return Outcome::failure(std::move(text), step);
+}
+
+// An encoder failure, told to the operator; without a text the operator answered a question
+// and the command was called off.
+Outcome encodeFailure(const EncodeResult& result, Prompt& prompt) {
+    reportEncodeFailure(result, prompt);
+    return result.text.empty() ? Outcome::cancellation() : Outcome::failure(result.text);
+}
+
+}  // namespace
+
+Outcome checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
+                        EncodeResult* encoded) {
+    if (message.body.empty()) {
+        return tell(prompt, languageText(Text::PleaseInputMessage), Outcome::Step::Checks);
+    }
+    EncodeSettings check = settings;
+    check.purpose = EncodePurpose::Check;
+    EncodeResult result = encodeMessage(message, check, prompt);
+    const Outcome outcome = result.ok() ? Outcome::success() : encodeFailure(result, prompt);
+    if (encoded != nullptr) {
+        *encoded = std::move(result);
+    }
+    return outcome;
+}
+
+Outcome saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,
+                      Prompt& prompt) {
+    if (!hasMessageFileEnding(path)) {
+        return tell(prompt, languageText(Text::OnlyOvxValid), Outcome::Step::Checks);
+    }
+    EncodeSettings save = settings;
+    save.purpose = EncodePurpose::Save;
+    save.optionsFromFile = false;
+    const EncodeResult result = encodeMessage(message, save, prompt);
+    if (!result.ok() || !result.payload) {
+        return encodeFailure(result, prompt);
+    }
+    const SaveResult saved =
+        saveMessageFile(path, message, result.payload->header, settings.capabilities, prompt);
+    if (!saved.ok()) {
+        // saveMessageFile has told the operator why.
+        if (saved.status == SaveStatus::WriteFailed) {
+            return Outcome::failure(path + ": " + saved.detail);
+        }
+        const int limit = titleLimit(message.options.characterSize,
+                                     settings.capabilities.extendedCharacterSet());
+        return Outcome::failure(formatText(Text::TitleTooLongCharacters, {limit}));
+    }
+    prompt.inform(languageText(Text::Complete));
+    return Outcome::success();
+}
+
+Outcome openMessageFile(const std::string& path, bool extendedOptions, Message& message,
+                        Prompt& prompt) {
+    const MessageFileError error = readMessageFile(path, extendedOptions, message);
+    if (error != MessageFileError::None) {
+        return tell(prompt, messageFileErrorText(error), Outcome::Step::Command, PromptIcon::Error);
+    }
+    return Outcome::success();
+}
+
+}  // namespace orvanta

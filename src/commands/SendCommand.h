@@ -1,0 +1,79 @@
+#pragma once
+// Sending a message into a projector slot: the PUT with its checks, the wait until the
+// projector has saved it, and the whole "Send" of a saved message file (with the state
+// query's capabilities and the startup display follow-up) that the Main page and
+// `orvanta-cli send` run.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "commands/CommandContext.h"
+#include "message/MessageFile.h"
+#include "message/Payload.h"
+
+namespace orvanta {
+
+// STAT polling until the projector has saved `slot`. A cancelled poll (a cancel carried over
+// from the PUT, or one asked for during the wait) sends CANCEL on the same job and ends
+// Cancelled. The result text of a failure is shown.
+Outcome waitForSave(const CommandContext& context, std::uint8_t slot);
+
+// The send checks and the PUT for a payload that is already built: the Pop on line count
+// question (`displayLines` from countDisplayLines; No cancels), the Picture Side check against
+// `capabilities`, then a Put run.
+Outcome sendPayloadToProjector(const CommandContext& context, const MessagePayload& payload,
+                               int displayLines, const ProjectorCapabilities& capabilities,
+                               std::uint8_t slot);
+
+// Encodes `message` for sending (questions through the prompt), then sendPayloadToProjector
+// with settings.capabilities. `encoded` (if given) receives the encoder's result, so that a
+// caller can show the unsupported-character list it asks for.
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               EncodeResult* encoded = nullptr);
+
+// A message file read once for a send to any number of projectors: the message as read
+// for projectors without and with the extended options.
+struct SendFile {
+    MessageFileError error = MessageFileError::None;
+    Message plain;
+    Message extended;
+
+    const Message& forProjector(bool extendedOptions) const {
+        return extendedOptions ? extended : plain;
+    }
+};
+std::shared_ptr<const SendFile> readSendFile(const std::string& path);
+
+struct SendRequest {
+    std::string path;       // the message file (".ovx", or ".txt" to import)
+    std::uint8_t slot = 0;  // 0 Quick, 1..12
+    // The "Startup Display" check box and the text of its display-time list.
+    bool startupChecked = false;
+    std::string displayTimeText;
+};
+
+// "Send": send lock, file read with the chosen projector's capabilities (a file without
+// message text is refused with "Please input Message"), startup time check, error-status
+// pre-check, fatal check, encode with the file's own options, PUT, save wait (with CANCEL
+// after a cancel), startup display follow-up, "    Complete.". The context's projector
+// information is the chosen projector's (refreshProjectorInfo); the follow-up updates its
+// startup word. A cancel asked for before the PUT (see TransferFlags) ends the send
+// Cancelled before anything is sent; one asked for during the PUT or the save wait sends
+// CANCEL. A failure of the startup display follow-up fails at Step::FollowUp: the message is
+// on the projector then.
+Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
+                        bool sendLocked);
+// The same with the file as readSendFile read it (request.path only names it), for a send to
+// many projectors that reads the file once.
+Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
+                        const SendFile& file, bool sendLocked);
+
+namespace detail {
+// The CANCEL that tells the projector to abandon a transfer the operator cancelled, run on
+// the job whose run was cancelled.
+void sendCancel(TransferJob& job, const CommandContext& context);
+}  // namespace detail
+
+}  // namespace orvanta

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "commands/StatusPoller.h"
+#include "commands/StatusWatch.h"
 #include "support/SimProcess.h"
 
 using namespace orvanta;
@@ -20,9 +20,9 @@ struct Log {
     std::vector<std::pair<std::uint16_t, PollResult>> events;
 
     StatusPollSink sink() {
-        return [this](std::uint16_t code, const PollResult& r) {
+        return [this](const PollResult& r) {
             std::lock_guard lock(mutex);
-            events.emplace_back(code, r);
+            events.emplace_back(r.code, r);
         };
     }
     std::size_t size() {

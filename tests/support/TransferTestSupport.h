@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "commands/Operations.h"
+#include "commands/SendCommand.h"
 #include "commands/StoredMessageList.h"
 #include "message/Payload.h"
 #include "protocol/Transfer.h"
@@ -121,9 +121,10 @@ inline bool storeTestMessages(const ProjectorTarget& target,
     TransferFlags flags;
     BlockingTransferRunner runner(flags, quickTimings());
     ScriptedPrompt prompt;
+    ProjectorInfo projector;
+    const CommandContext context{target, prompt, runner, projector};
     for (std::uint8_t slot : slotNumbers) {
-        if (sendPayloadToProjector(testPayload(50, true), 0, {4, 7}, target, slot, prompt,
-                                   runner) != 0) {
+        if (!sendPayloadToProjector(context, testPayload(50, true), 0, {4, 7}, slot).ok()) {
             return false;
         }
     }

@@ -7,7 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/Operations.h"
+#include "commands/DisplayCommands.h"
+#include "commands/ProjectorState.h"
+#include "commands/ReadBack.h"
+#include "commands/SendCommand.h"
 #include "message/Payload.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
@@ -32,10 +35,16 @@ class Operations : public ::testing::Test {
     TransferFlags flags;
     BlockingTransferRunner runner;
     ScriptedPrompt prompt;
-    ProjectorStateValues values;
+    ProjectorInfo projector;
+    ProjectorStateValues& values = projector.values;
+
+    CommandContext at(const ProjectorTarget& t) { return {t, prompt, runner, projector}; }
 };
 
 const ProjectorCapabilities kFullCapabilities{4, 7};
+constexpr Outcome::Kind Done = Outcome::Kind::Done;
+constexpr Outcome::Kind Failed = Outcome::Kind::Failed;
+constexpr Outcome::Kind Cancelled = Outcome::Kind::Cancelled;
 
 }  // namespace
 
@@ -49,32 +58,35 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
         std::uint32_t flags;
         PromptAnswer answer;  // to the line count question, if it is asked
         bool asked;
-        int result;
+        Outcome::Kind result;
         const char* text;  // information shown, or nullptr
     };
     const char* pictureSide =
         "This message data is set [Picture Side] style in [Orvanta] function.\nThis projector does "
         "not support [Picture Side] style data.\nPlease try to set this data as other style.";
     const Case cases[] = {
-        {2, false, 13, 7, PromptAnswer::No, false, 0, nullptr},
-        {2, false, 14, 7, PromptAnswer::No, true, 1, nullptr},
-        {2, false, 14, 7, PromptAnswer::Yes, true, 0, nullptr},
-        {2, true, 6, 7, PromptAnswer::No, false, 0, nullptr},
-        {2, true, 7, 7, PromptAnswer::No, true, 1, nullptr},
-        {1, false, 40, 7, PromptAnswer::No, false, 0, nullptr},  // only Pop on counts lines
-        {3, false, 0, 6, PromptAnswer::Yes, false, 1, pictureSide},
-        {3, false, 0, 1, PromptAnswer::Yes, false, 0, nullptr},
+        {2, false, 13, 7, PromptAnswer::No, false, Done, nullptr},
+        {2, false, 14, 7, PromptAnswer::No, true, Cancelled, nullptr},
+        {2, false, 14, 7, PromptAnswer::Yes, true, Done, nullptr},
+        {2, true, 6, 7, PromptAnswer::No, false, Done, nullptr},
+        {2, true, 7, 7, PromptAnswer::No, true, Cancelled, nullptr},
+        {1, false, 40, 7, PromptAnswer::No, false, Done, nullptr},  // only Pop on counts lines
+        {3, false, 0, 6, PromptAnswer::Yes, false, Failed, pictureSide},
+        {3, false, 0, 1, PromptAnswer::Yes, false, Done, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.style) + " lines " + std::to_string(c.lines));
         ScriptedPrompt prompt;
+        ProjectorInfo projector;
         prompt.queue(c.answer);
         MessagePayload payload = testPayload(100, true, c.style);
         payload.header[3] = c.doubleSize ? 1 : 0;
         const int before = countLines(sim, "PUT");
-        EXPECT_EQ(sendPayloadToProjector(payload, c.lines, ProjectorCapabilities{4, c.flags},
-                                         target("127.0.4.60"), 1, prompt, runner),
-                  c.result);
+        const CommandContext context{target("127.0.4.60"), prompt, runner, projector};
+        const Outcome sent = sendPayloadToProjector(context, payload, c.lines,
+                                                    ProjectorCapabilities{4, c.flags}, 1);
+        EXPECT_EQ(sent.kind, c.result);
+        EXPECT_EQ(sent.text, c.text ? c.text : "");
         const auto& entries = prompt.entries();
         const bool asked = !entries.empty() && entries.front().question;
         EXPECT_EQ(asked, c.asked);
@@ -88,7 +100,7 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
         if (c.text != nullptr) {
             EXPECT_EQ(prompt.texts(), std::vector<std::string>{c.text});
         }
-        EXPECT_TRUE(waitForCount(sim, "PUT", before + (c.result == 0 ? 1 : 0))) << sim.output();
+        EXPECT_TRUE(waitForCount(sim, "PUT", before + (c.result == Done ? 1 : 0))) << sim.output();
     }
 }
 
@@ -98,30 +110,30 @@ TEST_F(Operations, DisplayCheckClearAndMuteSendTheirCodesAndShowTheirTexts) {
     const ProjectorTarget t = target("127.0.4.61");
 
     // An empty slot: the check says so, showing it is refused.
-    EXPECT_FALSE(checkStoredMessage(t, 3, prompt, runner, values));
-    EXPECT_FALSE(showStoredMessage(t, 3, false, prompt, runner));
+    EXPECT_FALSE(checkStoredMessage(at(t), 3).ok());
+    EXPECT_FALSE(showStoredMessage(at(t), 3, false).ok());
     EXPECT_EQ(shown(), (std::vector<std::string>{"No Message Data.", "No message on display."}));
     prompt.clear();
 
-    ASSERT_EQ(
-        sendPayloadToProjector(testPayload(64, true), 0, kFullCapabilities, t, 3, prompt, runner),
-        0);
-    EXPECT_TRUE(checkStoredMessage(t, 3, prompt, runner, values));
+    ASSERT_TRUE(sendPayloadToProjector(at(t), testPayload(64, true), 0, kFullCapabilities, 3).ok());
+    EXPECT_TRUE(checkStoredMessage(at(t), 3).ok());
     EXPECT_EQ(values.status, '1');
-    EXPECT_TRUE(showStoredMessage(t, 3, true, prompt, runner));
-    EXPECT_TRUE(hideStoredMessage(t, 0, prompt, runner));
+    EXPECT_TRUE(showStoredMessage(at(t), 3, true).ok());
+    EXPECT_TRUE(hideStoredMessage(at(t), 0).ok());
     EXPECT_TRUE(shown().empty());
     EXPECT_TRUE(sim.waitForLine("CTRL 3530\\r\\n1\\r\\n768\\r\\n")) << sim.output();
     EXPECT_TRUE(sim.waitForLine("CTRL 3510\\r\\n1\\r\\n33537\\r\\n")) << sim.output();
     EXPECT_TRUE(sim.waitForLine("CTRL 3510\\r\\n1\\r\\n0\\r\\n")) << sim.output();
 
-    EXPECT_TRUE(clearStoredMessages(t, clearCode(ClearScope::SavedNumber, 3), prompt, runner));
-    EXPECT_TRUE(muteProjector(t, prompt, runner));
+    EXPECT_TRUE(clearStoredMessages(at(t), clearCode(ClearScope::SavedNumber, 3)).ok());
+    EXPECT_TRUE(muteProjector(at(t)).ok());
     EXPECT_EQ(shown(), (std::vector<std::string>{"    Complete.", "    Complete."}));
     EXPECT_TRUE(sim.waitForLine("CTRL 3516\\r\\n6\\r\\n")) << sim.output();
     EXPECT_TRUE(sim.waitForLine("CTRL 2002\\r\\n1\\r\\n1\\r\\n")) << sim.output();
     prompt.clear();
-    EXPECT_FALSE(checkStoredMessage(t, 3, prompt, runner, values));
+    const Outcome empty = checkStoredMessage(at(t), 3);
+    EXPECT_EQ(empty.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(empty.text, "No Message Data.");
     EXPECT_EQ(shown(), std::vector<std::string>{"No Message Data."});
 
     EXPECT_EQ(clearCode(ClearScope::All), 0x3511);
@@ -149,8 +161,9 @@ TEST_F(Operations, ErrorStatusCheckStopsOnFatalStatusesAndRefusals) {
         SimProcess sim(args);
         ASSERT_TRUE(sim.ready()) << sim.output();
         prompt.clear();
-        EXPECT_EQ(checkProjectorReady(target(c.address), prompt, runner, values), c.ready)
-            << c.address;
+        const Outcome ready = checkProjectorReady(at(target(c.address)));
+        EXPECT_EQ(ready.ok(), c.ready) << c.address;
+        EXPECT_EQ(ready.text, c.text ? c.text : "") << c.address;
         EXPECT_EQ(shown(), c.text ? std::vector<std::string>{c.text} : std::vector<std::string>{});
     }
 }
@@ -163,12 +176,11 @@ TEST_F(Operations, MessageReadBackGivesWhatWasSentInBothHeaderForms) {
         SCOPED_TRACE(longForm);
         const MessagePayload payload = testPayload(longForm ? 3968 : 300, longForm);
         const std::uint8_t slot = longForm ? 10 : 2;
-        ASSERT_EQ(sendPayloadToProjector(payload, 0, kFullCapabilities, t, slot, prompt, runner),
-                  0);
-        ASSERT_TRUE(waitForSave(t, slot, prompt, runner));
+        ASSERT_TRUE(sendPayloadToProjector(at(t), payload, 0, kFullCapabilities, slot).ok());
+        ASSERT_TRUE(waitForSave(at(t), slot).ok());
 
         StoredMessage stored;
-        ASSERT_TRUE(readStoredMessage(t, slot, prompt, runner, values, stored)) << shown().size();
+        ASSERT_TRUE(readStoredMessage(at(t), slot, stored).ok()) << shown().size();
         EXPECT_TRUE(shown().empty());
         const std::string hex = headerToHex(payload.header);
         EXPECT_EQ(stored.query.headerHex, longForm ? hex : hex + "\r\n");
@@ -193,12 +205,12 @@ TEST_F(Operations, AnEncodedMessageComesBackAsTheSameText) {
     EncodeSettings settings;
     settings.capabilities = kFullCapabilities;
     EncodeResult encoded;
-    ASSERT_EQ(sendMessageToProjector(message, settings, t, 4, prompt, runner, &encoded), 0)
+    ASSERT_TRUE(sendMessageToProjector(at(t), message, settings, 4, &encoded).ok())
         << (shown().empty() ? "" : shown().front());
     ASSERT_TRUE(encoded.payload.has_value());
 
     StoredMessage stored;
-    ASSERT_TRUE(readStoredMessage(t, 4, prompt, runner, values, stored));
+    ASSERT_TRUE(readStoredMessage(at(t), 4, stored).ok());
     Message back;
     bool characterDisplayMode = false;
     ASSERT_TRUE(
@@ -212,7 +224,7 @@ TEST_F(Operations, StateQueryAndValueReadKeepTheirValues) {
     SimProcess sim(
         {"--address", "127.0.4.68", "--level", "4", "--caps", "5", "--startup-word", "9"});
     ASSERT_TRUE(sim.ready()) << sim.output();
-    ASSERT_TRUE(queryProjectorState(target("127.0.4.68"), prompt, runner, values));
+    ASSERT_TRUE(queryProjectorState(at(target("127.0.4.68")), values).ok());
     EXPECT_EQ(values.level, 4);
     EXPECT_EQ(values.capabilityFlags, 5);
     EXPECT_EQ(values.stateWord, 9);
@@ -220,11 +232,13 @@ TEST_F(Operations, StateQueryAndValueReadKeepTheirValues) {
     EXPECT_FALSE(values.capabilities().extendedOptions());
 
     // Nothing listens here: the query succeeds with the unknown level.
-    ASSERT_TRUE(queryProjectorState(target("127.0.4.69"), prompt, runner, values));
+    ASSERT_TRUE(queryProjectorState(at(target("127.0.4.69")), values).ok());
     EXPECT_EQ(values.level, 0xF000);
     EXPECT_EQ(values.capabilityFlags, -1);
-    ASSERT_TRUE(readProjectorValue(target("127.0.4.68"), 300, prompt, runner, values));
-    EXPECT_EQ(values.level, 4);  // the simulator answers a written value with its level
+    int answer = 0;
+    ASSERT_TRUE(readProjectorValue(at(target("127.0.4.68")), 300, answer).ok());
+    EXPECT_EQ(answer, 4);  // the simulator answers a written value with its level
+    EXPECT_EQ(values.level, 0xF000);  // the answer is no state value
     EXPECT_TRUE(shown().empty());
 }
 
@@ -251,23 +265,23 @@ TEST_F(Operations, CancelDuringAPutOrReadBackEndsWithCancelSentToTheProjector) {
             }
         });
         prompt.clear();
-        ASSERT_EQ(sendPayloadToProjector(testPayload(c.bodyBytes, true), 0, kFullCapabilities, t, 5,
-                                         prompt, runner),
-                  0);
-        bool done;
+        ASSERT_TRUE(
+            sendPayloadToProjector(at(t), testPayload(c.bodyBytes, true), 0, kFullCapabilities, 5)
+                .ok());
+        Outcome done;
         if (c.readBack) {
-            ASSERT_TRUE(waitForSave(t, 5, prompt, runner));
+            ASSERT_TRUE(waitForSave(at(t), 5).ok());
             SlotQuery query;
-            ASSERT_TRUE(querySlot(t, 5, prompt, runner, query));
+            ASSERT_TRUE(querySlot(at(t), 5, query).ok());
             std::vector<std::uint8_t> body(10, 1);
             int length = 0;
-            done = readBackMessage(t, 5, query, prompt, runner, body, length);
+            done = readBackMessage(at(t), 5, query, body, length);
             EXPECT_TRUE(body.empty());
         } else {
-            done = waitForSave(t, 5, prompt, runner);
+            done = waitForSave(at(t), 5);
         }
         runner.setObserver(nullptr);
-        EXPECT_EQ(done, !c.cancelled);
+        EXPECT_EQ(done.kind, c.cancelled ? Outcome::Kind::Cancelled : Outcome::Kind::Done);
         EXPECT_EQ(shown(), c.cancelled ? std::vector<std::string>{"Cancel complete."}
                                        : std::vector<std::string>{});
         if (c.cancelled) {

@@ -1,8 +1,12 @@
-// The Main tab's command sequences in the core: startup display word and texts, display-time
+// The command sequences behind the Main tab: startup display word and texts, display-time
 // rules, status texts, the send lock settings, the poll exchange and the send follow-ups
 // against the simulator (127.0.42.x).
 
-#include "commands/MainTabOperations.h"
+#include "commands/ProjectorState.h"
+#include "commands/SendCommand.h"
+#include "commands/StartupDisplay.h"
+#include "commands/StatusWatch.h"
+#include "settings/SendLockStore.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +58,7 @@ TEST_F(MainCommands, StartupWordBothWaysAndWhatTheAreaShows) {
     EXPECT_EQ(startupDisplayValue({true, 3, 0xFF}), 0x83FF);
     EXPECT_EQ(decodeStartupWord(0xFFFF), (StartupDisplay{true, 127, 127}));
 
-    MainProjectorInfo info;
+    ProjectorInfo info;
     info.values.stateWord = 0;
     for (int level : {0xF000, 1, 0}) {
         info.values.level = level;
@@ -76,15 +80,15 @@ TEST_F(MainCommands, StateQueryOfOlderAndUnreachableProjectors) {
     BlockingTransferRunner runner(flags);
     ScriptedPrompt prompt;
 
-    MainProjectorInfo info;
-    ASSERT_TRUE(refreshProjectorInfo({ipv4("127.0.42.8"), ""}, prompt, runner, info));
+    ProjectorInfo info;
+    ASSERT_TRUE(refreshProjectorInfo({{ipv4("127.0.42.8"), ""}, prompt, runner, info}).ok());
     EXPECT_EQ(info.values.level, 2);
     EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
     EXPECT_FALSE(info.capabilities.extendedOptions());
     EXPECT_FALSE(info.startupValid());  // level 2 is not asked for its startup word
 
     // Nobody there: the level says so, and the capabilities of before stay.
-    ASSERT_TRUE(refreshProjectorInfo({ipv4("127.0.42.9"), ""}, prompt, runner, info));
+    ASSERT_TRUE(refreshProjectorInfo({{ipv4("127.0.42.9"), ""}, prompt, runner, info}).ok());
     EXPECT_EQ(info.values.level, 0xF000);
     EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
     EXPECT_FALSE(info.startupValid());
@@ -251,49 +255,52 @@ TEST_F(MainCommands, SendMessageFileFollowUpsAndRefusals) {
     const ProjectorTarget target{ipv4("127.0.42.6"), ""};
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
-    MainProjectorInfo info;
+    ProjectorInfo info;
     ScriptedPrompt prompt;
-    ASSERT_TRUE(refreshProjectorInfo(target, prompt, runner, info));
+    const CommandContext context{target, prompt, runner, info};
+    ASSERT_TRUE(refreshProjectorInfo(context).ok());
     EXPECT_EQ(info.capabilities, (ProjectorCapabilities{4, 7}));
     EXPECT_EQ(info.startup(), (StartupDisplay{true, 3, 5}));
 
     struct Case {
-        MainSendRequest request;
+        SendRequest request;
         bool locked;
-        MainSendResult result;
+        Outcome::Kind result;
         std::vector<std::string> texts;
         std::uint16_t startupWord;  // afterwards
     };
     const Case cases[] = {
-        {{file, 3, false, ""}, true, MainSendResult::Failed, {"The Send button is locked."}, 33541},
+        {{file, 3, false, ""}, true, Outcome::Kind::Failed, {"The Send button is locked."}, 33541},
         {{folders.messageData("bad.ovx"), 3, false, ""},
          false,
-         MainSendResult::Failed,
+         Outcome::Kind::Failed,
          {"This file format is not supported."},
          33541},
         {{file, 3, true, "0"},
          false,
-         MainSendResult::Failed,
+         Outcome::Kind::Failed,
          {"Display time : Invalid value"},
          33541},
         // Into another slot: the startup display stays.
-        {{file, 4, false, ""}, false, MainSendResult::Complete, {"    Complete."}, 33541},
+        {{file, 4, false, ""}, false, Outcome::Kind::Done, {"    Complete."}, 33541},
         // Quick with the box checked: the box does not apply to Quick.
-        {{file, 0, true, "7"}, false, MainSendResult::Complete, {"    Complete."}, 33541},
+        {{file, 0, true, "7"}, false, Outcome::Kind::Done, {"    Complete."}, 33541},
         // Over the startup slot: switched off for that slot.
-        {{file, 3, false, ""}, false, MainSendResult::Complete, {"    Complete."}, 0x0300},
-        {{file, 5, true, "Repeat"}, false, MainSendResult::Complete, {"    Complete."}, 0x8500},
+        {{file, 3, false, ""}, false, Outcome::Kind::Done, {"    Complete."}, 0x0300},
+        {{file, 5, true, "Repeat"}, false, Outcome::Kind::Done, {"    Complete."}, 0x8500},
     };
     for (const Case& c : cases) {
         prompt.clear();
-        const MainSendResult r = sendMessageFile(c.request, target, c.locked, prompt, runner, info);
-        EXPECT_EQ(r, c.result) << c.request.path << " " << int(c.request.slot);
+        const Outcome r = sendMessageFile(context, c.request, c.locked);
+        EXPECT_EQ(r.kind, c.result) << c.request.path << " " << int(c.request.slot);
+        // A failure's text is the one the operator was told.
+        EXPECT_EQ(r.ok() ? c.texts : std::vector<std::string>{r.text}, c.texts);
         EXPECT_EQ(prompt.texts(), c.texts) << c.request.path << " " << int(c.request.slot);
         EXPECT_EQ(static_cast<std::uint16_t>(info.values.stateWord), c.startupWord)
             << int(c.request.slot);
     }
     // What the projector holds agrees with what the tab shows.
-    ASSERT_TRUE(refreshProjectorInfo(target, prompt, runner, info));
+    ASSERT_TRUE(refreshProjectorInfo(context).ok());
     EXPECT_EQ(static_cast<std::uint16_t>(info.values.stateWord), 0x8500);
 }
 
@@ -312,22 +319,25 @@ TEST_F(MainCommands, FailedStartupFollowUpIsNotReportedComplete) {
     class RefusingReads : public BlockingTransferRunner {
       public:
         using BlockingTransferRunner::BlockingTransferRunner;
-        int run(TransferJob& job, TransferKind kind) override {
+        bool run(TransferJob& job, TransferKind kind) override {
             if (kind == TransferKind::CtrlRead) {
-                job.outcome.resultText = languageText(1104);  // "Projector Busy."
+                job.outcome.resultText = languageText(Text::ProjectorBusy);
                 job.outcome.end = TransferEnd::Failure;
-                return 2;
+                return false;
             }
             return BlockingTransferRunner::run(job, kind);
         }
     };
     TransferFlags flags;
     RefusingReads runner(flags);
-    MainProjectorInfo info;
+    ProjectorInfo info;
     ScriptedPrompt prompt;
-    const MainSendResult r = sendMessageFile({file, 2, true, "3"}, {ipv4("127.0.42.7"), ""}, false,
-                                             prompt, runner, info);
-    EXPECT_EQ(r, MainSendResult::StartupFailed);
+    const Outcome r =
+        sendMessageFile({{ipv4("127.0.42.7"), ""}, prompt, runner, info}, {file, 2, true, "3"}, false);
+    // The message is on the projector; what failed is the follow-up.
+    EXPECT_EQ(r.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(r.step, Outcome::Step::FollowUp);
+    EXPECT_EQ(r.text, "Projector Busy.");
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Projector Busy."});
     EXPECT_TRUE(sim.waitForLine("STAT 2 | digest ok | STAT 0")) << sim.output();
 }

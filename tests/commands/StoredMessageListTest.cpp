@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/Operations.h"
+#include "commands/StoredMessageList.h"
 #include "commands/StoredMessageList.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
@@ -23,13 +23,15 @@ struct Recorded {
     std::string status;
 };
 
-class Recorder : public SlotListSink {
+class Recorder {
   public:
-    void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
-        events.push_back({event, slot, status});
-        if (onEvent) {
-            onEvent(slot);
-        }
+    EventSink<SlotReport> sink() {
+        return [this](const SlotReport& r) {
+            events.push_back({r.event, r.slot, r.status});
+            if (onEvent) {
+                onEvent(r.slot);
+            }
+        };
     }
     std::vector<Recorded> events;
     std::function<void(int)> onEvent;
@@ -44,7 +46,7 @@ TEST(StoredMessageList, ListsEverySlotWithItsStatusWord) {
     ASSERT_TRUE(storeTestMessages(target, {0, 12}));
     Recorder recorder;
     std::atomic<bool> stop{false};
-    runStoredMessageList(target.address, "pw", stop, recorder, quickListTimings());
+    runStoredMessageList(target.address, "pw", stop, recorder.sink(), quickListTimings());
     ASSERT_EQ(recorder.events.size(), 13u);
     for (int slot = 0; slot < kStoredSlotCount; ++slot) {
         const bool used = slot == 0 || slot == 12;
@@ -90,7 +92,7 @@ TEST(StoredMessageList, FailuresAndTheStopFlagEndTheList) {
                 stop = true;
             }
         };
-        runStoredMessageList(ipv4(c.address), "", stop, recorder, quickListTimings());
+        runStoredMessageList(ipv4(c.address), "", stop, recorder.sink(), quickListTimings());
         ASSERT_EQ(recorder.events.size(), c.events);
         EXPECT_EQ(recorder.events.back().event, c.last);
         EXPECT_EQ(recorder.events.back().status, c.lastStatus);

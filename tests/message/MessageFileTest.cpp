@@ -194,7 +194,7 @@ TEST_F(MessageFileTest, SaveThenOpenKeepsTextColorsAndOptions) {
             EXPECT_TRUE(prompt.entries().empty());
 
             Message after;
-            ASSERT_EQ(openMessageFile(path, ext, after, prompt), MessageFileError::None);
+            ASSERT_EQ(readMessageFile(path, ext, after), MessageFileError::None);
             EXPECT_TRUE(prompt.entries().empty());
             EXPECT_EQ(after.title, before.title);
             EXPECT_EQ(after.body, before.body);
@@ -244,7 +244,7 @@ TEST_F(MessageFileTest, DocumentedValuesReadBack) {
     // comes from the last two characters.
     Message plain;
     plain.options.alarmVolume = 7;
-    ASSERT_EQ(openMessageFile(path, false, plain, prompt), MessageFileError::None);
+    ASSERT_EQ(readMessageFile(path, false, plain), MessageFileError::None);
     EXPECT_EQ(plain.options.style, 1);
     EXPECT_EQ(plain.options.alarmVolume, 7);
     EXPECT_EQ(plain.options.scrollCount, 10);
@@ -252,7 +252,7 @@ TEST_F(MessageFileTest, DocumentedValuesReadBack) {
     EXPECT_EQ(plain.options.displayHalfMinute, 1);
 
     Message extended;
-    ASSERT_EQ(openMessageFile(path, true, extended, prompt), MessageFileError::None);
+    ASSERT_EQ(readMessageFile(path, true, extended), MessageFileError::None);
     EXPECT_EQ(extended.options.alarmVolume, 0xFF);
     EXPECT_EQ(extended.options.alarmSound, 0x00);
     EXPECT_EQ(extended.options.alarmLoop, 0xFF);
@@ -331,7 +331,7 @@ TEST_F(MessageFileTest, OlderLayoutsAreAccepted) {
                   "");
         Message m;
         ScriptedPrompt prompt;
-        ASSERT_EQ(openMessageFile(path, c.extendedOptions, m, prompt), MessageFileError::None);
+        ASSERT_EQ(readMessageFile(path, c.extendedOptions, m), MessageFileError::None);
         EXPECT_EQ(m.options.style, 2);
         EXPECT_EQ(m.options.verticalPosition, 2);
         EXPECT_EQ(m.options.horizontalPosition, c.horizontal);
@@ -405,11 +405,8 @@ TEST_F(MessageFileTest, MalformedFilesAreNotSupported) {
         ASSERT_EQ(writeFileAtomically(path, c.bytes), "");
         Message m = sampleMessage();
         const Message before = m;
-        ScriptedPrompt prompt;
-        EXPECT_EQ(openMessageFile(path, true, m, prompt), c.error);
-        ASSERT_EQ(prompt.entries().size(), 1u);
-        EXPECT_EQ(prompt.entries()[0].text, kNotSupported);
-        EXPECT_EQ(prompt.entries()[0].icon, PromptIcon::Error);
+        EXPECT_EQ(readMessageFile(path, true, m), c.error);
+        EXPECT_EQ(messageFileErrorText(c.error), kNotSupported);
         EXPECT_EQ(m, before);
     }
 
@@ -417,12 +414,9 @@ TEST_F(MessageFileTest, MalformedFilesAreNotSupported) {
     const std::string upper = dir_.file("NOTE.TXT");
     ASSERT_EQ(writeFileAtomically(upper, "Hello"), "");
     Message m;
-    ScriptedPrompt prompt;
-    EXPECT_EQ(openMessageFile(upper, false, m, prompt), MessageFileError::NotRichText);
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{kNotSupported});
-    EXPECT_EQ(openMessageFile(dir_.file("missing.ovx"), false, m, prompt),
-              MessageFileError::Unreadable);
-    EXPECT_EQ(openMessageFile(dir_.file(""), false, m, prompt), MessageFileError::NotRegular);
+    EXPECT_EQ(readMessageFile(upper, false, m), MessageFileError::NotRichText);
+    EXPECT_EQ(readMessageFile(dir_.file("missing.ovx"), false, m), MessageFileError::Unreadable);
+    EXPECT_EQ(readMessageFile(dir_.file(""), false, m), MessageFileError::NotRegular);
 }
 
 TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
@@ -478,42 +472,7 @@ TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
     }
 }
 
-TEST_F(MessageFileTest, SaveCommandChecksEndingAndMessage) {
-    Message m = sampleMessage();
-    EncodeSettings settings;
-    settings.capabilities = capabilities(false);
-    ScriptedPrompt prompt;
-
-    EXPECT_EQ(saveMessageAs(dir_.file("upper.OVX"), m, settings, prompt), 1);
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{".ovx extension is only valid."});
-    EXPECT_FALSE(fs::exists(dir_.file("upper.OVX")));
-
-    prompt.clear();
-    EXPECT_EQ(saveMessageAs(dir_.file("ok.ovx"), m, settings, prompt), 0);
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"    Complete."});
-    EXPECT_TRUE(fs::exists(dir_.file("ok.ovx")));
-    // Only the file the operator asked for is written.
-    EXPECT_FALSE(fs::exists(dir_.file("Titlebuff.rtf")));
-
-    prompt.clear();
-    Message empty;
-    EXPECT_FALSE(checkBeforeSave(empty, settings, prompt));
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Please input Message"});
-    prompt.clear();
-    EXPECT_TRUE(checkBeforeSave(m, settings, prompt));
-    EXPECT_TRUE(prompt.entries().empty());
-
-    // With the narrow character set the operator may ask to see the characters it lacks.
-    prompt.clear();
-    prompt.queue(PromptAnswer::No);
-    EncodeSettings narrow = settings;
-    narrow.capabilities.level = 4;
-    narrow.capabilities.flags = 0x3;
-    EncodeResult encoded;
-    EXPECT_FALSE(checkBeforeSave(m, narrow, prompt, &encoded));
-    EXPECT_EQ(encoded.unsupported, UnsupportedOutcome::ShowList);
-    EXPECT_FALSE(encoded.found.listText.empty());
-
+TEST_F(MessageFileTest, ProposedSaveName) {
     EXPECT_EQ(proposedSaveName("notes.txt"), "notes");
     EXPECT_EQ(proposedSaveName("notes.TXT"), "notes.TXT");
     EXPECT_EQ(proposedSaveName("msg.ovx"), "msg.ovx");
@@ -561,7 +520,7 @@ TEST_F(MessageFileTest, TextImportInEachEncoding) {
     ASSERT_EQ(writeFileAtomically(path, longText), "");
     Message m;
     ScriptedPrompt prompt;
-    ASSERT_EQ(openMessageFile(path, false, m, prompt), MessageFileError::None);
+    ASSERT_EQ(readMessageFile(path, false, m), MessageFileError::None);
     EXPECT_EQ(m.body.text(), std::u16string(4095, u'a'));
 }
 

@@ -15,7 +15,8 @@
 #include <thread>
 #include <vector>
 
-#include "commands/Operations.h"
+#include "commands/ProjectorState.h"
+#include "commands/SendCommand.h"
 #include "support/LoopbackPeer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
@@ -99,14 +100,14 @@ void BM_MainTabSend(benchmark::State& state) {
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
     ScriptedPrompt prompt;
-    ProjectorStateValues values;
+    ProjectorInfo projector;
+    const CommandContext context{target, prompt, runner, projector};
     double total = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
-        const bool sent =
-            checkProjectorReady(target, prompt, runner, values) &&
-            sendPayloadToProjector(payload, 0, {4, 7}, target, 1, prompt, runner) == 0 &&
-            waitForSave(target, 1, prompt, runner);
+        const bool sent = checkProjectorReady(context).ok() &&
+                          sendPayloadToProjector(context, payload, 0, {4, 7}, 1).ok() &&
+                          waitForSave(context, 1).ok();
         total += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                      .count();
         if (!sent) {

@@ -18,7 +18,7 @@
 #include <mutex>
 
 #include "RatioReporter.h"
-#include "commands/StatusPoller.h"
+#include "commands/StatusWatch.h"
 #include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 
@@ -62,7 +62,7 @@ void BM_PollRound(benchmark::State& state) {
     timings.pauses = 1;
     orvanta::StatusPoller poller(timings);
     poller.start({ipv4(kProjectorAddress), "bench"},
-                 [&](std::uint16_t, const orvanta::PollResult& r) {
+                 [&](const orvanta::PollResult& r) {
                      std::lock_guard lock(mutex);
                      ++events;
                      failed = failed || (r.event != orvanta::PollEvent::MessageStatus &&

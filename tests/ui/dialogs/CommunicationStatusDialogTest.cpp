@@ -10,7 +10,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "commands/Operations.h"
+#include "commands/SendCommand.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
@@ -122,7 +122,7 @@ TEST_F(CommunicationStatusDialogTest, EscapeOnlyAsksForACancelAndEnterDoesNothin
         stillOpen = d->isVisible();
     });
     // PUT does not look at the cancel; a body of 600 bytes carries it over.
-    EXPECT_EQ(d->run(TransferKind::Put), 1);
+    EXPECT_TRUE(d->run(TransferKind::Put));
     EXPECT_FALSE(afterEnter);
     EXPECT_TRUE(afterEscape);
     EXPECT_TRUE(stillOpen);
@@ -137,18 +137,18 @@ TEST_F(CommunicationStatusDialogTest, ReturnsTheOutcomeOfTheTables) {
         const char* address;
         TransferKind kind;
         bool hidden;
-        int result;
+        bool succeeded;
         int code;
         const char* text;
         const char* line;
     };
     const Case cases[] = {
-        {"127.0.4.102", TransferKind::Ctrl, false, 2, 1, "Illegal Request.", "CTRL1"},
-        {"127.0.4.102", TransferKind::Ctrl, true, 2, 1, "Illegal Request.", "CTRL1"},
-        {"127.0.4.102", TransferKind::Info, false, 2, 9, "No Message Data.", "INFO9"},
-        {"127.0.4.102", TransferKind::Put, false, 2, 1, "Transfer failure", "PUT1"},
-        {"127.0.4.102", TransferKind::Cancel, false, 1, 0, "", "Cancel..."},
-        {"127.0.4.103", TransferKind::Put, false, 2, 12,
+        {"127.0.4.102", TransferKind::Ctrl, false, false, 1, "Illegal Request.", "CTRL1"},
+        {"127.0.4.102", TransferKind::Ctrl, true, false, 1, "Illegal Request.", "CTRL1"},
+        {"127.0.4.102", TransferKind::Info, false, false, 9, "No Message Data.", "INFO9"},
+        {"127.0.4.102", TransferKind::Put, false, false, 1, "Transfer failure", "PUT1"},
+        {"127.0.4.102", TransferKind::Cancel, false, true, 0, "", "Cancel..."},
+        {"127.0.4.103", TransferKind::Put, false, false, 12,
          "Communication error\n : [Connection error]", "ERROR"},
     };
     for (const Case& c : cases) {
@@ -156,7 +156,7 @@ TEST_F(CommunicationStatusDialogTest, ReturnsTheOutcomeOfTheTables) {
         auto d = dialog(c.address);
         putBody(*d, 40);
         d->setHidden(c.hidden);
-        EXPECT_EQ(d->run(c.kind), c.result);
+        EXPECT_EQ(d->run(c.kind), c.succeeded);
         EXPECT_EQ(d->outcome().resultCode, c.code);
         EXPECT_EQ(d->outcome().resultText, c.text);
         EXPECT_EQ(d->statusText().toStdString(), c.line);
@@ -168,12 +168,12 @@ TEST_F(CommunicationStatusDialogTest, CancelDuringTextThenCancelOnTheSameDialog)
     ASSERT_TRUE(sim.ready()) << sim.output();
     auto d = dialog("127.0.4.104");
     soon(60, [&] { d->cancelButton()->click(); });
-    EXPECT_EQ(d->run(TransferKind::Text), 2);
+    EXPECT_FALSE(d->run(TransferKind::Text));
     EXPECT_EQ(d->outcome().resultCode, 0);
     EXPECT_EQ(d->outcome().resultText, "Cancel complete.");
     EXPECT_EQ(d->statusText().toStdString(), "CANCEL");
 
-    EXPECT_EQ(d->run(TransferKind::Cancel), 1);
+    EXPECT_TRUE(d->run(TransferKind::Cancel));
     EXPECT_EQ(d->outcome().resultText, "Cancel complete.");
     EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
 }
@@ -201,12 +201,12 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
         presser.start(10);
         QtTransferRunner runner(nullptr, flags, quickTimings());
         ScriptedPrompt prompt;
-        const ProjectorTarget target{ipv4(c.address), ""};
-        ASSERT_EQ(sendPayloadToProjector(testPayload(c.bodyBytes, true), 0, {4, 7}, target, 3,
-                                         prompt, runner),
-                  0);
+        ProjectorInfo projector;
+        const CommandContext context{{ipv4(c.address), ""}, prompt, runner, projector};
+        ASSERT_TRUE(sendPayloadToProjector(context, testPayload(c.bodyBytes, true), 0, {4, 7}, 3)
+                        .ok());
         EXPECT_TRUE(pressed);
-        EXPECT_EQ(waitForSave(target, 3, prompt, runner), !c.cancelled);
+        EXPECT_EQ(waitForSave(context, 3).cancelled(), c.cancelled);
         presser.stop();
         EXPECT_EQ(prompt.texts(), c.cancelled ? std::vector<std::string>{"Cancel complete."}
                                               : std::vector<std::string>{});
@@ -227,7 +227,7 @@ TEST_F(CommunicationStatusDialogTest, HiddenValueReadOfAProjectorThatDoesNotAnsw
     bool visible = true;
     soon(100, [&] { visible = d.isVisible(); });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(d.run(TransferKind::CtrlRead), 1);
+    EXPECT_TRUE(d.run(TransferKind::CtrlRead));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
     EXPECT_FALSE(visible);
     EXPECT_EQ(d.control().value, kUnreachableValue);

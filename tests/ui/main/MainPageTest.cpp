@@ -15,6 +15,8 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "commands/DisplayCommands.h"
+#include "commands/ReadBack.h"
 #include "platform/AtomicFile.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
@@ -140,9 +142,10 @@ TEST(MainPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) {
     SlotQuery query;
     std::vector<std::uint8_t> body;
     int length = 0;
-    const ProjectorTarget target{ipv4("127.0.62.3"), "pw"};
-    ASSERT_TRUE(querySlot(target, 3, quiet, page.runner, query));
-    ASSERT_TRUE(readBackMessage(target, 3, query, quiet, page.runner, body, length));
+    ProjectorInfo projector;
+    const CommandContext context{{ipv4("127.0.62.3"), "pw"}, quiet, page.runner, projector};
+    ASSERT_TRUE(querySlot(context, 3, query).ok());
+    ASSERT_TRUE(readBackMessage(context, 3, query, body, length).ok());
     QString hex;
     for (int i = 0; i < length; ++i) {
         hex += QStringLiteral("%1").arg(body[static_cast<std::size_t>(i)], 2, 16, QLatin1Char('0'));
@@ -187,7 +190,9 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     Page page("status", {"127.0.62.5"});
     const ProjectorTarget target{ipv4("127.0.62.5"), ""};
     ASSERT_TRUE(storeTestMessages(target, {3}));
-    ASSERT_TRUE(showStoredMessage(target, 3, false, page.prompt, page.runner));
+    ProjectorInfo projector;
+    ASSERT_TRUE(
+        showStoredMessage({target, page.prompt, page.runner, projector}, 3, false).ok());
     page.tab->showPage();
     ASSERT_TRUE(test::processEventsUntil([&] {
         return page.shown("messageState") == "ON" && page.shown("alarmState") == "ON";

@@ -7,7 +7,6 @@
 #include <QTableWidget>
 #include <QTimer>
 
-#include "commands/Operations.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
@@ -46,7 +45,7 @@ TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
         }
     });
     watcher.start(10);
-    EXPECT_EQ(dialog.run(), 1);
+    EXPECT_TRUE(dialog.run());
     watcher.stop();
     EXPECT_EQ(rows.join(",").toStdString(),
               "Quick=in use,1=not used,2=not used,3=not used,4=not used,5=in use,6=not used,"
@@ -61,10 +60,11 @@ TEST_F(StoredMessagesDialogTest, AProjectorWithoutGreetingCannotBeListed) {
     SimProcess sim({"--address", "127.0.4.121", "--no-greeting"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     ScriptedPrompt prompt;
-    EXPECT_EQ(showStoredMessageList(ipv4("127.0.4.121"), "", prompt, nullptr, quickListTimings()),
-              2);
-    EXPECT_EQ(prompt.texts(),
-              std::vector<std::string>{"Communication error\n : [Connection error]"});
+    const Outcome listed =
+        showStoredMessageList(ipv4("127.0.4.121"), "", prompt, nullptr, quickListTimings());
+    EXPECT_EQ(listed.kind, Outcome::Kind::Failed);
+    EXPECT_EQ(listed.text, "Communication error\n : [Connection error]");
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{listed.text});
     EXPECT_EQ(countLines(sim, "INFO"), 0);
 }
 
@@ -77,7 +77,7 @@ TEST_F(StoredMessagesDialogTest, ClosingItMidWayAsksNoFurtherSlot) {
     StoredMessagesDialog dialog(ipv4("127.0.4.122"), "", nullptr, timings);
     QTimer::singleShot(100, [&] { dialog.returnButton()->click(); });
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(dialog.run(), 1);
+    EXPECT_TRUE(dialog.run());
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
     // Slot 0 was being asked when the dialog closed: its exchange finished, nothing followed.
     EXPECT_TRUE(sim.waitForLine("INFO 0 | digest ok | INFO 1")) << sim.output();

@@ -61,14 +61,13 @@ void BM_PollRound(benchmark::State& state) {
     timings.pause = std::chrono::milliseconds(1);
     timings.pauses = 1;
     orvanta::StatusPoller poller(timings);
-    poller.start({ipv4(kProjectorAddress), "bench"},
-                 [&](const orvanta::PollResult& r) {
-                     std::lock_guard lock(mutex);
-                     ++events;
-                     failed = failed || (r.event != orvanta::PollEvent::MessageStatus &&
-                                         r.event != orvanta::PollEvent::AlarmStatus);
-                     arrived.notify_all();
-                 });
+    poller.start({ipv4(kProjectorAddress), "bench"}, [&](const orvanta::PollResult& r) {
+        std::lock_guard lock(mutex);
+        ++events;
+        failed = failed || (r.event != orvanta::PollEvent::MessageStatus &&
+                            r.event != orvanta::PollEvent::AlarmStatus);
+        arrived.notify_all();
+    });
     std::unique_lock lock(mutex);
     arrived.wait(lock, [&] { return events >= 2; });  // first round: connections warmed up
     for (auto _ : state) {

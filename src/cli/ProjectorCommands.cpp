@@ -330,8 +330,7 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
         StatusFields message;
         StatusFields alarm;
         if (reachable && info.capabilities.extendedOptions()) {
-            const PollResult m =
-                runPollExchange(target, kCtrlMessageStatus, flags.cancelRequested);
+            const PollResult m = runPollExchange(target, kCtrlMessageStatus, flags.cancelRequested);
             message = statusFieldsAfterPoll(m).value_or(message);
             const PollResult a = runPollExchange(target, kCtrlAlarmStatus, flags.cancelRequested);
             alarm = statusFieldsAfterPoll(a).value_or(alarm);

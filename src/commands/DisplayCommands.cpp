@@ -74,8 +74,8 @@ Outcome runClear(const CommandContext& context, std::uint16_t code) {
 
 Outcome muteProjector(const CommandContext& context) {
     TransferJob job = context.job();
-    Outcome outcome = runCtrl(job, context, kCtrlMute, 1, 1, int(Text::NoMessageData),
-                              int(Text::RequestIllegal));
+    Outcome outcome =
+        runCtrl(job, context, kCtrlMute, 1, 1, int(Text::NoMessageData), int(Text::RequestIllegal));
     if (outcome.ok()) {
         context.prompt.inform(languageText(Text::Complete));
     }

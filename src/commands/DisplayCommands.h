@@ -17,8 +17,7 @@ Outcome hideStoredMessage(const CommandContext& context, std::uint8_t slot);
 
 enum class DisplayCommand { DisplayOn, DisplayOff, PowerOnAndDisplayOn };
 // Error-status pre-check, fatal check, slot check, then the display command for `slot`.
-Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command,
-                          std::uint8_t slot);
+Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command, std::uint8_t slot);
 
 // The Clear choice of the Main tab: All, Quick, or "Saved number" with the list index
 // (0 "ALL", 1..12).

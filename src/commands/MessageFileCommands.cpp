@@ -54,8 +54,8 @@ Outcome saveMessageAs(const std::string& path, Message& message, const EncodeSet
         if (saved.status == SaveStatus::WriteFailed) {
             return Outcome::failure(path + ": " + saved.detail);
         }
-        const int limit = titleLimit(message.options.characterSize,
-                                     settings.capabilities.extendedCharacterSet());
+        const int limit =
+            titleLimit(message.options.characterSize, settings.capabilities.extendedCharacterSet());
         return Outcome::failure(formatText(Text::TitleTooLongCharacters, {limit}));
     }
     prompt.inform(languageText(Text::Complete));

@@ -143,8 +143,9 @@ Outcome checkProjectorReady(const CommandContext& context) {
 Outcome checkStoredMessage(const CommandContext& context, std::uint8_t slot) {
     ProjectorStateValues& values = context.projector.values;
     TransferJob first = context.job();
-    if (Outcome o = runCtrl(first, context, kCtrlSlotCheck, 1, static_cast<std::uint16_t>(slot << 8),
-                            int(Text::NoMessageData), int(Text::RequestIllegal));
+    if (Outcome o =
+            runCtrl(first, context, kCtrlSlotCheck, 1, static_cast<std::uint16_t>(slot << 8),
+                    int(Text::NoMessageData), int(Text::RequestIllegal));
         !o.ok()) {
         return std::move(o).at(Outcome::Step::Checks);
     }

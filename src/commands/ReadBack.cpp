@@ -46,8 +46,7 @@ Outcome readBackMessage(const CommandContext& context, std::uint8_t slot, const 
     return context.fail(job.outcome.resultText);
 }
 
-Outcome readStoredMessage(const CommandContext& context, std::uint8_t slot,
-                          StoredMessage& stored) {
+Outcome readStoredMessage(const CommandContext& context, std::uint8_t slot, StoredMessage& stored) {
     if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
         return ready;
     }

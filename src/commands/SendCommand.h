@@ -63,8 +63,7 @@ struct SendRequest {
 // Cancelled before anything is sent; one asked for during the PUT or the save wait sends
 // CANCEL. A failure of the startup display follow-up fails at Step::FollowUp: the message is
 // on the projector then.
-Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
-                        bool sendLocked);
+Outcome sendMessageFile(const CommandContext& context, const SendRequest& request, bool sendLocked);
 // The same with the file as readSendFile read it (request.path only names it), for a send to
 // many projectors that reads the file once.
 Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,

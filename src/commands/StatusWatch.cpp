@@ -93,7 +93,8 @@ PollResult pollResultFromReply(std::uint16_t code, const Reply& reply) {
 StatusFields messageStatusFields(int value) {
     StatusFields f;
     const int slot = value >> 8;
-    f.second = slot != 0 ? formatText(Text::MessageSlotNumber, {slot}) : languageText(Text::MessageSlotQuick);
+    f.second = slot != 0 ? formatText(Text::MessageSlotNumber, {slot})
+                         : languageText(Text::MessageSlotQuick);
     f.firstEnabled = true;
     if ((value & 1) != 0) {
         f.first = languageText(Text::MessageOn);
@@ -108,7 +109,8 @@ StatusFields messageStatusFields(int value) {
 StatusFields alarmStatusFields(int value) {
     StatusFields f;
     const int sound = value >> 8;
-    f.second = sound != 0 ? formatText(Text::AlarmSoundNumber, {sound}) : languageText(Text::AlarmSoundNumberNone);
+    f.second = sound != 0 ? formatText(Text::AlarmSoundNumber, {sound})
+                          : languageText(Text::AlarmSoundNumberNone);
     f.firstEnabled = true;
     if ((value & 0x7F) != 0) {
         f.first = languageText(Text::AlarmOn);
@@ -141,7 +143,6 @@ std::optional<StatusFields> statusFieldsAfterPoll(const PollResult& result) {
 
 // ---------------------------------------------------------------------------------------------
 // The loop
-
 
 struct StatusPoller::Run {
     ProjectorTarget target;

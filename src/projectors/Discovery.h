@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/EventSink.h"
 #include "projectors/Adaptors.h"
 #include "projectors/ProjectorList.h"
 
@@ -86,7 +87,7 @@ struct DiscoveryEvent {
 };
 
 // Called on the worker thread. A user interface posts the event to its own thread.
-using DiscoveryEventSink = std::function<void(const DiscoveryEvent&)>;
+using DiscoveryEventSink = EventSink<DiscoveryEvent>;
 
 struct DiscoveryTimings {
     // One wait for the receive socket; a listen ends after two of them have run out.

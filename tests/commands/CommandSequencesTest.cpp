@@ -332,8 +332,8 @@ TEST_F(MainCommands, FailedStartupFollowUpIsNotReportedComplete) {
     RefusingReads runner(flags);
     ProjectorInfo info;
     ScriptedPrompt prompt;
-    const Outcome r =
-        sendMessageFile({{ipv4("127.0.42.7"), ""}, prompt, runner, info}, {file, 2, true, "3"}, false);
+    const Outcome r = sendMessageFile({{ipv4("127.0.42.7"), ""}, prompt, runner, info},
+                                      {file, 2, true, "3"}, false);
     // The message is on the projector; what failed is the follow-up.
     EXPECT_EQ(r.kind, Outcome::Kind::Failed);
     EXPECT_EQ(r.step, Outcome::Step::FollowUp);

@@ -83,8 +83,8 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
         payload.header[3] = c.doubleSize ? 1 : 0;
         const int before = countLines(sim, "PUT");
         const CommandContext context{target("127.0.4.60"), prompt, runner, projector};
-        const Outcome sent = sendPayloadToProjector(context, payload, c.lines,
-                                                    ProjectorCapabilities{4, c.flags}, 1);
+        const Outcome sent =
+            sendPayloadToProjector(context, payload, c.lines, ProjectorCapabilities{4, c.flags}, 1);
         EXPECT_EQ(sent.kind, c.result);
         EXPECT_EQ(sent.text, c.text ? c.text : "");
         const auto& entries = prompt.entries();
@@ -237,7 +237,7 @@ TEST_F(Operations, StateQueryAndValueReadKeepTheirValues) {
     EXPECT_EQ(values.capabilityFlags, -1);
     int answer = 0;
     ASSERT_TRUE(readProjectorValue(at(target("127.0.4.68")), 300, answer).ok());
-    EXPECT_EQ(answer, 4);  // the simulator answers a written value with its level
+    EXPECT_EQ(answer, 4);             // the simulator answers a written value with its level
     EXPECT_EQ(values.level, 0xF000);  // the answer is no state value
     EXPECT_TRUE(shown().empty());
 }

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "commands/StoredMessageList.h"
-#include "commands/StoredMessageList.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 

@@ -15,9 +15,7 @@ namespace orvanta {
 
 CommunicationStatusDialog::CommunicationStatusDialog(QWidget* parent, TransferFlags& flags,
                                                      TransferTimings timings)
-    : QDialog(parent),
-      ownJob_(std::make_unique<TransferJob>(flags, timings)),
-      job_(ownJob_.get()) {
+    : QDialog(parent), ownJob_(std::make_unique<TransferJob>(flags, timings)), job_(ownJob_.get()) {
     build();
 }
 

@@ -16,6 +16,7 @@
 
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/discovery/FoundProjectorModel.h"
 #include "ui/discovery/ManualEntryDialog.h"
@@ -36,8 +37,7 @@ struct DiscoveryPage::Mailbox {
         std::lock_guard lock(mutex);
         if (page != nullptr) {
             DiscoveryPage* target = page;
-            QMetaObject::invokeMethod(
-                target, [target, call = std::move(call)] { call(*target); }, Qt::QueuedConnection);
+            postToGui(target, [target, call = std::move(call)] { call(*target); });
         }
     }
 };

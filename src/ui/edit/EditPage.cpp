@@ -814,8 +814,8 @@ void EditPage::send() {
         return;
     }
     EncodeResult encoded;
-    const Outcome sent = sendMessageToProjector(command, m, encodeSettings(EncodePurpose::Send),
-                                                number, &encoded);
+    const Outcome sent =
+        sendMessageToProjector(command, m, encodeSettings(EncodePurpose::Send), number, &encoded);
     if (encoded.status == EncodeStatus::UnsupportedCharacters) {
         settleUnsupported(encoded);
     }

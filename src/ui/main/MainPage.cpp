@@ -14,10 +14,10 @@
 #include <QVBoxLayout>
 #include <functional>
 
-#include "platform/AtomicFile.h"
-#include "text/LanguageText.h"
 #include "commands/ProjectorState.h"
 #include "commands/SendCommand.h"
+#include "platform/AtomicFile.h"
+#include "text/LanguageText.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/MainState.h"

@@ -14,10 +14,7 @@ namespace orvanta {
 
 StoredMessagesDialog::StoredMessagesDialog(std::uint32_t address, std::string password,
                                            QWidget* parent, SlotListTimings timings)
-    : QDialog(parent),
-      address_(address),
-      password_(std::move(password)),
-      timings_(timings) {
+    : QDialog(parent), address_(address), password_(std::move(password)), timings_(timings) {
     setWindowTitle(text(Text::ConfirmCaption));
     setModal(true);
 

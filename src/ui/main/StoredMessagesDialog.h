@@ -68,6 +68,6 @@ class StoredMessagesDialog : public QDialog {
 
 // The "Confirm" command for a chosen projector: runs the dialog and shows its failure text.
 Outcome showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
-                          QWidget* parent = nullptr, SlotListTimings timings = {});
+                              QWidget* parent = nullptr, SlotListTimings timings = {});
 
 }  // namespace orvanta

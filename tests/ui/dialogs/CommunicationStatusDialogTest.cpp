@@ -203,8 +203,8 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
         ScriptedPrompt prompt;
         ProjectorInfo projector;
         const CommandContext context{{ipv4(c.address), ""}, prompt, runner, projector};
-        ASSERT_TRUE(sendPayloadToProjector(context, testPayload(c.bodyBytes, true), 0, {4, 7}, 3)
-                        .ok());
+        ASSERT_TRUE(
+            sendPayloadToProjector(context, testPayload(c.bodyBytes, true), 0, {4, 7}, 3).ok());
         EXPECT_TRUE(pressed);
         EXPECT_EQ(waitForSave(context, 3).cancelled(), c.cancelled);
         presser.stop();

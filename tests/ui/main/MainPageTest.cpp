@@ -191,8 +191,7 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     const ProjectorTarget target{ipv4("127.0.62.5"), ""};
     ASSERT_TRUE(storeTestMessages(target, {3}));
     ProjectorInfo projector;
-    ASSERT_TRUE(
-        showStoredMessage({target, page.prompt, page.runner, projector}, 3, false).ok());
+    ASSERT_TRUE(showStoredMessage({target, page.prompt, page.runner, projector}, 3, false).ok());
     page.tab->showPage();
     ASSERT_TRUE(test::processEventsUntil([&] {
         return page.shown("messageState") == "ON" && page.shown("alarmState") == "ON";

@@ -18,7 +18,7 @@ inline constexpr std::size_t kPreviewMaxUnits = 4499;  // units fetched from one
 inline constexpr std::size_t kPreviewMaxLines = 150;
 inline constexpr std::size_t kPreviewMaxLineUnits = 100;
 
-inline constexpr char16_t kPageMark = 0x25BC;
+inline constexpr char16_t kPageMark = kPageFeedMark;
 
 struct PreviewChar {
     char16_t ch = 0;
@@ -30,7 +30,7 @@ struct PreviewChar {
 using PreviewLine = std::vector<PreviewChar>;
 
 struct PreviewInput {
-    std::vector<PreviewLine> title;  // a line keeps its LF / CR / page mark and what follows it
+    std::vector<PreviewLine> title;  // a line keeps the LF, CR or page mark that ends it
     std::vector<PreviewLine> message;
     MessageStyle style = MessageStyle::Scroll;
     int characterSize = 0;       // 0 Standard, 1 Double size

@@ -20,6 +20,10 @@ inline constexpr std::size_t kPreviewMaxLineUnits = 100;
 
 inline constexpr char16_t kPageMark = kPageFeedMark;
 
+// The Edit tab opens with the synchronisation of the backgrounds switched on, and
+// `orvanta-cli render` previews as the Edit tab does unless told otherwise.
+inline constexpr bool kSynchroniseBackgroundsByDefault = true;
+
 struct PreviewChar {
     char16_t ch = 0;
     std::uint8_t color = kColourWhite;  // palette code; above 9 draws black

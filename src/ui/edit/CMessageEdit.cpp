@@ -23,6 +23,7 @@
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
 #include "protocol/Operations.h"
+#include "render/PreviewInput.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/CAdvanced.h"
 #include "ui/dialogs/CNotsupportedchar.h"
@@ -142,7 +143,7 @@ void CMessageEdit::buildControls() {
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
     synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", this);
-    synchronize_->setChecked(true);
+    synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
     image_ = button(Text::ImageCaption, "imageButton", this);
     advanced_ = button(Text::AdvancedButton, "advancedButton", this);
     displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", this);

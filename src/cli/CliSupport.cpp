@@ -8,9 +8,9 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/LanguageText.h"
 #include "message/MessageFile.h"
 #include "projectors/ProjectorList.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 
@@ -147,7 +147,7 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         }
         if (registered.records.empty() && addresses.empty()) {
             choice.status = TargetStatus::Failed;
-            choice.problem = LanguageText(1002);  // "Please select PROJECTOR"
+            choice.problem = languageText(1002);  // "Please select PROJECTOR"
             return choice;
         }
         for (const ProjectorRecord& r : registered.records) {
@@ -238,7 +238,7 @@ MessageFileLookup findMessageFile(const std::string& programFolder, const std::s
 }
 
 int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& lookup) {
-    std::fprintf(stderr, "%s: %s\n", file.c_str(), LanguageText(Text::MessageFileNotFound).c_str());
+    std::fprintf(stderr, "%s: %s\n", file.c_str(), languageText(Text::MessageFileNotFound).c_str());
     for (const std::string& place : lookup.tried) {
         std::fprintf(stderr, "  %s\n", place.c_str());
     }

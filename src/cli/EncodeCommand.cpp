@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {

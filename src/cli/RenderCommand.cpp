@@ -10,13 +10,13 @@
 #include <system_error>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
 #include "render/Image.h"
 #include "render/PreviewPlayer.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -47,11 +47,11 @@ std::string prepareOutputFolder(const std::string& folder) {
         return {};
     }
     if (std::filesystem::exists(folder, ec)) {
-        return LanguageText(Text::NotAFolder);
+        return languageText(Text::NotAFolder);
     }
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        return LanguageText(Text::FolderCannotBeCreated) + " (" + ec.message() + ")";
+        return languageText(Text::FolderCannotBeCreated) + " (" + ec.message() + ")";
     }
     return {};
 }
@@ -94,13 +94,13 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
     Message message;
     if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
-        prompt.inform(LanguageText(1028),
+        prompt.inform(languageText(1028),
                       PromptIcon::Error);  // "This file format is not supported."
         prompt.print(stderr);
         return kExitFailed;
     }
     if (message.body.empty()) {
-        prompt.inform(LanguageText(1003));  // "Please input Message"
+        prompt.inform(languageText(1003));  // "Please input Message"
         prompt.print(stderr);
         return kExitFailed;
     }

@@ -35,7 +35,7 @@ constexpr const char* kRenderUsage =
     "--sync is the Edit tab's \"Synchronization of the background color and character\n"
     "background color\": on (the default, as the Edit tab starts) draws every character\n"
     "background and the message background blue (black in \"Picture Side\"), off draws the\n"
-    "colours the file holds.\n"
+    "colors the file holds.\n"
     "The projector is of firmware level N (default 4) with capability flags N (default 0;\n"
     "decimal or 0x hexadecimal); the preview draws the narrow character set only, so a\n"
     "projector with the wide set (level below 4, or bit 2) cannot be previewed.\n";

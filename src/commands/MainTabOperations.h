@@ -17,7 +17,7 @@
 
 #include "commands/Operations.h"
 #include "message/MessageFile.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/Transfer.h"
 #include "settings/SendLockStore.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "protocol/Transfer.h"
 #include "text/Prompt.h"

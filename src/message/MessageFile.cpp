@@ -36,12 +36,12 @@ bool endsWith(std::string_view s, std::string_view end) {
     return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
 
-// What the editor gives text that carries no colours of its own: white on colour 8.
+// What the editor gives text that carries no colors of its own: white on color 8.
 Rgb defaultColor() {
-    return rgbFromColourCode(kColourWhite);
+    return rgbFromColorCode(kColorWhite);
 }
 Rgb defaultBackground() {
-    return rgbFromColourCode(kColourHalfTransparent);
+    return rgbFromColorCode(kColorHalfTransparent);
 }
 
 void appendLine(std::string& out, const char* format, unsigned value) {

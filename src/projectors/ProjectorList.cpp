@@ -272,7 +272,7 @@ std::string rewriteProjectorList(const std::string& programFolder, const Project
     return r.text;
 }
 
-std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
                                             const std::vector<std::string>& adaptorDescriptions) {
     const std::string saved =
         readProfileString(registryPath(programFolder), kAdaptorSection, "ADAPTORNAME", "0");
@@ -284,12 +284,12 @@ std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
     return std::nullopt;
 }
 
-std::size_t loadAdapterSelection(const std::string& programFolder,
+std::size_t loadAdaptorSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions) {
-    return findSavedAdapter(programFolder, adaptorDescriptions).value_or(0);
+    return findSavedAdaptor(programFolder, adaptorDescriptions).value_or(0);
 }
 
-std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,
+std::string saveAdaptorSelection(const std::string& programFolder, const std::string& dottedAddress,
                                  const std::string& description) {
     return changeRegistry(programFolder,
                           [&](ProfileDocument& doc, const ProjectorList&) {

@@ -10,8 +10,8 @@ namespace orvanta::render {
 
 namespace {
 
-QRgb toQRgb(Rgb colour) {
-    return 0xFF000000u | (colour & 0xFFFFFFu);
+QRgb toQRgb(Rgb color) {
+    return 0xFF000000u | (color & 0xFFFFFFu);
 }
 
 // Clips a copy of width x height from (sx, sy) in `sourceRect` to (dx, dy) in `targetRect`;
@@ -59,18 +59,18 @@ Rgb pixelAt(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFFu;
 }
 
-void setPixelAt(QImage& image, int x, int y, Rgb colour) {
+void setPixelAt(QImage& image, int x, int y, Rgb color) {
     if (image.valid(x, y)) {
-        image.setPixel(x, y, toQRgb(colour));
+        image.setPixel(x, y, toQRgb(color));
     }
 }
 
-void fillRect(QImage& target, int x, int y, int width, int height, Rgb colour) {
+void fillRect(QImage& target, int x, int y, int width, int height, Rgb color) {
     const QRect area = QRect(x, y, width, height).intersected(target.rect());
     if (area.isEmpty()) {
         return;
     }
-    const QRgb value = toQRgb(colour);
+    const QRgb value = toQRgb(color);
     for (int row = area.top(); row <= area.bottom(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(target.scanLine(row));
         std::fill(line + area.left(), line + area.left() + area.width(), value);

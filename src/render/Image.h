@@ -21,9 +21,9 @@ std::optional<QImage> loadImage(const std::string& path);
 QImage createImage(int width, int height);
 
 Rgb pixelAt(const QImage& image, int x, int y);  // 0 outside the image
-void setPixelAt(QImage& image, int x, int y, Rgb colour);
+void setPixelAt(QImage& image, int x, int y, Rgb color);
 
-void fillRect(QImage& target, int x, int y, int width, int height, Rgb colour);
+void fillRect(QImage& target, int x, int y, int width, int height, Rgb color);
 // Plain copy of source (sx, sy, width, height) to target (dx, dy).
 void copyRect(QImage& target, int dx, int dy, int width, int height, const QImage& source, int sx,
               int sy);

@@ -10,10 +10,10 @@ constexpr char16_t kLf = 0x000A;
 constexpr char16_t kCr = 0x000D;
 
 // A palette code for the preview: "Transparent" (9) lets the message background show, so it
-// takes the canvas colour.
+// takes the canvas color.
 std::uint8_t previewCode(Rgb rgb, int canvasCode) {
-    const std::uint8_t code = colourCodeFromRgb(rgb);
-    return code == kColourTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
+    const std::uint8_t code = colorCodeFromRgb(rgb);
+    return code == kColorTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
 }
 
 // Lines end after LF, CR or a page mark, which stay in the line. What follows a mark starts the
@@ -30,7 +30,7 @@ std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool s
             line.push_back({u.ch, previewCode(u.color, canvasCode),
                             synchronise ? syncCode : previewCode(u.background, canvasCode)});
         }
-        if (u.ch == kLf || u.ch == kCr || u.ch == kPageMark) {
+        if (u.ch == kLf || u.ch == kCr || u.ch == kPageFeedMark) {
             lines.push_back(std::move(line));
             line.clear();
         }
@@ -64,12 +64,12 @@ std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, i
 
 }  // namespace
 
-int canvasColourCode(std::uint8_t background) {
+int canvasColorCode(std::uint8_t background) {
     switch (background & 0xE0) {
         case 0x20:
-            return kColourHalfTransparent;
+            return kColorHalfTransparent;
         case 0x40:
-            return kColourBlue;
+            return kColorBlue;
         default:
             return background & 0x1F;
     }
@@ -101,12 +101,11 @@ PreviewInput makePreviewInput(const Message& message, bool synchronise) {
     const int half = o.displayHalfMinute == 1 ? 1 : 0;
     in.displaySeconds = minutes * 60 + half * 30;
 
-    const std::uint8_t syncCode =
-        in.style == MessageStyle::PictureSide ? kColourBlack : kColourBlue;
+    const std::uint8_t syncCode = in.style == MessageStyle::PictureSide ? kColorBlack : kColorBlue;
     if (synchronise) {
         in.background = syncCode;
     }
-    const int canvas = canvasColourCode(in.background);
+    const int canvas = canvasColorCode(in.background);
     in.title =
         preparePart(message.title, previewBreakRule(message, true), canvas, synchronise, syncCode);
     in.message =

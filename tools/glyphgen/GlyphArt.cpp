@@ -72,9 +72,9 @@ QImage drawIcon(int icon) {
     QFont mark(QStringLiteral("DejaVu Sans"));
     mark.setBold(true);
     mark.setPixelSize(17);
-    auto centredMark = [&](const QString& text, const QColor& colour) {
+    auto centredMark = [&](const QString& text, const QColor& color) {
         p.setFont(mark);
-        p.setPen(colour);
+        p.setPen(color);
         p.drawText(QRectF(0, 1, kIconSize, kIconSize), Qt::AlignCenter, text);
     };
     switch (icon) {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "GlyphArt.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -17,12 +17,12 @@ namespace {
 
 QToolButton* cell(std::uint8_t code, QWidget* parent) {
     auto* b = new QToolButton(parent);
-    b->setObjectName(QStringLiteral("colourCell%1").arg(code));
+    b->setObjectName(QStringLiteral("colorCell%1").arg(code));
     b->setAccessibleName(text(Text::ColorNames).split(QLatin1Char(',')).value(code));
     b->setMinimumSize(28, 24);
     b->setAutoRaise(false);
     b->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid black;")
-                         .arg(QColor::fromRgb(rgbFromColourCode(code)).name()));
+                         .arg(QColor::fromRgb(rgbFromColorCode(code)).name()));
     return b;
 }
 
@@ -30,7 +30,7 @@ QToolButton* cell(std::uint8_t code, QWidget* parent) {
 
 PaletteDialog::PaletteDialog(Kind kind, std::uint8_t current, QWidget* parent)
     : QDialog(parent), chosen_(current < kPaletteSize ? current : 0) {
-    setObjectName(QStringLiteral("colourDialog"));
+    setObjectName(QStringLiteral("colorDialog"));
     setWindowTitle(text(kind == Kind::CharacterColor             ? Text::CharacterColor
                         : kind == Kind::CharacterBackgroundColor ? Text::CharacterBackgroundColor
                                                                  : Text::BackgroundColor));
@@ -50,7 +50,7 @@ PaletteDialog::PaletteDialog(Kind kind, std::uint8_t current, QWidget* parent)
     auto* transparentLabel = new QLabel(text(Text::TransparentLabel), this);
     transparentLabel->setObjectName(QStringLiteral("transparentLabel"));
     transparentLabel->hide();
-    cells_[kColourTransparent]->hide();
+    cells_[kColorTransparent]->hide();
 
     auto* selectionGroup = new QGroupBox(text(Text::SelectionColorGroup), this);
     auto* selectionBox = new QHBoxLayout(selectionGroup);
@@ -88,7 +88,7 @@ PaletteDialog::PaletteDialog(Kind kind, std::uint8_t current, QWidget* parent)
 void PaletteDialog::choose(std::uint8_t code) {
     chosen_ = code;
     selection_->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid black;")
-                                  .arg(QColor::fromRgb(rgbFromColourCode(code)).name()));
+                                  .arg(QColor::fromRgb(rgbFromColorCode(code)).name()));
     ok_->setFocus();
 }
 

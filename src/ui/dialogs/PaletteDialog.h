@@ -1,6 +1,6 @@
 #pragma once
-// "Color" dialog: picks one palette code for a character colour, a character background
-// colour or the message background. Cells for codes 0..8 (the transparent code 9 is never
+// "Color" dialog: picks one palette code for a character color, a character background
+// color or the message background. Cells for codes 0..8 (the transparent code 9 is never
 // offered), a "Selection color" cell showing the choice, "OK" and "Cancel".
 
 #include <QDialog>

@@ -98,7 +98,7 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     adaptorChoice_->setAccessibleName(text(Text::AdaptorLabel));
     fillAdaptorChoice();
     connect(adaptorChoice_, &QComboBox::activated, this, [this](int index) {
-        context_.state.selectedAdapter = index;
+        context_.state.selectedAdaptor = index;
         findButton_->setEnabled(false);
         ++generation_;
         probing_.clear();
@@ -190,7 +190,7 @@ void DiscoveryPage::fillAdaptorChoice() {
     for (const AdaptorEntry& a : context_.state.adaptors) {
         adaptorChoice_->addItem(qs(a.description + " (" + a.dotted + ")"));
     }
-    const int selected = context_.state.selectedAdapter;
+    const int selected = context_.state.selectedAdaptor;
     adaptorChoice_->setCurrentIndex(selected < adaptorChoice_->count() ? selected : -1);
     adaptorChoice_->setEnabled(adaptorChoice_->count() > 0);
     adaptorChoice_->setPlaceholderText(
@@ -201,7 +201,7 @@ void DiscoveryPage::find() {
     findButton_->setEnabled(false);
     // The adaptors may have changed; the chosen one is kept by its name.
     const auto& old = context_.state.adaptors;
-    const int selected = context_.state.selectedAdapter;
+    const int selected = context_.state.selectedAdaptor;
     const std::string chosen = selected >= 0 && static_cast<std::size_t>(selected) < old.size()
                                    ? old[static_cast<std::size_t>(selected)].description
                                    : std::string();
@@ -213,7 +213,7 @@ void DiscoveryPage::find() {
             break;
         }
     }
-    context_.state.selectedAdapter = index;
+    context_.state.selectedAdaptor = index;
     fillAdaptorChoice();
     ++generation_;
     probing_.clear();
@@ -224,7 +224,7 @@ void DiscoveryPage::find() {
 void DiscoveryPage::startDiscovery() {
     // Only the chosen adaptor is searched; without one the run ends at once.
     DiscoveryJob job;
-    const int selected = context_.state.selectedAdapter;
+    const int selected = context_.state.selectedAdaptor;
     if (selected >= 0 && static_cast<std::size_t>(selected) < context_.state.adaptors.size()) {
         const std::uint32_t address =
             context_.state.adaptors[static_cast<std::size_t>(selected)].address;

@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "text/Prompt.h"
 #include "text/TextId.h"
 

@@ -39,8 +39,8 @@ namespace {
 constexpr qreal kStandardPoints = 8.8;
 const QString kFontFamily = QStringLiteral("Arial Unicode MS");
 
-QColor colour(int code) {
-    return QColor::fromRgb(rgbFromColourCode(code));
+QColor color(int code) {
+    return QColor::fromRgb(rgbFromColorCode(code));
 }
 
 QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed) {
@@ -274,14 +274,14 @@ qreal EditPage::pointSize() const {
 }
 
 RichDefaults EditPage::defaults() const {
-    return {rgbFromColourCode(kColourWhite), rgbFromColourCode(kColourHalfTransparent)};
+    return {rgbFromColorCode(kColorWhite), rgbFromColorCode(kColorHalfTransparent)};
 }
 
 void EditPage::resetTypingFormat(RichTextEdit& edit) {
     edit.setCharacterPoints(pointSize());
     QTextCharFormat format;
-    format.setForeground(colour(kColourWhite));
-    format.setBackground(colour(kColourHalfTransparent));
+    format.setForeground(color(kColorWhite));
+    format.setBackground(color(kColorHalfTransparent));
     format.setFontPointSize(pointSize());
     format.setFontFamilies({kFontFamily});
     edit.setCurrentCharFormat(format);
@@ -290,8 +290,8 @@ void EditPage::resetTypingFormat(RichTextEdit& edit) {
 void EditPage::paintEditors() {
     for (QTextEdit* edit : {title_, body_}) {
         QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, colour(message_.backgroundColor));
-        palette.setColor(QPalette::Text, colour(kColourWhite));
+        palette.setColor(QPalette::Base, color(message_.backgroundColor));
+        palette.setColor(QPalette::Text, color(kColorWhite));
         edit->setPalette(palette);
     }
 }
@@ -509,13 +509,13 @@ bool EditPage::characterDisplayMode() const {
 
 void EditPage::applyCharacterColor() {
     QTextCharFormat format;
-    format.setForeground(colour(context_.state.characterColor));
+    format.setForeground(color(context_.state.characterColor));
     focusedEditor()->mergeCurrentCharFormat(format);
 }
 
 void EditPage::applyCharacterBackgroundColor() {
     QTextCharFormat format;
-    format.setBackground(colour(context_.state.characterBackgroundColor));
+    format.setBackground(color(context_.state.characterBackgroundColor));
     focusedEditor()->mergeCurrentCharFormat(format);
 }
 
@@ -523,7 +523,7 @@ void EditPage::applyBackgroundColor() {
     const std::uint8_t code = context_.state.backgroundColor;
     if (synchronize_->isChecked()) {
         QTextCharFormat format;
-        format.setBackground(colour(code));
+        format.setBackground(color(code));
         for (QTextEdit* edit : {title_, body_}) {
             QTextCursor cursor(edit->document());
             cursor.select(QTextCursor::Document);
@@ -737,7 +737,7 @@ void EditPage::advanced() {
 }
 
 void EditPage::changeCharacterSize(int) {
-    // Both editors take the new size; their texts keep their colours.
+    // Both editors take the new size; their texts keep their colors.
     busy_ = true;
     for (RichTextEdit* edit : {title_, body_}) {
         edit->setCharacterPoints(pointSize());

@@ -12,7 +12,7 @@
 #include <functional>
 
 #include "commands/MainTabOperations.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "ui/common/PageContext.h"
 #include "ui/edit/RichTextAdapter.h"
@@ -67,7 +67,7 @@ class EditPage : public QWidget {
     void cut();
     void paste();
     void undo();
-    // The colour commands with the frame's current codes (MainState).
+    // The color commands with the frame's current codes (MainState).
     void applyCharacterColor();
     void applyCharacterBackgroundColor();
     void applyBackgroundColor();
@@ -85,7 +85,7 @@ class EditPage : public QWidget {
   signals:
     // Selection, undo state or clipboard changed: the frame refreshes Cut/Copy/Paste/Undo.
     void selectionStateChanged();
-    // The frame greys the two background colour buttons while it is checked.
+    // The frame greys the two background color buttons while it is checked.
     void characterDisplayModeChanged(bool checked);
 
   protected:
@@ -122,7 +122,7 @@ class EditPage : public QWidget {
     void updateMinutesLabel();
 
     PageContext context_;
-    Message message_;  // options, icon and colours; texts live in the editors
+    Message message_;  // options, icon and colors; texts live in the editors
     MainProjectorInfo info_;
     FileChooser chooseFile_;
     int focusIndex_ = 1;  // 0 title, 1 message

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "render/PreviewPlayer.h"
 
 namespace orvanta {

@@ -62,8 +62,8 @@ std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
         descriptions.push_back(a.description);
     }
     // The remembered adaptor, else the first one that is not loopback.
-    const std::optional<std::size_t> saved = findSavedAdapter(state.programFolder, descriptions);
-    state.selectedAdapter = saved ? static_cast<std::int32_t>(*saved)
+    const std::optional<std::size_t> saved = findSavedAdaptor(state.programFolder, descriptions);
+    state.selectedAdaptor = saved ? static_cast<std::int32_t>(*saved)
                                   : static_cast<std::int32_t>(defaultAdaptorIndex(state.adaptors));
     frame->createView();
     frame->show();

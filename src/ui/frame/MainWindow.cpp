@@ -16,7 +16,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "platform/Environment.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
@@ -33,11 +33,11 @@
 namespace orvanta {
 namespace {
 
-QIcon swatch(std::uint8_t colourIndex) {
+QIcon swatch(std::uint8_t colorIndex) {
     QPixmap pixmap(16, 16);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
-    const Rgb rgb = rgbFromColourCode(colourIndex);
+    const Rgb rgb = rgbFromColorCode(colorIndex);
     painter.fillRect(QRect(1, 1, 14, 14), QColor::fromRgb(rgb));
     painter.setPen(Qt::black);
     painter.drawRect(QRect(1, 1, 13, 13));
@@ -120,13 +120,13 @@ void MainWindow::buildMenus() {
     });
 }
 
-QToolButton* MainWindow::colourButton(Command command, std::uint8_t colourIndex) {
+QToolButton* MainWindow::colorButton(Command command, std::uint8_t colorIndex) {
     auto* button = new QToolButton(this);
-    // The arrow opens the palette; the button itself applies the colour it shows.
+    // The arrow opens the palette; the button itself applies the color it shows.
     auto* menu = new QMenu(button);
     button->setMenu(menu);
     button->setPopupMode(QToolButton::MenuButtonPopup);
-    button->setIcon(swatch(colourIndex));
+    button->setIcon(swatch(colorIndex));
     button->setToolTip(actions_[command]->text());
     button->setAccessibleName(actions_[command]->text());
     button->setFocusPolicy(Qt::NoFocus);
@@ -135,11 +135,11 @@ QToolButton* MainWindow::colourButton(Command command, std::uint8_t colourIndex)
             this,
             [this, menu, command] {
                 menu->close();
-                chooseColour(command);
+                chooseColor(command);
             },
             Qt::QueuedConnection);
     });
-    connect(button, &QToolButton::clicked, this, [this, command] { applyColour(command); });
+    connect(button, &QToolButton::clicked, this, [this, command] { applyColor(command); });
     return button;
 }
 
@@ -169,13 +169,13 @@ void MainWindow::buildToolBar() {
     bar->addAction(actions_[Copy]);
     bar->addAction(actions_[Paste]);
     bar->addSeparator();
-    colourButtons_ = {colourButton(FontColor, state_.characterColor),
-                      colourButton(FontBackgroundColor, state_.characterBackgroundColor),
-                      colourButton(BackgroundColor, state_.backgroundColor)};
+    colorButtons_ = {colorButton(FontColor, state_.characterColor),
+                     colorButton(FontBackgroundColor, state_.characterBackgroundColor),
+                     colorButton(BackgroundColor, state_.backgroundColor)};
     const char* names[] = {"fontColorButton", "fontBackgroundColorButton", "backgroundColorButton"};
-    for (std::size_t i = 0; i < colourButtons_.size(); ++i) {
-        colourButtons_[i]->setObjectName(QLatin1String(names[i]));
-        bar->addWidget(colourButtons_[i]);
+    for (std::size_t i = 0; i < colorButtons_.size(); ++i) {
+        colorButtons_[i]->setObjectName(QLatin1String(names[i]));
+        bar->addWidget(colorButtons_[i]);
     }
     bar->addSeparator();
     bar->addAction(actions_[About]);
@@ -205,9 +205,9 @@ void MainWindow::updateEditCommandStates() {
     actions_[Paste]->setEnabled(edit && page->canPaste());
     // The background buttons mean nothing while the message background is transparent.
     const bool opaque = edit && !page->characterDisplayMode();
-    colourButtons_[0]->setEnabled(edit);
-    colourButtons_[1]->setEnabled(opaque);
-    colourButtons_[2]->setEnabled(opaque);
+    colorButtons_[0]->setEnabled(edit);
+    colorButtons_[1]->setEnabled(opaque);
+    colorButtons_[2]->setEnabled(opaque);
 }
 
 void MainWindow::connectEditCommands() {
@@ -226,11 +226,11 @@ void MainWindow::connectEditCommands() {
     connect(actions_[Copy], &QAction::triggered, page, &EditPage::copy);
     connect(actions_[Paste], &QAction::triggered, page, &EditPage::paste);
     for (Command c : {FontColor, FontBackgroundColor, BackgroundColor}) {
-        connect(actions_[c], &QAction::triggered, this, [this, c] { chooseColour(c); });
+        connect(actions_[c], &QAction::triggered, this, [this, c] { chooseColor(c); });
     }
 }
 
-void MainWindow::chooseColour(Command command) {
+void MainWindow::chooseColor(Command command) {
     if (view_ == nullptr || view_->currentPage() != PageTabs::EditTab) {
         return;
     }
@@ -247,11 +247,11 @@ void MainWindow::chooseColour(Command command) {
     }
     *code = dialog.chosenCode();
     const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
-    colourButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
-    applyColour(command);
+    colorButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    applyColor(command);
 }
 
-void MainWindow::applyColour(Command command) {
+void MainWindow::applyColor(Command command) {
     if (view_ == nullptr || view_->currentPage() != PageTabs::EditTab) {
         return;
     }
@@ -403,12 +403,12 @@ bool MainWindow::confirmAndSaveForExit() {
     }
     QApplication::clipboard()->clear();
     // No choice (only loopback, which is never chosen for the operator) is remembered as none.
-    if (state_.selectedAdapter >= 0 &&
-        static_cast<size_t>(state_.selectedAdapter) < state_.adaptors.size()) {
-        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdapter)];
-        saveAdapterSelection(state_.programFolder, adaptor.dotted, adaptor.description);
+    if (state_.selectedAdaptor >= 0 &&
+        static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
+        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
+        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
     } else {
-        saveAdapterSelection(state_.programFolder, "", "");
+        saveAdaptorSelection(state_.programFolder, "", "");
     }
     if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
         !error.empty()) {

@@ -41,7 +41,7 @@ class MainWindow : public QMainWindow {
     void refreshSendCaptions();
     // Enables the commands of the menu and tool bar for the current page.
     void updateCommandStates();
-    // The editing, file and colour commands: they act on the Edit tab.
+    // The editing, file and color commands: they act on the Edit tab.
     void updateEditCommandStates();
     // Send Lock, UnLock and Change Password.
     void updateSendLockCommandStates();
@@ -68,10 +68,10 @@ class MainWindow : public QMainWindow {
     };
     QAction* action(Command c) const { return actions_[c]; }
 
-    // The colour commands: the palette dialog for `command` (FontColor, FontBackgroundColor,
-    // BackgroundColor), and applying the button's current colour without it.
-    void chooseColour(Command command);
-    void applyColour(Command command);
+    // The color commands: the palette dialog for `command` (FontColor, FontBackgroundColor,
+    // BackgroundColor), and applying the button's current color without it.
+    void chooseColor(Command command);
+    void applyColor(Command command);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,7 +85,7 @@ class MainWindow : public QMainWindow {
     // "Send Lock" (lock) or "UnLock": the password dialog, then the new state everywhere.
     void runSendLock(bool lock);
     void buildToolBar();
-    QToolButton* colourButton(Command command, std::uint8_t colourIndex);
+    QToolButton* colorButton(Command command, std::uint8_t colorIndex);
     void connectEditCommands();
     bool dropAcceptedAt(const QString& path, const QPoint& position) const;
 
@@ -95,7 +95,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<TransferRunner> runner_;
     PageTabs* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
-    std::array<QToolButton*, 3> colourButtons_{};  // font, font background, background
+    std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background
 };
 
 }  // namespace orvanta

@@ -43,12 +43,12 @@ TEST(AdvancedOptionsDialog, OffersWhatTheProjectorAndStyleAllow) {
     ScriptedPrompt prompt;
     MessageOptions options;
     {
-        AdvancedOptionsDialog d(options, kColourHalfTransparent, kUnqueried, prompt);
+        AdvancedOptionsDialog d(options, kColorHalfTransparent, kUnqueried, prompt);
         EXPECT_EQ(list(d, "styleList")->count(), 3);  // no Picture Side before a query
         EXPECT_FALSE(list(d, "horizontalPositionList")->isEnabled());
         EXPECT_FALSE(list(d, "volumeList")->isEnabled());
     }
-    AdvancedOptionsDialog d(options, kColourHalfTransparent, kFullProjector, prompt);
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
     ASSERT_EQ(list(d, "styleList")->count(), 4);
     list(d, "titlePositionList")->setCurrentIndex(2);
     list(d, "characterSizeList")->setCurrentIndex(1);
@@ -90,7 +90,7 @@ TEST(AdvancedOptionsDialog, OkChecksTypedValuesAndStoresThem) {
         MessageOptions options;
         options.style = 1;  // Box: minutes and seconds in use
         const MessageOptions before = options;
-        AdvancedOptionsDialog d(options, kColourHalfTransparent, kFullProjector, prompt);
+        AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
         typeInto(list(d, "scrollNumList"), QString::fromUtf8(c.scroll));
         typeInto(list(d, "minutesList"), QString::fromUtf8(c.minutes));
         list(d, "secondsList")->setCurrentIndex(c.seconds);
@@ -111,15 +111,15 @@ TEST(AdvancedOptionsDialog, OkChecksTypedValuesAndStoresThem) {
 
 TEST(PaletteDialog, StartsAtTheCurrentCodeAndNeverOffersTransparent) {
     test::app();
-    PaletteDialog d(PaletteDialog::Kind::BackgroundColor, kColourHalfTransparent);
-    EXPECT_EQ(d.chosenCode(), kColourHalfTransparent);
+    PaletteDialog d(PaletteDialog::Kind::BackgroundColor, kColorHalfTransparent);
+    EXPECT_EQ(d.chosenCode(), kColorHalfTransparent);
     EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
                   ->styleSheet()
                   .indexOf(QStringLiteral("#c0c0c0")),
               -1);
-    EXPECT_TRUE(d.findChild<QToolButton*>(QStringLiteral("colourCell9"))->isHidden());
-    d.findChild<QToolButton*>(QStringLiteral("colourCell7"))->click();
-    EXPECT_EQ(d.chosenCode(), kColourWhite);
+    EXPECT_TRUE(d.findChild<QToolButton*>(QStringLiteral("colorCell9"))->isHidden());
+    d.findChild<QToolButton*>(QStringLiteral("colorCell7"))->click();
+    EXPECT_EQ(d.chosenCode(), kColorWhite);
     EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
                   ->styleSheet()
                   .indexOf(QStringLiteral("#ffffff")),
@@ -146,7 +146,7 @@ TEST(AdvancedOptionsDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
     ScriptedPrompt prompt;
     MessageOptions options;
     options.alarmSound = 1;
-    AdvancedOptionsDialog d(options, kColourHalfTransparent, kFullProjector, prompt);
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
     auto* play = d.findChild<QPushButton*>(QStringLiteral("playButton"));
     auto* stop = d.findChild<QPushButton*>(QStringLiteral("stopButton"));
     for (int round = 0; round < 2; ++round) {

@@ -112,11 +112,11 @@ void select(QTextEdit* edit, int from, int to) {
 }
 
 // "Hello world" in white with "world" red, title "Hi".
-void typeColouredMessage(EditWindow& w) {
+void typeColoredMessage(EditWindow& w) {
     type(w.title(), QStringLiteral("Hi"));
     type(w.body(), QStringLiteral("Hello world"));
     select(w.body(), 6, 11);
-    w.state.characterColor = kColourRed;
+    w.state.characterColor = kColorRed;
     w.page().applyCharacterColor();
 }
 
@@ -162,7 +162,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     SimProcess sim({"--address", "127.0.70.3", "--verbose"});
     ASSERT_TRUE(sim.ready());
     EditWindow w("sendget", "127.0.70.3");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const Message typed = w.page().message();
     // "Quick" cannot be the startup display; a saved number can, and Send then sets it.
     auto* startup = w.find<QCheckBox>("startupDisplayCheck");
@@ -227,7 +227,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     w.click("getButton");
     EXPECT_EQ(lastLine(w.prompt), "    Complete.");
     EXPECT_TRUE(displayMode->isChecked());
-    EXPECT_EQ(w.page().message().backgroundColor, kColourHalfTransparent);
+    EXPECT_EQ(w.page().message().backgroundColor, kColorHalfTransparent);
 }
 
 TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
@@ -263,7 +263,7 @@ TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
 
 TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
     EditWindow w("saveopen");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const std::string first = w.folder + "MessageData/a.ovx";
     const std::string second = w.folder + "MessageData/b.ovx";
     w.chosenFile = QString::fromStdString(first);
@@ -282,7 +282,7 @@ TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
 
 TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
     EditWindow w("savefail");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const Message before = w.page().message();
     w.chosenFile = QString::fromStdString(w.folder + "missing-folder/x.ovx");
     EXPECT_FALSE(w.page().save());
@@ -326,7 +326,7 @@ TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
 
 TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     EditWindow w("new");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     w.state.currentFileName = "x.ovx";
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Cancel);
@@ -354,7 +354,7 @@ TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
 
 TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
     EditWindow w("clipboard");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     select(w.body(), 3, 11);
     const RichText selected = richTextFromSelection(w.body()->textCursor(), {});
     ctrl(w.body(), Qt::Key_C);
@@ -422,17 +422,17 @@ TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
     EXPECT_TRUE(enabled(MainWindow::Copy));
     EXPECT_TRUE(background->isEnabled());
 
-    // A colour button applies its colour: the text colour to the selection, the background
+    // A color button applies its color: the text color to the selection, the background
     // to the whole message and, with the synchronisation box checked, to every character.
-    w.state.characterColor = kColourGreen;
+    w.state.characterColor = kColorGreen;
     w.frame->findChild<QToolButton*>(QStringLiteral("fontColorButton"))->click();
-    w.state.backgroundColor = kColourBlue;
+    w.state.backgroundColor = kColorBlue;
     background->click();
     const Message m = w.page().message();
-    EXPECT_EQ(m.body.units[0].color, rgbFromColourCode(kColourGreen));
+    EXPECT_EQ(m.body.units[0].color, rgbFromColorCode(kColorGreen));
     EXPECT_EQ(m.body.units[2].color, kWhite);
-    EXPECT_EQ(m.body.units[2].background, rgbFromColourCode(kColourBlue));
-    EXPECT_EQ(m.options.background, kColourBlue);
+    EXPECT_EQ(m.body.units[2].background, rgbFromColorCode(kColorBlue));
+    EXPECT_EQ(m.options.background, kColorBlue);
 
     w.find<QCheckBox>("characterDisplayModeCheck")->setChecked(true);
     EXPECT_FALSE(background->isEnabled());

@@ -1,4 +1,4 @@
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +11,24 @@ TEST(Palette, BothDirectionsAndValuesOutsideTheTable) {
     const Rgb table[] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF,
                          0x0000FF, 0xFF00FF, 0xFFFFFF, 0xC0C0C0, 0xE0E0E0};
     for (int code = 0; code < kPaletteSize; ++code) {
-        EXPECT_EQ(rgbFromColourCode(code), table[code]) << code;
-        EXPECT_EQ(colourCodeFromRgb(table[code]), code) << code;
+        EXPECT_EQ(rgbFromColorCode(code), table[code]) << code;
+        EXPECT_EQ(colorCodeFromRgb(table[code]), code) << code;
     }
-    EXPECT_EQ(colourCodeFromRgb(0xFFA500), 0);  // orange pasted from elsewhere
-    EXPECT_EQ(colourCodeFromRgb(0xC0C0C1), 0);
-    EXPECT_EQ(rgbFromColourCode(10), 0x000000u);
-    EXPECT_EQ(rgbFromColourCode(-1), 0x000000u);
+    EXPECT_EQ(colorCodeFromRgb(0xFFA500), 0);  // orange pasted from elsewhere
+    EXPECT_EQ(colorCodeFromRgb(0xC0C0C1), 0);
+    EXPECT_EQ(rgbFromColorCode(10), 0x000000u);
+    EXPECT_EQ(rgbFromColorCode(-1), 0x000000u);
 }
 
 TEST(Background, PackingAndUnpacking) {
     struct Case {
-        int colour;
+        int color;
         std::uint8_t packed;
     };
     for (const Case c :
          {Case{0, 0x00}, Case{5, 0x05}, Case{7, 0x07}, Case{8, 0x20}, Case{9, 0x40}}) {
-        EXPECT_EQ(packBackground(c.colour), c.packed) << c.colour;
-        EXPECT_EQ(unpackBackground(c.packed), c.colour) << c.colour;
+        EXPECT_EQ(packBackground(c.color), c.packed) << c.color;
+        EXPECT_EQ(unpackBackground(c.packed), c.color) << c.color;
     }
     EXPECT_EQ(unpackBackground(0xC0), 9);  // header byte 4 with the blink bit
     EXPECT_EQ(unpackBackground(0xA0), 8);

@@ -1,4 +1,4 @@
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 
 namespace orvanta {
 
@@ -47,19 +47,19 @@ constexpr std::array<OptionField, MessageOptions::kCount> kFields = {
 
 }  // namespace
 
-std::uint8_t colourCodeFromRgb(Rgb rgb) {
+std::uint8_t colorCodeFromRgb(Rgb rgb) {
     rgb &= 0xFFFFFF;
     for (int i = 0; i < kPaletteSize; ++i) {
         if (kPalette[static_cast<size_t>(i)] == rgb) {
             return static_cast<std::uint8_t>(i);
         }
     }
-    return kColourBlack;
+    return kColorBlack;
 }
 
-Rgb rgbFromColourCode(int code) {
+Rgb rgbFromColorCode(int code) {
     if (code < 0 || code >= kPaletteSize) {
-        return kPalette[kColourBlack];
+        return kPalette[kColorBlack];
     }
     return kPalette[static_cast<size_t>(code)];
 }
@@ -106,29 +106,29 @@ void MessageOptions::restoreStartValues() {
 }
 
 std::uint8_t packBackground(int backgroundColor) {
-    if (backgroundColor >= 0 && backgroundColor <= kColourWhite) {
+    if (backgroundColor >= 0 && backgroundColor <= kColorWhite) {
         return static_cast<std::uint8_t>(backgroundColor);
     }
-    if (backgroundColor == kColourHalfTransparent) {
+    if (backgroundColor == kColorHalfTransparent) {
         return 0x20;
     }
-    if (backgroundColor == kColourTransparent) {
+    if (backgroundColor == kColorTransparent) {
         return 0x40;
     }
-    return kColourBlack;
+    return kColorBlack;
 }
 
 std::uint8_t unpackBackground(std::uint8_t background) {
     switch (background & 0x60) {
         case 0x20:
-            return kColourHalfTransparent;
+            return kColorHalfTransparent;
         case 0x40:
-            return kColourTransparent;
+            return kColorTransparent;
         default:
             break;
     }
     const std::uint8_t code = background & 0x1F;
-    return code < kPaletteSize ? code : static_cast<std::uint8_t>(kColourBlack);
+    return code < kPaletteSize ? code : static_cast<std::uint8_t>(kColorBlack);
 }
 
 bool backgroundIsTransparent(std::uint8_t background) {
@@ -177,7 +177,7 @@ void Message::reset() {
     body = {};
     options.restoreStartValues();
     icon = 0;
-    backgroundColor = kColourHalfTransparent;
+    backgroundColor = kColorHalfTransparent;
 }
 
 }  // namespace orvanta

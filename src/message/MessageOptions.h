@@ -1,6 +1,6 @@
 #pragma once
 // The message as the operator composes it and as every part of the program shares it: the
-// ten-colour palette, the icon, the nineteen option bytes with their start values, the packing
+// ten-color palette, the icon, the nineteen option bytes with their start values, the packing
 // of the message background, and the projector capabilities that switch features on and off.
 
 #include <array>
@@ -16,25 +16,25 @@ namespace orvanta {
 // ---------------------------------------------------------------------------------------------
 // Palette
 
-// Colour codes 0..9. 8 and 9 are not colours on the projector but transparency modes.
+// Color codes 0..9. 8 and 9 are not colors on the projector but transparency modes.
 enum PaletteCode : std::uint8_t {
-    kColourBlack = 0,
-    kColourRed = 1,
-    kColourYellow = 2,
-    kColourGreen = 3,
-    kColourCyan = 4,
-    kColourBlue = 5,
-    kColourMagenta = 6,
-    kColourWhite = 7,
-    kColourHalfTransparent = 8,  // silver in the editor
-    kColourTransparent = 9,      // light grey in the editor
+    kColorBlack = 0,
+    kColorRed = 1,
+    kColorYellow = 2,
+    kColorGreen = 3,
+    kColorCyan = 4,
+    kColorBlue = 5,
+    kColorMagenta = 6,
+    kColorWhite = 7,
+    kColorHalfTransparent = 8,  // silver in the editor
+    kColorTransparent = 9,      // light grey in the editor
 };
 inline constexpr int kPaletteSize = 10;
 
 // Any RGB value outside the palette is black (code 0).
-std::uint8_t colourCodeFromRgb(Rgb rgb);
+std::uint8_t colorCodeFromRgb(Rgb rgb);
 // Codes outside 0..9 give black.
-Rgb rgbFromColourCode(int code);
+Rgb rgbFromColorCode(int code);
 
 // ---------------------------------------------------------------------------------------------
 // Icon
@@ -114,9 +114,9 @@ struct MessageOptions {
     bool operator==(const MessageOptions&) const = default;
 };
 
-// Option 11 from a background colour code: 0..7 as is, 8 -> 0x20, 9 -> 0x40 (others -> 0).
+// Option 11 from a background color code: 0..7 as is, 8 -> 0x20, 9 -> 0x40 (others -> 0).
 std::uint8_t packBackground(int backgroundColor);
-// Background colour code from option 11 (or header byte 4: bit 7, the blink bit, is ignored):
+// Background color code from option 11 (or header byte 4: bit 7, the blink bit, is ignored):
 // bits 6-5 = 01 -> 8, 10 -> 9, otherwise bits 4-0 (a value above 9 reads as 0, black).
 std::uint8_t unpackBackground(std::uint8_t background);
 // True when option 11 says the whole message background is transparent (bits 6-5 = 10).
@@ -164,12 +164,12 @@ struct Message {
     RichText body;
     MessageOptions options;
     std::uint8_t icon = 0;  // 0..5
-    std::uint8_t backgroundColor = kColourHalfTransparent;
-    std::uint8_t characterColor = kColourWhite;
-    std::uint8_t characterBackgroundColor = kColourHalfTransparent;
+    std::uint8_t backgroundColor = kColorHalfTransparent;
+    std::uint8_t characterColor = kColorWhite;
+    std::uint8_t characterBackgroundColor = kColorHalfTransparent;
 
     // What "New" does to the model: empty texts, start options (background 0x20), no icon,
-    // background colour 8. Character colours are the operator's and stay.
+    // background color 8. Character colors are the operator's and stay.
     void reset();
 
     bool operator==(const Message&) const = default;

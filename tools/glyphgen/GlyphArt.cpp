@@ -335,6 +335,11 @@ QImage drawIcon(int icon) {
     img.fill(Qt::transparent);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing, true);
+    // Drawn a little smaller than the bitmap, so that its right column stays paper as a
+    // glyph's does: the title that follows never touches the icon.
+    p.translate(kIconSize / 2.0, kIconSize / 2.0);
+    p.scale(22.0 / kIconSize, 22.0 / kIconSize);
+    p.translate(-kIconSize / 2.0, -kIconSize / 2.0);
     const QRectF disc(1.5, 1.5, 21, 21);
     QFont mark(QStringLiteral("DejaVu Sans"));
     mark.setBold(true);

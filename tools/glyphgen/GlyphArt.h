@@ -48,7 +48,7 @@ QImage drawGlyph(int code, const GlyphFont& font);
 inline constexpr QRgb kIconPaper = 0xFFFFFFFF;
 
 // Icon 1..5 ("Warning", "Attention", "Question", "Contact", "Clip"), 24 x 24: the shape in
-// opaque colours that are never pure white, on pure white paper.
+// opaque colours that are never pure white, on pure white paper; the right column is paper.
 QImage drawIcon(int icon);
 
 }  // namespace orvanta::glyphgen

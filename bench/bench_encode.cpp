@@ -9,9 +9,9 @@
 #include <string>
 
 #include "RatioReporter.h"
-#include "app/LanguageText.h"
 #include "message/Payload.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace {
 

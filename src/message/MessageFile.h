@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/Prompt.h"
 #include "message/MessageModel.h"
 #include "message/Payload.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/LanguageText.h"
 #include "platform/TextCodec.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -257,7 +257,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     BodyWriter out;
     const auto tooMany = [&] {
         result.status = EncodeStatus::TooManyCharacters;
-        result.text = LanguageText(1023);
+        result.text = languageText(1023);
         return result;
     };
     if (title.empty()) {

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Prompt.h"
 #include "message/MessageModel.h"
 #include "message/ProjectorText.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/LanguageText.h"
 #include "message/WidthTables.h"
 #include "platform/TextCodec.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -317,7 +317,7 @@ UnsupportedOutcome resolveUnsupported(RichText& message, Prompt& prompt,
     if (found.empty()) {
         return UnsupportedOutcome::None;
     }
-    const std::string question = formatText(1037, {found.count}) + LanguageText(1038);
+    const std::string question = formatText(1037, {found.count}) + languageText(1038);
     switch (prompt.ask(question, PromptButtons::YesNoCancel, PromptIcon::Information)) {
         case PromptAnswer::Yes:
             deleteUnits(message, found.positions);

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Prompt.h"
 #include "message/MessageModel.h"
 #include "message/RichText.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <numeric>
 
-#include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {

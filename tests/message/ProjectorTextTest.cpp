@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LanguageText.h"
 #include "message/WidthTables.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {

@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "app/LanguageText.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
+#include "text/LanguageText.h"
 
 using namespace orvanta;
 
@@ -214,7 +214,7 @@ TEST_F(Registry, FilesThatCannotBeReadAreReportedAndLeftAlone) {
             ASSERT_EQ(list.count(), 2u) << c.what;
             EXPECT_EQ(list.records[0].address, 167772167u) << c.what;
         } else {
-            EXPECT_EQ(added.text, LanguageText(Text::RegistryUnreadable)) << c.what;
+            EXPECT_EQ(added.text, languageText(Text::RegistryUnreadable)) << c.what;
         }
     }
 }

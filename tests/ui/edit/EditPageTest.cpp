@@ -20,16 +20,16 @@
 #include <QUrl>
 #include <fstream>
 
-#include "app/LanguageText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
-#include "ui/edit/CMessageEdit.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaApp.h"
-#include "ui/frame/COrvantaView.h"
+#include "text/LanguageText.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/DesktopProgram.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
 
 using namespace orvanta;
 using orvanta::testsupport::SimProcess;
@@ -45,7 +45,7 @@ struct EditWindow {
     std::string folder;
     MainState state;
     ScriptedPrompt prompt;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
     QString chosenFile;
 
     explicit EditWindow(const std::string& name, const char* address = nullptr,
@@ -67,11 +67,11 @@ struct EditWindow {
         options.socketLayerAvailable = [] { return true; };
         // The Discovery tab searches when shown: never from this machine's interfaces.
         options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
-        frame = COrvantaApp::createMainWindow(state, prompt, options);
+        frame = createMainWindow(state, prompt, options);
         page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
-        frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
+        frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
     }
-    CMessageEdit& page() { return *frame->view()->editTab(); }
+    EditPage& page() { return *frame->view()->editTab(); }
     template <class T>
     T* find(const char* name) {
         T* w = page().findChild<T*>(QLatin1String(name));
@@ -330,13 +330,13 @@ TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     w.state.currentFileName = "x.ovx";
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Cancel);
-    w.frame->action(CMainFrame::New)->trigger();
+    w.frame->action(MainWindow::New)->trigger();
     EXPECT_EQ(
         w.prompt.texts(),
         std::vector<std::string>{"There is an unsaved data.\nDo you want to save this Message?"});
     EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("Hello world"));
     w.prompt.queue(PromptAnswer::No);
-    w.frame->action(CMainFrame::New)->trigger();
+    w.frame->action(MainWindow::New)->trigger();
     EXPECT_TRUE(w.page().message().body.empty());
     EXPECT_TRUE(w.page().message().title.empty());
     EXPECT_EQ(w.state.currentFileName, "");
@@ -390,7 +390,7 @@ TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
                             static_cast<QWidget*>(w.find<QPushButton>("sendButton"))}) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
         QApplication::sendEvent(target, &tab);
-        EXPECT_EQ(w.frame->view()->tabs()->currentIndex(), COrvantaView::EditPage);
+        EXPECT_EQ(w.frame->view()->tabs()->currentIndex(), PageTabs::EditTab);
     }
     ctrl(w.body(), Qt::Key_Z);  // typing is one step
     EXPECT_EQ(w.body()->toPlainText(), QString());
@@ -403,23 +403,23 @@ TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
 
 TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
     EditWindow w("enabling");
-    auto enabled = [&](CMainFrame::Command c) { return w.frame->action(c)->isEnabled(); };
+    auto enabled = [&](MainWindow::Command c) { return w.frame->action(c)->isEnabled(); };
     auto* background = w.frame->findChild<QToolButton*>(QStringLiteral("backgroundColorButton"));
     ASSERT_NE(background, nullptr);
-    for (int page : {COrvantaView::MainPage, COrvantaView::DiscoveryPage}) {
+    for (int page : {PageTabs::MainTab, PageTabs::DiscoveryTab}) {
         w.frame->view()->tabs()->setCurrentIndex(page);
-        for (auto c : {CMainFrame::New, CMainFrame::Open, CMainFrame::Save, CMainFrame::FontColor,
-                       CMainFrame::BackgroundColor, CMainFrame::Copy}) {
+        for (auto c : {MainWindow::New, MainWindow::Open, MainWindow::Save, MainWindow::FontColor,
+                       MainWindow::BackgroundColor, MainWindow::Copy}) {
             EXPECT_FALSE(enabled(c)) << page << " " << c;
         }
     }
-    w.frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
-    EXPECT_TRUE(enabled(CMainFrame::New));
-    EXPECT_FALSE(enabled(CMainFrame::Copy));
+    w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+    EXPECT_TRUE(enabled(MainWindow::New));
+    EXPECT_FALSE(enabled(MainWindow::Copy));
     type(w.body(), QStringLiteral("abc"));
-    EXPECT_TRUE(enabled(CMainFrame::Undo));
+    EXPECT_TRUE(enabled(MainWindow::Undo));
     select(w.body(), 0, 2);
-    EXPECT_TRUE(enabled(CMainFrame::Copy));
+    EXPECT_TRUE(enabled(MainWindow::Copy));
     EXPECT_TRUE(background->isEnabled());
 
     // A colour button applies its colour: the text colour to the selection, the background
@@ -448,11 +448,11 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
         std::vector<std::string> said;
     };
     const Case cases[] = {
-        {COrvantaView::EditPage, {"/tmp/note.txt"}, {".ovx extension is only valid."}},
-        {COrvantaView::EditPage, {"/tmp/NOTE.OVX"}, {".ovx extension is only valid."}},
-        {COrvantaView::EditPage, {welcome, welcome}, {}},
-        {COrvantaView::DiscoveryPage, {welcome}, {"Please Drop [Main Tab] or [Edit Tab]."}},
-        {COrvantaView::EditPage, {welcome}, {"Do you want to extract this file?"}},
+        {PageTabs::EditTab, {"/tmp/note.txt"}, {".ovx extension is only valid."}},
+        {PageTabs::EditTab, {"/tmp/NOTE.OVX"}, {".ovx extension is only valid."}},
+        {PageTabs::EditTab, {welcome, welcome}, {}},
+        {PageTabs::DiscoveryTab, {welcome}, {"Please Drop [Main Tab] or [Edit Tab]."}},
+        {PageTabs::EditTab, {welcome}, {"Do you want to extract this file?"}},
     };
     for (const auto& c : cases) {
         w.frame->view()->tabs()->setCurrentIndex(c.page);

@@ -1,6 +1,7 @@
 #include "ui/edit/EditPage.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -100,7 +102,12 @@ void EditPage::buildControls() {
                              qs(std::string(iconBitmapName(i))) + QStringLiteral(".bmp");
         QIcon icon;
         if (i > 0 && QFile::exists(file)) {
-            icon = QIcon(file);
+            // White is the icon's paper, as in the preview: the list's own background shows.
+            QPixmap picture(file);
+            if (!picture.isNull()) {
+                picture.setMask(picture.createMaskFromColor(Qt::white));
+                icon = QIcon(picture);
+            }
         }
         iconList_->addItem(icon, text(iconNames[i]));
     }

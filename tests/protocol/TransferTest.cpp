@@ -30,8 +30,8 @@ class Transfer : public ::testing::Test {
         flags.cancelPending = false;
     }
 
-    // Runs `kind` on `job`, recording every event.
-    int run(TransferJob& job, TransferKind kind) {
+    // Runs `kind` on `job`, recording every event; true when the run succeeded.
+    bool run(TransferJob& job, TransferKind kind) {
         BlockingTransferRunner runner(flags, job.timings());
         runner.setObserver([this](TransferJob& j, const TransferEvent& e) {
             events.push_back(e);
@@ -136,19 +136,19 @@ TEST_F(Transfer, EveryReplyDigitOfEveryVerbEndsAsTheTablesSay) {
             const std::string verb(transferVerbWord(row.kind));
             SCOPED_TRACE(verb + " " + std::to_string(digit) + " kind " +
                          std::to_string(static_cast<int>(row.kind)));
-            const int result = run(j, row.kind);
+            const bool result = run(j, row.kind);
             const TransferOutcome& o = j.outcome;
             if (expected == nullptr) {
-                EXPECT_EQ(result, 2);
+                EXPECT_FALSE(result);
                 EXPECT_EQ(o.resultCode, 19);
                 EXPECT_EQ(o.resultText, kUnexpected);
                 EXPECT_EQ(o.statusLine, "ERROR");
             } else if (digit == 0 || std::string(expected) == "" || expected == ok) {
-                EXPECT_EQ(result, 1);
+                EXPECT_TRUE(result);
                 EXPECT_EQ(o.resultCode, 0);
                 EXPECT_EQ(o.resultText, expected);
             } else {
-                EXPECT_EQ(result, 2);
+                EXPECT_FALSE(result);
                 EXPECT_EQ(o.resultCode, digit);
                 EXPECT_EQ(o.resultText, expected);
                 EXPECT_EQ(o.statusLine, verb + std::to_string(digit));
@@ -188,7 +188,7 @@ TEST_F(Transfer, ExchangeFailuresEndWithCommunicationErrorAndTheirText) {
         }
         TransferJob& j = job(c.address);
         prepare(j, c.kind);
-        EXPECT_EQ(run(j, c.kind), 2);
+        EXPECT_FALSE(run(j, c.kind));
         EXPECT_EQ(j.outcome.resultCode, c.code);
         EXPECT_EQ(j.outcome.resultText, std::string("Communication error\n : ") + c.text);
         EXPECT_EQ(j.outcome.statusLine, "ERROR");
@@ -220,7 +220,7 @@ TEST_F(Transfer, CtrlReadOfAProjectorThatDoesNotAcceptSucceedsWithF000) {
             j.control.count = 1;
             j.control.value = 7;
             const auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(run(j, kind), 1);
+            EXPECT_TRUE(run(j, kind));
             EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
             EXPECT_EQ(j.control.value, kUnreachableValue);
             EXPECT_EQ(j.outcome.resultCode, 0);
@@ -236,20 +236,20 @@ TEST_F(Transfer, CtrlReadsStatusCharactersAndNumbers) {
     TransferJob& status = job("127.0.4.50");
     status.control.code = 0x6020;
     status.control.count = 2;
-    EXPECT_EQ(run(status, TransferKind::Ctrl), 1);
+    EXPECT_TRUE(run(status, TransferKind::Ctrl));
     EXPECT_EQ(status.control.value, '3');
 
     TransferJob& word = job("127.0.4.50");
     word.control.code = 0x3532;
     word.control.count = 2;
-    EXPECT_EQ(run(word, TransferKind::CtrlRead), 1);
+    EXPECT_TRUE(run(word, TransferKind::CtrlRead));
     EXPECT_EQ(word.control.value, 37);
 
     // A number is no status character: a second character before CR reads as "0".
     TransferJob& twoCharacters = job("127.0.4.50");
     twoCharacters.control.code = 0x3532;
     twoCharacters.control.count = 2;
-    EXPECT_EQ(run(twoCharacters, TransferKind::Ctrl), 1);
+    EXPECT_TRUE(run(twoCharacters, TransferKind::Ctrl));
     EXPECT_EQ(twoCharacters.control.value, '0');
 }
 
@@ -271,7 +271,7 @@ TEST_F(Transfer, StateQueryAsksItsFollowUpsOnlyAboveLevelTwo) {
         j.control.password = "x";
         j.control.code = 0x0F01;
         j.control.count = 2;
-        EXPECT_EQ(run(j, TransferKind::CtrlStateQuery), 1);
+        EXPECT_TRUE(run(j, TransferKind::CtrlStateQuery));
         EXPECT_EQ(j.control.value, c.value);
         EXPECT_EQ(j.control.extra1, c.extra1);
         EXPECT_EQ(j.control.extra2, c.extra2);
@@ -289,27 +289,27 @@ TEST_F(Transfer, StatPollEndsOnCompleteOrAfterTwentyOneBusyRounds) {
     struct Case {
         const char* address;
         const char* polls;
-        int result;
+        bool succeeded;
         int saveStatusEvents;
         const char* text;
         const char* line;
     };
     for (const Case& c :
-         {Case{"127.0.4.44", "3", 1, 4, "", "Complete"},
-          Case{"127.0.4.45", "21", 2, 21, "Communication error\n : [Socket error]", "ERROR"}}) {
+         {Case{"127.0.4.44", "3", true, 4, "", "Complete"},
+          Case{"127.0.4.45", "21", false, 21, "Communication error\n : [Socket error]", "ERROR"}}) {
         SimProcess sim({"--address", c.address, "--save-polls", c.polls});
         ASSERT_TRUE(sim.ready()) << sim.output();
         TransferJob& put = job(c.address);
         prepare(put, TransferKind::Put);
-        ASSERT_EQ(run(put, TransferKind::Put), 1);
+        ASSERT_TRUE(run(put, TransferKind::Put));
         events.clear();
         TransferJob& stat = job(c.address);
         stat.info.slot = 1;
-        EXPECT_EQ(run(stat, TransferKind::Stat), c.result);
+        EXPECT_EQ(run(stat, TransferKind::Stat), c.succeeded);
         EXPECT_EQ(count(TransferEventType::SaveStatus), c.saveStatusEvents);
         EXPECT_EQ(stat.outcome.resultText, c.text);
         EXPECT_EQ(stat.outcome.statusLine, c.line);
-        EXPECT_EQ(stat.outcome.saveStatus, c.result == 1 ? '0' : '1');
+        EXPECT_EQ(stat.outcome.saveStatus, c.succeeded ? '0' : '1');
     }
 }
 
@@ -336,7 +336,7 @@ TEST_F(Transfer, CancelDuringALongPutCarriesOverToTheStatPoll) {
                 flags.cancelRequested = true;  // the operator presses Cancel
             }
         };
-        EXPECT_EQ(run(put, TransferKind::Put), 1);
+        EXPECT_TRUE(run(put, TransferKind::Put));
         onEvent = nullptr;
         EXPECT_EQ(flags.cancelPending.load(), c.pending);
         EXPECT_EQ(flags.cancelRequested.load(), c.pending);
@@ -344,15 +344,15 @@ TEST_F(Transfer, CancelDuringALongPutCarriesOverToTheStatPoll) {
         TransferJob& stat = job(c.address);
         stat.info.slot = 1;
         const auto start = std::chrono::steady_clock::now();
-        const int result = run(stat, TransferKind::Stat);
+        const bool result = run(stat, TransferKind::Stat);
         if (c.pending) {
-            EXPECT_EQ(result, 2);
+            EXPECT_FALSE(result);
             EXPECT_EQ(stat.outcome.resultText, "Cancel complete.");
             EXPECT_EQ(stat.outcome.statusLine, "CANCEL");
             EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(200));
             EXPECT_EQ(countLines(sim, "STAT"), 0);
         } else {
-            EXPECT_EQ(result, 1);
+            EXPECT_TRUE(result);
             EXPECT_EQ(stat.outcome.statusLine, "Complete");
         }
     }
@@ -368,7 +368,7 @@ TEST_F(Transfer, CancelDuringTextEndsCancelledAndTheSameJobSendsCancel) {
             flags.cancelRequested = true;
         }
     };
-    EXPECT_EQ(run(j, TransferKind::Text), 2);
+    EXPECT_FALSE(run(j, TransferKind::Text));
     onEvent = nullptr;
     EXPECT_EQ(j.outcome.resultCode, 0);
     EXPECT_EQ(j.outcome.resultText, "Cancel complete.");
@@ -376,7 +376,7 @@ TEST_F(Transfer, CancelDuringTextEndsCancelledAndTheSameJobSendsCancel) {
     EXPECT_EQ(events.back().type, TransferEventType::TransferCancelled);
 
     // The second run of the same job: CANCEL succeeds and leaves the text as it was.
-    EXPECT_EQ(run(j, TransferKind::Cancel), 1);
+    EXPECT_TRUE(run(j, TransferKind::Cancel));
     EXPECT_EQ(j.outcome.resultText, "Cancel complete.");
     EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
 }
@@ -403,7 +403,7 @@ TEST_F(Transfer, RecordsOutsideTheBuffersAreRefusedBeforeAnythingIsSent) {
         TransferJob& j = job("127.0.4.49");
         j.message.length = c.length;
         j.message.infoLength = c.infoLength;
-        EXPECT_EQ(run(j, c.kind), 2);
+        EXPECT_FALSE(run(j, c.kind));
         EXPECT_EQ(j.outcome.resultCode, c.code);
         EXPECT_EQ(j.outcome.resultText, std::string("Communication error\n : ") + c.text);
     }

@@ -72,6 +72,8 @@ class MainWindow : public QMainWindow {
     // BackgroundColor), and applying the button's current color without it.
     void chooseColor(Command command);
     void applyColor(Command command);
+    // The three color buttons show MainState's current colors.
+    void refreshColorButtons();
 
   protected:
     void closeEvent(QCloseEvent* event) override;

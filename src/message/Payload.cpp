@@ -55,15 +55,8 @@ bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::s
                 std::uint8_t backgroundOption, bool characterDisplayMode) {
     out.seek(start);
     std::optional<EscapeColors> current;
-    bool afterMark = false;
     for (std::size_t i = 0; i < count; ++i) {
         const RichUnit& u = part.units[i];
-        if (afterMark && (u.ch == kCr || u.ch == kLf)) {
-            // The line end the "Page feed" button puts after its mark: the page feed is enough.
-            afterMark = false;
-            continue;
-        }
-        afterMark = false;
         if (out.offset() > kLastItemOffset) {
             return false;
         }
@@ -79,7 +72,6 @@ bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::s
         }
         if (u.ch == kPageFeedMark) {
             out.unit(kFf);
-            afterMark = true;
         } else {
             out.unit(u.ch);
         }
@@ -226,6 +218,8 @@ std::optional<std::size_t> writeParts(BodyWriter& out, RichText title, RichText 
     }
     breakLines(title, title.size(), o.characterSize, wide);
     breakLines(body, body.size(), o.characterSize, wide);
+    dropLineEndsAfterPageMarks(title);
+    dropLineEndsAfterPageMarks(body);
     if (title.empty()) {
         out.unit(kNul);
     } else if (!encodePart(out, title, title.size(), 0, o.background, displayMode)) {

@@ -1,6 +1,7 @@
 #include "ui/edit/EditPage.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -22,6 +24,7 @@
 #include "message/MessageFile.h"
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
+#include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
@@ -116,7 +119,12 @@ QGroupBox* EditPage::buildTitleGroup() {
                              qs(std::string(iconBitmapName(i))) + QStringLiteral(".bmp");
         QIcon icon;
         if (i > 0 && QFile::exists(file)) {
-            icon = QIcon(file);
+            // White is the icon's paper, as in the preview: the list's own background shows.
+            QPixmap picture(file);
+            if (!picture.isNull()) {
+                picture.setMask(picture.createMaskFromColor(Qt::white));
+                icon = QIcon(picture);
+            }
         }
         iconList_->addItem(icon, text(iconNames[i]));
     }
@@ -159,7 +167,7 @@ QGroupBox* EditPage::buildMessageGroup() {
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
     synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", group);
-    synchronize_->setChecked(true);
+    synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
     image_ = button(Text::ImageCaption, "imageButton", group);
     advanced_ = button(Text::AdvancedButton, "advancedButton", group);
     displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", group);

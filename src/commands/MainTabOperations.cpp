@@ -60,8 +60,10 @@ bool isRepeatText(std::string_view text) {
     return trimmed(text) == languageText(kRepeat);
 }
 
-// Sets the startup display; the value the projector answers is not kept as the firmware
-// level here, since the capabilities of the chosen projector come from the state query only.
+}  // namespace
+
+// The value the projector answers is not kept as the firmware level here, since the
+// capabilities of the chosen projector come from the state query only.
 bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& target, Prompt& prompt,
                        TransferRunner& runner, MainProjectorInfo& info) {
     ProjectorStateValues answer = info.values;
@@ -79,8 +81,6 @@ bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& tar
     info.values.stateWord = static_cast<std::int16_t>(value);
     return true;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 

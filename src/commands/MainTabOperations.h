@@ -79,6 +79,12 @@ std::optional<int> parseEditDisplayTime(std::string_view text);
 // ---------------------------------------------------------------------------------------------
 // Commands
 
+// Sets the startup display, as the follow-up of a Send does on both pages. A projector that
+// takes no connection for it is a failure told as a connection error: the message may be
+// stored, but the startup display was not set. On success `info` keeps the new word.
+bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& target, Prompt& prompt,
+                       TransferRunner& runner, MainProjectorInfo& info);
+
 // The error-status pre-check and the fatal check that every Main tab command starts with.
 bool checkBeforeCommand(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
                         ProjectorStateValues& values);

@@ -222,10 +222,10 @@ void MainWindow::connectEditCommands() {
     connect(page, &EditPage::selectionStateChanged, this, &MainWindow::updateEditCommandStates);
     connect(page, &EditPage::characterDisplayModeChanged, this,
             &MainWindow::updateEditCommandStates);
-    connect(actions_[New], &QAction::triggered, this, [this, page] {
-        page->newMessage();
-        QApplication::clipboard()->clear();
-    });
+    // The editors move rich text through memory, so the system clipboard is never emptied:
+    // what another program put there stays.
+    connect(actions_[New], &QAction::triggered, page, &EditPage::newMessage);
+    connect(page, &EditPage::backgroundColorChanged, this, &MainWindow::refreshColorButtons);
     connect(actions_[Open], &QAction::triggered, page, &EditPage::open);
     connect(actions_[Save], &QAction::triggered, page, [page] { page->save(); });
     connect(actions_[Undo], &QAction::triggered, page, &EditPage::undo);
@@ -253,9 +253,16 @@ void MainWindow::chooseColor(Command command) {
         return;
     }
     *code = dialog.chosenCode();
-    const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
-    colorButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    refreshColorButtons();
     applyColor(command);
+}
+
+void MainWindow::refreshColorButtons() {
+    const std::uint8_t codes[] = {state_.characterColor, state_.characterBackgroundColor,
+                                  state_.backgroundColor};
+    for (std::size_t i = 0; i < colorButtons_.size(); ++i) {
+        colorButtons_[i]->setIcon(swatch(codes[i]));
+    }
 }
 
 void MainWindow::applyColor(Command command) {
@@ -408,7 +415,6 @@ bool MainWindow::confirmAndSaveForExit() {
                     PromptIcon::Question) != PromptAnswer::Ok) {
         return false;
     }
-    QApplication::clipboard()->clear();
     // The adaptor choice was written when it changed: closing never waits for the registry.
     if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
         !error.empty()) {

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace orvanta {
@@ -103,23 +104,75 @@ int CommunicationStatusDialog::run(TransferKind kind) {
     if (running_) {
         return 2;
     }
-    cancel_->setEnabled(kind == TransferKind::Put || kind == TransferKind::Text);
+    cancel_->setEnabled(true);
     const bool hidden = (kind == TransferKind::Ctrl && job_->hidden) ||
                         kind == TransferKind::CtrlRead || kind == TransferKind::CtrlStateQuery;
     running_ = true;
     job_->start(kind, *sink_);
     if (hidden) {
-        // A hidden run still blocks the operator's input, as the modal dialog would.
+        // A hidden run still blocks the operator's input, as the modal dialog would; when the
+        // projector is slow the dialog shows, so that the wait has a face and a Cancel.
         QEventLoop loop;
         hiddenLoop_ = &loop;
+        QTimer::singleShot(kShowAfter, &loop, [&loop] { loop.exit(0); });
         loop.exec(QEventLoop::ExcludeUserInputEvents);
         hiddenLoop_ = nullptr;
+        // No event is handled between the loop's end and exec: an ended run is seen here.
+        if (!job_->ended()) {
+            exec();
+        }
     } else {
         exec();
     }
     job_->join();
     running_ = false;
     return job_->outcome.dialogResult();
+}
+
+void CommunicationStatusDialog::start(TransferKind kind) {
+    if (running_) {
+        return;
+    }
+    cancel_->setEnabled(true);
+    running_ = true;
+    started_ = true;
+    dismissed_ = false;
+    // The page stays usable: the dialog is shown beside it and leaves it the keyboard.
+    setModal(false);
+    setWindowModality(Qt::NonModal);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    job_->start(kind, *sink_);
+    QTimer::singleShot(kShowAfter, this, [this] {
+        if (running_ && started_ && !dismissed_ && !isVisible()) {
+            show();
+        }
+    });
+}
+
+void CommunicationStatusDialog::dismiss() {
+    if (!running_ || !started_) {
+        return;
+    }
+    dismissed_ = true;
+    reject();
+    hide();
+    if (finishLoop_ != nullptr) {
+        finishLoop_->exit(2);
+    }
+}
+
+void CommunicationStatusDialog::finish() {
+    if (!running_ || !started_ || dismissed_ || finishLoop_ != nullptr) {
+        return;
+    }
+    hide();
+    setWindowModality(Qt::ApplicationModal);
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+    QEventLoop loop;
+    finishLoop_ = &loop;
+    show();
+    loop.exec();
+    finishLoop_ = nullptr;
 }
 
 void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
@@ -132,7 +185,19 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
         return;
     }
     const int result = job_->outcome.dialogResult();
-    if (hiddenLoop_ != nullptr) {
+    if (started_) {
+        // The worker ends right after its final event.
+        job_->join();
+        running_ = false;
+        started_ = false;
+        dismissed_ = false;
+        hide();
+        setWindowModality(Qt::NonModal);
+        if (finishLoop_ != nullptr) {
+            finishLoop_->exit(result);
+        }
+        emit this->ended(result);
+    } else if (hiddenLoop_ != nullptr) {
         hiddenLoop_->exit(result);
     } else {
         done(result);
@@ -140,6 +205,9 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
 }
 
 int QtTransferRunner::run(TransferJob& job, TransferKind kind) {
+    if (beforeRun_) {
+        beforeRun_();
+    }
     CommunicationStatusDialog dialog(parent_, job);
     return dialog.run(kind);
 }

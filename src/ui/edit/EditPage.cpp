@@ -73,7 +73,8 @@ QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-EditPage::EditPage(PageContext context, QWidget* parent) : QWidget(parent), context_(context) {
+EditPage::EditPage(PageContext context, QWidget* parent)
+    : QWidget(parent), context_(context), query_(this, context.runner.timings()) {
     chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
         return defaultChooser(this, save, folder, proposed);
     };
@@ -262,7 +263,10 @@ void EditPage::showPage() {
     onProjectorOrSlotChosen();
 }
 
-void EditPage::leavePage() {}
+void EditPage::leavePage() {
+    // What the projector answers now belongs to no page the operator sees.
+    query_.drop();
+}
 
 void EditPage::refreshSendCaption() {
     send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
@@ -828,7 +832,7 @@ void EditPage::send() {
         }
         info_.values.stateWord = static_cast<std::int16_t>(startupDisplayValue(startup));
     }
-    context_.prompt.inform(languageText(Text::Complete));
+    context_.prompt.inform(sendCompleteText(context_.runner.flags()));
 }
 
 void EditPage::get() {
@@ -881,12 +885,24 @@ void EditPage::displayOff() {
 }
 
 void EditPage::onProjectorOrSlotChosen() {
+    const auto settle = [this] {
+        updateStartupControls();
+        image_->setEnabled(!info_.capabilities.extendedCharacterSet());
+    };
     if (projectorChosen()) {
         context_.state.currentProjector = projectors_->currentIndex();
-        refreshProjectorInfo(target(), context_.prompt, context_.runner, info_);
+        // Asked without stopping the page: the operator goes on typing while the projector
+        // answers, and the controls that depend on it follow the answer.
+        query_.start(target(), [this, settle](const TransferJob& job) {
+            if (!takeProjectorInfo(job, info_)) {
+                context_.prompt.inform(job.outcome.resultText);
+            }
+            settle();
+        });
+    } else {
+        query_.drop();
     }
-    updateStartupControls();
-    image_->setEnabled(!info_.capabilities.extendedCharacterSet());
+    settle();
 }
 
 void EditPage::updateStartupControls() {

@@ -70,6 +70,7 @@ struct EditWindow {
         frame = createMainWindow(state, prompt, options);
         page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
         frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+        EXPECT_TRUE(test::stateQueriesEnded(frame.get()));
     }
     EditPage& page() { return *frame->view()->editTab(); }
     template <class T>
@@ -170,6 +171,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     auto* savedNumbers = w.find<QComboBox>("savedNumberList");
     savedNumbers->setCurrentIndex(3);
     emit savedNumbers->activated(3);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     ASSERT_TRUE(startup->isEnabled());
     startup->setChecked(true);
     EXPECT_EQ(w.find<QComboBox>("startupMinutesList")->currentText(), QStringLiteral("3"));
@@ -218,6 +220,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     displayMode->setChecked(true);
     savedNumbers->setCurrentIndex(4);
     emit savedNumbers->activated(4);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Ok);  // "Character display mode has been selected. Are you sure?"
     w.click("sendButton");

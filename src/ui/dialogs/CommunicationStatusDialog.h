@@ -1,6 +1,6 @@
 #pragma once
-// The modal "Communication Status" dialog: runs one transfer worker, shows its progress on a
-// centred status line and closes itself with the outcome (exec result 1 success, 2 failure).
+// The "Communication Status" dialog: runs one transfer worker, shows its progress on a
+// centred status line and closes itself with the outcome (result 1 success, 2 failure).
 // The Cancel button (and Escape) only ask the worker to cancel; every kind looks at that in its
 // reply wait (a short PUT is kept once sent, and says so).  The dialog cannot be moved or
 // closed from its frame.  A Ctrl run with `hidden` and every CtrlRead or CtrlStateQuery start
@@ -10,6 +10,11 @@
 // start() runs a transfer without waiting for it (the pages' state queries): the operator may
 // go on working, the dialog shows itself without taking the keyboard once the run takes longer
 // than a moment, and ended() follows the run's end.
+//
+// While it runs, the other windows take no input, as under a modal dialog, but the dialog is
+// not modal in Qt's sense: Qt drops every close request (close button, Alt+F4, the window
+// manager) for a window a modal dialog blocks, so the main window would never hear of one.
+// A close request to the dialog itself is passed on to the window it belongs to.
 
 #include <QDialog>
 #include <QPointer>
@@ -49,13 +54,13 @@ class CommunicationStatusDialog : public QDialog {
     // Starts one run of `kind` and returns at once; see ended().  Nothing happens while a run
     // is going.
     void start(TransferKind kind);
-    // Makes the operator wait for the run start() began: the dialog shows modally until it
-    // has ended (for a command that needs the answer before it can go on).
+    // Makes the operator wait for the run start() began: the dialog shows, the other windows
+    // take no input, until it has ended (for a command that needs the answer first).
     void finish();
-    bool running() const { return running_; }
     // Cancels a run begun by start() and keeps the dialog out of sight until it has ended
     // (ended() still follows): for a query whose answer nobody waits for any more.
     void dismiss();
+    bool running() const { return running_; }
 
     // How long a run may take before the dialog of a hidden or started run shows.
     static constexpr std::chrono::milliseconds kShowAfter{400};
@@ -80,14 +85,15 @@ class CommunicationStatusDialog : public QDialog {
     void build();
     void onEvent(const TransferEvent& event);
 
+    class InputBlock;
+
     std::unique_ptr<TransferJob> ownJob_;
     TransferJob* job_;
     std::unique_ptr<Sink> sink_;
     QLabel* status_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QEventLoop* hiddenLoop_ = nullptr;
-    QEventLoop* finishLoop_ = nullptr;
+    QEventLoop* loop_ = nullptr;
     bool running_ = false;
     bool started_ = false;    // the run was begun by start()
     bool dismissed_ = false;  // ... and nobody waits for it any more
@@ -104,8 +110,14 @@ class QtTransferRunner : public TransferRunner {
     // so that a command reads what the projector answered and two exchanges never overlap.
     void setBeforeRun(std::function<void()> beforeRun) { beforeRun_ = std::move(beforeRun); }
 
+    // True while a transfer runs (its dialog shown or not).
+    bool running() const { return depth_ > 0; }
+    // Called once the last running transfer has ended.
+    std::function<void()> onIdle;
+
   private:
     QPointer<QWidget> parent_;
+    int depth_ = 0;
     std::function<void()> beforeRun_;
 };
 

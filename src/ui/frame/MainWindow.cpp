@@ -59,7 +59,14 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
     setAcceptDrops(true);
     // A command waits (visibly, with Cancel) for a page's state query that is still running:
     // it reads what the projector answered, and two exchanges never overlap.
-    static_cast<QtTransferRunner&>(*runner_).setBeforeRun([] { ProjectorStateQuery::finishAll(); });
+    runner_->setBeforeRun([] { ProjectorStateQuery::finishAll(); });
+    runner_->onIdle = [this] {
+        if (closeAfterTransfer_) {
+            closeAfterTransfer_ = false;
+            // After the page that started the transfer has seen its end.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    };
     buildMenus();
     buildToolBar();
 }
@@ -406,14 +413,7 @@ bool MainWindow::confirmAndSaveForExit() {
         return false;
     }
     QApplication::clipboard()->clear();
-    // No choice (only loopback, which is never chosen for the operator) is remembered as none.
-    if (state_.selectedAdaptor >= 0 &&
-        static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
-        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
-        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
-    } else {
-        saveAdaptorSelection(state_.programFolder, "", "");
-    }
+    // The adaptor choice was written when it changed: closing never waits for the registry.
     if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
         !error.empty()) {
         prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
@@ -422,6 +422,11 @@ bool MainWindow::confirmAndSaveForExit() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (runner_->running()) {
+        closeAfterTransfer_ = true;
+        event->ignore();
+        return;
+    }
     if (confirmAndSaveForExit()) {
         event->accept();
     } else {

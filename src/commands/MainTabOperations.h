@@ -60,6 +60,8 @@ struct MainProjectorInfo {
 // `info` keeps its earlier values.
 bool refreshProjectorInfo(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
                           MainProjectorInfo& info);
+// The same for a query run elsewhere (prepareStateQuery): what its ended run does to `info`.
+bool takeProjectorInfo(const TransferJob& job, MainProjectorInfo& info);
 
 // What the startup area shows: "Saved number:" and "Display time:" values ("-" when the
 // projector cannot say, "None" and "-" when the startup display is off, "Repeat" for 0).

@@ -74,7 +74,8 @@ QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-EditPage::EditPage(PageContext context, QWidget* parent) : QWidget(parent), context_(context) {
+EditPage::EditPage(PageContext context, QWidget* parent)
+    : QWidget(parent), context_(context), query_(this, context.runner.timings()) {
     chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
         return defaultChooser(this, save, folder, proposed);
     };
@@ -273,7 +274,10 @@ void EditPage::showPage() {
     onProjectorOrSlotChosen();
 }
 
-void EditPage::leavePage() {}
+void EditPage::leavePage() {
+    // What the projector answers now belongs to no page the operator sees.
+    query_.drop();
+}
 
 void EditPage::refreshSendCaption() {
     send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
@@ -857,7 +861,7 @@ void EditPage::send() {
                                       context_.runner, info_)) {
         return;
     }
-    context_.prompt.inform(languageText(Text::Complete));
+    context_.prompt.inform(sendCompleteText(context_.runner.flags()));
 }
 
 void EditPage::get() {
@@ -910,9 +914,17 @@ void EditPage::displayOff() {
 
 void EditPage::onProjectorOrSlotChosen() {
     // The choice is this tab's own: the shared current projector is the Main and Discovery
-    // tabs' to set.
+    // tabs' to set. Asked without stopping the page: the operator goes on typing while the
+    // projector answers, and the controls that depend on it follow the answer.
     if (projectorChosen()) {
-        refreshProjectorInfo(target(), context_.prompt, context_.runner, info_);
+        query_.start(target(), [this](const TransferJob& job) {
+            if (!takeProjectorInfo(job, info_)) {
+                context_.prompt.inform(job.outcome.resultText);
+            }
+            applyProjectorInfo();
+        });
+    } else {
+        query_.drop();
     }
     applyProjectorInfo();
 }

@@ -15,6 +15,7 @@
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
 
 class QCheckBox;
@@ -167,6 +168,8 @@ class EditPage : public QWidget {
     QCheckBox* startup_ = nullptr;
     QComboBox* startupMinutes_ = nullptr;
     QLabel* minutesLabel_ = nullptr;
+    // Last: its callbacks use the members above, and it ends its queries before they go.
+    ProjectorStateQuery query_;
 };
 
 }  // namespace orvanta

@@ -20,6 +20,7 @@
 #include "platform/Environment.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
+#include "ui/common/ProjectorStateQuery.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
@@ -56,6 +57,9 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(1000, 700);
     setAcceptDrops(true);
+    // A command waits (visibly, with Cancel) for a page's state query that is still running:
+    // it reads what the projector answered, and two exchanges never overlap.
+    runner_->setBeforeRun([] { ProjectorStateQuery::finishAll(); });
     runner_->onIdle = [this] {
         if (closeAfterTransfer_) {
             closeAfterTransfer_ = false;

@@ -91,6 +91,7 @@ struct EditWindow {
         frame->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(frame.get()));
         showTab(PageTabs::EditTab);
+        EXPECT_TRUE(test::stateQueriesEnded(frame.get()));
     }
     // A tab switch as the tab bar makes it.
     void showTab(int index) { frame->view()->tabs()->setCurrentIndex(index); }
@@ -211,6 +212,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     auto* savedNumbers = w.find<QComboBox>("savedNumberList");
     savedNumbers->setCurrentIndex(3);
     emit savedNumbers->activated(3);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     ASSERT_TRUE(startup->isEnabled());
     startup->setChecked(true);
     EXPECT_EQ(w.find<QComboBox>("startupMinutesList")->currentText(), QStringLiteral("3"));
@@ -259,6 +261,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     displayMode->setChecked(true);
     savedNumbers->setCurrentIndex(4);
     emit savedNumbers->activated(4);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Ok);  // "Character display mode has been selected. Are you sure?"
     w.click("sendButton");

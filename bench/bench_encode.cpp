@@ -1,6 +1,6 @@
 // Time to encode the largest message the projector takes (a 3968-byte body), against a
 // baseline measured in the same run: writing the same units big-endian into a buffer with no
-// colours, line breaking or checks. The ratio printed at the end is what to compare between
+// colors, line breaking or checks. The ratio printed at the end is what to compare between
 // machines.
 
 #include <benchmark/benchmark.h>
@@ -9,9 +9,9 @@
 #include <string>
 
 #include "RatioReporter.h"
-#include "app/LanguageText.h"
 #include "message/Payload.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ constexpr Rgb kWhite = 0xFFFFFF;
 constexpr Rgb kSilver = 0xC0C0C0;
 constexpr Rgb kRed = 0xFF0000;
 
-// 1917 characters in one colour: 128 + 6 + 2 * 1917 = 3968 bytes.
+// 1917 characters in one color: 128 + 6 + 2 * 1917 = 3968 bytes.
 Message largestPlain() {
     Message m;
     m.title = RichText(u"Notice", kWhite, kSilver);
@@ -34,12 +34,12 @@ Message largestPlain() {
     return m;
 }
 
-// A colour change every 9 characters: 160 runs of 6 + 18 bytes, 128 + 3840 = 3968 bytes.
-Message largestColoured() {
+// A color change every 9 characters: 160 runs of 6 + 18 bytes, 128 + 3840 = 3968 bytes.
+Message largestColored() {
     Message m;
     m.title = RichText(u"Notice", kWhite, kSilver);
     for (int run = 0; run < 160; ++run) {
-        m.body.append(u"Colours! ", run % 2 ? kRed : kWhite, kSilver);
+        m.body.append(u"Colors! ", run % 2 ? kRed : kWhite, kSilver);
     }
     return m;
 }
@@ -88,10 +88,10 @@ void BM_EncodeLargest_Narrow(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeLargest_Narrow);
 
-void BM_EncodeLargest_ColourRuns(benchmark::State& state) {
-    encodeLoop(state, largestColoured(), ProjectorCapabilities{1, 0});
+void BM_EncodeLargest_ColorRuns(benchmark::State& state) {
+    encodeLoop(state, largestColored(), ProjectorCapabilities{1, 0});
 }
-BENCHMARK(BM_EncodeLargest_ColourRuns);
+BENCHMARK(BM_EncodeLargest_ColorRuns);
 
 }  // namespace
 

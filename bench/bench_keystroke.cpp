@@ -11,13 +11,13 @@
 #include <cstdlib>
 
 #include "RatioReporter.h"
-#include "app/LanguageText.h"
-#include "app/Prompt.h"
 #include "message/Payload.h"
-#include "ui/edit/CMessageEdit.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaView.h"
+#include "text/LanguageText.h"
+#include "text/Prompt.h"
+#include "ui/edit/EditPage.h"
 #include "ui/frame/MainState.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
 
 using namespace orvanta;
 
@@ -62,9 +62,9 @@ void BM_EditTab_Keystroke(benchmark::State& state) {
     MainState main;
     main.programFolder = "/nonexistent/";
     SilentPrompt prompt;
-    CMainFrame frame(main, prompt);
+    MainWindow frame(main, prompt);
     frame.createView();
-    frame.view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
+    frame.view()->tabs()->setCurrentIndex(PageTabs::EditTab);
     auto* edit = frame.view()->editTab()->findChild<QTextEdit*>(QStringLiteral("messageEdit"));
     QFocusEvent in(QEvent::FocusIn);
     QApplication::sendEvent(edit, &in);

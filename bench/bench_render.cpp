@@ -20,7 +20,7 @@ std::string dataFolder() {
     return std::string(ORVANTA_BENCH_SOURCE_DIR) + "/data";
 }
 
-// Twenty lines of text that fill the width, with a colour change in every line.
+// Twenty lines of text that fill the width, with a color change in every line.
 Message fullMessage(MessageStyle style) {
     Message m;
     m.title = RichText(u"Evacuation notice", 0xFFFFFF, 0xC0C0C0);

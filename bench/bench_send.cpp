@@ -15,12 +15,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/LanguageText.h"
-#include "protocol/Operations.h"
+#include "commands/Operations.h"
 #include "support/LoopbackPeer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
+#include "text/LanguageText.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -104,9 +104,9 @@ void BM_MainTabSend(benchmark::State& state) {
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const bool sent =
-            CheckProjectorReady(target, prompt, runner, values) &&
-            SendPayloadToProjector(payload, 0, {4, 7}, target, 1, prompt, runner) == 0 &&
-            WaitForSave(target, 1, prompt, runner);
+            checkProjectorReady(target, prompt, runner, values) &&
+            sendPayloadToProjector(payload, 0, {4, 7}, target, 1, prompt, runner) == 0 &&
+            waitForSave(target, 1, prompt, runner);
         total += std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
                      .count();
         if (!sent) {

@@ -18,7 +18,7 @@
 #include <mutex>
 
 #include "RatioReporter.h"
-#include "protocol/StatusPoller.h"
+#include "commands/StatusPoller.h"
 #include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 

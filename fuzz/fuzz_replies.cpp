@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "commands/MainTabOperations.h"
 #include "protocol/CommandExchange.h"
-#include "protocol/MainTabOperations.h"
 #include "protocol/Transfer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

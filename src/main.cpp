@@ -1,4 +1,4 @@
-#include "ui/frame/COrvantaApp.h"
+#include "ui/frame/DesktopProgram.h"
 
 int main(int argc, char** argv) {
     return orvanta::runDesktopProgram(argc, argv);

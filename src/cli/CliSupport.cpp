@@ -9,8 +9,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/LanguageText.h"
 #include "projectors/ProjectorList.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 
@@ -147,7 +147,7 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         }
         if (registered.records.empty() && addresses.empty()) {
             choice.status = TargetStatus::Failed;
-            choice.problem = LanguageText(1002);  // "Please select PROJECTOR"
+            choice.problem = languageText(1002);  // "Please select PROJECTOR"
             return choice;
         }
         for (const ProjectorRecord& r : registered.records) {

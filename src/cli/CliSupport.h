@@ -16,10 +16,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/Prompt.h"
 #include "cli/CliCommands.h"
-#include "protocol/Operations.h"
+#include "commands/Operations.h"
 #include "protocol/Transfer.h"
+#include "text/Prompt.h"
 
 namespace orvanta::cli {
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/StopFlags.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "projectors/Adaptors.h"
@@ -25,7 +24,7 @@ constexpr const char* kDiscoverUsage =
     "Each projector is listed once. Ctrl+C ends the search early.\n";
 
 extern "C" void onInterruptStopDiscovery(int) {
-    processStopFlags().discoveryStop.store(true);
+    discoveryStopFlag().store(true);
 }
 
 std::string orDash(const std::string& text) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -67,7 +67,7 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
     const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
     if (path.empty()) {
         std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     LanguageText(1008).c_str());  // "No Saved data"
+                     languageText(1008).c_str());  // "No Saved data"
         return kExitFailed;
     }
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));

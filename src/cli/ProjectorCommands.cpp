@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
+#include "commands/MainTabOperations.h"
+#include "commands/Operations.h"
+#include "commands/StoredMessageList.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
-#include "protocol/MainTabOperations.h"
-#include "protocol/Operations.h"
-#include "protocol/StoredMessageList.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -134,7 +134,7 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     }
     if (!ok && flags.stopRequested.load()) {
         // Whatever the interrupted exchange made of it ("[No Response]"), it was a cancel.
-        prompt.inform(LanguageText(Text::CommandCancelled));
+        prompt.inform(languageText(Text::CommandCancelled));
     }
     std::fflush(stdout);
     prompt.print(ok ? stdout : stderr);
@@ -203,17 +203,17 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         const std::string out = *a.value("--out");
         // Checked before the projector is asked, so that a read-back is not wasted.
         if (!hasMessageFileEnding(out)) {
-            prompt.inform(LanguageText(1027));  // ".ovx extension is only valid."
+            prompt.inform(languageText(1027));  // ".ovx extension is only valid."
             return false;
         }
         const std::uint8_t slot = *requiredSlot(a);
         ProjectorStateValues values;
         StoredMessage stored;
-        if (!ReadStoredMessage(t.target, slot, prompt, runner, values, stored)) {
+        if (!readStoredMessage(t.target, slot, prompt, runner, values, stored)) {
             return false;
         }
         MainProjectorInfo info;
-        RefreshProjectorInfo(t.target, prompt, runner, info);
+        refreshProjectorInfo(t.target, prompt, runner, info);
         Message message;
         bool characterDisplayMode = false;
         if (!applyReadBack(message, stored.query.headerHex, stored.body,
@@ -223,7 +223,7 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         }
         if (message.body.empty()) {
             // The slot holds a message without text: nothing the operator could have typed.
-            prompt.inform(LanguageText(Text::NoMessageData));
+            prompt.inform(languageText(Text::NoMessageData));
             return false;
         }
         EncodeSettings settings;
@@ -253,7 +253,7 @@ int runDisplay(const CliContext& context, const std::vector<std::string>& args, 
                                        : a.has("--power-on") ? DisplayCommand::PowerOnAndDisplayOn
                                                              : DisplayCommand::DisplayOn;
         ProjectorStateValues values;
-        return RunDisplayCommand(command, *requiredSlot(a), t.target, prompt, runner, values);
+        return runDisplayCommand(command, *requiredSlot(a), t.target, prompt, runner, values);
     };
     return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
                              body);
@@ -300,7 +300,7 @@ int runClearCommand(const CliContext& context, const std::vector<std::string>& a
     auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
                    TransferRunner& runner) {
         ProjectorStateValues values;
-        return RunClear(*clearCodeFor(a.positional.front()), t.target, prompt, runner, values);
+        return runClear(*clearCodeFor(a.positional.front()), t.target, prompt, runner, values);
     };
     return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body);
 }
@@ -312,7 +312,7 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
     auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
                    TransferRunner& runner) {
         ProjectorStateValues values;
-        return RunMute(t.target, prompt, runner, values);
+        return runMute(t.target, prompt, runner, values);
     };
     return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body);
 }
@@ -324,10 +324,10 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
     auto body = [](const ParsedArgs&, const CliTarget& t, CliPrompt& prompt, TransferFlags& flags,
                    TransferRunner& runner) {
         MainProjectorInfo info;
-        const bool queried = RefreshProjectorInfo(t.target, prompt, runner, info);
+        const bool queried = refreshProjectorInfo(t.target, prompt, runner, info);
         const bool reachable = queried && info.values.level != kUnreachableValue;
         ProjectorStateValues values;
-        const bool statusRead = ReadErrorStatus(t.target, false, prompt, runner, values);
+        const bool statusRead = readErrorStatus(t.target, false, prompt, runner, values);
 
         // The status lines are asked only of projectors that have them, as the Main tab's
         // poller is started only for those.
@@ -335,9 +335,9 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
         StatusFields alarm;
         if (reachable && info.capabilities.extendedOptions()) {
             const PollResult m =
-                RunPollExchange(t.target, kCtrlMessageStatus, flags.cancelRequested);
+                runPollExchange(t.target, kCtrlMessageStatus, flags.cancelRequested);
             message = statusFieldsAfterPoll(m).value_or(message);
-            const PollResult a = RunPollExchange(t.target, kCtrlAlarmStatus, flags.cancelRequested);
+            const PollResult a = runPollExchange(t.target, kCtrlAlarmStatus, flags.cancelRequested);
             alarm = statusFieldsAfterPoll(a).value_or(alarm);
         }
 
@@ -410,7 +410,7 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
                         word.c_str());
         }
         if (list.endedEarly || list.asked < kStoredSlotCount) {
-            prompt.inform(LanguageText(1109));  // "Communication error"
+            prompt.inform(languageText(1109));  // "Communication error"
             return false;
         }
         return true;
@@ -444,7 +444,7 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
     auto body = [](const ParsedArgs& a, const CliTarget& t, CliPrompt& prompt, TransferFlags&,
                    TransferRunner& runner) {
         MainProjectorInfo info;
-        const bool queried = RefreshProjectorInfo(t.target, prompt, runner, info);
+        const bool queried = refreshProjectorInfo(t.target, prompt, runner, info);
         const bool change = a.has("--off") || a.has("--slot");
         if (!change) {
             if (!queried) {
@@ -470,11 +470,11 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
             entry = *parseSlot(*a.value("--slot"));
             minutes = *a.value("--minutes");
             if (minutes == "repeat" || minutes == "Repeat" || minutes == "REPEAT") {
-                minutes = LanguageText(1083);
+                minutes = languageText(1083);
             }
         }
         StartupDisplay shown;
-        if (!ApplyStartupEdit(entry, minutes, t.target, prompt, runner, info, shown)) {
+        if (!applyStartupEdit(entry, minutes, t.target, prompt, runner, info, shown)) {
             return false;
         }
         std::printf("%s\n", startupLine(shown).c_str());

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "platform/ProfileFile.h"
 #include "projectors/ProjectorList.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -111,7 +111,7 @@ int add(const CliContext& context, std::uint32_t address, const ParsedArgs& args
         return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
     }
     if (address == 0) {
-        return failWith(LanguageText(kPleaseInputAddress));
+        return failWith(languageText(kPleaseInputAddress));
     }
     // Appended as a section of its own, so that the rest of the file (the adaptor chosen for
     // discovery) stays as it is; the limit and the address are checked on the file as it is
@@ -127,7 +127,7 @@ int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
         return failWith(read.text);
     }
     if (!registered.findAddress(address)) {
-        return failWith(LanguageText(kPleaseSelectProjector));
+        return failWith(languageText(kPleaseSelectProjector));
     }
     CliPrompt prompt(assumeYes);
     const std::string question =
@@ -152,7 +152,7 @@ int changePassword(const CliContext& context, std::uint32_t address, const std::
     }
     const auto row = registered.findAddress(address);
     if (!row) {
-        return failWith(LanguageText(kPleaseSelectProjector));
+        return failWith(languageText(kPleaseSelectProjector));
     }
     const RegistryResult changed = setProjectorCredentials(
         context.programFolder, address, registered.records[*row].authentication, password);

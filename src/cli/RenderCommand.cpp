@@ -10,13 +10,13 @@
 #include <system_error>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
 #include "render/Image.h"
 #include "render/PreviewPlayer.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -63,19 +63,19 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
     if (path.empty()) {
         std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     LanguageText(1008).c_str());  // "No Saved data"
+                     languageText(1008).c_str());  // "No Saved data"
         return kExitFailed;
     }
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
     Message message;
     if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
-        prompt.inform(LanguageText(1028),
+        prompt.inform(languageText(1028),
                       PromptIcon::Error);  // "This file format is not supported."
         prompt.print(stderr);
         return kExitFailed;
     }
     if (message.body.empty()) {
-        prompt.inform(LanguageText(1003));  // "Please input Message"
+        prompt.inform(languageText(1003));  // "Please input Message"
         prompt.print(stderr);
         return kExitFailed;
     }

@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
-#include "protocol/MainTabOperations.h"
+#include "commands/MainTabOperations.h"
+#include "text/LanguageText.h"
 
 namespace orvanta::cli {
 namespace {
@@ -56,9 +56,9 @@ void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFi
     // The query the Main tab runs when a projector is chosen: the file is read and encoded
     // with this projector's capabilities. Sending without them would drop the file's alarm
     // options without a word, so a query that fails stops the send with its reason.
-    const bool queried = RefreshProjectorInfo(send.target.target, prompt, runner, info);
+    const bool queried = refreshProjectorInfo(send.target.target, prompt, runner, info);
     if (send.flags.cancelAsked()) {
-        send.text = LanguageText(Text::SendCancelled);
+        send.text = languageText(Text::SendCancelled);
         return;
     }
     if (!queried) {
@@ -70,11 +70,11 @@ void sendToOne(ProjectorSend& send, const MainSendRequest& request, const SendFi
         return;
     }
     const MainSendResult result =
-        SendMessageFile(request, file, send.target.target, false, prompt, runner, info);
+        sendMessageFile(request, file, send.target.target, false, prompt, runner, info);
     send.complete = result == MainSendResult::Complete;
     send.text = prompt.lastText();
     if (send.text.empty()) {
-        send.text = LanguageText(1109);  // "Communication error"
+        send.text = languageText(1109);  // "Communication error"
     }
 }
 
@@ -109,7 +109,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         std::string lower = *startup;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        request.displayTimeText = lower == "repeat" ? LanguageText(1083) : *startup;
+        request.displayTimeText = lower == "repeat" ? languageText(1083) : *startup;
     }
     const TargetChoice choice = chooseTargets(context, parsed, false);
     if (choice.status == TargetStatus::Usage) {
@@ -118,7 +118,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
 
     // Refusals that concern every projector alike are told once, before any is asked.
     if (readSendLockSettings(sendLockSettingsPath()).locked) {
-        std::fprintf(stderr, "%s\n", LanguageText(1043).c_str());  // "The Send button is locked."
+        std::fprintf(stderr, "%s\n", languageText(1043).c_str());  // "The Send button is locked."
         return kExitFailed;
     }
     if (choice.status == TargetStatus::Failed) {
@@ -128,7 +128,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
     request.path = findMessageFile(context.programFolder, parsed.positional.front());
     if (request.path.empty()) {
         std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     LanguageText(1008).c_str());  // "No Saved data"
+                     languageText(1008).c_str());  // "No Saved data"
         return kExitFailed;
     }
     // Read and parsed once for every projector.
@@ -139,7 +139,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         return kExitFailed;
     }
     if (request.startupChecked && !parseSendDisplayTime(request.displayTimeText)) {
-        std::fprintf(stderr, "%s\n", LanguageText(1014).c_str());  // "Display time : Invalid value"
+        std::fprintf(stderr, "%s\n", languageText(1014).c_str());  // "Display time : Invalid value"
         return kExitFailed;
     }
 

@@ -9,11 +9,11 @@
 #include <optional>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "message/ProjectorText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -36,12 +36,12 @@ bool endsWith(std::string_view s, std::string_view end) {
     return s.size() >= end.size() && s.substr(s.size() - end.size()) == end;
 }
 
-// What the editor gives text that carries no colours of its own: white on colour 8.
+// What the editor gives text that carries no colors of its own: white on color 8.
 Rgb defaultColor() {
-    return rgbFromColourCode(kColourWhite);
+    return rgbFromColorCode(kColorWhite);
 }
 Rgb defaultBackground() {
-    return rgbFromColourCode(kColourHalfTransparent);
+    return rgbFromColorCode(kColorHalfTransparent);
 }
 
 void appendLine(std::string& out, const char* format, unsigned value) {
@@ -227,7 +227,7 @@ SaveResult saveMessageFile(const std::string& path, const Message& message,
 bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
                      EncodeResult* encoded) {
     if (message.body.empty()) {
-        prompt.inform(LanguageText(kTextPleaseInputMessage));
+        prompt.inform(languageText(kTextPleaseInputMessage));
         return false;
     }
     EncodeSettings check = settings;
@@ -246,7 +246,7 @@ bool checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& p
 int saveMessageAs(const std::string& path, Message& message, const EncodeSettings& settings,
                   Prompt& prompt) {
     if (!hasMessageFileEnding(path)) {
-        prompt.inform(LanguageText(kTextOnlyOvx));
+        prompt.inform(languageText(kTextOnlyOvx));
         return 1;
     }
     EncodeSettings save = settings;
@@ -261,7 +261,7 @@ int saveMessageAs(const std::string& path, Message& message, const EncodeSetting
              .ok()) {
         return 1;
     }
-    prompt.inform(LanguageText(kTextComplete));
+    prompt.inform(languageText(kTextComplete));
     return 0;
 }
 
@@ -292,18 +292,18 @@ std::string messageFileErrorText(MessageFileError error) {
         case MessageFileError::None:
             return {};
         case MessageFileError::Unreadable:
-            return LanguageText(Text::FileCannotBeRead);
+            return languageText(Text::FileCannotBeRead);
         case MessageFileError::NotRegular:
-            return LanguageText(Text::NotAFile);
+            return languageText(Text::NotAFile);
         case MessageFileError::TooLarge:
-            return LanguageText(Text::FileTooLarge);
+            return languageText(Text::FileTooLarge);
         case MessageFileError::NotRichText:
         case MessageFileError::TooFewLines:
         case MessageFileError::WrongLayout:
         case MessageFileError::BadOptionLine:
             break;
     }
-    return LanguageText(kTextNotSupported);
+    return languageText(kTextNotSupported);
 }
 
 MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message) {

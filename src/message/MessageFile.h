@@ -3,16 +3,16 @@
 //
 // A message file is a rich text document whose paragraphs are, in order: OPTNUM=10, TITLE=11,
 // MSG=12, ten option lines (the header bytes of a save encoding as hexadecimal digits), the
-// title, then the message with its colours. Older files with eleven option lines, or with a
+// title, then the message with its colors. Older files with eleven option lines, or with a
 // "STYLE" line instead of "ST", are read as well.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-#include "app/Prompt.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/Payload.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 
@@ -94,7 +94,7 @@ const char* describeMessageFileError(MessageFileError error);
 std::string messageFileErrorText(MessageFileError error);
 
 // Reads a message file's bytes into `message`: title, text, options (the alarm options only
-// with `extendedOptions`), icon and background colour. On any error `message` is unchanged.
+// with `extendedOptions`), icon and background color. On any error `message` is unchanged.
 // NUL characters are dropped from title and message: nothing after one would survive a read
 // back. A character size other than 0 or 1 reads as 1 (any other value shows double size).
 MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message);
@@ -102,7 +102,7 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
 // Imports the bytes of a text file as the message text: UTF-16 little-endian when they start
 // with the byte order mark FF FE; otherwise UTF-8 when they are valid UTF-8, else Windows-1252
 // byte by byte. Only the first kTextImportBytes count. Line ends become paragraph ends, tabs
-// become four spaces, the text is white on colour 8, the title is emptied and characterSize
+// become four spaces, the text is white on color 8, the title is emptied and characterSize
 // becomes 0; every other option is kept.
 void importTextFile(std::string_view bytes, Message& message);
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/LanguageText.h"
 #include "platform/TextCodec.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -27,7 +27,7 @@ class BodyWriter {
         buffer_[offset_++] = static_cast<std::uint8_t>(u >> 8);
         buffer_[offset_++] = static_cast<std::uint8_t>(u & 0xFF);
     }
-    void escape(const EscapeColours& c) {
+    void escape(const EscapeColors& c) {
         unit(kEscape);
         buffer_[offset_++] = c.fgMode;
         buffer_[offset_++] = c.fg;
@@ -54,7 +54,7 @@ class BodyWriter {
 bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::size_t start,
                 std::uint8_t backgroundOption, bool characterDisplayMode) {
     out.seek(start);
-    std::optional<EscapeColours> current;
+    std::optional<EscapeColors> current;
     bool afterMark = false;
     for (std::size_t i = 0; i < count; ++i) {
         const RichUnit& u = part.units[i];
@@ -68,14 +68,14 @@ bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::s
             return false;
         }
         if (u.ch == kNul) {
-            // End of a title cut to its limit: written without colours.
+            // End of a title cut to its limit: written without colors.
             out.unit(kNul);
             continue;
         }
-        const EscapeColours colours = characterColours(u, backgroundOption, characterDisplayMode);
-        if (!current || *current != colours) {
-            out.escape(colours);
-            current = colours;
+        const EscapeColors colors = characterColors(u, backgroundOption, characterDisplayMode);
+        if (!current || *current != colors) {
+            out.escape(colors);
+            current = colors;
         }
         if (u.ch == kPageFeedMark) {
             out.unit(kFf);
@@ -163,13 +163,13 @@ bool hexToBytes(std::string_view hex, std::uint8_t* out, std::size_t count) {
     return true;
 }
 
-// Colour code of an escape's foreground or background unit.
-int escapeColourCode(char16_t u) {
+// Color code of an escape's foreground or background unit.
+int escapeColorCode(char16_t u) {
     switch (u >> 8) {
         case 1:
-            return kColourHalfTransparent;
+            return kColorHalfTransparent;
         case 2:
-            return kColourTransparent;
+            return kColorTransparent;
         default:
             return u & 0xFF;
     }
@@ -181,8 +181,8 @@ RichText decodePart(std::span<const std::uint8_t> body, std::size_t firstUnit, s
     auto unitAt = [&](std::size_t i) -> char16_t {
         return static_cast<char16_t>((body[2 * i] << 8) | body[2 * i + 1]);
     };
-    int fg = kColourWhite;
-    int bg = kColourHalfTransparent;
+    int fg = kColorWhite;
+    int bg = kColorHalfTransparent;
     for (std::size_t i = firstUnit; i < endUnit; ++i) {
         char16_t u = unitAt(i);
         if (u == kNul || (endAtAreaFill && u == kAreaFill)) {
@@ -192,16 +192,16 @@ RichText decodePart(std::span<const std::uint8_t> body, std::size_t firstUnit, s
             if (i + 2 >= endUnit) {
                 break;  // an escape cut off by the end of the part
             }
-            fg = escapeColourCode(unitAt(i + 1));
-            bg = escapeColourCode(unitAt(i + 2));
+            fg = escapeColorCode(unitAt(i + 1));
+            bg = escapeColorCode(unitAt(i + 2));
             i += 2;
             continue;
         }
         if (u == kLf) {
             u = u' ';
         }
-        const int shownBg = bg == kColourTransparent ? kColourHalfTransparent : bg;
-        part.units.push_back({u, rgbFromColourCode(fg), rgbFromColourCode(shownBg)});
+        const int shownBg = bg == kColorTransparent ? kColorHalfTransparent : bg;
+        part.units.push_back({u, rgbFromColorCode(fg), rgbFromColorCode(shownBg)});
     }
     return part;
 }
@@ -257,7 +257,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     BodyWriter out;
     const auto tooMany = [&] {
         result.status = EncodeStatus::TooManyCharacters;
-        result.text = LanguageText(1023);
+        result.text = languageText(1023);
         return result;
     };
     if (title.empty()) {
@@ -266,7 +266,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
         return tooMany();
     }
     if (out.offset() > kTitleAreaBytes) {
-        // A title of many colour runs would run into the message.
+        // A title of many color runs would run into the message.
         return tooMany();
     }
     std::size_t length = out.offset();
@@ -388,7 +388,7 @@ bool applyReadBack(Message& message, std::string_view headerHex, std::span<const
     message.icon = message.options.iconNumber < kIconCount ? message.options.iconNumber : 0;
     characterDisplayMode = backgroundIsTransparent(message.options.background);
     message.backgroundColor = characterDisplayMode
-                                  ? static_cast<std::uint8_t>(kColourHalfTransparent)
+                                  ? static_cast<std::uint8_t>(kColorHalfTransparent)
                                   : unpackBackground(message.options.background);
     return true;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The binary form of a message as projectors take it: a 32-byte option header and a body of
-// UTF-16 big-endian text with colour escapes (a 128-byte title area, then the message).
+// UTF-16 big-endian text with color escapes (a 128-byte title area, then the message).
 // encodeMessage builds both from a Message; the decoders read back what a projector returns.
 
 #include <array>
@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Prompt.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/ProjectorText.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 
@@ -115,7 +115,7 @@ std::optional<MessageHeader> headerFromHex(std::string_view hex);
 std::optional<std::array<std::uint8_t, kReadBackHeaderBytes>> parseReadBackHeader(
     std::string_view headerHex);
 
-// Title and message from a body returned by a projector: escapes become colour runs (mode 1
+// Title and message from a body returned by a projector: escapes become color runs (mode 1
 // reads as code 8, mode 2 as code 9; a background of code 9 is shown as 8), LF reads as a
 // space and a NUL ends a part; the title also ends at the 0xFFFF fill of its area.
 struct DecodedBody {
@@ -128,9 +128,9 @@ DecodedBody decodeMessageBody(std::span<const std::uint8_t> body);
 void pageFeedsToMarks(RichText& text);
 
 // Puts what a projector returned for a slot into `message`: options from the header (the
-// alarm options only with extendedOptions), icon, background colour, title and text.
+// alarm options only with extendedOptions), icon, background color, title and text.
 // `characterDisplayMode` is set when the message background is transparent (the editor then
-// shows colour 8). False, with `message` unchanged, when the header text is not readable.
+// shows color 8). False, with `message` unchanged, when the header text is not readable.
 bool applyReadBack(Message& message, std::string_view headerHex, std::span<const std::uint8_t> body,
                    bool extendedOptions, bool& characterDisplayMode);
 

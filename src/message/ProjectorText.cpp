@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "app/LanguageText.h"
 #include "message/WidthTables.h"
 #include "platform/TextCodec.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -59,7 +59,7 @@ bool isLowSurrogate(char16_t c) {
     return c >= 0xDC00 && c <= 0xDFFF;
 }
 
-// Mode of a character colour that follows the message background (code 9): half transparent
+// Mode of a character color that follows the message background (code 9): half transparent
 // for option 0x20, transparent for 0x40, else opaque.
 std::uint8_t backgroundMode(std::uint8_t backgroundOption) {
     if ((backgroundOption & 0x40) != 0) {
@@ -194,7 +194,7 @@ void breakLines(std::u16string& text, std::size_t count, int characterSize,
 }
 
 void breakLines(RichText& text, std::size_t count, int characterSize, bool extendedCharacterSet) {
-    // The encoder only turns spaces into LF, so the colours stay where they are.
+    // The encoder only turns spaces into LF, so the colors stay where they are.
     breakProjectorLines(text, count, encoderRule(characterSize, extendedCharacterSet, false));
 }
 
@@ -215,20 +215,20 @@ int countDisplayLines(const Message& message, bool extendedCharacterSet) {
            countDisplayLines(message.body.text(), size, extendedCharacterSet);
 }
 
-EscapeColours characterColours(const RichUnit& unit, std::uint8_t backgroundOption,
-                               bool characterDisplayMode) {
-    EscapeColours e;
-    const std::uint8_t followColour = backgroundOption & 0x1F;
+EscapeColors characterColors(const RichUnit& unit, std::uint8_t backgroundOption,
+                             bool characterDisplayMode) {
+    EscapeColors e;
+    const std::uint8_t followColor = backgroundOption & 0x1F;
 
-    const std::uint8_t fg = colourCodeFromRgb(unit.color);
-    if (fg <= kColourWhite) {
+    const std::uint8_t fg = colorCodeFromRgb(unit.color);
+    if (fg <= kColorWhite) {
         e.fgMode = 0;
         e.fg = fg;
-    } else if (fg == kColourHalfTransparent) {
+    } else if (fg == kColorHalfTransparent) {
         e.fgMode = 1;
         e.fg = 0;
     } else {
-        e.fg = followColour;
+        e.fg = followColor;
         e.fgMode = characterDisplayMode ? 2 : backgroundMode(backgroundOption);
     }
 
@@ -237,15 +237,15 @@ EscapeColours characterColours(const RichUnit& unit, std::uint8_t backgroundOpti
         e.bg = 0;
         return e;
     }
-    const std::uint8_t bg = colourCodeFromRgb(unit.background);
-    if (bg <= kColourWhite) {
+    const std::uint8_t bg = colorCodeFromRgb(unit.background);
+    if (bg <= kColorWhite) {
         e.bgMode = 0;
         e.bg = bg;
-    } else if (bg == kColourHalfTransparent) {
+    } else if (bg == kColorHalfTransparent) {
         e.bgMode = 1;
         e.bg = 0;
     } else {
-        e.bg = followColour;
+        e.bg = followColor;
         e.bgMode = backgroundMode(backgroundOption);
     }
     return e;
@@ -317,7 +317,7 @@ UnsupportedOutcome resolveUnsupported(RichText& message, Prompt& prompt,
     if (found.empty()) {
         return UnsupportedOutcome::None;
     }
-    const std::string question = formatText(1037, {found.count}) + LanguageText(1038);
+    const std::string question = formatText(1037, {found.count}) + languageText(1038);
     switch (prompt.ask(question, PromptButtons::YesNoCancel, PromptIcon::Information)) {
         case PromptAnswer::Yes:
             deleteUnits(message, found.positions);

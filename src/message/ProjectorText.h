@@ -1,7 +1,7 @@
 #pragma once
 // From the editor's rich text to what the projector shows: tabs become spaces, lines are broken
-// where the projector's font would overflow the screen, each character's colours become the
-// four values of a colour escape, and characters the narrow font cannot show are found and,
+// where the projector's font would overflow the screen, each character's colors become the
+// four values of a color escape, and characters the narrow font cannot show are found and,
 // if the operator wants, removed.
 
 #include <cstddef>
@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Prompt.h"
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/RichText.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 
@@ -24,7 +24,7 @@ inline constexpr std::size_t kFetchUnits = 4500;
 // Widest line in pixels: 614 for Standard size, 588 for Double size (whose widths count twice).
 int lineWidthLimit(int characterSize);
 
-// Replaces every TAB by four spaces with the tab's colours; returns how many were replaced.
+// Replaces every TAB by four spaces with the tab's colors; returns how many were replaced.
 std::size_t replaceTabs(RichText& text);
 std::size_t replaceTabs(std::u16string& text);
 
@@ -48,14 +48,14 @@ struct LineBreakRule {
 // counts 12 pixels. Returns the positions (in the result) of the LF units it inserted.
 std::vector<std::size_t> breakProjectorLines(std::u16string& text, std::size_t count,
                                              const LineBreakRule& rule);
-// The same over rich text; an inserted LF takes the colours of the unit it stands in front of.
+// The same over rich text; an inserted LF takes the colors of the unit it stands in front of.
 std::vector<std::size_t> breakProjectorLines(RichText& text, std::size_t count,
                                              const LineBreakRule& rule);
 
 // Automatic line breaking of one part, in place, over its first `count` units: where a line
 // reaches the width limit the last space at or before that point (never the first unit)
 // becomes LF; without a space nothing is inserted. With the wide character set a unit without
-// width stops all breaking until the next CR or FF. Only the units change, never the colours.
+// width stops all breaking until the next CR or FF. Only the units change, never the colors.
 void breakLines(std::u16string& text, std::size_t count, int characterSize,
                 bool extendedCharacterSet);
 void breakLines(RichText& text, std::size_t count, int characterSize, bool extendedCharacterSet);
@@ -67,20 +67,20 @@ int countDisplayLines(std::u16string_view text, int characterSize, bool extended
 // Title plus message, with the message's character size.
 int countDisplayLines(const Message& message, bool extendedCharacterSet);
 
-// The four values of a colour escape: mode 0 opaque, 1 half transparent, 2 transparent.
-struct EscapeColours {
+// The four values of a color escape: mode 0 opaque, 1 half transparent, 2 transparent.
+struct EscapeColors {
     std::uint8_t fgMode = 0;
     std::uint8_t fg = 0;
     std::uint8_t bgMode = 0;
     std::uint8_t bg = 0;
 
-    bool operator==(const EscapeColours&) const = default;
+    bool operator==(const EscapeColors&) const = default;
 };
 
-// Escape values of one character from its RGB colours, the message's `background` option and
+// Escape values of one character from its RGB colors, the message's `background` option and
 // the "Character display mode" switch (transparent message background).
-EscapeColours characterColours(const RichUnit& unit, std::uint8_t backgroundOption,
-                               bool characterDisplayMode);
+EscapeColors characterColors(const RichUnit& unit, std::uint8_t backgroundOption,
+                             bool characterDisplayMode);
 
 // True for the units the narrow character set shows (or that are handled on the way).
 bool isSupportedUnit(char16_t unit);

@@ -1,6 +1,6 @@
 #pragma once
 // The core's own rich text: what the title and message editors hold, without any widget.
-// One entry per UTF-16 code unit, each with its text and background colour as RGB, exactly
+// One entry per UTF-16 code unit, each with its text and background color as RGB, exactly
 // as an editor or a message file gives them. Paragraphs end in CR (U+000D).
 
 #include <cstdint>

@@ -664,7 +664,7 @@ std::string writeRtf(const RichText& text, int fontHalfPoints) {
         if (color != u.color || background != u.background) {
             out += "\\cf";
             appendNumber(out, index[u.color]);
-            // \highlight is what the rich edit control reads; \chcbpat is the same colour as
+            // \highlight is what the rich edit control reads; \chcbpat is the same color as
             // character shading, which word processors keep where they drop highlighting
             // (an HTML export, for one).
             out += "\\highlight";

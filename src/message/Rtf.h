@@ -1,8 +1,8 @@
 #pragma once
 // Rich text files in the dialect of the Windows rich edit control: what message files are made
 // of, and what the editors of the old program left on disk. The writer produces a small,
-// conservative subset (one font, a colour table, \cf, \highlight, \fs, \par, \uN) that word
-// processors open with text and colours intact; the reader takes that subset back and also the
+// conservative subset (one font, a color table, \cf, \highlight, \fs, \par, \uN) that word
+// processors open with text and colors intact; the reader takes that subset back and also the
 // files the rich edit control itself writes, including Japanese and Chinese ones whose text is
 // stored as code page bytes (\ansicpg932, \ansicpg936 and their fonts' \fcharset).
 
@@ -27,7 +27,7 @@ const char* describeRtfError(RtfError error);
 
 inline constexpr int kRtfMaxDepth = 200;
 
-// The colours a character gets when the file gives none, or gives the colour table's "auto"
+// The colors a character gets when the file gives none, or gives the color table's "auto"
 // entry (\cf0 with an empty first entry, \highlight0): the rich edit control shows such text in
 // its own default character format, so the caller passes the defaults of the editor the text
 // is meant for.
@@ -49,7 +49,7 @@ struct RtfReadResult {
 RtfReadResult readRtf(std::string_view rtf, const RtfDefaults& defaults = {});
 
 // Writes `text` with the font "Arial Unicode MS" at `fontHalfPoints` (the rich edit control's
-// 176 twips are \fs18). Colours go into the colour table, text colours as \cf and backgrounds
+// 176 twips are \fs18). Colors go into the color table, text colors as \cf and backgrounds
 // as \highlight and \chcbpat. Every CR becomes \par; the document ends with one more \par, its
 // final paragraph mark, which readRtf drops again. Characters outside printable ASCII are written
 // as \uN with a '?' fallback.

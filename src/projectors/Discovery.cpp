@@ -212,6 +212,11 @@ void searchFromAdaptor(std::uint32_t adaptor, const DiscoveryTimings& timings,
 
 }  // namespace
 
+std::atomic<bool>& discoveryStopFlag() {
+    static std::atomic<bool> stop{false};
+    return stop;
+}
+
 SearchDatagram buildSearchDatagram(std::uint32_t adaptorAddress) {
     SearchDatagram d{};
     d[0] = 0x01;

@@ -25,7 +25,6 @@
 #include <thread>
 #include <vector>
 
-#include "app/StopFlags.h"
 #include "projectors/Adaptors.h"
 #include "projectors/ProjectorList.h"
 
@@ -122,9 +121,13 @@ void runDiscoveryWorker(const DiscoveryJob& job, const std::atomic<bool>& stop,
 // tell runs apart captures its own run number. Setting the flag alone (leaving the page) is
 // enough to end a run: the worker notices it within 50 ms. Call start() and stop()
 // from the owner's thread, never from the sink, which runs on the worker.
+// The process's discovery stop flag: set by the owner of a search (leaving the Discovery tab,
+// Ctrl+C on the command line), polled by the search's worker.
+std::atomic<bool>& discoveryStopFlag();
+
 class DiscoveryRun {
   public:
-    explicit DiscoveryRun(std::atomic<bool>& stop = processStopFlags().discoveryStop);
+    explicit DiscoveryRun(std::atomic<bool>& stop = discoveryStopFlag());
     ~DiscoveryRun();
     DiscoveryRun(const DiscoveryRun&) = delete;
     DiscoveryRun& operator=(const DiscoveryRun&) = delete;
@@ -184,6 +187,6 @@ class FoundProjectors {
 std::vector<ProjectorRecord> runDiscovery(
     const std::vector<AdaptorEntry>& adaptors, const DiscoveryTimings& timings,
     const std::function<void(const ProjectorRecord&)>& onProjectorFound,
-    std::atomic<bool>& stop = processStopFlags().discoveryStop);
+    std::atomic<bool>& stop = discoveryStopFlag());
 
 }  // namespace orvanta

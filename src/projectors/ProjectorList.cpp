@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/LanguageText.h"
 #include "platform/FileLock.h"
 #include "platform/ProfileFile.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -119,22 +119,22 @@ RegistryResult result(RegistryStatus status, std::string detail = {}) {
         case RegistryStatus::Ok:
             return r;
         case RegistryStatus::Unreadable:
-            r.text = LanguageText(Text::RegistryUnreadable);
+            r.text = languageText(Text::RegistryUnreadable);
             break;
         case RegistryStatus::Busy:
-            r.text = LanguageText(Text::RegistryBusy);
+            r.text = languageText(Text::RegistryBusy);
             break;
         case RegistryStatus::WriteFailed:
-            r.text = LanguageText(Text::RegistryCannotBeWritten);
+            r.text = languageText(Text::RegistryCannotBeWritten);
             break;
         case RegistryStatus::Full:
-            r.text = LanguageText(Text::RegistrationLimit);
+            r.text = languageText(Text::RegistrationLimit);
             break;
         case RegistryStatus::SameAddress:
-            r.text = LanguageText(Text::SameAddressExists);
+            r.text = languageText(Text::SameAddressExists);
             break;
         case RegistryStatus::NotRegistered:
-            r.text = LanguageText(Text::PleaseSelectAProjector);
+            r.text = languageText(Text::PleaseSelectAProjector);
             break;
     }
     if (!detail.empty()) {
@@ -272,7 +272,7 @@ std::string rewriteProjectorList(const std::string& programFolder, const Project
     return r.text;
 }
 
-std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
                                             const std::vector<std::string>& adaptorDescriptions) {
     const std::string saved =
         readProfileString(registryPath(programFolder), kAdaptorSection, "ADAPTORNAME", "0");
@@ -284,12 +284,12 @@ std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
     return std::nullopt;
 }
 
-std::size_t loadAdapterSelection(const std::string& programFolder,
+std::size_t loadAdaptorSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions) {
-    return findSavedAdapter(programFolder, adaptorDescriptions).value_or(0);
+    return findSavedAdaptor(programFolder, adaptorDescriptions).value_or(0);
 }
 
-std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,
+std::string saveAdaptorSelection(const std::string& programFolder, const std::string& dottedAddress,
                                  const std::string& description) {
     return changeRegistry(programFolder,
                           [&](ProfileDocument& doc, const ProjectorList&) {

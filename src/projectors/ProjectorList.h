@@ -100,18 +100,18 @@ RegistryResult unregisterProjector(const std::string& programFolder, std::uint32
 RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
                                        std::int32_t authentication, const std::string& password);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
-// saveAdapterSelection. The old file stays in place until the new one is complete. Returns
+// saveAdaptorSelection. The old file stays in place until the new one is complete. Returns
 // an empty string on success, else what went wrong.
 std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
 
 // The position of the first description equal to the saved ADAPTORNAME, if any.
-std::optional<std::size_t> findSavedAdapter(const std::string& programFolder,
+std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
                                             const std::vector<std::string>& adaptorDescriptions);
 // The same, 0 when no description matches.
-std::size_t loadAdapterSelection(const std::string& programFolder,
+std::size_t loadAdaptorSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions);
 // Under the registry lock; an empty string on success, else what went wrong.
-std::string saveAdapterSelection(const std::string& programFolder, const std::string& dottedAddress,
+std::string saveAdaptorSelection(const std::string& programFolder, const std::string& dottedAddress,
                                  const std::string& description);
 
 }  // namespace orvanta

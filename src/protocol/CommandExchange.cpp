@@ -14,8 +14,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/LanguageText.h"
-#include "protocol/Md5.h"
+#include "platform/Md5.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -118,7 +118,7 @@ int exchangeErrorTextId(int code) {
 
 std::string exchangeErrorText(int code) {
     const int id = exchangeErrorTextId(code);
-    return id == 0 ? std::string() : LanguageText(id);
+    return id == 0 ? std::string() : languageText(id);
 }
 
 std::string_view verbWord(Verb verb) {

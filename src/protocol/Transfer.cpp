@@ -7,7 +7,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "app/LanguageText.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -104,13 +104,13 @@ TransferEnd applyReply(TransferKind kind, int digit, TransferOutcome& outcome) {
     if (digit == 0 || (digit == 1 && kind == TransferKind::Cancel)) {
         outcome.resultCode = 0;
         if (!plainSuccess) {
-            outcome.resultText = LanguageText(kRequestOk);
+            outcome.resultText = languageText(kRequestOk);
         }
         return endWith(outcome, TransferEnd::Success);
     }
     outcome.statusLine = std::string(transferVerbWord(kind)) + static_cast<char>('0' + digit);
     outcome.resultCode = digit;
-    outcome.resultText = LanguageText(refusalText(kind, digit));
+    outcome.resultText = languageText(refusalText(kind, digit));
     return endWith(outcome, TransferEnd::Failure);
 }
 
@@ -118,29 +118,29 @@ TransferEnd applySaveStatus(char status, TransferOutcome& outcome) {
     outcome.saveStatus = status;
     switch (status) {
         case '0':
-            outcome.statusLine = LanguageText(kCompleteLine);
+            outcome.statusLine = languageText(kCompleteLine);
             return endWith(outcome, TransferEnd::Success);
         case '1':
-            outcome.statusLine = LanguageText(kSaveLine);
+            outcome.statusLine = languageText(kSaveLine);
             return TransferEnd::Running;
         case '2':
-            outcome.statusLine = LanguageText(kRetryLine);
+            outcome.statusLine = languageText(kRetryLine);
             return TransferEnd::Running;
         case '3':
-            outcome.statusLine = LanguageText(kBusyLine);
+            outcome.statusLine = languageText(kBusyLine);
             return TransferEnd::Running;
         case '4':
-            outcome.statusLine = LanguageText(kTransferFailureLine);
-            outcome.resultText = LanguageText(kTransferFailure);
+            outcome.statusLine = languageText(kTransferFailureLine);
+            outcome.resultText = languageText(kTransferFailure);
             return endWith(outcome, TransferEnd::Failure);
         case '5':
-            outcome.statusLine = LanguageText(kWaitingLine);
+            outcome.statusLine = languageText(kWaitingLine);
             return TransferEnd::Running;
         default:
             break;
     }
-    outcome.statusLine = LanguageText(kUndefinedErrorLine);
-    outcome.resultText = LanguageText(kOtherError);
+    outcome.statusLine = languageText(kUndefinedErrorLine);
+    outcome.resultText = languageText(kOtherError);
     return endWith(outcome, TransferEnd::Failure);
 }
 
@@ -487,32 +487,32 @@ std::string_view InfoRecord::headerHexText() const {
 }
 
 std::string communicationErrorText(int code) {
-    return LanguageText(kCommunicationError) + "\n : " + exchangeErrorText(code);
+    return languageText(kCommunicationError) + "\n : " + exchangeErrorText(code);
 }
 
 TransferEnd applyTransferEvent(TransferKind kind, const TransferEvent& event,
                                TransferOutcome& outcome) {
     switch (event.type) {
         case TransferEventType::TransferStarted:
-            outcome.statusLine = LanguageText(startedLine(kind));
+            outcome.statusLine = languageText(startedLine(kind));
             return TransferEnd::Running;
         case TransferEventType::ReplyReceived:
             return applyReply(kind, event.value, outcome);
         case TransferEventType::TransferFailed:
-            outcome.statusLine = LanguageText(kErrorLine);
+            outcome.statusLine = languageText(kErrorLine);
             outcome.resultCode = event.value;
             outcome.resultText = communicationErrorText(event.value);
             return endWith(outcome, TransferEnd::Failure);
         case TransferEventType::SaveStatus:
             return applySaveStatus(static_cast<char>(event.value), outcome);
         case TransferEventType::TransferCancelled:
-            outcome.statusLine = LanguageText(kCancelStatusLine);
+            outcome.statusLine = languageText(kCancelStatusLine);
             outcome.resultCode = 0;
-            outcome.resultText = LanguageText(kCancelComplete);
+            outcome.resultText = languageText(kCancelComplete);
             return endWith(outcome, TransferEnd::Failure);
         case TransferEventType::ProjectorUnreachable:
             outcome.resultCode = 0;
-            outcome.resultText = LanguageText(kRequestOk);
+            outcome.resultText = languageText(kRequestOk);
             return endWith(outcome, TransferEnd::Success);
     }
     return outcome.end;

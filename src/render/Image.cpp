@@ -10,8 +10,8 @@ namespace orvanta::render {
 
 namespace {
 
-QRgb toQRgb(Rgb colour) {
-    return 0xFF000000u | (colour & 0xFFFFFFu);
+QRgb toQRgb(Rgb color) {
+    return 0xFF000000u | (color & 0xFFFFFFu);
 }
 
 // Clips a copy of width x height from (sx, sy) in `sourceRect` to (dx, dy) in `targetRect`;
@@ -59,18 +59,18 @@ Rgb pixelAt(const QImage& image, int x, int y) {
     return image.pixel(x, y) & 0xFFFFFFu;
 }
 
-void setPixelAt(QImage& image, int x, int y, Rgb colour) {
+void setPixelAt(QImage& image, int x, int y, Rgb color) {
     if (image.valid(x, y)) {
-        image.setPixel(x, y, toQRgb(colour));
+        image.setPixel(x, y, toQRgb(color));
     }
 }
 
-void fillRect(QImage& target, int x, int y, int width, int height, Rgb colour) {
+void fillRect(QImage& target, int x, int y, int width, int height, Rgb color) {
     const QRect area = QRect(x, y, width, height).intersected(target.rect());
     if (area.isEmpty()) {
         return;
     }
-    const QRgb value = toQRgb(colour);
+    const QRgb value = toQRgb(color);
     for (int row = area.top(); row <= area.bottom(); ++row) {
         auto* line = reinterpret_cast<QRgb*>(target.scanLine(row));
         std::fill(line + area.left(), line + area.left() + area.width(), value);
@@ -89,7 +89,10 @@ void copyRect(QImage& target, int dx, int dy, int width, int height, const QImag
     }
 }
 
-void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor) {
+namespace {
+
+void stretch(QImage& target, int dx, int dy, const QImage& source, int factor,
+             std::optional<Rgb> clear) {
     factor = std::max(factor, 1);
     for (int y = 0; y < source.height() * factor; ++y) {
         const int ty = dy + y;
@@ -100,11 +103,22 @@ void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int facto
         auto* to = reinterpret_cast<QRgb*>(target.scanLine(ty));
         for (int x = 0; x < source.width() * factor; ++x) {
             const int tx = dx + x;
-            if (tx >= 0 && tx < target.width()) {
-                to[tx] = from[x / factor];
+            const QRgb pixel = from[x / factor];
+            if (tx >= 0 && tx < target.width() && (!clear || (pixel & 0xFFFFFFu) != *clear)) {
+                to[tx] = pixel;
             }
         }
     }
+}
+
+}  // namespace
+
+void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor) {
+    stretch(target, dx, dy, source, factor, std::nullopt);
+}
+
+void stretchCopyOver(QImage& target, int dx, int dy, const QImage& source, int factor, Rgb clear) {
+    stretch(target, dx, dy, source, factor, clear & 0xFFFFFFu);
 }
 
 bool saveImage(const QImage& image, const std::string& path) {

@@ -21,14 +21,16 @@ std::optional<QImage> loadImage(const std::string& path);
 QImage createImage(int width, int height);
 
 Rgb pixelAt(const QImage& image, int x, int y);  // 0 outside the image
-void setPixelAt(QImage& image, int x, int y, Rgb colour);
+void setPixelAt(QImage& image, int x, int y, Rgb color);
 
-void fillRect(QImage& target, int x, int y, int width, int height, Rgb colour);
+void fillRect(QImage& target, int x, int y, int width, int height, Rgb color);
 // Plain copy of source (sx, sy, width, height) to target (dx, dy).
 void copyRect(QImage& target, int dx, int dy, int width, int height, const QImage& source, int sx,
               int sy);
 // Copies the whole source enlarged `factor` times (each pixel repeated) to target (dx, dy).
 void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor);
+// The same, except that the source's pixels of colour `clear` leave the target as it was.
+void stretchCopyOver(QImage& target, int dx, int dy, const QImage& source, int factor, Rgb clear);
 
 // Writes `image` in the format its extension names (any case); ".bmp" is 24 bits per pixel.
 // The file is written under a temporary name and renamed, so a failed save leaves any earlier

@@ -31,7 +31,7 @@ bool isLineEnd(char16_t ch) {
 // page break in the paged styles (a blank in "Scroll"), other controls nothing. Only U+25BC is
 // the mark: a typed one-quarter sign (U+00BC) shares its low byte and is drawn as itself.
 int glyphCode(char16_t ch, bool scroll) {
-    if (ch == kPageMark) {
+    if (ch == kPageFeedMark) {
         return scroll ? 0x20 : kPageBreak;
     }
     if (ch == 9 || isLineEnd(ch)) {
@@ -155,7 +155,7 @@ MessageRenderer::MessageRenderer(const PreviewInput& input, const GlyphSet& glyp
     : input_(input),
       glyphs_(glyphs),
       layout_(layoutPreview(input)),
-      canvas_(rgbFromColourCode(canvasColourCode(input.background))) {}
+      canvas_(rgbFromColorCode(canvasColorCode(input.background))) {}
 
 RenderedBitmap MessageRenderer::renderTitle() const {
     return render(input_.title, 0, true);
@@ -203,7 +203,9 @@ RenderedBitmap MessageRenderer::render(const std::vector<PreviewLine>& lines, in
             x = 0;
         }
         if (title && input_.icon != 0 && (!scroll || li == 0) && glyphs_.icon) {
-            stretchCopy(out.image, x, y, *glyphs_.icon, input_.scale());
+            // An icon's white paper shows the message background, like a glyph's: a shape
+            // on a coloured band, not a white square.
+            stretchCopyOver(out.image, x, y, *glyphs_.icon, input_.scale(), kPaper);
         }
         if (title && input_.icon != 0 && (!scroll || li == 0)) {
             x += 24 * input_.scale();
@@ -242,8 +244,8 @@ int MessageRenderer::drawUnit(QImage& canvas, int x, int y, const PreviewChar& c
                               : nullptr;
     const int gw = glyph ? glyph->width() : narrowCharacterWidth(static_cast<char16_t>(code));
     const int gh = glyph ? glyph->height() : 24;
-    const Rgb ink = rgbFromColourCode(ch.color);
-    const Rgb cell = rgbFromColourCode(ch.background);
+    const Rgb ink = rgbFromColorCode(ch.color);
+    const Rgb cell = rgbFromColorCode(ch.background);
     // The projector leaves the bottom pixel row, and the whole blank of a line end, in the
     // message background in the paged styles.
     const bool lineEndBlank = !scroll && isLineEnd(ch.ch);
@@ -259,15 +261,15 @@ int MessageRenderer::drawUnit(QImage& canvas, int x, int y, const PreviewChar& c
             }
             auto* out = reinterpret_cast<QRgb*>(canvas.scanLine(ty));
             for (int gx = 0; gx < gw; ++gx) {
-                Rgb colour = paper;
+                Rgb color = paper;
                 if (row) {
                     const Rgb p = row[gx] & 0xFFFFFFu;
-                    colour = p == kInk ? ink : p == kPaper ? paper : p;
+                    color = p == kInk ? ink : p == kPaper ? paper : p;
                 }
                 for (int sx = 0; sx < s; ++sx) {
                     const int tx = x + gx * s + sx;
                     if (tx >= 0 && tx < cw) {
-                        out[tx] = 0xFF000000u | colour;
+                        out[tx] = 0xFF000000u | color;
                     }
                 }
             }

@@ -2,7 +2,8 @@
 // Draws a PreviewInput the way the projector shows it, with the glyph bitmaps of mfont/ and the
 // icon of micon/: the title bitmap and the message bitmap (one page of it in the paged
 // styles), plus the geometry of the preview screen for the message's style. Glyphs are black
-// ink on white paper; ink takes the character's colour, paper its background colour.
+// ink on white paper; ink takes the character's color, paper its background color. An
+// icon's pure white is paper too, and shows the message background behind it.
 
 #include <array>
 #include <optional>
@@ -69,8 +70,8 @@ class MessageRenderer {
 
     const PreviewLayout& layout() const { return layout_; }
     const PreviewInput& input() const { return input_; }
-    // RGB of the message background (the canvas colour).
-    Rgb canvasColour() const { return canvas_; }
+    // RGB of the message background (the canvas color).
+    Rgb canvasColor() const { return canvas_; }
 
     RenderedBitmap renderTitle() const;
     // From message line `firstLine` to the next page mark or the end ("Pop on": at most one

@@ -10,10 +10,10 @@ constexpr char16_t kLf = 0x000A;
 constexpr char16_t kCr = 0x000D;
 
 // A palette code for the preview: "Transparent" (9) lets the message background show, so it
-// takes the canvas colour.
+// takes the canvas color.
 std::uint8_t previewCode(Rgb rgb, int canvasCode) {
-    const std::uint8_t code = colourCodeFromRgb(rgb);
-    return code == kColourTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
+    const std::uint8_t code = colorCodeFromRgb(rgb);
+    return code == kColorTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
 }
 
 // Lines end after LF or CR, which stay in the line; a page mark ends its line together with the
@@ -32,7 +32,7 @@ std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool s
         };
         push(u);
         bool ends = u.ch == kLf || u.ch == kCr;
-        if (u.ch == kPageMark) {
+        if (u.ch == kPageFeedMark) {
             if (i + 1 < text.units.size()) {
                 push(text.units[++i]);
             }
@@ -71,12 +71,12 @@ std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, i
 
 }  // namespace
 
-int canvasColourCode(std::uint8_t background) {
+int canvasColorCode(std::uint8_t background) {
     switch (background & 0xE0) {
         case 0x20:
-            return kColourHalfTransparent;
+            return kColorHalfTransparent;
         case 0x40:
-            return kColourBlue;
+            return kColorBlue;
         default:
             return background & 0x1F;
     }
@@ -108,12 +108,11 @@ PreviewInput makePreviewInput(const Message& message, bool synchronise) {
     const int half = o.displayHalfMinute == 1 ? 1 : 0;
     in.displaySeconds = minutes * 60 + half * 30;
 
-    const std::uint8_t syncCode =
-        in.style == MessageStyle::PictureSide ? kColourBlack : kColourBlue;
+    const std::uint8_t syncCode = in.style == MessageStyle::PictureSide ? kColorBlack : kColorBlue;
     if (synchronise) {
         in.background = syncCode;
     }
-    const int canvas = canvasColourCode(in.background);
+    const int canvas = canvasColorCode(in.background);
     in.title =
         preparePart(message.title, previewBreakRule(message, true), canvas, synchronise, syncCode);
     in.message =

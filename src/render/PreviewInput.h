@@ -1,6 +1,6 @@
 #pragma once
 // What the preview plays: the title and message broken into lines where the projector breaks
-// them, each character with its palette colours, and the options that shape the show. Built
+// them, each character with its palette colors, and the options that shape the show. Built
 // from the core's Message, so every front end (the Edit tab, orvanta-cli) previews alike.
 
 #include <cstddef>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "message/ProjectorText.h"
 
 namespace orvanta::render {
@@ -18,12 +18,10 @@ inline constexpr std::size_t kPreviewMaxUnits = 4499;  // units fetched from one
 inline constexpr std::size_t kPreviewMaxLines = 150;
 inline constexpr std::size_t kPreviewMaxLineUnits = 100;
 
-inline constexpr char16_t kPageMark = 0x25BC;
-
 struct PreviewChar {
     char16_t ch = 0;
-    std::uint8_t color = kColourWhite;  // palette code; above 9 draws black
-    std::uint8_t background = kColourBlack;
+    std::uint8_t color = kColorWhite;  // palette code; above 9 draws black
+    std::uint8_t background = kColorBlack;
 
     bool operator==(const PreviewChar&) const = default;
 };
@@ -50,8 +48,8 @@ struct PreviewInput {
 };
 
 // Palette code of the whole canvas from the message background byte: mode 0x20 (half
-// transparent) draws as 8, mode 0x40 (transparent) as blue 5, else the colour in bits 0-4.
-int canvasColourCode(std::uint8_t background);
+// transparent) draws as 8, mode 0x40 (transparent) as blue 5, else the color in bits 0-4.
+int canvasColorCode(std::uint8_t background);
 
 // Builds the preview of `message` as the projector would play it. With `synchronise` (the Edit
 // tab's check box that ties character backgrounds to the message background) every character

@@ -57,7 +57,7 @@ void PreviewPlayer::renderPage(int firstLine) {
 // message background, and the title.
 void PreviewPlayer::drawStill() {
     const PreviewLayout& l = layout();
-    const Rgb canvas = renderer_.canvasColour();
+    const Rgb canvas = renderer_.canvasColor();
     const int present = l.titlePresent ? 1 : 0;
     fillRect(screen_, 0, 0, l.windowWidth, l.windowHeight, kScreenBlue);
     switch (input_.style) {
@@ -99,10 +99,10 @@ void PreviewPlayer::drawTitle() {
 }
 
 // The box or panel below the title.
-void PreviewPlayer::fillMessageArea(Rgb colour) {
+void PreviewPlayer::fillMessageArea(Rgb color) {
     const PreviewLayout& l = layout();
     const int top = l.bandY + (l.titlePresent ? l.lineHeight : 0);
-    fillRect(screen_, l.boxX, top, l.boxWidth, l.boxHeight - (top - l.bandY), colour);
+    fillRect(screen_, l.boxX, top, l.boxWidth, l.boxHeight - (top - l.bandY), color);
 }
 
 bool PreviewPlayer::timeIsUp() const {
@@ -147,7 +147,7 @@ void PreviewPlayer::tickScroll() {
     offset_ += input_.scrollSpeed + 2;
     const int y = l.bandY + (l.titlePresent ? l.lineHeight : 0);
     // The bitmap ends before the window's right edge near the end of a pass: blank beyond it.
-    fillRect(screen_, 0, y, l.windowWidth, l.lineHeight, renderer_.canvasColour());
+    fillRect(screen_, 0, y, l.windowWidth, l.lineHeight, renderer_.canvasColor());
     copyRect(screen_, 0, y, l.windowWidth, l.lineHeight, page_.image, offset_, 0);
     if (offset_ > l.messageWidth + l.windowWidth) {
         offset_ = 0;
@@ -168,7 +168,7 @@ void PreviewPlayer::tickPopOn() {
     const std::int64_t b = now - blinkStart_;
     const bool on = !input_.blink || b <= 3;
     if (on && !shown_) {
-        const Rgb canvas = renderer_.canvasColour();
+        const Rgb canvas = renderer_.canvasColor();
         fillRect(screen_, l.boxX, l.bandY, l.boxWidth, l.boxHeight, canvas);
         drawTitle();
         const int top = l.bandY + (l.titlePresent ? l.lineHeight : 0);
@@ -229,7 +229,7 @@ void PreviewPlayer::tickScrolling() {
     const int width = l.boxWidth - l.sideMargin;
     const int height = l.rows * l.lineHeight;
     ++pixels_;
-    fillRect(screen_, l.sideMargin + l.boxX, top, width, height, renderer_.canvasColour());
+    fillRect(screen_, l.sideMargin + l.boxX, top, width, height, renderer_.canvasColor());
     copyRect(screen_, l.sideMargin + l.boxX, top, width, std::max(height - pixels_, 0), page_.image,
              0, l.lineHeight * scrolled_ + pixels_);
     if (pixels_ < l.lineHeight) {
@@ -264,7 +264,7 @@ void PreviewPlayer::restartCycle() {
     renderPage(0);
     line_ = unit_ = x_ = row_ = scrolled_ = pixels_ = 0;
     finishing_ = pagePending_ = pageSeen_ = false;
-    fillMessageArea(renderer_.canvasColour());
+    fillMessageArea(renderer_.canvasColor());
     phase_ = Phase::Typing;
 }
 

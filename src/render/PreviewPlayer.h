@@ -66,7 +66,7 @@ class PreviewPlayer {
     void renderPage(int firstLine);
     void drawStill();
     void drawTitle();
-    void fillMessageArea(Rgb colour);
+    void fillMessageArea(Rgb color);
     void tickScroll();
     void tickPopOn();
     void tickTyping();

@@ -28,7 +28,7 @@ using testsupport::SimProcess;
 using testsupport::writeMessageFile;
 
 constexpr Rgb kWhite = 0xFFFFFF;
-constexpr Rgb kSilver = 0xC0C0C0;  // colour 8, half transparent
+constexpr Rgb kSilver = 0xC0C0C0;  // color 8, half transparent
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kBlue = 0x0000FF;
 
@@ -490,7 +490,7 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
         list.records.push_back(r);
     }
     ASSERT_EQ(rewriteProjectorList(folders.program(), list), "");
-    ASSERT_EQ(saveAdapterSelection(folders.program(), "127.0.0.1", "lo"), "");
+    ASSERT_EQ(saveAdaptorSelection(folders.program(), "127.0.0.1", "lo"), "");
 
     struct Case {
         std::vector<std::string> args;
@@ -544,7 +544,7 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
               (ProjectorRecord{"", ipv4("10.9.9.9"), 1, "new secret", "aa-bb-cc-dd-ee-f"}));
     EXPECT_EQ(now.records.back().mac, "-----");
     // Removing rewrote the list; the adaptor chosen for discovery is still there.
-    EXPECT_EQ(loadAdapterSelection(folders.program(), {"eth0", "lo"}), 1u);
+    EXPECT_EQ(loadAdaptorSelection(folders.program(), {"eth0", "lo"}), 1u);
 
     const CliOutcome listed = folders.run({"projectors", "list"});
     EXPECT_EQ(listed.status, 0);

@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
 #include "projectors/ProjectorList.h"
 #include "support/HostilePeers.h"
 #include "support/SimProcess.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -60,7 +60,7 @@ TEST(HostileCli, ConcurrentRegistryAddsAllArrive) {
     std::filesystem::create_directory(path);
     const CliOutcome unreadable = folders.run({"projectors", "list"});
     EXPECT_EQ(unreadable.status, 1);
-    EXPECT_NE(unreadable.err.find(LanguageText(Text::RegistryUnreadable)), std::string::npos)
+    EXPECT_NE(unreadable.err.find(languageText(Text::RegistryUnreadable)), std::string::npos)
         << all(unreadable);
 }
 
@@ -85,7 +85,7 @@ TEST(HostileCli, SendsThatMustNotReachTheProjector) {
     ::mkfifo(folders.messageData("pipe.ovx").c_str(), 0600);
     std::filesystem::create_directory(folders.messageData("folder.ovx"));
 
-    const std::string input = LanguageText(Text::PleaseInputMessage);
+    const std::string input = languageText(Text::PleaseInputMessage);
     const struct {
         const char* file;
         const char* address;
@@ -95,9 +95,9 @@ TEST(HostileCli, SendsThatMustNotReachTheProjector) {
         {"empty.ovx", "127.0.90.30", input},
         {"binary.txt", "127.0.90.30", input},
         {"bom.txt", "127.0.90.30", input},
-        {"huge.ovx", "127.0.90.30", LanguageText(Text::FileTooLarge)},
-        {"pipe.ovx", "127.0.90.30", LanguageText(Text::NotAFile)},
-        {"folder.ovx", "127.0.90.30", LanguageText(Text::NotAFile)},
+        {"huge.ovx", "127.0.90.30", languageText(Text::FileTooLarge)},
+        {"pipe.ovx", "127.0.90.30", languageText(Text::NotAFile)},
+        {"folder.ovx", "127.0.90.30", languageText(Text::NotAFile)},
     };
     for (const auto& c : cases) {
         const CliOutcome o = folders.run({"send", c.file, "--slot", "3", "--projector", c.address});

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -117,7 +117,7 @@ TEST_F(MessageFileTest, OptionLinesHaveTheExactTexts) {
     EXPECT_EQ(paragraphs[13], m.title);
 }
 
-TEST_F(MessageFileTest, SaveThenOpenKeepsTextColoursAndOptions) {
+TEST_F(MessageFileTest, SaveThenOpenKeepsTextColorsAndOptions) {
     struct Variant {
         const char* name;
         std::function<void(Message&)> change;
@@ -160,11 +160,11 @@ TEST_F(MessageFileTest, SaveThenOpenKeepsTextColoursAndOptions) {
                             m.options.displayMinutes = 255;
                             m.options.displayHalfMinute = 255;
                         }});
-    for (int colour = 0; colour <= 9; ++colour) {
+    for (int color = 0; color <= 9; ++color) {
         for (int blink : {0, 1}) {
-            variants.push_back({"background and blink", [colour, blink](Message& m) {
-                                    m.backgroundColor = colour;
-                                    m.options.background = packBackground(colour);
+            variants.push_back({"background and blink", [color, blink](Message& m) {
+                                    m.backgroundColor = color;
+                                    m.options.background = packBackground(color);
                                     m.options.blink = blink;
                                 }});
         }

@@ -4,8 +4,8 @@
 
 #include <numeric>
 
-#include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -108,7 +108,7 @@ TEST_F(Payload, TerminatorsPageFeedsAndEmptyTitle) {
     }
 }
 
-TEST_F(Payload, ColourRunsOnlyWhereColoursChange) {
+TEST_F(Payload, ColorRunsOnlyWhereColorsChange) {
     Message m = makeMessage(u"", u"ab");
     m.body.append(u"cd", kRed, kSilver);
     const Bytes body = bodyOf(encode(m));
@@ -140,7 +140,7 @@ TEST_F(Payload, BodySizeLimits) {
               "Please delete character datas.");
     EXPECT_FALSE(tooLong.payload);
 
-    // Alternating colours: 8 bytes a character overflow the working buffer first.
+    // Alternating colors: 8 bytes a character overflow the working buffer first.
     Message runs = makeMessage(u"T", u"");
     for (int i = 0; i < 600; ++i) {
         runs.body.append(u"x", i % 2 ? kRed : kBlue, kSilver);
@@ -149,7 +149,7 @@ TEST_F(Payload, BodySizeLimits) {
     EXPECT_EQ(tooMany.status, EncodeStatus::TooManyCharacters);
     EXPECT_EQ(tooMany.text, "There is too many character. \nPlease delete any characters.");
 
-    // A title of many colour runs must not spill into the message area.
+    // A title of many color runs must not spill into the message area.
     Message title = makeMessage(u"", u"x");
     for (int i = 0; i < 17; ++i) {
         title.title.append(u"x", i % 2 ? kRed : kBlue, kSilver);
@@ -425,7 +425,7 @@ TEST_F(Payload, DecodeRoundTrips) {
     RichText pages(u"page one\u25BC\rpage two\u25BC\r", kWhite, kSilver);
     pages.append(u"three", kRed, kSilver);
     const Case cases[] = {
-        {"mixed colours", mixedTitle, mixedBody, kWide},
+        {"mixed colors", mixedTitle, mixedBody, kWide},
         {"page feeds", RichText(u"P", kWhite, kSilver), pages, kNarrow},
         {"Japanese", RichText(u"\u304A\u77E5\u3089\u305B", kWhite, kSilver),
          RichText(u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8\u4E2D", kRed, kSilver), kWide},

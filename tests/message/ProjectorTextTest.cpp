@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/LanguageText.h"
 #include "message/WidthTables.h"
 #include "support/ScriptedPrompt.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -71,7 +71,7 @@ TEST(WidthTables, HandPickedEntriesOfEveryRow) {
     }
 }
 
-TEST(ReplaceTabs, FourSpacesWithTheTabsColours) {
+TEST(ReplaceTabs, FourSpacesWithTheTabsColors) {
     RichText t(u"a", kWhite, kSilver);
     t.append(u"\t", kRed, kBlue);
     t.append(u"b", kWhite, kSilver);
@@ -102,7 +102,7 @@ TEST(BreakLines, LastSpaceBeforeTheLimitBecomesLineFeed) {
     breakLines(ms, ms.size(), 0, false);
     EXPECT_EQ(ms, repeat(u"M", 60));
 
-    // Only the first `count` units take part; the rich text keeps its colours.
+    // Only the first `count` units take part; the rich text keeps its colors.
     RichText rich(words, kRed, kBlue);
     breakLines(rich, 40, 0, false);
     EXPECT_EQ(rich.text(), words);
@@ -163,12 +163,12 @@ TEST(CountDisplayLines, Cases) {
     EXPECT_EQ(countDisplayLines(m, false), 3);
 }
 
-TEST(CharacterColours, EscapeValues) {
+TEST(CharacterColors, EscapeValues) {
     struct Case {
         Rgb fg, bg;
         std::uint8_t background;
         bool displayMode;
-        EscapeColours expected;
+        EscapeColors expected;
     };
     const Case cases[] = {
         {kWhite, kSilver, 0x20, false, {0, 7, 1, 0}},
@@ -182,7 +182,7 @@ TEST(CharacterColours, EscapeValues) {
         {kRed, kBlue, 0x20, true, {0, 1, 2, 0}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(characterColours({u'x', c.fg, c.bg}, c.background, c.displayMode), c.expected)
+        EXPECT_EQ(characterColors({u'x', c.fg, c.bg}, c.background, c.displayMode), c.expected)
             << std::hex << c.fg << " on " << c.bg << " background " << int(c.background);
     }
 }

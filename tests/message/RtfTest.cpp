@@ -15,7 +15,7 @@ constexpr Rgb kGreen = 0x00FF00;
 
 const RtfDefaults kDefaults{kWhite, kSilver};
 
-// Units of `text` as "text" plus one colour pair per unit, for readable failure output.
+// Units of `text` as "text" plus one color pair per unit, for readable failure output.
 std::u16string textOf(const RtfReadResult& r) {
     return r.text.text();
 }
@@ -110,7 +110,7 @@ TEST(RtfReader, TextElements) {
     }
 }
 
-TEST(RtfReader, ColoursFollowGroupsAndResets) {
+TEST(RtfReader, ColorsFollowGroupsAndResets) {
     const std::string table = "{\\colortbl ;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}";
     struct Case {
         const char* name;
@@ -130,7 +130,7 @@ TEST(RtfReader, ColoursFollowGroupsAndResets) {
         {"auto entry and indices out of range give the defaults",
          "\\cf1 a\\cf0 b\\cf7 c\\cf99999999999999999999 d\\cf-4 e",
          concat({run(u"a", kRed, kSilver), run(u"bcde", kWhite, kSilver)})},
-        {"paragraph ends carry the colour", "\\cf2 a\\par\\cf1 b",
+        {"paragraph ends carry the color", "\\cf2 a\\par\\cf1 b",
          concat({run(u"a\r", kBlue, kSilver), run(u"b", kRed, kSilver)})},
     };
     for (const auto& c : cases) {
@@ -138,7 +138,7 @@ TEST(RtfReader, ColoursFollowGroupsAndResets) {
         ASSERT_TRUE(r.ok()) << c.name;
         EXPECT_EQ(r.text, c.expected) << c.name;
     }
-    // A table whose first entry is a real colour: \cf0 means that colour.
+    // A table whose first entry is a real color: \cf0 means that color.
     const auto r = readRtf("{\\rtf1{\\colortbl\\red0\\green255\\blue0;}\\cf0 x}", kDefaults);
     EXPECT_EQ(r.text, run(u"x", kGreen, kSilver));
     // Components outside 0..255 are clamped.
@@ -191,7 +191,7 @@ TEST(RtfReader, HugeNumbersAndStrayBytesAreHarmless) {
 }
 
 TEST(RtfRoundTrip, WriterOutputReadsBackUnitForUnit) {
-    const Rgb colours[] = {kWhite, kRed, 0x00FFFF, 0xE0E0E0, 0x123456};
+    const Rgb colors[] = {kWhite, kRed, 0x00FFFF, 0xE0E0E0, 0x123456};
     struct Case {
         const char* name;
         std::u16string text;
@@ -205,14 +205,14 @@ TEST(RtfRoundTrip, WriterOutputReadsBackUnitForUnit) {
         {"japanese", u"\u65E5\u672C\u8A9E\u306E\u30C6\u30AD\u30B9\u30C8"},
         {"cyrillic", u"\u041F\u0440\u0438\u0432\u0435\u0442"},
         {"rtf specials", u"{\\}\t a\\par b"},
-        {"digits and spaces after colour changes", u"1 2  3 -4"},
+        {"digits and spaces after color changes", u"1 2  3 -4"},
         {"controls and surrogates", u"\u0001\u000C\n\U0001F600\uFFFF"},
     };
     for (const auto& c : cases) {
         RichText text;
         for (size_t i = 0; i < c.text.size(); ++i) {
-            // Change the colours every few units so that runs start everywhere.
-            text.units.push_back({c.text[i], colours[(i / 2) % 5], colours[(i / 3 + 2) % 5]});
+            // Change the colors every few units so that runs start everywhere.
+            text.units.push_back({c.text[i], colors[(i / 2) % 5], colors[(i / 3 + 2) % 5]});
         }
         const std::string rtf = writeRtf(text);
         const auto r = readRtf(rtf, kDefaults);

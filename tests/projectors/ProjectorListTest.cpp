@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
-#include "app/LanguageText.h"
 #include "platform/AtomicFile.h"
 #include "platform/ProfileFile.h"
+#include "text/LanguageText.h"
 
 using namespace orvanta;
 
@@ -117,7 +117,7 @@ TEST_F(Registry, CountsOutsideReasonAreBounded) {
 TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {
     ProjectorList list;
     ASSERT_EQ(registerProjector(folder_, record("A", "10.1.1.1", 0, "", "")).text, "");
-    ASSERT_EQ(saveAdapterSelection(folder_, "10.1.1.2", "eth0"), "");
+    ASSERT_EQ(saveAdaptorSelection(folder_, "10.1.1.2", "eth0"), "");
     list = loadProjectorList(folder_);
     ASSERT_EQ(list.count(), 1u);
     list.records.clear();
@@ -143,12 +143,12 @@ TEST_F(Registry, PasswordChangeTouchesOnlyItsTwoLines) {
 
 TEST_F(Registry, AdaptorIsFoundByItsDescription) {
     const std::vector<std::string> adaptors{"lo", "eth1", "wlan0", "eth1"};
-    EXPECT_EQ(loadAdapterSelection(folder_, adaptors), 0u);  // no file yet
+    EXPECT_EQ(loadAdaptorSelection(folder_, adaptors), 0u);  // no file yet
     const std::pair<const char*, std::size_t> cases[] = {
         {"eth1", 1}, {"wlan0", 2}, {"ETH1", 0}, {"eth", 0}};
     for (const auto& [saved, expected] : cases) {
-        ASSERT_EQ(saveAdapterSelection(folder_, "192.168.0.2", saved), "");
-        EXPECT_EQ(loadAdapterSelection(folder_, adaptors), expected) << saved;
+        ASSERT_EQ(saveAdaptorSelection(folder_, "192.168.0.2", saved), "");
+        EXPECT_EQ(loadAdaptorSelection(folder_, adaptors), expected) << saved;
     }
     EXPECT_EQ(content(), "[SELECT ADAPTOR]\nIP=192.168.0.2\nADAPTORNAME=eth\n");
 }
@@ -214,7 +214,7 @@ TEST_F(Registry, FilesThatCannotBeReadAreReportedAndLeftAlone) {
             ASSERT_EQ(list.count(), 2u) << c.what;
             EXPECT_EQ(list.records[0].address, 167772167u) << c.what;
         } else {
-            EXPECT_EQ(added.text, LanguageText(Text::RegistryUnreadable)) << c.what;
+            EXPECT_EQ(added.text, languageText(Text::RegistryUnreadable)) << c.what;
         }
     }
 }

@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/Md5.h"
 #include "protocol/CommandExchange.h"
-#include "protocol/Md5.h"
 #include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 

@@ -3,8 +3,8 @@
 #include <array>
 #include <string>
 
-#include "app/LanguageText.h"
 #include "protocol/CommandExchange.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/LanguageText.h"
 #include "protocol/Transfer.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
+#include "text/LanguageText.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "render/MessageRenderer.h"
 
 namespace orvanta::test {

@@ -1,5 +1,5 @@
 // The preview renderer with the project's glyphs: measuring, line breaking as the encoder
-// does, glyph colours, pages, canvas sizes, the generator's output and the image files.
+// does, glyph colors, pages, canvas sizes, the generator's output and the image files.
 
 #include <gtest/gtest.h>
 
@@ -126,7 +126,7 @@ TEST(Renderer, BreaksAtTheSameBlanksAsTheEncoder) {
     }
 }
 
-TEST(Renderer, ColoursInkAndPaperAndKeepsTheBottomRowInTheBackground) {
+TEST(Renderer, ColorsInkAndPaperAndKeepsTheBottomRowInTheBackground) {
     const GlyphSet glyphs = test::projectGlyphs();
     const QImage& glyph = *glyphs.glyphs['A'];
     struct Case {
@@ -141,8 +141,8 @@ TEST(Renderer, ColoursInkAndPaperAndKeepsTheBottomRowInTheBackground) {
         {MessageStyle::PictureSide, true, 0x000000, 0x000000},
     };
     for (const Case& c : cases) {
-        // Text colour 1 (red) on background 7 (white).
-        Message m = previewMessage(u"", u"A", c.style, 0, rgbFromColourCode(1), 0xFFFFFF);
+        // Text color 1 (red) on background 7 (white).
+        Message m = previewMessage(u"", u"A", c.style, 0, rgbFromColorCode(1), 0xFFFFFF);
         const PreviewInput in = render::makePreviewInput(m, c.synchronise);
         const MessageRenderer renderer(in, glyphs);
         const auto bitmap = renderer.renderMessage(0);

@@ -13,9 +13,9 @@
 #include <thread>
 #include <vector>
 
+#include "commands/Operations.h"
+#include "commands/StoredMessageList.h"
 #include "message/Payload.h"
-#include "protocol/Operations.h"
-#include "protocol/StoredMessageList.h"
 #include "protocol/Transfer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
@@ -122,7 +122,7 @@ inline bool storeTestMessages(const ProjectorTarget& target,
     BlockingTransferRunner runner(flags, quickTimings());
     ScriptedPrompt prompt;
     for (std::uint8_t slot : slotNumbers) {
-        if (SendPayloadToProjector(testPayload(50, true), 0, {4, 7}, target, slot, prompt,
+        if (sendPayloadToProjector(testPayload(50, true), 0, {4, 7}, target, slot, prompt,
                                    runner) != 0) {
             return false;
         }

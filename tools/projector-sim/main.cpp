@@ -25,7 +25,7 @@
 #include "RequestParser.h"
 #include "SimConfig.h"
 #include "platform/Environment.h"
-#include "protocol/Md5.h"
+#include "platform/Md5.h"
 
 namespace orvanta::sim {
 namespace {

@@ -13,15 +13,15 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "app/LanguageText.h"
-#include "app/Prompt.h"
+#include "text/LanguageText.h"
+#include "text/Prompt.h"
 #include "ui/common/UiText.h"
-#include "ui/discovery/CPjList.h"
-#include "ui/edit/CMessageEdit.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaApp.h"
-#include "ui/frame/COrvantaView.h"
+#include "ui/discovery/DiscoveryPage.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainState.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
 
 namespace {
 
@@ -84,11 +84,11 @@ int main(int argc, char** argv) {
     state.programFolder = resolveProgramFolder(args);
 
     LoggingPrompt prompt;
-    auto frame = COrvantaApp::createMainWindow(state, prompt, {});
+    auto frame = createMainWindow(state, prompt, {});
     const QString page = parser.value(pageOption);
-    const int index = page == QStringLiteral("edit")        ? COrvantaView::EditPage
-                      : page == QStringLiteral("discovery") ? COrvantaView::DiscoveryPage
-                                                            : COrvantaView::MainPage;
+    const int index = page == QStringLiteral("edit")        ? PageTabs::EditTab
+                      : page == QStringLiteral("discovery") ? PageTabs::DiscoveryTab
+                                                            : PageTabs::MainTab;
     frame->view()->tabs()->setCurrentIndex(index);
     if (parser.isSet(openOption)) {
         frame->view()->editTab()->openMessageFile(parser.value(openOption));
@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     int quietTicks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const bool searching =
-            index == COrvantaView::DiscoveryPage && find != nullptr && !find->isEnabled();
+            index == PageTabs::DiscoveryTab && find != nullptr && !find->isEnabled();
         quietTicks =
             QApplication::activeModalWidget() == nullptr && !searching ? quietTicks + 1 : 0;
         if (quietTicks < 3) {

@@ -1,7 +1,7 @@
 #pragma once
 // The OK and Cancel row of the program's small dialogs.
 
-#include "app/TextId.h"
+#include "text/TextId.h"
 
 class QDialog;
 class QDialogButtonBox;

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/Prompt.h"
+#include "text/Prompt.h"
 
 namespace orvanta {
 

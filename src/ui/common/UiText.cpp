@@ -1,6 +1,6 @@
 #include "ui/common/UiText.h"
 
-#include "app/LanguageText.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -13,7 +13,7 @@ std::string utf8(const QString& text) {
 }
 
 QString text(Text key) {
-    return qs(LanguageText(key));
+    return qs(languageText(key));
 }
 
 QString textf(Text key, std::initializer_list<long long> numbers) {

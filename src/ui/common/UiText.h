@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/TextId.h"
+#include "text/TextId.h"
 
 namespace orvanta {
 

@@ -53,7 +53,7 @@ void appendBlock(RichText& out, const QTextBlock& block, int from, int to,
     }
 }
 
-// The colours a paragraph end takes: those of the character before it, else the block's.
+// The colors a paragraph end takes: those of the character before it, else the block's.
 RichUnit paragraphEnd(const RichText& out, const QTextBlock& block, const RichDefaults& defaults) {
     if (!out.empty()) {
         return {kCr, out.units.back().color, out.units.back().background};

@@ -1,6 +1,6 @@
 #pragma once
 // Between the Edit tab's Qt editors and the core's rich text: one RichUnit per UTF-16 unit
-// with its text and background colour, paragraphs ended by CR. The encoder, the line breaking,
+// with its text and background color, paragraphs ended by CR. The encoder, the line breaking,
 // the unsupported-character check and the message files work on what these functions hand
 // them, never on widgets. Built in memory after every change: nothing is written to disk.
 // GUI thread only (they read and write QTextDocument).
@@ -16,7 +16,7 @@ class QTextEdit;
 
 namespace orvanta {
 
-// The colours of text whose format names none (text typed before any colour was chosen).
+// The colors of text whose format names none (text typed before any color was chosen).
 struct RichDefaults {
     Rgb color = 0xFFFFFF;
     Rgb background = 0xC0C0C0;

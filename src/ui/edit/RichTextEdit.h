@@ -2,7 +2,7 @@
 // The Edit tab's title and message editors: a QTextEdit whose clipboard and drag data pass
 // through the RichTextAdapter, so that every way of copying (keys, menu, context menu) offers
 // text/rtf, HTML and plain text, and every way of pasting takes RTF through the core's reader
-// first. Pasted text keeps exactly the colours it brings; nothing else (fonts, tables, images).
+// first. Pasted text keeps exactly the colors it brings; nothing else (fonts, tables, images).
 
 #include <QTextEdit>
 
@@ -15,7 +15,7 @@ class RichTextEdit : public QTextEdit {
   public:
     explicit RichTextEdit(QWidget* parent = nullptr);
 
-    // Colours for pasted text that names none, and the character size of inserted text.
+    // Colors for pasted text that names none, and the character size of inserted text.
     void setPasteDefaults(const RichDefaults& defaults) { defaults_ = defaults; }
     void setCharacterPoints(qreal points) { points_ = points; }
     qreal characterPoints() const { return points_; }

@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kHelp =
     "usage: orvanta [--program-folder DIR] [Qt options]\n"
     "\n"
-    "Composes short on-screen messages - a title and a coloured body with an icon, display\n"
+    "Composes short on-screen messages - a title and a colored body with an icon, display\n"
     "style, time, blink and alarm options - and sends them over the network to projectors.\n"
     "Only one copy runs per user: starting it again brings the running window to the front.\n"
     "The interface language follows the locale (LC_ALL, LC_MESSAGES, LANG): Japanese,\n"

@@ -8,11 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
-#include "ui/discovery/AddPj.h"
-#include "ui/discovery/CAuthentication.h"
+#include "text/LanguageText.h"
+#include "ui/discovery/ManualEntryDialog.h"
+#include "ui/discovery/ProjectorPasswordDialog.h"
 
 using namespace orvanta;
 
@@ -32,7 +32,7 @@ void typeInto(QWidget& dialog, const char* name, const char* typed) {
 struct ShownAddPj {
     bool appReady = (test::app(), true);  // before any widget
     ScriptedPrompt prompt;
-    AddPj dialog{prompt};
+    ManualEntryDialog dialog{prompt};
     ShownAddPj() {
         setInterfaceLanguage(LanguageId::English);
         dialog.show();
@@ -100,7 +100,7 @@ TEST(ConfigureManually, SecondCharacterOfAMacBoxMovesOnExceptInTheLast) {
 TEST(PasswordDialogs, ThirtyThirdCharacterIsRefused) {
     test::app();
     ShownAddPj manual;
-    CAuthentication password(QStringLiteral("[ 1.2.3.4 ]"), 0, "");
+    ProjectorPasswordDialog password(QStringLiteral("[ 1.2.3.4 ]"), 0, "");
     const std::string typed(33, 'x');
     for (QWidget* dialog :
          {static_cast<QWidget*>(&manual.dialog), static_cast<QWidget*>(&password)}) {
@@ -114,7 +114,7 @@ TEST(PasswordDialogs, ThirtyThirdCharacterIsRefused) {
 TEST(PasswordDialog, ShowsTheHeadingAndReturnsTheFlagUnchanged) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
-    CAuthentication dialog(
+    ProjectorPasswordDialog dialog(
         QString::fromStdString(formatText(Text::AddressHeading, {192, 168, 0, 10})), 1, "old");
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Password"));
     EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("heading"))->text(),

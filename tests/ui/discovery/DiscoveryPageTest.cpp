@@ -22,17 +22,17 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/LanguageText.h"
 #include "platform/AtomicFile.h"
 #include "support/NetworkNamespace.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
-#include "ui/discovery/CPjList.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaApp.h"
-#include "ui/frame/COrvantaView.h"
-#include "ui/main/CMainTab.h"
+#include "text/LanguageText.h"
+#include "ui/discovery/DiscoveryPage.h"
+#include "ui/frame/DesktopProgram.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
+#include "ui/main/MainPage.h"
 #include "ui/models/ProjectorListModel.h"
 
 using namespace orvanta;
@@ -45,7 +45,7 @@ constexpr const char* kInsideVariable = "ORVANTA_DISCOVERY_PAGE_NAMESPACE";
 struct Window {
     MainState state;
     ScriptedPrompt prompt;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
     std::unique_ptr<QAbstractItemModelTester> registeredTester, foundTester;
 
     // `realAdaptors` only inside the namespace: elsewhere the page gets none to search from.
@@ -58,16 +58,16 @@ struct Window {
         if (!realAdaptors) {
             options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
         }
-        frame = COrvantaApp::createMainWindow(state, prompt, options);
+        frame = createMainWindow(state, prompt, options);
         using Mode = QAbstractItemModelTester::FailureReportingMode;
         registeredTester = std::make_unique<QAbstractItemModelTester>(
             &frame->pageContext().projectors, Mode::Fatal);
         foundTester =
             std::make_unique<QAbstractItemModelTester>(list("foundList")->model(), Mode::Fatal);
     }
-    CPjList& page() { return *frame->view()->discoveryTab(); }
-    void showDiscovery() { frame->view()->tabs()->setCurrentIndex(COrvantaView::DiscoveryPage); }
-    void showMain() { frame->view()->tabs()->setCurrentIndex(COrvantaView::MainPage); }
+    DiscoveryPage& page() { return *frame->view()->discoveryTab(); }
+    void showDiscovery() { frame->view()->tabs()->setCurrentIndex(PageTabs::DiscoveryTab); }
+    void showMain() { frame->view()->tabs()->setCurrentIndex(PageTabs::MainTab); }
     QPushButton* button(const char* name) {
         return page().findChild<QPushButton*>(QString::fromLatin1(name));
     }
@@ -262,7 +262,7 @@ TEST(DiscoveryPage, AWriteThatFailsIsReportedAndNothingIsLost) {
     const std::vector<std::string> texts = w.prompt.texts();
     ASSERT_EQ(texts.size(), 3u);
     for (std::size_t i : {0, 2}) {
-        EXPECT_EQ(texts[i].rfind(LanguageText(Text::RegistryWriteFailed), 0), 0u) << texts[i];
+        EXPECT_EQ(texts[i].rfind(languageText(Text::RegistryWriteFailed), 0), 0u) << texts[i];
         EXPECT_EQ(w.prompt.entries()[i].icon, PromptIcon::Warning);
     }
     EXPECT_EQ(readFile(folder + "LastPj.txt"), registryWith(1));

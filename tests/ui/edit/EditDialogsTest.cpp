@@ -9,12 +9,12 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
-#include "ui/dialogs/CAdvanced.h"
-#include "ui/dialogs/CColorSelect.h"
-#include "ui/dialogs/CNotsupportedchar.h"
+#include "text/LanguageText.h"
+#include "ui/dialogs/PaletteDialog.h"
+#include "ui/edit/AdvancedOptionsDialog.h"
+#include "ui/edit/UnsupportedCharactersDialog.h"
 
 using namespace orvanta;
 
@@ -37,18 +37,18 @@ void typeInto(QComboBox* combo, const QString& text) {
 
 }  // namespace
 
-TEST(AdvancedDialog, OffersWhatTheProjectorAndStyleAllow) {
+TEST(AdvancedOptionsDialog, OffersWhatTheProjectorAndStyleAllow) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     ScriptedPrompt prompt;
     MessageOptions options;
     {
-        CAdvanced d(options, kColourHalfTransparent, kUnqueried, prompt);
+        AdvancedOptionsDialog d(options, kColorHalfTransparent, kUnqueried, prompt);
         EXPECT_EQ(list(d, "styleList")->count(), 3);  // no Picture Side before a query
         EXPECT_FALSE(list(d, "horizontalPositionList")->isEnabled());
         EXPECT_FALSE(list(d, "volumeList")->isEnabled());
     }
-    CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
     ASSERT_EQ(list(d, "styleList")->count(), 4);
     list(d, "titlePositionList")->setCurrentIndex(2);
     list(d, "characterSizeList")->setCurrentIndex(1);
@@ -67,7 +67,7 @@ TEST(AdvancedDialog, OffersWhatTheProjectorAndStyleAllow) {
     EXPECT_TRUE(list(d, "minutesList")->isEnabled());
 }
 
-TEST(AdvancedDialog, OkChecksTypedValuesAndStoresThem) {
+TEST(AdvancedOptionsDialog, OkChecksTypedValuesAndStoresThem) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     struct Case {
@@ -90,7 +90,7 @@ TEST(AdvancedDialog, OkChecksTypedValuesAndStoresThem) {
         MessageOptions options;
         options.style = 1;  // Box: minutes and seconds in use
         const MessageOptions before = options;
-        CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+        AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
         typeInto(list(d, "scrollNumList"), QString::fromUtf8(c.scroll));
         typeInto(list(d, "minutesList"), QString::fromUtf8(c.minutes));
         list(d, "secondsList")->setCurrentIndex(c.seconds);
@@ -109,26 +109,26 @@ TEST(AdvancedDialog, OkChecksTypedValuesAndStoresThem) {
     }
 }
 
-TEST(ColourDialog, StartsAtTheCurrentCodeAndNeverOffersTransparent) {
+TEST(PaletteDialog, StartsAtTheCurrentCodeAndNeverOffersTransparent) {
     test::app();
-    CColorSelect d(CColorSelect::Kind::BackgroundColor, kColourHalfTransparent);
-    EXPECT_EQ(d.chosenCode(), kColourHalfTransparent);
+    PaletteDialog d(PaletteDialog::Kind::BackgroundColor, kColorHalfTransparent);
+    EXPECT_EQ(d.chosenCode(), kColorHalfTransparent);
     EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
                   ->styleSheet()
                   .indexOf(QStringLiteral("#c0c0c0")),
               -1);
-    EXPECT_TRUE(d.findChild<QToolButton*>(QStringLiteral("colourCell9"))->isHidden());
-    d.findChild<QToolButton*>(QStringLiteral("colourCell7"))->click();
-    EXPECT_EQ(d.chosenCode(), kColourWhite);
+    EXPECT_TRUE(d.findChild<QToolButton*>(QStringLiteral("colorCell9"))->isHidden());
+    d.findChild<QToolButton*>(QStringLiteral("colorCell7"))->click();
+    EXPECT_EQ(d.chosenCode(), kColorWhite);
     EXPECT_NE(d.findChild<QToolButton*>(QStringLiteral("selectionCell"))
                   ->styleSheet()
                   .indexOf(QStringLiteral("#ffffff")),
               -1);
 }
 
-TEST(NotSupportedDialog, OnlyItsButtonsEndIt) {
+TEST(UnsupportedCharactersDialog, OnlyItsButtonsEndIt) {
     test::app();
-    CNotsupportedchar d(QStringLiteral("Line 3 : [\u00e9]\r\nLine 3 : [\u00e8]\r\n"));
+    UnsupportedCharactersDialog d(QStringLiteral("Line 3 : [\u00e9]\r\nLine 3 : [\u00e8]\r\n"));
     d.show();
     for (int key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -137,16 +137,16 @@ TEST(NotSupportedDialog, OnlyItsButtonsEndIt) {
     }
     d.findChild<QPushButton*>(QStringLiteral("autoDelButton"))->click();
     EXPECT_FALSE(d.isVisible());
-    EXPECT_EQ(d.choice(), CNotsupportedchar::Result::Delete);
+    EXPECT_EQ(d.choice(), UnsupportedCharactersDialog::Result::Delete);
 }
 
-TEST(AdvancedDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
+TEST(AdvancedOptionsDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     ScriptedPrompt prompt;
     MessageOptions options;
     options.alarmSound = 1;
-    CAdvanced d(options, kColourHalfTransparent, kFullProjector, prompt);
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
     auto* play = d.findChild<QPushButton*>(QStringLiteral("playButton"));
     auto* stop = d.findChild<QPushButton*>(QStringLiteral("stopButton"));
     for (int round = 0; round < 2; ++round) {
@@ -158,6 +158,6 @@ TEST(AdvancedDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
         }
         stop->click();  // the end of the tune comes back as a queued call
     }
-    EXPECT_EQ(prompt.texts(), std::vector<std::string>{LanguageText(Text::NoSoundDevice)});
+    EXPECT_EQ(prompt.texts(), std::vector<std::string>{languageText(Text::NoSoundDevice)});
     EXPECT_TRUE(test::processEventsUntil([&] { return play->isEnabled(); }, 10000));
 }

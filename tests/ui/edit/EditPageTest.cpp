@@ -20,16 +20,16 @@
 #include <QUrl>
 #include <fstream>
 
-#include "app/LanguageText.h"
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
-#include "ui/edit/CMessageEdit.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaApp.h"
-#include "ui/frame/COrvantaView.h"
+#include "text/LanguageText.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/DesktopProgram.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
 
 using namespace orvanta;
 using orvanta::testsupport::SimProcess;
@@ -45,7 +45,7 @@ struct EditWindow {
     std::string folder;
     MainState state;
     ScriptedPrompt prompt;
-    std::unique_ptr<CMainFrame> frame;
+    std::unique_ptr<MainWindow> frame;
     QString chosenFile;
 
     explicit EditWindow(const std::string& name, const char* address = nullptr,
@@ -67,11 +67,11 @@ struct EditWindow {
         options.socketLayerAvailable = [] { return true; };
         // The Discovery tab searches when shown: never from this machine's interfaces.
         options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
-        frame = COrvantaApp::createMainWindow(state, prompt, options);
+        frame = createMainWindow(state, prompt, options);
         page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
-        frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
+        frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
     }
-    CMessageEdit& page() { return *frame->view()->editTab(); }
+    EditPage& page() { return *frame->view()->editTab(); }
     template <class T>
     T* find(const char* name) {
         T* w = page().findChild<T*>(QLatin1String(name));
@@ -112,11 +112,11 @@ void select(QTextEdit* edit, int from, int to) {
 }
 
 // "Hello world" in white with "world" red, title "Hi".
-void typeColouredMessage(EditWindow& w) {
+void typeColoredMessage(EditWindow& w) {
     type(w.title(), QStringLiteral("Hi"));
     type(w.body(), QStringLiteral("Hello world"));
     select(w.body(), 6, 11);
-    w.state.characterColor = kColourRed;
+    w.state.characterColor = kColorRed;
     w.page().applyCharacterColor();
 }
 
@@ -162,7 +162,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     SimProcess sim({"--address", "127.0.70.3", "--verbose"});
     ASSERT_TRUE(sim.ready());
     EditWindow w("sendget", "127.0.70.3");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const Message typed = w.page().message();
     // "Quick" cannot be the startup display; a saved number can, and Send then sets it.
     auto* startup = w.find<QCheckBox>("startupDisplayCheck");
@@ -227,7 +227,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     w.click("getButton");
     EXPECT_EQ(lastLine(w.prompt), "    Complete.");
     EXPECT_TRUE(displayMode->isChecked());
-    EXPECT_EQ(w.page().message().backgroundColor, kColourHalfTransparent);
+    EXPECT_EQ(w.page().message().backgroundColor, kColorHalfTransparent);
 }
 
 TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
@@ -263,7 +263,7 @@ TEST(EditPage, SendToAProjectorThatCannotTakeItEndsWithItsReasonAndNoTransfer) {
 
 TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
     EditWindow w("saveopen");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const std::string first = w.folder + "MessageData/a.ovx";
     const std::string second = w.folder + "MessageData/b.ovx";
     w.chosenFile = QString::fromStdString(first);
@@ -282,7 +282,7 @@ TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
 
 TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
     EditWindow w("savefail");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     const Message before = w.page().message();
     w.chosenFile = QString::fromStdString(w.folder + "missing-folder/x.ovx");
     EXPECT_FALSE(w.page().save());
@@ -326,17 +326,17 @@ TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
 
 TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     EditWindow w("new");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     w.state.currentFileName = "x.ovx";
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Cancel);
-    w.frame->action(CMainFrame::New)->trigger();
+    w.frame->action(MainWindow::New)->trigger();
     EXPECT_EQ(
         w.prompt.texts(),
         std::vector<std::string>{"There is an unsaved data.\nDo you want to save this Message?"});
     EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("Hello world"));
     w.prompt.queue(PromptAnswer::No);
-    w.frame->action(CMainFrame::New)->trigger();
+    w.frame->action(MainWindow::New)->trigger();
     EXPECT_TRUE(w.page().message().body.empty());
     EXPECT_TRUE(w.page().message().title.empty());
     EXPECT_EQ(w.state.currentFileName, "");
@@ -354,7 +354,7 @@ TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
 
 TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
     EditWindow w("clipboard");
-    typeColouredMessage(w);
+    typeColoredMessage(w);
     select(w.body(), 3, 11);
     const RichText selected = richTextFromSelection(w.body()->textCursor(), {});
     ctrl(w.body(), Qt::Key_C);
@@ -390,7 +390,7 @@ TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
                             static_cast<QWidget*>(w.find<QPushButton>("sendButton"))}) {
         QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::ControlModifier);
         QApplication::sendEvent(target, &tab);
-        EXPECT_EQ(w.frame->view()->tabs()->currentIndex(), COrvantaView::EditPage);
+        EXPECT_EQ(w.frame->view()->tabs()->currentIndex(), PageTabs::EditTab);
     }
     ctrl(w.body(), Qt::Key_Z);  // typing is one step
     EXPECT_EQ(w.body()->toPlainText(), QString());
@@ -403,36 +403,36 @@ TEST(EditPage, KeyboardWatchRunsTheTabsCommandsAndSwallowsItalicAndTabSwitch) {
 
 TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
     EditWindow w("enabling");
-    auto enabled = [&](CMainFrame::Command c) { return w.frame->action(c)->isEnabled(); };
+    auto enabled = [&](MainWindow::Command c) { return w.frame->action(c)->isEnabled(); };
     auto* background = w.frame->findChild<QToolButton*>(QStringLiteral("backgroundColorButton"));
     ASSERT_NE(background, nullptr);
-    for (int page : {COrvantaView::MainPage, COrvantaView::DiscoveryPage}) {
+    for (int page : {PageTabs::MainTab, PageTabs::DiscoveryTab}) {
         w.frame->view()->tabs()->setCurrentIndex(page);
-        for (auto c : {CMainFrame::New, CMainFrame::Open, CMainFrame::Save, CMainFrame::FontColor,
-                       CMainFrame::BackgroundColor, CMainFrame::Copy}) {
+        for (auto c : {MainWindow::New, MainWindow::Open, MainWindow::Save, MainWindow::FontColor,
+                       MainWindow::BackgroundColor, MainWindow::Copy}) {
             EXPECT_FALSE(enabled(c)) << page << " " << c;
         }
     }
-    w.frame->view()->tabs()->setCurrentIndex(COrvantaView::EditPage);
-    EXPECT_TRUE(enabled(CMainFrame::New));
-    EXPECT_FALSE(enabled(CMainFrame::Copy));
+    w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+    EXPECT_TRUE(enabled(MainWindow::New));
+    EXPECT_FALSE(enabled(MainWindow::Copy));
     type(w.body(), QStringLiteral("abc"));
-    EXPECT_TRUE(enabled(CMainFrame::Undo));
+    EXPECT_TRUE(enabled(MainWindow::Undo));
     select(w.body(), 0, 2);
-    EXPECT_TRUE(enabled(CMainFrame::Copy));
+    EXPECT_TRUE(enabled(MainWindow::Copy));
     EXPECT_TRUE(background->isEnabled());
 
-    // A colour button applies its colour: the text colour to the selection, the background
+    // A color button applies its color: the text color to the selection, the background
     // to the whole message and, with the synchronisation box checked, to every character.
-    w.state.characterColor = kColourGreen;
+    w.state.characterColor = kColorGreen;
     w.frame->findChild<QToolButton*>(QStringLiteral("fontColorButton"))->click();
-    w.state.backgroundColor = kColourBlue;
+    w.state.backgroundColor = kColorBlue;
     background->click();
     const Message m = w.page().message();
-    EXPECT_EQ(m.body.units[0].color, rgbFromColourCode(kColourGreen));
+    EXPECT_EQ(m.body.units[0].color, rgbFromColorCode(kColorGreen));
     EXPECT_EQ(m.body.units[2].color, kWhite);
-    EXPECT_EQ(m.body.units[2].background, rgbFromColourCode(kColourBlue));
-    EXPECT_EQ(m.options.background, kColourBlue);
+    EXPECT_EQ(m.body.units[2].background, rgbFromColorCode(kColorBlue));
+    EXPECT_EQ(m.options.background, kColorBlue);
 
     w.find<QCheckBox>("characterDisplayModeCheck")->setChecked(true);
     EXPECT_FALSE(background->isEnabled());
@@ -448,11 +448,11 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
         std::vector<std::string> said;
     };
     const Case cases[] = {
-        {COrvantaView::EditPage, {"/tmp/note.txt"}, {".ovx extension is only valid."}},
-        {COrvantaView::EditPage, {"/tmp/NOTE.OVX"}, {".ovx extension is only valid."}},
-        {COrvantaView::EditPage, {welcome, welcome}, {}},
-        {COrvantaView::DiscoveryPage, {welcome}, {"Please Drop [Main Tab] or [Edit Tab]."}},
-        {COrvantaView::EditPage, {welcome}, {"Do you want to extract this file?"}},
+        {PageTabs::EditTab, {"/tmp/note.txt"}, {".ovx extension is only valid."}},
+        {PageTabs::EditTab, {"/tmp/NOTE.OVX"}, {".ovx extension is only valid."}},
+        {PageTabs::EditTab, {welcome, welcome}, {}},
+        {PageTabs::DiscoveryTab, {welcome}, {"Please Drop [Main Tab] or [Edit Tab]."}},
+        {PageTabs::EditTab, {welcome}, {"Do you want to extract this file?"}},
     };
     for (const auto& c : cases) {
         w.frame->view()->tabs()->setCurrentIndex(c.page);

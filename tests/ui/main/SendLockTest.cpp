@@ -13,14 +13,14 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/LanguageText.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
-#include "ui/edit/CMessageEdit.h"
-#include "ui/frame/CMainFrame.h"
-#include "ui/frame/COrvantaApp.h"
-#include "ui/frame/COrvantaView.h"
-#include "ui/main/CMainTab.h"
+#include "text/LanguageText.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/DesktopProgram.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
+#include "ui/main/MainPage.h"
 
 using namespace orvanta;
 
@@ -64,14 +64,14 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     StartupOptions options;
     options.socketLayerAvailable = [] { return true; };
     options.adaptors = [] { return std::vector<AdaptorEntry>{}; };  // no search from here
-    auto frame = COrvantaApp::createMainWindow(state, prompt, options);
+    auto frame = createMainWindow(state, prompt, options);
     auto* send = frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
     auto* editSend =
         frame->view()->editTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
     const auto menu = [&](bool lock, bool unlock) {
-        EXPECT_EQ(frame->action(CMainFrame::SendLock)->isEnabled(), lock);
-        EXPECT_EQ(frame->action(CMainFrame::UnLock)->isEnabled(), unlock);
-        EXPECT_TRUE(frame->action(CMainFrame::ChangePassword)->isEnabled());
+        EXPECT_EQ(frame->action(MainWindow::SendLock)->isEnabled(), lock);
+        EXPECT_EQ(frame->action(MainWindow::UnLock)->isEnabled(), unlock);
+        EXPECT_TRUE(frame->action(MainWindow::ChangePassword)->isEnabled());
     };
     menu(true, false);
 
@@ -83,7 +83,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
         type(d, "password", "");
         ok(d);
     });
-    frame->action(CMainFrame::SendLock)->trigger();
+    frame->action(MainWindow::SendLock)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_TRUE(state.sendLocked);
     EXPECT_EQ(send->text(), "Send[Locked]");
@@ -114,7 +114,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
         type(d, "currentPassword", "");
         ok(d);
     });
-    frame->action(CMainFrame::ChangePassword)->trigger();
+    frame->action(MainWindow::ChangePassword)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_TRUE(state.sendLocked);  // a new password does not unlock
 
@@ -127,7 +127,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
         type(d, "password", "pw");
         ok(d);
     });
-    frame->action(CMainFrame::UnLock)->trigger();
+    frame->action(MainWindow::UnLock)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_FALSE(state.sendLocked);
     EXPECT_EQ(send->text(), "Send");

@@ -1,0 +1,381 @@
+#include "ui/discovery/DiscoveryPage.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "text/LanguageText.h"
+#include "text/Prompt.h"
+#include "ui/common/UiText.h"
+#include "ui/discovery/FoundProjectorModel.h"
+#include "ui/discovery/ManualEntryDialog.h"
+#include "ui/discovery/ProjectorPasswordDialog.h"
+#include "ui/frame/MainState.h"
+#include "ui/models/ProjectorListModel.h"
+
+namespace orvanta {
+
+// Worker and probe threads post through this; the page unhooks itself when it is destroyed,
+// so a probe that ends after the window closed posts nothing.
+struct DiscoveryPage::Mailbox {
+    std::mutex mutex;
+    DiscoveryPage* page = nullptr;
+
+    template <typename F>
+    void post(F call) {
+        std::lock_guard lock(mutex);
+        if (page != nullptr) {
+            DiscoveryPage* target = page;
+            QMetaObject::invokeMethod(
+                target, [target, call = std::move(call)] { call(*target); }, Qt::QueuedConnection);
+        }
+    }
+};
+
+namespace {
+
+QTableView* makeListView(QWidget* parent, const QString& name, const QString& accessibleName) {
+    auto* view = new QTableView(parent);
+    view->setObjectName(name);
+    view->setAccessibleName(accessibleName);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setShowGrid(true);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setHighlightSections(false);
+    return view;
+}
+
+// Name 7/16, MAC 5/16, address 4/16 of the list's width.
+void setColumnWidths(QTableView* view) {
+    const int unit = view->viewport()->width() / 16;
+    view->setColumnWidth(ProjectorListModel::NameColumn, unit * 7);
+    view->setColumnWidth(ProjectorListModel::MacColumn, unit * 5);
+    view->setColumnWidth(ProjectorListModel::AddressColumn, unit * 4);
+}
+
+QPushButton* makeButton(QWidget* parent, Text caption, const QString& name) {
+    auto* button = new QPushButton(text(caption), parent);
+    button->setObjectName(name);
+    button->setAutoDefault(false);
+    return button;
+}
+
+long long byteOf(std::uint32_t address, int shift) {
+    return static_cast<long long>((address >> shift) & 0xFF);
+}
+
+}  // namespace
+
+DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
+    : QWidget(parent),
+      context_(context),
+      found_(new FoundProjectorModel(this)),
+      foundView_(makeListView(this, QStringLiteral("foundList"), text(Text::LabelProjectorList))),
+      registered_(makeListView(this, QStringLiteral("registeredList"),
+                               text(Text::RegisteredProjectorGroup))),
+      adaptorChoice_(new QComboBox(this)),
+      findButton_(makeButton(this, Text::FindButton, QStringLiteral("findButton"))),
+      mailbox_(std::make_shared<Mailbox>()) {
+    mailbox_->page = this;
+    foundView_->setModel(found_);
+    registered_->setModel(&context_.projectors);
+    foundView_->viewport()->installEventFilter(this);
+    registered_->viewport()->installEventFilter(this);
+
+    adaptorChoice_->setObjectName(QStringLiteral("adaptorChoice"));
+    adaptorChoice_->setAccessibleName(text(Text::AdaptorLabel));
+    fillAdaptorChoice();
+    connect(adaptorChoice_, &QComboBox::activated, this, [this](int index) {
+        context_.state.selectedAdaptor = index;
+        findButton_->setEnabled(false);
+        ++generation_;
+        probing_.clear();
+        found_->clear();
+        startDiscovery();
+    });
+
+    auto* heading = new QLabel(text(Text::LabelProjectorList), this);
+    auto* adaptorLabel = new QLabel(text(Text::AdaptorLabel), this);
+    adaptorLabel->setBuddy(adaptorChoice_);
+    auto* top = new QHBoxLayout;
+    top->addWidget(heading);
+    top->addStretch();
+    top->addWidget(adaptorLabel);
+    top->addWidget(adaptorChoice_);
+
+    QPushButton* registration =
+        makeButton(this, Text::RegistrationButton, QStringLiteral("registrationButton"));
+    auto* foundButtons = new QHBoxLayout;
+    foundButtons->addStretch();
+    foundButtons->addWidget(findButton_);
+    foundButtons->addWidget(registration);
+
+    auto* group = new QGroupBox(text(Text::RegisteredProjectorGroup), this);
+    group->setObjectName(QStringLiteral("registeredGroup"));
+    registered_->setParent(group);
+    QPushButton* manual =
+        makeButton(group, Text::ConfigureManuallyButton, QStringLiteral("configureManuallyButton"));
+    QPushButton* remove = makeButton(group, Text::DeleteButton, QStringLiteral("deleteButton"));
+    QPushButton* password =
+        makeButton(group, Text::PasswordButton, QStringLiteral("passwordButton"));
+    auto* registeredButtons = new QHBoxLayout;
+    registeredButtons->addStretch();
+    registeredButtons->addWidget(manual);
+    registeredButtons->addWidget(remove);
+    registeredButtons->addWidget(password);
+    auto* groupLayout = new QVBoxLayout(group);
+    groupLayout->addWidget(registered_);
+    groupLayout->addLayout(registeredButtons);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(foundView_, 1);
+    layout->addLayout(foundButtons);
+    layout->addWidget(group, 1);
+
+    connect(findButton_, &QPushButton::clicked, this, &DiscoveryPage::find);
+    connect(registration, &QPushButton::clicked, this, &DiscoveryPage::registerFound);
+    connect(manual, &QPushButton::clicked, this, &DiscoveryPage::configureManually);
+    connect(remove, &QPushButton::clicked, this, &DiscoveryPage::deleteRegistered);
+    connect(password, &QPushButton::clicked, this, &DiscoveryPage::changePassword);
+    // The row the operator picks here is the one the other tabs preselect.
+    connect(registered_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { context_.state.currentProjector = selectedRow(registered_); });
+
+    // The registry is first loaded when this page is created.
+    context_.projectors.reload();
+}
+
+DiscoveryPage::~DiscoveryPage() {
+    std::lock_guard lock(mailbox_->mutex);
+    mailbox_->page = nullptr;
+}
+
+void DiscoveryPage::showPage() {
+    context_.projectors.reload();
+    findButton_->setEnabled(false);
+    startDiscovery();
+}
+
+void DiscoveryPage::leavePage() {
+    discoveryStopFlag().store(true);
+}
+
+bool DiscoveryPage::eventFilter(QObject* watched, QEvent* event) {
+    // The columns follow the width of the list itself, which settles after the page's own.
+    if (event->type() == QEvent::Resize) {
+        for (QTableView* view : {foundView_, registered_}) {
+            if (watched == view->viewport()) {
+                setColumnWidths(view);
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void DiscoveryPage::fillAdaptorChoice() {
+    adaptorChoice_->clear();
+    for (const AdaptorEntry& a : context_.state.adaptors) {
+        adaptorChoice_->addItem(qs(a.description + " (" + a.dotted + ")"));
+    }
+    const int selected = context_.state.selectedAdaptor;
+    adaptorChoice_->setCurrentIndex(selected < adaptorChoice_->count() ? selected : -1);
+    adaptorChoice_->setEnabled(adaptorChoice_->count() > 0);
+    adaptorChoice_->setPlaceholderText(
+        text(adaptorChoice_->count() > 0 ? Text::ChooseAdaptor : Text::NoAdaptor));
+}
+
+void DiscoveryPage::find() {
+    findButton_->setEnabled(false);
+    // The adaptors may have changed; the chosen one is kept by its name.
+    const auto& old = context_.state.adaptors;
+    const int selected = context_.state.selectedAdaptor;
+    const std::string chosen = selected >= 0 && static_cast<std::size_t>(selected) < old.size()
+                                   ? old[static_cast<std::size_t>(selected)].description
+                                   : std::string();
+    context_.state.adaptors = context_.state.adaptorSource();
+    int index = defaultAdaptorIndex(context_.state.adaptors);
+    for (std::size_t i = 0; i < context_.state.adaptors.size(); ++i) {
+        if (!chosen.empty() && context_.state.adaptors[i].description == chosen) {
+            index = static_cast<int>(i);
+            break;
+        }
+    }
+    context_.state.selectedAdaptor = index;
+    fillAdaptorChoice();
+    ++generation_;
+    probing_.clear();
+    found_->clear();
+    startDiscovery();
+}
+
+void DiscoveryPage::startDiscovery() {
+    // Only the chosen adaptor is searched; without one the run ends at once.
+    DiscoveryJob job;
+    const int selected = context_.state.selectedAdaptor;
+    if (selected >= 0 && static_cast<std::size_t>(selected) < context_.state.adaptors.size()) {
+        const std::uint32_t address =
+            context_.state.adaptors[static_cast<std::size_t>(selected)].address;
+        job.adaptors = {address};
+        job.gate = address;
+    }
+    addedThisRun_ = 0;
+    const unsigned run = ++runNumber_;
+    std::weak_ptr<Mailbox> mailbox = mailbox_;
+    run_.start(std::move(job), [mailbox, run](const DiscoveryEvent& event) {
+        if (auto box = mailbox.lock()) {
+            box->post([run, event](DiscoveryPage& page) { page.handleDiscoveryEvent(run, event); });
+        }
+    });
+}
+
+void DiscoveryPage::handleDiscoveryEvent(unsigned run, const DiscoveryEvent& event) {
+    if (run != runNumber_) {
+        return;  // an earlier run, ended by this one
+    }
+    if (event.kind == DiscoveryEventKind::DiscoveryFinished) {
+        findButton_->setEnabled(true);
+        return;
+    }
+    const std::optional<DiscoveredProjector> answer = decodeAnswerRecord(event.record);
+    if (!answer || addedThisRun_ + probing_.size() >= kMaxFoundPerRun ||
+        found_->contains(answer->address) || probing_.count(answer->address) != 0) {
+        return;
+    }
+    probing_.insert(answer->address);
+    ProjectorRecord record{answer->name, answer->address, 1, "", answer->mac};
+    // Detached on purpose: the probe ends by itself within its limit, and nobody (leaving the
+    // tab, closing the window) should wait for it. Its result is posted only while the page
+    // lives.
+    try {
+        std::thread([mailbox = mailbox_, generation = generation_, record = std::move(record)] {
+            const bool reachable = probeProjector(record.address);
+            mailbox->post([generation, record, reachable](DiscoveryPage& page) {
+                page.handleProbeResult(generation, record, reachable);
+            });
+        }).detach();
+    } catch (const std::system_error&) {
+        probing_.erase(answer->address);  // no thread to spare: as if the probe had failed
+    }
+}
+
+void DiscoveryPage::handleProbeResult(unsigned generation, const ProjectorRecord& record,
+                                      bool reachable) {
+    if (generation != generation_) {
+        return;  // "Find" emptied the list after this probe started
+    }
+    probing_.erase(record.address);
+    if (!reachable || found_->contains(record.address) || addedThisRun_ >= kMaxFoundPerRun) {
+        return;
+    }
+    found_->append(record);
+    ++addedThisRun_;
+}
+
+const ProjectorRecord* DiscoveryPage::selectedRegistered(int& row) {
+    row = selectedRow(registered_);
+    const ProjectorRecord* record = context_.projectors.record(row);
+    if (record == nullptr) {
+        context_.prompt.inform(languageText(Text::PleaseSelectAProjector));
+    }
+    return record;
+}
+
+int DiscoveryPage::selectedRow(const QTableView* view) const {
+    const QModelIndexList rows = view->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void DiscoveryPage::reportWrite(const std::string& error) {
+    if (!error.empty()) {
+        context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(error)),
+                               PromptIcon::Warning);
+    }
+}
+
+void DiscoveryPage::registerFound() {
+    const int row = selectedRow(foundView_);
+    if (row < 0 || static_cast<std::size_t>(row) >= found_->records().size()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectAProjector));
+        return;
+    }
+    const ProjectorRecord record = found_->records()[static_cast<std::size_t>(row)];
+    const ProjectorList& list = context_.projectors.list();
+    if (list.count() >= kMaxRegisteredProjectors) {
+        context_.prompt.inform(languageText(Text::RegistrationLimit));
+        return;
+    }
+    if (list.findAddress(record.address)) {
+        context_.prompt.inform(languageText(Text::SameAddressExists));
+        return;
+    }
+    reportWrite(context_.projectors.add(record));
+}
+
+void DiscoveryPage::configureManually() {
+    if (context_.projectors.list().count() >= kMaxRegisteredProjectors) {
+        context_.prompt.inform(languageText(Text::RegistrationLimit));
+        return;
+    }
+    ManualEntryDialog dialog(context_.prompt, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    context_.state.manualEntry = dialog.entered();
+    if (context_.projectors.list().findAddress(context_.state.manualEntry.address)) {
+        context_.prompt.inform(languageText(Text::SameAddressExists));
+        return;
+    }
+    reportWrite(context_.projectors.add(context_.state.manualEntry));
+}
+
+void DiscoveryPage::deleteRegistered() {
+    int row = -1;
+    const ProjectorRecord* record = selectedRegistered(row);
+    if (record == nullptr) {
+        return;
+    }
+    const std::uint32_t a = record->address;
+    const std::string question = formatText(
+        Text::ConfirmDeleteAddress, {byteOf(a, 24), byteOf(a, 16), byteOf(a, 8), byteOf(a, 0)});
+    if (context_.prompt.ask(question, PromptButtons::YesNo, PromptIcon::Information) !=
+        PromptAnswer::Yes) {
+        return;
+    }
+    reportWrite(context_.projectors.remove(row));
+    context_.state.currentProjector = 0;
+}
+
+void DiscoveryPage::changePassword() {
+    int row = -1;
+    const ProjectorRecord* record = selectedRegistered(row);
+    if (record == nullptr) {
+        return;
+    }
+    const std::uint32_t a = record->address;
+    std::int32_t authentication = record->authentication;
+    std::string password = record->password;
+    ProjectorPasswordDialog dialog(
+        textf(Text::AddressHeading, {byteOf(a, 24), byteOf(a, 16), byteOf(a, 8), byteOf(a, 0)}),
+        authentication, password, this);
+    if (dialog.exec() == QDialog::Accepted) {
+        authentication = dialog.authentication();
+        password = dialog.password();
+    }
+    // Written back on Cancel too, with the values kept before.
+    reportWrite(context_.projectors.setCredentials(row, authentication, password));
+}
+
+}  // namespace orvanta

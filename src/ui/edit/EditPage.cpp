@@ -1,0 +1,937 @@
+#include "ui/edit/EditPage.h"
+
+#include <QApplication>
+#include <QBitmap>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "commands/Operations.h"
+#include "message/MessageFile.h"
+#include "message/ProjectorText.h"
+#include "platform/Environment.h"
+#include "text/LanguageText.h"
+#include "ui/common/UiText.h"
+#include "ui/edit/AdvancedOptionsDialog.h"
+#include "ui/edit/PreviewDialog.h"
+#include "ui/edit/RichTextEdit.h"
+#include "ui/edit/UnsupportedCharactersDialog.h"
+#include "ui/frame/MainState.h"
+#include "ui/models/ProjectorListModel.h"
+
+namespace orvanta {
+namespace {
+
+// 176 twips (8.8 points); Double size doubles it.
+constexpr qreal kStandardPoints = 8.8;
+const QString kFontFamily = QStringLiteral("Arial Unicode MS");
+
+QColor color(int code) {
+    return QColor::fromRgb(rgbFromColorCode(code));
+}
+
+QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed) {
+    const QString filter = text(Text::OvxFileFilter);
+    if (save) {
+        QFileDialog dialog(parent, QString(), folder, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix(QStringLiteral("ovx"));
+        dialog.selectFile(proposed);
+        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    }
+    return QFileDialog::getOpenFileName(parent, QString(), folder,
+                                        filter + QStringLiteral(";;") + text(Text::TxtFileFilter));
+}
+
+QPushButton* button(Text caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(text(caption), parent);
+    b->setObjectName(QLatin1String(name));
+    b->setAccessibleName(text(caption));
+    return b;
+}
+
+QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
+    auto* c = new QCheckBox(text(caption), parent);
+    c->setObjectName(QLatin1String(name));
+    c->setAccessibleName(QString(text(caption)).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    return c;
+}
+
+}  // namespace
+
+EditPage::EditPage(PageContext context, QWidget* parent) : QWidget(parent), context_(context) {
+    chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
+        return defaultChooser(this, save, folder, proposed);
+    };
+    message_.characterColor = context_.state.characterColor;
+    message_.characterBackgroundColor = context_.state.characterBackgroundColor;
+    buildControls();
+    paintEditors();
+    resetTypingFormat(*title_);
+    resetTypingFormat(*body_);
+    clearUndoAndModified(true);
+}
+
+EditPage::~EditPage() = default;
+
+void EditPage::buildControls() {
+    iconList_ = new QComboBox(this);
+    iconList_->setObjectName(QStringLiteral("iconList"));
+    iconList_->setAccessibleName(text(Text::IconLabel));
+    const Text iconNames[kIconCount] = {Text::IconNone,        Text::IconStop,
+                                        Text::IconExclamation, Text::IconQuestion,
+                                        Text::IconInformation, Text::IconClip};
+    // The same icon pictures the preview draws; without them the names stand.
+    const QString icons = qs(resourceFolder(context_.state.programFolder, "micon"));
+    for (int i = 0; i < kIconCount; ++i) {
+        const QString file = icons + QStringLiteral("BG_ICN_") +
+                             qs(std::string(iconBitmapName(i))) + QStringLiteral(".bmp");
+        QIcon icon;
+        if (i > 0 && QFile::exists(file)) {
+            // White is the icon's paper, as in the preview: the list's own background shows.
+            QPixmap picture(file);
+            if (!picture.isNull()) {
+                picture.setMask(picture.createMaskFromColor(Qt::white));
+                icon = QIcon(picture);
+            }
+        }
+        iconList_->addItem(icon, text(iconNames[i]));
+    }
+    connect(iconList_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        message_.icon = static_cast<std::uint8_t>(std::max(0, index));
+        message_.options.iconNumber = message_.icon;
+    });
+
+    title_ = new RichTextEdit(this);
+    title_->setObjectName(QStringLiteral("titleEdit"));
+    title_->setAccessibleName(text(Text::TitleGroup));
+    title_->setLineWrapMode(QTextEdit::NoWrap);
+    title_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    title_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    title_->setTabChangesFocus(true);
+    title_->setFixedHeight(title_->fontMetrics().height() * 2 + 8);
+    body_ = new RichTextEdit(this);
+    body_->setObjectName(QStringLiteral("messageEdit"));
+    body_->setAccessibleName(text(Text::MessageGroup));
+    body_->setTabChangesFocus(true);
+    body_->setAcceptDrops(false);
+    title_->setAcceptDrops(false);
+    for (RichTextEdit* edit : {title_, body_}) {
+        edit->setPasteDefaults(defaults());
+        edit->installEventFilter(this);
+        edit->document()->setDefaultFont(QFont(kFontFamily));
+        connect(edit, &QTextEdit::selectionChanged, this, &EditPage::selectionStateChanged);
+        connect(edit, &QTextEdit::undoAvailable, this, &EditPage::selectionStateChanged);
+    }
+    connect(title_, &QTextEdit::textChanged, this, &EditPage::onTitleChanged);
+    connect(body_, &QTextEdit::textChanged, this, &EditPage::onMessageChanged);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            &EditPage::selectionStateChanged);
+
+    pageFeed_ = button(Text::PageFeedButton, "pageFeedButton", this);
+    tab_ = button(Text::TabButton, "tabButton", this);
+    // Buttons that act on the editor that had the focus must not take it away.
+    pageFeed_->setFocusPolicy(Qt::TabFocus);
+    tab_->setFocusPolicy(Qt::TabFocus);
+    synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", this);
+    synchronize_->setChecked(true);
+    image_ = button(Text::ImageCaption, "imageButton", this);
+    advanced_ = button(Text::AdvancedButton, "advancedButton", this);
+    displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", this);
+    connect(pageFeed_, &QPushButton::clicked, this, &EditPage::pageFeed);
+    connect(tab_, &QPushButton::clicked, this, &EditPage::insertTab);
+    connect(image_, &QPushButton::clicked, this, &EditPage::image);
+    connect(advanced_, &QPushButton::clicked, this, &EditPage::advanced);
+    connect(displayMode_, &QCheckBox::toggled, this, &EditPage::characterDisplayModeChanged);
+
+    savedNumber_ = new QComboBox(this);
+    savedNumber_->setObjectName(QStringLiteral("savedNumberList"));
+    savedNumber_->setAccessibleName(text(Text::SavedNumberLabel));
+    savedNumber_->addItem(text(Text::SavedNumberQuick));
+    for (int i = 1; i <= 12; ++i) {
+        savedNumber_->addItem(QString::number(i));
+    }
+    projectors_ = new QComboBox(this);
+    projectors_->setObjectName(QStringLiteral("projectorList"));
+    projectors_->setAccessibleName(text(Text::ProjectorIpAddressLabel));
+    bindProjectorCombo(*projectors_, context_.projectors);
+    send_ = button(Text::SendButton, "sendButton", this);
+    get_ = button(Text::GetButton, "getButton", this);
+    displayOn_ = button(Text::DisplayOnButton, "displayOnButton", this);
+    displayOff_ = button(Text::DisplayOffButton, "displayOffButton", this);
+    startup_ = checkBox(Text::StartupDisplayCheck, "startupDisplayCheck", this);
+    startup_->setEnabled(false);
+    startupMinutes_ = new QComboBox(this);
+    startupMinutes_->setObjectName(QStringLiteral("startupMinutesList"));
+    startupMinutes_->setAccessibleName(text(Text::StartupDisplayCheck));
+    startupMinutes_->setEditable(true);
+    startupMinutes_->addItem(text(Text::StartupRepeat));
+    for (int m : {1, 2, 3, 6, 8, 10, 20, 40, 60, 80, 100, 127}) {
+        startupMinutes_->addItem(QString::number(m));
+    }
+    startupMinutes_->setCurrentIndex(-1);
+    startupMinutes_->setEnabled(false);
+    minutesLabel_ = new QLabel(text(Text::MinutesLabel), this);
+    minutesLabel_->setObjectName(QStringLiteral("startupMinutesLabel"));
+    minutesLabel_->setEnabled(false);
+    connect(send_, &QPushButton::clicked, this, &EditPage::send);
+    connect(get_, &QPushButton::clicked, this, &EditPage::get);
+    connect(displayOn_, &QPushButton::clicked, this, &EditPage::displayOn);
+    connect(displayOff_, &QPushButton::clicked, this, &EditPage::displayOff);
+    connect(startup_, &QCheckBox::toggled, this, &EditPage::onStartupToggled);
+    connect(startupMinutes_, &QComboBox::currentTextChanged, this, &EditPage::updateMinutesLabel);
+    connect(projectors_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
+    connect(savedNumber_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
+
+    // Layout: title row (icon, title), message, editing buttons; Send/Get group at the right.
+    auto* titleGroup = new QGroupBox(text(Text::TitleGroup), this);
+    auto* titleRow = new QHBoxLayout(titleGroup);
+    titleRow->addWidget(iconList_);
+    titleRow->addWidget(title_, 1);
+    auto* messageGroup = new QGroupBox(text(Text::MessageGroup), this);
+    auto* messageBox = new QVBoxLayout(messageGroup);
+    messageBox->addWidget(body_);
+    auto* editButtons = new QHBoxLayout;
+    editButtons->addWidget(pageFeed_);
+    editButtons->addWidget(tab_);
+    editButtons->addWidget(synchronize_);
+    editButtons->addStretch(1);
+    editButtons->addWidget(displayMode_);
+    editButtons->addWidget(image_);
+    editButtons->addWidget(advanced_);
+    messageBox->addLayout(editButtons);
+
+    auto* sendGroup = new QGroupBox(text(Text::SendGetGroup), this);
+    auto* grid = new QGridLayout(sendGroup);
+    int row = 0;
+    grid->addWidget(new QLabel(text(Text::SavedNumberLabel), sendGroup), row, 0);
+    grid->addWidget(savedNumber_, row++, 1, 1, 2);
+    grid->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), sendGroup), row++, 0, 1, 3);
+    grid->addWidget(projectors_, row++, 0, 1, 3);
+    grid->addWidget(send_, row, 0);
+    grid->addWidget(get_, row++, 1, 1, 2);
+    grid->addWidget(displayOn_, row, 0);
+    grid->addWidget(displayOff_, row++, 1, 1, 2);
+    grid->addWidget(startup_, row++, 0, 1, 3);
+    grid->addWidget(startupMinutes_, row, 0, 1, 2);
+    grid->addWidget(minutesLabel_, row++, 2);
+    grid->setRowStretch(row, 1);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(titleGroup);
+    left->addWidget(messageGroup, 1);
+    auto* page = new QHBoxLayout(this);
+    page->addLayout(left, 1);
+    page->addWidget(sendGroup);
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child != title_ && child != body_) {  // the editors were given the watch above
+            child->installEventFilter(this);
+        }
+    }
+    setTabOrder(iconList_, title_);
+    setTabOrder(title_, body_);
+    setTabOrder(body_, pageFeed_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page steps
+
+void EditPage::showPage() {
+    context_.projectors.reload();
+    const int wanted = context_.state.currentProjector;
+    projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
+                                 : projectors_->count() > 0                   ? 0
+                                                                              : -1);
+    focusIndex_ = 0;
+    title_->moveCursor(QTextCursor::End);
+    // The chosen projector is asked for its level and startup display as when it is chosen.
+    onProjectorOrSlotChosen();
+}
+
+void EditPage::leavePage() {}
+
+void EditPage::refreshSendCaption() {
+    send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editors
+
+RichTextEdit* EditPage::focusedEditor() const {
+    return focusIndex_ == 0 ? title_ : body_;
+}
+
+qreal EditPage::pointSize() const {
+    return message_.options.characterSize == 1 ? 2 * kStandardPoints : kStandardPoints;
+}
+
+RichDefaults EditPage::defaults() const {
+    return {rgbFromColorCode(kColorWhite), rgbFromColorCode(kColorHalfTransparent)};
+}
+
+void EditPage::resetTypingFormat(RichTextEdit& edit) {
+    edit.setCharacterPoints(pointSize());
+    QTextCharFormat format;
+    format.setForeground(color(kColorWhite));
+    format.setBackground(color(kColorHalfTransparent));
+    format.setFontPointSize(pointSize());
+    format.setFontFamilies({kFontFamily});
+    edit.setCurrentCharFormat(format);
+}
+
+void EditPage::paintEditors() {
+    for (QTextEdit* edit : {title_, body_}) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Base, color(message_.backgroundColor));
+        palette.setColor(QPalette::Text, color(kColorWhite));
+        edit->setPalette(palette);
+    }
+}
+
+Message EditPage::message() const {
+    Message m = message_;
+    m.title = richTextFromDocument(*title_->document(), defaults());
+    m.body = richTextFromDocument(*body_->document(), defaults());
+    m.characterColor = context_.state.characterColor;
+    m.characterBackgroundColor = context_.state.characterBackgroundColor;
+    return m;
+}
+
+void EditPage::loadIntoEditors(const Message& message) {
+    busy_ = true;
+    message_.options = message.options;
+    message_.icon = message.icon;
+    message_.backgroundColor = message.backgroundColor;
+    setRichText(*title_, message.title, pointSize());
+    setRichText(*body_, message.body, pointSize());
+    iconList_->setCurrentIndex(message.icon);
+    paintEditors();
+    resetTypingFormat(*title_);
+    resetTypingFormat(*body_);
+    busy_ = false;
+}
+
+void EditPage::clearUndoAndModified(bool clearModified) {
+    for (QTextEdit* edit : {title_, body_}) {
+        edit->document()->clearUndoRedoStacks();
+        if (clearModified) {
+            edit->document()->setModified(false);
+        }
+    }
+    emit selectionStateChanged();
+}
+
+void EditPage::replaceTabsIn(QTextEdit& edit) {
+    QTextDocument* document = edit.document();
+    QTextCursor found = document->find(QStringLiteral("\t"));
+    if (found.isNull()) {
+        return;
+    }
+    const bool wasBusy = busy_;
+    busy_ = true;
+    while (!found.isNull()) {
+        const QTextCharFormat format = found.charFormat();
+        found.insertText(QStringLiteral("    "), format);
+        found = document->find(QStringLiteral("\t"), found);
+    }
+    busy_ = wasBusy;
+}
+
+void EditPage::onTitleChanged() {
+    if (busy_) {
+        return;
+    }
+    replaceTabsIn(*title_);
+    // A single line: paragraph ends typed or pasted into the title are dropped.
+    QTextDocument* document = title_->document();
+    if (document->blockCount() > 1) {
+        busy_ = true;
+        QTextCursor cursor(document);
+        while (document->blockCount() > 1) {
+            cursor.setPosition(document->firstBlock().length() - 1);
+            cursor.deleteChar();
+        }
+        busy_ = false;
+    }
+    // The typing limit: what goes beyond it is taken back at the caret.
+    const int excess = document->characterCount() - 1 - kTitleTypingLimit;
+    if (excess > 0) {
+        busy_ = true;
+        QTextCursor cursor = title_->textCursor();
+        const int end = std::max(cursor.position(), excess);
+        cursor.setPosition(end - excess);
+        cursor.setPosition(end, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+        busy_ = false;
+    }
+}
+
+void EditPage::onMessageChanged() {
+    if (busy_) {
+        return;
+    }
+    replaceTabsIn(*body_);
+    backgroundCheck();
+}
+
+EncodeSettings EditPage::encodeSettings(EncodePurpose purpose) const {
+    EncodeSettings settings;
+    settings.purpose = purpose;
+    settings.capabilities = info_.capabilities;
+    settings.characterDisplayMode = displayMode_->isChecked();
+    return settings;
+}
+
+void EditPage::backgroundCheck() {
+    if (checking_) {
+        return;  // a question of the check is open; the change it makes is checked after it
+    }
+    checking_ = true;
+    Message working = message();
+    const EncodeResult result =
+        encodeMessage(working, encodeSettings(EncodePurpose::BackgroundCheck), context_.prompt);
+    if (result.status == EncodeStatus::UnsupportedCharacters) {
+        settleUnsupported(result);
+    } else {
+        reportEncodeFailure(result, context_.prompt);
+    }
+    checking_ = false;
+}
+
+void EditPage::settleUnsupported(const EncodeResult& result) {
+    switch (result.unsupported) {
+        case UnsupportedOutcome::Deleted:
+            deleteMessageUnits(result.found.positions);
+            break;
+        case UnsupportedOutcome::ShowList:
+            if (UnsupportedCharactersDialog::run(qs(result.found.listText), this) ==
+                UnsupportedCharactersDialog::Result::Delete) {
+                deleteMessageUnits(result.found.positions);
+            }
+            break;
+        case UnsupportedOutcome::None:
+        case UnsupportedOutcome::Cancelled:
+            break;
+    }
+}
+
+void EditPage::deleteMessageUnits(const std::vector<std::size_t>& positions) {
+    // Unit i of the adapter's text is document position i: paragraph ends are one unit each.
+    std::vector<std::size_t> sorted = positions;
+    std::sort(sorted.begin(), sorted.end());
+    const bool wasBusy = busy_;
+    busy_ = true;
+    QTextCursor cursor(body_->document());
+    cursor.beginEditBlock();
+    for (auto it = sorted.rbegin(); it != sorted.rend(); ++it) {
+        const int position = static_cast<int>(*it);
+        if (position < body_->document()->characterCount() - 1) {
+            cursor.setPosition(position);
+            cursor.deleteChar();
+        }
+    }
+    cursor.endEditBlock();
+    busy_ = wasBusy;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing commands
+
+void EditPage::pageFeed() {
+    if (focusIndex_ != 1) {
+        return;
+    }
+    QTextCursor cursor = body_->textCursor();
+    const QTextCharFormat format = body_->currentCharFormat();
+    cursor.beginEditBlock();
+    cursor.insertText(QString(QChar(kPageFeedMark)), format);
+    cursor.insertBlock(QTextBlockFormat(), format);
+    cursor.endEditBlock();
+    body_->setTextCursor(cursor);
+    body_->setFocus();
+}
+
+void EditPage::insertTab() {
+    QTextEdit* edit = focusedEditor();
+    QTextCursor cursor = edit->textCursor();
+    cursor.insertText(QStringLiteral("    "), edit->currentCharFormat());
+    edit->setTextCursor(cursor);
+    edit->setFocus();
+}
+
+void EditPage::copy() {
+    // The editors put text/rtf, HTML and plain text on the clipboard (RichTextEdit).
+    if (focusedEditor()->textCursor().hasSelection()) {
+        focusedEditor()->copy();
+    }
+}
+
+void EditPage::cut() {
+    if (focusedEditor()->textCursor().hasSelection()) {
+        focusedEditor()->cut();
+    }
+}
+
+void EditPage::paste() {
+    focusedEditor()->paste();
+}
+
+void EditPage::undo() {
+    QTextEdit* edit = focusedEditor();
+    if (edit->document()->isUndoAvailable()) {
+        edit->undo();
+    }
+}
+
+bool EditPage::canUndo() const {
+    return title_->document()->isUndoAvailable() || body_->document()->isUndoAvailable();
+}
+
+bool EditPage::hasSelection() const {
+    return title_->textCursor().hasSelection() || body_->textCursor().hasSelection();
+}
+
+bool EditPage::canPaste() const {
+    return title_->canPaste() || body_->canPaste();
+}
+
+bool EditPage::characterDisplayMode() const {
+    return displayMode_->isChecked();
+}
+
+void EditPage::applyCharacterColor() {
+    QTextCharFormat format;
+    format.setForeground(color(context_.state.characterColor));
+    focusedEditor()->mergeCurrentCharFormat(format);
+}
+
+void EditPage::applyCharacterBackgroundColor() {
+    QTextCharFormat format;
+    format.setBackground(color(context_.state.characterBackgroundColor));
+    focusedEditor()->mergeCurrentCharFormat(format);
+}
+
+void EditPage::applyBackgroundColor() {
+    const std::uint8_t code = context_.state.backgroundColor;
+    if (synchronize_->isChecked()) {
+        QTextCharFormat format;
+        format.setBackground(color(code));
+        for (QTextEdit* edit : {title_, body_}) {
+            QTextCursor cursor(edit->document());
+            cursor.select(QTextCursor::Document);
+            cursor.mergeCharFormat(format);
+            cursor.movePosition(QTextCursor::End);
+            edit->setTextCursor(cursor);
+            edit->mergeCurrentCharFormat(format);
+        }
+    }
+    message_.backgroundColor = code;
+    message_.options.background = packBackground(code);
+    paintEditors();
+}
+
+bool EditPage::eventFilter(QObject* watched, QEvent* event) {
+    // Every control of the page is watched: the Ctrl keys mean the same wherever the focus is.
+    auto* edit = qobject_cast<QTextEdit*>(watched);
+    switch (event->type()) {
+        case QEvent::FocusIn:
+            if (edit == nullptr) {
+                break;
+            }
+            focusIndex_ = edit == title_ ? 0 : 1;
+            // The narrow character set has no use for an input method.
+            edit->setAttribute(Qt::WA_InputMethodEnabled,
+                               info_.capabilities.extendedCharacterSet());
+            emit selectionStateChanged();
+            break;
+        case QEvent::FocusOut:
+            if (edit != nullptr) {
+                edit->setAttribute(Qt::WA_InputMethodEnabled, true);
+            }
+            break;
+        case QEvent::ShortcutOverride:
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(event);
+            updateMinutesLabel();
+            if (edit != nullptr && edit == title_ &&
+                (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+                return true;  // one line only
+            }
+            if (!(key->modifiers() & Qt::ControlModifier)) {
+                break;
+            }
+            const bool press = event->type() == QEvent::KeyPress;
+            // The editors' own bindings are replaced: the page's commands put rich text on the
+            // clipboard, and Ctrl+I (italic) and Ctrl+Tab do nothing here.
+            std::function<void()> command;
+            switch (key->key()) {
+                case Qt::Key_N:
+                    // As the File menu's New: the clipboard is emptied afterwards.
+                    command = [this] {
+                        newMessage();
+                        QApplication::clipboard()->clear();
+                    };
+                    break;
+                case Qt::Key_O:
+                    command = [this] { open(); };
+                    break;
+                case Qt::Key_S:
+                    command = [this] { save(); };
+                    break;
+                case Qt::Key_C:
+                    command = [this] { copy(); };
+                    break;
+                case Qt::Key_V:
+                    command = [this] { paste(); };
+                    break;
+                case Qt::Key_X:
+                    command = [this] { cut(); };
+                    break;
+                case Qt::Key_Z:
+                    command = [this] { undo(); };
+                    break;
+                case Qt::Key_I:
+                case Qt::Key_Tab:
+                case Qt::Key_Backtab:
+                    command = [] {};
+                    break;
+                default:
+                    break;
+            }
+            if (!command) {
+                break;
+            }
+            if (press) {
+                command();
+            }
+            event->accept();
+            return true;
+        }
+        default:
+            break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+bool EditPage::confirmDiscardOrSave() {
+    if (!title_->document()->isModified() && !body_->document()->isModified()) {
+        return true;
+    }
+    switch (context_.prompt.ask(languageText(Text::UnsavedData), PromptButtons::YesNoCancel,
+                                PromptIcon::Information)) {
+        case PromptAnswer::Yes:
+            return save();
+        case PromptAnswer::No:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool EditPage::save() {
+    Message m = message();
+    EncodeResult checked;
+    if (!checkBeforeSave(m, encodeSettings(EncodePurpose::Check), context_.prompt, &checked)) {
+        if (checked.status == EncodeStatus::UnsupportedCharacters) {
+            settleUnsupported(checked);
+        }
+        return false;
+    }
+    const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
+    const QString proposed = qs(proposedSaveName(context_.state.currentFileName));
+    const QString path = chooseFile_(true, folder, proposed);
+    if (path.isEmpty()) {
+        return false;
+    }
+    busy_ = true;
+    const int result =
+        saveMessageAs(utf8(path), m, encodeSettings(EncodePurpose::Save), context_.prompt);
+    busy_ = false;
+    if (result != 0) {
+        return false;
+    }
+    context_.state.currentFileName = utf8(path);
+    clearUndoAndModified(true);
+    return true;
+}
+
+bool EditPage::openMessageFile(const QString& path) {
+    Message m = message();
+    if (orvanta::openMessageFile(utf8(path), info_.capabilities.extendedOptions(), m,
+                                 context_.prompt) != MessageFileError::None) {
+        return false;
+    }
+    if (isTextFileName(utf8(path))) {
+        replaceTabs(m.body);
+    }
+    context_.state.currentFileName = utf8(path);
+    loadIntoEditors(m);
+    displayMode_->setChecked(false);
+    clearUndoAndModified(true);
+    return true;
+}
+
+void EditPage::open() {
+    if (!confirmDiscardOrSave()) {
+        return;
+    }
+    const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
+    const QString path = chooseFile_(false, folder, QString());
+    if (!path.isEmpty()) {
+        openMessageFile(path);
+    }
+}
+
+void EditPage::newMessage() {
+    if (!confirmDiscardOrSave()) {
+        return;
+    }
+    Message m;
+    m.reset();
+    m.options.iconNumber = 0;
+    context_.state.currentFileName.clear();
+    loadIntoEditors(m);
+    clearUndoAndModified(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialogs
+
+void EditPage::image() {
+    Message m = message();
+    if (m.body.empty()) {
+        context_.prompt.inform(languageText(Text::PleaseInputMessage));
+        return;
+    }
+    EncodeResult result = encodeMessage(m, encodeSettings(EncodePurpose::Check), context_.prompt);
+    if (!result.ok()) {
+        if (result.status == EncodeStatus::UnsupportedCharacters) {
+            settleUnsupported(result);
+        } else {
+            reportEncodeFailure(result, context_.prompt);
+        }
+        return;
+    }
+    PreviewDialog::play(m, info_.capabilities, context_.state.programFolder, this,
+                        synchronize_->isChecked());
+}
+
+void EditPage::advanced() {
+    const int previousSize = message_.options.characterSize;
+    AdvancedOptionsDialog dialog(message_.options, message_.backgroundColor, info_.capabilities,
+                                 context_.prompt, this);
+    if (dialog.exec() == QDialog::Accepted && message_.options.characterSize != previousSize) {
+        changeCharacterSize(previousSize);
+    }
+}
+
+void EditPage::changeCharacterSize(int) {
+    // Both editors take the new size; their texts keep their colors.
+    busy_ = true;
+    for (RichTextEdit* edit : {title_, body_}) {
+        edit->setCharacterPoints(pointSize());
+        QTextCharFormat format;
+        format.setFontPointSize(pointSize());
+        QTextCursor cursor(edit->document());
+        cursor.select(QTextCursor::Document);
+        cursor.mergeCharFormat(format);
+        edit->mergeCurrentCharFormat(format);
+    }
+    busy_ = false;
+    clearUndoAndModified(false);
+    QApplication::clipboard()->clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Projector commands
+
+bool EditPage::projectorChosen() const {
+    const int index = projectors_->currentIndex();
+    return index >= 0 && static_cast<std::size_t>(index) < context_.state.projectors.count();
+}
+
+ProjectorTarget EditPage::target() const {
+    const ProjectorRecord& record =
+        context_.state.projectors.records[static_cast<std::size_t>(projectors_->currentIndex())];
+    context_.state.target = {record.address, record.authentication, record.password};
+    return {record.address, record.password};
+}
+
+std::uint8_t EditPage::slot() const {
+    return static_cast<std::uint8_t>(std::max(0, savedNumber_->currentIndex()));
+}
+
+void EditPage::send() {
+    if (context_.state.sendLocked) {
+        context_.prompt.inform(languageText(Text::SendLocked));
+        return;
+    }
+    Message m = message();
+    if (m.body.empty()) {
+        context_.prompt.inform(languageText(Text::PleaseInputMessage));
+        return;
+    }
+    if (!projectorChosen()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    if (displayMode_->isChecked() &&
+        context_.prompt.ask(languageText(Text::CharacterDisplayModeSelected),
+                            PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
+        return;
+    }
+    const ProjectorTarget where = target();
+    const std::uint8_t number = slot();
+    std::optional<int> minutes;
+    if (startup_->isChecked()) {
+        minutes = parseSendDisplayTime(utf8(startupMinutes_->currentText()));
+        if (!minutes) {
+            context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
+            return;
+        }
+    }
+    if (!checkProjectorReady(where, context_.prompt, context_.runner, info_.values)) {
+        return;
+    }
+    EncodeResult encoded;
+    const int sent = sendMessageToProjector(m, encodeSettings(EncodePurpose::Send), where, number,
+                                            context_.prompt, context_.runner, &encoded);
+    if (encoded.status == EncodeStatus::UnsupportedCharacters) {
+        settleUnsupported(encoded);
+    }
+    if (sent != 0) {
+        return;
+    }
+    if (minutes) {
+        const StartupDisplay startup{true, number, *minutes};
+        ProjectorStateValues answer = info_.values;
+        if (!readProjectorValue(where, startupDisplayValue(startup), context_.prompt,
+                                context_.runner, answer)) {
+            return;
+        }
+        info_.values.stateWord = static_cast<std::int16_t>(startupDisplayValue(startup));
+    }
+    context_.prompt.inform(languageText(Text::Complete));
+}
+
+void EditPage::get() {
+    if (!projectorChosen()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    if (!confirmDiscardOrSave()) {
+        return;
+    }
+    QApplication::clipboard()->clear();
+    const ProjectorTarget where = target();
+    StoredMessage stored;
+    if (!readStoredMessage(where, slot(), context_.prompt, context_.runner, info_.values, stored)) {
+        return;
+    }
+    refreshProjectorInfo(where, context_.prompt, context_.runner, info_);
+    updateStartupControls();
+    Message m = message();
+    bool transparent = false;
+    if (!applyReadBack(m, stored.query.headerHex, stored.body, info_.capabilities.extendedOptions(),
+                       transparent)) {
+        context_.prompt.inform(languageText(Text::CommunicationError), PromptIcon::Error);
+        return;
+    }
+    loadIntoEditors(m);
+    displayMode_->setChecked(transparent);
+    clearUndoAndModified(false);
+    context_.prompt.inform(languageText(Text::Complete));
+}
+
+void EditPage::displayOn() {
+    if (!projectorChosen()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    runDisplayCommand(DisplayCommand::DisplayOn, slot(), target(), context_.prompt, context_.runner,
+                      info_.values);
+}
+
+void EditPage::displayOff() {
+    if (!projectorChosen()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    const ProjectorTarget where = target();
+    if (checkProjectorReady(where, context_.prompt, context_.runner, info_.values)) {
+        hideStoredMessage(where, slot(), context_.prompt, context_.runner);
+    }
+}
+
+void EditPage::onProjectorOrSlotChosen() {
+    if (projectorChosen()) {
+        context_.state.currentProjector = projectors_->currentIndex();
+        refreshProjectorInfo(target(), context_.prompt, context_.runner, info_);
+    }
+    updateStartupControls();
+    image_->setEnabled(!info_.capabilities.extendedCharacterSet());
+}
+
+void EditPage::updateStartupControls() {
+    const QSignalBlocker block(startup_);
+    if (!projectorChosen() || slot() == 0) {
+        startup_->setChecked(false);
+        startup_->setEnabled(false);
+        startupMinutes_->setCurrentIndex(-1);
+        startupMinutes_->setEditText(QString());
+        startupMinutes_->setEnabled(false);
+        updateMinutesLabel();
+        return;
+    }
+    startup_->setEnabled(true);
+    const bool valid = info_.startupValid();
+    const StartupDisplay startup = info_.startup();
+    const bool checked = valid && startup.on && startup.savedNumber == slot();
+    startup_->setChecked(checked);
+    startupMinutes_->setEnabled(checked);
+    if (checked) {
+        startupMinutes_->setEditText(startup.displayTime == 0
+                                         ? text(Text::StartupRepeat)
+                                         : QString::number(startup.displayTime));
+    } else {
+        startupMinutes_->setEditText(QString());
+    }
+    updateMinutesLabel();
+}
+
+void EditPage::onStartupToggled(bool checked) {
+    if (checked) {
+        startupMinutes_->setEnabled(true);
+        startupMinutes_->setEditText(startupMinutesText_);
+    } else {
+        startupMinutesText_ = startupMinutes_->currentText();
+        startupMinutes_->setEditText(QString());
+        startupMinutes_->setEnabled(false);
+    }
+    updateMinutesLabel();
+}
+
+void EditPage::updateMinutesLabel() {
+    const QString minutes = startupMinutes_->currentText();
+    minutesLabel_->setEnabled(startupMinutes_->isEnabled() && !minutes.isEmpty() &&
+                              minutes != text(Text::StartupRepeat));
+}
+
+}  // namespace orvanta

@@ -1,0 +1,154 @@
+#pragma once
+// "Edit" tab: composes a message (title, rich text, icon, options), saves and opens message
+// files, sends it to a projector and reads one back, shows and hides stored messages.
+//
+// Everything runs on the GUI thread. Projector exchanges run modally through the context's
+// TransferRunner (the "Communication Status" dialog); every question goes through the
+// context's Prompt. The editors are read through the RichTextAdapter after every change, so
+// the background check (title length, unsupported characters, size limit) and every command
+// work on the core's Message, never on widgets.
+
+#include <QWidget>
+#include <functional>
+
+#include "commands/MainTabOperations.h"
+#include "message/MessageOptions.h"
+#include "message/Payload.h"
+#include "ui/common/PageContext.h"
+#include "ui/edit/RichTextAdapter.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTextEdit;
+
+namespace orvanta {
+
+class RichTextEdit;
+
+class EditPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit EditPage(PageContext context, QWidget* parent = nullptr);
+    ~EditPage() override;
+
+    void showPage();
+    void leavePage();
+    // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
+    void refreshSendCaption();
+    // The unsaved-data question (Yes saves, No discards, Cancel keeps): false when the
+    // operator cancelled or the save did not happen. Asked before New, Open, Get and exit.
+    bool confirmDiscardOrSave();
+    // Reads a message file (.ovx) or imports a text file (.txt) into the editors; a failure
+    // is told to the operator and leaves the editors as they were.
+    bool openMessageFile(const QString& path);
+
+    // How the Save and Open commands choose a file: `save` tells which dialog, `folder` is
+    // where it starts, `proposed` the name offered. An empty answer is Cancel. The default
+    // shows the platform's file dialogs; tests replace it.
+    using FileChooser =
+        std::function<QString(bool save, const QString& folder, const QString& proposed)>;
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+
+    // Commands of the page, the File and Edit menus and the keyboard.
+    void send();
+    void get();
+    void displayOn();
+    void displayOff();
+    void pageFeed();
+    void insertTab();
+    void image();
+    void advanced();
+    bool save();
+    void open();
+    void newMessage();
+    void copy();
+    void cut();
+    void paste();
+    void undo();
+    // The color commands with the frame's current codes (MainState).
+    void applyCharacterColor();
+    void applyCharacterBackgroundColor();
+    void applyBackgroundColor();
+
+    // What the frame's enabling rules ask.
+    bool canUndo() const;
+    bool hasSelection() const;
+    bool canPaste() const;
+    bool characterDisplayMode() const;
+
+    // The message as the editors hold it now.
+    Message message() const;
+    const ProjectorCapabilities& capabilities() const { return info_.capabilities; }
+
+  signals:
+    // Selection, undo state or clipboard changed: the frame refreshes Cut/Copy/Paste/Undo.
+    void selectionStateChanged();
+    // The frame greys the two background color buttons while it is checked.
+    void characterDisplayModeChanged(bool checked);
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildControls();
+    RichTextEdit* focusedEditor() const;
+    qreal pointSize() const;
+    RichDefaults defaults() const;
+    void resetTypingFormat(RichTextEdit& edit);
+    void paintEditors();
+    void loadIntoEditors(const Message& message);
+    void clearUndoAndModified(bool clearModified);
+    void onTitleChanged();
+    void onMessageChanged();
+    void replaceTabsIn(QTextEdit& edit);
+    // Runs after every change of the message: the questions of a check encoding.
+    void backgroundCheck();
+    // After an encoding that found unsupported characters: the list dialog when the operator
+    // asked for it, and their removal from the message editor when the text was cut.
+    void settleUnsupported(const EncodeResult& result);
+    void deleteMessageUnits(const std::vector<std::size_t>& positions);
+    EncodeSettings encodeSettings(EncodePurpose purpose) const;
+    void changeCharacterSize(int previousSize);
+
+    // Projector side.
+    bool projectorChosen() const;
+    ProjectorTarget target() const;
+    std::uint8_t slot() const;
+    void onProjectorOrSlotChosen();
+    void updateStartupControls();
+    void onStartupToggled(bool checked);
+    void updateMinutesLabel();
+
+    PageContext context_;
+    Message message_;  // options, icon and colors; texts live in the editors
+    MainProjectorInfo info_;
+    FileChooser chooseFile_;
+    int focusIndex_ = 1;  // 0 title, 1 message
+    bool busy_ = false;   // the page rewrites the editors: changes are not checks
+    bool checking_ = false;
+    bool ctrlDown_ = false;
+    QString startupMinutesText_ = QStringLiteral("3");
+
+    QComboBox* iconList_ = nullptr;
+    RichTextEdit* title_ = nullptr;
+    RichTextEdit* body_ = nullptr;
+    QPushButton* pageFeed_ = nullptr;
+    QPushButton* tab_ = nullptr;
+    QCheckBox* synchronize_ = nullptr;
+    QPushButton* image_ = nullptr;
+    QPushButton* advanced_ = nullptr;
+    QCheckBox* displayMode_ = nullptr;
+    QComboBox* savedNumber_ = nullptr;
+    QComboBox* projectors_ = nullptr;
+    QPushButton* send_ = nullptr;
+    QPushButton* get_ = nullptr;
+    QPushButton* displayOn_ = nullptr;
+    QPushButton* displayOff_ = nullptr;
+    QCheckBox* startup_ = nullptr;
+    QComboBox* startupMinutes_ = nullptr;
+    QLabel* minutesLabel_ = nullptr;
+};
+
+}  // namespace orvanta

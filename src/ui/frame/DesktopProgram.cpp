@@ -1,0 +1,120 @@
+#include "ui/frame/DesktopProgram.h"
+
+#include "settings/SendLockStore.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QIcon>
+#include <QLoggingCategory>
+#include <optional>
+
+#include "platform/Environment.h"
+#include "text/LanguageText.h"
+#include "ui/common/QtPrompt.h"
+#include "ui/common/QtTranslations.h"
+#include "ui/common/UiText.h"
+#include "ui/frame/DesktopCommandLine.h"
+#include "ui/frame/MainState.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/SingleInstance.h"
+
+// Where the program keeps and finds its files; QT_LOGGING_RULES="orvanta.folders.info=true"
+// prints them at start-up.
+Q_LOGGING_CATEGORY(lcFolders, "orvanta.folders", QtWarningMsg)
+
+namespace orvanta {
+namespace {
+
+bool canCreateSocket() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
+                                             const StartupOptions& options) {
+    auto frame = std::make_unique<MainWindow>(state, prompt);
+    if (auto* qtPrompt = dynamic_cast<QtPrompt*>(&prompt)) {
+        qtPrompt->setParent(frame.get());
+    }
+    const auto socketsWork = options.socketLayerAvailable ? options.socketLayerAvailable
+                                                          : std::function<bool()>(canCreateSocket);
+    if (!socketsWork()) {
+        prompt.inform(languageText(Text::SocketError), PromptIcon::Error);
+    }
+    if (options.adaptors) {
+        state.adaptorSource = options.adaptors;
+    }
+    state.adaptors = state.adaptorSource();
+    state.characterColor = 7;
+    state.characterBackgroundColor = 8;
+    state.backgroundColor = 8;
+    state.sendLocked = readSendLockSettings(sendLockSettingsPath()).locked;
+    std::vector<std::string> descriptions;
+    for (const auto& a : state.adaptors) {
+        descriptions.push_back(a.description);
+    }
+    // The remembered adaptor, else the first one that is not loopback.
+    const std::optional<std::size_t> saved = findSavedAdaptor(state.programFolder, descriptions);
+    state.selectedAdaptor = saved ? static_cast<std::int32_t>(*saved)
+                                  : static_cast<std::int32_t>(defaultAdaptorIndex(state.adaptors));
+    frame->createView();
+    frame->show();
+    frame->setWindowTitle(text(Text::Caption));
+    return frame;
+}
+
+int runDesktopProgram(int argc, char** argv) {
+    if (const auto status = answerInformationOptions(argc, argv)) {
+        return *status;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Orvanta"));
+    QApplication::setApplicationVersion(QString::fromUtf8(programVersion()));
+    // The menu entry's name: desktops match the window to it (and to its icon) by this.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.tavrix.Orvanta"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.tavrix.Orvanta")));
+    const auto qtTexts = loadQtTranslation(interfaceLanguage());
+    if (qtTexts) {
+        QCoreApplication::installTranslator(qtTexts.get());
+    }
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        instance.askRunningInstanceToRaise();
+        return 0;
+    }
+
+    std::vector<std::string> args;
+    for (const QString& a : QApplication::arguments().mid(1)) {
+        args.push_back(a.toStdString());
+    }
+    MainState state;
+    const ProgramFolder folder = openProgramFolder(args);
+    state.programFolder = folder.path;
+    if (!folder.problem.empty()) {
+        qWarning("Orvanta: %s", folder.problem.c_str());
+    }
+    qCInfo(lcFolders, "program folder: %s", folder.path.c_str());
+    qCInfo(lcFolders, "mfont: %s", resourceFolder(folder.path, "mfont").c_str());
+    qCInfo(lcFolders, "micon: %s", resourceFolder(folder.path, "micon").c_str());
+
+    QtPrompt prompt;
+    auto frame = createMainWindow(state, prompt, {});
+    QObject::connect(&instance, &SingleInstance::raiseRequested, frame.get(), [&frame] {
+        frame->showNormal();
+        frame->raise();
+        frame->activateWindow();
+        qInfo("Orvanta: brought forward by a second start");
+    });
+    return app.exec();
+}
+
+}  // namespace orvanta

@@ -1,0 +1,32 @@
+#pragma once
+// Start-up of the desktop program: the main window with the shared state, and main's body.
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "projectors/Adaptors.h"
+
+namespace orvanta {
+
+class MainWindow;
+class Prompt;
+struct MainState;
+
+struct StartupOptions {
+    // Whether a TCP socket can be created; replaced in tests.
+    std::function<bool()> socketLayerAvailable;
+    // The adaptors discovery may search from; replaced in tests, which must never send
+    // multicast on this machine's real interfaces.
+    std::function<std::vector<AdaptorEntry>()> adaptors;
+};
+
+// Start-up steps after the single-instance check: builds the frame, reads the shared
+// state, creates the pages and shows the window with its caption.
+std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
+                                             const StartupOptions& options);
+
+// The whole program: returns the process exit status.
+int runDesktopProgram(int argc, char** argv);
+
+}  // namespace orvanta

@@ -1,0 +1,428 @@
+#include "ui/frame/MainWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "message/MessageOptions.h"
+#include "platform/Environment.h"
+#include "settings/SendLockStore.h"
+#include "text/LanguageText.h"
+#include "ui/common/UiText.h"
+#include "ui/dialogs/ChangePasswordDialog.h"
+#include "ui/dialogs/CommunicationStatusDialog.h"
+#include "ui/dialogs/PaletteDialog.h"
+#include "ui/dialogs/SendLockDialog.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/PageTabs.h"
+#include "ui/main/MainPage.h"
+#include "ui/models/ProjectorListModel.h"
+
+namespace orvanta {
+namespace {
+
+QIcon swatch(std::uint8_t colorIndex) {
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    const Rgb rgb = rgbFromColorCode(colorIndex);
+    painter.fillRect(QRect(1, 1, 14, 14), QColor::fromRgb(rgb));
+    painter.setPen(Qt::black);
+    painter.drawRect(QRect(1, 1, 13, 13));
+    return QIcon(pixmap);
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainState& state, Prompt& prompt)
+    : state_(state),
+      prompt_(prompt),
+      projectors_(new ProjectorListModel(state, this)),
+      runner_(std::make_unique<QtTransferRunner>(this)) {
+    // The window has one size; it can be neither resized nor maximised.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(1000, 700);
+    setAcceptDrops(true);
+    buildMenus();
+    buildToolBar();
+}
+
+MainWindow::~MainWindow() = default;
+
+PageContext MainWindow::pageContext() {
+    return PageContext{state_, prompt_, *runner_, *projectors_};
+}
+
+void MainWindow::createView() {
+    view_ = new PageTabs(pageContext(), this);
+    setCentralWidget(view_);
+    connect(view_, &PageTabs::pageShown, this, [this] {
+        refreshSendCaptions();
+        updateCommandStates();
+    });
+    connectEditCommands();
+    view_->showCurrentPage();
+}
+
+void MainWindow::buildMenus() {
+    auto add = [this](QMenu* menu, Command command, Text caption, QKeySequence key = {}) {
+        QAction* a = menu->addAction(text(caption));
+        a->setShortcut(key);
+        actions_[command] = a;
+        return a;
+    };
+    QMenu* file = menuBar()->addMenu(text(Text::MenuFile));
+    add(file, New, Text::MenuNew, QKeySequence::New);
+    add(file, Open, Text::MenuOpen, QKeySequence::Open);
+    add(file, Save, Text::MenuSave, QKeySequence::Save);
+    file->addSeparator();
+    connect(add(file, Exit, Text::MenuExit), &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = menuBar()->addMenu(text(Text::MenuEdit));
+    add(edit, Undo, Text::MenuUndo, QKeySequence::Undo);
+    add(edit, Cut, Text::MenuCut, QKeySequence::Cut);
+    add(edit, Copy, Text::MenuCopy, QKeySequence::Copy);
+    add(edit, Paste, Text::MenuPaste, QKeySequence::Paste);
+    edit->addSeparator();
+    add(edit, FontColor, Text::MenuFontColor);
+    add(edit, FontBackgroundColor, Text::MenuFontBackgroundColor);
+    add(edit, BackgroundColor, Text::MenuBackgroundColor);
+
+    QMenu* help = menuBar()->addMenu(text(Text::MenuHelp));
+    connect(add(help, About, Text::MenuAbout), &QAction::triggered, this, [this] {
+        QMessageBox::about(this, text(Text::MenuAbout).remove(QLatin1Char('&')),
+                           text(Text::Caption) + QLatin1Char('\n') + text(Text::AboutVersion) +
+                               QLatin1Char(' ') + QString::fromUtf8(programVersion()));
+    });
+
+    QMenu* lock = menuBar()->addMenu(text(Text::MenuSendLockGroup));
+    connect(add(lock, SendLock, Text::MenuSendLock), &QAction::triggered, this,
+            [this] { runSendLock(true); });
+    connect(add(lock, UnLock, Text::MenuUnlock), &QAction::triggered, this,
+            [this] { runSendLock(false); });
+    connect(add(lock, ChangePassword, Text::MenuChangePassword), &QAction::triggered, this, [this] {
+        ChangePasswordDialog dialog(prompt_, sendLockSettingsPath(), this);
+        dialog.setObjectName(QStringLiteral("changePassword"));
+        dialog.exec();
+    });
+}
+
+QToolButton* MainWindow::colorButton(Command command, std::uint8_t colorIndex) {
+    auto* button = new QToolButton(this);
+    // The arrow opens the palette; the button itself applies the color it shows.
+    auto* menu = new QMenu(button);
+    button->setMenu(menu);
+    button->setPopupMode(QToolButton::MenuButtonPopup);
+    button->setIcon(swatch(colorIndex));
+    button->setToolTip(actions_[command]->text());
+    button->setAccessibleName(actions_[command]->text());
+    button->setFocusPolicy(Qt::NoFocus);
+    connect(menu, &QMenu::aboutToShow, this, [this, menu, command] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, menu, command] {
+                menu->close();
+                chooseColor(command);
+            },
+            Qt::QueuedConnection);
+    });
+    connect(button, &QToolButton::clicked, this, [this, command] { applyColor(command); });
+    return button;
+}
+
+void MainWindow::buildToolBar() {
+    QToolBar* bar = addToolBar(QString());
+    bar->setObjectName(QStringLiteral("toolBar"));
+    bar->setMovable(false);
+    bar->setIconSize(QSize(16, 16));
+    QStyle* s = style();
+    actions_[New]->setIcon(s->standardIcon(QStyle::SP_FileIcon));
+    actions_[Open]->setIcon(s->standardIcon(QStyle::SP_DialogOpenButton));
+    actions_[Save]->setIcon(s->standardIcon(QStyle::SP_DialogSaveButton));
+    actions_[About]->setIcon(s->standardIcon(QStyle::SP_MessageBoxInformation));
+    actions_[Cut]->setIcon(QIcon::fromTheme(QStringLiteral("edit-cut")));
+    actions_[Copy]->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
+    actions_[Paste]->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste")));
+    for (Command c : {Cut, Copy, Paste}) {
+        // Without an icon theme the button shows its text, which must not carry the shortcut.
+        actions_[c]->setIconText(
+            actions_[c]->text().section(QLatin1Char('\t'), 0, 0).remove(QLatin1Char('&')));
+    }
+    bar->addAction(actions_[New]);
+    bar->addAction(actions_[Open]);
+    bar->addAction(actions_[Save]);
+    bar->addSeparator();
+    bar->addAction(actions_[Cut]);
+    bar->addAction(actions_[Copy]);
+    bar->addAction(actions_[Paste]);
+    bar->addSeparator();
+    colorButtons_ = {colorButton(FontColor, state_.characterColor),
+                     colorButton(FontBackgroundColor, state_.characterBackgroundColor),
+                     colorButton(BackgroundColor, state_.backgroundColor)};
+    const char* names[] = {"fontColorButton", "fontBackgroundColorButton", "backgroundColorButton"};
+    for (std::size_t i = 0; i < colorButtons_.size(); ++i) {
+        colorButtons_[i]->setObjectName(QLatin1String(names[i]));
+        bar->addWidget(colorButtons_[i]);
+    }
+    bar->addSeparator();
+    bar->addAction(actions_[About]);
+}
+
+void MainWindow::refreshSendCaptions() {
+    view_->mainTab()->refreshSendCaption();
+    view_->editTab()->refreshSendCaption();
+}
+
+void MainWindow::updateCommandStates() {
+    actions_[Exit]->setEnabled(true);
+    actions_[About]->setEnabled(true);
+    updateEditCommandStates();
+    updateSendLockCommandStates();
+}
+
+void MainWindow::updateEditCommandStates() {
+    EditPage* page = view_ != nullptr ? view_->editTab() : nullptr;
+    const bool edit = page != nullptr && view_->currentPage() == PageTabs::EditTab;
+    for (Command c : {New, Open, Save, FontColor, FontBackgroundColor, BackgroundColor}) {
+        actions_[c]->setEnabled(edit);
+    }
+    actions_[Undo]->setEnabled(edit && page->canUndo());
+    actions_[Cut]->setEnabled(edit && page->hasSelection());
+    actions_[Copy]->setEnabled(edit && page->hasSelection());
+    actions_[Paste]->setEnabled(edit && page->canPaste());
+    // The background buttons mean nothing while the message background is transparent.
+    const bool opaque = edit && !page->characterDisplayMode();
+    colorButtons_[0]->setEnabled(edit);
+    colorButtons_[1]->setEnabled(opaque);
+    colorButtons_[2]->setEnabled(opaque);
+}
+
+void MainWindow::connectEditCommands() {
+    EditPage* page = view_->editTab();
+    connect(page, &EditPage::selectionStateChanged, this, &MainWindow::updateEditCommandStates);
+    connect(page, &EditPage::characterDisplayModeChanged, this,
+            &MainWindow::updateEditCommandStates);
+    connect(actions_[New], &QAction::triggered, this, [this, page] {
+        page->newMessage();
+        QApplication::clipboard()->clear();
+    });
+    connect(actions_[Open], &QAction::triggered, page, &EditPage::open);
+    connect(actions_[Save], &QAction::triggered, page, [page] { page->save(); });
+    connect(actions_[Undo], &QAction::triggered, page, &EditPage::undo);
+    connect(actions_[Cut], &QAction::triggered, page, &EditPage::cut);
+    connect(actions_[Copy], &QAction::triggered, page, &EditPage::copy);
+    connect(actions_[Paste], &QAction::triggered, page, &EditPage::paste);
+    for (Command c : {FontColor, FontBackgroundColor, BackgroundColor}) {
+        connect(actions_[c], &QAction::triggered, this, [this, c] { chooseColor(c); });
+    }
+}
+
+void MainWindow::chooseColor(Command command) {
+    if (view_ == nullptr || view_->currentPage() != PageTabs::EditTab) {
+        return;
+    }
+    std::uint8_t* code = command == FontColor             ? &state_.characterColor
+                         : command == FontBackgroundColor ? &state_.characterBackgroundColor
+                                                          : &state_.backgroundColor;
+    const auto kind = command == FontColor ? PaletteDialog::Kind::CharacterColor
+                      : command == FontBackgroundColor
+                          ? PaletteDialog::Kind::CharacterBackgroundColor
+                          : PaletteDialog::Kind::BackgroundColor;
+    PaletteDialog dialog(kind, *code, this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    *code = dialog.chosenCode();
+    const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
+    colorButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    applyColor(command);
+}
+
+void MainWindow::applyColor(Command command) {
+    if (view_ == nullptr || view_->currentPage() != PageTabs::EditTab) {
+        return;
+    }
+    EditPage* page = view_->editTab();
+    switch (command) {
+        case FontColor:
+            page->applyCharacterColor();
+            break;
+        case FontBackgroundColor:
+            page->applyCharacterBackgroundColor();
+            break;
+        case BackgroundColor:
+            page->applyBackgroundColor();
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
+
+// The one local file of a drag, or nothing when it carries none or several.
+QString singleFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().first().isLocalFile()) {
+        return {};
+    }
+    return data->urls().first().toLocalFile();
+}
+
+// Strictly inside: the edges themselves do not count.
+bool strictlyInside(const QRect& r, const QPoint& p) {
+    return p.x() > r.left() && p.x() < r.right() && p.y() > r.top() && p.y() < r.bottom();
+}
+
+}  // namespace
+
+bool MainWindow::dropAcceptedAt(const QString& path, const QPoint& position) const {
+    if (view_ == nullptr || path.isEmpty()) {
+        return false;
+    }
+    const auto rectOf = [this](const QWidget* w) {
+        return QRect(w->mapTo(this, QPoint(0, 0)), w->size());
+    };
+    switch (view_->currentPage()) {
+        case PageTabs::MainTab: {
+            // Over the Main tab's message file list when it has one, else anywhere on the tab.
+            const auto* list =
+                view_->mainTab()->findChild<QWidget*>(QStringLiteral("messageFileList"));
+            return strictlyInside(rectOf(list != nullptr ? list : view_->mainTab()), position);
+        }
+        case PageTabs::EditTab: {
+            const auto* title =
+                view_->editTab()->findChild<QTextEdit*>(QStringLiteral("titleEdit"));
+            const auto* body =
+                view_->editTab()->findChild<QTextEdit*>(QStringLiteral("messageEdit"));
+            const QRect message = rectOf(body);
+            if (path.endsWith(QStringLiteral("txt"))) {
+                return strictlyInside(message, position);
+            }
+            if (path.endsWith(QStringLiteral("ovx"))) {
+                const QRect area(QPoint(message.left(), rectOf(title).top()),
+                                 message.bottomRight());
+                return strictlyInside(area, position);
+            }
+            return false;
+        }
+        default:
+            return false;
+    }
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    dragMoveEvent(event);
+    // Refusing the enter would hide the later moves; whether a drop counts is decided there.
+    event->accept();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    if (dropAcceptedAt(singleFile(event->mimeData()), event->position().toPoint())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const QString path = singleFile(event->mimeData());
+    if (path.isEmpty() || view_ == nullptr) {
+        return;  // several files: nothing happens
+    }
+    event->acceptProposedAction();
+    // The extension is compared with its exact case: "X.OVX" is refused.
+    if (QLatin1Char('.') + QFileInfo(path).suffix() != text(Text::OvxExtension)) {
+        prompt_.inform(languageText(Text::OnlyOvxValid));
+        return;
+    }
+    switch (view_->currentPage()) {
+        case PageTabs::MainTab:
+            view_->mainTab()->dropMessageFile(path);
+            break;
+        case PageTabs::DiscoveryTab:
+            prompt_.inform(languageText(Text::DropOnMainOrEdit));
+            break;
+        case PageTabs::EditTab:
+            // Opening replaces what is in the editors: unsaved work is offered for saving first.
+            if (prompt_.ask(languageText(Text::ExtractThisFile), PromptButtons::YesNo,
+                            PromptIcon::Information) == PromptAnswer::Yes &&
+                view_->editTab()->confirmDiscardOrSave()) {
+                view_->editTab()->openMessageFile(path);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::updateSendLockCommandStates() {
+    actions_[SendLock]->setEnabled(!state_.sendLocked);
+    actions_[UnLock]->setEnabled(state_.sendLocked);
+    actions_[ChangePassword]->setEnabled(true);
+}
+
+void MainWindow::runSendLock(bool lock) {
+    SendLockDialog dialog(lock ? SendLockDialog::Mode::Lock : SendLockDialog::Mode::Unlock, prompt_,
+                          sendLockSettingsPath(), this);
+    dialog.setObjectName(QStringLiteral("sendLock"));
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    state_.sendLocked = lock;
+    // Written at once as well as at exit, so that the command line sees the lock the moment
+    // it is set and a crash cannot lift it.
+    if (const std::string error = writeSendLocked(sendLockSettingsPath(), lock); !error.empty()) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    }
+    refreshSendCaptions();
+    updateSendLockCommandStates();
+}
+
+bool MainWindow::confirmAndSaveForExit() {
+    if (!view_->editTab()->confirmDiscardOrSave()) {
+        return false;
+    }
+    if (prompt_.ask(languageText(Text::ConfirmExit), PromptButtons::OkCancel,
+                    PromptIcon::Question) != PromptAnswer::Ok) {
+        return false;
+    }
+    QApplication::clipboard()->clear();
+    // No choice (only loopback, which is never chosen for the operator) is remembered as none.
+    if (state_.selectedAdaptor >= 0 &&
+        static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
+        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
+        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
+    } else {
+        saveAdaptorSelection(state_.programFolder, "", "");
+    }
+    if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
+        !error.empty()) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    }
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (confirmAndSaveForExit()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+}  // namespace orvanta

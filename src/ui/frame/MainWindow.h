@@ -1,0 +1,101 @@
+#pragma once
+// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the three
+// pages. It owns the state every page shares and runs the close sequence.
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+
+#include "text/Prompt.h"
+#include "ui/common/PageContext.h"
+#include "ui/frame/MainState.h"
+
+class QAction;
+class QToolButton;
+
+namespace orvanta {
+
+class PageTabs;
+class ProjectorListModel;
+class TransferRunner;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+  public:
+    // Creates the frame with its menu and tool bar; the view comes later (createView), once
+    // the shared state has been read.
+    MainWindow(MainState& state, Prompt& prompt);
+    ~MainWindow() override;
+    // Creates the tab pages and shows the Main page.
+    void createView();
+
+    MainState& state() { return state_; }
+    const MainState& state() const { return state_; }
+    Prompt& prompt() { return prompt_; }
+    ProjectorListModel& projectors() { return *projectors_; }
+    // What the pages and their dialogs get of the frame.
+    PageContext pageContext();
+    PageTabs* view() const { return view_; }
+
+    // The Send buttons' captions follow the send lock; the pages that have them refresh here.
+    void refreshSendCaptions();
+    // Enables the commands of the menu and tool bar for the current page.
+    void updateCommandStates();
+    // The editing, file and color commands: they act on the Edit tab.
+    void updateEditCommandStates();
+    // Send Lock, UnLock and Change Password.
+    void updateSendLockCommandStates();
+    // The close sequence up to the point of closing: true when the program may end.
+    bool confirmAndSaveForExit();
+
+    enum Command {
+        New,
+        Open,
+        Save,
+        Exit,
+        Undo,
+        Cut,
+        Copy,
+        Paste,
+        FontColor,
+        FontBackgroundColor,
+        BackgroundColor,
+        About,
+        SendLock,
+        UnLock,
+        ChangePassword,
+        CommandCount
+    };
+    QAction* action(Command c) const { return actions_[c]; }
+
+    // The color commands: the palette dialog for `command` (FontColor, FontBackgroundColor,
+    // BackgroundColor), and applying the button's current color without it.
+    void chooseColor(Command command);
+    void applyColor(Command command);
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Dropping one message file: the Main tab adds it to its list, the Edit tab opens it.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+  private:
+    void buildMenus();
+    // "Send Lock" (lock) or "UnLock": the password dialog, then the new state everywhere.
+    void runSendLock(bool lock);
+    void buildToolBar();
+    QToolButton* colorButton(Command command, std::uint8_t colorIndex);
+    void connectEditCommands();
+    bool dropAcceptedAt(const QString& path, const QPoint& position) const;
+
+    MainState& state_;
+    Prompt& prompt_;
+    ProjectorListModel* projectors_;
+    std::unique_ptr<TransferRunner> runner_;
+    PageTabs* view_ = nullptr;
+    std::array<QAction*, CommandCount> actions_{};
+    std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background
+};
+
+}  // namespace orvanta

@@ -1,0 +1,559 @@
+#include "ui/main/MainPage.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <functional>
+
+#include "platform/AtomicFile.h"
+#include "text/LanguageText.h"
+#include "ui/common/UiText.h"
+#include "ui/frame/MainState.h"
+#include "ui/main/StartupDisplayDialog.h"
+#include "ui/main/StoredMessagesDialog.h"
+#include "ui/models/ProjectorListModel.h"
+
+namespace orvanta {
+namespace {
+
+// The folder search lists at most this many message files.
+constexpr int kMaxMessageFiles = 255;
+
+// The projector drop-down tells the page when it opens: the status watch pauses while the
+// operator chooses.
+class PopupAwareCombo : public QComboBox {
+  public:
+    using QComboBox::QComboBox;
+    std::function<void()> aboutToOpen;
+    void showPopup() override {
+        if (aboutToOpen) {
+            aboutToOpen();
+        }
+        QComboBox::showPopup();
+    }
+};
+
+QComboBox* savedNumberList(QWidget* parent, const char* name, Text first) {
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QLatin1StringView(name));
+    list->addItem(text(first));
+    for (int n = 1; n <= 12; ++n) {
+        list->addItem(QString::number(n));
+    }
+    return list;
+}
+
+QPushButton* button(QWidget* parent, const char* name, Text caption) {
+    auto* b = new QPushButton(text(caption), parent);
+    b->setObjectName(QLatin1StringView(name));
+    b->setAccessibleName(text(caption).remove(QLatin1Char('&')));
+    return b;
+}
+
+QLabel* valueLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(QStringLiteral("-"), parent);
+    label->setObjectName(QLatin1StringView(name));
+    label->setFrameShape(QFrame::StyledPanel);
+    label->setMinimumWidth(140);
+    return label;
+}
+
+QLabel* minutesLabel(QWidget* parent, const char* name) {
+    auto* label = new QLabel(text(Text::MainMinutes), parent);
+    label->setObjectName(QLatin1StringView(name));
+    return label;
+}
+
+}  // namespace
+
+MainPage::MainPage(PageContext context, QWidget* parent, StatusPollTimings pollTimings)
+    : QWidget(parent), context_(context), poller_(pollTimings) {
+    buildControls();
+    // Initial state: first entries chosen, "All" checked, startup area and status unknown.
+    showStartupUnavailable();
+    resetStatusFields();
+    refreshSendCaption();
+}
+
+MainPage::~MainPage() = default;
+
+void MainPage::buildControls() {
+    auto* projectors = new PopupAwareCombo(this);
+    projectors->aboutToOpen = [this] { stopPolling(); };
+    projectors_ = projectors;
+    projectors_->setObjectName(QStringLiteral("projectorList"));
+    projectors_->setAccessibleName(text(Text::ProjectorIpAddressLabel));
+    bindProjectorCombo(*projectors_, context_.projectors);
+    connect(projectors_, &QComboBox::activated, this, &MainPage::chooseProjector);
+
+    // "PROJECTOR Status"
+    auto* status = new QGroupBox(text(Text::MainStatusGroup), this);
+    message_ = {valueLabel(status, "messageState"), valueLabel(status, "messageSlot")};
+    alarm_ = {valueLabel(status, "alarmState"), valueLabel(status, "alarmSound")};
+    mute_ = button(status, "muteButton", Text::MainMute);
+    connect(mute_, &QPushButton::clicked, this, &MainPage::mute);
+    auto* statusGrid = new QGridLayout(status);
+    statusGrid->addWidget(new QLabel(text(Text::MainStatusMessage), status), 0, 0);
+    statusGrid->addWidget(message_.first, 0, 1);
+    statusGrid->addWidget(message_.second, 0, 2);
+    statusGrid->addWidget(new QLabel(text(Text::MainStatusAlarm), status), 1, 0);
+    statusGrid->addWidget(alarm_.first, 1, 1);
+    statusGrid->addWidget(alarm_.second, 1, 2);
+    statusGrid->addWidget(mute_, 1, 3);
+    message_.first->setAccessibleName(text(Text::MainStatusMessage));
+    message_.second->setAccessibleName(text(Text::MainStatusMessage));
+    alarm_.first->setAccessibleName(text(Text::MainStatusAlarm).simplified());
+    alarm_.second->setAccessibleName(text(Text::MainStatusAlarm).simplified());
+
+    // "Message file list"
+    auto* fileGroup = new QGroupBox(text(Text::MainFileGroup), this);
+    fileSavedNumber_ = savedNumberList(fileGroup, "fileSavedNumber", Text::SavedNumberQuick);
+    fileSavedNumber_->setAccessibleName(text(Text::MainSavedNumber));
+    connect(fileSavedNumber_, &QComboBox::activated, this, [this] { refreshStartup(); });
+    files_ = new QComboBox(fileGroup);
+    files_->setObjectName(QStringLiteral("fileList"));
+    files_->setAccessibleName(text(Text::MainFileList));
+    files_->setMinimumWidth(260);
+    connect(files_, &QComboBox::activated, this, [this](int index) { currentFile_ = index; });
+    confirm_ = button(fileGroup, "confirmButton", Text::ConfirmCaption);
+    connect(confirm_, &QPushButton::clicked, this, &MainPage::confirm);
+    startupCheck_ = new QCheckBox(text(Text::MainStartupCheck), fileGroup);
+    startupCheck_->setObjectName(QStringLiteral("startupCheck"));
+    startupCheck_->setAccessibleName(text(Text::MainStartupCheck));
+    connect(startupCheck_, &QCheckBox::clicked, this, &MainPage::startupCheckClicked);
+    startupTime_ = new QComboBox(fileGroup);
+    startupTime_->setObjectName(QStringLiteral("startupTime"));
+    startupTime_->setAccessibleName(text(Text::StartupEditDisplayTime));
+    startupTime_->setEditable(true);
+    startupTime_->setInsertPolicy(QComboBox::NoInsert);
+    startupTime_->addItems(startupDisplayTimeEntries());
+    connect(startupTime_, &QComboBox::currentTextChanged, this, &MainPage::updateStartupMinutes);
+    startupTimeMinutes_ = minutesLabel(fileGroup, "startupTimeMinutes");
+    send_ = button(fileGroup, "sendButton", Text::SendButton);
+    connect(send_, &QPushButton::clicked, this, &MainPage::send);
+    auto* fileGrid = new QGridLayout(fileGroup);
+    fileGrid->addWidget(new QLabel(text(Text::MainSavedNumber), fileGroup), 0, 0);
+    fileGrid->addWidget(fileSavedNumber_, 0, 1);
+    fileGrid->addWidget(confirm_, 0, 2);
+    fileGrid->addWidget(files_, 1, 0, 1, 3);
+    auto* sendRow = new QHBoxLayout;
+    sendRow->addWidget(startupCheck_);
+    sendRow->addWidget(startupTime_);
+    sendRow->addWidget(startupTimeMinutes_);
+    sendRow->addStretch();
+    sendRow->addWidget(send_);
+    fileGrid->addLayout(sendRow, 2, 0, 1, 3);
+
+    // "Display control"
+    auto* displayGroup = new QGroupBox(text(Text::MainDisplayGroup), this);
+    displaySavedNumber_ =
+        savedNumberList(displayGroup, "displaySavedNumber", Text::SavedNumberQuick);
+    displaySavedNumber_->setAccessibleName(text(Text::MainSavedNumber));
+    auto* displayOn = button(displayGroup, "displayOnButton", Text::MainDisplayOn);
+    auto* displayOff = button(displayGroup, "displayOffButton", Text::MainDisplayOff);
+    auto* powerOn = button(displayGroup, "powerOnDisplayOnButton", Text::MainPowerOnDisplayOn);
+    connect(displayOn, &QPushButton::clicked, this, [this] { display(DisplayCommand::DisplayOn); });
+    connect(displayOff, &QPushButton::clicked, this,
+            [this] { display(DisplayCommand::DisplayOff); });
+    connect(powerOn, &QPushButton::clicked, this,
+            [this] { display(DisplayCommand::PowerOnAndDisplayOn); });
+    auto* displayGrid = new QGridLayout(displayGroup);
+    displayGrid->addWidget(new QLabel(text(Text::MainSavedNumber), displayGroup), 0, 0);
+    displayGrid->addWidget(displaySavedNumber_, 0, 1);
+    displayGrid->addWidget(displayOn, 1, 0);
+    displayGrid->addWidget(displayOff, 1, 1);
+    displayGrid->addWidget(powerOn, 2, 0, 1, 2);
+
+    // "Clear"
+    auto* clearGroup = new QGroupBox(text(Text::MainClearGroup), this);
+    auto* clearAll = new QRadioButton(text(Text::MainClearAll), clearGroup);
+    auto* clearQuick = new QRadioButton(text(Text::MainClearQuick), clearGroup);
+    clearSaved_ = new QRadioButton(text(Text::MainClearSavedNumber), clearGroup);
+    clearAll->setObjectName(QStringLiteral("clearAll"));
+    clearQuick->setObjectName(QStringLiteral("clearQuick"));
+    clearSaved_->setObjectName(QStringLiteral("clearSavedNumber"));
+    clearScope_ = new QButtonGroup(clearGroup);
+    clearScope_->addButton(clearAll, static_cast<int>(ClearScope::All));
+    clearScope_->addButton(clearQuick, static_cast<int>(ClearScope::Quick));
+    clearScope_->addButton(clearSaved_, static_cast<int>(ClearScope::SavedNumber));
+    clearAll->setChecked(true);
+    clearList_ = savedNumberList(clearGroup, "clearList", Text::ClearAll);
+    clearList_->setAccessibleName(text(Text::MainClearSavedNumber));
+    clearList_->setEnabled(false);
+    connect(clearScope_, &QButtonGroup::idClicked, this,
+            [this] { clearList_->setEnabled(clearSaved_->isChecked()); });
+    auto* clearButton = button(clearGroup, "clearButton", Text::MainClearButton);
+    connect(clearButton, &QPushButton::clicked, this, &MainPage::clear);
+    auto* clearGrid = new QGridLayout(clearGroup);
+    clearGrid->addWidget(clearAll, 0, 0);
+    clearGrid->addWidget(clearQuick, 1, 0);
+    clearGrid->addWidget(clearSaved_, 2, 0);
+    clearGrid->addWidget(clearList_, 2, 1);
+    clearGrid->addWidget(clearButton, 3, 1);
+
+    // "Startup Display"
+    auto* startupGroup = new QGroupBox(text(Text::MainStartupGroup), this);
+    startupSavedValue_ = valueLabel(startupGroup, "startupSavedNumber");
+    startupSavedValue_->setAccessibleName(text(Text::MainStartupSavedNumber));
+    startupTimeValue_ = valueLabel(startupGroup, "startupDisplayTime");
+    startupTimeValue_->setAccessibleName(text(Text::MainStartupDisplayTime));
+    startupValueMinutes_ = minutesLabel(startupGroup, "startupValueMinutes");
+    startupEdit_ = button(startupGroup, "startupEditButton", Text::MainStartupEdit);
+    connect(startupEdit_, &QPushButton::clicked, this, &MainPage::editStartup);
+    auto* startupGrid = new QGridLayout(startupGroup);
+    startupGrid->addWidget(new QLabel(text(Text::MainStartupSavedNumber), startupGroup), 0, 0);
+    startupGrid->addWidget(startupSavedValue_, 0, 1);
+    startupGrid->addWidget(new QLabel(text(Text::MainStartupDisplayTime), startupGroup), 1, 0);
+    startupGrid->addWidget(startupTimeValue_, 1, 1);
+    startupGrid->addWidget(startupValueMinutes_, 1, 2);
+    startupGrid->addWidget(startupEdit_, 2, 1);
+
+    auto* projectorRow = new QHBoxLayout;
+    projectorRow->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), this));
+    projectorRow->addWidget(projectors_, 1);
+    auto* left = new QVBoxLayout;
+    left->addLayout(projectorRow);
+    left->addWidget(status);
+    left->addWidget(fileGroup);
+    left->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(displayGroup);
+    right->addWidget(clearGroup);
+    right->addWidget(startupGroup);
+    right->addStretch();
+    auto* page = new QHBoxLayout(this);
+    page->addLayout(left, 3);
+    page->addLayout(right, 2);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Page
+
+void MainPage::showPage() {
+    shown_ = true;
+    context_.projectors.reload();
+    const int wanted = context_.state.currentProjector;
+    projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
+                                 : projectors_->count() > 0                   ? 0
+                                                                              : -1);
+    rebuildFileList();
+    refreshStartup();
+    startPolling();
+}
+
+void MainPage::leavePage() {
+    shown_ = false;
+    stopPolling();
+}
+
+void MainPage::refreshSendCaption() {
+    send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
+}
+
+bool MainPage::projectorChosen() {
+    if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return false;
+    }
+    return true;
+}
+
+ProjectorTarget MainPage::takeTarget() {
+    ProjectorTarget target;
+    if (const ProjectorRecord* r = context_.projectors.record(projectors_->currentIndex())) {
+        target.address = r->address;
+        target.password = r->password;
+        context_.state.target = {r->address, r->authentication, r->password};
+    }
+    return target;
+}
+
+void MainPage::chooseProjector(int index) {
+    if (context_.projectors.rowCount() == 0) {
+        return;
+    }
+    context_.state.currentProjector = index;
+    refreshStartup();
+    startPolling();
+}
+
+void MainPage::rebuildFileList() {
+    QDir folder(qs(context_.state.programFolder) + QStringLiteral("MessageData"));
+    // The extension is compared exactly, as the drop does.
+    QStringList names = folder.entryList({QStringLiteral("*") + text(Text::OvxExtension)},
+                                         QDir::Files | QDir::CaseSensitive, QDir::Name);
+    if (names.size() > kMaxMessageFiles) {
+        names = names.mid(0, kMaxMessageFiles);
+    }
+    // An emptied folder empties the list: a name whose file is gone cannot be sent.
+    files_->clear();
+    files_->addItems(names);
+    if (!names.isEmpty()) {
+        files_->setCurrentIndex(currentFile_ >= 0 && currentFile_ < names.size() ? currentFile_
+                                                                                 : 0);
+    }
+}
+
+void MainPage::dropMessageFile(const QString& path) {
+    const QFileInfo dropped(path);
+    if (!dropped.fileName().endsWith(text(Text::OvxExtension), Qt::CaseSensitive)) {
+        context_.prompt.inform(languageText(Text::OnlyOvxValid));
+        return;
+    }
+    if (context_.prompt.ask(languageText(Text::AddFileToMessageList), PromptButtons::YesNo,
+                            PromptIcon::Information) != PromptAnswer::Yes) {
+        return;
+    }
+    const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
+    QDir().mkpath(folder);
+    const QString destination = folder + QLatin1Char('/') + dropped.fileName();
+    bool existed = QFileInfo::exists(destination);
+    std::string error;
+    if (!existed) {
+        error = copyFileNoReplace(utf8(path), utf8(destination), &existed);
+    }
+    if (existed) {
+        context_.prompt.inform(languageText(Text::SameFileNameExists));
+        return;
+    }
+    if (!error.empty()) {
+        context_.prompt.inform(languageText(Text::MainFileNotAdded) + "\n" + error,
+                               PromptIcon::Warning);
+        return;
+    }
+    rebuildFileList();
+    context_.prompt.inform(languageText(Text::Complete));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status watch
+
+void MainPage::resetStatusFields() {
+    const StatusFields unknown;
+    applyStatus(message_, unknown);
+    applyStatus(alarm_, unknown);
+    mute_->setEnabled(false);
+}
+
+void MainPage::applyStatus(const StatusLine& line, const StatusFields& fields) {
+    line.first->setText(qs(fields.first));
+    line.second->setText(qs(fields.second));
+    line.first->setEnabled(fields.firstEnabled);
+    line.second->setEnabled(fields.secondEnabled);
+}
+
+void MainPage::startPolling() {
+    stopPolling();
+    resetStatusFields();
+    if (!shown_) {
+        return;
+    }
+    if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0 ||
+        !info_.capabilities.extendedOptions()) {
+        return;
+    }
+    const unsigned generation = ++pollGeneration_;
+    poller_.start(takeTarget(), [this, generation](std::uint16_t, const PollResult& result) {
+        // Runs on the poller's thread: hand the result to the GUI thread. A call still queued
+        // when the page is destroyed is dropped by Qt.
+        QMetaObject::invokeMethod(
+            this, [this, generation, result] { pollResult(generation, result); },
+            Qt::QueuedConnection);
+    });
+}
+
+void MainPage::stopPolling() {
+    poller_.stop();
+}
+
+void MainPage::pollResult(unsigned generation, const PollResult& result) {
+    if (generation != pollGeneration_ || !poller_.active()) {
+        return;  // from a watch that has been stopped since
+    }
+    switch (result.event) {
+        case PollEvent::MessageStatus:
+            applyStatus(message_, messageStatusFields(result.value));
+            break;
+        case PollEvent::AlarmStatus: {
+            const StatusFields fields = alarmStatusFields(result.value);
+            applyStatus(alarm_, fields);
+            mute_->setEnabled(fields.muteEnabled);
+            break;
+        }
+        case PollEvent::Reply8:
+            break;  // busy: the fields keep what they show
+        default:
+            resetStatusFields();
+            break;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Startup display area
+
+void MainPage::refreshStartup() {
+    if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0) {
+        showStartupUnavailable();
+        return;
+    }
+    refreshProjectorInfo(takeTarget(), context_.prompt, context_.runner, info_);
+    showStartupState(info_.startupValid(), info_.startup());
+}
+
+void MainPage::showStartupUnavailable() {
+    showStartupState(false, {});
+    startupEdit_->setEnabled(false);
+}
+
+void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
+    startupValidShown_ = valid;
+    startupShown_ = startup;
+    const StartupAreaTexts texts = startupAreaTexts(valid, startup);
+    startupSavedValue_->setText(qs(texts.savedNumber));
+    startupTimeValue_->setText(qs(texts.displayTime));
+    startupValueMinutes_->setEnabled(texts.minutes);
+    // A projector that did not say its startup word can still be given one.
+    startupEdit_->setEnabled(info_.levelUsable());
+
+    const bool quick = fileSavedNumber_->currentIndex() == 0;
+    bool checked = false;
+    if (valid && startup.on && !quick) {
+        checked = startup.savedNumber == fileSavedNumber_->currentIndex();
+    }
+    startupCheck_->setChecked(checked);
+    startupCheck_->setEnabled(valid && !quick);
+    if (checked) {
+        startupTime_->setEditText(qs(texts.displayTime));
+    } else {
+        startupTime_->setEditText(QString());
+    }
+    startupTime_->setEnabled(checked);
+    updateStartupMinutes();
+}
+
+void MainPage::startupCheckClicked(bool checked) {
+    if (checked) {
+        startupTime_->setEditText(rememberedTime_.isEmpty() ? QStringLiteral("3")
+                                                            : rememberedTime_);
+    } else {
+        rememberedTime_ = startupTime_->currentText();
+        startupTime_->setEditText(QString());
+    }
+    startupTime_->setEnabled(checked);
+    updateStartupMinutes();
+}
+
+void MainPage::updateStartupMinutes() {
+    const QString time = startupTime_->currentText();
+    startupTimeMinutes_->setEnabled(startupTime_->isEnabled() && !time.isEmpty() &&
+                                    time != text(Text::StartupRepeat));
+}
+
+void MainPage::editStartup() {
+    stopPolling();
+    StartupDisplayDialog dialog(startupValidShown_ ? startupShown_ : StartupDisplay{}, takeTarget(),
+                                context_.prompt, context_.runner, info_, this);
+    dialog.setObjectName(QStringLiteral("startupDispEdit"));
+    if (dialog.exec() == QDialog::Accepted) {
+        showStartupState(true, dialog.shown());
+    }
+    startPolling();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void MainPage::confirm() {
+    if (!projectorChosen()) {
+        return;
+    }
+    const ProjectorTarget target = takeTarget();
+    showStoredMessageList(target.address, target.password, context_.prompt, this);
+}
+
+void MainPage::send() {
+    if (context_.state.sendLocked) {
+        context_.prompt.inform(languageText(Text::SendLocked));
+        return;
+    }
+    stopPolling();
+    if (!projectorChosen()) {
+        return;
+    }
+    if (files_->currentText().isEmpty()) {
+        context_.prompt.inform(languageText(Text::NoSavedData));
+        return;
+    }
+    const ProjectorTarget target = takeTarget();
+    MainSendRequest request;
+    request.path = context_.state.programFolder + "MessageData/" + utf8(files_->currentText());
+    request.slot = static_cast<std::uint8_t>(fileSavedNumber_->currentIndex());
+    request.startupChecked = startupCheck_->isChecked();
+    request.displayTimeText = utf8(startupTime_->currentText());
+    const MainSendResult result = sendMessageFile(request, target, context_.state.sendLocked,
+                                                  context_.prompt, context_.runner, info_);
+    if (result == MainSendResult::Failed || result == MainSendResult::Cancelled) {
+        return;
+    }
+    showStartupState(info_.startupValid(), info_.startup());
+    if (result == MainSendResult::Complete) {
+        startPolling();
+    }
+}
+
+void MainPage::display(DisplayCommand command) {
+    stopPolling();
+    if (!projectorChosen()) {
+        return;
+    }
+    const ProjectorTarget target = takeTarget();
+    const auto slot = static_cast<std::uint8_t>(displaySavedNumber_->currentIndex());
+    if (!checkBeforeCommand(target, context_.prompt, context_.runner, info_.values) ||
+        !checkStoredMessage(target, slot, context_.prompt, context_.runner, info_.values)) {
+        return;
+    }
+    if (command == DisplayCommand::DisplayOff) {
+        hideStoredMessage(target, slot, context_.prompt, context_.runner);
+    } else {
+        showStoredMessage(target, slot, command == DisplayCommand::PowerOnAndDisplayOn,
+                          context_.prompt, context_.runner);
+    }
+    // The watch comes back whatever the display command answered.
+    startPolling();
+}
+
+void MainPage::clear() {
+    stopPolling();
+    if (!projectorChosen()) {
+        return;
+    }
+    const auto scope = static_cast<ClearScope>(clearScope_->checkedId());
+    const std::uint16_t code = clearCode(scope, clearList_->currentIndex());
+    if (runClear(code, takeTarget(), context_.prompt, context_.runner, info_.values)) {
+        startPolling();
+    }
+}
+
+void MainPage::mute() {
+    stopPolling();
+    if (!projectorChosen()) {
+        return;
+    }
+    const ProjectorTarget target = takeTarget();
+    if (!checkBeforeCommand(target, context_.prompt, context_.runner, info_.values)) {
+        return;
+    }
+    muteProjector(target, context_.prompt, context_.runner);
+    startPolling();
+}
+
+}  // namespace orvanta

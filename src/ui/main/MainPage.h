@@ -1,0 +1,110 @@
+#pragma once
+// "Main" tab: sends saved message files, shows, hides and clears stored messages, sets the
+// startup display and watches what the chosen projector shows.
+//
+// Every projector command runs through the page context's TransferRunner ("Communication
+// Status") and tells the operator through its Prompt. The status watch runs on a
+// StatusPoller thread: it starts when the page is shown and after each command that ends
+// normally, and only for a projector with the extended options; it stops (without being
+// waited for) before every command, when the projector drop-down opens and when the page is
+// left. Its results arrive as queued calls on the GUI thread; results of a stopped watch
+// are dropped.
+
+#include <QWidget>
+
+#include "commands/MainTabOperations.h"
+#include "commands/StatusPoller.h"
+#include "ui/common/PageContext.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
+namespace orvanta {
+
+class MainPage : public QWidget {
+    Q_OBJECT
+  public:
+    explicit MainPage(PageContext context, QWidget* parent = nullptr,
+                      StatusPollTimings pollTimings = {});
+    ~MainPage() override;
+
+    // Reloads the registry, restores the projector choice, rebuilds the message file list,
+    // reads the projector's startup display, then lets the status poller run.
+    void showPage();
+    // The tab is no longer shown: the status poller stops without being waited for.
+    void leavePage();
+    // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
+    void refreshSendCaption();
+    // One message file dropped on the window while this tab is shown: asks, then copies it
+    // into MessageData/ unless a file of that name is there already.
+    void dropMessageFile(const QString& path);
+
+  private:
+    struct StatusLine {
+        QLabel* first;
+        QLabel* second;
+    };
+
+    void buildControls();
+    void resetStatusFields();
+    void applyStatus(const StatusLine& line, const StatusFields& fields);
+    void pollResult(unsigned generation, const PollResult& result);
+    void startPolling();
+    void stopPolling();
+
+    bool projectorChosen();
+    ProjectorTarget takeTarget();
+    void rebuildFileList();
+
+    void refreshStartup();
+    void showStartupUnavailable();
+    void showStartupState(bool valid, const StartupDisplay& startup);
+    void startupCheckClicked(bool checked);
+    void updateStartupMinutes();
+
+    void chooseProjector(int index);
+    void confirm();
+    void send();
+    void display(DisplayCommand command);
+    void clear();
+    void mute();
+    void editStartup();
+
+    PageContext context_;
+    MainProjectorInfo info_;
+    StatusPoller poller_;
+    unsigned pollGeneration_ = 0;
+    // Between showPage and leavePage. A command or query that lets events run (a hidden
+    // transfer) can see the tab left before it ends; the watch then stays stopped.
+    bool shown_ = false;
+    int currentFile_ = 0;
+    QString rememberedTime_;  // display-time text kept while the check box is unchecked
+    StartupDisplay startupShown_;
+    bool startupValidShown_ = false;
+
+    QComboBox* projectors_ = nullptr;
+    StatusLine message_{};
+    StatusLine alarm_{};
+    QPushButton* mute_ = nullptr;
+    QComboBox* fileSavedNumber_ = nullptr;
+    QComboBox* files_ = nullptr;
+    QPushButton* confirm_ = nullptr;
+    QCheckBox* startupCheck_ = nullptr;
+    QComboBox* startupTime_ = nullptr;
+    QLabel* startupTimeMinutes_ = nullptr;
+    QPushButton* send_ = nullptr;
+    QComboBox* displaySavedNumber_ = nullptr;
+    QButtonGroup* clearScope_ = nullptr;
+    QRadioButton* clearSaved_ = nullptr;
+    QComboBox* clearList_ = nullptr;
+    QLabel* startupSavedValue_ = nullptr;
+    QLabel* startupTimeValue_ = nullptr;
+    QLabel* startupValueMinutes_ = nullptr;
+    QPushButton* startupEdit_ = nullptr;
+};
+
+}  // namespace orvanta

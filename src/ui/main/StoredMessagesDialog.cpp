@@ -1,0 +1,160 @@
+#include "ui/main/StoredMessagesDialog.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "protocol/Transfer.h"
+#include "ui/common/UiText.h"
+
+namespace orvanta {
+
+class StoredMessagesDialog::Sink : public SlotListSink {
+  public:
+    explicit Sink(StoredMessagesDialog* dialog) : dialog_(dialog) {}
+    void slotEvent(SlotListEvent event, int slot, const std::string& status) override {
+        StoredMessagesDialog* dialog = dialog_;
+        const QString word = qs(status);
+        QMetaObject::invokeMethod(
+            dialog,
+            [dialog, event, slot, word] {
+                dialog->onSlotEvent(static_cast<int>(event), slot, word);
+            },
+            Qt::QueuedConnection);
+    }
+
+  private:
+    StoredMessagesDialog* dialog_;
+};
+
+StoredMessagesDialog::StoredMessagesDialog(std::uint32_t address, std::string password,
+                                           QWidget* parent, SlotListTimings timings)
+    : QDialog(parent),
+      address_(address),
+      password_(std::move(password)),
+      timings_(timings),
+      sink_(std::make_unique<Sink>(this)) {
+    setWindowTitle(text(Text::ConfirmCaption));
+    setModal(true);
+
+    list_ = new QTableWidget(0, 2, this);
+    list_->setHorizontalHeaderLabels({text(Text::StoredNumberColumn), text(Text::StatusColumn)});
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setShowGrid(true);
+    list_->verticalHeader()->setVisible(false);
+    list_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    const int rowHeight = list_->verticalHeader()->defaultSectionSize();
+    list_->setMinimumHeight(rowHeight * kStoredSlotCount +
+                            list_->horizontalHeader()->sizeHint().height() + 4);
+
+    return_ = new QPushButton(text(Text::ReturnButton), this);
+    return_->setDefault(true);
+    connect(return_, &QPushButton::clicked, this, &StoredMessagesDialog::accept);
+    cancel_ = new QPushButton(text(Text::CancelButtonCaption), this);
+    cancel_->setVisible(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(return_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(list_);
+    layout->addLayout(buttons);
+    resize(320, sizeHint().height());
+}
+
+StoredMessagesDialog::~StoredMessagesDialog() {
+    stopWorker();
+}
+
+void StoredMessagesDialog::stopWorker() {
+    stop_ = true;
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+}
+
+int StoredMessagesDialog::run() {
+    if (running_) {
+        return 2;
+    }
+    stopWorker();
+    status_ = QStringList();
+    for (int i = 0; i < kStoredSlotCount; ++i) {
+        status_.append(QString());
+    }
+    resultText_.clear();
+    stop_ = false;
+    running_ = true;
+    try {
+        worker_ = std::thread(
+            [this] { runStoredMessageList(address_, password_, stop_, *sink_, timings_); });
+    } catch (const std::system_error&) {
+        sink_->slotEvent(SlotListEvent::ConnectFailed, 0, {});
+    }
+    list_->setRowCount(0);
+    const int result = exec();
+    // The slot being asked is finished; no further one is asked.
+    stopWorker();
+    running_ = false;
+    return result == 1 ? 1 : 2;
+}
+
+void StoredMessagesDialog::finish(int result) {
+    stop_ = true;
+    if (isVisible()) {
+        done(result);
+    }
+}
+
+void StoredMessagesDialog::onSlotEvent(int event, int slot, const QString& status) {
+    if (!running_ || stop_.load()) {
+        return;
+    }
+    if (event == static_cast<int>(SlotListEvent::ConnectFailed)) {
+        resultText_ = communicationErrorText(toCode(ExchangeError::Connect));
+        finish(2);
+        return;
+    }
+    if (slot >= 0 && slot < status_.size() && !status.isEmpty()) {
+        status_[slot] = status;
+    }
+    rebuildList();
+}
+
+void StoredMessagesDialog::rebuildList() {
+    list_->setRowCount(kStoredSlotCount);
+    for (int slot = 0; slot < kStoredSlotCount; ++slot) {
+        list_->setItem(slot, 0, new QTableWidgetItem(qs(slotLabel(slot))));
+        list_->setItem(slot, 1, new QTableWidgetItem(status_.value(slot)));
+    }
+}
+
+void StoredMessagesDialog::moveEvent(QMoveEvent* event) {
+    QDialog::moveEvent(event);
+    if (running_) {
+        rebuildList();
+    }
+}
+
+void StoredMessagesDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (running_) {
+        rebuildList();
+    }
+}
+
+int showStoredMessageList(std::uint32_t address, const std::string& password, Prompt& prompt,
+                          QWidget* parent, SlotListTimings timings) {
+    StoredMessagesDialog dialog(address, password, parent, timings);
+    const int result = dialog.run();
+    if (result != 1) {
+        prompt.inform(dialog.resultText());
+    }
+    return result;
+}
+
+}  // namespace orvanta

@@ -1,0 +1,235 @@
+// The "Communication Status" dialog under the offscreen platform, against the projector
+// simulator: what it shows per kind, what Cancel, Escape and the frame do, and the outcome it
+// returns, also when run a second time and when driven by the operations.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "commands/Operations.h"
+#include "support/ScriptedPrompt.h"
+#include "support/SimProcess.h"
+#include "support/TransferTestSupport.h"
+#include "support/UiTestSupport.h"
+#include "text/LanguageText.h"
+#include "ui/dialogs/CommunicationStatusDialog.h"
+
+using namespace orvanta;
+using namespace orvanta::testsupport;
+
+namespace {
+
+class CommunicationStatusDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::app();
+        setInterfaceLanguage(LanguageId::English);
+    }
+
+    // A dialog whose records all point at `address`, ready for any kind.
+    std::unique_ptr<CommunicationStatusDialog> dialog(const char* address) {
+        auto d = std::make_unique<CommunicationStatusDialog>(nullptr, flags, quickTimings());
+        d->message().address = d->control().address = d->info().address = ipv4(address);
+        d->message().slot = d->info().slot = 1;
+        d->message().length = 100;
+        d->message().infoLength = 74;
+        d->control().code = 0x6020;
+        d->control().count = 2;
+        return d;
+    }
+
+    static void putBody(CommunicationStatusDialog& d, std::size_t bytes) {
+        const MessagePayload p = testPayload(bytes, true);
+        d.message().header = p.header.bytes;
+        std::copy(p.body.begin(), p.body.end(), d.message().body.begin());
+        d.message().length = static_cast<std::int32_t>(bytes);
+    }
+
+    // Runs `what` once the dialog's event loop is running.
+    static void soon(int ms, std::function<void()> what) { QTimer::singleShot(ms, what); }
+
+    TransferFlags flags;
+};
+
+}  // namespace
+
+TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithCancelOnlyForPutAndTextAndIgnoresTheFrame) {
+    SimProcess sim({"--address", "127.0.4.100", "--reply-delay", "200"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    struct Case {
+        TransferKind kind;
+        bool hidden;  // asked for (Ctrl only)
+        bool visible;
+        bool cancelEnabled;
+        const char* line;
+    };
+    const Case cases[] = {
+        {TransferKind::Put, false, true, true, "Now Sending..."},
+        {TransferKind::Text, false, true, true, "Now Getting..."},
+        {TransferKind::Ctrl, false, true, false, "Now Controlling..."},
+        {TransferKind::Ctrl, true, false, false, "Now Controlling..."},
+        {TransferKind::Info, false, true, false, "Now Get Information..."},
+        {TransferKind::Stat, false, true, false, "Now Get Status..."},
+        {TransferKind::Cancel, false, true, false, "Cancel..."},
+        {TransferKind::CtrlRead, false, false, false, "Now Controlling..."},
+        {TransferKind::CtrlStateQuery, false, false, false, "Now Controlling..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        auto d = dialog("127.0.4.100");
+        putBody(*d, 40);
+        d->setHidden(c.hidden);
+        bool visible = false, cancelEnabled = false, okVisible = true, closed = true;
+        QString line;
+        soon(100, [&] {
+            visible = d->isVisible();
+            cancelEnabled = d->cancelButton()->isEnabled();
+            okVisible = d->okButton()->isVisible();
+            line = d->statusText();
+            closed = d->close() || !d->isVisible();
+        });
+        d->run(c.kind);
+        EXPECT_EQ(visible, c.visible);
+        EXPECT_EQ(cancelEnabled, c.cancelEnabled);
+        EXPECT_FALSE(okVisible);
+        EXPECT_EQ(line.toStdString(), c.line);
+        if (c.visible) {
+            EXPECT_FALSE(closed);
+        }
+        EXPECT_FALSE(d->isVisible());
+        EXPECT_EQ(d->windowTitle(), "Communication Status");
+        EXPECT_TRUE(d->windowFlags() & Qt::FramelessWindowHint);
+    }
+}
+
+TEST_F(CommunicationStatusDialogTest, EscapeOnlyAsksForACancelAndEnterDoesNothing) {
+    SimProcess sim({"--address", "127.0.4.101", "--reply-delay", "300"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    auto d = dialog("127.0.4.101");
+    putBody(*d, 600);
+    bool afterEnter = true, afterEscape = false, stillOpen = false;
+    soon(50, [&] {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(d.get(), &enter);
+        afterEnter = flags.cancelRequested;
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(d.get(), &escape);
+        afterEscape = flags.cancelRequested;
+        stillOpen = d->isVisible();
+    });
+    // PUT does not look at the cancel; a body of 600 bytes carries it over.
+    EXPECT_EQ(d->run(TransferKind::Put), 1);
+    EXPECT_FALSE(afterEnter);
+    EXPECT_TRUE(afterEscape);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(flags.cancelPending);
+}
+
+TEST_F(CommunicationStatusDialogTest, ReturnsTheOutcomeOfTheTables) {
+    SimProcess sim({"--address", "127.0.4.102", "--reply-digit", "CTRL=1", "--reply-digit",
+                    "INFO=9", "--reply-digit", "PUT=1", "--reply-digit", "CANCEL=1"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    struct Case {
+        const char* address;
+        TransferKind kind;
+        bool hidden;
+        int result;
+        int code;
+        const char* text;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"127.0.4.102", TransferKind::Ctrl, false, 2, 1, "Illegal Request.", "CTRL1"},
+        {"127.0.4.102", TransferKind::Ctrl, true, 2, 1, "Illegal Request.", "CTRL1"},
+        {"127.0.4.102", TransferKind::Info, false, 2, 9, "No Message Data.", "INFO9"},
+        {"127.0.4.102", TransferKind::Put, false, 2, 1, "Transfer failure", "PUT1"},
+        {"127.0.4.102", TransferKind::Cancel, false, 1, 0, "", "Cancel..."},
+        {"127.0.4.103", TransferKind::Put, false, 2, 12,
+         "Communication error\n : [Connection error]", "ERROR"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        auto d = dialog(c.address);
+        putBody(*d, 40);
+        d->setHidden(c.hidden);
+        EXPECT_EQ(d->run(c.kind), c.result);
+        EXPECT_EQ(d->outcome().resultCode, c.code);
+        EXPECT_EQ(d->outcome().resultText, c.text);
+        EXPECT_EQ(d->statusText().toStdString(), c.line);
+    }
+}
+
+TEST_F(CommunicationStatusDialogTest, CancelDuringTextThenCancelOnTheSameDialog) {
+    SimProcess sim({"--address", "127.0.4.104", "--reply-delay", "400"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    auto d = dialog("127.0.4.104");
+    soon(60, [&] { d->cancelButton()->click(); });
+    EXPECT_EQ(d->run(TransferKind::Text), 2);
+    EXPECT_EQ(d->outcome().resultCode, 0);
+    EXPECT_EQ(d->outcome().resultText, "Cancel complete.");
+    EXPECT_EQ(d->statusText().toStdString(), "CANCEL");
+
+    EXPECT_EQ(d->run(TransferKind::Cancel), 1);
+    EXPECT_EQ(d->outcome().resultText, "Cancel complete.");
+    EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
+}
+
+TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWaitWithCancel) {
+    struct Case {
+        const char* address;
+        std::size_t bodyBytes;
+        bool cancelled;
+    };
+    for (const Case& c : {Case{"127.0.4.105", 600, true}, Case{"127.0.4.106", 400, false}}) {
+        SCOPED_TRACE(c.bodyBytes);
+        SimProcess sim({"--address", c.address, "--reply-delay", "200"});
+        ASSERT_TRUE(sim.ready()) << sim.output();
+        // The operator presses Cancel in the dialog of the PUT.
+        bool pressed = false;
+        QTimer presser;
+        QObject::connect(&presser, &QTimer::timeout, [&] {
+            auto* d = qobject_cast<CommunicationStatusDialog*>(QApplication::activeModalWidget());
+            if (!pressed && d != nullptr && d->statusText() == "Now Sending...") {
+                d->cancelButton()->click();
+                pressed = true;
+            }
+        });
+        presser.start(10);
+        QtTransferRunner runner(nullptr, flags, quickTimings());
+        ScriptedPrompt prompt;
+        const ProjectorTarget target{ipv4(c.address), ""};
+        ASSERT_EQ(sendPayloadToProjector(testPayload(c.bodyBytes, true), 0, {4, 7}, target, 3,
+                                         prompt, runner),
+                  0);
+        EXPECT_TRUE(pressed);
+        EXPECT_EQ(waitForSave(target, 3, prompt, runner), !c.cancelled);
+        presser.stop();
+        EXPECT_EQ(prompt.texts(), c.cancelled ? std::vector<std::string>{"Cancel complete."}
+                                              : std::vector<std::string>{});
+        if (c.cancelled) {
+            EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
+        }
+        EXPECT_EQ(countLines(sim, "CANCEL"), c.cancelled ? 1 : 0);
+    }
+}
+
+TEST_F(CommunicationStatusDialogTest, HiddenValueReadOfAProjectorThatDoesNotAnswer) {
+    StalledListener stalled("127.0.4.107");
+    ASSERT_TRUE(stalled.ok());
+    CommunicationStatusDialog d;  // the protocol's own waits
+    d.control().address = ipv4("127.0.4.107");
+    d.control().code = 0x3532;
+    d.control().count = 2;
+    bool visible = true;
+    soon(100, [&] { visible = d.isVisible(); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(d.run(TransferKind::CtrlRead), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
+    EXPECT_FALSE(visible);
+    EXPECT_EQ(d.control().value, kUnreachableValue);
+    EXPECT_EQ(d.outcome().resultText, "Request ok.");
+}

@@ -1,0 +1,235 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QTabWidget>
+#include <fstream>
+
+#include "platform/AtomicFile.h"
+#include "projectors/Discovery.h"
+#include "support/ScriptedPrompt.h"
+#include "support/UiTestSupport.h"
+#include "text/LanguageText.h"
+#include "ui/edit/EditPage.h"
+#include "ui/frame/DesktopProgram.h"
+#include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
+#include "ui/frame/SingleInstance.h"
+#include "ui/main/MainPage.h"
+
+using namespace orvanta;
+
+namespace {
+
+struct Window {
+    MainState state;
+    ScriptedPrompt prompt;
+    std::unique_ptr<MainWindow> frame;
+
+    explicit Window(const std::string& folder, StartupOptions options = {}) {
+        test::app();
+        state.programFolder = folder;
+        if (!options.socketLayerAvailable) {
+            options.socketLayerAvailable = [] { return true; };
+        }
+        if (!options.adaptors) {
+            // The Discovery tab searches when shown: never from this machine's interfaces.
+            options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
+        }
+        frame = createMainWindow(state, prompt, options);
+    }
+    QTabWidget& tabs() { return *frame->view()->tabs(); }
+};
+
+std::string readFile(const std::string& path) {
+    std::string s;
+    readWholeFile(path, s);
+    return s;
+}
+
+// Loopback addresses only: showing the Main page asks the chosen projector for its state.
+const char kTwoProjectors[] =
+    "[RESIST NUM]\r\nNUM=2\r\n"
+    "[RESIST "
+    "PROJECTOR1]\r\nNUM=1\r\nIP=2131296266\r\nProjectorName=Hall\r\nMAC=0\r\nAuth=0\r\nPass=\r\n"
+    "[RESIST "
+    "PROJECTOR2]\r\nNUM=2\r\nIP=2130706434\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=0\r\nPass=\r\n";
+
+}  // namespace
+
+TEST(MainWindow, OpensFixedSizeWithCaptionAndTheThreePagesInEachLanguage) {
+    struct Case {
+        LanguageId language;
+        const char* caption;
+        const char* tabs[3];
+    };
+    const Case cases[] = {
+        {LanguageId::English, "Projector Orvanta Tool", {"Main", "Discovery", "Edit"}},
+        {LanguageId::Japanese, nullptr, {nullptr, nullptr, nullptr}},
+        {LanguageId::ChineseSimplified, nullptr, {nullptr, nullptr, nullptr}},
+    };
+    for (const auto& c : cases) {
+        setInterfaceLanguage(c.language);
+        Window w(test::scratchFolder("caption"));
+        EXPECT_EQ(w.frame->size(), QSize(1000, 700));
+        EXPECT_EQ(w.frame->minimumSize(), w.frame->maximumSize());
+        EXPECT_FALSE(w.frame->windowFlags() & Qt::WindowMaximizeButtonHint);
+        const QString caption = QString::fromStdString(languageText(1011));
+        EXPECT_EQ(w.frame->windowTitle(), caption);
+        if (c.caption) {
+            EXPECT_EQ(caption, QString::fromUtf8(c.caption));
+        } else {
+            EXPECT_NE(caption, QStringLiteral("Projector Orvanta Tool"));
+        }
+        ASSERT_EQ(w.tabs().count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(w.tabs().tabText(i), QString::fromStdString(languageText(1134 + i)));
+            if (c.tabs[i]) {
+                EXPECT_EQ(w.tabs().tabText(i), QString::fromUtf8(c.tabs[i]));
+            }
+        }
+        EXPECT_EQ(w.frame->view()->currentPage(), PageTabs::MainTab);
+        EXPECT_TRUE(w.prompt.entries().empty());
+    }
+    setInterfaceLanguage(LanguageId::English);
+}
+
+TEST(MainWindow, SwitchingPagesStopsAndStartsTheRightWorkers) {
+    setInterfaceLanguage(LanguageId::English);
+    Window w(test::scratchFolder("pages"));
+    std::atomic<bool>& stop = discoveryStopFlag();
+    struct Step {
+        int page;
+        bool discoveryStop;
+    };
+    const Step steps[] = {
+        {PageTabs::DiscoveryTab, false},
+        {PageTabs::MainTab, true},
+        {PageTabs::EditTab, true},
+        {PageTabs::MainTab, true},
+    };
+    for (const auto& s : steps) {
+        stop = false;  // what a running discovery would see
+        w.tabs().setCurrentIndex(s.page);
+        EXPECT_EQ(stop.load(), s.discoveryStop) << "page " << s.page;
+    }
+}
+
+TEST(MainWindow, PagesListTheRegisteredProjectorsOrAskForOne) {
+    setInterfaceLanguage(LanguageId::English);
+    const std::string folder = test::scratchFolder("list");
+    Window w(folder);
+    auto* edit = w.frame->view()->editTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
+    ASSERT_NE(edit, nullptr);
+    w.tabs().setCurrentIndex(PageTabs::EditTab);
+    EXPECT_EQ(edit->count(), 0);
+    EXPECT_EQ(edit->currentIndex(), -1);
+    EXPECT_EQ(edit->placeholderText(), QStringLiteral("Please select PROJECTOR"));
+
+    // The file is the reference copy: a page shown again picks up what was written meanwhile.
+    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");
+    w.state.currentProjector = 1;
+    w.tabs().setCurrentIndex(PageTabs::MainTab);
+    auto* main = w.frame->view()->mainTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
+    ASSERT_NE(main, nullptr);
+    ASSERT_EQ(main->count(), 2);
+    EXPECT_EQ(main->itemText(0), QStringLiteral("127.9.0.10"));
+    EXPECT_EQ(main->itemText(1), QStringLiteral("127.0.0.2"));
+    EXPECT_EQ(main->currentIndex(), 1);
+}
+
+TEST(MainWindow, SocketLayerFailureIsReportedOnceAndTheWindowStillOpens) {
+    setInterfaceLanguage(LanguageId::English);
+    StartupOptions options;
+    options.socketLayerAvailable = [] { return false; };
+    Window w(test::scratchFolder("socket"), options);
+    ASSERT_EQ(w.prompt.entries().size(), 1u);
+    EXPECT_EQ(w.prompt.entries()[0].text, "SOCKET ERROR");
+    EXPECT_EQ(w.prompt.entries()[0].icon, PromptIcon::Error);
+    EXPECT_TRUE(w.frame->isVisible());
+}
+
+TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
+    test::app();  // first: it points the settings store at the test's own folder
+    setInterfaceLanguage(LanguageId::English);
+    const std::string folder = test::scratchFolder("exit");
+    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");
+    QSettings settings(QStringLiteral("TAVRIX"), QStringLiteral("PJOrvanta"));
+    settings.setValue(QStringLiteral("PJOrvantaPass/Lock"), QStringLiteral("1"));
+    settings.sync();
+
+    Window w(folder);
+    EXPECT_TRUE(w.state.sendLocked);
+    w.state.sendLocked = false;
+    w.prompt.queue(PromptAnswer::Cancel);
+    EXPECT_FALSE(w.frame->close());
+    ASSERT_EQ(w.prompt.entries().size(), 1u);
+    EXPECT_EQ(w.prompt.entries()[0].text, "Are you sure that you want to exit this tool?");
+    EXPECT_EQ(w.prompt.entries()[0].buttons, PromptButtons::OkCancel);
+    EXPECT_EQ(readFile(folder + "LastPj.txt"), kTwoProjectors);
+    settings.sync();
+    EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("1"));
+
+    w.prompt.queue(PromptAnswer::Ok);
+    EXPECT_TRUE(w.frame->close());
+    const std::string after = readFile(folder + "LastPj.txt");
+    EXPECT_NE(after.find("[SELECT ADAPTOR]"), std::string::npos);
+    EXPECT_NE(after.find("ProjectorName=Hall"), std::string::npos);
+    settings.sync();
+    EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("0"));
+}
+
+TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
+    test::app();
+    const QString folder = QString::fromStdString(test::scratchFolder("instance"));
+    SingleInstance first(folder);
+    ASSERT_TRUE(first.acquire());
+    int raised = 0;
+    QObject::connect(&first, &SingleInstance::raiseRequested, [&] { ++raised; });
+
+    SingleInstance second(folder);
+    EXPECT_FALSE(second.acquire());
+    EXPECT_TRUE(second.askRunningInstanceToRaise());
+    EXPECT_TRUE(test::processEventsUntil([&] { return raised == 1; }));
+}
+
+TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {
+    test::app();
+    const char* bin = std::getenv("ORVANTA_BIN_DIR");
+    ASSERT_NE(bin, nullptr);
+    const QString program = QString::fromUtf8(bin) + QStringLiteral("/orvanta");
+    const std::string runtimeDir = test::scratchFolder("runtime");
+    std::filesystem::permissions(runtimeDir, std::filesystem::perms::owner_all);  // as XDG asks
+    const QString runtime = QString::fromStdString(runtimeDir);
+    const QString programFolder = QString::fromStdString(test::scratchFolder("program"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const QStringList args{QStringLiteral("--program-folder"), programFolder};
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(program, args);
+    ASSERT_TRUE(first.waitForStarted());
+    // The first instance is ready once its socket exists.
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return QFile::exists(runtime + QStringLiteral("Orvanta.socket")); }, 10000));
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(program, args);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    QByteArray output;
+    EXPECT_TRUE(test::processEventsUntil([&] {
+        first.waitForReadyRead(50);
+        output += first.readAll();
+        return output.contains("brought forward");
+    })) << output.toStdString();
+    first.kill();
+    first.waitForFinished();
+}

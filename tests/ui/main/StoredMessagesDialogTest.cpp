@@ -1,0 +1,85 @@
+// The "Confirm" dialog under the offscreen platform, against the projector simulator.
+
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "commands/Operations.h"
+#include "support/ScriptedPrompt.h"
+#include "support/SimProcess.h"
+#include "support/TransferTestSupport.h"
+#include "support/UiTestSupport.h"
+#include "text/LanguageText.h"
+#include "ui/main/StoredMessagesDialog.h"
+
+using namespace orvanta;
+using namespace orvanta::testsupport;
+
+namespace {
+
+class StoredMessagesDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::app();
+        setInterfaceLanguage(LanguageId::English);
+    }
+};
+
+}  // namespace
+
+TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
+    SimProcess sim({"--address", "127.0.4.120", "--password", "pw"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    ASSERT_TRUE(storeTestMessages({ipv4("127.0.4.120"), "pw"}, {0, 5}));
+    StoredMessagesDialog dialog(ipv4("127.0.4.120"), "pw", nullptr, quickListTimings());
+    QStringList rows;
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!dialog.statusOf(12).isEmpty() && rows.isEmpty()) {
+            for (int r = 0; r < dialog.list()->rowCount(); ++r) {
+                rows << dialog.list()->item(r, 0)->text() + "=" + dialog.list()->item(r, 1)->text();
+            }
+            dialog.returnButton()->click();
+        }
+    });
+    watcher.start(10);
+    EXPECT_EQ(dialog.run(), 1);
+    watcher.stop();
+    EXPECT_EQ(rows.join(",").toStdString(),
+              "Quick=in use,1=not used,2=not used,3=not used,4=not used,5=in use,6=not used,"
+              "7=not used,8=not used,9=not used,10=not used,11=not used,12=not used");
+    EXPECT_EQ(dialog.windowTitle(), "Confirm");
+    EXPECT_EQ(dialog.list()->horizontalHeaderItem(0)->text(), "Stored No.");
+    EXPECT_EQ(dialog.list()->horizontalHeaderItem(1)->text(), "Status");
+    EXPECT_TRUE(dialog.returnButton()->isDefault());
+}
+
+TEST_F(StoredMessagesDialogTest, AProjectorWithoutGreetingCannotBeListed) {
+    SimProcess sim({"--address", "127.0.4.121", "--no-greeting"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    ScriptedPrompt prompt;
+    EXPECT_EQ(showStoredMessageList(ipv4("127.0.4.121"), "", prompt, nullptr, quickListTimings()),
+              2);
+    EXPECT_EQ(prompt.texts(),
+              std::vector<std::string>{"Communication error\n : [Connection error]"});
+    EXPECT_EQ(countLines(sim, "INFO"), 0);
+}
+
+TEST_F(StoredMessagesDialogTest, ClosingItMidWayAsksNoFurtherSlot) {
+    SimProcess sim({"--address", "127.0.4.122", "--reply-delay", "300"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    // A reply wait step long enough for the slow reply to arrive within it.
+    SlotListTimings timings = quickListTimings();
+    timings.replyStep = std::chrono::milliseconds(2000);
+    StoredMessagesDialog dialog(ipv4("127.0.4.122"), "", nullptr, timings);
+    QTimer::singleShot(100, [&] { dialog.returnButton()->click(); });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(dialog.run(), 1);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    // Slot 0 was being asked when the dialog closed: its exchange finished, nothing followed.
+    EXPECT_TRUE(sim.waitForLine("INFO 0 | digest ok | INFO 1")) << sim.output();
+    EXPECT_EQ(countLines(sim, "INFO"), 1) << sim.output();
+}

@@ -78,10 +78,16 @@ desktop-offscreen)
     # The desktop program could start a network search: it runs in a private network.
     # (unshare without --fork becomes the program itself, so $! is the program to stop.)
     unshare --net true 2>/dev/null || skip "no private network namespace (unshare --net)"
+    # Started as a file manager starts it for a message file: the file opens on the Edit page.
+    message="$work/files/A message.ovx"
+    mkdir -p "$work/files" && cp "$share/orvanta/MessageData/Welcome.ovx" "$message"
     unshare --net env QT_QPA_PLATFORM=offscreen \
-        QT_LOGGING_RULES="orvanta.folders.info=true" "$bin/orvanta" >"$work/app.log" 2>&1 &
+        QT_LOGGING_RULES="orvanta.folders.info=true;orvanta.files.info=true" \
+        "$bin/orvanta" "$message" >"$work/app.log" 2>&1 &
     pids+=($!)
     wait_for_line "$work/app.log" "micon:" 20 || fail "desktop program: $(cat "$work/app.log")"
+    wait_for_line "$work/app.log" "opened on the Edit page: $message\$" 20 ||
+        fail "$message not opened: $(cat "$work/app.log")"
     user=$XDG_DATA_HOME/orvanta/
     grep -q "program folder: $user\$" "$work/app.log" || fail "program folder: $(cat "$work/app.log")"
     [ -f "$user/MessageData/Welcome.ovx" ] || fail "example message not copied"

@@ -30,6 +30,8 @@ struct MainState {
     CurrentTarget target;
     ProjectorRecord manualEntry;
     std::string currentFileName;
+    // The desktop's list of recently used files; empty: the desktop's own (tests name one).
+    std::string recentFilesList;
     std::uint8_t characterColor = 7;
     std::uint8_t characterBackgroundColor = 8;
     std::uint8_t backgroundColor = 8;

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <fstream>
+#include <future>
 
 #include "platform/AtomicFile.h"
 #include "projectors/Discovery.h"
@@ -191,8 +192,10 @@ TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
 
     SingleInstance second(folder);
     EXPECT_FALSE(second.acquire());
-    EXPECT_TRUE(second.askRunningInstanceToRaise());
+    // The later start waits for the answer, which the first gives from its event loop.
+    auto handedOver = std::async(std::launch::async, [&] { return second.handOver(QString()); });
     EXPECT_TRUE(test::processEventsUntil([&] { return raised == 1; }));
+    EXPECT_TRUE(handedOver.get());
 }
 
 TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {

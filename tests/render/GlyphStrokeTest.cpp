@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "message/MessageModel.h"
+#include "message/MessageOptions.h"
 #include "render/Image.h"
 #include "render/PreviewInput.h"
 #include "render/RenderTestSupport.h"

@@ -25,6 +25,7 @@
 #include "message/MessageFile.h"
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
+#include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
@@ -174,7 +175,7 @@ void EditPage::buildControls() {
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
     synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", this);
-    synchronize_->setChecked(true);
+    synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
     image_ = button(Text::ImageCaption, "imageButton", this);
     advanced_ = button(Text::AdvancedButton, "advancedButton", this);
     displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", this);

@@ -73,6 +73,13 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
     pendingTimer_->setSingleShot(true);
     pendingTimer_->setInterval(200);
     connect(pendingTimer_, &QTimer::timeout, this, &MainWindow::openPendingFile);
+    runner_->onIdle = [this] {
+        if (closeAfterTransfer_) {
+            closeAfterTransfer_ = false;
+            // After the page that started the transfer has seen its end.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    };
     buildMenus();
     buildToolBar();
 }
@@ -400,9 +407,9 @@ void MainWindow::openPendingFile() {
     if (pendingFile_.isEmpty() || view_ == nullptr) {
         return;
     }
-    // Not under an open dialog: a question, the palette or a transfer still works on what the
-    // editors hold.
-    if (openingFile_ || QApplication::activeModalWidget() != nullptr) {
+    // Not under an open dialog or during a transfer: a question, the palette or a send still
+    // works on what the editors hold.
+    if (openingFile_ || runner_->running() || QApplication::activeModalWidget() != nullptr) {
         pendingTimer_->start();
         return;
     }
@@ -484,14 +491,7 @@ bool MainWindow::confirmAndSaveForExit() {
         return false;
     }
     QApplication::clipboard()->clear();
-    // No choice (only loopback, which is never chosen for the operator) is remembered as none.
-    if (state_.selectedAdaptor >= 0 &&
-        static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
-        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
-        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
-    } else {
-        saveAdaptorSelection(state_.programFolder, "", "");
-    }
+    // The adaptor choice was written when it changed: closing never waits for the registry.
     if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
         !error.empty()) {
         prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
@@ -500,6 +500,11 @@ bool MainWindow::confirmAndSaveForExit() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (runner_->running()) {
+        closeAfterTransfer_ = true;
+        event->ignore();
+        return;
+    }
     if (confirmAndSaveForExit()) {
         event->accept();
     } else {

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "commands/Operations.h"
@@ -26,6 +27,7 @@
 #include "platform/Environment.h"
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
+#include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
@@ -45,17 +47,40 @@ QColor color(int code) {
     return QColor::fromRgb(rgbFromColorCode(code));
 }
 
-QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed) {
+// The platform's file dialog. The desktop's own dialogs list the recently used files
+// themselves (the program records its files there); Qt's dialog gets their folders as its
+// history and in its side bar.
+QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed,
+                       const RecentFiles& recent) {
     const QString filter = text(Text::OvxFileFilter);
+    QFileDialog dialog(parent, QString(), folder,
+                       save ? filter : filter + QStringLiteral(";;") + text(Text::TxtFileFilter));
+    const QStringList recentFolders = recent.folders(5);
+    dialog.setHistory(recentFolders);
+    QList<QUrl> places = dialog.sidebarUrls();
+    for (const QString& f : QStringList{folder} + recentFolders) {
+        if (!places.contains(QUrl::fromLocalFile(f))) {
+            places.append(QUrl::fromLocalFile(f));
+        }
+    }
+    dialog.setSidebarUrls(places);
     if (save) {
-        QFileDialog dialog(parent, QString(), folder, filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("ovx"));
         dialog.selectFile(proposed);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    return QFileDialog::getOpenFileName(parent, QString(), folder,
-                                        filter + QStringLiteral(";;") + text(Text::TxtFileFilter));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// The desktop's list of recent files learns of a file opened or saved; failing to record it
+// takes nothing from the operator, so it is only logged.
+void recordRecentFile(const MainState& state, const QString& path) {
+    const RecentFiles recent(qs(state.recentFilesList));
+    if (const QString error = recent.add(path); !error.isEmpty()) {
+        qWarning("Orvanta: %s: %s", qPrintable(recent.listPath()), qPrintable(error));
+    }
 }
 
 QPushButton* button(Text caption, const char* name, QWidget* parent) {
@@ -77,7 +102,8 @@ QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
 EditPage::EditPage(PageContext context, QWidget* parent)
     : QWidget(parent), context_(context), query_(this, context.runner.timings()) {
     chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
-        return defaultChooser(this, save, folder, proposed);
+        return defaultChooser(this, save, folder, proposed,
+                              RecentFiles(qs(context_.state.recentFilesList)));
     };
     buildControls();
     paintEditors();
@@ -708,6 +734,7 @@ bool EditPage::save() {
     }
     context_.state.currentFileName = utf8(path);
     clearUndoAndModified(true);
+    recordRecentFile(context_.state, path);
     return true;
 }
 
@@ -724,6 +751,7 @@ bool EditPage::openMessageFile(const QString& path) {
     loadIntoEditors(m);
     displayMode_->setChecked(false);
     clearUndoAndModified(true);
+    recordRecentFile(context_.state, path);
     return true;
 }
 

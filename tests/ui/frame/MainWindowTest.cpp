@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <fstream>
+#include <future>
 
 #include "commands/Operations.h"
 #include "platform/AtomicFile.h"
@@ -245,8 +246,10 @@ TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
 
     SingleInstance second(folder);
     EXPECT_FALSE(second.acquire());
-    EXPECT_TRUE(second.askRunningInstanceToRaise());
+    // The later start waits for the answer, which the first gives from its event loop.
+    auto handedOver = std::async(std::launch::async, [&] { return second.handOver(QString()); });
     EXPECT_TRUE(test::processEventsUntil([&] { return raised == 1; }));
+    EXPECT_TRUE(handedOver.get());
 }
 
 TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {

@@ -69,36 +69,56 @@ Outcome runCtrl(TransferJob& job, const CommandContext& context, std::uint16_t c
 
 using detail::runCtrl;
 
-Outcome queryProjectorState(const CommandContext& context, ProjectorStateValues& values) {
-    TransferJob job = context.job();
+void prepareStateQuery(TransferJob& job, const ProjectorTarget& target) {
     job.control.code = kCtrlStateQuery;
     job.control.count = 2;
     job.control.value = 0;
-    job.control.address = context.target.address;
-    job.control.password = context.target.password;
+    job.control.address = target.address;
+    job.control.password = target.password;
     job.control.extra1 = -1;
     job.control.extra2 = -1;
-    if (!context.runner.run(job, TransferKind::CtrlStateQuery)) {
-        return context.fail(job.outcome.resultText);
+}
+
+bool takeStateQuery(const TransferJob& job, ProjectorStateValues& values) {
+    if (!job.outcome.succeeded()) {
+        return false;
     }
     values.level = job.control.value;
     values.capabilityFlags = job.control.extra1;
     values.stateWord = job.control.extra2;
-    return Outcome::success();
+    return true;
 }
 
-Outcome refreshProjectorInfo(const CommandContext& context) {
-    ProjectorInfo& info = context.projector;
+bool takeProjectorInfo(const TransferJob& job, ProjectorInfo& info) {
     ProjectorStateValues fresh = info.values;
-    Outcome outcome = queryProjectorState(context, fresh);
-    if (!outcome.ok()) {
-        return outcome;
+    if (!takeStateQuery(job, fresh)) {
+        return false;
     }
     info.values = fresh;
     if (info.levelUsable()) {
         info.capabilities = fresh.capabilities();
     }
-    return outcome;
+    return true;
+}
+
+Outcome queryProjectorState(const CommandContext& context, ProjectorStateValues& values) {
+    TransferJob job = context.job();
+    prepareStateQuery(job, context.target);
+    context.runner.run(job, TransferKind::CtrlStateQuery);
+    if (!takeStateQuery(job, values)) {
+        return context.fail(job.outcome.resultText);
+    }
+    return Outcome::success();
+}
+
+Outcome refreshProjectorInfo(const CommandContext& context) {
+    TransferJob job = context.job();
+    prepareStateQuery(job, context.target);
+    context.runner.run(job, TransferKind::CtrlStateQuery);
+    if (!takeProjectorInfo(job, context.projector)) {
+        return context.fail(job.outcome.resultText);
+    }
+    return Outcome::success();
 }
 
 Outcome readProjectorValue(const CommandContext& context, std::uint16_t value, int& answer) {

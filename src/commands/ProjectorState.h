@@ -8,6 +8,15 @@
 
 namespace orvanta {
 
+// The job of a state query for `target`, and what its ended run says: for callers that run the
+// query without waiting for it (the pages, whose window must not stop while a projector is
+// slow to answer).
+void prepareStateQuery(TransferJob& job, const ProjectorTarget& target);
+// Success: level, flags and third value into `values`; else false and `values` unchanged.
+bool takeStateQuery(const TransferJob& job, ProjectorStateValues& values);
+// The same for the projector information kept by a page (see refreshProjectorInfo).
+bool takeProjectorInfo(const TransferJob& job, ProjectorInfo& info);
+
 // CtrlStateQuery 0x0F01 (bounded connect, with its follow-ups). Done: level, flags and third
 // value into `values` (an unreachable projector gives level 0xF000).
 Outcome queryProjectorState(const CommandContext& context, ProjectorStateValues& values);

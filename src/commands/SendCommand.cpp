@@ -20,6 +20,10 @@ void sendCancel(TransferJob& job, const CommandContext& context) {
 
 }  // namespace detail
 
+std::string sendCompleteText(const TransferFlags& flags) {
+    return languageText(flags.cancelOverruled.load() ? Text::StoredBeforeCancel : Text::Complete);
+}
+
 Outcome waitForSave(const CommandContext& context, std::uint8_t slot) {
     TransferJob job = context.job();
     job.info.address = context.target.address;
@@ -179,7 +183,7 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
             return std::move(set).at(Step::FollowUp);
         }
     }
-    context.prompt.inform(languageText(Text::Complete));
+    context.prompt.inform(sendCompleteText(flags));
     return Outcome::success();
 }
 

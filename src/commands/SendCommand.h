@@ -19,6 +19,10 @@ namespace orvanta {
 // Cancelled. The result text of a failure is shown.
 Outcome waitForSave(const CommandContext& context, std::uint8_t slot);
 
+// What a send that went through tells the operator: "    Complete.", or that the message was
+// already stored when the operator's cancel came (a short message is not taken back).
+std::string sendCompleteText(const TransferFlags& flags);
+
 // The send checks and the PUT for a payload that is already built: the Pop on line count
 // question (`displayLines` from countDisplayLines; No cancels), the Picture Side check against
 // `capabilities`, then a Put run.

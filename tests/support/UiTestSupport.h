@@ -44,4 +44,12 @@ inline bool processEventsUntil(const std::function<bool()>& done, int ms = 5000)
     return done();
 }
 
+// Until the state queries that showing a page or choosing a projector starts (they run beside
+// the page) have ended, in `root` or any widget under it.
+inline bool stateQueriesEnded(QObject* root, int ms = 15000) {
+    return processEventsUntil(
+        [root] { return root->findChild<QObject*>(QStringLiteral("stateQueryStatus")) == nullptr; },
+        ms);
+}
+
 }  // namespace orvanta::test

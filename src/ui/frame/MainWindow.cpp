@@ -25,6 +25,7 @@
 #include "platform/Environment.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
+#include "ui/common/ProjectorStateQuery.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
@@ -69,6 +70,9 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(1000, 700);
     setAcceptDrops(true);
+    // A command waits (visibly, with Cancel) for a page's state query that is still running:
+    // it reads what the projector answered, and two exchanges never overlap.
+    runner_->setBeforeRun([] { ProjectorStateQuery::finishAll(); });
     pendingTimer_ = new QTimer(this);
     pendingTimer_->setSingleShot(true);
     pendingTimer_->setInterval(200);
@@ -245,10 +249,10 @@ void MainWindow::connectEditCommands() {
     connect(page, &EditPage::selectionStateChanged, this, &MainWindow::updateEditCommandStates);
     connect(page, &EditPage::characterDisplayModeChanged, this,
             &MainWindow::updateEditCommandStates);
-    connect(actions_[New], &QAction::triggered, this, [this, page] {
-        page->newMessage();
-        QApplication::clipboard()->clear();
-    });
+    // The editors move rich text through memory, so the system clipboard is never emptied:
+    // what another program put there stays.
+    connect(actions_[New], &QAction::triggered, page, &EditPage::newMessage);
+    connect(page, &EditPage::backgroundColorChanged, this, &MainWindow::refreshColorButtons);
     connect(actions_[Open], &QAction::triggered, page, &EditPage::open);
     connect(actions_[Save], &QAction::triggered, page, [page] { page->save(); });
     connect(actions_[Undo], &QAction::triggered, page, &EditPage::undo);
@@ -276,9 +280,16 @@ void MainWindow::chooseColor(Command command) {
         return;
     }
     *code = dialog.chosenCode();
-    const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
-    colorButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    refreshColorButtons();
     applyColor(command);
+}
+
+void MainWindow::refreshColorButtons() {
+    const std::uint8_t codes[] = {state_.characterColor, state_.characterBackgroundColor,
+                                  state_.backgroundColor};
+    for (std::size_t i = 0; i < colorButtons_.size(); ++i) {
+        colorButtons_[i]->setIcon(swatch(codes[i]));
+    }
 }
 
 void MainWindow::applyColor(Command command) {
@@ -490,7 +501,6 @@ bool MainWindow::confirmAndSaveForExit() {
                     PromptIcon::Question) != PromptAnswer::Ok) {
         return false;
     }
-    QApplication::clipboard()->clear();
     // The adaptor choice was written when it changed: closing never waits for the registry.
     if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
         !error.empty()) {

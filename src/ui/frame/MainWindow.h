@@ -81,6 +81,8 @@ class MainWindow : public QMainWindow {
     // BackgroundColor), and applying the button's current color without it.
     void chooseColor(Command command);
     void applyColor(Command command);
+    // The three color buttons show MainState's current colors.
+    void refreshColorButtons();
 
   protected:
     // During a transfer the request is remembered and the usual close sequence (the exit

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "commands/MainTabOperations.h"
+#include "commands/StatusWatch.h"
 #include "protocol/CommandExchange.h"
 #include "protocol/Transfer.h"
 

@@ -203,7 +203,7 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         const std::string out = *a.value("--out");
         // Checked before the projector is asked, so that a read-back is not wasted.
         if (!hasMessageFileEnding(out)) {
-            prompt.inform(languageText(1027));  // ".ovx extension is only valid."
+            prompt.inform(languageText(Text::OnlyOvxValid));
             return false;
         }
         const std::uint8_t slot = *requiredSlot(a);
@@ -230,7 +230,7 @@ int runGetCommand(const CliContext& context, const std::vector<std::string>& arg
         settings.capabilities = info.capabilities;
         settings.characterDisplayMode = characterDisplayMode;
         return checkBeforeSave(message, settings, prompt) &&
-               saveMessageAs(out, message, settings, prompt) == 0;
+               saveMessageAs(out, message, settings, prompt).ok();
     };
     return runOnOneProjector(context, args, "get", kGetUsage, {{"--slot", true}, {"--out", true}},
                              check, body);
@@ -410,7 +410,7 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
                         word.c_str());
         }
         if (list.endedEarly || list.asked < kStoredSlotCount) {
-            prompt.inform(languageText(1109));  // "Communication error"
+            prompt.inform(languageText(Text::CommunicationError));
             return false;
         }
         return true;
@@ -470,7 +470,7 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
             entry = *parseSlot(*a.value("--slot"));
             minutes = *a.value("--minutes");
             if (minutes == "repeat" || minutes == "Repeat" || minutes == "REPEAT") {
-                minutes = languageText(1083);
+                minutes = languageText(Text::StartupRepeat);
             }
         }
         StartupDisplay shown;

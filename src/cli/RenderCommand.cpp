@@ -63,19 +63,19 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
     if (path.empty()) {
         std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     languageText(1008).c_str());  // "No Saved data"
+                     languageText(Text::NoSavedData).c_str());
         return kExitFailed;
     }
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
-    Message message;
-    if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
-        prompt.inform(languageText(1028),
-                      PromptIcon::Error);  // "This file format is not supported."
+    MessageFileResult read = readMessageFile(path, capabilities.extendedOptions());
+    if (!read) {
+        prompt.inform(languageText(Text::FileFormatNotSupported), PromptIcon::Error);
         prompt.print(stderr);
         return kExitFailed;
     }
+    Message message = std::move(read).value();
     if (message.body.empty()) {
-        prompt.inform(languageText(1003));  // "Please input Message"
+        prompt.inform(languageText(Text::PleaseInputMessage));
         prompt.print(stderr);
         return kExitFailed;
     }

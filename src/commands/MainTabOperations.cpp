@@ -12,24 +12,6 @@
 namespace orvanta {
 namespace {
 
-enum TextId : int {
-    kDisplayTimeInvalid = 1014,
-    kComplete = 1020,
-    kClearQuestion = 1021,
-    kSendLocked = 1043,
-    kRepeat = 1083,
-    kSavedNumberQuick = 1090,
-    kSavedNumber = 1091,
-    kMessageOn = 1092,
-    kMessageOff = 1093,
-    kSavedNumberNone = 1094,
-    kSoundNumberNone = 1095,
-    kSoundNumber = 1096,
-    kAlarmOn = 1097,
-    kAlarmOff = 1098,
-    kSoundNumberUnknown = 1099,
-};
-
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
         text.remove_prefix(1);
@@ -57,7 +39,7 @@ std::optional<int> wholeNumber(std::string_view text) {
 }
 
 bool isRepeatText(std::string_view text) {
-    return trimmed(text) == languageText(kRepeat);
+    return trimmed(text) == languageText(Text::StartupRepeat);
 }
 
 // Sets the startup display; the value the projector answers is not kept as the firmware
@@ -132,8 +114,8 @@ StartupAreaTexts startupAreaTexts(bool valid, const StartupDisplay& startup) {
         return texts;
     }
     texts.savedNumber = std::to_string(startup.savedNumber);
-    texts.displayTime =
-        startup.displayTime == 0 ? languageText(kRepeat) : std::to_string(startup.displayTime);
+    texts.displayTime = startup.displayTime == 0 ? languageText(Text::StartupRepeat)
+                                                 : std::to_string(startup.displayTime);
     texts.minutes = startup.displayTime != 0;
     return texts;
 }
@@ -169,7 +151,7 @@ MainSendResult sendMessageFile(const MainSendRequest& request, const ProjectorTa
                                bool sendLocked, Prompt& prompt, TransferRunner& runner,
                                MainProjectorInfo& info) {
     if (sendLocked) {
-        prompt.inform(languageText(kSendLocked));
+        prompt.inform(languageText(Text::SendLocked));
         return MainSendResult::Failed;
     }
     return sendMessageFile(request, *readSendFile(request.path), target, false, prompt, runner,
@@ -180,14 +162,14 @@ MainSendResult sendMessageFile(const MainSendRequest& request, const SendFile& f
                                const ProjectorTarget& target, bool sendLocked, Prompt& prompt,
                                TransferRunner& runner, MainProjectorInfo& info) {
     if (sendLocked) {
-        prompt.inform(languageText(kSendLocked));
+        prompt.inform(languageText(Text::SendLocked));
         return MainSendResult::Failed;
     }
     // A fresh message for the file, read with the capabilities of the chosen projector. A
     // file that cannot be read is not sent: an empty or half-read message would replace what
     // the projector holds.
-    if (file.error != MessageFileError::None) {
-        prompt.inform(messageFileErrorText(file.error), PromptIcon::Error);
+    if (!file.read) {
+        prompt.inform(file.read.error(), PromptIcon::Error);
         return MainSendResult::Failed;
     }
     Message message = file.forProjector(info.capabilities.extendedOptions());
@@ -201,7 +183,7 @@ MainSendResult sendMessageFile(const MainSendRequest& request, const SendFile& f
     if (startupChecked) {
         const auto time = parseSendDisplayTime(request.displayTimeText);
         if (!time) {
-            prompt.inform(languageText(kDisplayTimeInvalid));
+            prompt.inform(languageText(Text::DisplayTimeInvalid));
             return MainSendResult::Failed;
         }
         displayTime = *time;
@@ -246,20 +228,25 @@ MainSendResult sendMessageFile(const MainSendRequest& request, const SendFile& f
     if (follow && !setStartupDisplay(*follow, target, prompt, runner, info)) {
         return MainSendResult::StartupFailed;
     }
-    prompt.inform(languageText(kComplete));
+    prompt.inform(languageText(Text::Complete));
     return MainSendResult::Complete;
 }
 
 std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
     auto file = std::make_shared<SendFile>();
-    std::string bytes;
-    file->error = readMessageFileBytes(path, bytes);
-    if (file->error == MessageFileError::None) {
-        file->error = messageFromFileBytes(path, bytes, false, file->plain);
+    const Result<std::string, MessageFileProblem> bytes = readMessageFileBytes(path);
+    if (!bytes) {
+        file->read = fail(bytes.error());
+        return file;
     }
-    if (file->error == MessageFileError::None) {
-        file->error = messageFromFileBytes(path, bytes, true, file->extended);
+    MessageFileResult plain = messageFromFileBytes(path, bytes.value(), false);
+    MessageFileResult extended = messageFromFileBytes(path, bytes.value(), true);
+    if (!plain || !extended) {
+        file->read = fail(plain ? extended.error() : plain.error());
+        return file;
     }
+    file->plain = std::move(plain).value();
+    file->extended = std::move(extended).value();
     return file;
 }
 
@@ -282,7 +269,7 @@ bool runDisplayCommand(DisplayCommand command, std::uint8_t slot, const Projecto
 
 bool runClear(std::uint16_t code, const ProjectorTarget& target, Prompt& prompt,
               TransferRunner& runner, ProjectorStateValues& values) {
-    if (prompt.ask(languageText(kClearQuestion), PromptButtons::YesNo) != PromptAnswer::Yes) {
+    if (prompt.ask(languageText(Text::ConfirmClear), PromptButtons::YesNo) != PromptAnswer::Yes) {
         return false;
     }
     return checkBeforeCommand(target, prompt, runner, values) &&
@@ -303,7 +290,7 @@ bool applyStartupEdit(int savedNumberEntry, std::string_view displayTimeText,
     startup.savedNumber = startup.on ? savedNumberEntry : 1;
     const auto time = parseEditDisplayTime(displayTimeText);
     if (!time) {
-        prompt.inform(languageText(kDisplayTimeInvalid));
+        prompt.inform(languageText(Text::DisplayTimeInvalid));
         return false;
     }
     startup.displayTime = *time;
@@ -386,14 +373,15 @@ PollResult pollResultFromReply(std::uint16_t code, const Reply& reply) {
 StatusFields messageStatusFields(int value) {
     StatusFields f;
     const int slot = value >> 8;
-    f.second = slot != 0 ? formatText(kSavedNumber, {slot}) : languageText(kSavedNumberQuick);
+    f.second = slot != 0 ? formatText(Text::MessageSlotNumber, {slot})
+                         : languageText(Text::MessageSlotQuick);
     f.firstEnabled = true;
     if ((value & 1) != 0) {
-        f.first = languageText(kMessageOn);
+        f.first = languageText(Text::MessageOn);
         f.secondEnabled = true;
     } else {
-        f.first = languageText(kMessageOff);
-        f.second = languageText(kSavedNumberNone);
+        f.first = languageText(Text::MessageOff);
+        f.second = languageText(Text::MessageSlotNone);
     }
     return f;
 }
@@ -401,15 +389,16 @@ StatusFields messageStatusFields(int value) {
 StatusFields alarmStatusFields(int value) {
     StatusFields f;
     const int sound = value >> 8;
-    f.second = sound != 0 ? formatText(kSoundNumber, {sound}) : languageText(kSoundNumberNone);
+    f.second = sound != 0 ? formatText(Text::AlarmSoundNumber, {sound})
+                          : languageText(Text::AlarmSoundNumberNone);
     f.firstEnabled = true;
     if ((value & 0x7F) != 0) {
-        f.first = languageText(kAlarmOn);
+        f.first = languageText(Text::AlarmOn);
         f.secondEnabled = true;
         f.muteEnabled = true;
     } else {
-        f.first = languageText(kAlarmOff);
-        f.second = languageText(kSoundNumberUnknown);
+        f.first = languageText(Text::AlarmOff);
+        f.second = languageText(Text::AlarmSoundNumberUnknown);
     }
     return f;
 }

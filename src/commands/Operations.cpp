@@ -1,6 +1,7 @@
 #include "commands/Operations.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "message/ProjectorText.h"
 #include "text/LanguageText.h"
@@ -8,29 +9,17 @@
 namespace orvanta {
 namespace {
 
-enum TextId : int {
-    kTooManyLines = 1006,
-    kComplete = 1020,
-    kFatalError = 1041,
-    kPictureSideUnsupported = 1042,
-    kCancelComplete = 1100,
-    kNoMessageData = 1101,
-    kRequestIllegal = 1102,
-    kIllegalRequest = 1121,
-    kNoMessageOnDisplay = 1140,
-};
-
 // A transfer record's text and the one shown for it where a command says so.
-void replaceText(std::string& text, int from, int to) {
+void replaceText(std::string& text, Text from, Text to) {
     if (text == languageText(from)) {
         text = languageText(to);
     }
 }
 
-// One Ctrl run; the failure text (after `replace`) is shown.
+// One Ctrl run; the failure text is shown, replaced by `replaceTo` when it is `replaceFrom`.
 bool runCtrl(TransferJob& job, const ProjectorTarget& target, std::uint16_t code,
              std::uint8_t count, std::uint16_t value, Prompt& prompt, TransferRunner& runner,
-             int replaceFrom = 0, int replaceTo = 0) {
+             std::optional<Text> replaceFrom = std::nullopt, Text replaceTo = Text::Complete) {
     job.control.code = code;
     job.control.count = count;
     job.control.value = value;
@@ -39,8 +28,8 @@ bool runCtrl(TransferJob& job, const ProjectorTarget& target, std::uint16_t code
     if (runner.run(job, TransferKind::Ctrl) == 1) {
         return true;
     }
-    if (replaceFrom != 0) {
-        replaceText(job.outcome.resultText, replaceFrom, replaceTo);
+    if (replaceFrom) {
+        replaceText(job.outcome.resultText, *replaceFrom, replaceTo);
     }
     prompt.inform(job.outcome.resultText);
     return false;
@@ -103,8 +92,8 @@ bool showStoredMessage(const ProjectorTarget& target, std::uint8_t slot, bool po
                        Prompt& prompt, TransferRunner& runner) {
     TransferJob job(runner.flags(), runner.timings());
     const auto value = static_cast<std::uint16_t>((slot << 8) + 1 + (powerOn ? 0x8000 : 0));
-    return runCtrl(job, target, kCtrlDisplay, 1, value, prompt, runner, kIllegalRequest,
-                   kNoMessageOnDisplay);
+    return runCtrl(job, target, kCtrlDisplay, 1, value, prompt, runner, Text::IllegalRequest,
+                   Text::NoMessageOnDisplay);
 }
 
 bool hideStoredMessage(const ProjectorTarget& target, std::uint8_t slot, Prompt& prompt,
@@ -118,18 +107,18 @@ bool checkStoredMessage(const ProjectorTarget& target, std::uint8_t slot, Prompt
                         TransferRunner& runner, ProjectorStateValues& values) {
     TransferJob first(runner.flags(), runner.timings());
     if (!runCtrl(first, target, kCtrlSlotCheck, 1, static_cast<std::uint16_t>(slot << 8), prompt,
-                 runner, kNoMessageData, kRequestIllegal)) {
+                 runner, Text::NoMessageData, Text::RequestIllegal)) {
         return false;
     }
     values.status = static_cast<char>(first.control.value);
     TransferJob second(runner.flags(), runner.timings());
-    if (!runCtrl(second, target, kCtrlSlotCheckResult, 2, 0, prompt, runner, kNoMessageData,
-                 kRequestIllegal)) {
+    if (!runCtrl(second, target, kCtrlSlotCheckResult, 2, 0, prompt, runner, Text::NoMessageData,
+                 Text::RequestIllegal)) {
         return false;
     }
     values.status = static_cast<char>(second.control.value);
     if (values.status == '0') {
-        prompt.inform(languageText(kNoMessageData));
+        prompt.inform(languageText(Text::NoMessageData));
         return false;
     }
     return true;
@@ -139,8 +128,8 @@ bool readErrorStatus(const ProjectorTarget& target, bool silent, Prompt& prompt,
                      TransferRunner& runner, ProjectorStateValues& values) {
     TransferJob job(runner.flags(), runner.timings());
     job.hidden = silent;
-    if (!runCtrl(job, target, kCtrlErrorStatus, 2, 0, prompt, runner, kNoMessageData,
-                 kRequestIllegal)) {
+    if (!runCtrl(job, target, kCtrlErrorStatus, 2, 0, prompt, runner, Text::NoMessageData,
+                 Text::RequestIllegal)) {
         return false;
     }
     values.status = static_cast<char>(job.control.value);
@@ -157,7 +146,7 @@ bool checkProjectorReady(const ProjectorTarget& target, Prompt& prompt, Transfer
         return false;
     }
     if (isFatalStatus(values.status)) {
-        prompt.inform(languageText(kFatalError));
+        prompt.inform(languageText(Text::ProjectorFatalError));
         return false;
     }
     return true;
@@ -181,16 +170,17 @@ bool clearStoredMessages(const ProjectorTarget& target, std::uint16_t code, Prom
     if (!runCtrl(job, target, code, 6, 0, prompt, runner)) {
         return false;
     }
-    prompt.inform(languageText(kComplete));
+    prompt.inform(languageText(Text::Complete));
     return true;
 }
 
 bool muteProjector(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner) {
     TransferJob job(runner.flags(), runner.timings());
-    if (!runCtrl(job, target, kCtrlMute, 1, 1, prompt, runner, kNoMessageData, kRequestIllegal)) {
+    if (!runCtrl(job, target, kCtrlMute, 1, 1, prompt, runner, Text::NoMessageData,
+                 Text::RequestIllegal)) {
         return false;
     }
-    prompt.inform(languageText(kComplete));
+    prompt.inform(languageText(Text::Complete));
     return true;
 }
 
@@ -227,9 +217,9 @@ bool readBackMessage(const ProjectorTarget& target, std::uint8_t slot, const Slo
     }
     body.clear();
     length = 0;
-    if (job.outcome.resultText == languageText(kCancelComplete)) {
+    if (job.outcome.resultText == languageText(Text::CancelComplete)) {
         sendCancel(job, target, runner);
-        replaceText(job.outcome.resultText, kNoMessageData, kCancelComplete);
+        replaceText(job.outcome.resultText, Text::NoMessageData, Text::CancelComplete);
     }
     prompt.inform(job.outcome.resultText);
     return false;
@@ -244,7 +234,7 @@ bool waitForSave(const ProjectorTarget& target, std::uint8_t slot, Prompt& promp
     if (runner.run(job, TransferKind::Stat) == 1) {
         return true;
     }
-    const bool wasCancelled = job.outcome.resultText == languageText(kCancelComplete);
+    const bool wasCancelled = job.outcome.resultText == languageText(Text::CancelComplete);
     if (wasCancelled) {
         sendCancel(job, target, runner);
     }
@@ -272,12 +262,13 @@ int sendPayloadToProjector(const MessagePayload& payload, int displayLines,
     if (style == MessageStyle::PopOn) {
         const bool doubleSize = payload.header[3] != 0;
         if (displayLines >= (doubleSize ? 7 : 14) &&
-            prompt.ask(languageText(kTooManyLines), PromptButtons::YesNo) != PromptAnswer::Yes) {
+            prompt.ask(languageText(Text::MessageMayNotBeDisplayed), PromptButtons::YesNo) !=
+                PromptAnswer::Yes) {
             return 1;
         }
     }
     if (style == MessageStyle::PictureSide && (capabilities.flags & 1u) == 0) {
-        prompt.inform(languageText(kPictureSideUnsupported));
+        prompt.inform(languageText(Text::PictureSideNotSupported));
         return 1;
     }
     TransferJob job(runner.flags(), runner.timings());

@@ -225,8 +225,9 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     const std::size_t limit = static_cast<std::size_t>(titleLimit(size, wide));
     RichText title;
     if (message.title.size() > limit) {
-        const PromptAnswer answer = prompt.ask(formatText(1146, {static_cast<long long>(limit)}),
-                                               PromptButtons::OkCancel, PromptIcon::Information);
+        const PromptAnswer answer =
+            prompt.ask(formatText(Text::TitleMayNotBeDisplayed, {static_cast<long long>(limit)}),
+                       PromptButtons::OkCancel, PromptIcon::Information);
         if (answer != PromptAnswer::Ok) {
             result.status = EncodeStatus::TitleCancelled;
             return result;
@@ -257,7 +258,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     BodyWriter out;
     const auto tooMany = [&] {
         result.status = EncodeStatus::TooManyCharacters;
-        result.text = languageText(1023);
+        result.text = languageText(Text::TooManyCharacters);
         return result;
     };
     if (title.empty()) {
@@ -279,7 +280,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     result.bodyLength = length;
     if (length > kMaxBodyBytes) {
         result.status = EncodeStatus::BodyTooLong;
-        result.text = formatText(1009, {static_cast<long long>(length)});
+        result.text = formatText(Text::MessageTooLongBytes, {static_cast<long long>(length)});
         return result;
     }
     if (settings.purpose == EncodePurpose::Check ||

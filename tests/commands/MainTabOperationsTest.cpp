@@ -115,7 +115,7 @@ TEST_F(MainCommands, DisplayTimeTexts) {
         EXPECT_EQ(parseEditDisplayTime(c.text), c.edit) << '"' << c.text << '"';
     }
     setInterfaceLanguage(LanguageId::Japanese);
-    EXPECT_EQ(parseSendDisplayTime(languageText(1083)), 0);
+    EXPECT_EQ(parseSendDisplayTime(languageText(Text::StartupRepeat)), 0);
     EXPECT_EQ(parseSendDisplayTime("Repeat"), std::nullopt);
 }
 
@@ -246,7 +246,7 @@ TEST_F(MainCommands, SendMessageFileFollowUpsAndRefusals) {
     m.body = RichText(u"x", 0xFFFFFF, 0xC0C0C0);
     const std::string file = folders.messageData("m.ovx");
     ASSERT_TRUE(testsupport::writeMessageFile(file, m));
-    ASSERT_EQ(writeFileAtomically(folders.messageData("bad.ovx"), "{\\rtf1 not a message}"), "");
+    ASSERT_TRUE(writeFileAtomically(folders.messageData("bad.ovx"), "{\\rtf1 not a message}").ok());
 
     const ProjectorTarget target{ipv4("127.0.42.6"), ""};
     TransferFlags flags;
@@ -314,7 +314,7 @@ TEST_F(MainCommands, FailedStartupFollowUpIsNotReportedComplete) {
         using BlockingTransferRunner::BlockingTransferRunner;
         int run(TransferJob& job, TransferKind kind) override {
             if (kind == TransferKind::CtrlRead) {
-                job.outcome.resultText = languageText(1104);  // "Projector Busy."
+                job.outcome.resultText = languageText(Text::ProjectorBusy);
                 job.outcome.end = TransferEnd::Failure;
                 return 2;
             }

@@ -654,10 +654,10 @@ bool EditPage::save() {
         return false;
     }
     busy_ = true;
-    const int result =
+    const Result<> saved =
         saveMessageAs(utf8(path), m, encodeSettings(EncodePurpose::Save), context_.prompt);
     busy_ = false;
-    if (result != 0) {
+    if (!saved) {
         return false;
     }
     context_.state.currentFileName = utf8(path);
@@ -666,11 +666,12 @@ bool EditPage::save() {
 }
 
 bool EditPage::openMessageFile(const QString& path) {
-    Message m = message();
-    if (orvanta::openMessageFile(utf8(path), info_.capabilities.extendedOptions(), m,
-                                 context_.prompt) != MessageFileError::None) {
+    MessageFileResult read = orvanta::openMessageFile(
+        utf8(path), info_.capabilities.extendedOptions(), message(), context_.prompt);
+    if (!read) {
         return false;
     }
+    Message m = std::move(read).value();
     if (isTextFileName(utf8(path))) {
         replaceTabs(m.body);
     }

@@ -386,8 +386,9 @@ void MainWindow::runSendLock(bool lock) {
     state_.sendLocked = lock;
     // Written at once as well as at exit, so that the command line sees the lock the moment
     // it is set and a crash cannot lift it.
-    if (const std::string error = writeSendLocked(sendLockSettingsPath(), lock); !error.empty()) {
-        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    if (const Result<> written = writeSendLocked(sendLockSettingsPath(), lock); !written) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
+                       PromptIcon::Warning);
     }
     refreshSendCaptions();
     updateSendLockCommandStates();
@@ -403,16 +404,19 @@ bool MainWindow::confirmAndSaveForExit() {
     }
     QApplication::clipboard()->clear();
     // No choice (only loopback, which is never chosen for the operator) is remembered as none.
+    // A choice that cannot be saved only means that the next start proposes the default.
     if (state_.selectedAdaptor >= 0 &&
         static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
         const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
-        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
+        static_cast<void>(
+            saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description));
     } else {
-        saveAdaptorSelection(state_.programFolder, "", "");
+        static_cast<void>(saveAdaptorSelection(state_.programFolder, "", ""));
     }
-    if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
-        !error.empty()) {
-        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    if (const Result<> written = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
+        !written) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
+                       PromptIcon::Warning);
     }
     return true;
 }

@@ -78,7 +78,7 @@ void ProjectorListModel::showFileContents() {
 }
 
 std::string ProjectorListModel::add(const ProjectorRecord& record) {
-    std::string error = registerProjector(state_.programFolder, record).text;
+    std::string error = registerProjector(state_.programFolder, record).error();
     showFileContents();
     return error;
 }
@@ -88,7 +88,7 @@ std::string ProjectorListModel::remove(int row) {
     if (shown == nullptr) {
         return {};
     }
-    std::string error = unregisterProjector(state_.programFolder, shown->address).text;
+    std::string error = unregisterProjector(state_.programFolder, shown->address).error();
     showFileContents();
     return error;
 }
@@ -101,7 +101,7 @@ std::string ProjectorListModel::setCredentials(int row, std::int32_t authenticat
     }
     std::string error =
         setProjectorCredentials(state_.programFolder, shown->address, authentication, password)
-            .text;
+            .error();
     showFileContents();
     return error;
 }

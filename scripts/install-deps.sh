@@ -7,10 +7,10 @@ packages=(
     libssl-dev libsdl1.2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-wqy-zenhei
+    fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev
     iproute2
     help2man librsvg2-bin qt6-translations-l10n man-db file
-    desktop-file-utils appstream
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin lintian
 )
 missing=()
 for p in "${packages[@]}"; do

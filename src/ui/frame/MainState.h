@@ -27,12 +27,17 @@ struct MainState {
     std::function<std::vector<AdaptorEntry>()> adaptorSource = [] {
         return enumerateAdaptors().valueOr({});
     };
-    std::int32_t selectedAdaptor = 0;  // -1: none chosen
+    std::int32_t selectedAdaptor = -1;  // the adaptor discovery is narrowed to; -1: every one
     ProjectorList projectors;
     std::int32_t currentProjector = 0;
     CurrentTarget target;
     ProjectorRecord manualEntry;
     std::string currentFileName;
+    // The desktop's list of recently used files; empty: the desktop's own (tests name one).
+    std::string recentFilesList;
+    // The colors of the three tool-bar buttons. backgroundColor is also the Edit tab's
+    // message background: its only home, written by the button and by New, Open, Get and a
+    // drop alike, so that the button always shows and applies what the message has.
     std::uint8_t characterColor = 7;
     std::uint8_t characterBackgroundColor = 8;
     std::uint8_t backgroundColor = 8;

@@ -11,13 +11,15 @@
 #include "ui/frame/MainState.h"
 
 class QAction;
+class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace orvanta {
 
 class PageTabs;
 class ProjectorListModel;
-class TransferRunner;
+class QtTransferRunner;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -48,6 +50,13 @@ class MainWindow : public QMainWindow {
     // The close sequence up to the point of closing: true when the program may end.
     bool confirmAndSaveForExit();
 
+    // Opens a message file on the Edit page, after the unsaved-data question: for the command
+    // line, a later start, a dropped file and the recent files. While a dialog of the window
+    // is open the file waits until it has closed (the last one asked for is opened).
+    void openFile(const QString& path);
+    // Shows the window in front of the others, restored if it was minimised.
+    void bringToFront();
+
     enum Command {
         New,
         Open,
@@ -72,8 +81,12 @@ class MainWindow : public QMainWindow {
     // BackgroundColor), and applying the button's current color without it.
     void chooseColor(Command command);
     void applyColor(Command command);
+    // The three color buttons show MainState's current colors.
+    void refreshColorButtons();
 
   protected:
+    // During a transfer the request is remembered and the usual close sequence (the exit
+    // question) runs once the transfer has ended.
     void closeEvent(QCloseEvent* event) override;
     // Dropping one message file: the Main tab adds it to its list, the Edit tab opens it.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -88,14 +101,23 @@ class MainWindow : public QMainWindow {
     QToolButton* colorButton(Command command, std::uint8_t colorIndex);
     void connectEditCommands();
     bool dropAcceptedAt(const QString& path, const QPoint& position) const;
+    void openPendingFile();
+    // The File menu's list of the files last opened or saved, read when the menu opens.
+    void fillRecentFiles();
 
     MainState& state_;
     Prompt& prompt_;
     ProjectorListModel* projectors_;
-    std::unique_ptr<TransferRunner> runner_;
+    std::unique_ptr<QtTransferRunner> runner_;
+    // A close request came while a transfer ran: the close sequence follows once it ends.
+    bool closeAfterTransfer_ = false;
     PageTabs* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
     std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background
+    QMenu* recentFiles_ = nullptr;
+    QString pendingFile_;
+    bool openingFile_ = false;
+    QTimer* pendingTimer_ = nullptr;
 };
 
 }  // namespace orvanta

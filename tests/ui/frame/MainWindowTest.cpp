@@ -1,17 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+#include <QWindow>
 #include <fstream>
+#include <future>
 
+#include "commands/Operations.h"
 #include "platform/AtomicFile.h"
 #include "projectors/Discovery.h"
 #include "support/ScriptedPrompt.h"
+#include "support/SimProcess.h"
+#include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
+#include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
@@ -175,11 +187,54 @@ TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
 
     w.prompt.queue(PromptAnswer::Ok);
     EXPECT_TRUE(w.frame->close());
-    const std::string after = readFile(folder + "LastPj.txt");
-    EXPECT_NE(after.find("[SELECT ADAPTOR]"), std::string::npos);
-    EXPECT_NE(after.find("ProjectorName=Hall"), std::string::npos);
+    // The adaptor choice is written when the operator changes it: closing never waits for
+    // the registry lock.
+    EXPECT_EQ(readFile(folder + "LastPj.txt"), kTwoProjectors);
     settings.sync();
     EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("0"));
+}
+
+TEST(MainWindow, ACloseRequestDuringATransferAsksToExitOnceTheTransferHasEnded) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    testsupport::SimProcess sim({"--address", "127.0.4.120", "--reply-delay", "300"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    Window w(test::scratchFolder("closeduring"));
+    TransferRunner& runner = w.frame->pageContext().runner;
+    TransferJob job(runner.flags(), runner.timings());
+    job.control.address = testsupport::ipv4("127.0.4.120");
+    job.control.code = 0x6020;
+    job.control.count = 2;
+
+    // The window system's close request, as the window's close button or Alt+F4 sends it,
+    // once the Communication Status dialog shows.
+    bool requested = false;
+    QWidget* modal = nullptr;
+    std::size_t askedDuringTransfer = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!requested && qobject_cast<CommunicationStatusDialog*>(top) != nullptr &&
+                top->isVisible()) {
+                requested = true;
+                // Qt hands a close request to no window that a modal dialog blocks.
+                modal = QApplication::activeModalWidget();
+                QCloseEvent close;
+                QApplication::sendEvent(w.frame->windowHandle(), &close);
+                askedDuringTransfer = w.prompt.entries().size();
+            }
+        }
+    });
+    poll.start(5);
+    w.prompt.queue(PromptAnswer::Ok);
+    runner.run(job, TransferKind::Ctrl);
+    poll.stop();
+    ASSERT_TRUE(requested);
+    EXPECT_EQ(modal, nullptr);
+    EXPECT_EQ(askedDuringTransfer, 0u);
+    ASSERT_TRUE(test::processEventsUntil([&] { return !w.frame->isVisible(); }));
+    EXPECT_EQ(w.prompt.texts(),
+              std::vector<std::string>{"Are you sure that you want to exit this tool?"});
 }
 
 TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
@@ -192,8 +247,10 @@ TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
 
     SingleInstance second(folder);
     EXPECT_FALSE(second.acquire());
-    EXPECT_TRUE(second.askRunningInstanceToRaise());
+    // The later start waits for the answer, which the first gives from its event loop.
+    auto handedOver = std::async(std::launch::async, [&] { return second.handOver(QString()); });
     EXPECT_TRUE(test::processEventsUntil([&] { return raised == 1; }));
+    EXPECT_TRUE(handedOver.get());
 }
 
 TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {
@@ -233,4 +290,52 @@ TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {
     })) << output.toStdString();
     first.kill();
     first.waitForFinished();
+}
+
+TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWithItsPage) {
+    // The last used projector takes the connection and never answers.
+    testsupport::SimProcess sim({"--address", "127.0.13.20", "--reply-delay", "600000"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    setInterfaceLanguage(LanguageId::English);
+    const std::string folder = test::scratchFolder("hung");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt",
+                                    "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\n"
+                                    "IP=2130709780\r\nProjectorName=Hung\r\nMAC=0\r\nAuth=0\r\n"
+                                    "Pass=\r\n")
+                    .ok());
+    Window w(folder);  // returns while the projector is still being asked
+    EXPECT_TRUE(w.frame->isVisible());
+    const auto statusOf = [](QWidget* page) {
+        return page->findChild<CommunicationStatusDialog*>(QStringLiteral("stateQueryStatus"));
+    };
+    QWidget* mainPage = w.frame->view()->mainTab();
+    QWidget* editPage = w.frame->view()->editTab();
+    struct Step {
+        QWidget* page;
+        int tab;
+    };
+    // The operator sees the projector being asked on each page, and goes on regardless.
+    for (const Step& step :
+         {Step{mainPage, PageTabs::MainTab}, Step{editPage, PageTabs::EditTab}}) {
+        SCOPED_TRACE(step.tab);
+        w.tabs().setCurrentIndex(step.tab);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const auto* d = statusOf(step.page);
+            return d != nullptr && d->isVisible();
+        }));
+        EXPECT_EQ(statusOf(step.page)->windowModality(), Qt::NonModal);
+        EXPECT_TRUE(statusOf(step.page)->cancelButton()->isEnabled());
+    }
+    auto* title = editPage->findChild<QTextEdit*>(QStringLiteral("titleEdit"));
+    ASSERT_NE(title, nullptr);
+    QTest::keyClicks(title, QStringLiteral("Hello"));
+    EXPECT_EQ(title->toPlainText(), QStringLiteral("Hello"));
+    // The Main page's query was dropped when the operator left it: it ends without a box.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statusOf(mainPage) == nullptr; }));
+    EXPECT_TRUE(w.prompt.entries().empty());
+    // Cancel ends the Edit page's query at once, and its box says so on its own page.
+    statusOf(editPage)->cancelButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }));
+    EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{languageText(Text::RequestCancelled)});
+    EXPECT_EQ(w.tabs().currentIndex(), PageTabs::EditTab);
 }

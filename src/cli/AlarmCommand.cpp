@@ -49,10 +49,9 @@ extern "C" void onInterrupt(int) {
 
 int renderToFile(int sound, const std::string& path) {
     const std::vector<int16_t> samples = renderAlarm(sound);
-    const std::string error = writeWavFile(path, samples);
-    if (!error.empty()) {
+    if (const Result<> written = writeWavFile(path, samples); !written) {
         std::fprintf(stderr, "orvanta-cli alarm: cannot write %s: %s\n", path.c_str(),
-                     error.c_str());
+                     written.error().c_str());
         return kExitFailed;
     }
     std::printf("%s: sound %d, %.3f s\n", path.c_str(), sound,

@@ -125,8 +125,8 @@ std::string oneLine(std::string_view text) {
 
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single) {
     TargetChoice choice;
-    ProjectorList registered;
-    const RegistryResult read = readProjectorList(context.programFolder, registered);
+    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    const ProjectorList registered = read.valueOr({});
     const std::optional<std::string> password = args.value("--password");
 
     std::vector<std::uint32_t> addresses;
@@ -142,12 +142,12 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
     if (args.has("--all-registered")) {
         if (!read.ok()) {
             choice.status = TargetStatus::Failed;
-            choice.problem = read.text;
+            choice.problem = read.error();
             return choice;
         }
         if (registered.records.empty() && addresses.empty()) {
             choice.status = TargetStatus::Failed;
-            choice.problem = languageText(1002);  // "Please select PROJECTOR"
+            choice.problem = languageText(Text::PleaseSelectProjector);
             return choice;
         }
         for (const ProjectorRecord& r : registered.records) {

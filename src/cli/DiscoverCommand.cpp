@@ -46,7 +46,12 @@ int runDiscoverCommand(const CliContext&, const std::vector<std::string>& args) 
         return usageError("discover", "unexpected argument " + parsed.positional.front(),
                           kDiscoverUsage);
     }
-    std::vector<AdaptorEntry> adaptors = enumerateAdaptors();
+    Result<std::vector<AdaptorEntry>> listed = enumerateAdaptors();
+    if (!listed) {
+        std::fprintf(stderr, "orvanta-cli discover: %s\n", listed.error().c_str());
+        return kExitFailed;
+    }
+    std::vector<AdaptorEntry> adaptors = std::move(listed).value();
     if (const auto name = parsed.value("--adaptor")) {
         std::vector<AdaptorEntry> chosen;
         for (const AdaptorEntry& a : adaptors) {

@@ -71,14 +71,13 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
     }
     const std::string& path = found.path;
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
-    Message message;
-    if (const MessageFileError error =
-            readMessageFile(path, capabilities.extendedOptions(), message);
-        error != MessageFileError::None) {
-        prompt.inform(messageFileErrorText(error), PromptIcon::Error);
+    MessageFileResult read = readMessageFile(path, capabilities.extendedOptions());
+    if (!read) {
+        prompt.inform(read.error(), PromptIcon::Error);
         prompt.print(stderr);
         return kExitFailed;
     }
+    Message message = std::move(read).value();
     const EncodeResult result = encodeMessage(message, settings, prompt);
     if (!result.ok() || !result.payload) {
         reportEncodeFailure(result, prompt);

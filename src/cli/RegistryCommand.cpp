@@ -30,14 +30,6 @@ constexpr const char* kProjectorsUsage =
 
 constexpr std::size_t kMaxPasswordCharacters = 32;
 
-enum TextId : int {
-    kPleaseInputAddress = 1012,
-    kPleaseSelectProjector = 1032,
-    kRegistryFull = 1033,
-    kSameAddress = 1034,
-    kDeleteQuestion = 1035,
-};
-
 int failWith(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return kExitFailed;
@@ -82,11 +74,11 @@ std::string orDash(const std::string& text) {
 }
 
 int list(const CliContext& context) {
-    ProjectorList registered;
-    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
-        !read.ok()) {
-        return failWith(read.text);
+    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    if (!read) {
+        return failWith(read.error());
     }
+    const ProjectorList& registered = read.value();
     for (const ProjectorRecord& r : registered.records) {
         std::printf("%s  %s  %s\n", orDash(r.name).c_str(), orDash(r.mac).c_str(),
                     formatAddress(r.address).c_str());
@@ -111,52 +103,52 @@ int add(const CliContext& context, std::uint32_t address, const ParsedArgs& args
         return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
     }
     if (address == 0) {
-        return failWith(languageText(kPleaseInputAddress));
+        return failWith(languageText(Text::PleaseInputIpAddress));
     }
     // Appended as a section of its own, so that the rest of the file (the adaptor chosen for
     // discovery) stays as it is; the limit and the address are checked on the file as it is
     // when the lock is held.
     const RegistryResult added = registerProjector(context.programFolder, record);
-    return added.ok() ? kExitOk : failWith(added.text);
+    return added ? kExitOk : failWith(added.error());
 }
 
 int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
-    ProjectorList registered;
-    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
-        !read.ok()) {
-        return failWith(read.text);
+    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    if (!read) {
+        return failWith(read.error());
     }
+    const ProjectorList& registered = read.value();
     if (!registered.findAddress(address)) {
-        return failWith(languageText(kPleaseSelectProjector));
+        return failWith(languageText(Text::PleaseSelectAProjector));
     }
     CliPrompt prompt(assumeYes);
     const std::string question =
-        formatText(kDeleteQuestion,
+        formatText(Text::ConfirmDeleteAddress,
                    {address >> 24, (address >> 16) & 0xFF, (address >> 8) & 0xFF, address & 0xFF});
     if (prompt.ask(question, PromptButtons::YesNo) != PromptAnswer::Yes) {
         prompt.print(stderr);
         return kExitFailed;
     }
     const RegistryResult removed = unregisterProjector(context.programFolder, address);
-    return removed.ok() ? kExitOk : failWith(removed.text);
+    return removed ? kExitOk : failWith(removed.error());
 }
 
 int changePassword(const CliContext& context, std::uint32_t address, const std::string& password) {
     if (passwordLength(password) > kMaxPasswordCharacters) {
         return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
     }
-    ProjectorList registered;
-    if (const RegistryResult read = readProjectorList(context.programFolder, registered);
-        !read.ok()) {
-        return failWith(read.text);
+    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    if (!read) {
+        return failWith(read.error());
     }
+    const ProjectorList& registered = read.value();
     const auto row = registered.findAddress(address);
     if (!row) {
-        return failWith(languageText(kPleaseSelectProjector));
+        return failWith(languageText(Text::PleaseSelectAProjector));
     }
     const RegistryResult changed = setProjectorCredentials(
         context.programFolder, address, registered.records[*row].authentication, password);
-    return changed.ok() ? kExitOk : failWith(changed.text);
+    return changed ? kExitOk : failWith(changed.error());
 }
 
 }  // namespace

@@ -92,15 +92,15 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     }
     const std::string& path = found.path;
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
-    Message message;
-    if (readMessageFile(path, capabilities.extendedOptions(), message) != MessageFileError::None) {
-        prompt.inform(languageText(1028),
-                      PromptIcon::Error);  // "This file format is not supported."
+    MessageFileResult read = readMessageFile(path, capabilities.extendedOptions());
+    if (!read) {
+        prompt.inform(languageText(Text::FileFormatNotSupported), PromptIcon::Error);
         prompt.print(stderr);
         return kExitFailed;
     }
+    Message message = std::move(read).value();
     if (message.body.empty()) {
-        prompt.inform(languageText(1003));  // "Please input Message"
+        prompt.inform(languageText(Text::PleaseInputMessage));
         prompt.print(stderr);
         return kExitFailed;
     }

@@ -112,7 +112,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         std::string lower = *startup;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        request.displayTimeText = lower == "repeat" ? languageText(1083) : *startup;
+        request.displayTimeText = lower == "repeat" ? languageText(Text::StartupRepeat) : *startup;
     }
     const TargetChoice choice = chooseTargets(context, parsed, false);
     if (choice.status == TargetStatus::Usage) {
@@ -121,7 +121,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
 
     // Refusals that concern every projector alike are told once, before any is asked.
     if (readSendLockSettings(sendLockSettingsPath()).locked) {
-        std::fprintf(stderr, "%s\n", languageText(1043).c_str());  // "The Send button is locked."
+        std::fprintf(stderr, "%s\n", languageText(Text::SendLocked).c_str());
         return kExitFailed;
     }
     if (choice.status == TargetStatus::Failed) {
@@ -136,13 +136,13 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
     request.path = found.path;
     // Read and parsed once for every projector.
     const std::shared_ptr<const SendFile> file = readSendFile(request.path);
-    if (file->error != MessageFileError::None) {
+    if (!file->read) {
         std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     messageFileErrorText(file->error).c_str());
+                     file->read.error().c_str());
         return kExitFailed;
     }
     if (request.startupChecked && !parseSendDisplayTime(request.displayTimeText)) {
-        std::fprintf(stderr, "%s\n", languageText(1014).c_str());  // "Display time : Invalid value"
+        std::fprintf(stderr, "%s\n", languageText(Text::DisplayTimeInvalid).c_str());
         return kExitFailed;
     }
 

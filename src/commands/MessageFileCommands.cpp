@@ -47,16 +47,13 @@ Outcome saveMessageAs(const std::string& path, Message& message, const EncodeSet
     if (!result.ok() || !result.payload) {
         return encodeFailure(result, prompt);
     }
-    const SaveResult saved =
+    const Result<void, SaveProblem> saved =
         saveMessageFile(path, message, result.payload->header, settings.capabilities, prompt);
-    if (!saved.ok()) {
+    if (!saved) {
         // saveMessageFile has told the operator why.
-        if (saved.status == SaveStatus::WriteFailed) {
-            return Outcome::failure(path + ": " + saved.detail);
-        }
-        const int limit =
-            titleLimit(message.options.characterSize, settings.capabilities.extendedCharacterSet());
-        return Outcome::failure(formatText(Text::TitleTooLongCharacters, {limit}));
+        return Outcome::failure(saved.reason() == SaveProblem::WriteFailed
+                                    ? path + ": " + saved.error()
+                                    : saved.error());
     }
     prompt.inform(languageText(Text::Complete));
     return Outcome::success();
@@ -64,10 +61,11 @@ Outcome saveMessageAs(const std::string& path, Message& message, const EncodeSet
 
 Outcome openMessageFile(const std::string& path, bool extendedOptions, Message& message,
                         Prompt& prompt) {
-    const MessageFileError error = readMessageFile(path, extendedOptions, message);
-    if (error != MessageFileError::None) {
-        return tell(prompt, messageFileErrorText(error), Outcome::Step::Command, PromptIcon::Error);
+    MessageFileResult read = readMessageFile(path, extendedOptions, message);
+    if (!read) {
+        return tell(prompt, read.error(), Outcome::Step::Command, PromptIcon::Error);
     }
+    message = std::move(read).value();
     return Outcome::success();
 }
 

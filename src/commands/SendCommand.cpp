@@ -95,14 +95,19 @@ Outcome sendMessageToProjector(const CommandContext& context, Message& message,
 
 std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
     auto file = std::make_shared<SendFile>();
-    std::string bytes;
-    file->error = readMessageFileBytes(path, bytes);
-    if (file->error == MessageFileError::None) {
-        file->error = messageFromFileBytes(path, bytes, false, file->plain);
+    const Result<std::string, MessageFileProblem> bytes = readMessageFileBytes(path);
+    if (!bytes) {
+        file->read = fail(bytes.error());
+        return file;
     }
-    if (file->error == MessageFileError::None) {
-        file->error = messageFromFileBytes(path, bytes, true, file->extended);
+    MessageFileResult plain = messageFromFileBytes(path, bytes.value(), false);
+    MessageFileResult extended = messageFromFileBytes(path, bytes.value(), true);
+    if (!plain || !extended) {
+        file->read = fail(plain ? extended.error() : plain.error());
+        return file;
     }
+    file->plain = std::move(plain).value();
+    file->extended = std::move(extended).value();
     return file;
 }
 
@@ -124,8 +129,8 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
     // A fresh message for the file, read with the capabilities of the chosen projector. A
     // file that cannot be read is not sent: an empty or half-read message would replace what
     // the projector holds.
-    if (file.error != MessageFileError::None) {
-        return context.fail(messageFileErrorText(file.error), Step::Checks, PromptIcon::Error);
+    if (!file.read) {
+        return context.fail(file.read.error(), Step::Checks, PromptIcon::Error);
     }
     Message message = file.forProjector(info.capabilities.extendedOptions());
     if (message.body.empty()) {

@@ -40,7 +40,7 @@ Outcome sendMessageToProjector(const CommandContext& context, Message& message,
 // A message file read once for a send to any number of projectors: the message as read
 // for projectors without and with the extended options.
 struct SendFile {
-    MessageFileError error = MessageFileError::None;
+    Result<> read;  // how reading the file ended: a file that failed is not sent
     Message plain;
     Message extended;
 

@@ -19,9 +19,6 @@ namespace orvanta {
 
 namespace {
 
-constexpr int kTextNotSupported = 1028;
-constexpr int kTextTitleTooLong = 1147;
-
 constexpr int kOptionCount = 10;
 constexpr int kTitleLine = 11;
 constexpr int kMessageLine = 12;
@@ -47,39 +44,54 @@ void appendLine(std::string& out, const char* format, unsigned value) {
     out += line.data();
 }
 
-// Reads at most `limit` bytes; `complete` tells whether the file ended within them.
-MessageFileError readFilePrefix(const std::string& path, std::size_t limit, std::string& bytes,
-                                bool& complete) {
+// What the operator is told: "This file format is not supported." for a file whose content
+// is not a message, texts of their own for a file that cannot be read, is no file or is too
+// large.
+Failed<MessageFileProblem> refusal(MessageFileProblem problem) {
+    switch (problem) {
+        case MessageFileProblem::Unreadable:
+            return fail(problem, languageText(Text::FileCannotBeRead));
+        case MessageFileProblem::NotRegular:
+            return fail(problem, languageText(Text::NotAFile));
+        case MessageFileProblem::TooLarge:
+            return fail(problem, languageText(Text::FileTooLarge));
+        case MessageFileProblem::NotRichText:
+        case MessageFileProblem::TooFewLines:
+        case MessageFileProblem::WrongLayout:
+        case MessageFileProblem::BadOptionLine:
+            break;
+    }
+    return fail(problem, languageText(Text::FileFormatNotSupported));
+}
+
+// The first `limit` bytes of an ordinary file.
+Result<std::string, MessageFileProblem> readFilePrefix(const std::string& path, std::size_t limit) {
     // Only ordinary files: a directory reads as nothing, and a pipe would never end.
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        return MessageFileError::Unreadable;
+        return refusal(MessageFileProblem::Unreadable);
     }
     if (!S_ISREG(st.st_mode)) {
-        return MessageFileError::NotRegular;
+        return refusal(MessageFileProblem::NotRegular);
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        return MessageFileError::Unreadable;
+        return refusal(MessageFileProblem::Unreadable);
     }
-    bytes.clear();
+    std::string bytes;
     std::array<char, 65536> chunk{};
-    while (bytes.size() <= limit) {
+    while (bytes.size() < limit) {
         in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         if (in.bad()) {
-            return MessageFileError::Unreadable;
+            return refusal(MessageFileProblem::Unreadable);
         }
         const auto got = static_cast<std::size_t>(in.gcount());
-        bytes.append(chunk.data(), std::min(got, limit + 1 - bytes.size()));
+        bytes.append(chunk.data(), std::min(got, limit - bytes.size()));
         if (got < chunk.size()) {
             break;
         }
     }
-    complete = bytes.size() <= limit;
-    if (!complete) {
-        bytes.resize(limit);
-    }
-    return MessageFileError::None;
+    return bytes;
 }
 
 void dropNul(RichText& text) {
@@ -203,76 +215,37 @@ std::string composeMessageFile(const Message& message, const MessageHeader& head
     return writeRtf(document);
 }
 
-SaveResult saveMessageFile(const std::string& path, const Message& message,
-                           const MessageHeader& header, const ProjectorCapabilities& capabilities,
-                           Prompt& prompt) {
+Result<void, SaveProblem> saveMessageFile(const std::string& path, const Message& message,
+                                          const MessageHeader& header,
+                                          const ProjectorCapabilities& capabilities,
+                                          Prompt& prompt) {
     const int limit =
         titleLimit(message.options.characterSize, capabilities.extendedCharacterSet());
     if (message.title.size() > static_cast<std::size_t>(limit)) {
-        prompt.inform(formatText(kTextTitleTooLong, {limit}));
-        return {SaveStatus::TitleTooLong, {}};
+        std::string text = formatText(Text::TitleTooLongCharacters, {limit});
+        prompt.inform(text);
+        return fail(SaveProblem::TitleTooLong, std::move(text));
     }
     const std::string content = composeMessageFile(message, header, capabilities.extendedOptions());
-    std::string why = writeFileAtomically(path, content);
-    if (!why.empty()) {
-        prompt.inform(path + ": " + why, PromptIcon::Error);
-        return {SaveStatus::WriteFailed, std::move(why)};
+    if (Result<> written = writeFileAtomically(path, content); !written) {
+        prompt.inform(path + ": " + written.error(), PromptIcon::Error);
+        return fail(SaveProblem::WriteFailed, written.error());
     }
     return {};
 }
 
-const char* describeMessageFileError(MessageFileError error) {
-    switch (error) {
-        case MessageFileError::None:
-            return "no error";
-        case MessageFileError::Unreadable:
-            return "the file cannot be read";
-        case MessageFileError::NotRichText:
-            return "the file is not rich text";
-        case MessageFileError::TooFewLines:
-            return "the file has fewer than 15 lines";
-        case MessageFileError::WrongLayout:
-            return "the OPTNUM, TITLE or MSG line is not one of the known layouts";
-        case MessageFileError::BadOptionLine:
-            return "an option line does not end in a hexadecimal value";
-        case MessageFileError::NotRegular:
-            return "not a file";
-        case MessageFileError::TooLarge:
-            return "the file is too large";
-    }
-    return "unknown error";
-}
-
-std::string messageFileErrorText(MessageFileError error) {
-    switch (error) {
-        case MessageFileError::None:
-            return {};
-        case MessageFileError::Unreadable:
-            return languageText(Text::FileCannotBeRead);
-        case MessageFileError::NotRegular:
-            return languageText(Text::NotAFile);
-        case MessageFileError::TooLarge:
-            return languageText(Text::FileTooLarge);
-        case MessageFileError::NotRichText:
-        case MessageFileError::TooFewLines:
-        case MessageFileError::WrongLayout:
-        case MessageFileError::BadOptionLine:
-            break;
-    }
-    return languageText(kTextNotSupported);
-}
-
-MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message) {
+Result<Message, MessageFileProblem> parseMessageFile(std::string_view bytes, bool extendedOptions,
+                                                     Message message) {
     if (bytes.size() > kMaxMessageFileBytes) {
-        return MessageFileError::TooLarge;
+        return refusal(MessageFileProblem::TooLarge);
     }
     const RtfReadResult rtf = readRtf(bytes, {defaultColor(), defaultBackground()});
     if (!rtf.ok()) {
-        return MessageFileError::NotRichText;
+        return refusal(MessageFileProblem::NotRichText);
     }
     const std::vector<RichText> paragraphs = splitParagraphs(rtf.text);
     if (paragraphs.size() < kMinimumLines) {
-        return MessageFileError::TooFewLines;
+        return refusal(MessageFileProblem::TooFewLines);
     }
 
     const auto optionCount = layoutValue(asciiOf(paragraphs[0], kOptionLineReadUnits * 4));
@@ -280,7 +253,7 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
     const auto messageLine = layoutValue(asciiOf(paragraphs[2], kOptionLineReadUnits * 4));
     if (!optionCount || !titleLine || !messageLine || (*optionCount != 10 && *optionCount != 11) ||
         (*titleLine != 11 && *titleLine != 12) || (*messageLine != 12 && *messageLine != 13)) {
-        return MessageFileError::WrongLayout;
+        return refusal(MessageFileProblem::WrongLayout);
     }
 
     std::array<std::uint8_t, kRecordBytes> record{};
@@ -289,11 +262,11 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
         const std::string line =
             asciiOf(paragraphs[static_cast<std::size_t>(j)], kOptionLineReadUnits);
         if (line.size() < 2) {
-            return MessageFileError::BadOptionLine;
+            return refusal(MessageFileProblem::BadOptionLine);
         }
         const auto value = hexPair(line[line.size() - 2], line[line.size() - 1]);
         if (!value) {
-            return MessageFileError::BadOptionLine;
+            return refusal(MessageFileProblem::BadOptionLine);
         }
         record[static_cast<std::size_t>(j - 3)] = *value;
     }
@@ -353,7 +326,7 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
     // An icon number the list does not have shows no icon.
     message.icon = message.options.iconNumber < kIconCount ? message.options.iconNumber : 0;
     message.backgroundColor = unpackBackground(message.options.background);
-    return MessageFileError::None;
+    return message;
 }
 
 void importTextFile(std::string_view bytes, Message& message) {
@@ -398,35 +371,35 @@ void importTextFile(std::string_view bytes, Message& message) {
     replaceTabs(message.body);
 }
 
-MessageFileError readMessageFileBytes(const std::string& path, std::string& bytes) {
-    bool complete = false;
+Result<std::string, MessageFileProblem> readMessageFileBytes(const std::string& path) {
     if (isTextFileName(path)) {
         // One byte more than is imported tells the importer that the text goes on.
-        return readFilePrefix(path, kTextImportBytes + 1, bytes, complete);
+        return readFilePrefix(path, kTextImportBytes + 1);
     }
-    const MessageFileError error = readFilePrefix(path, kMaxMessageFileBytes, bytes, complete);
-    if (error == MessageFileError::None && !complete) {
-        return MessageFileError::TooLarge;
+    Result<std::string, MessageFileProblem> bytes = readFilePrefix(path, kMaxMessageFileBytes + 1);
+    if (bytes && bytes.value().size() > kMaxMessageFileBytes) {
+        return refusal(MessageFileProblem::TooLarge);
     }
-    return error;
+    return bytes;
 }
 
-MessageFileError messageFromFileBytes(const std::string& path, std::string_view bytes,
-                                      bool extendedOptions, Message& message) {
+Result<Message, MessageFileProblem> messageFromFileBytes(const std::string& path,
+                                                         std::string_view bytes,
+                                                         bool extendedOptions, Message base) {
     if (isTextFileName(path)) {
-        importTextFile(bytes, message);
-        return MessageFileError::None;
+        importTextFile(bytes, base);
+        return base;
     }
-    return parseMessageFile(bytes, extendedOptions, message);
+    return parseMessageFile(bytes, extendedOptions, std::move(base));
 }
 
-MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message) {
-    std::string bytes;
-    const MessageFileError error = readMessageFileBytes(path, bytes);
-    if (error != MessageFileError::None) {
-        return error;
+Result<Message, MessageFileProblem> readMessageFile(const std::string& path, bool extendedOptions,
+                                                    Message base) {
+    const Result<std::string, MessageFileProblem> bytes = readMessageFileBytes(path);
+    if (!bytes) {
+        return bytes.failure();
     }
-    return messageFromFileBytes(path, bytes, extendedOptions, message);
+    return messageFromFileBytes(path, bytes.value(), extendedOptions, std::move(base));
 }
 
 }  // namespace orvanta

@@ -12,6 +12,7 @@
 
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
+#include "platform/Result.h"
 #include "text/Prompt.h"
 
 namespace orvanta {
@@ -41,29 +42,24 @@ std::string messageFileOptionText(const MessageHeader& header, bool extendedOpti
 std::string composeMessageFile(const Message& message, const MessageHeader& header,
                                bool extendedOptions);
 
-enum class SaveStatus { Ok, TitleTooLong, WriteFailed };
+enum class SaveProblem { TitleTooLong, WriteFailed };
 
-struct SaveResult {
-    SaveStatus status = SaveStatus::Ok;
-    std::string detail;  // why the write failed
-
-    bool ok() const { return status == SaveStatus::Ok; }
-    int code() const { return ok() ? 0 : 1; }  // 0 written, 1 refused
-};
-
-// Writes `message` to `path`. A title longer than titleLimit is refused with text 1147 and
-// nothing is written. The file is replaced only once the new content is completely on disk,
-// so a failed write (told to the operator with the error icon) leaves the previous file as it
-// was.
-SaveResult saveMessageFile(const std::string& path, const Message& message,
-                           const MessageHeader& header, const ProjectorCapabilities& capabilities,
-                           Prompt& prompt);
+// Writes `message` to `path`. A title longer than titleLimit is refused with
+// Text::TitleTooLongCharacters and nothing is written. The file is replaced only once the new
+// content is completely on disk, so a failed write (told to the operator with the error icon)
+// leaves the previous file as it was.
+Result<void, SaveProblem> saveMessageFile(const std::string& path, const Message& message,
+                                          const MessageHeader& header,
+                                          const ProjectorCapabilities& capabilities,
+                                          Prompt& prompt);
 
 // ---------------------------------------------------------------------------------------------
 // Reading
 
-enum class MessageFileError {
-    None,
+// Why a file gave no message. The error text is what the operator is told:
+// Text::FileFormatNotSupported for a file whose content is not a message, texts of their own
+// for a file that cannot be read, is no file or is too large.
+enum class MessageFileProblem {
     Unreadable,     // cannot be opened or read
     NotRegular,     // a folder, pipe or device rather than a file
     TooLarge,       // larger than kMaxMessageFileBytes
@@ -72,18 +68,13 @@ enum class MessageFileError {
     WrongLayout,    // OPTNUM / TITLE / MSG values outside the accepted forms
     BadOptionLine,  // an option paragraph that is empty or does not end in two hex digits
 };
+using MessageFileResult = Result<Message, MessageFileProblem>;
 
-const char* describeMessageFileError(MessageFileError error);
-// What the operator is told: "This file format is not supported." for a file whose content
-// is not a message, texts of their own for a file that cannot be read, is no file or is too
-// large.
-std::string messageFileErrorText(MessageFileError error);
-
-// Reads a message file's bytes into `message`: title, text, options (the alarm options only
-// with `extendedOptions`), icon and background color. On any error `message` is unchanged.
+// The message of a message file's bytes: `base` with the file's title, text, options (the
+// alarm options only with `extendedOptions`), icon and background color.
 // NUL characters are dropped from title and message: nothing after one would survive a read
 // back. A character size other than 0 or 1 reads as 1 (any other value shows double size).
-MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, Message& message);
+MessageFileResult parseMessageFile(std::string_view bytes, bool extendedOptions, Message base = {});
 
 // Imports the bytes of a text file as the message text: UTF-16 little-endian when they start
 // with the byte order mark FF FE; otherwise UTF-8 when they are valid UTF-8, else Windows-1252
@@ -92,14 +83,14 @@ MessageFileError parseMessageFile(std::string_view bytes, bool extendedOptions, 
 // becomes 0; every other option is kept.
 void importTextFile(std::string_view bytes, Message& message);
 
-// Reads `path` by its ending (see isTextFileName) without telling the operator anything
-// (commands/MessageFileCommands.h has the editor's open, which does).
-MessageFileError readMessageFile(const std::string& path, bool extendedOptions, Message& message);
+// Reads `path` by its ending (see isTextFileName) into `base` without telling the operator
+// anything (commands/MessageFileCommands.h has the editor's open, which does).
+MessageFileResult readMessageFile(const std::string& path, bool extendedOptions, Message base = {});
 // The two halves of readMessageFile, for callers that read a file once and make messages of
 // it for several projectors: the bytes that count (the first ones of a text file), then the
 // message of those bytes.
-MessageFileError readMessageFileBytes(const std::string& path, std::string& bytes);
-MessageFileError messageFromFileBytes(const std::string& path, std::string_view bytes,
-                                      bool extendedOptions, Message& message);
+Result<std::string, MessageFileProblem> readMessageFileBytes(const std::string& path);
+MessageFileResult messageFromFileBytes(const std::string& path, std::string_view bytes,
+                                       bool extendedOptions, Message base = {});
 
 }  // namespace orvanta

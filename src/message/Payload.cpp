@@ -258,8 +258,8 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     // Title pass: a title over the limit is cut, if the operator agrees.
     const std::size_t limit = static_cast<std::size_t>(titleLimit(o.characterSize, wide));
     if (message.title.size() > limit &&
-        prompt.ask(formatText(1146, {static_cast<long long>(limit)}), PromptButtons::OkCancel,
-                   PromptIcon::Information) != PromptAnswer::Ok) {
+        prompt.ask(formatText(Text::TitleMayNotBeDisplayed, {static_cast<long long>(limit)}),
+                   PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
         result.status = EncodeStatus::TitleCancelled;
         return result;
     }
@@ -278,14 +278,14 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
         writeParts(out, cutTitle(message.title, limit), message.body, o, wide, displayMode);
     if (!written) {
         result.status = EncodeStatus::TooManyCharacters;
-        result.text = languageText(1023);
+        result.text = languageText(Text::TooManyCharacters);
         return result;
     }
     const std::size_t length = *written;
     result.bodyLength = length;
     if (length > kMaxBodyBytes) {
         result.status = EncodeStatus::BodyTooLong;
-        result.text = formatText(1009, {static_cast<long long>(length)});
+        result.text = formatText(Text::MessageTooLongBytes, {static_cast<long long>(length)});
         return result;
     }
     if (settings.purpose == EncodePurpose::Check ||

@@ -298,7 +298,7 @@ UnsupportedCharacters findUnsupported(std::u16string_view text) {
             found.positions.push_back(++i);
         }
         ++found.count;
-        found.listText += formatText(1039, {line});
+        found.listText += formatText(Text::LineNumber, {line});
         found.listText += "[" + utf16ToUtf8(shown) + "]\r\n";
     }
     return found;
@@ -325,7 +325,8 @@ UnsupportedOutcome resolveUnsupported(RichText& message, Prompt& prompt,
     if (found.empty()) {
         return UnsupportedOutcome::None;
     }
-    const std::string question = formatText(1037, {found.count}) + languageText(1038);
+    const std::string question =
+        formatText(Text::UnsupportedCount, {found.count}) + languageText(Text::ExecuteAutoDelete);
     switch (prompt.ask(question, PromptButtons::YesNoCancel, PromptIcon::Information)) {
         case PromptAnswer::Yes:
             deleteUnits(message, found.positions);

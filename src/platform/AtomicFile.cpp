@@ -52,18 +52,18 @@ void removeStaleTemporaries(const std::string& path) {
 
 // Writes `content` to a fresh temporary file beside `path` with permissions `mode` and
 // flushes it; `tmpl` receives its name. On failure nothing is left behind.
-std::string writeTemporary(const std::string& path, std::string_view content, mode_t mode,
-                           std::string& tmpl) {
-    tmpl = path + ".tmpXXXXXX";
+// The temporary file's name on success.
+Result<std::string> writeTemporary(const std::string& path, std::string_view content, mode_t mode) {
+    std::string tmpl = path + ".tmpXXXXXX";
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0) {
-        return std::string("cannot create a temporary file: ") + std::strerror(errno);
+        return fail(std::string("cannot create a temporary file: ") + std::strerror(errno));
     }
-    auto fail = [&](const char* what) {
+    auto abandon = [&](const char* what) {
         std::string why = std::string(what) + ": " + std::strerror(errno);
         ::close(fd);
         ::unlink(tmpl.c_str());
-        return why;
+        return fail(std::move(why));
     };
     size_t done = 0;
     while (done < content.size()) {
@@ -72,23 +72,23 @@ std::string writeTemporary(const std::string& path, std::string_view content, mo
             if (errno == EINTR) {
                 continue;
             }
-            return fail("cannot write");
+            return abandon("cannot write");
         }
         done += static_cast<size_t>(n);
     }
     // mkstemp creates the file 0600; the caller says what the file is to have.
     if (::fchmod(fd, mode) != 0) {
-        return fail("cannot set the permissions");
+        return abandon("cannot set the permissions");
     }
     if (::fsync(fd) != 0) {
-        return fail("cannot flush");
+        return abandon("cannot flush");
     }
     if (::close(fd) != 0) {
-        const std::string why = std::string("cannot close: ") + std::strerror(errno);
+        std::string why = std::string("cannot close: ") + std::strerror(errno);
         ::unlink(tmpl.c_str());
-        return why;
+        return fail(std::move(why));
     }
-    return {};
+    return tmpl;
 }
 
 }  // namespace
@@ -111,8 +111,8 @@ std::string resolveLinks(const std::string& path) {
     return current;
 }
 
-std::string writeFileAtomically(const std::string& requested, std::string_view content,
-                                mode_t newFileMode) {
+Result<> writeFileAtomically(const std::string& requested, std::string_view content,
+                             mode_t newFileMode) {
     // Renaming over a link would replace the link by a plain file; write where it points.
     const std::string path = resolveLinks(requested);
     removeStaleTemporaries(path);
@@ -122,62 +122,63 @@ std::string writeFileAtomically(const std::string& requested, std::string_view c
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     }
-    std::string tmpl;
-    if (std::string why = writeTemporary(path, content, mode, tmpl); !why.empty()) {
-        return why;
+    Result<std::string> temporary = writeTemporary(path, content, mode);
+    if (!temporary) {
+        return temporary.failure();
     }
+    const std::string& tmpl = temporary.value();
     if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        const std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
+        std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
         ::unlink(tmpl.c_str());
-        return why;
+        return fail(std::move(why));
     }
     return {};
 }
 
-std::string copyFileNoReplace(const std::string& from, const std::string& to, bool* existed) {
-    if (existed != nullptr) {
-        *existed = false;
+Result<void, CopyProblem> copyFileNoReplace(const std::string& from, const std::string& to) {
+    Result<std::string, ReadProblem> content = readWholeFile(from);
+    if (!content) {
+        return fail(CopyProblem::Failed, "cannot read " + from);
     }
-    std::string content;
-    if (!readWholeFile(from, content)) {
-        return std::string("cannot read ") + from;
+    Result<std::string> temporary = writeTemporary(to, content.value(), 0644);
+    if (!temporary) {
+        return fail(CopyProblem::Failed, temporary.error());
     }
-    std::string tmpl;
-    if (std::string why = writeTemporary(to, content, 0644, tmpl); !why.empty()) {
-        return why;
-    }
+    const std::string& tmpl = temporary.value();
     // link() gives the complete copy its name only if that name is free: it never replaces
     // a file, not even one that appeared after the caller looked.
     const int linked = ::link(tmpl.c_str(), to.c_str());
     const int error = errno;
     ::unlink(tmpl.c_str());
     if (linked != 0) {
-        if (error == EEXIST && existed != nullptr) {
-            *existed = true;
-        }
-        return std::string("cannot create the file: ") + std::strerror(error);
+        return fail(error == EEXIST ? CopyProblem::Exists : CopyProblem::Failed,
+                    std::string("cannot create the file: ") + std::strerror(error));
     }
     return {};
 }
 
-ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content) {
+Result<std::string, ReadProblem> readRegularFile(const std::string& path, std::size_t maxBytes) {
+    auto problem = [&](ReadProblem reason, const char* what) {
+        return fail(reason, std::string(what) + ": " + path);
+    };
     // Non-blocking open: opening a pipe for reading would otherwise wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        return errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
+        return errno == ENOENT ? problem(ReadProblem::Missing, "no such file")
+                               : problem(ReadProblem::Failed, "cannot open");
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
         ::close(fd);
-        return ReadStatus::Failed;
+        return problem(ReadProblem::Failed, "cannot read");
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        return ReadStatus::NotRegular;
+        return problem(ReadProblem::NotRegular, "not an ordinary file");
     }
     if (static_cast<std::size_t>(st.st_size) > maxBytes) {
         ::close(fd);
-        return ReadStatus::TooLarge;
+        return problem(ReadProblem::TooLarge, "too large");
     }
     std::string bytes;
     bytes.resize(static_cast<std::size_t>(st.st_size));
@@ -187,7 +188,7 @@ ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::s
             // The file may have grown since fstat; read on up to the limit.
             if (bytes.size() > maxBytes) {
                 ::close(fd);
-                return ReadStatus::TooLarge;
+                return problem(ReadProblem::TooLarge, "too large");
             }
             bytes.resize(bytes.size() + 4096);
         }
@@ -197,7 +198,7 @@ ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::s
         }
         if (n < 0) {
             ::close(fd);
-            return ReadStatus::Failed;
+            return problem(ReadProblem::Failed, "cannot read");
         }
         if (n == 0) {
             break;
@@ -206,15 +207,14 @@ ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::s
     }
     ::close(fd);
     if (done > maxBytes) {
-        return ReadStatus::TooLarge;
+        return problem(ReadProblem::TooLarge, "too large");
     }
     bytes.resize(done);
-    content = std::move(bytes);
-    return ReadStatus::Ok;
+    return bytes;
 }
 
-bool readWholeFile(const std::string& path, std::string& content) {
-    return readRegularFile(path, kMaxWholeFileBytes, content) == ReadStatus::Ok;
+Result<std::string, ReadProblem> readWholeFile(const std::string& path) {
+    return readRegularFile(path, kMaxWholeFileBytes);
 }
 
 }  // namespace orvanta

@@ -9,33 +9,32 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
-// Returns an empty string on success, else a short description of what failed
-// (the previous file, if any, is untouched in that case).
+// On failure a short description of what failed (the previous file, if any, is untouched).
 // The new file keeps the permissions of the file it replaces; a file that did not exist yet
 // gets `newFileMode`. A symbolic link is written through: its target is replaced and the link
 // stays. Temporary files of earlier writes that died half-way are removed.
-std::string writeFileAtomically(const std::string& path, std::string_view content,
-                                mode_t newFileMode = 0644);
+Result<> writeFileAtomically(const std::string& path, std::string_view content,
+                             mode_t newFileMode = 0644);
 
 // Copies `from` to `to` only when no file is called `to`: the copy appears complete or not at
-// all and never replaces a file. "" on success, else what failed; `existed` (if given) tells
-// whether `to` was already there.
-std::string copyFileNoReplace(const std::string& from, const std::string& to,
-                              bool* existed = nullptr);
+// all and never replaces a file. The reason Exists says that `to` was already there.
+enum class CopyProblem { Failed, Exists };
+Result<void, CopyProblem> copyFileNoReplace(const std::string& from, const std::string& to);
 
-// How a whole-file read ended.
-enum class ReadStatus { Ok, Missing, NotRegular, TooLarge, Failed };
+// Why a whole-file read failed.
+enum class ReadProblem { Failed, Missing, NotRegular, TooLarge };
 
 // Reads a whole ordinary file of at most `maxBytes` bytes. Pipes, devices and directories
 // are refused without reading from them, so that none can block or flood the reader.
-ReadStatus readRegularFile(const std::string& path, std::size_t maxBytes, std::string& content);
+Result<std::string, ReadProblem> readRegularFile(const std::string& path, std::size_t maxBytes);
 
-// Reads a whole file; false when it cannot be opened or read (see readRegularFile; at most
-// kMaxWholeFileBytes).
+// readRegularFile with at most kMaxWholeFileBytes.
 inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;
-bool readWholeFile(const std::string& path, std::string& content);
+Result<std::string, ReadProblem> readWholeFile(const std::string& path);
 
 // The file a path names after following symbolic links (the path itself when it is none).
 std::string resolveLinks(const std::string& path);

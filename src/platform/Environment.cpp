@@ -101,14 +101,14 @@ ProgramFolder chooseProgramFolder(const ProgramFolderSources& sources) {
     return folder;
 }
 
-std::string prepareUserFolder(const std::string& folder, const std::string& installedData) {
+Result<> prepareUserFolder(const std::string& folder, const std::string& installedData) {
     namespace fs = std::filesystem;
     std::error_code error;
     const fs::path root(folder);
     if (!fs::is_directory(root, error)) {
         fs::create_directories(root, error);
         if (error) {
-            return "cannot create " + folder + ": " + error.message();
+            return fail("cannot create " + folder + ": " + error.message());
         }
         // LastPj.txt keeps projector passwords: the folder is the user's alone.
         fs::permissions(root, fs::perms::owner_all, error);
@@ -130,8 +130,8 @@ std::string prepareUserFolder(const std::string& folder, const std::string& inst
     std::error_code ignored;
     fs::remove_all(scratch, ignored);
     if (error && !fs::exists(messages, ignored)) {
-        return "cannot copy the example messages into " + messages.string() + ": " +
-               error.message();
+        return fail("cannot copy the example messages into " + messages.string() + ": " +
+                    error.message());
     }
     return {};
 }
@@ -191,7 +191,10 @@ ProgramFolder openProgramFolder(std::vector<std::string>& args, bool prepare) {
 
 void prepareProgramFolder(ProgramFolder& folder) {
     if (folder.perUser) {
-        folder.problem = prepareUserFolder(folder.path, installedDataFolder());
+        if (const Result<> prepared = prepareUserFolder(folder.path, installedDataFolder());
+            !prepared) {
+            folder.problem = prepared.error();
+        }
     }
 }
 

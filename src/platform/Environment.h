@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
 // Interface language identifiers as the language table knows them.
@@ -43,7 +45,9 @@ struct ProgramFolderSources {
 struct ProgramFolder {
     std::string path;      // with a trailing '/'
     bool perUser = false;  // the user's data folder of an installed program
-    std::string problem;   // why the folder could not be made ready; empty when it is
+    // Why the folder could not be made ready; empty when it is. The path is used all the
+    // same (writes there fail with their own message), so this is a warning to show.
+    std::string problem;
 };
 
 // Where LastPj.txt, MessageData/ and the scratch files live, without touching the disk:
@@ -54,8 +58,8 @@ ProgramFolder chooseProgramFolder(const ProgramFolderSources& sources);
 
 // Makes a per-user folder ready: creates it (private to the user, it holds passwords) and,
 // when it has no MessageData/ yet, copies the example messages of `installedData` into it.
-// Never overwrites what the folder already holds. Returns what went wrong, or an empty text.
-std::string prepareUserFolder(const std::string& folder, const std::string& installedData);
+// Never overwrites what the folder already holds.
+Result<> prepareUserFolder(const std::string& folder, const std::string& installedData);
 
 // The program folder of this run: takes --program-folder DIR (or --program-folder=DIR) out of
 // `args` so that the rest can be parsed as usual, chooses the folder and, with `prepare`,

@@ -5,19 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
 namespace orvanta {
 
-std::optional<FileLock> FileLock::acquire(const std::string& path,
-                                          std::chrono::milliseconds patience, int* openError) {
+Result<FileLock, LockProblem> FileLock::acquire(const std::string& path,
+                                                std::chrono::milliseconds patience) {
     const std::string lockPath = path + ".lock";
     const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (openError != nullptr) {
-        *openError = fd < 0 ? errno : 0;
-    }
     if (fd < 0) {
-        return std::nullopt;
+        return fail(LockProblem::Unopenable, lockPath + ": " + std::strerror(errno));
     }
     const auto deadline = std::chrono::steady_clock::now() + patience;
     for (;;) {
@@ -27,7 +25,7 @@ std::optional<FileLock> FileLock::acquire(const std::string& path,
         if ((errno != EWOULDBLOCK && errno != EINTR) ||
             std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
-            return std::nullopt;
+            return fail(LockProblem::Busy, lockPath + ": held by another process");
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

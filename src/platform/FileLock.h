@@ -7,19 +7,21 @@
 // process dies, so a killed writer never leaves the file locked.
 
 #include <chrono>
-#include <optional>
 #include <string>
 
+#include "platform/Result.h"
+
 namespace orvanta {
+
+// Why a lock could not be had: another process held it all the time, or the lock file could
+// not be opened (the error text then says why).
+enum class LockProblem { Busy, Unopenable };
 
 class FileLock {
   public:
     // Waits up to `patience` for the lock on `path` + ".lock" (created 0600 when missing).
-    // Nothing when it cannot be had in that time (`openError` 0) or the lock file cannot be
-    // opened (`openError` the errno of the open).
-    static std::optional<FileLock> acquire(const std::string& path,
-                                           std::chrono::milliseconds patience,
-                                           int* openError = nullptr);
+    static Result<FileLock, LockProblem> acquire(const std::string& path,
+                                                 std::chrono::milliseconds patience);
 
     FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
     FileLock& operator=(FileLock&& other) noexcept;

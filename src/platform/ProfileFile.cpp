@@ -313,34 +313,26 @@ ProfileDocument ProfileDocument::blankLike() const {
     return doc;
 }
 
-std::string loadProfileDocument(const std::string& path, ProfileDocument& document) {
-    document = ProfileDocument{};
-    std::string bytes;
-    switch (readRegularFile(path, kMaxProfileFileBytes, bytes)) {
-        case ReadStatus::Ok:
-            document = ProfileDocument::parse(bytes);
-            return {};
-        case ReadStatus::Missing:
-            return {};
-        case ReadStatus::NotRegular:
-        case ReadStatus::TooLarge:
-        case ReadStatus::Failed:
-            break;
+Result<ProfileDocument> loadProfileDocument(const std::string& path) {
+    Result<std::string, ReadProblem> bytes = readRegularFile(path, kMaxProfileFileBytes);
+    if (bytes) {
+        return ProfileDocument::parse(bytes.value());
+    }
+    if (bytes.reason() == ReadProblem::Missing) {
+        return ProfileDocument{};
     }
     // Writing now would replace a file we could not even read by one holding a single key.
-    return "cannot read " + path;
+    return fail("cannot read " + path);
 }
 
-std::string saveProfileDocument(const std::string& path, const ProfileDocument& document) {
+Result<> saveProfileDocument(const std::string& path, const ProfileDocument& document) {
     // Profile files hold passwords or their digests: a new one is private to its owner.
     return writeFileAtomically(path, document.serialize(), 0600);
 }
 
 std::string readProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback, std::size_t room) {
-    ProfileDocument doc;
-    loadProfileDocument(path, doc);
-    return doc.readString(section, key, fallback, room);
+    return loadProfileDocument(path).valueOr({}).readString(section, key, fallback, room);
 }
 
 std::int32_t readProfileInt(const std::string& path, std::string_view section, std::string_view key,
@@ -348,37 +340,35 @@ std::int32_t readProfileInt(const std::string& path, std::string_view section, s
     return parseProfileInteger(readProfileString(path, section, key, fallback));
 }
 
-std::string writeProfileString(const std::string& path, std::string_view section,
-                               std::string_view key, std::string_view value) {
+Result<> writeProfileString(const std::string& path, std::string_view section, std::string_view key,
+                            std::string_view value) {
     return writeProfileStrings(
         path, {ProfileEntry{std::string(section), std::string(key), std::string(value)}});
 }
 
-std::string writeProfileStrings(const std::string& path, const std::vector<ProfileEntry>& entries) {
-    ProfileDocument doc;
-    if (std::string error = loadProfileDocument(path, doc); !error.empty()) {
-        return error;
+Result<> writeProfileStrings(const std::string& path, const std::vector<ProfileEntry>& entries) {
+    Result<ProfileDocument> doc = loadProfileDocument(path);
+    if (!doc) {
+        return doc.failure();
     }
     for (const ProfileEntry& e : entries) {
-        doc.write(e.section, e.key, e.value);
+        doc.value().write(e.section, e.key, e.value);
     }
-    return saveProfileDocument(path, doc);
+    return saveProfileDocument(path, doc.value());
 }
 
-std::string replaceProfileFile(const std::string& path, const std::vector<ProfileEntry>& entries) {
+Result<> replaceProfileFile(const std::string& path, const std::vector<ProfileEntry>& entries) {
     // The old file only lends its line ending style and byte order mark.
-    ProfileDocument old;
-    loadProfileDocument(path, old);
-    ProfileDocument doc = old.blankLike();
+    ProfileDocument doc = loadProfileDocument(path).valueOr({}).blankLike();
     for (const ProfileEntry& e : entries) {
         doc.write(e.section, e.key, e.value);
     }
     return saveProfileDocument(path, doc);
 }
 
-std::string deleteProfileFile(const std::string& path) {
+Result<> deleteProfileFile(const std::string& path) {
     if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
-        return "cannot delete " + path + ": " + std::strerror(errno);
+        return fail("cannot delete " + path + ": " + std::strerror(errno));
     }
     return {};
 }

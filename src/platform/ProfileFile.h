@@ -24,6 +24,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
 // Larger files are no profile files of ours (a full registry is a few hundred kilobytes).
@@ -90,11 +92,10 @@ class ProfileDocument {
 };
 
 // Reads a file into a document. A missing file gives an empty document; a file that exists
-// but cannot be read, is no ordinary file or is larger than kMaxProfileFileBytes gives an
-// error text (and `document` is left empty).
-std::string loadProfileDocument(const std::string& path, ProfileDocument& document);
+// but cannot be read, is no ordinary file or is larger than kMaxProfileFileBytes fails.
+Result<ProfileDocument> loadProfileDocument(const std::string& path);
 // Replaces the file by the document's content (a new file is readable by its owner only).
-std::string saveProfileDocument(const std::string& path, const ProfileDocument& document);
+Result<> saveProfileDocument(const std::string& path, const ProfileDocument& document);
 
 // One-value read with a default; a missing or unreadable file reads as empty.
 std::string readProfileString(const std::string& path, std::string_view section,
@@ -103,16 +104,15 @@ std::string readProfileString(const std::string& path, std::string_view section,
 std::int32_t readProfileInt(const std::string& path, std::string_view section, std::string_view key,
                             std::string_view fallback = "0");
 
-// All functions below return an empty string on success, else what went wrong; on failure
-// the file is as it was.
-std::string writeProfileString(const std::string& path, std::string_view section,
-                               std::string_view key, std::string_view value);
+// On failure of any function below the file is as it was.
+Result<> writeProfileString(const std::string& path, std::string_view section, std::string_view key,
+                            std::string_view value);
 // The same as writing the entries one after the other, in one replacement of the file.
-std::string writeProfileStrings(const std::string& path, const std::vector<ProfileEntry>& entries);
+Result<> writeProfileStrings(const std::string& path, const std::vector<ProfileEntry>& entries);
 // The same as deleting the file and then writing the entries one after the other, except
 // that the old file stays in place until the new one is complete.
-std::string replaceProfileFile(const std::string& path, const std::vector<ProfileEntry>& entries);
+Result<> replaceProfileFile(const std::string& path, const std::vector<ProfileEntry>& entries);
 // Removes the file; a file that is already missing counts as removed.
-std::string deleteProfileFile(const std::string& path);
+Result<> deleteProfileFile(const std::string& path);
 
 }  // namespace orvanta

@@ -6,6 +6,8 @@
 #include <netinet/in.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace orvanta {
 
@@ -27,11 +29,11 @@ int defaultAdaptorIndex(const std::vector<AdaptorEntry>& adaptors) {
     return -1;
 }
 
-std::vector<AdaptorEntry> enumerateAdaptors() {
+Result<std::vector<AdaptorEntry>> enumerateAdaptors() {
     std::vector<AdaptorEntry> out;
     ifaddrs* list = nullptr;
     if (::getifaddrs(&list) != 0) {
-        return out;
+        return fail(std::string("cannot list the network interfaces: ") + std::strerror(errno));
     }
     for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
         if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET ||

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
 struct AdaptorEntry {
@@ -19,8 +21,8 @@ struct AdaptorEntry {
 constexpr size_t kMaxAdaptors = 15;
 
 // At most 15 entries; an interface whose first IPv4 address is 0.0.0.0, or that does not
-// carry multicast, is left out.
-std::vector<AdaptorEntry> enumerateAdaptors();
+// carry multicast, is left out. Fails when the system cannot list its interfaces.
+Result<std::vector<AdaptorEntry>> enumerateAdaptors();
 
 // The same order rule on a given list: non-loopback entries first, each group in its own
 // order, then cut to kMaxAdaptors.

@@ -13,6 +13,9 @@ namespace orvanta {
 
 namespace {
 
+// What a change of the registry refuses, if anything.
+using Refusal = std::optional<RegistryProblem>;
+
 constexpr const char* kCountSection = "RESIST NUM";
 constexpr const char* kAdaptorSection = "SELECT ADAPTOR";
 
@@ -113,63 +116,60 @@ ProjectorList listFrom(const ProfileDocument& doc) {
     return list;
 }
 
-RegistryResult result(RegistryStatus status, std::string detail = {}) {
-    RegistryResult r{status, {}};
-    switch (status) {
-        case RegistryStatus::Ok:
-            return r;
-        case RegistryStatus::Unreadable:
-            r.text = languageText(Text::RegistryUnreadable);
+// The failure with its text in the interface language.
+Failed<RegistryProblem> refusal(RegistryProblem problem, const std::string& detail = {}) {
+    std::string text;
+    switch (problem) {
+        case RegistryProblem::Unreadable:
+            text = languageText(Text::RegistryUnreadable);
             break;
-        case RegistryStatus::Busy:
-            r.text = languageText(Text::RegistryBusy);
+        case RegistryProblem::Busy:
+            text = languageText(Text::RegistryBusy);
             break;
-        case RegistryStatus::WriteFailed:
-            r.text = languageText(Text::RegistryCannotBeWritten);
+        case RegistryProblem::WriteFailed:
+            text = languageText(Text::RegistryCannotBeWritten);
             break;
-        case RegistryStatus::Full:
-            r.text = languageText(Text::RegistrationLimit);
+        case RegistryProblem::Full:
+            text = languageText(Text::RegistrationLimit);
             break;
-        case RegistryStatus::SameAddress:
-            r.text = languageText(Text::SameAddressExists);
+        case RegistryProblem::SameAddress:
+            text = languageText(Text::SameAddressExists);
             break;
-        case RegistryStatus::NotRegistered:
-            r.text = languageText(Text::PleaseSelectAProjector);
+        case RegistryProblem::NotRegistered:
+            text = languageText(Text::PleaseSelectAProjector);
             break;
     }
     if (!detail.empty()) {
-        r.text += " (" + detail + ")";
+        text += " (" + detail + ")";
     }
-    return r;
+    return fail(problem, std::move(text));
 }
 
 // Runs `change` on the file's current content with the registry locked. `change` edits the
-// document (or returns a refusal) and the document is written when it returns Ok.
+// document, or returns a refusal; the document is written when it refuses nothing.
 template <typename Change>
 RegistryResult changeRegistry(const std::string& programFolder, Change change) {
     const std::string path = registryPath(programFolder);
-    int openError = 0;
-    const auto lock =
-        FileLock::acquire(path, std::chrono::milliseconds(kRegistryLockPatienceMs), &openError);
+    const auto lock = FileLock::acquire(path, std::chrono::milliseconds(kRegistryLockPatienceMs));
     if (!lock) {
         // A folder we cannot write in is no other program's doing.
-        return openError != 0 ? result(RegistryStatus::WriteFailed, std::strerror(openError))
-                              : result(RegistryStatus::Busy);
+        return lock.reason() == LockProblem::Unopenable
+                   ? refusal(RegistryProblem::WriteFailed, lock.error())
+                   : refusal(RegistryProblem::Busy);
     }
-    ProfileDocument doc;
-    if (!loadProfileDocument(path, doc).empty()) {
+    Result<ProfileDocument> doc = loadProfileDocument(path);
+    if (!doc) {
         // Writing would replace what we could not read.
-        return result(RegistryStatus::Unreadable);
+        return refusal(RegistryProblem::Unreadable);
     }
-    const ProjectorList list = listFrom(doc);
-    const RegistryStatus refused = change(doc, list);
-    if (refused != RegistryStatus::Ok) {
-        return result(refused);
+    const ProjectorList list = listFrom(doc.value());
+    if (const std::optional<RegistryProblem> refused = change(doc.value(), list)) {
+        return refusal(*refused);
     }
-    if (std::string why = saveProfileDocument(path, doc); !why.empty()) {
-        return result(RegistryStatus::WriteFailed, why);
+    if (Result<> saved = saveProfileDocument(path, doc.value()); !saved) {
+        return refusal(RegistryProblem::WriteFailed, saved.error());
     }
-    return result(RegistryStatus::Ok);
+    return {};
 }
 
 void writeEntries(ProfileDocument& doc, const std::vector<ProfileEntry>& entries) {
@@ -189,15 +189,13 @@ std::vector<ProfileEntry> listEntries(const ProjectorList& list) {
 
 }  // namespace
 
-RegistryResult readProjectorList(const std::string& programFolder, ProjectorList& list) {
+Result<ProjectorList, RegistryProblem> readProjectorList(const std::string& programFolder) {
     // One read of the file serves every value.
-    ProfileDocument doc;
-    if (!loadProfileDocument(registryPath(programFolder), doc).empty()) {
-        list = {};
-        return result(RegistryStatus::Unreadable);
+    Result<ProfileDocument> doc = loadProfileDocument(registryPath(programFolder));
+    if (!doc) {
+        return refusal(RegistryProblem::Unreadable);
     }
-    list = listFrom(doc);
-    return result(RegistryStatus::Ok);
+    return listFrom(doc.value());
 }
 
 ProjectorList parseProjectorList(std::string_view bytes) {
@@ -205,71 +203,71 @@ ProjectorList parseProjectorList(std::string_view bytes) {
 }
 
 ProjectorList loadProjectorList(const std::string& programFolder) {
-    ProjectorList list;
-    readProjectorList(programFolder, list);
-    return list;
+    return readProjectorList(programFolder).valueOr({});
 }
 
 RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record) {
-    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
-        if (list.count() >= kMaxRegisteredProjectors) {
-            return RegistryStatus::Full;
-        }
-        if (list.findAddress(record.address)) {
-            return RegistryStatus::SameAddress;
-        }
-        const std::size_t n = list.count() + 1;
-        std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(n)}};
-        addRecordEntries(entries, n, record);
-        writeEntries(doc, entries);
-        return RegistryStatus::Ok;
-    });
+    return changeRegistry(
+        programFolder, [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+            if (list.count() >= kMaxRegisteredProjectors) {
+                return RegistryProblem::Full;
+            }
+            if (list.findAddress(record.address)) {
+                return RegistryProblem::SameAddress;
+            }
+            const std::size_t n = list.count() + 1;
+            std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(n)}};
+            addRecordEntries(entries, n, record);
+            writeEntries(doc, entries);
+            return std::nullopt;
+        });
 }
 
 RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address) {
-    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
-        const auto row = list.findAddress(address);
-        if (!row) {
-            return RegistryStatus::NotRegistered;
-        }
-        ProjectorList remaining = list;
-        remaining.records.erase(remaining.records.begin() + static_cast<std::ptrdiff_t>(*row));
-        ProfileDocument fresh = doc.blankLike();
-        writeEntries(fresh, listEntries(remaining));
-        for (const char* key : {"IP", "ADAPTORNAME"}) {
-            if (const auto value = doc.find(kAdaptorSection, key)) {
-                fresh.write(kAdaptorSection, key, *value);
+    return changeRegistry(
+        programFolder, [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+            const auto row = list.findAddress(address);
+            if (!row) {
+                return RegistryProblem::NotRegistered;
             }
-        }
-        doc = std::move(fresh);
-        return RegistryStatus::Ok;
-    });
+            ProjectorList remaining = list;
+            remaining.records.erase(remaining.records.begin() + static_cast<std::ptrdiff_t>(*row));
+            ProfileDocument fresh = doc.blankLike();
+            writeEntries(fresh, listEntries(remaining));
+            for (const char* key : {"IP", "ADAPTORNAME"}) {
+                if (const auto value = doc.find(kAdaptorSection, key)) {
+                    fresh.write(kAdaptorSection, key, *value);
+                }
+            }
+            doc = std::move(fresh);
+            return std::nullopt;
+        });
 }
 
 RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
                                        std::int32_t authentication, const std::string& password) {
-    return changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList& list) {
-        const auto row = list.findAddress(address);
-        if (!row) {
-            return RegistryStatus::NotRegistered;
-        }
-        const std::string section = projectorSection(*row + 1);
-        doc.write(section, "Auth", std::to_string(authentication));
-        doc.write(section, "Pass", password);
-        return RegistryStatus::Ok;
-    });
+    return changeRegistry(programFolder,
+                          [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+                              const auto row = list.findAddress(address);
+                              if (!row) {
+                                  return RegistryProblem::NotRegistered;
+                              }
+                              const std::string section = projectorSection(*row + 1);
+                              doc.write(section, "Auth", std::to_string(authentication));
+                              doc.write(section, "Pass", password);
+                              return std::nullopt;
+                          });
 }
 
-std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list) {
+RegistryResult rewriteProjectorList(const std::string& programFolder, const ProjectorList& list) {
     // Built whole and swapped in, so dying half-way never leaves the operator without a list.
-    const RegistryResult r =
-        changeRegistry(programFolder, [&](ProfileDocument& doc, const ProjectorList&) {
-            ProfileDocument fresh = doc.blankLike();
-            writeEntries(fresh, listEntries(list));
-            doc = std::move(fresh);
-            return RegistryStatus::Ok;
-        });
-    return r.text;
+    return changeRegistry(programFolder,
+                          [&](ProfileDocument& doc, const ProjectorList&) -> Refusal {
+                              ProfileDocument fresh = doc.blankLike();
+                              writeEntries(fresh, listEntries(list));
+                              doc = std::move(fresh);
+                              return std::nullopt;
+                          });
 }
 
 std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
@@ -289,15 +287,15 @@ std::size_t loadAdaptorSelection(const std::string& programFolder,
     return findSavedAdaptor(programFolder, adaptorDescriptions).value_or(0);
 }
 
-std::string saveAdaptorSelection(const std::string& programFolder, const std::string& dottedAddress,
-                                 const std::string& description) {
+RegistryResult saveAdaptorSelection(const std::string& programFolder,
+                                    const std::string& dottedAddress,
+                                    const std::string& description) {
     return changeRegistry(programFolder,
-                          [&](ProfileDocument& doc, const ProjectorList&) {
+                          [&](ProfileDocument& doc, const ProjectorList&) -> Refusal {
                               doc.write(kAdaptorSection, "IP", dottedAddress);
                               doc.write(kAdaptorSection, "ADAPTORNAME", description);
-                              return RegistryStatus::Ok;
-                          })
-        .text;
+                              return std::nullopt;
+                          });
 }
 
 }  // namespace orvanta

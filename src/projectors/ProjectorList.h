@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
 inline constexpr const char* kRegistryFileName = "LastPj.txt";
@@ -55,10 +57,9 @@ struct ProjectorList {
 // programFolder + "LastPj.txt" (the folder ends with '/').
 std::string registryPath(const std::string& programFolder);
 
-// How a read or change of the registry ended. `text` says it in the interface language
-// (empty on success).
-enum class RegistryStatus {
-    Ok,
+// Why a read or change of the registry failed; the error text says it in the interface
+// language.
+enum class RegistryProblem {
     Unreadable,     // the file exists but cannot be read (or is no ordinary file)
     Busy,           // another program kept the registry locked too long
     WriteFailed,    // the new file could not be written; the old one is as it was
@@ -66,12 +67,7 @@ enum class RegistryStatus {
     SameAddress,    // the address is registered already
     NotRegistered,  // no projector has the address
 };
-struct RegistryResult {
-    RegistryStatus status = RegistryStatus::Ok;
-    std::string text;
-
-    bool ok() const { return status == RegistryStatus::Ok; }
-};
+using RegistryResult = Result<void, RegistryProblem>;
 
 // How long a change waits for another program's change to end before it gives up.
 inline constexpr int kRegistryLockPatienceMs = 5000;
@@ -79,8 +75,8 @@ inline constexpr int kRegistryLockPatienceMs = 5000;
 // The file's projectors. A missing file gives an empty list; a section the count names but
 // the file lacks gives address 0, name "0", MAC "0", flag 0, password "0". A negative count
 // loads nothing and one above kMaxLoadedProjectors loads that many. A file that cannot be
-// read gives Unreadable and an empty list.
-RegistryResult readProjectorList(const std::string& programFolder, ProjectorList& list);
+// read gives Unreadable.
+Result<ProjectorList, RegistryProblem> readProjectorList(const std::string& programFolder);
 // The projectors of a registry file's bytes, read as readProjectorList reads the file.
 ProjectorList parseProjectorList(std::string_view bytes);
 // readProjectorList for callers that show an unreadable file as an empty list.
@@ -100,9 +96,8 @@ RegistryResult unregisterProjector(const std::string& programFolder, std::uint32
 RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
                                        std::int32_t authentication, const std::string& password);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
-// saveAdaptorSelection. The old file stays in place until the new one is complete. Returns
-// an empty string on success, else what went wrong.
-std::string rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
+// saveAdaptorSelection. The old file stays in place until the new one is complete.
+RegistryResult rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
 
 // The position of the first description equal to the saved ADAPTORNAME, if any.
 std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
@@ -110,8 +105,9 @@ std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,
 // The same, 0 when no description matches.
 std::size_t loadAdaptorSelection(const std::string& programFolder,
                                  const std::vector<std::string>& adaptorDescriptions);
-// Under the registry lock; an empty string on success, else what went wrong.
-std::string saveAdaptorSelection(const std::string& programFolder, const std::string& dottedAddress,
-                                 const std::string& description);
+// Under the registry lock.
+RegistryResult saveAdaptorSelection(const std::string& programFolder,
+                                    const std::string& dottedAddress,
+                                    const std::string& description);
 
 }  // namespace orvanta

@@ -91,34 +91,34 @@ std::span<const int> knownDigits(Verb verb) {
 
 }  // namespace
 
-int exchangeErrorTextId(int code) {
+std::optional<Text> exchangeErrorTextKey(int code) {
     switch (code) {
         case 11:
         case 21:
         case 22:
-            return 1111;  // "[Socket error]"
+            return Text::SocketErrorBracket;
         case 12:
-            return 1112;  // "[Connection error]"
+            return Text::ConnectionErrorBracket;
         case 14:
-            return 1114;  // "[Authentication error]"
+            return Text::AuthenticationErrorBracket;
         case 15:
         case 17:
-            return 1113;  // "[No Response]"
+            return Text::NoResponseBracket;
         case 16:
-            return 1115;  // "[Send error]"
+            return Text::SendErrorBracket;
         case 18:
         case 23:
-            return 1116;  // "[Receive error]"
+            return Text::ReceiveErrorBracket;
         case 19:
-            return 1117;  // "[Unexpected error]"
+            return Text::UnexpectedErrorBracket;
         default:
-            return 0;
+            return std::nullopt;
     }
 }
 
 std::string exchangeErrorText(int code) {
-    const int id = exchangeErrorTextId(code);
-    return id == 0 ? std::string() : languageText(id);
+    const std::optional<Text> key = exchangeErrorTextKey(code);
+    return key ? languageText(*key) : std::string();
 }
 
 std::string_view verbWord(Verb verb) {

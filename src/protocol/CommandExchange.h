@@ -10,9 +10,12 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+
+#include "text/TextId.h"
 
 namespace orvanta {
 
@@ -44,9 +47,9 @@ constexpr int toCode(ExchangeError e) {
     return static_cast<int>(e);
 }
 
-// Language text identifier of an exchange error code ("[Socket error]" ...); 0 for a code
+// The text key of an exchange error code (Text::SocketErrorBracket ...); nothing for a code
 // that is no exchange error.
-int exchangeErrorTextId(int code);
+std::optional<Text> exchangeErrorTextKey(int code);
 // The text itself in the interface language (empty for a code that is no exchange error).
 std::string exchangeErrorText(int code);
 

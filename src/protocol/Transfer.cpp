@@ -12,86 +12,56 @@
 namespace orvanta {
 namespace {
 
-// Language text identifiers of the texts a transfer shows.
-enum TextId : int {
-    kCancelComplete = 1100,
-    kNoMessageData = 1101,
-    kRequestOk = 1103,
-    kProjectorBusy = 1104,
-    kTransferError = 1105,
-    kDataSizeOver = 1106,
-    kTimeOutError = 1107,
-    kOtherError = 1108,
-    kCommunicationError = 1109,
-    kTransferFailure = 1110,
-    kNowSending = 1118,
-    kNowGetting = 1119,
-    kNowControlling = 1120,
-    kIllegalRequest = 1121,
-    kNowGetInformation = 1122,
-    kErrorLine = 1123,
-    kNowGetStatus = 1124,
-    kCompleteLine = 1125,
-    kSaveLine = 1126,
-    kRetryLine = 1127,
-    kBusyLine = 1128,
-    kTransferFailureLine = 1129,
-    kWaitingLine = 1130,
-    kUndefinedErrorLine = 1131,
-    kCancelLine = 1132,
-    kCancelStatusLine = 1133,
-};
-
 bool isCtrlKind(TransferKind kind) {
     return kind == TransferKind::Ctrl || kind == TransferKind::CtrlRead ||
            kind == TransferKind::CtrlStateQuery;
 }
 
-int startedLine(TransferKind kind) {
+Text startedLine(TransferKind kind) {
     switch (kind) {
         case TransferKind::Put:
-            return kNowSending;
+            return Text::NowSending;
         case TransferKind::Text:
-            return kNowGetting;
+            return Text::NowGetting;
         case TransferKind::Info:
-            return kNowGetInformation;
+            return Text::NowGetInformation;
         case TransferKind::Stat:
-            return kNowGetStatus;
+            return Text::NowGetStatus;
         case TransferKind::Cancel:
-            return kCancelLine;
+            return Text::StatusCancel;
         case TransferKind::Ctrl:
         case TransferKind::CtrlRead:
         case TransferKind::CtrlStateQuery:
             break;
     }
-    return kNowControlling;
+    return Text::NowControlling;
 }
 
 // Result text of a refused request (reply digit other than 0).  The digits a verb cannot
 // receive (its reply would not have been recognised) read as "Other error".
-int refusalText(TransferKind kind, int digit) {
+Text refusalText(TransferKind kind, int digit) {
     const bool ctrl = isCtrlKind(kind);
     switch (digit) {
         case 1:
             if (kind == TransferKind::Put) {
-                return kTransferFailure;
+                return Text::TransferFailure;
             }
-            return ctrl ? kIllegalRequest : kNoMessageData;
+            return ctrl ? Text::IllegalRequest : Text::NoMessageData;
         case 2:
         case 3:
-            return kProjectorBusy;
+            return Text::ProjectorBusy;
         case 4:
-            return kind == TransferKind::Cancel ? kTransferError : kOtherError;
+            return kind == TransferKind::Cancel ? Text::TransferError : Text::OtherError;
         case 5:
-            return kind == TransferKind::Put ? kDataSizeOver : kOtherError;
+            return kind == TransferKind::Put ? Text::DataSizeOver : Text::OtherError;
         case 8:
-            return kTimeOutError;
+            return Text::TimeoutError;
         case 9:
-            return kind == TransferKind::Info ? kNoMessageData : kOtherError;
+            return kind == TransferKind::Info ? Text::NoMessageData : Text::OtherError;
         default:
             break;
     }
-    return kOtherError;
+    return Text::OtherError;
 }
 
 TransferEnd endWith(TransferOutcome& outcome, TransferEnd end) {
@@ -104,7 +74,7 @@ TransferEnd applyReply(TransferKind kind, int digit, TransferOutcome& outcome) {
     if (digit == 0 || (digit == 1 && kind == TransferKind::Cancel)) {
         outcome.resultCode = 0;
         if (!plainSuccess) {
-            outcome.resultText = languageText(kRequestOk);
+            outcome.resultText = languageText(Text::RequestOk);
         }
         return endWith(outcome, TransferEnd::Success);
     }
@@ -118,29 +88,29 @@ TransferEnd applySaveStatus(char status, TransferOutcome& outcome) {
     outcome.saveStatus = status;
     switch (status) {
         case '0':
-            outcome.statusLine = languageText(kCompleteLine);
+            outcome.statusLine = languageText(Text::StatusComplete);
             return endWith(outcome, TransferEnd::Success);
         case '1':
-            outcome.statusLine = languageText(kSaveLine);
+            outcome.statusLine = languageText(Text::StatusSave);
             return TransferEnd::Running;
         case '2':
-            outcome.statusLine = languageText(kRetryLine);
+            outcome.statusLine = languageText(Text::StatusRetry);
             return TransferEnd::Running;
         case '3':
-            outcome.statusLine = languageText(kBusyLine);
+            outcome.statusLine = languageText(Text::StatusProjectorBusy);
             return TransferEnd::Running;
         case '4':
-            outcome.statusLine = languageText(kTransferFailureLine);
-            outcome.resultText = languageText(kTransferFailure);
+            outcome.statusLine = languageText(Text::StatusTransferFailure);
+            outcome.resultText = languageText(Text::TransferFailure);
             return endWith(outcome, TransferEnd::Failure);
         case '5':
-            outcome.statusLine = languageText(kWaitingLine);
+            outcome.statusLine = languageText(Text::StatusWaiting);
             return TransferEnd::Running;
         default:
             break;
     }
-    outcome.statusLine = languageText(kUndefinedErrorLine);
-    outcome.resultText = languageText(kOtherError);
+    outcome.statusLine = languageText(Text::StatusUndefinedError);
+    outcome.resultText = languageText(Text::OtherError);
     return endWith(outcome, TransferEnd::Failure);
 }
 
@@ -488,7 +458,7 @@ std::string_view InfoRecord::headerHexText() const {
 }
 
 std::string communicationErrorText(int code) {
-    return languageText(kCommunicationError) + "\n : " + exchangeErrorText(code);
+    return languageText(Text::CommunicationError) + "\n : " + exchangeErrorText(code);
 }
 
 TransferEnd applyTransferEvent(TransferKind kind, const TransferEvent& event,
@@ -500,20 +470,20 @@ TransferEnd applyTransferEvent(TransferKind kind, const TransferEvent& event,
         case TransferEventType::ReplyReceived:
             return applyReply(kind, event.value, outcome);
         case TransferEventType::TransferFailed:
-            outcome.statusLine = languageText(kErrorLine);
+            outcome.statusLine = languageText(Text::StatusError);
             outcome.resultCode = event.value;
             outcome.resultText = communicationErrorText(event.value);
             return endWith(outcome, TransferEnd::Failure);
         case TransferEventType::SaveStatus:
             return applySaveStatus(static_cast<char>(event.value), outcome);
         case TransferEventType::TransferCancelled:
-            outcome.statusLine = languageText(kCancelStatusLine);
+            outcome.statusLine = languageText(Text::StatusCancelled);
             outcome.resultCode = 0;
-            outcome.resultText = languageText(kCancelComplete);
+            outcome.resultText = languageText(Text::CancelComplete);
             return endWith(outcome, TransferEnd::Failure);
         case TransferEventType::ProjectorUnreachable:
             outcome.resultCode = 0;
-            outcome.resultText = languageText(kRequestOk);
+            outcome.resultText = languageText(Text::RequestOk);
             return endWith(outcome, TransferEnd::Success);
     }
     return outcome.end;
@@ -602,7 +572,7 @@ bool TransferJob::handle(const TransferEvent& event) {
         isCtrlKind(kind_) || kind_ == TransferKind::Info || kind_ == TransferKind::Cancel;
     if (ends && cancellableWait && event.type == TransferEventType::TransferFailed &&
         event.value == toCode(ExchangeError::NoResponse) && flags_.cancelAsked()) {
-        outcome.statusLine = languageText(kCancelStatusLine);
+        outcome.statusLine = languageText(Text::StatusCancelled);
         outcome.resultText = languageText(Text::RequestCancelled);
     }
     return ends;

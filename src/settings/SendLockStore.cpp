@@ -30,7 +30,7 @@ std::string homeFolder() {
     return {};
 }
 
-std::string writeEntry(const std::string& path, const char* key, std::string_view value) {
+Result<> writeEntry(const std::string& path, const char* key, std::string_view value) {
     // The folder may not exist yet on a fresh account.
     const std::size_t slash = path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
@@ -55,21 +55,22 @@ std::string sendLockSettingsPath() {
 }
 
 SendLockSettings readSendLockSettings(const std::string& path) {
-    ProfileDocument settings;
     SendLockSettings out;
-    if (!loadProfileDocument(path, settings).empty()) {
+    const Result<ProfileDocument> read = loadProfileDocument(path);
+    if (!read) {
         return out;
     }
+    const ProfileDocument& settings = read.value();
     out.locked = settings.find(kSection, "Lock").value_or("") == "1";
     out.passDigest = settings.find(kSection, "Pass").value_or("");
     return out;
 }
 
-std::string writeSendLocked(const std::string& path, bool locked) {
+Result<> writeSendLocked(const std::string& path, bool locked) {
     return writeEntry(path, "Lock", locked ? "1" : "0");
 }
 
-std::string writeSendLockDigest(const std::string& path, std::string_view digest) {
+Result<> writeSendLockDigest(const std::string& path, std::string_view digest) {
     return writeEntry(path, "Pass", digest);
 }
 
@@ -84,24 +85,21 @@ bool sendLockPasswordAccepted(const SendLockSettings& settings, std::string_view
     return sendLockDigest(typed) == settings.passDigest;
 }
 
-PasswordChange changeSendLockPassword(const std::string& path, std::string_view current,
-                                      std::string_view replacement, std::string* error) {
+Result<void, PasswordProblem> changeSendLockPassword(const std::string& path,
+                                                     std::string_view current,
+                                                     std::string_view replacement) {
     const SendLockSettings settings = readSendLockSettings(path);
     if (!sendLockPasswordAccepted(settings, current)) {
-        return PasswordChange::IncorrectPassword;
+        return fail(PasswordProblem::IncorrectPassword, "the current password does not match");
     }
     const std::string digest = sendLockDigest(replacement);
     if (digest == settings.passDigest) {
-        return PasswordChange::SamePassword;
+        return fail(PasswordProblem::SamePassword, "the new password is the current one");
     }
-    const std::string failure = writeSendLockDigest(path, digest);
-    if (!failure.empty()) {
-        if (error != nullptr) {
-            *error = failure;
-        }
-        return PasswordChange::WriteFailed;
+    if (Result<> written = writeSendLockDigest(path, digest); !written) {
+        return fail(PasswordProblem::WriteFailed, written.error());
     }
-    return PasswordChange::Changed;
+    return {};
 }
 
 }  // namespace orvanta

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 namespace orvanta {
 
 struct SendLockSettings {
@@ -21,9 +23,9 @@ struct SendLockSettings {
 std::string sendLockSettingsPath();
 // A missing or unreadable file reads as unlocked without password.
 SendLockSettings readSendLockSettings(const std::string& path);
-// Both return "" on success, else what went wrong (the file is then as it was).
-std::string writeSendLocked(const std::string& path, bool locked);
-std::string writeSendLockDigest(const std::string& path, std::string_view digest);
+// On failure the file is as it was.
+Result<> writeSendLocked(const std::string& path, bool locked);
+Result<> writeSendLockDigest(const std::string& path, std::string_view digest);
 
 // MD5 over the low 8 bits of each UTF-16 unit of the UTF-8 `password`, as "%02X" per byte.
 std::string sendLockDigest(std::string_view password);
@@ -32,15 +34,15 @@ std::string sendLockDigest(std::string_view password);
 // otherwise the digest must equal "Pass" exactly.
 bool sendLockPasswordAccepted(const SendLockSettings& settings, std::string_view typed);
 
-enum class PasswordChange {
-    Changed,
+enum class PasswordProblem {
     IncorrectPassword,  // the current password does not match
     SamePassword,       // the new password's digest equals the stored one
-    WriteFailed,        // the settings file could not be replaced; `error` says why
+    WriteFailed,        // the settings file could not be replaced; the error text says why
 };
 // "Change Password": checks `current`, refuses a new password equal to the stored one and
 // writes the new digest (an empty new password stores the digest of the empty input).
-PasswordChange changeSendLockPassword(const std::string& path, std::string_view current,
-                                      std::string_view replacement, std::string* error = nullptr);
+Result<void, PasswordProblem> changeSendLockPassword(const std::string& path,
+                                                     std::string_view current,
+                                                     std::string_view replacement);
 
 }  // namespace orvanta

@@ -65,11 +65,11 @@ std::string wavFileBytes(const std::vector<int16_t>& interleaved) {
     return out;
 }
 
-std::string writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved) {
+Result<> writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved) {
     return writeFileAtomically(path, wavFileBytes(interleaved));
 }
 
-std::string renderAlarmToWav(int soundNumber, const std::string& path) {
+Result<> renderAlarmToWav(int soundNumber, const std::string& path) {
     return writeWavFile(path, renderAlarm(soundNumber));
 }
 

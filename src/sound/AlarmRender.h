@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
 #include "sound/Synthesizer.h"
 
 namespace orvanta {
@@ -22,12 +23,10 @@ std::vector<int16_t> renderAlarm(int soundNumber);
 // A complete 16-bit stereo 44.1 kHz PCM WAV file holding interleaved samples.
 std::string wavFileBytes(const std::vector<int16_t>& interleaved);
 
-// Writes interleaved samples as a WAV file (replaced only once completely written). Returns an
-// empty string on success, else what failed.
-std::string writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved);
+// Writes interleaved samples as a WAV file (replaced only once completely written).
+Result<> writeWavFile(const std::string& path, const std::vector<int16_t>& interleaved);
 
-// Renders an alarm sound into a WAV file (replaced only once completely written). Returns an
-// empty string on success, else what failed.
-std::string renderAlarmToWav(int soundNumber, const std::string& path);
+// Renders an alarm sound into a WAV file (replaced only once completely written).
+Result<> renderAlarmToWav(int soundNumber, const std::string& path);
 
 }  // namespace orvanta

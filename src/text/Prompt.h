@@ -1,7 +1,8 @@
 #pragma once
 // The one way the program asks or tells the operator something. The desktop program shows a
-// message box captioned with text 1011; tests answer from a script (tests/support/ScriptedPrompt.h)
-// and the command-line front end from --yes. Core code that needs an answer takes a Prompt&.
+// message box captioned with Text::Caption; tests answer from a script
+// (tests/support/ScriptedPrompt.h) and the command-line front end from --yes. Core code that needs
+// an answer takes a Prompt&.
 
 #include <string>
 

@@ -49,8 +49,8 @@ class Cli {
         Outcome o;
         const int raw = std::system(line.c_str());
         o.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        readWholeFile(path("out.txt"), o.out);
-        readWholeFile(path("err.txt"), o.err);
+        o.out = readWholeFile(path("out.txt")).valueOr({});
+        o.err = readWholeFile(path("err.txt")).valueOr({});
         return o;
     }
 
@@ -105,8 +105,9 @@ TEST(CliAlarm, WavIsTheOfflineRendering) {
         const std::string wav = cli.path("sound.wav");
         const Outcome o = cli.run({"alarm", std::to_string(sound), "--wav", wav});
         ASSERT_EQ(o.status, 0) << o.err;
-        std::string bytes;
-        ASSERT_TRUE(readWholeFile(wav, bytes));
+        const auto bytesRead = readWholeFile(wav);
+        ASSERT_TRUE(bytesRead.ok());
+        const std::string bytes = bytesRead.valueOr({});
         EXPECT_EQ(bytes, wavFileBytes(renderAlarm(sound))) << sound;
     }
 }

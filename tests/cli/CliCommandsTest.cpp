@@ -55,7 +55,7 @@ void registerProjector(const CliFolders& folders, const char* address,
     r.authentication = 1;
     r.password = password;
     r.mac = "-----";
-    ASSERT_EQ(orvanta::registerProjector(folders.program(), r).text, "");
+    ASSERT_TRUE(orvanta::registerProjector(folders.program(), r).ok());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -158,11 +158,11 @@ TEST(CliEncode, MessageEncodingsByteForByte) {
         ScriptedPrompt prompt;
         const EncodeResult header = encodeMessage(small, {EncodePurpose::Save, {1, 0}}, prompt);
         ASSERT_TRUE(header.payload);
-        ASSERT_EQ(
+        ASSERT_TRUE(
             writeFileAtomically(folders.messageData("over.ovx"),
                                 composeMessageFile(makeMessage(u"T", std::u16string(1918, u'A')),
-                                                   header.payload->header, false)),
-            "");
+                                                   header.payload->header, false))
+                .ok());
     }
 
     // Sum 0x7702 of the "AB"/"Hi" body: checksum 0x88FE. Scroll masks bytes 2, 9 and 10.
@@ -491,8 +491,8 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
         r.authentication = 1;
         list.records.push_back(r);
     }
-    ASSERT_EQ(rewriteProjectorList(folders.program(), list), "");
-    ASSERT_EQ(saveAdaptorSelection(folders.program(), "127.0.0.1", "lo"), "");
+    ASSERT_TRUE(rewriteProjectorList(folders.program(), list).ok());
+    ASSERT_TRUE(saveAdaptorSelection(folders.program(), "127.0.0.1", "lo").ok());
 
     struct Case {
         std::vector<std::string> args;
@@ -525,14 +525,14 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
     };
     for (const Case& c : cases) {
         std::string before;
-        readWholeFile(path, before);
+        before = readWholeFile(path).valueOr({});
         const CliOutcome o = folders.run(c.args);
         EXPECT_EQ(o.status, c.status) << describe(c.args, o);
         EXPECT_EQ(o.out, c.out) << describe(c.args, o);
         EXPECT_EQ(o.err, c.err) << describe(c.args, o);
         if (c.status != 0) {
             std::string after;
-            readWholeFile(path, after);
+            after = readWholeFile(path).valueOr({});
             EXPECT_EQ(after, before) << describe(c.args, o);
         }
     }

@@ -205,9 +205,9 @@ class CliFolders {
     std::string config() const { return (root_ / "config").string(); }
     std::string settingsFile() const { return config() + "/TAVRIX/PJOrvanta.conf"; }
 
-    void writeSettings(const std::string& content) const {
+    bool writeSettings(const std::string& content) const {
         std::filesystem::create_directories(config() + "/TAVRIX");
-        writeFileAtomically(settingsFile(), content);
+        return writeFileAtomically(settingsFile(), content).ok();
     }
 
     // English texts, the settings of this folder, nothing from the developer's own setup.
@@ -241,7 +241,7 @@ inline bool writeMessageFile(const std::string& path, Message message,
     }
     return writeFileAtomically(path, composeMessageFile(message, encoded.payload->header,
                                                         capabilities.extendedOptions()))
-        .empty();
+        .ok();
 }
 
 }  // namespace orvanta::testsupport

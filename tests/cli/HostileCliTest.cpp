@@ -73,15 +73,15 @@ TEST(HostileCli, SendsThatMustNotReachTheProjector) {
         testsupport::writeMessageFile(folders.messageData("ok.ovx"), textMessage(u"T", u"hello")));
     ASSERT_TRUE(testsupport::writeMessageFile(folders.messageData("empty.ovx"),
                                               textMessage(u"Only a title", u"")));
-    ASSERT_EQ(writeFileAtomically(folders.messageData("binary.txt"), std::string("\0\1\2x", 4)),
-              "");
-    ASSERT_EQ(writeFileAtomically(folders.messageData("bom.txt"),
-                                  "\xFF\xFE"
-                                  "A"),
-              "");
-    ASSERT_EQ(writeFileAtomically(folders.messageData("huge.ovx"),
-                                  std::string(kMaxMessageFileBytes + 1, '{')),
-              "");
+    ASSERT_TRUE(
+        writeFileAtomically(folders.messageData("binary.txt"), std::string("\0\1\2x", 4)).ok());
+    ASSERT_TRUE(writeFileAtomically(folders.messageData("bom.txt"),
+                                    "\xFF\xFE"
+                                    "A")
+                    .ok());
+    ASSERT_TRUE(writeFileAtomically(folders.messageData("huge.ovx"),
+                                    std::string(kMaxMessageFileBytes + 1, '{'))
+                    .ok());
     ::mkfifo(folders.messageData("pipe.ovx").c_str(), 0600);
     std::filesystem::create_directory(folders.messageData("folder.ovx"));
 

@@ -97,12 +97,12 @@ TEST_F(MessageFileCommands, OpenTellsEveryFailureWithTheErrorIcon) {
     ASSERT_EQ(writeFileAtomically(file("bad.ovx"), "{\\rtf1 not a message}"), "");
     struct Case {
         std::string path;
-        MessageFileError error;
+        MessageFileProblem problem;
     };
     const Case cases[] = {
-        {file("bad.ovx"), MessageFileError::TooFewLines},
-        {file("missing.ovx"), MessageFileError::Unreadable},
-        {dir_.string(), MessageFileError::NotRegular},
+        {file("bad.ovx"), MessageFileProblem::TooFewLines},
+        {file("missing.ovx"), MessageFileProblem::Unreadable},
+        {dir_.string(), MessageFileProblem::NotRegular},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -111,7 +111,7 @@ TEST_F(MessageFileCommands, OpenTellsEveryFailureWithTheErrorIcon) {
         ScriptedPrompt prompt;
         const Outcome opened = openMessageFile(c.path, true, m, prompt);
         EXPECT_EQ(opened.kind, Outcome::Kind::Failed);
-        EXPECT_EQ(opened.text, messageFileErrorText(c.error));
+        EXPECT_EQ(opened.text, readMessageFile(c.path, true).error());
         ASSERT_EQ(prompt.entries().size(), 1u);
         EXPECT_EQ(prompt.entries()[0].text, opened.text);
         EXPECT_EQ(prompt.entries()[0].icon, PromptIcon::Error);

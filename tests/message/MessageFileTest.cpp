@@ -1,7 +1,9 @@
 #include "message/MessageFile.h"
 
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
+#include <optional>
 
 #include <csignal>
 #include <cstdlib>
@@ -58,9 +60,34 @@ Message sampleMessage() {
     return m;
 }
 
+// Reads a file into `message` as the editor does; the reason it failed, else nothing. The
+// text the operator would be told goes to `told`.
+std::optional<MessageFileProblem> openInto(const std::string& path, bool extendedOptions,
+                                           Message& message, std::string* told = nullptr) {
+    MessageFileResult read = readMessageFile(path, extendedOptions, message);
+    if (!read) {
+        if (told != nullptr) {
+            *told = read.error();
+        }
+        return read.reason();
+    }
+    message = std::move(read).value();
+    return std::nullopt;
+}
+std::optional<MessageFileProblem> parseInto(std::string_view bytes, bool extendedOptions,
+                                            Message& message) {
+    MessageFileResult read = parseMessageFile(bytes, extendedOptions, message);
+    if (!read) {
+        return read.reason();
+    }
+    message = std::move(read).value();
+    return std::nullopt;
+}
+
 std::string readFile(const std::string& path) {
-    std::string s;
-    EXPECT_TRUE(readWholeFile(path, s)) << path;
+    const auto sRead = readWholeFile(path);
+    EXPECT_TRUE(sRead.ok()) << path;
+    const std::string s = sRead.valueOr({});
     return s;
 }
 
@@ -194,7 +221,7 @@ TEST_F(MessageFileTest, SaveThenOpenKeepsTextColorsAndOptions) {
             EXPECT_TRUE(prompt.entries().empty());
 
             Message after;
-            ASSERT_EQ(readMessageFile(path, ext, after), MessageFileError::None);
+            ASSERT_EQ(openInto(path, ext, after), std::nullopt);
             EXPECT_TRUE(prompt.entries().empty());
             EXPECT_EQ(after.title, before.title);
             EXPECT_EQ(after.body, before.body);
@@ -244,7 +271,7 @@ TEST_F(MessageFileTest, DocumentedValuesReadBack) {
     // comes from the last two characters.
     Message plain;
     plain.options.alarmVolume = 7;
-    ASSERT_EQ(readMessageFile(path, false, plain), MessageFileError::None);
+    ASSERT_EQ(openInto(path, false, plain), std::nullopt);
     EXPECT_EQ(plain.options.style, 1);
     EXPECT_EQ(plain.options.alarmVolume, 7);
     EXPECT_EQ(plain.options.scrollCount, 10);
@@ -252,7 +279,7 @@ TEST_F(MessageFileTest, DocumentedValuesReadBack) {
     EXPECT_EQ(plain.options.displayHalfMinute, 1);
 
     Message extended;
-    ASSERT_EQ(readMessageFile(path, true, extended), MessageFileError::None);
+    ASSERT_EQ(openInto(path, true, extended), std::nullopt);
     EXPECT_EQ(extended.options.alarmVolume, 0xFF);
     EXPECT_EQ(extended.options.alarmSound, 0x00);
     EXPECT_EQ(extended.options.alarmLoop, 0xFF);
@@ -325,13 +352,12 @@ TEST_F(MessageFileTest, OlderLayoutsAreAccepted) {
         lines.insert(lines.end(), common.begin(), common.end());
         lines.insert(lines.end(), c.tail.begin(), c.tail.end());
         const std::string path = dir_.file("old.ovx");
-        ASSERT_EQ(writeFileAtomically(
-                      path, richEditFile(lines, "\\'93\\'fa\\'96\\'7b",
-                                         "\\cf3 Hello\\par\\cf1\\'83\\'5c\\'83\\'74\\'83\\'67")),
-                  "");
+        ASSERT_TRUE(writeFileAtomically(
+                        path, richEditFile(lines, "\\'93\\'fa\\'96\\'7b",
+                                           "\\cf3 Hello\\par\\cf1\\'83\\'5c\\'83\\'74\\'83\\'67"))
+                        .ok());
         Message m;
-        ScriptedPrompt prompt;
-        ASSERT_EQ(readMessageFile(path, c.extendedOptions, m), MessageFileError::None);
+        ASSERT_EQ(openInto(path, c.extendedOptions, m), std::nullopt);
         EXPECT_EQ(m.options.style, 2);
         EXPECT_EQ(m.options.verticalPosition, 2);
         EXPECT_EQ(m.options.horizontalPosition, c.horizontal);
@@ -367,56 +393,61 @@ TEST_F(MessageFileTest, MalformedFilesAreNotSupported) {
     struct Case {
         const char* name;
         std::string bytes;
-        MessageFileError error;
+        std::optional<MessageFileProblem> error;
     };
     const Case cases[] = {
-        {"empty file", "", MessageFileError::NotRichText},
-        {"truncated", valid.substr(0, valid.size() / 2), MessageFileError::NotRichText},
-        {"missing closing brace", valid.substr(0, valid.rfind('}')), MessageFileError::NotRichText},
+        {"empty file", "", MessageFileProblem::NotRichText},
+        {"truncated", valid.substr(0, valid.size() / 2), MessageFileProblem::NotRichText},
+        {"missing closing brace", valid.substr(0, valid.rfind('}')),
+         MessageFileProblem::NotRichText},
         {"plain text with the right lines", "OPTNUM=10\nTITLE=11\nMSG=12\nST01\n",
-         MessageFileError::NotRichText},
+         MessageFileProblem::NotRichText},
         {"binary garbage",
          std::string("\x7f"
                      "ELF\x02\x01\x01\x00\xff\xfe{\\rtf",
                      15),
-         MessageFileError::NotRichText},
+         MessageFileProblem::NotRichText},
         {"fourteen lines",
          richEditFile(std::vector<std::string>(goodLines.begin(), goodLines.end() - 1), "T", ""),
-         MessageFileError::TooFewLines},
+         MessageFileProblem::TooFewLines},
         {"missing option lines",
          richEditFile(std::vector<std::string>(goodLines.begin(), goodLines.end() - 2), "T",
                       "M1\\par M2\\par M3"),
-         MessageFileError::BadOptionLine},
-        {"option count 09", withLine(0, "OPTNUM=09"), MessageFileError::WrongLayout},
-        {"title line 13", withLine(1, "TITLE=13"), MessageFileError::WrongLayout},
-        {"message line 11", withLine(2, "MSG=11"), MessageFileError::WrongLayout},
-        {"no equals sign", withLine(0, "OPTNUM 10"), MessageFileError::WrongLayout},
-        {"huge number", withLine(0, "OPTNUM=99999999999999999999"), MessageFileError::WrongLayout},
-        {"empty option line", withLine(5, ""), MessageFileError::BadOptionLine},
-        {"one character option line", withLine(5, "1"), MessageFileError::BadOptionLine},
-        {"not hexadecimal", withLine(7, "DISPAR=zz"), MessageFileError::BadOptionLine},
+         MessageFileProblem::BadOptionLine},
+        {"option count 09", withLine(0, "OPTNUM=09"), MessageFileProblem::WrongLayout},
+        {"title line 13", withLine(1, "TITLE=13"), MessageFileProblem::WrongLayout},
+        {"message line 11", withLine(2, "MSG=11"), MessageFileProblem::WrongLayout},
+        {"no equals sign", withLine(0, "OPTNUM 10"), MessageFileProblem::WrongLayout},
+        {"huge number", withLine(0, "OPTNUM=99999999999999999999"),
+         MessageFileProblem::WrongLayout},
+        {"empty option line", withLine(5, ""), MessageFileProblem::BadOptionLine},
+        {"one character option line", withLine(5, "1"), MessageFileProblem::BadOptionLine},
+        {"not hexadecimal", withLine(7, "DISPAR=zz"), MessageFileProblem::BadOptionLine},
         {"huge control word numbers",
          "{\\rtf1\\ansicpg99999999999\\uc99999999999\\cf99999999999\\fs-99999999999 x}",
-         MessageFileError::TooFewLines},
+         MessageFileProblem::TooFewLines},
     };
     const std::string path = dir_.file("bad.ovx");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_EQ(writeFileAtomically(path, c.bytes), "");
+        ASSERT_TRUE(writeFileAtomically(path, c.bytes).ok());
         Message m = sampleMessage();
         const Message before = m;
-        EXPECT_EQ(readMessageFile(path, true, m), c.error);
-        EXPECT_EQ(messageFileErrorText(c.error), kNotSupported);
+        std::string told;
+        EXPECT_EQ(openInto(path, true, m, &told), c.error);
+        EXPECT_EQ(told, kNotSupported);
         EXPECT_EQ(m, before);
     }
 
     // Endings are compared with exact case: ".TXT" is a message file, and not in the format.
     const std::string upper = dir_.file("NOTE.TXT");
-    ASSERT_EQ(writeFileAtomically(upper, "Hello"), "");
+    ASSERT_TRUE(writeFileAtomically(upper, "Hello").ok());
     Message m;
-    EXPECT_EQ(readMessageFile(upper, false, m), MessageFileError::NotRichText);
-    EXPECT_EQ(readMessageFile(dir_.file("missing.ovx"), false, m), MessageFileError::Unreadable);
-    EXPECT_EQ(readMessageFile(dir_.file(""), false, m), MessageFileError::NotRegular);
+    std::string told;
+    EXPECT_EQ(openInto(upper, false, m, &told), MessageFileProblem::NotRichText);
+    EXPECT_EQ(told, kNotSupported);
+    EXPECT_EQ(openInto(dir_.file("missing.ovx"), false, m), MessageFileProblem::Unreadable);
+    EXPECT_EQ(openInto(dir_.file(""), false, m), MessageFileProblem::NotRegular);
 }
 
 TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
@@ -424,7 +455,7 @@ TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
     const MessageHeader header = saveHeader(m, false);
     const std::string path = dir_.file("keep.ovx");
     const std::string previous = "previous content";
-    ASSERT_EQ(writeFileAtomically(path, previous), "");
+    ASSERT_TRUE(writeFileAtomically(path, previous).ok());
 
     // Title over the limit: refused with its text, nothing written.
     {
@@ -432,8 +463,8 @@ TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
         longTitle.title = RichText(std::u16string(21, u'T'), kWhite, kSilver);
         ScriptedPrompt prompt;
         const auto r = saveMessageFile(path, longTitle, header, capabilities(false), prompt);
-        EXPECT_EQ(r.status, SaveStatus::TitleTooLong);
-        EXPECT_EQ(r.code(), 1);
+        EXPECT_EQ(r.reason(), SaveProblem::TitleTooLong);
+        EXPECT_FALSE(r.ok());
         EXPECT_EQ(prompt.texts(),
                   std::vector<std::string>{"There is too many character in the title box.  (Max 20 "
                                            "characters.) \nPlease delete any characters."});
@@ -444,7 +475,7 @@ TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
         ScriptedPrompt prompt;
         const auto r = saveMessageFile(dir_.file("no/such/folder/x.ovx"), m, header,
                                        capabilities(false), prompt);
-        EXPECT_EQ(r.status, SaveStatus::WriteFailed);
+        EXPECT_EQ(r.reason(), SaveProblem::WriteFailed);
         ASSERT_EQ(prompt.entries().size(), 1u);
         EXPECT_EQ(prompt.entries()[0].icon, PromptIcon::Error);
     }
@@ -460,7 +491,7 @@ TEST_F(MessageFileTest, FailedSaveKeepsThePreviousFile) {
         const auto r = saveMessageFile(path, m, header, capabilities(false), prompt);
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, oldHandler);
-        EXPECT_EQ(r.status, SaveStatus::WriteFailed);
+        EXPECT_EQ(r.reason(), SaveProblem::WriteFailed);
         EXPECT_EQ(readFile(path), previous);
         // No temporary file is left beside it.
         int entries = 0;
@@ -517,10 +548,9 @@ TEST_F(MessageFileTest, TextImportInEachEncoding) {
     std::string longText(4095, 'a');
     longText += "\xE6\x97\xA5tail";
     const std::string path = dir_.file("long.txt");
-    ASSERT_EQ(writeFileAtomically(path, longText), "");
+    ASSERT_TRUE(writeFileAtomically(path, longText).ok());
     Message m;
-    ScriptedPrompt prompt;
-    ASSERT_EQ(readMessageFile(path, false, m), MessageFileError::None);
+    ASSERT_EQ(openInto(path, false, m), std::nullopt);
     EXPECT_EQ(m.body.text(), std::u16string(4095, u'a'));
 }
 
@@ -550,7 +580,7 @@ TEST_F(MessageFileTest, HostileValuesInAFileReadAsSomethingSendable) {
     };
     for (const auto& c : cases) {
         Message m;
-        ASSERT_EQ(parseMessageFile(c.bytes, false, m), MessageFileError::None) << c.name;
+        ASSERT_EQ(parseInto(c.bytes, false, m), std::nullopt) << c.name;
         EXPECT_EQ(m.title.text(), c.title) << c.name;
         EXPECT_EQ(m.body.text(), c.body) << c.name;
         EXPECT_EQ(m.options.characterSize, c.characterSize) << c.name;

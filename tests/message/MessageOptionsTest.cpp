@@ -3,17 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <set>
 
 namespace orvanta {
 namespace {
 
 TEST(Palette, BothDirectionsAndValuesOutsideTheTable) {
-    const Rgb table[] = {0x000000, 0xFF0000, 0xFFFF00, 0x00FF00, 0x00FFFF,
-                         0x0000FF, 0xFF00FF, 0xFFFFFF, 0xC0C0C0, 0xE0E0E0};
+    // The projector's colors: the eight corners of the color cube, black first and white
+    // last, then two greys; every code maps back to itself.
+    std::set<Rgb> seen;
     for (int code = 0; code < kPaletteSize; ++code) {
-        EXPECT_EQ(rgbFromColorCode(code), table[code]) << code;
-        EXPECT_EQ(colorCodeFromRgb(table[code]), code) << code;
+        const Rgb rgb = rgbFromColorCode(code);
+        EXPECT_EQ(colorCodeFromRgb(rgb), code) << code;
+        EXPECT_TRUE(seen.insert(rgb).second) << code;
+        const Rgb r = rgb >> 16, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+        if (code < 8) {
+            for (Rgb channel : {r, g, b}) {
+                EXPECT_TRUE(channel == 0 || channel == 0xFF) << code;
+            }
+        } else {
+            EXPECT_TRUE(r == g && g == b && r > 0 && r < 0xFF) << code;
+        }
     }
+    EXPECT_EQ(rgbFromColorCode(0), 0x000000u);
+    EXPECT_EQ(rgbFromColorCode(7), 0xFFFFFFu);
     EXPECT_EQ(colorCodeFromRgb(0xFFA500), 0);  // orange pasted from elsewhere
     EXPECT_EQ(colorCodeFromRgb(0xC0C0C1), 0);
     EXPECT_EQ(rgbFromColorCode(10), 0x000000u);

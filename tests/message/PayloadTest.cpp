@@ -245,7 +245,7 @@ TEST_F(Payload, TitleLimitQuestion) {
         EXPECT_EQ(refused.status, EncodeStatus::TitleCancelled);
         EXPECT_TRUE(refused.text.empty());
         ASSERT_EQ(cancel.entries().size(), 1u);
-        EXPECT_EQ(cancel.entries()[0].text, formatText(1146, {c.limit}));
+        EXPECT_EQ(cancel.entries()[0].text, formatText(Text::TitleMayNotBeDisplayed, {c.limit}));
         EXPECT_EQ(cancel.entries()[0].buttons, PromptButtons::OkCancel);
 
         ScriptedPrompt proceed;
@@ -257,7 +257,8 @@ TEST_F(Payload, TitleLimitQuestion) {
         const size_t end = 6 + 2 * static_cast<size_t>(c.limit);
         EXPECT_EQ(slice(r.payload->body, end - 2, 5), (Bytes{0x00, 0x41, 0x00, 0x00, 0xFF}));
     }
-    EXPECT_NE(formatText(1146, {20}).find("(Max 20 characters.)"), std::string::npos);
+    EXPECT_NE(formatText(Text::TitleMayNotBeDisplayed, {20}).find("(Max 20 characters.)"),
+              std::string::npos);
 }
 
 TEST_F(Payload, UnsupportedCharactersStopTheEncoding) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
+
 #include "message/WidthTables.h"
 #include "support/ScriptedPrompt.h"
 #include "text/LanguageText.h"
@@ -23,51 +26,48 @@ std::u16string repeat(std::u16string_view s, int n) {
     return out;
 }
 
-TEST(WidthTables, HandPickedEntriesOfEveryRow) {
-    struct Case {
-        char16_t unit;
-        int width;
-    };
-    // First, a middle and the last entry of printed rows, plus the implied values.
-    const Case narrow[] = {
-        {0x00, 0},  {0x0D, 0},    {0x1F, 0},  {0x20, 12}, {0x27, 5},
-        {0x2F, 8},  {0x30, 12},   {0x3A, 7},  {0x3F, 12}, {0x40, 13},
-        {0x49, 8},  {0x4F, 13},   {0x50, 13}, {0x57, 12}, {0x5F, 13},
-        {0x60, 7},  {0x69, 8},    {0x6F, 13}, {0x70, 12}, {0x7C, 8},
-        {0x7F, 12}, {0x80, 12},   {0x9F, 12}, {0xA0, 12}, {0xA1, 8},
-        {0xAF, 14}, {0xB0, 8},    {0xB4, 7},  {0xBF, 12}, {0xC0, 13},
-        {0xCC, 8},  {0xCF, 8},    {0xD0, 13}, {0xD7, 11}, {0xDF, 12},
-        {0xE0, 12}, {0xE6, 13},   {0xEF, 8},  {0xF0, 13}, {0xF1, 12},
-        {0xFF, 13}, {0x014D, 13},  // only the low byte counts
-    };
-    for (const Case& c : narrow) {
-        EXPECT_EQ(narrowCharacterWidth(c.unit), c.width) << std::hex << int(c.unit);
+// The width of a glyph file: the signed 32-bit width field of its bitmap header.
+int glyphFileWidth(int code) {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s/data/mfont/0x%04x.bmp", ORVANTA_TEST_SOURCE_DIR, code);
+    std::ifstream in(name, std::ios::binary);
+    unsigned char header[22] = {};
+    if (!in.read(reinterpret_cast<char*>(header), sizeof header) || header[0] != 'B') {
+        return kNoWidth;
     }
+    return header[18] | header[19] << 8 | header[20] << 16 | header[21] << 24;
+}
 
-    const Case wide[] = {
-        {0x0000, 0},        {0x001F, 0},        {0x0020, 9},        {0x0025, 18},
-        {0x002F, 13},       {0x003D, 14},       {0x0040, 18},       {0x0057, 19},
-        {0x005F, 11},       {0x006D, 18},       {0x007C, 5},        {0x007F, 9},
-        {0x0080, 11},       {0x009F, 11},       {0x00A9, 19},       {0x00BC, 18},
-        {0x00C6, 21},       {0x00D7, 12},       {0x00E6, 18},       {0x00FF, 14},
-        {0x010F, 15},       {0x011E, 14},       {0x0126, 23},       {0x013F, 23},
-        {0x0149, 23},       {0x0152, 20},       {0x0163, 9},        {0x0174, 19},
-        {0x017F, 9},        {0x0180, 11},       {0x0192, 14},       {0x01A0, 16},
-        {0x01AF, 16},       {0x01B0, 15},       {0x01CE, 23},       {0x01DC, 23},
-        {0x01E0, 11},       {0x01F9, 23},       {0x0251, 23},       {0x0261, 23},
-        {0x02C9, 23},       {0x02DA, 23},       {0x02DC, 10},       {0x0380, 9},
-        {0x038E, 19},       {0x0391, 15},       {0x03A9, 16},       {0x03B9, 5},
-        {0x03CE, 17},       {0x0409, 20},       {0x0416, 19},       {0x042E, 20},
-        {0x0434, 13},       {0x0449, 18},       {0x0456, 5},        {0x045F, 12},
-        {0x0460, 11},       {0x04FF, 11},       {0x1E00, 15},       {0x1E1F, 9},
-        {0x1E3F, 18},       {0x1E41, 18},       {0x1E5F, 9},        {0x1E6F, 10},
-        {0x1E80, 19},       {0x1E98, 17},       {0x1EA0, 15},       {0x1EB8, 12},
-        {0x1EC9, 6},        {0x1EDF, 14},       {0x1EE9, 15},       {0x1EFF, 9},
-        {0x0500, kNoWidth}, {0x1DFF, kNoWidth}, {0x1F00, kNoWidth}, {0x4E2D, kNoWidth},
-        {0x25BC, kNoWidth},
-    };
-    for (const Case& c : wide) {
-        EXPECT_EQ(wideCharacterWidth(c.unit), c.width) << std::hex << int(c.unit);
+TEST(WidthTables, NarrowWidthsAreThoseOfTheGlyphFiles) {
+    // The projector draws each character of the narrow set with these glyphs, so a line
+    // breaks where the glyphs fill it.
+    for (int code = 0x20; code <= 0xFF; ++code) {
+        EXPECT_EQ(narrowCharacterWidth(static_cast<char16_t>(code)), glyphFileWidth(code))
+            << std::hex << code;
+        // Only the low byte of a unit counts.
+        EXPECT_EQ(narrowCharacterWidth(static_cast<char16_t>(0x0100 | code)),
+                  narrowCharacterWidth(static_cast<char16_t>(code)))
+            << std::hex << code;
+    }
+    for (char16_t control = 0; control < 0x20; ++control) {
+        EXPECT_EQ(narrowCharacterWidth(control), 0) << std::hex << int(control);
+    }
+}
+
+TEST(WidthTables, WideSetCoversItsRangesWithCellWidths) {
+    for (int unit = 0; unit <= 0xFFFF; ++unit) {
+        const char16_t u = static_cast<char16_t>(unit);
+        const bool covered = unit <= 0x04FF || (unit >= 0x1E00 && unit <= 0x1EFF);
+        const int width = wideCharacterWidth(u);
+        if (!covered) {
+            ASSERT_EQ(width, kNoWidth) << std::hex << unit;
+        } else if (unit < 0x20) {
+            ASSERT_EQ(width, 0) << std::hex << unit;
+        } else {
+            // A glyph is at most one 24-pixel cell wide.
+            ASSERT_GT(width, 0) << std::hex << unit;
+            ASSERT_LE(width, 24) << std::hex << unit;
+        }
     }
 }
 

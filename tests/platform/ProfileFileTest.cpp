@@ -23,10 +23,10 @@ class ProfileFileTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    void put(const std::string& bytes) { ASSERT_EQ(writeFileAtomically(path_, bytes), ""); }
+    void put(const std::string& bytes) { ASSERT_TRUE(writeFileAtomically(path_, bytes).ok()); }
     std::string content() const {
         std::string c;
-        readWholeFile(path_, c);
+        c = readWholeFile(path_).valueOr({});
         return c;
     }
 
@@ -114,9 +114,9 @@ TEST_F(ProfileFileTest, WritesChangeOnlyTheirLine) {
         "[Second]\r\n"
         "x=1";  // no final line ending
     put(original);
-    ASSERT_EQ(writeProfileString(path_, "FIRST", "name", "new"), "");
-    ASSERT_EQ(writeProfileString(path_, "first", "added", "2"), "");
-    ASSERT_EQ(writeProfileString(path_, "Third", "k", "v"), "");
+    ASSERT_TRUE(writeProfileString(path_, "FIRST", "name", "new").ok());
+    ASSERT_TRUE(writeProfileString(path_, "first", "added", "2").ok());
+    ASSERT_TRUE(writeProfileString(path_, "Third", "k", "v").ok());
     EXPECT_EQ(content(),
               "; registry\r\n"
               "[First]\r\n"
@@ -133,7 +133,7 @@ TEST_F(ProfileFileTest, WritesChangeOnlyTheirLine) {
 TEST_F(ProfileFileTest, MissingFileIsCreatedAndValuesCannotAddLines) {
     EXPECT_EQ(readProfileString(path_, "s", "k", "0"), "0");
     EXPECT_EQ(readProfileInt(path_, "s", "k"), 0);
-    ASSERT_EQ(writeProfileString(path_, "s", "k", "a\r\n[s]\nk=evil"), "");
+    ASSERT_TRUE(writeProfileString(path_, "s", "k", "a\r\n[s]\nk=evil").ok());
     EXPECT_EQ(content(), "[s]\nk=a  [s] k=evil\n");
     EXPECT_EQ(readProfileString(path_, "S", "K", "0"), "a  [s] k=evil");
 }
@@ -143,19 +143,19 @@ TEST_F(ProfileFileTest, BatchWriteEqualsWritesOneAfterTheOther) {
         {"A", "k", "1"}, {"B", "k", "2"}, {"a", "K", "3"}, {"A", "j", "4"}, {"C", "k", ""}};
     put("[b]\r\nk=old\r\n");
     for (const auto& e : entries) {
-        ASSERT_EQ(writeProfileString(path_, e.section, e.key, e.value), "");
+        ASSERT_TRUE(writeProfileString(path_, e.section, e.key, e.value).ok());
     }
     const std::string oneByOne = content();
     put("[b]\r\nk=old\r\n");
-    ASSERT_EQ(writeProfileStrings(path_, entries), "");
+    ASSERT_TRUE(writeProfileStrings(path_, entries).ok());
     EXPECT_EQ(content(), oneByOne);
 
     // Replacing is deleting then writing, in the old file's line ending style.
-    ASSERT_EQ(replaceProfileFile(path_, {{"Z", "k", "1"}}), "");
+    ASSERT_TRUE(replaceProfileFile(path_, {{"Z", "k", "1"}}).ok());
     EXPECT_EQ(content(), "[Z]\r\nk=1\r\n");
-    ASSERT_EQ(deleteProfileFile(path_), "");
+    ASSERT_TRUE(deleteProfileFile(path_).ok());
     EXPECT_FALSE(std::filesystem::exists(path_));
-    EXPECT_EQ(deleteProfileFile(path_), "");  // already gone counts as deleted
+    EXPECT_TRUE(deleteProfileFile(path_).ok());  // already gone counts as deleted
 }
 
 TEST_F(ProfileFileTest, ReadsOtherEncodings) {
@@ -167,12 +167,12 @@ TEST_F(ProfileFileTest, ReadsOtherEncodings) {
     }
     put(utf16);
     EXPECT_EQ(readProfileString(path_, "sect", "name", "0"), "Caf\xC3\xA9");
-    ASSERT_EQ(writeProfileString(path_, "Sect", "x", "1"), "");
+    ASSERT_TRUE(writeProfileString(path_, "Sect", "x", "1").ok());
     EXPECT_EQ(content(), "[Sect]\r\nName=Caf\xC3\xA9\r\nx=1\r\n");  // rewritten as UTF-8
 
     put("\xEF\xBB\xBF[s]\nk=1\n");
     EXPECT_EQ(readProfileInt(path_, "s", "k"), 1);
-    ASSERT_EQ(writeProfileString(path_, "s", "k", "2"), "");
+    ASSERT_TRUE(writeProfileString(path_, "s", "k", "2").ok());
     EXPECT_EQ(content(), "\xEF\xBB\xBF[s]\nk=2\n");  // byte order mark kept
 
     put("[s]\nk=Caf\xE9\n");  // not UTF-8: Windows-1252

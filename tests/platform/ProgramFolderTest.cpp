@@ -87,7 +87,7 @@ TEST(ProgramFolder, UserFolderIsCreatedPrivateWithTheExamplesOnceAndNeverOverwri
     writeFile(shared / "MessageData" / "Welcome.ovx", "example");
     const fs::path user = freshFolder("home") / "data" / "orvanta";
 
-    ASSERT_EQ(prepareUserFolder(user.string() + "/", shared.string() + "/"), "");
+    ASSERT_TRUE(prepareUserFolder(user.string() + "/", shared.string() + "/").ok());
     EXPECT_EQ(readFile(user / "MessageData" / "Welcome.ovx"), "example");
     EXPECT_EQ(fs::status(user).permissions() & fs::perms::all, fs::perms::owner_all);
 
@@ -95,7 +95,7 @@ TEST(ProgramFolder, UserFolderIsCreatedPrivateWithTheExamplesOnceAndNeverOverwri
     writeFile(user / "LastPj.txt", "[RESIST NUM]\nNUM=0\n");
     fs::remove(user / "MessageData" / "Welcome.ovx");
     writeFile(shared / "MessageData" / "New.ovx", "newer example");
-    ASSERT_EQ(prepareUserFolder(user.string() + "/", shared.string() + "/"), "");
+    ASSERT_TRUE(prepareUserFolder(user.string() + "/", shared.string() + "/").ok());
     EXPECT_EQ(readFile(user / "LastPj.txt"), "[RESIST NUM]\nNUM=0\n");
     EXPECT_FALSE(fs::exists(user / "MessageData" / "Welcome.ovx"));
     EXPECT_FALSE(fs::exists(user / "MessageData" / "New.ovx"));
@@ -107,7 +107,7 @@ TEST(ProgramFolder, UserFolderIsCreatedPrivateWithTheExamplesOnceAndNeverOverwri
     const fs::path file = freshFolder("blocked") / "file";
     writeFile(file, "");
     const std::string blocked = (file / "orvanta").string() + "/";
-    EXPECT_NE(prepareUserFolder(blocked, shared.string() + "/"), "");
+    EXPECT_FALSE(prepareUserFolder(blocked, shared.string() + "/").ok());
 }
 
 TEST(ProgramFolder, GlyphAndIconFoldersComeFromTheProgramFolderFirstThenTheInstalledData) {

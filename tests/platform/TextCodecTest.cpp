@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "platform/AtomicFile.h"
-#include "platform/Environment.h"
 #include "platform/TextCodec.h"
 
 using namespace orvanta;
@@ -36,48 +32,4 @@ TEST(TextCodec, StrictDecodingRejectsWhatLenientDecodingReplaces) {
 TEST(TextCodec, Windows1252MapsTheHighControlRange) {
     EXPECT_EQ(decodeWindows1252("\x80\x93\xE9\xFF"),
               (std::u16string{0x20AC, 0x201C, 0x00E9, 0x00FF}));
-}
-
-TEST(Environment, LanguageComesFromTheFirstLocaleVariableSet) {
-    struct Case {
-        const char* all;
-        const char* messages;
-        const char* lang;
-        LanguageId expected;
-    };
-    const Case cases[] = {
-        {nullptr, nullptr, "ja_JP.UTF-8", LanguageId::Japanese},
-        {nullptr, nullptr, "zh_CN.UTF-8", LanguageId::ChineseSimplified},
-        {nullptr, nullptr, "zh_TW.UTF-8", LanguageId::English},
-        {"", "ja_JP.UTF-8", "zh_CN.UTF-8", LanguageId::Japanese},
-        {"C", nullptr, "ja_JP.UTF-8", LanguageId::English},
-        {nullptr, nullptr, nullptr, LanguageId::English},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(languageFromLocale(c.all, c.messages, c.lang), c.expected);
-    }
-}
-
-TEST(Environment, ProgramFolderOptionIsTakenOutOfTheArguments) {
-    std::vector<std::string> args{"send", "--program-folder", "/tmp/x", "file.ovx"};
-    EXPECT_EQ(resolveProgramFolder(args), "/tmp/x/");
-    EXPECT_EQ(args, (std::vector<std::string>{"send", "file.ovx"}));
-    std::vector<std::string> eq{"--program-folder=/srv/pj/"};
-    EXPECT_EQ(resolveProgramFolder(eq), "/srv/pj/");
-    EXPECT_TRUE(eq.empty());
-}
-
-TEST(AtomicFile, ReplacesTheFileAndLeavesItAloneWhenTheFolderIsGone) {
-    const auto dir = std::filesystem::temp_directory_path() / "orvanta-atomic-test";
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / "f.txt").string();
-    ASSERT_EQ(writeFileAtomically(path, "first"), "");
-    ASSERT_EQ(writeFileAtomically(path, "second"), "");
-    std::string content;
-    ASSERT_TRUE(readWholeFile(path, content));
-    EXPECT_EQ(content, "second");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no leftovers
-    EXPECT_NE(writeFileAtomically((dir / "missing" / "f.txt").string(), "x"), "");
-    std::filesystem::remove_all(dir);
 }

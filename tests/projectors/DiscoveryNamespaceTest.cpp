@@ -59,7 +59,7 @@ class DiscoveryNamespaceInner : public ::testing::Test {
         if (!insideNamespace()) {
             GTEST_SKIP() << "runs only inside the private network namespace";
         }
-        adaptors_ = enumerateAdaptors();
+        adaptors_ = enumerateAdaptors().valueOr({});
         ASSERT_FALSE(adaptors_.empty());
         for (const AdaptorEntry& a : adaptors_) {
             ASSERT_EQ(a.address >> 24, 127u) << "adaptor " << a.description << " " << a.dotted

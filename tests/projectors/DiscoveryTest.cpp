@@ -203,7 +203,9 @@ TEST(DiscoveryRunThread, NewStartStopsTheEarlierRunFirst) {
         gated.gate = 0;
         gated.timings.gateWait = std::chrono::milliseconds(5);
         run.start(gated, waiting.sink());
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // Closed gate: the run keeps waiting for it and reports nothing.
+        EXPECT_FALSE(
+            waiting.waitFor(std::chrono::milliseconds(50), DiscoveryEventKind::DiscoveryFinished));
         EXPECT_TRUE(run.running());
         EXPECT_TRUE(waiting.events().empty());
 

@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <optional>
 
 #include <csignal>
 #include <ctime>
@@ -33,11 +35,11 @@ class Registry : public ::testing::Test {
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
     void put(const std::string& bytes) {
-        ASSERT_EQ(writeFileAtomically(registryPath(folder_), bytes), "");
+        ASSERT_TRUE(writeFileAtomically(registryPath(folder_), bytes).ok());
     }
     std::string content() const {
         std::string c;
-        readWholeFile(registryPath(folder_), c);
+        c = readWholeFile(registryPath(folder_)).valueOr({});
         return c;
     }
 
@@ -73,12 +75,12 @@ TEST_F(Registry, ListRoundTripsThroughTheFile) {
     list.records = {record("Hall", "192.168.0.10", 1, "p\xC3\xA4ss word", "00-1B-A9-00-00-01"),
                     record("", "10.0.0.7", 0, "", "01-02-03-04-05-06"),
                     record("Lab", "127.0.0.2", 0, "x", "AA-BB-CC-DD-EE-FF")};
-    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
     EXPECT_EQ(loadProjectorList(folder_).records, list.records);
     EXPECT_NE(content().find("IP=-1062731766\n"), std::string::npos);
 
     ProjectorRecord added = record("New", "172.16.1.1", 0, "0", "00-00-00-00-00-02");
-    ASSERT_EQ(registerProjector(folder_, added).text, "");
+    ASSERT_TRUE(registerProjector(folder_, added).ok());
     list.records.push_back(added);
     EXPECT_EQ(loadProjectorList(folder_).records, list.records);
 }
@@ -111,17 +113,17 @@ TEST_F(Registry, CountsOutsideReasonAreBounded) {
         EXPECT_EQ(loadProjectorList(folder_).count(), expected) << num;
     }
     EXPECT_EQ(loadProjectorList(folder_ + "missing/").count(), 0u);
-    EXPECT_EQ(registerProjector(folder_ + "missing/", {}).status, RegistryStatus::WriteFailed);
+    EXPECT_EQ(registerProjector(folder_ + "missing/", {}).reason(), RegistryProblem::WriteFailed);
 }
 
 TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {
     ProjectorList list;
-    ASSERT_EQ(registerProjector(folder_, record("A", "10.1.1.1", 0, "", "")).text, "");
-    ASSERT_EQ(saveAdaptorSelection(folder_, "10.1.1.2", "eth0"), "");
+    ASSERT_TRUE(registerProjector(folder_, record("A", "10.1.1.1", 0, "", "")).ok());
+    ASSERT_TRUE(saveAdaptorSelection(folder_, "10.1.1.2", "eth0").ok());
     list = loadProjectorList(folder_);
     ASSERT_EQ(list.count(), 1u);
     list.records.clear();
-    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
     EXPECT_EQ(content(), "[RESIST NUM]\nNUM=0\n");
 }
 
@@ -133,11 +135,11 @@ TEST_F(Registry, PasswordChangeTouchesOnlyItsTwoLines) {
         "[RESIST PROJECTOR3]\r\nNUM=3\r\nIP=3\r\nProjectorName=C\r\nMAC=0\r\nAuth=0\r\nPass=c\r\n"
         "[SELECT ADAPTOR]\r\nIP=10.0.0.1\r\nADAPTORNAME=eth0\r\n";
     put(before);
-    ASSERT_EQ(setProjectorCredentials(folder_, 2, 1, "new one").text, "");
+    ASSERT_TRUE(setProjectorCredentials(folder_, 2, 1, "new one").ok());
     std::string expected = before;
     expected.replace(expected.find("Auth=0\r\nPass=b"), 14, "Auth=1\r\nPass=new one");
     EXPECT_EQ(content(), expected);
-    EXPECT_EQ(setProjectorCredentials(folder_, 4, 1, "x").status, RegistryStatus::NotRegistered);
+    EXPECT_EQ(setProjectorCredentials(folder_, 4, 1, "x").reason(), RegistryProblem::NotRegistered);
     EXPECT_EQ(content(), expected);
 }
 
@@ -147,7 +149,7 @@ TEST_F(Registry, AdaptorIsFoundByItsDescription) {
     const std::pair<const char*, std::size_t> cases[] = {
         {"eth1", 1}, {"wlan0", 2}, {"ETH1", 0}, {"eth", 0}};
     for (const auto& [saved, expected] : cases) {
-        ASSERT_EQ(saveAdaptorSelection(folder_, "192.168.0.2", saved), "");
+        ASSERT_TRUE(saveAdaptorSelection(folder_, "192.168.0.2", saved).ok());
         EXPECT_EQ(loadAdaptorSelection(folder_, adaptors), expected) << saved;
     }
     EXPECT_EQ(content(), "[SELECT ADAPTOR]\nIP=192.168.0.2\nADAPTORNAME=eth\n");
@@ -156,7 +158,7 @@ TEST_F(Registry, AdaptorIsFoundByItsDescription) {
 TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
     ProjectorList list;
     list.records = {record("A", "10.0.0.1", 0, "a", "0")};
-    ASSERT_EQ(rewriteProjectorList(folder_, list), "");
+    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
     const std::string before = content();
     for (int i = 2; i < 40; ++i) {
         list.records.push_back(record("B", "10.0.0.2", 0, "b", "0"));
@@ -169,11 +171,11 @@ TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
     rlimit small = saved;
     small.rlim_cur = before.size() + 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string error = rewriteProjectorList(folder_, list);
+    const RegistryResult rewritten = rewriteProjectorList(folder_, list);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
-    EXPECT_NE(error, "");
+    EXPECT_FALSE(rewritten.ok());
     EXPECT_EQ(content(), before);
     for (const auto& entry : std::filesystem::directory_iterator(dir_)) {  // no leftovers
         EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos);
@@ -190,31 +192,31 @@ TEST_F(Registry, FilesThatCannotBeReadAreReportedAndLeftAlone) {
     const struct {
         const char* what;
         std::function<void()> make;
-        RegistryStatus read;
+        std::optional<RegistryProblem> read;  // nothing: read
     } cases[] = {
-        {"UTF-16 without byte order mark", [&] { put(utf16); }, RegistryStatus::Ok},
-        {"pipe", [&] { ::mkfifo(path.c_str(), 0600); }, RegistryStatus::Unreadable},
+        {"UTF-16 without byte order mark", [&] { put(utf16); }, std::nullopt},
+        {"pipe", [&] { ::mkfifo(path.c_str(), 0600); }, RegistryProblem::Unreadable},
         {"link to an endless device", [&] { std::filesystem::create_symlink("/dev/zero", path); },
-         RegistryStatus::Unreadable},
-        {"folder", [&] { std::filesystem::create_directory(path); }, RegistryStatus::Unreadable},
+         RegistryProblem::Unreadable},
+        {"folder", [&] { std::filesystem::create_directory(path); }, RegistryProblem::Unreadable},
         {"oversized", [&] { put(std::string(kMaxProfileFileBytes + 1, ' ')); },
-         RegistryStatus::Unreadable},
+         RegistryProblem::Unreadable},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(path);
         c.make();
         const auto type = std::filesystem::symlink_status(path).type();
-        ProjectorList list;
-        EXPECT_EQ(readProjectorList(folder_, list).status, c.read) << c.what;
+        const auto read = readProjectorList(folder_);
+        EXPECT_EQ(read.ok() ? std::nullopt : std::optional(read.reason()), c.read) << c.what;
         const RegistryResult added = registerProjector(folder_, record("", "10.9.9.9", 0, "", "-"));
-        EXPECT_EQ(added.status, c.read) << c.what;
+        EXPECT_EQ(added.ok() ? std::nullopt : std::optional(added.reason()), c.read) << c.what;
         EXPECT_EQ(std::filesystem::symlink_status(path).type(), type) << c.what;
-        if (c.read == RegistryStatus::Ok) {
-            ASSERT_TRUE(readProjectorList(folder_, list).ok());
+        if (!c.read) {
+            const ProjectorList list = readProjectorList(folder_).valueOr({});
             ASSERT_EQ(list.count(), 2u) << c.what;
             EXPECT_EQ(list.records[0].address, 167772167u) << c.what;
         } else {
-            EXPECT_EQ(added.text, languageText(Text::RegistryUnreadable)) << c.what;
+            EXPECT_EQ(added.error(), languageText(Text::RegistryUnreadable)) << c.what;
         }
     }
 }
@@ -245,8 +247,8 @@ TEST_F(Registry, RewritesKeepPermissionsLinksAndNoLeftovers) {
     // Temporary files of a write that died are cleaned up; one being written right now is not.
     const std::string stale = target + ".tmpAbC123";
     const std::string fresh = target + ".tmpXyZ789";
-    ASSERT_EQ(writeFileAtomically(stale, "half"), "");
-    ASSERT_EQ(writeFileAtomically(fresh, "half"), "");
+    ASSERT_TRUE(writeFileAtomically(stale, "half").ok());
+    ASSERT_TRUE(writeFileAtomically(fresh, "half").ok());
     const timespec old[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
     ::utimensat(AT_FDCWD, stale.c_str(), old, 0);
     ASSERT_TRUE(unregisterProjector(folder_, *parseAddress("10.0.0.1")).ok());

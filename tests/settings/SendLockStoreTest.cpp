@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <filesystem>
 
 #include "platform/AtomicFile.h"
@@ -28,18 +30,18 @@ TEST(SendLockStore, PasswordChecksAndChangesFollowTheStoredDigest) {
         const char* current;
         const char* replacement;
         bool accepted;
-        PasswordChange change;
+        std::optional<PasswordProblem> refused;  // nothing: changed
     };
     const Step steps[] = {
         {"lock", "", "", true, {}},  // fresh installation: only the empty field
         {"lock", "x", "", false, {}},
-        {"change", "x", "secret", false, PasswordChange::IncorrectPassword},
-        {"change", "", "secret", true, PasswordChange::Changed},
+        {"change", "x", "secret", false, PasswordProblem::IncorrectPassword},
+        {"change", "", "secret", true, std::nullopt},
         {"lock", "", "", false, {}},
         {"lock", "Secret", "", false, {}},
         {"lock", "secret", "", true, {}},
-        {"change", "secret", "secret", false, PasswordChange::SamePassword},
-        {"change", "secret", "", true, PasswordChange::Changed},  // back to the empty digest
+        {"change", "secret", "secret", false, PasswordProblem::SamePassword},
+        {"change", "secret", "", true, std::nullopt},  // back to the empty digest
         {"lock", "", "", true, {}},
     };
     for (const Step& s : steps) {
@@ -47,7 +49,8 @@ TEST(SendLockStore, PasswordChecksAndChangesFollowTheStoredDigest) {
             EXPECT_EQ(sendLockPasswordAccepted(readSendLockSettings(path), s.current), s.accepted)
                 << s.current;
         } else {
-            EXPECT_EQ(changeSendLockPassword(path, s.current, s.replacement), s.change)
+            const auto changed = changeSendLockPassword(path, s.current, s.replacement);
+            EXPECT_EQ(changed.ok() ? std::nullopt : std::optional(changed.reason()), s.refused)
                 << s.current << " -> " << s.replacement;
         }
     }
@@ -64,14 +67,15 @@ TEST(SendLockStore, DigestTakesTheLowByteOfEachCharacter) {
 TEST(SendLockStore, LockIsOnlyTheTextOneAndOtherLinesSurviveWrites) {
     const std::string path = settingsFile("lock");
     EXPECT_FALSE(readSendLockSettings(path).locked);  // no file yet
-    ASSERT_EQ(writeSendLocked(path, true), "");
+    ASSERT_TRUE(writeSendLocked(path, true).ok());
     EXPECT_TRUE(readSendLockSettings(path).locked);
-    ASSERT_EQ(writeFileAtomically(path, "[General]\nother=kept\n[PJOrvantaPass]\nLock=2\n"), "");
+    ASSERT_TRUE(writeFileAtomically(path, "[General]\nother=kept\n[PJOrvantaPass]\nLock=2\n").ok());
     EXPECT_FALSE(readSendLockSettings(path).locked);
-    ASSERT_EQ(writeSendLockDigest(path, sendLockDigest("a")), "");
-    ASSERT_EQ(writeSendLocked(path, true), "");
-    std::string text;
-    ASSERT_TRUE(readWholeFile(path, text));
+    ASSERT_TRUE(writeSendLockDigest(path, sendLockDigest("a")).ok());
+    ASSERT_TRUE(writeSendLocked(path, true).ok());
+    const auto textRead = readWholeFile(path);
+    ASSERT_TRUE(textRead.ok());
+    const std::string text = textRead.valueOr({});
     EXPECT_EQ(text,
               "[General]\nother=kept\n[PJOrvantaPass]\nLock=1\nPass=" + sendLockDigest("a") + "\n");
 }

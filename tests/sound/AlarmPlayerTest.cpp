@@ -68,9 +68,16 @@ class AlarmPlayerTest : public testing::Test {
         ::setenv("SDL_DISKAUDIOFILE", diskFile_.c_str(), 1);
         ::setenv("SDL_DISKAUDIODELAY", std::to_string(millisecondsPerBuffer).c_str(), 1);
     }
+    // What the disk device has written so far.
+    std::uintmax_t diskBytes() const {
+        std::error_code error;
+        const std::uintmax_t size = std::filesystem::file_size(diskFile_, error);
+        return error ? 0 : size;
+    }
     std::vector<int16_t> diskSamples() const {
-        std::string bytes;
-        EXPECT_TRUE(readWholeFile(diskFile_, bytes));
+        const auto bytesRead = readWholeFile(diskFile_);
+        EXPECT_TRUE(bytesRead.ok());
+        const std::string bytes = bytesRead.valueOr({});
         std::vector<int16_t> out(bytes.size() / 2);
         for (size_t i = 0; i < out.size(); ++i) {
             const auto lo = static_cast<uint8_t>(bytes[2 * i]);
@@ -83,6 +90,19 @@ class AlarmPlayerTest : public testing::Test {
     std::filesystem::path dir_;
     std::string diskFile_;
 };
+
+// Polls `done` until it holds or `limit` has passed.
+template <typename Done>
+bool waitUntil(Done done, Clock::duration limit) {
+    const auto deadline = Clock::now() + limit;
+    while (!done()) {
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return true;
+}
 
 size_t firstNonZero(const std::vector<int16_t>& s) {
     return static_cast<size_t>(std::find_if(s.begin(), s.end(), [](int16_t v) { return v != 0; }) -
@@ -98,10 +118,7 @@ TEST_F(AlarmPlayerTest, DeviceStreamIsTheOfflineRenderingAndTheEndIsReported) {
     EXPECT_TRUE(player.active());
 
     // Watch for the moment the last voice ends.
-    const auto deadline = Clock::now() + kGiveUp;
-    while (!player.stopRequested() && Clock::now() < deadline) {
-        std::this_thread::sleep_for(milliseconds(5));
-    }
+    waitUntil([&] { return player.stopRequested(); }, kGiveUp);
     const auto tuneEnded = Clock::now();
     ASSERT_TRUE(latch.waitFor(kGiveUp));
     EXPECT_LE(latch.at - tuneEnded, kNoticeBound);
@@ -126,7 +143,7 @@ TEST_F(AlarmPlayerTest, StopEndsPlaybackAndPlayWaitsForTheEnd) {
     AlarmPlayer player;
     EndedLatch first;
     ASSERT_EQ(player.play(4, first.callback()).status, AlarmPreviewStatus::Playing);
-    std::this_thread::sleep_for(milliseconds(300));
+    ASSERT_TRUE(waitUntil([&] { return diskBytes() > 0; }, kGiveUp)) << "the device plays";
 
     EndedLatch refused;
     EXPECT_EQ(player.play(1, refused.callback()).status, AlarmPreviewStatus::AlreadyPlaying);
@@ -170,7 +187,7 @@ TEST_F(AlarmPlayerTest, DestroyingAPlayingPlayerEndsItWithoutANotice) {
     {
         AlarmPlayer player;
         ASSERT_EQ(player.play(4, latch.callback()).status, AlarmPreviewStatus::Playing);
-        std::this_thread::sleep_for(milliseconds(100));
+        ASSERT_TRUE(waitUntil([&] { return diskBytes() > 0; }, kGiveUp)) << "the device plays";
     }
     EXPECT_EQ(latch.calls, 0);
 }

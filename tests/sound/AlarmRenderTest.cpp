@@ -97,11 +97,12 @@ TEST(AlarmRender, WavFile) {
         std::filesystem::temp_directory_path() / ("orvanta-wav-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "sound3.wav").string();
-    EXPECT_EQ(renderAlarmToWav(3, path), "");
-    std::string written;
-    ASSERT_TRUE(readWholeFile(path, written));
+    EXPECT_TRUE(renderAlarmToWav(3, path).ok());
+    const auto writtenRead = readWholeFile(path);
+    ASSERT_TRUE(writtenRead.ok());
+    const std::string written = writtenRead.valueOr({});
     EXPECT_EQ(written, wavFileBytes(renderAlarm(3)));
-    EXPECT_NE(renderAlarmToWav(3, (dir / "missing" / "x.wav").string()), "");
+    EXPECT_FALSE(renderAlarmToWav(3, (dir / "missing" / "x.wav").string()).ok());
     std::filesystem::remove_all(dir);
 }
 

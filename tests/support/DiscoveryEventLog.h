@@ -21,7 +21,7 @@ class DiscoveryEventLog {
         };
     }
     // True once an event of `kind` has arrived within `limit`.
-    bool waitFor(std::chrono::seconds limit, DiscoveryEventKind kind) {
+    bool waitFor(std::chrono::milliseconds limit, DiscoveryEventKind kind) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, limit, [&] {
             return std::any_of(events_.begin(), events_.end(),

@@ -11,46 +11,47 @@ constexpr LanguageId kAllLanguages[] = {LanguageId::English, LanguageId::Japanes
 
 TEST(LanguageText, HandPickedTextsInEachLanguage) {
     struct Case {
-        int id;
+        Text key;
         const char* english;
         const char* japanese;
         const char* chinese;
     };
     const Case cases[] = {
         // leading blanks are part of the text
-        {1020, "    Complete.", "    正常に終了しました。", "    已成功完成。"},
+        {Text::Complete, "    Complete.", "    正常に終了しました。", "    已成功完成。"},
         // line break and placeholder
-        {1147,
+        {Text::TitleTooLongCharacters,
          "There is too many character in the title box.  (Max %d characters.) \nPlease delete any "
          "characters.",
          "タイトルは最大%d文字です。\n文字を削除してください。",
          "标题字符最多为%d个。请删除字符。"},
-        {1035, "[ %d.%d.%d.%d ] will be deleted. Are you sure?",
+        {Text::ConfirmDeleteAddress, "[ %d.%d.%d.%d ] will be deleted. Are you sure?",
          "[ %d.%d.%d.%d ] を削除します。よろしいですか？", "确实要删除[ %d.%d.%d.%d ]吗？"},
         // English in every language
-        {1016, "SOCKET ERROR", "SOCKET ERROR", "SOCKET ERROR"},
-        {1017, "AddBitmap Error\n", "AddBitmap Error\n", "AddBitmap Error\n"},
-        {1133, "CANCEL", "CANCEL", "CANCEL"},
+        {Text::SocketError, "SOCKET ERROR", "SOCKET ERROR", "SOCKET ERROR"},
+        {Text::AddBitmapError, "AddBitmap Error\n", "AddBitmap Error\n", "AddBitmap Error\n"},
+        {Text::StatusCancelled, "CANCEL", "CANCEL", "CANCEL"},
         // one text for Japanese and Chinese
-        {1052, "Left", "左", "左"},
-        {1143, "Background color", "背景色", "背景色"},
+        {Text::TitlePositionLeft, "Left", "左", "左"},
+        {Text::BackgroundColor, "Background color", "背景色", "背景色"},
         // the first, either side of the gap, the caption
-        {1000, ".ovx", ".ovx", ".ovx"},
-        {1146,
+        {Text::OvxExtension, ".ovx", ".ovx", ".ovx"},
+        {Text::TitleMayNotBeDisplayed,
          "All Message may not be displayed because of too many characters in the title box. (Max "
          "%d characters.)\nDo you want to proceed?",
          "タイトルは最大%"
          "d文字です。\nタイトルの文字数が多いため、すべての文字が表示されない可能性があります。\n続"
          "行しますか？",
          "标题字符最多为%d个。\n在标题框中的字符太多，邮件可能无法全部显示。\n你要继续吗？"},
-        {1144, "Image", "イメージ", "图像"},
-        {1011, "Projector Orvanta Tool", "プロジェクターオルヴァンタツール", "投影机奥凡塔工具"},
+        {Text::ImageCaption, "Image", "イメージ", "图像"},
+        {Text::Caption, "Projector Orvanta Tool", "プロジェクターオルヴァンタツール",
+         "投影机奥凡塔工具"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.id);
-        EXPECT_EQ(languageText(c.id, LanguageId::English), c.english);
-        EXPECT_EQ(languageText(c.id, LanguageId::Japanese), c.japanese);
-        EXPECT_EQ(languageText(c.id, LanguageId::ChineseSimplified), c.chinese);
+        SCOPED_TRACE(static_cast<int>(c.key));
+        EXPECT_EQ(languageText(c.key, LanguageId::English), c.english);
+        EXPECT_EQ(languageText(c.key, LanguageId::Japanese), c.japanese);
+        EXPECT_EQ(languageText(c.key, LanguageId::ChineseSimplified), c.chinese);
     }
 }
 
@@ -90,13 +91,13 @@ TEST(LanguageText, EveryOtherIdentifierHasTextInEveryLanguage) {
 TEST(LanguageText, FollowsTheInterfaceLanguage) {
     setInterfaceLanguage(LanguageId::Japanese);
     EXPECT_EQ(interfaceLanguage(), LanguageId::Japanese);
-    EXPECT_EQ(languageText(1136), "編集");
+    EXPECT_EQ(languageText(Text::TabEdit), "編集");
     setInterfaceLanguage(LanguageId::ChineseSimplified);
-    EXPECT_EQ(languageText(1136), "编辑");
+    EXPECT_EQ(languageText(Text::TabEdit), "编辑");
     // A value the table does not know falls back to English rather than past the table.
-    EXPECT_EQ(languageText(1136, static_cast<LanguageId>(0x0404)), "Edit");
+    EXPECT_EQ(languageText(Text::TabEdit, static_cast<LanguageId>(0x0404)), "Edit");
     setInterfaceLanguage(LanguageId::English);
-    EXPECT_EQ(languageText(1136), "Edit");
+    EXPECT_EQ(languageText(Text::TabEdit), "Edit");
 }
 
 TEST(LanguageText, FormatFillsPlaceholdersInOrder) {
@@ -107,8 +108,10 @@ TEST(LanguageText, FormatFillsPlaceholdersInOrder) {
         std::string expected;
     };
     const Case cases[] = {
-        {languageText(1035), {192, 168, 0, 10}, "[ 192.168.0.10 ] will be deleted. Are you sure?"},
-        {languageText(1039, LanguageId::Japanese), {-3}, "行 -3 : "},
+        {languageText(Text::ConfirmDeleteAddress),
+         {192, 168, 0, 10},
+         "[ 192.168.0.10 ] will be deleted. Are you sure?"},
+        {languageText(Text::LineNumber, LanguageId::Japanese), {-3}, "行 -3 : "},
         {"%d%d", {1, 2}, "12"},
         {"a %d b %d", {7}, "a 7 b %d"},         // missing number: placeholder kept
         {"no numbers", {1, 2}, "no numbers"},   // surplus numbers ignored
@@ -117,7 +120,7 @@ TEST(LanguageText, FormatFillsPlaceholdersInOrder) {
     for (const Case& c : cases) {
         EXPECT_EQ(formatText(c.pattern, c.numbers), c.expected) << c.pattern;
     }
-    EXPECT_EQ(formatText(1091, {12}), "Saved number:12");
+    EXPECT_EQ(formatText(Text::MessageSlotNumber, {12}), "Saved number:12");
 }
 
 // Keys added since the original table are numbered by their lists; every one of them must

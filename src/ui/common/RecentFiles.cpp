@@ -274,20 +274,23 @@ QString RecentFiles::desktopListPath() {
 
 QString RecentFiles::add(const QString& file, const QString& mimeType,
                          const QDateTime& when) const {
+    Result<std::string, ReadProblem> read = readWholeFile(utf8(path_));
     std::string content;
-    switch (readRegularFile(utf8(path_), kMaxWholeFileBytes, content)) {
-        case ReadStatus::Ok:
-            break;
-        case ReadStatus::Missing:
-            content = kEmptyList;
-            QDir().mkpath(QFileInfo(path_).absolutePath());
-            break;
-        case ReadStatus::NotRegular:
-            return QStringLiteral("not a file");
-        case ReadStatus::TooLarge:
-            return QStringLiteral("too large");
-        case ReadStatus::Failed:
-            return QStringLiteral("cannot be read");
+    if (read) {
+        content = std::move(read).value();
+    } else {
+        switch (read.reason()) {
+            case ReadProblem::Missing:
+                content = kEmptyList;
+                QDir().mkpath(QFileInfo(path_).absolutePath());
+                break;
+            case ReadProblem::NotRegular:
+                return QStringLiteral("not a file");
+            case ReadProblem::TooLarge:
+                return QStringLiteral("too large");
+            case ReadProblem::Failed:
+                return QStringLiteral("cannot be read");
+        }
     }
     const QString uri = QString::fromUtf8(
         QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toEncoded(QUrl::FullyEncoded));
@@ -299,7 +302,7 @@ QString RecentFiles::add(const QString& file, const QString& mimeType,
         return error;
     }
     // Private to the user, like the desktop's own writers make it: it names their files.
-    return qs(writeFileAtomically(utf8(path_), updated.toStdString(), 0600));
+    return qs(writeFileAtomically(utf8(path_), updated.toStdString(), 0600).error());
 }
 
 QString RecentFiles::add(const QString& file) const {
@@ -307,10 +310,11 @@ QString RecentFiles::add(const QString& file) const {
 }
 
 QStringList RecentFiles::files(int limit) const {
-    std::string content;
-    if (readRegularFile(utf8(path_), kMaxWholeFileBytes, content) != ReadStatus::Ok) {
+    const Result<std::string, ReadProblem> read = readWholeFile(utf8(path_));
+    if (!read) {
         return {};
     }
+    const std::string& content = read.value();
     QStringList out;
     for (const Use& use : ownUses(QByteArray::fromStdString(content))) {
         if (out.size() >= limit) {

@@ -44,24 +44,25 @@ ChangePasswordDialog::ChangePasswordDialog(Prompt& prompt, std::string settingsP
 }
 
 void ChangePasswordDialog::accept() {
-    std::string error;
-    switch (
-        changeSendLockPassword(settingsPath_, utf8(current_->text()), utf8(new_->text()), &error)) {
-        case PasswordChange::Changed:
-            QDialog::accept();
-            return;
-        case PasswordChange::IncorrectPassword:
+    const Result<void, PasswordProblem> changed =
+        changeSendLockPassword(settingsPath_, utf8(current_->text()), utf8(new_->text()));
+    if (changed) {
+        QDialog::accept();
+        return;
+    }
+    switch (changed.reason()) {
+        case PasswordProblem::IncorrectPassword:
             prompt_.inform(languageText(Text::IncorrectPassword));
             current_->selectAll();
             current_->setFocus();
             return;
-        case PasswordChange::SamePassword:
+        case PasswordProblem::SamePassword:
             prompt_.inform(languageText(Text::EnterDifferentPassword));
             new_->selectAll();
             new_->setFocus();
             return;
-        case PasswordChange::WriteFailed:
-            prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error,
+        case PasswordProblem::WriteFailed:
+            prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + changed.error(),
                            PromptIcon::Warning);
             return;
     }

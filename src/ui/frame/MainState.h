@@ -22,8 +22,11 @@ struct CurrentTarget {
 struct MainState {
     std::string programFolder;  // ends with '/'
     std::vector<AdaptorEntry> adaptors;
-    // Lists the adaptors again ("Find"); set at start-up, replaced in tests.
-    std::function<std::vector<AdaptorEntry>()> adaptorSource = enumerateAdaptors;
+    // Lists the adaptors again ("Find"); set at start-up, replaced in tests. A system that
+    // cannot list its interfaces shows none.
+    std::function<std::vector<AdaptorEntry>()> adaptorSource = [] {
+        return enumerateAdaptors().valueOr({});
+    };
     std::int32_t selectedAdaptor = -1;  // the adaptor discovery is narrowed to; -1: every one
     ProjectorList projectors;
     std::int32_t currentProjector = 0;

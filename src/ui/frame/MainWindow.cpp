@@ -486,8 +486,9 @@ void MainWindow::runSendLock(bool lock) {
     state_.sendLocked = lock;
     // Written at once as well as at exit, so that the command line sees the lock the moment
     // it is set and a crash cannot lift it.
-    if (const std::string error = writeSendLocked(sendLockSettingsPath(), lock); !error.empty()) {
-        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    if (const Result<> written = writeSendLocked(sendLockSettingsPath(), lock); !written) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
+                       PromptIcon::Warning);
     }
     refreshSendCaptions();
     updateSendLockCommandStates();
@@ -502,9 +503,10 @@ bool MainWindow::confirmAndSaveForExit() {
         return false;
     }
     // The adaptor choice was written when it changed: closing never waits for the registry.
-    if (const std::string error = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
-        !error.empty()) {
-        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + error, PromptIcon::Warning);
+    if (const Result<> written = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
+        !written) {
+        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
+                       PromptIcon::Warning);
     }
     return true;
 }

@@ -326,17 +326,15 @@ void MainPage::dropMessageFile(const QString& path) {
     const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
     QDir().mkpath(folder);
     const QString destination = folder + QLatin1Char('/') + dropped.fileName();
-    bool existed = QFileInfo::exists(destination);
-    std::string error;
-    if (!existed) {
-        error = copyFileNoReplace(utf8(path), utf8(destination), &existed);
-    }
-    if (existed) {
+    const Result<void, CopyProblem> copied = QFileInfo::exists(destination)
+                                                 ? fail(CopyProblem::Exists, {})
+                                                 : copyFileNoReplace(utf8(path), utf8(destination));
+    if (!copied && copied.reason() == CopyProblem::Exists) {
         context_.prompt.inform(languageText(Text::SameFileNameExists));
         return;
     }
-    if (!error.empty()) {
-        context_.prompt.inform(languageText(Text::MainFileNotAdded) + "\n" + error,
+    if (!copied) {
+        context_.prompt.inform(languageText(Text::MainFileNotAdded) + "\n" + copied.error(),
                                PromptIcon::Warning);
         return;
     }

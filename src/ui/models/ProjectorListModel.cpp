@@ -91,14 +91,14 @@ void ProjectorListModel::showFileContents() {
     emit registryChanged();
 }
 
-void ProjectorListModel::runWrite(std::function<std::string(const std::string&)> write,
+void ProjectorListModel::runWrite(std::function<RegistryResult(const std::string&)> write,
                                   WriteDone done) {
     if (++pending_ == 1) {
         emit writingChanged(true);
     }
     writer_.start([guard = guard_, folder = state_.programFolder, write = std::move(write),
                    done = std::move(done)] {
-        const std::string error = write(folder);
+        const std::string error = write(folder).error();
         std::lock_guard lock(guard->mutex);
         if (ProjectorListModel* model = guard->model) {
             QMetaObject::invokeMethod(
@@ -119,12 +119,12 @@ void ProjectorListModel::finishWrite(const std::string& error, const WriteDone& 
 }
 
 void ProjectorListModel::add(const ProjectorRecord& record, WriteDone done) {
-    runWrite([record](const std::string& folder) { return registerProjector(folder, record).text; },
+    runWrite([record](const std::string& folder) { return registerProjector(folder, record); },
              std::move(done));
 }
 
 std::string ProjectorListModel::add(const ProjectorRecord& record) {
-    std::string error = registerProjector(state_.programFolder, record).text;
+    std::string error = registerProjector(state_.programFolder, record).error();
     showFileContents();
     return error;
 }
@@ -136,7 +136,7 @@ void ProjectorListModel::remove(int row, WriteDone done) {
     }
     // The address is taken now: the rows may change before the writer gets to it.
     runWrite([address = shown->address](
-                 const std::string& folder) { return unregisterProjector(folder, address).text; },
+                 const std::string& folder) { return unregisterProjector(folder, address); },
              std::move(done));
 }
 
@@ -148,7 +148,7 @@ void ProjectorListModel::setCredentials(int row, std::int32_t authentication,
     }
     runWrite(
         [address = shown->address, authentication, password](const std::string& folder) {
-            return setProjectorCredentials(folder, address, authentication, password).text;
+            return setProjectorCredentials(folder, address, authentication, password);
         },
         std::move(done));
 }

@@ -78,7 +78,7 @@ class ProjectorListModel : public QAbstractTableModel {
   private:
     struct Guard;
     void showFileContents();
-    void runWrite(std::function<std::string(const std::string& programFolder)> write,
+    void runWrite(std::function<RegistryResult(const std::string& programFolder)> write,
                   WriteDone done);
     void finishWrite(const std::string& error, const WriteDone& done);
 

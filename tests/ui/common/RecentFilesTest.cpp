@@ -21,9 +21,7 @@ QString write(const std::string& path, const std::string& content) {
 }
 
 std::string read(const QString& path) {
-    std::string content;
-    readWholeFile(path.toStdString(), content);
-    return content;
+    return readWholeFile(path.toStdString()).valueOr({});
 }
 
 QDateTime at(int minute) {

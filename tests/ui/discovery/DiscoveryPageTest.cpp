@@ -86,7 +86,7 @@ struct Window {
 
 std::string readFile(const std::string& path) {
     std::string s;
-    readWholeFile(path, s);
+    s = readWholeFile(path).valueOr({});
     return s;
 }
 
@@ -127,7 +127,7 @@ void fillManualEntry(QDialog& d, const char* last, const char* password) {
 
 TEST(DiscoveryPage, RefusesWithoutSelectionAndWhenFullBeforeOpeningADialog) {
     const std::string folder = test::scratchFolder("refusals");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(64)), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", registryWith(64)).ok());
     Window w(folder);
     w.showDiscovery();
     struct Case {
@@ -195,7 +195,7 @@ TEST(DiscoveryPage, ManualEntryIsRegisteredOnceAndEveryTabFollows) {
 
 TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
     const std::string folder = test::scratchFolder("delete");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(3)), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", registryWith(3)).ok());
     Window w(folder);
     w.showDiscovery();
     w.select("registeredList", 2);
@@ -221,13 +221,13 @@ TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
 
 TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
     const std::string folder = test::scratchFolder("password");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(2)), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", registryWith(2)).ok());
     Window w(folder);
     w.showDiscovery();
     // Someone edits the file behind the page's back; the page still holds what it loaded.
     std::string edited = registryWith(2);
     edited.replace(edited.find("Pass=old2"), 9, "Pass=zzz2");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", edited), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", edited).ok());
 
     w.select("registeredList", 1);
     QString heading;
@@ -253,7 +253,7 @@ TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
 
 TEST(DiscoveryPage, AWriteThatFailsIsReportedAndNothingIsLost) {
     const std::string folder = test::scratchFolder("readonly");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(1)), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", registryWith(1)).ok());
     Window w(folder);
     w.showDiscovery();
     // A read-only folder; root ignores the mode bits, so it gets an immutable folder instead.
@@ -328,11 +328,12 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
         const std::string folder = test::scratchFolder("locked");
-        ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(2)), "");
+        ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", registryWith(2)).ok());
         Window w(folder);
         w.showDiscovery();
-        auto lock = FileLock::acquire(registryPath(folder), std::chrono::milliseconds(0));
-        ASSERT_TRUE(lock.has_value());
+        auto acquired = FileLock::acquire(registryPath(folder), std::chrono::milliseconds(0));
+        ASSERT_TRUE(acquired.ok());
+        std::optional<FileLock> lock(std::move(acquired).value());
         c.prepare(w);
         w.button(c.button)->click();
         // The click has returned with the change still waiting for the lock: nothing is
@@ -378,7 +379,7 @@ class DiscoveryPageInner : public ::testing::Test {
         if (!testsupport::insideNamespace(kInsideVariable)) {
             GTEST_SKIP() << "runs only inside the private network namespace";
         }
-        for (const AdaptorEntry& a : enumerateAdaptors()) {
+        for (const AdaptorEntry& a : enumerateAdaptors().valueOr({})) {
             ASSERT_EQ(a.address >> 24, 127u) << a.description << ": refusing to search here";
         }
     }

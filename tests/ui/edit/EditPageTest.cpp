@@ -74,7 +74,7 @@ struct EditWindow {
                             "\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=" + (pass.empty() ? "0" : "1") +
                             "\r\nPass=" + pass + "\r\n";
             }
-            writeFileAtomically(folder + "LastPj.txt", registry);
+            EXPECT_TRUE(writeFileAtomically(folder + "LastPj.txt", registry).ok());
         }
         state.programFolder = folder;
         StartupOptions options;
@@ -317,8 +317,8 @@ TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
     w.chosenFile = QString::fromStdString(second);
     ASSERT_TRUE(w.page().save());
     std::string a, b;
-    readWholeFile(first, a);
-    readWholeFile(second, b);
+    a = readWholeFile(first).valueOr({});
+    b = readWholeFile(second).valueOr({});
     EXPECT_FALSE(a.empty());
     EXPECT_EQ(a, b);
     EXPECT_EQ(w.state.currentFileName, second);
@@ -332,7 +332,7 @@ TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
     EXPECT_FALSE(w.page().save());
     EXPECT_EQ(w.prompt.entries().back().icon, PromptIcon::Error);
     const std::string junk = w.folder + "junk.ovx";
-    writeFileAtomically(junk, "not a message");
+    ASSERT_TRUE(writeFileAtomically(junk, "not a message").ok());
     EXPECT_FALSE(w.page().openMessageFile(QString::fromStdString(junk)));
     EXPECT_EQ(lastLine(w.prompt), "This file format is not supported.");
     EXPECT_EQ(w.page().message(), before);

@@ -57,7 +57,7 @@ struct Window {
 
 std::string readFile(const std::string& path) {
     std::string s;
-    readWholeFile(path, s);
+    s = readWholeFile(path).valueOr({});
     return s;
 }
 
@@ -88,7 +88,7 @@ TEST(MainWindow, OpensFixedSizeWithCaptionAndTheThreePagesInEachLanguage) {
         EXPECT_EQ(w.frame->size(), QSize(1000, 700));
         EXPECT_EQ(w.frame->minimumSize(), w.frame->maximumSize());
         EXPECT_FALSE(w.frame->windowFlags() & Qt::WindowMaximizeButtonHint);
-        const QString caption = QString::fromStdString(languageText(1011));
+        const QString caption = QString::fromStdString(languageText(Text::Caption));
         EXPECT_EQ(w.frame->windowTitle(), caption);
         if (c.caption) {
             EXPECT_EQ(caption, QString::fromUtf8(c.caption));
@@ -96,8 +96,9 @@ TEST(MainWindow, OpensFixedSizeWithCaptionAndTheThreePagesInEachLanguage) {
             EXPECT_NE(caption, QStringLiteral("Projector Orvanta Tool"));
         }
         ASSERT_EQ(w.tabs().count(), 3);
+        const Text tabKeys[] = {Text::TabMain, Text::TabDiscovery, Text::TabEdit};
         for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(w.tabs().tabText(i), QString::fromStdString(languageText(1134 + i)));
+            EXPECT_EQ(w.tabs().tabText(i), QString::fromStdString(languageText(tabKeys[i])));
             if (c.tabs[i]) {
                 EXPECT_EQ(w.tabs().tabText(i), QString::fromUtf8(c.tabs[i]));
             }
@@ -141,7 +142,7 @@ TEST(MainWindow, PagesListTheRegisteredProjectorsOrAskForOne) {
     EXPECT_EQ(edit->placeholderText(), QStringLiteral("Please select PROJECTOR"));
 
     // The file is the reference copy: a page shown again picks up what was written meanwhile.
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors).ok());
     w.state.currentProjector = 1;
     w.tabs().setCurrentIndex(PageTabs::MainTab);
     auto* main = w.frame->view()->mainTab()->findChild<QComboBox*>(QStringLiteral("projectorList"));
@@ -167,7 +168,7 @@ TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
     test::app();  // first: it points the settings store at the test's own folder
     setInterfaceLanguage(LanguageId::English);
     const std::string folder = test::scratchFolder("exit");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors), "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt", kTwoProjectors).ok());
     QSettings settings(QStringLiteral("TAVRIX"), QStringLiteral("PJOrvanta"));
     settings.setValue(QStringLiteral("PJOrvantaPass/Lock"), QStringLiteral("1"));
     settings.sync();
@@ -297,11 +298,11 @@ TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWith
     ASSERT_TRUE(sim.ready()) << sim.output();
     setInterfaceLanguage(LanguageId::English);
     const std::string folder = test::scratchFolder("hung");
-    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt",
-                                  "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\n"
-                                  "IP=2130709780\r\nProjectorName=Hung\r\nMAC=0\r\nAuth=0\r\n"
-                                  "Pass=\r\n"),
-              "");
+    ASSERT_TRUE(writeFileAtomically(folder + "LastPj.txt",
+                                    "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\n"
+                                    "IP=2130709780\r\nProjectorName=Hung\r\nMAC=0\r\nAuth=0\r\n"
+                                    "Pass=\r\n")
+                    .ok());
     Window w(folder);  // returns while the projector is still being asked
     EXPECT_TRUE(w.frame->isVisible());
     const auto statusOf = [](QWidget* page) {

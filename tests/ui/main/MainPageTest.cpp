@@ -328,10 +328,11 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
 TEST(MainPage, ADroppedFileIsCopiedOnceAndNeverReplacesOne) {
     Page page("drop", {});
     const std::string outside = test::scratchFolder("drop-outside");
-    ASSERT_EQ(writeFileAtomically(outside + "a.ovx", "new"), "");
-    ASSERT_EQ(writeFileAtomically(outside + "b.OVX", "new"), "");
+    ASSERT_TRUE(writeFileAtomically(outside + "a.ovx", "new").ok());
+    ASSERT_TRUE(writeFileAtomically(outside + "b.OVX", "new").ok());
     page.addMessageFile(outside + "a.ovx", "taken.ovx");
-    ASSERT_EQ(writeFileAtomically(page.state.programFolder + "MessageData/taken.ovx", "old"), "");
+    ASSERT_TRUE(
+        writeFileAtomically(page.state.programFolder + "MessageData/taken.ovx", "old").ok());
     std::filesystem::copy_file(outside + "a.ovx", outside + "taken.ovx");
     struct Case {
         std::string file;
@@ -362,7 +363,8 @@ TEST(MainPage, ADroppedFileIsCopiedOnceAndNeverReplacesOne) {
             EXPECT_EQ(listed, c.listed);
         }
     }
-    std::string kept;
-    ASSERT_TRUE(readWholeFile(page.state.programFolder + "MessageData/taken.ovx", kept));
+    const auto keptRead = readWholeFile(page.state.programFolder + "MessageData/taken.ovx");
+    ASSERT_TRUE(keptRead.ok());
+    const std::string kept = keptRead.valueOr({});
     EXPECT_EQ(kept, "old");
 }

@@ -118,7 +118,7 @@ StatusFields alarmStatusFields(int value) {
         f.muteEnabled = true;
     } else {
         f.first = languageText(Text::AlarmOff);
-        f.second = languageText(Text::AlarmSoundNumberNone2);
+        f.second = languageText(Text::AlarmSoundNumberUnknown);
     }
     return f;
 }

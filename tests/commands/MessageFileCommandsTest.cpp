@@ -94,7 +94,7 @@ TEST_F(MessageFileCommands, SaveChecksEndingAndMessage) {
 }
 
 TEST_F(MessageFileCommands, OpenTellsEveryFailureWithTheErrorIcon) {
-    ASSERT_EQ(writeFileAtomically(file("bad.ovx"), "{\\rtf1 not a message}"), "");
+    ASSERT_TRUE(writeFileAtomically(file("bad.ovx"), "{\\rtf1 not a message}").ok());
     struct Case {
         std::string path;
         MessageFileProblem problem;

@@ -42,9 +42,9 @@ class Operations : public ::testing::Test {
 };
 
 const ProjectorCapabilities kFullCapabilities{4, 7};
-constexpr Outcome::Kind Done = Outcome::Kind::Done;
-constexpr Outcome::Kind Failed = Outcome::Kind::Failed;
-constexpr Outcome::Kind Cancelled = Outcome::Kind::Cancelled;
+constexpr Outcome::Kind kDone = Outcome::Kind::Done;
+constexpr Outcome::Kind kFailed = Outcome::Kind::Failed;
+constexpr Outcome::Kind kCancelled = Outcome::Kind::Cancelled;
 
 }  // namespace
 
@@ -65,14 +65,14 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
         "This message data is set [Picture Side] style in [Orvanta] function.\nThis projector does "
         "not support [Picture Side] style data.\nPlease try to set this data as other style.";
     const Case cases[] = {
-        {2, false, 13, 7, PromptAnswer::No, false, Done, nullptr},
-        {2, false, 14, 7, PromptAnswer::No, true, Cancelled, nullptr},
-        {2, false, 14, 7, PromptAnswer::Yes, true, Done, nullptr},
-        {2, true, 6, 7, PromptAnswer::No, false, Done, nullptr},
-        {2, true, 7, 7, PromptAnswer::No, true, Cancelled, nullptr},
-        {1, false, 40, 7, PromptAnswer::No, false, Done, nullptr},  // only Pop on counts lines
-        {3, false, 0, 6, PromptAnswer::Yes, false, Failed, pictureSide},
-        {3, false, 0, 1, PromptAnswer::Yes, false, Done, nullptr},
+        {2, false, 13, 7, PromptAnswer::No, false, kDone, nullptr},
+        {2, false, 14, 7, PromptAnswer::No, true, kCancelled, nullptr},
+        {2, false, 14, 7, PromptAnswer::Yes, true, kDone, nullptr},
+        {2, true, 6, 7, PromptAnswer::No, false, kDone, nullptr},
+        {2, true, 7, 7, PromptAnswer::No, true, kCancelled, nullptr},
+        {1, false, 40, 7, PromptAnswer::No, false, kDone, nullptr},  // only Pop on counts lines
+        {3, false, 0, 6, PromptAnswer::Yes, false, kFailed, pictureSide},
+        {3, false, 0, 1, PromptAnswer::Yes, false, kDone, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.style) + " lines " + std::to_string(c.lines));
@@ -100,7 +100,7 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
         if (c.text != nullptr) {
             EXPECT_EQ(prompt.texts(), std::vector<std::string>{c.text});
         }
-        EXPECT_TRUE(waitForCount(sim, "PUT", before + (c.result == Done ? 1 : 0))) << sim.output();
+        EXPECT_TRUE(waitForCount(sim, "PUT", before + (c.result == kDone ? 1 : 0))) << sim.output();
     }
 }
 

@@ -19,6 +19,7 @@
 #include "platform/AtomicFile.h"
 #include "text/LanguageText.h"
 #include "ui/common/PostToGui.h"
+#include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/MainState.h"
 #include "ui/main/StartupDisplayDialog.h"
@@ -226,8 +227,16 @@ void MainPage::buildControls() {
     auto* projectorRow = new QHBoxLayout;
     projectorRow->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), this));
     projectorRow->addWidget(projectors_, 1);
+    sendTo_ = new SendToChoice(context_.state.programFolder, this);
+    connect(sendTo_, &SendToChoice::singleChanged, this, &MainPage::applySendTo);
+    auto* sendToLabel = new QLabel(text(Text::MainSendTo), this);
+    sendToLabel->setBuddy(sendTo_);
+    auto* sendToRow = new QHBoxLayout;
+    sendToRow->addWidget(sendToLabel);
+    sendToRow->addWidget(sendTo_, 1);
     auto* left = new QVBoxLayout;
     left->addLayout(projectorRow);
+    left->addLayout(sendToRow);
     left->addWidget(status);
     left->addWidget(fileGroup);
     left->addStretch();
@@ -247,6 +256,7 @@ void MainPage::buildControls() {
 void MainPage::showPage() {
     shown_ = true;
     context_.projectors.reload();
+    sendTo_->reload();
     const int wanted = context_.state.currentProjector;
     projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
                                  : projectors_->count() > 0                   ? 0
@@ -286,6 +296,54 @@ ProjectorTarget MainPage::takeTarget() {
         context_.state.target = {r->address, r->authentication, r->password};
     }
     return target;
+}
+
+void MainPage::applySendTo(bool single) {
+    confirm_->setEnabled(single);
+    if (single) {
+        refreshStartup();
+        return;
+    }
+    // The fields say one projector's state: with many chosen they would say nothing true.
+    query_.drop();
+    stopPolling();
+    resetStatusFields();
+    showStartupUnavailable();
+}
+
+void MainPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers) {
+    if (!answers) {
+        return;  // the operator called it off when asked
+    }
+    std::vector<GroupTarget> targets = sendTo_->targets(context_.projectors.list());
+    if (targets.empty()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    openGroupCommand(this, std::move(targets), std::move(operation), std::move(answers),
+                     context_.runner.timings());
+}
+
+void MainPage::sendToMany(const SendRequest& request) {
+    // Read once for every projector; each encodes it with its own capabilities.
+    std::shared_ptr<const SendFile> file = readSendFile(request.path);
+    if (!file->read) {
+        context_.prompt.inform(file->read.error(), PromptIcon::Error);
+        return;
+    }
+    if (file->plain.body.empty()) {
+        context_.prompt.inform(languageText(Text::PleaseInputMessage));
+        return;
+    }
+    if (request.startupChecked && request.slot != 0 &&
+        !parseSendDisplayTime(request.displayTimeText)) {
+        context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
+        return;
+    }
+    auto answers = rehearseSend(*file, request, context_.prompt);
+    runOnMany(
+        [request, file](const CommandContext& c) { return sendFileToProjector(c, request, *file); },
+        std::move(answers));
 }
 
 void MainPage::chooseProjector(int index) {
@@ -366,7 +424,7 @@ void MainPage::startPolling() {
         return;
     }
     if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0 ||
-        !info_.capabilities.extendedOptions()) {
+        !info_.capabilities.extendedOptions() || !sendTo_->single()) {
         return;
     }
     const unsigned generation = ++pollGeneration_;
@@ -406,6 +464,10 @@ void MainPage::pollResult(unsigned generation, const PollResult& result) {
 // Startup display area
 
 void MainPage::refreshStartup() {
+    if (!sendTo_->single()) {
+        showStartupUnavailable();
+        return;
+    }
     if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0) {
         query_.drop();
         showStartupUnavailable();
@@ -438,7 +500,7 @@ void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
     startupTimeValue_->setText(qs(texts.displayTime));
     startupValueMinutes_->setEnabled(texts.minutes);
     // A projector that did not say its startup word can still be given one.
-    startupEdit_->setEnabled(info_.levelUsable());
+    startupEdit_->setEnabled(info_.levelUsable() && sendTo_->single());
 
     const bool quick = fileSavedNumber_->currentIndex() == 0;
     bool checked = false;
@@ -446,7 +508,8 @@ void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
         checked = startup.savedNumber == fileSavedNumber_->currentIndex();
     }
     startupCheck_->setChecked(checked);
-    startupCheck_->setEnabled(valid && !quick);
+    // With many projectors the check box sets each one's startup display after the send.
+    startupCheck_->setEnabled((valid || !sendTo_->single()) && !quick);
     if (checked) {
         startupTime_->setEditText(qs(texts.displayTime));
     } else {
@@ -502,19 +565,23 @@ void MainPage::send() {
         return;
     }
     stopPolling();
-    if (!projectorChosen()) {
+    if (sendTo_->single() && !projectorChosen()) {
         return;
     }
     if (files_->currentText().isEmpty()) {
         context_.prompt.inform(languageText(Text::NoSavedData));
         return;
     }
-    const ProjectorTarget target = takeTarget();
     SendRequest request;
     request.path = context_.state.programFolder + "MessageData/" + utf8(files_->currentText());
     request.slot = static_cast<std::uint8_t>(fileSavedNumber_->currentIndex());
     request.startupChecked = startupCheck_->isChecked();
     request.displayTimeText = utf8(startupTime_->currentText());
+    if (!sendTo_->single()) {
+        sendToMany(request);
+        return;
+    }
+    const ProjectorTarget target = takeTarget();
     const CommandContext command{target, context_.prompt, context_.runner, info_};
     const Outcome sent = sendMessageFile(command, request, context_.state.sendLocked);
     // A message that is on the projector changes the startup area, even when its startup
@@ -530,10 +597,16 @@ void MainPage::send() {
 
 void MainPage::display(DisplayCommand command) {
     stopPolling();
+    const auto slot = static_cast<std::uint8_t>(displaySavedNumber_->currentIndex());
+    if (!sendTo_->single()) {
+        runOnMany([command,
+                   slot](const CommandContext& c) { return runDisplayCommand(c, command, slot); },
+                  std::make_shared<AnswerBook>());
+        return;
+    }
     if (!projectorChosen()) {
         return;
     }
-    const auto slot = static_cast<std::uint8_t>(displaySavedNumber_->currentIndex());
     // The watch comes back whatever the display command answered, once past its checks.
     if (runDisplayCommand(commandContext(), command, slot).pastChecks()) {
         startPolling();
@@ -542,11 +615,18 @@ void MainPage::display(DisplayCommand command) {
 
 void MainPage::clear() {
     stopPolling();
+    const auto scope = static_cast<ClearScope>(clearScope_->checkedId());
+    const std::uint16_t code = clearCode(scope, clearList_->currentIndex());
+    if (!sendTo_->single()) {
+        // "Are you sure?" is asked once for all of them.
+        GroupOperation clearOne = [code](const CommandContext& c) { return runClear(c, code); };
+        auto answers = rehearse(clearOne, context_.prompt);
+        runOnMany(std::move(clearOne), std::move(answers));
+        return;
+    }
     if (!projectorChosen()) {
         return;
     }
-    const auto scope = static_cast<ClearScope>(clearScope_->checkedId());
-    const std::uint16_t code = clearCode(scope, clearList_->currentIndex());
     if (runClear(commandContext(), code).ok()) {
         startPolling();
     }

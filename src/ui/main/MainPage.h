@@ -13,6 +13,8 @@
 #include <QWidget>
 
 #include "commands/DisplayCommands.h"
+#include "commands/GroupRun.h"
+#include "commands/SendCommand.h"
 #include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
 #include "ui/common/PageContext.h"
@@ -26,6 +28,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace orvanta {
+
+class SendToChoice;
 
 class MainPage : public QWidget {
     Q_OBJECT
@@ -73,6 +77,13 @@ class MainPage : public QWidget {
     void updateStartupMinutes();
 
     void chooseProjector(int index);
+    // "Send to" changed between the projector above and many: what reads one projector back
+    // (Confirm, the status fields, Mute, the startup area's Edit) follows.
+    void applySendTo(bool single);
+    // Runs `operation` for every projector of "Send to" in the many-projector dialog, after
+    // asking its questions once; false when none is chosen or the operator called it off.
+    void runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers);
+    void sendToMany(const SendRequest& request);
     void confirm();
     void send();
     void display(DisplayCommand command);
@@ -93,6 +104,7 @@ class MainPage : public QWidget {
     bool startupValidShown_ = false;
 
     QComboBox* projectors_ = nullptr;
+    SendToChoice* sendTo_ = nullptr;
     StatusLine message_{};
     StatusLine alarm_{};
     QPushButton* mute_ = nullptr;

@@ -1,0 +1,94 @@
+#include "ui/common/SendToChoice.h"
+
+#include "ui/common/UiText.h"
+#include "ui/dialogs/GroupCommandDialog.h"
+#include "ui/models/GroupListModel.h"
+
+namespace orvanta {
+
+namespace {
+
+// Item data: "" the projector above, "*" all registered, "=name" a group.
+const QString kSingle;
+const QString kAll = QStringLiteral("*");
+
+}  // namespace
+
+SendToChoice::SendToChoice(const std::string& programFolder, QWidget* parent)
+    : QComboBox(parent), groups_(new GroupListModel(programFolder, this)) {
+    setObjectName(QStringLiteral("sendToChoice"));
+    setAccessibleName(text(Text::MainSendTo));
+    rebuild();
+    connect(groups_, &GroupListModel::groupsChanged, this, &SendToChoice::rebuild);
+    connect(this, &QComboBox::currentIndexChanged, this, [this] {
+        const bool now = single();
+        if (now != single_) {
+            single_ = now;
+            emit singleChanged(now);
+        }
+    });
+}
+
+SendToChoice::~SendToChoice() = default;
+
+void SendToChoice::reload() {
+    groups_->reload();
+}
+
+void SendToChoice::rebuild() {
+    const QString kept = currentData().toString();
+    const QSignalBlocker quiet(this);
+    clear();
+    addItem(text(Text::MainSendToChosen), kSingle);
+    addItem(text(Text::MainSendToAll), kAll);
+    for (const ProjectorGroup& g : groups_->groups().groups) {
+        addItem(text(Text::MainSendToGroupPrefix) + qs(g.name), QStringLiteral("=") + qs(g.name));
+    }
+    const int index = findData(kept);
+    setCurrentIndex(index >= 0 ? index : 0);
+    if (single() != single_) {
+        single_ = single();
+        emit singleChanged(single_);
+    }
+}
+
+bool SendToChoice::single() const {
+    return currentIndex() <= 0;
+}
+
+std::vector<GroupTarget> SendToChoice::targets(const ProjectorList& registry) const {
+    std::vector<GroupTarget> out;
+    const QString data = currentData().toString();
+    if (data == kAll) {
+        for (const ProjectorRecord& r : registry.records) {
+            out.push_back({{r.address, r.password}, r.name, false});
+        }
+    } else if (data.startsWith(QLatin1Char('='))) {
+        if (const ProjectorGroup* g = groups_->groups().find(utf8(data.mid(1)))) {
+            for (const GroupMember& m : groupMembers(*g, registry)) {
+                out.push_back(
+                    m.record ? GroupTarget{{m.address, m.record->password}, m.record->name, false}
+                             : GroupTarget{{m.address, {}}, {}, true});
+            }
+        }
+    }
+    return out;
+}
+
+GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
+                                     GroupOperation operation,
+                                     std::shared_ptr<const AnswerBook> answers,
+                                     const TransferTimings& timings) {
+    GroupRunOptions options;
+    options.answers = std::move(answers);
+    options.timings = timings;
+    auto* dialog = new GroupCommandDialog(std::move(targets), std::move(operation),
+                                          std::move(options), parent);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->start();
+    dialog->open();
+    return dialog;
+}
+
+}  // namespace orvanta

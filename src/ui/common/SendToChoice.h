@@ -1,0 +1,50 @@
+#pragma once
+// "Send to:" beside the projector choice of the Main and Edit pages: the projector chosen
+// above, every registered projector, or a group. While more than one projector is chosen,
+// the pages send their commands through the many-projector dialog and disable what reads
+// one projector back (enabling follows singleChanged).
+
+#include <QComboBox>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "commands/GroupRun.h"
+#include "projectors/ProjectorList.h"
+
+namespace orvanta {
+
+class GroupListModel;
+class GroupCommandDialog;
+
+class SendToChoice : public QComboBox {
+    Q_OBJECT
+  public:
+    SendToChoice(const std::string& programFolder, QWidget* parent = nullptr);
+    ~SendToChoice() override;
+
+    // Reads Groups.txt again and keeps the choice where the same entry is still there.
+    void reload();
+    // The projector chosen above.
+    bool single() const;
+    // The projectors of the choice, in the order of the registry or the group; members of a
+    // group that are no longer registered come along as missing rows.
+    std::vector<GroupTarget> targets(const ProjectorList& registry) const;
+
+  signals:
+    void singleChanged(bool single);
+
+  private:
+    void rebuild();
+    GroupListModel* groups_;
+    bool single_ = true;
+};
+
+// Opens the many-projector dialog for `targets` over `parent` (window-modal, not waited for)
+// and starts the command; the dialog deletes itself when closed.
+GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
+                                     GroupOperation operation,
+                                     std::shared_ptr<const AnswerBook> answers,
+                                     const TransferTimings& timings);
+
+}  // namespace orvanta

@@ -1,0 +1,38 @@
+#pragma once
+// The rows of a many-projector command: address, name, what the projector is doing, and how
+// it ended. Fed with the command's events on the GUI thread.
+
+#include <QAbstractTableModel>
+#include <vector>
+
+#include "commands/GroupRun.h"
+
+namespace orvanta {
+
+class GroupRowModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column { AddressColumn, NameColumn, StateColumn, ResultColumn, ColumnCount };
+
+    explicit GroupRowModel(const std::vector<GroupTarget>& targets, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    void apply(const GroupEvent& event);
+    RowStage stage(int row) const { return rows_[static_cast<std::size_t>(row)].stage; }
+
+  private:
+    struct Row {
+        QString address;
+        QString name;
+        RowStage stage = RowStage::Waiting;
+        QString result;
+    };
+    std::vector<Row> rows_;
+};
+
+}  // namespace orvanta

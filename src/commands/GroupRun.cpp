@@ -133,7 +133,7 @@ std::string rowStageText(RowStage stage) {
         case RowStage::Complete:
             return languageText(Text::StatusComplete);
         case RowStage::Failed:
-            return languageText(Text::StatusError);
+            return languageText(Text::GroupRowFailed);
         case RowStage::Cancelled:
             return languageText(Text::GroupRowCancelled);
     }

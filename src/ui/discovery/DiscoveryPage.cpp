@@ -20,6 +20,7 @@
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/discovery/FoundProjectorModel.h"
+#include "ui/discovery/GroupsPanel.h"
 #include "ui/discovery/ManualEntryDialog.h"
 #include "ui/discovery/ProjectorPasswordDialog.h"
 #include "ui/frame/MainState.h"
@@ -143,11 +144,17 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     groupLayout->addWidget(registered_);
     groupLayout->addLayout(registeredButtons);
 
+    groupsPanel_ = new GroupsPanel(
+        context_, [this] { return selectedRow(registered_); }, this);
+
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(foundView_, 1);
     layout->addLayout(foundButtons);
-    layout->addWidget(group, 1);
+    auto* registry = new QHBoxLayout;
+    registry->addWidget(group, 3);
+    registry->addWidget(groupsPanel_, 2);
+    layout->addLayout(registry, 1);
 
     connect(findButton_, &QPushButton::clicked, this, &DiscoveryPage::find);
     connect(registration, &QPushButton::clicked, this, &DiscoveryPage::registerFound);
@@ -155,8 +162,10 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     connect(remove, &QPushButton::clicked, this, &DiscoveryPage::deleteRegistered);
     connect(password, &QPushButton::clicked, this, &DiscoveryPage::changePassword);
     // The row the operator picks here is the one the other tabs preselect.
-    connect(registered_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { context_.state.currentProjector = selectedRow(registered_); });
+    connect(registered_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        context_.state.currentProjector = selectedRow(registered_);
+        groupsPanel_->registeredSelectionChanged();
+    });
 
     // One registry change at a time: the checks before a change read the list it leaves.
     connect(&context_.projectors, &ProjectorListModel::writingChanged, this, [this](bool writing) {
@@ -176,6 +185,7 @@ DiscoveryPage::~DiscoveryPage() {
 
 void DiscoveryPage::showPage() {
     context_.projectors.reload();
+    groupsPanel_->reload();
     findButton_->setEnabled(false);
     startDiscovery();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // "Discovery" tab: finds projectors on the network, registers them, takes one by hand,
-// deletes one and changes a password.
+// deletes one, changes a password, and keeps the groups of registered projectors
+// (GroupsPanel).
 //
 // Showing the page starts a search from every network adaptor in turn (loopback last), or
 // from the one chosen in the drop-down that narrows it; leaving it sets the
@@ -33,6 +34,7 @@ namespace orvanta {
 struct ProjectorRecord;
 
 class FoundProjectorModel;
+class GroupsPanel;
 
 class DiscoveryPage : public QWidget {
     Q_OBJECT
@@ -77,6 +79,7 @@ class DiscoveryPage : public QWidget {
     QComboBox* adaptorChoice_;
     QPushButton* findButton_;
     QPushButton* registration_ = nullptr;
+    GroupsPanel* groupsPanel_ = nullptr;
     std::array<QPushButton*, 4> registryButtons_{};
 
     // Queued calls from the worker and the probe threads reach the page only while it lives.

@@ -42,12 +42,14 @@ class RowPrompt : public Prompt {
     std::string last_;
 };
 
-// Runs transfers as the command line does and says which step the row is at.
-class RowRunner : public BlockingTransferRunner {
+// Runs transfers on the row's own worker thread (a thread start per exchange would cost more
+// than the exchange itself once many projectors share the processor) and says which step the
+// row is at.
+class RowRunner : public InlineTransferRunner {
   public:
     RowRunner(TransferFlags& flags, const TransferTimings& timings,
               std::function<void(RowStage)> stage)
-        : BlockingTransferRunner(flags, timings), stage_(std::move(stage)) {}
+        : InlineTransferRunner(flags, timings), stage_(std::move(stage)) {}
 
     bool run(TransferJob& job, TransferKind kind) override {
         RowStage stage = RowStage::Controlling;
@@ -70,7 +72,7 @@ class RowRunner : public BlockingTransferRunner {
             last_ = stage;
             stage_(stage);
         }
-        return BlockingTransferRunner::run(job, kind);
+        return InlineTransferRunner::run(job, kind);
     }
 
   private:

@@ -539,7 +539,7 @@ void TransferJob::join() {
     }
 }
 
-void TransferJob::start(TransferKind kind, TransferEventSink sink) {
+void TransferJob::prepare(TransferKind kind) {
     join();
     kind_ = kind;
     outcome.end = TransferEnd::Running;
@@ -550,6 +550,22 @@ void TransferJob::start(TransferKind kind, TransferEventSink sink) {
     if (kind != TransferKind::Stat && kind != TransferKind::Cancel) {
         flags_.cancelPending = false;
     }
+}
+
+bool TransferJob::runHere(TransferKind kind) {
+    prepare(kind);
+    bool ended = false;
+    runTransferWorker(kind, message, control, info, flags_, timings_,
+                      [this, &ended](const TransferEvent& event) {
+                          if (!ended) {
+                              ended = handle(event);
+                          }
+                      });
+    return outcome.succeeded();
+}
+
+void TransferJob::start(TransferKind kind, TransferEventSink sink) {
+    prepare(kind);
     try {
         worker_ = std::thread([this, kind, sink] {
             runTransferWorker(kind, message, control, info, flags_, timings_, sink);
@@ -620,6 +636,10 @@ bool BlockingTransferRunner::run(TransferJob& job, TransferKind kind) {
     // The worker ends right after its final event; the queue must outlive it.
     job.join();
     return job.outcome.succeeded();
+}
+
+bool InlineTransferRunner::run(TransferJob& job, TransferKind kind) {
+    return job.runHere(kind);
 }
 
 }  // namespace orvanta

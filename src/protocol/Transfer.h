@@ -198,6 +198,9 @@ class TransferJob {
     bool handle(const TransferEvent& event);
     // Waits for the current worker (it ends right after its final event).
     void join();
+    // Runs `kind` as start() does, but on the calling thread, applying each event as it
+    // comes; returns whether it succeeded. For callers that are a worker thread already.
+    bool runHere(TransferKind kind);
 
     TransferKind kind() const { return kind_; }
     bool ended() const { return outcome.end != TransferEnd::Running; }
@@ -206,6 +209,9 @@ class TransferJob {
     void setTimings(const TransferTimings& timings) { timings_ = timings; }
 
   private:
+    // What a run start does before the worker runs (flags, kind, outcome).
+    void prepare(TransferKind kind);
+
     TransferFlags& flags_;
     TransferTimings timings_;
     TransferKind kind_ = TransferKind::Put;
@@ -246,6 +252,15 @@ class BlockingTransferRunner : public TransferRunner {
 
   private:
     Observer observer_;
+};
+
+// Runs the worker on the calling thread (TransferJob::runHere): for a caller that is a worker
+// thread of its own already, such as one projector of a many-projector command, which then
+// starts no thread per exchange.
+class InlineTransferRunner : public TransferRunner {
+  public:
+    using TransferRunner::TransferRunner;
+    bool run(TransferJob& job, TransferKind kind) override;
 };
 
 }  // namespace orvanta

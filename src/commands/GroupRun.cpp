@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "commands/ProjectorState.h"
+#include "commands/StartupDisplay.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -403,33 +404,84 @@ Outcome sendFileToProjector(const CommandContext& context, const SendRequest& re
     return sendMessageFile(context, request, file, false);
 }
 
-std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest& request,
-                                         Prompt& prompt) {
+namespace {
+
+// Encodes the message for every kind of projector - without the extended options (wide
+// characters), with them and narrow, with them and wide - against no projector, each question
+// going to the operator once. Nothing when the operator called the send off.
+std::shared_ptr<AnswerBook> rehearseEncoding(
+    const std::function<const Message&(bool extendedOptions)>& messageFor, EncodeSettings settings,
+    std::uint8_t slot, Prompt& prompt) {
     auto book = std::make_shared<AnswerBook>();
-    if (!file.read) {
-        return book;  // every row says the file cannot be read
-    }
     RehearsalPrompt asking(prompt, *book);
     TransferFlags flags;
     NoProjectorRunner runner(flags);
-    // Without the extended options (wide characters), with them and narrow, with them and wide.
     const ProjectorCapabilities kinds[] = {{1, 0}, {4, 2}, {4, 6}};
     for (const ProjectorCapabilities& caps : kinds) {
         ProjectorInfo info;
         const CommandContext context{{}, asking, runner, info};
-        Message message = file.forProjector(caps.extendedOptions());
+        Message message = messageFor(caps.extendedOptions());
         if (message.body.empty()) {
             continue;
         }
-        EncodeSettings settings;
-        settings.purpose = EncodePurpose::Send;
         settings.capabilities = caps;
-        settings.optionsFromFile = true;
-        if (sendMessageToProjector(context, message, settings, request.slot).cancelled()) {
+        if (sendMessageToProjector(context, message, settings, slot).cancelled()) {
             return nullptr;
         }
     }
     return book;
+}
+
+}  // namespace
+
+std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest& request,
+                                         Prompt& prompt) {
+    if (!file.read) {
+        return std::make_shared<AnswerBook>();  // every row says the file cannot be read
+    }
+    EncodeSettings settings;
+    settings.purpose = EncodePurpose::Send;
+    settings.optionsFromFile = true;
+    return rehearseEncoding(
+        [&](bool extended) -> const Message& { return file.forProjector(extended); }, settings,
+        request.slot, prompt);
+}
+
+std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
+                                            std::uint8_t slot, Prompt& prompt) {
+    return rehearseEncoding([&](bool) -> const Message& { return message; }, settings, slot,
+                            prompt);
+}
+
+Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes) {
+    const Outcome queried = refreshProjectorInfo(context);
+    if (context.runner.flags().cancelAsked()) {
+        context.prompt.inform(languageText(Text::SendCancelled));
+        return Outcome::cancellation(languageText(Text::SendCancelled));
+    }
+    if (!queried.ok()) {
+        return queried;
+    }
+    if (context.projector.values.level == kUnreachableValue) {
+        return context.fail(communicationErrorText(toCode(ExchangeError::Connect)));
+    }
+    if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
+        return ready;
+    }
+    settings.capabilities = context.projector.capabilities;
+    Message copy = message;
+    if (Outcome sent = sendMessageToProjector(context, copy, settings, slot); !sent.ok()) {
+        return sent;
+    }
+    if (startupMinutes && slot != 0) {
+        if (Outcome set = setStartupDisplay(context, {true, slot, *startupMinutes}); !set.ok()) {
+            return std::move(set).at(Outcome::Step::FollowUp);
+        }
+    }
+    context.prompt.inform(sendCompleteText(context.runner.flags()));
+    return Outcome::success();
 }
 
 std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {

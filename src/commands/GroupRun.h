@@ -154,6 +154,16 @@ std::string groupSummaryText(const GroupRun::Summary& summary);
 Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
                             const SendFile& file);
 
+// What the Edit page's Send runs for each projector: the state query, the checks, `message`
+// encoded with `settings` and this projector's capabilities, the PUT, and the startup display
+// for `slot` when `startupMinutes` is given; "    Complete." at the end.
+Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes);
+// The questions of encoding `message` with `settings`, asked once as rehearseSend asks them.
+std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
+                                            std::uint8_t slot, Prompt& prompt);
+
 // Asks the questions of sending `file` once, through `prompt`, for every kind of projector
 // (with and without the extended options and wide characters), without talking to any.
 // Nothing when the operator called the send off.

@@ -33,6 +33,7 @@
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/RecentFiles.h"
+#include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
@@ -245,6 +246,8 @@ QGroupBox* EditPage::buildSendGroup() {
     projectors_->setObjectName(QStringLiteral("projectorList"));
     projectors_->setAccessibleName(text(Text::ProjectorIpAddressLabel));
     bindProjectorCombo(*projectors_, context_.projectors);
+    sendTo_ = new SendToChoice(context_.state.programFolder, group);
+    connect(sendTo_, &SendToChoice::singleChanged, this, &EditPage::applySendTo);
     send_ = button(Text::SendButton, "sendButton", group);
     get_ = button(Text::GetButton, "getButton", group);
     displayOn_ = button(Text::DisplayOnButton, "displayOnButton", group);
@@ -279,6 +282,10 @@ QGroupBox* EditPage::buildSendGroup() {
     grid->addWidget(savedNumber_, row++, 1, 1, 2);
     grid->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), group), row++, 0, 1, 3);
     grid->addWidget(projectors_, row++, 0, 1, 3);
+    auto* sendToLabel = new QLabel(text(Text::MainSendTo), group);
+    sendToLabel->setBuddy(sendTo_);
+    grid->addWidget(sendToLabel, row, 0);
+    grid->addWidget(sendTo_, row++, 1, 1, 2);
     grid->addWidget(send_, row, 0);
     grid->addWidget(get_, row++, 1, 1, 2);
     grid->addWidget(displayOn_, row, 0);
@@ -295,6 +302,7 @@ QGroupBox* EditPage::buildSendGroup() {
 
 void EditPage::showPage() {
     context_.projectors.reload();
+    sendTo_->reload();
     // The projector the Main or Discovery tab chose last; none when it chose none.
     const int wanted = context_.state.currentProjector;
     projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted : -1);
@@ -864,13 +872,33 @@ void EditPage::send() {
         context_.prompt.inform(languageText(Text::PleaseInputMessage));
         return;
     }
-    if (!projectorChosen()) {
+    if (sendTo_->single() && !projectorChosen()) {
         context_.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
     }
     if (displayMode_->isChecked() &&
         context_.prompt.ask(languageText(Text::CharacterDisplayModeSelected),
                             PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
+        return;
+    }
+    if (!sendTo_->single()) {
+        std::optional<int> minutes;
+        if (startup_->isChecked()) {
+            minutes = parseSendDisplayTime(utf8(startupMinutes_->currentText()));
+            if (!minutes) {
+                context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
+                return;
+            }
+        }
+        // Asked once for all; each projector encodes with its own capabilities.
+        const EncodeSettings settings = encodeSettings(EncodePurpose::Send);
+        const std::uint8_t number = slot();
+        auto answers = rehearseMessage(m, settings, number, context_.prompt);
+        runOnMany(
+            [m, settings, number, minutes](const CommandContext& c) {
+                return sendMessageToGroupMember(c, m, settings, number, minutes);
+            },
+            std::move(answers));
         return;
     }
     const CommandContext command = commandContext();
@@ -930,6 +958,15 @@ void EditPage::get() {
 }
 
 void EditPage::displayOn() {
+    if (!sendTo_->single()) {
+        const std::uint8_t number = slot();
+        runOnMany(
+            [number](const CommandContext& c) {
+                return runDisplayCommand(c, DisplayCommand::DisplayOn, number);
+            },
+            std::make_shared<AnswerBook>());
+        return;
+    }
     if (!projectorChosen()) {
         context_.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
@@ -938,6 +975,16 @@ void EditPage::displayOn() {
 }
 
 void EditPage::displayOff() {
+    if (!sendTo_->single()) {
+        const std::uint8_t number = slot();
+        runOnMany(
+            [number](const CommandContext& c) {
+                Outcome ready = checkProjectorReady(c);
+                return ready.ok() ? hideStoredMessage(c, number) : ready;
+            },
+            std::make_shared<AnswerBook>());
+        return;
+    }
     if (!projectorChosen()) {
         context_.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
@@ -965,6 +1012,24 @@ void EditPage::onProjectorOrSlotChosen() {
     applyProjectorInfo();
 }
 
+void EditPage::applySendTo(bool single) {
+    get_->setEnabled(single);
+    updateStartupControls();
+}
+
+void EditPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers) {
+    if (!answers) {
+        return;  // the operator called it off when asked
+    }
+    std::vector<GroupTarget> targets = sendTo_->targets(context_.projectors.list());
+    if (targets.empty()) {
+        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    openGroupCommand(this, std::move(targets), std::move(operation), std::move(answers),
+                     context_.runner.timings());
+}
+
 void EditPage::applyProjectorInfo() {
     updateStartupControls();
     image_->setEnabled(!info_.capabilities.extendedCharacterSet());
@@ -972,7 +1037,14 @@ void EditPage::applyProjectorInfo() {
 
 void EditPage::updateStartupControls() {
     const QSignalBlocker block(startup_);
-    if (!projectorChosen() || slot() == 0) {
+    if (!sendTo_->single() && slot() != 0) {
+        // Each projector of the group gets the startup display after the send.
+        startup_->setEnabled(true);
+        startupMinutes_->setEnabled(startup_->isChecked());
+        updateMinutesLabel();
+        return;
+    }
+    if ((sendTo_->single() && !projectorChosen()) || slot() == 0) {
         startup_->setChecked(false);
         startup_->setEnabled(false);
         startupMinutes_->setCurrentIndex(-1);

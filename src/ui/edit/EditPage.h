@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "commands/CommandContext.h"
+#include "commands/GroupRun.h"
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "ui/common/PageContext.h"
@@ -27,6 +28,8 @@ class QTextCursor;
 class QTextEdit;
 
 namespace orvanta {
+
+class SendToChoice;
 
 class RichTextEdit;
 
@@ -138,6 +141,11 @@ class EditPage : public QWidget {
     void onProjectorOrSlotChosen();
     // The controls that follow the projector information: startup display and "Image".
     void applyProjectorInfo();
+    // "Send to" changed between the projector above and many: Get, which reads one projector
+    // back, follows; the startup check box follows the slot alone.
+    void applySendTo(bool single);
+    // Runs `operation` for every projector of "Send to" in the many-projector dialog.
+    void runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers);
     void updateStartupControls();
     void onStartupToggled(bool checked);
     void updateMinutesLabel();
@@ -163,6 +171,7 @@ class EditPage : public QWidget {
     QCheckBox* displayMode_ = nullptr;
     QComboBox* savedNumber_ = nullptr;
     QComboBox* projectors_ = nullptr;
+    SendToChoice* sendTo_ = nullptr;
     QPushButton* send_ = nullptr;
     QPushButton* get_ = nullptr;
     QPushButton* displayOn_ = nullptr;

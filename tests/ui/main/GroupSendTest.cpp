@@ -1,5 +1,5 @@
-// The Main tab's "Send to" a group: the many-projector dialog against simulated projectors on
-// 127.0.92.x, one of them off until the retry.
+// "Send to" a group or every registered projector from the Main and Edit tabs: the
+// many-projector dialog against simulated projectors on 127.0.92.x.
 
 #include <gtest/gtest.h>
 
@@ -7,6 +7,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
 #include <filesystem>
 
 #include "projectors/ProjectorGroups.h"
@@ -18,6 +20,7 @@
 #include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/GroupCommandDialog.h"
+#include "ui/edit/EditPage.h"
 #include "ui/frame/MainState.h"
 #include "ui/main/MainPage.h"
 #include "ui/models/GroupRowModel.h"
@@ -110,4 +113,44 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     EXPECT_TRUE(confirm->isEnabled());
     tab.leavePage();
     ASSERT_TRUE(test::stateQueriesEnded(&tab));
+}
+
+TEST(GroupSend, EditPageSendsItsMessageToEveryRegisteredProjector) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    SimProcess sims({"--address", "127.0.92.10", "--address", "127.0.92.11"});
+    ASSERT_TRUE(sims.ready()) << sims.output();
+    MainState state;
+    state.programFolder = test::scratchFolder("group-edit");
+    ScriptedPrompt prompt{PromptAnswer::Yes};
+    TransferFlags flags;
+    BlockingTransferRunner runner{flags, quickTimings()};
+    ProjectorListModel projectors{state};
+    for (const char* a : {"127.0.92.10", "127.0.92.11"}) {
+        ProjectorRecord r;
+        r.address = ipv4(a);
+        ASSERT_EQ(projectors.add(r), "");
+    }
+    EditPage page(PageContext{state, prompt, runner, projectors});
+    page.showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(&page));
+    QTest::keyClicks(page.findChild<QTextEdit*>(QStringLiteral("messageEdit")),
+                     QStringLiteral("Fire drill at 10:00"));
+    auto* sendTo = page.findChild<SendToChoice*>(QStringLiteral("sendToChoice"));
+    auto* get = page.findChild<QPushButton*>(QStringLiteral("getButton"));
+    ASSERT_TRUE(sendTo && get);
+    sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("All registered projectors")));
+    EXPECT_FALSE(get->isEnabled());
+    page.findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+    auto* dialog = page.findChild<GroupCommandDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
+    EXPECT_EQ(dialog->summaryText(), QStringLiteral("2 of 2 complete, 0 failed"));
+    EXPECT_EQ(puts(sims, "127.0.92.10"), 1u);
+    EXPECT_EQ(puts(sims, "127.0.92.11"), 1u);
+    dialog->closeButton()->click();
+    sendTo->setCurrentIndex(0);
+    EXPECT_TRUE(get->isEnabled());
+    page.leavePage();
+    ASSERT_TRUE(test::stateQueriesEnded(&page));
 }

@@ -14,6 +14,7 @@
 
 #include "sound/AlarmPlayer.h"
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -163,7 +164,9 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
     }
 
     connect(style_, &QComboBox::currentIndexChanged, this, &AdvancedOptionsDialog::applyStyleRules);
-    connect(minutes_, &QComboBox::activated, this, [this] { applyDisplayTimeRule(false); });
+    // Whatever chose "Unlimited" (mouse, keys, assistive technology), the seconds follow.
+    connect(minutes_, &QComboBox::currentIndexChanged, this,
+            [this] { applyDisplayTimeRule(false); });
     connect(minutes_->lineEdit(), &QLineEdit::textEdited, this,
             &AdvancedOptionsDialog::onMinutesTyped);
     connect(scrollCount_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) {
@@ -242,11 +245,11 @@ QComboBox* AdvancedOptionsDialog::list(const char* name, Text label,
                                        std::initializer_list<QString> entries, bool editable) {
     auto* combo = new QComboBox(this);
     combo->setObjectName(QLatin1String(name));
-    combo->setAccessibleName(text(label));
     combo->setEditable(editable);
     if (editable) {
         combo->setInsertPolicy(QComboBox::NoInsert);
     }
+    nameControl(combo, text(label));
     for (const QString& e : entries) {
         combo->addItem(e);
     }

@@ -23,6 +23,7 @@
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
@@ -170,8 +171,8 @@ void EditPage::buildControls() {
     startup_->setEnabled(false);
     startupMinutes_ = new QComboBox(this);
     startupMinutes_->setObjectName(QStringLiteral("startupMinutesList"));
-    startupMinutes_->setAccessibleName(text(Text::StartupDisplayCheck));
     startupMinutes_->setEditable(true);
+    nameControl(startupMinutes_, text(Text::StartupDisplayCheck));
     startupMinutes_->addItem(text(Text::StartupRepeat));
     for (int m : {1, 2, 3, 6, 8, 10, 20, 40, 60, 80, 100, 127}) {
         startupMinutes_->addItem(QString::number(m));
@@ -258,7 +259,10 @@ void EditPage::showPage() {
 void EditPage::leavePage() {}
 
 void EditPage::refreshSendCaption() {
-    send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
+    const QString caption =
+        text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton);
+    send_->setText(caption);
+    nameControl(send_, caption);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -772,6 +776,9 @@ std::uint8_t EditPage::slot() const {
 }
 
 void EditPage::send() {
+    // The settings file decides: the lock may have changed elsewhere since the page was shown.
+    context_.state.readSendLock();
+    refreshSendCaption();
     if (context_.state.sendLocked) {
         context_.prompt.inform(languageText(Text::SendLocked));
         return;

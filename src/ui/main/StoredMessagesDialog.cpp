@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "protocol/Transfer.h"
@@ -18,10 +18,7 @@ class StoredMessagesDialog::Sink : public SlotListSink {
         StoredMessagesDialog* dialog = dialog_;
         const QString word = qs(status);
         QMetaObject::invokeMethod(
-            dialog,
-            [dialog, event, slot, word] {
-                dialog->onSlotEvent(static_cast<int>(event), slot, word);
-            },
+            dialog, [dialog, event, slot, word] { dialog->onSlotEvent(event, slot, word); },
             Qt::QueuedConnection);
     }
 
@@ -39,8 +36,11 @@ StoredMessagesDialog::StoredMessagesDialog(std::uint32_t address, std::string pa
     setWindowTitle(text(Text::ConfirmCaption));
     setModal(true);
 
-    list_ = new QTableWidget(0, 2, this);
-    list_->setHorizontalHeaderLabels({text(Text::StoredNumberColumn), text(Text::StatusColumn)});
+    model_ = new StoredSlotModel(this);
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("storedList"));
+    list_->setModel(model_);
+    list_->setAccessibleName(text(Text::ConfirmCaption));
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(true);
@@ -82,10 +82,7 @@ int StoredMessagesDialog::run() {
         return 2;
     }
     stopWorker();
-    status_ = QStringList();
-    for (int i = 0; i < kStoredSlotCount; ++i) {
-        status_.append(QString());
-    }
+    model_->clearStatus();
     resultText_.clear();
     stop_ = false;
     running_ = true;
@@ -95,7 +92,6 @@ int StoredMessagesDialog::run() {
     } catch (const std::system_error&) {
         sink_->slotEvent(SlotListEvent::ConnectFailed, 0, {});
     }
-    list_->setRowCount(0);
     const int result = exec();
     // The slot being asked is finished; no further one is asked.
     stopWorker();
@@ -110,40 +106,18 @@ void StoredMessagesDialog::finish(int result) {
     }
 }
 
-void StoredMessagesDialog::onSlotEvent(int event, int slot, const QString& status) {
+void StoredMessagesDialog::onSlotEvent(SlotListEvent event, int slot, const QString& status) {
     if (!running_ || stop_.load()) {
         return;
     }
-    if (event == static_cast<int>(SlotListEvent::ConnectFailed)) {
+    if (event == SlotListEvent::ConnectFailed) {
         resultText_ = communicationErrorText(toCode(ExchangeError::Connect));
         finish(2);
         return;
     }
-    if (slot >= 0 && slot < status_.size() && !status.isEmpty()) {
-        status_[slot] = status;
-    }
-    rebuildList();
-}
-
-void StoredMessagesDialog::rebuildList() {
-    list_->setRowCount(kStoredSlotCount);
-    for (int slot = 0; slot < kStoredSlotCount; ++slot) {
-        list_->setItem(slot, 0, new QTableWidgetItem(qs(slotLabel(slot))));
-        list_->setItem(slot, 1, new QTableWidgetItem(status_.value(slot)));
-    }
-}
-
-void StoredMessagesDialog::moveEvent(QMoveEvent* event) {
-    QDialog::moveEvent(event);
-    if (running_) {
-        rebuildList();
-    }
-}
-
-void StoredMessagesDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (running_) {
-        rebuildList();
+    // A failure that leaves the word as it was reports it empty.
+    if (!status.isEmpty()) {
+        model_->setStatus(slot, status);
     }
 }
 

@@ -48,7 +48,7 @@ struct Page {
     std::unique_ptr<MainPage> tab;
 
     Page(const std::string& name, std::vector<const char*> addresses, const char* password = "") {
-        test::app();
+        test::unlockSendLock();
         setInterfaceLanguage(LanguageId::English);
         state.programFolder = test::scratchFolder(name);
         for (const char* a : addresses) {

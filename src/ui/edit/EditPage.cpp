@@ -190,6 +190,8 @@ void EditPage::buildControls() {
     connect(startupMinutes_, &QComboBox::currentTextChanged, this, &EditPage::updateMinutesLabel);
     connect(projectors_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
     connect(savedNumber_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
+    // "Quick" cannot be the startup display, whatever chose it (keys, assistive technology).
+    connect(savedNumber_, &QComboBox::currentIndexChanged, this, &EditPage::updateStartupControls);
 
     // Layout: title row (icon, title), message, editing buttons; Send/Get group at the right.
     auto* titleGroup = new QGroupBox(text(Text::TitleGroup), this);

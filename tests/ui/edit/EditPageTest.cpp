@@ -509,3 +509,23 @@ TEST(EditPage, AdvancedDoubleSizeEnlargesBothEditorsAndEmptiesUndo) {
     }
     EXPECT_FALSE(w.page().canUndo());
 }
+
+// The saved number chosen with the keys or by a screen reader (no click) enables the startup
+// display as a click does: "Quick" never offers it.
+TEST(EditPage, TheStartupDisplayFollowsTheSavedNumberWhateverChoseIt) {
+    SimProcess sim({"--address", "127.0.64.40", "--startup-word", "33541"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    EditWindow w("edit-slot-keys", "127.0.64.40");
+    auto* savedNumber = w.find<QComboBox>("savedNumberList");
+    auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+    struct Case {
+        int savedNumber;
+        bool enabled;
+        bool checked;
+    };
+    for (const Case& c : {Case{3, true, true}, Case{0, false, false}, Case{4, true, false}}) {
+        savedNumber->setCurrentIndex(c.savedNumber);
+        EXPECT_EQ(startup->isEnabled(), c.enabled) << c.savedNumber;
+        EXPECT_EQ(startup->isChecked(), c.checked) << c.savedNumber;
+    }
+}

@@ -7,7 +7,7 @@ packages=(
     libssl-dev libsdl1.2-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    fonts-wqy-zenhei
+    fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev
     iproute2
     help2man librsvg2-bin qt6-translations-l10n man-db file
     desktop-file-utils appstream

@@ -1,5 +1,4 @@
 #include "cli/CliSupport.h"
-#include <charconv>
 
 #include <signal.h>
 
@@ -9,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "message/MessageFile.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -208,23 +208,41 @@ std::optional<std::uint8_t> parseSlot(std::string_view text) {
     return static_cast<std::uint8_t>(n);
 }
 
-std::string findMessageFile(const std::string& programFolder, const std::string& file) {
-    std::error_code error;
+MessageFileLookup findMessageFile(const std::string& programFolder, const std::string& file) {
+    MessageFileLookup lookup;
     if (file.empty()) {
-        return {};
+        return lookup;
     }
-    // Whatever exists by the name is taken, so that its reader can say what is wrong with a
-    // folder or a pipe instead of calling it missing.
-    if (std::filesystem::exists(file, error)) {
-        return file;
+    const bool bare = file.find('/') == std::string::npos;
+    std::vector<std::string> names = {file};
+    if (!hasMessageFileEnding(file) && !isTextFileName(file)) {
+        names.push_back(file + ".ovx");
     }
-    if (file.find('/') == std::string::npos) {
-        const std::string listed = programFolder + "MessageData/" + file;
-        if (std::filesystem::exists(listed, error)) {
-            return listed;
+    for (const std::string& name : names) {
+        std::vector<std::string> places = {name};
+        if (bare) {
+            places.push_back(programFolder + "MessageData/" + name);
+        }
+        for (const std::string& place : places) {
+            lookup.tried.push_back(place);
+            // Whatever exists by the name is taken, so that its reader can say what is wrong
+            // with a folder or a pipe instead of calling it missing.
+            std::error_code error;
+            if (std::filesystem::exists(place, error)) {
+                lookup.path = place;
+                return lookup;
+            }
         }
     }
-    return {};
+    return lookup;
+}
+
+int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& lookup) {
+    std::fprintf(stderr, "%s: %s\n", file.c_str(), languageText(Text::MessageFileNotFound).c_str());
+    for (const std::string& place : lookup.tried) {
+        std::fprintf(stderr, "  %s\n", place.c_str());
+    }
+    return kExitFailed;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -122,9 +122,17 @@ std::optional<std::uint8_t> parseSlot(std::string_view text);
 // wrong with them, or an empty string.
 std::string readCapabilityOptions(const ParsedArgs& args, ProjectorCapabilities& capabilities);
 
+struct MessageFileLookup {
+    std::string path;                // what was found; empty when nothing was
+    std::vector<std::string> tried;  // every path looked at, in order
+};
+
 // FILE as given when it exists (as a file or anything else); a bare name that does not is
-// looked up in MessageData/ of the program folder. Empty when neither exists.
-std::string findMessageFile(const std::string& programFolder, const std::string& file);
+// looked up in MessageData/ of the program folder. A name ending neither in ".ovx" nor in
+// ".txt" is then looked for with ".ovx" added, in the same places.
+MessageFileLookup findMessageFile(const std::string& programFolder, const std::string& file);
+// Tells on standard error that FILE was not found and where it was looked for; exit status 1.
+int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& lookup);
 
 // ---------------------------------------------------------------------------------------------
 // Ctrl+C

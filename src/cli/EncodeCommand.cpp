@@ -64,12 +64,12 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
         return usageError("encode", "--purpose is send or save, not " + purpose, kEncodeUsage);
     }
 
-    const std::string path = findMessageFile(context.programFolder, parsed.positional.front());
-    if (path.empty()) {
-        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     languageText(1008).c_str());  // "No Saved data"
-        return kExitFailed;
+    const MessageFileLookup found =
+        findMessageFile(context.programFolder, parsed.positional.front());
+    if (found.path.empty()) {
+        return reportMessageFileNotFound(parsed.positional.front(), found);
     }
+    const std::string& path = found.path;
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
     Message message;
     if (const MessageFileError error =

@@ -23,9 +23,10 @@ constexpr const char* kSendUsage =
     "                        (--projector ADDR... | --all-registered) [--password TEXT] [--yes]\n"
     "\n"
     "Sends the message file FILE (.ovx, or .txt to import; a bare name that does not exist here\n"
-    "is taken from MessageData/ of the program folder) into slot S (quick, the default, or 1 to\n"
-    "12) of each projector, as the Main tab's Send does: send lock, state query, error status,\n"
-    "fatal check, encoding with the file's options, PUT, save wait, startup display.\n"
+    "is taken from MessageData/ of the program folder, \".ovx\" may be left out) into slot S\n"
+    "(quick, the default, or 1 to 12) of each projector, as the Main tab's Send does: send lock,\n"
+    "state query, error status, fatal check, encoding with the file's options, PUT, save wait,\n"
+    "startup display.\n"
     "With --startup (1 to 127 minutes, or repeat) the message becomes the startup display.\n"
     "\n"
     "  --projector ADDR    a projector (repeatable); the sends run in parallel\n"
@@ -125,12 +126,12 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         std::fprintf(stderr, "%s\n", choice.problem.c_str());
         return kExitFailed;
     }
-    request.path = findMessageFile(context.programFolder, parsed.positional.front());
-    if (request.path.empty()) {
-        std::fprintf(stderr, "%s: %s\n", parsed.positional.front().c_str(),
-                     languageText(1008).c_str());  // "No Saved data"
-        return kExitFailed;
+    const MessageFileLookup found =
+        findMessageFile(context.programFolder, parsed.positional.front());
+    if (found.path.empty()) {
+        return reportMessageFileNotFound(parsed.positional.front(), found);
     }
+    request.path = found.path;
     // Read and parsed once for every projector.
     const std::shared_ptr<const SendFile> file = readSendFile(request.path);
     if (file->error != MessageFileError::None) {

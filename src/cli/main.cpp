@@ -60,7 +60,9 @@ void printUsage(std::FILE* to) {
         "  --all-registered      every projector of LastPj.txt\n"
         "  --password TEXT       password; default: the one registered for ADDR, else empty\n"
         "\n"
-        "Slots are written quick or 1 to 12. Texts are printed in the interface language.\n"
+        "Slots are written quick or 1 to 12. A bare FILE name (send, encode, render) that does\n"
+        "not exist here is looked up in MessageData/ of the program folder, and \".ovx\" may be\n"
+        "left out. Texts are printed in the interface language.\n"
         "\n"
         "exit status: 0 success, 1 the operation failed or was refused (the reason on standard\n"
         "error), 2 wrong usage\n"
@@ -81,16 +83,29 @@ int printAllHelp(orvanta::cli::CliContext& context) {
     return orvanta::cli::kExitOk;
 }
 
+// "--help" or "-h" among a command's arguments (before a "--"): the command only prints its
+// usage.
+bool asksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") {
+            return false;
+        }
+        if (a == "--help" || a == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     orvanta::cli::CliContext context;
-    const orvanta::ProgramFolder folder = orvanta::openProgramFolder(args);
+    // Chosen, not yet made: asking for help or the version leaves the disk as it is, so the
+    // user's data folder is created (and the example message copied) only for a command.
+    orvanta::ProgramFolder folder = orvanta::openProgramFolder(args, false);
     context.programFolder = folder.path;
-    if (!folder.problem.empty()) {
-        std::fprintf(stderr, "orvanta-cli: %s\n", folder.problem.c_str());
-    }
 
     // Options before the command.
     while (!args.empty() && args[0] == "--yes") {
@@ -115,6 +130,12 @@ int main(int argc, char** argv) {
     for (const CliCommand& c : kCommands) {
         if (args[0] == c.name) {
             const std::vector<std::string> rest(args.begin() + 1, args.end());
+            if (!asksForHelp(rest)) {
+                orvanta::prepareProgramFolder(folder);
+                if (!folder.problem.empty()) {
+                    std::fprintf(stderr, "orvanta-cli: %s\n", folder.problem.c_str());
+                }
+            }
             return c.run(context, rest);
         }
     }

@@ -55,15 +55,8 @@ bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::s
                 std::uint8_t backgroundOption, bool characterDisplayMode) {
     out.seek(start);
     std::optional<EscapeColors> current;
-    bool afterMark = false;
     for (std::size_t i = 0; i < count; ++i) {
         const RichUnit& u = part.units[i];
-        if (afterMark && (u.ch == kCr || u.ch == kLf)) {
-            // The line end the "Page feed" button puts after its mark: the page feed is enough.
-            afterMark = false;
-            continue;
-        }
-        afterMark = false;
         if (out.offset() > kLastItemOffset) {
             return false;
         }
@@ -79,7 +72,6 @@ bool encodePart(BodyWriter& out, const RichText& part, std::size_t count, std::s
         }
         if (u.ch == kPageFeedMark) {
             out.unit(kFf);
-            afterMark = true;
         } else {
             out.unit(u.ch);
         }
@@ -253,6 +245,8 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
 
     breakLines(title, title.size(), size, wide);
     breakLines(body, body.size(), size, wide);
+    dropLineEndsAfterPageMarks(title);
+    dropLineEndsAfterPageMarks(body);
 
     BodyWriter out;
     const auto tooMany = [&] {

@@ -39,14 +39,9 @@ int countLines(std::u16string_view text) {
         if (q >= text.size() || text[q] == 0) {
             break;
         }
-        if (text[q] == kPageFeedMark) {
-            // The mark and the line end the "Page feed" button puts after it.
-            pos = q + 1;
-            if (pos < text.size() && text[pos] != 0) {
-                ++pos;
-            }
-        } else {
-            pos = q + 1;
+        pos = q + 1;
+        if (pos < text.size() && isLineEndAfterPageMark(text[q], text[pos])) {
+            ++pos;  // the mark and the line end the "Page feed" button puts after it
         }
     }
     return lines;
@@ -155,6 +150,19 @@ std::vector<std::size_t> breakProjectorLines(RichText& text, std::size_t count,
     }
     text.units = std::move(out);
     return inserted;
+}
+
+void dropLineEndsAfterPageMarks(RichText& text) {
+    std::vector<RichUnit> kept;
+    kept.reserve(text.units.size());
+    char16_t previous = 0;
+    for (const RichUnit& u : text.units) {
+        if (!isLineEndAfterPageMark(previous, u.ch)) {
+            kept.push_back(u);
+        }
+        previous = u.ch;
+    }
+    text.units = std::move(kept);
 }
 
 std::size_t replaceTabs(RichText& text) {

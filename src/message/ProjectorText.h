@@ -18,6 +18,15 @@ namespace orvanta {
 
 // The mark the "Page feed" button inserts; it travels as a page feed.
 inline constexpr char16_t kPageFeedMark = 0x25BC;
+
+// The "Page feed" button puts a line end after its mark. The page feed starts the new page by
+// itself, so the one CR or LF right after a mark is neither sent nor shown; any other unit
+// after a mark is text like any other.
+inline bool isLineEndAfterPageMark(char16_t previous, char16_t unit) {
+    return previous == kPageFeedMark && (unit == u'\r' || unit == u'\n');
+}
+// Removes those line ends from `text`: what the encoder writes and the preview draws.
+void dropLineEndsAfterPageMarks(RichText& text);
 // Units of text fetched from one editor (including the terminating NUL).
 inline constexpr std::size_t kFetchUnits = 4500;
 

@@ -169,7 +169,7 @@ std::string takeProgramFolderOption(std::vector<std::string>& args) {
 }
 }  // namespace
 
-ProgramFolder openProgramFolder(std::vector<std::string>& args) {
+ProgramFolder openProgramFolder(std::vector<std::string>& args, bool prepare) {
     ProgramFolderSources sources;
     sources.option = takeProgramFolderOption(args);
     if (const char* env = std::getenv("ORVANTA_PROGRAM_FOLDER"); env != nullptr) {
@@ -183,10 +183,16 @@ ProgramFolder openProgramFolder(std::vector<std::string>& args) {
     }
     sources.home = homeFolder();
     ProgramFolder folder = chooseProgramFolder(sources);
-    if (folder.perUser) {
-        folder.problem = prepareUserFolder(folder.path, sources.installedData);
+    if (prepare) {
+        prepareProgramFolder(folder);
     }
     return folder;
+}
+
+void prepareProgramFolder(ProgramFolder& folder) {
+    if (folder.perUser) {
+        folder.problem = prepareUserFolder(folder.path, installedDataFolder());
+    }
 }
 
 std::string resolveProgramFolder(std::vector<std::string>& args) {

@@ -58,8 +58,11 @@ ProgramFolder chooseProgramFolder(const ProgramFolderSources& sources);
 std::string prepareUserFolder(const std::string& folder, const std::string& installedData);
 
 // The program folder of this run: takes --program-folder DIR (or --program-folder=DIR) out of
-// `args` so that the rest can be parsed as usual, chooses the folder and prepares it.
-ProgramFolder openProgramFolder(std::vector<std::string>& args);
+// `args` so that the rest can be parsed as usual, chooses the folder and, with `prepare`,
+// prepares it (without, nothing on disk changes; prepareProgramFolder does it later).
+ProgramFolder openProgramFolder(std::vector<std::string>& args, bool prepare = true);
+// Makes a per-user folder chosen without preparing it ready; sets its problem.
+void prepareProgramFolder(ProgramFolder& folder);
 // openProgramFolder(args).path, for callers with no way to report a problem.
 std::string resolveProgramFolder(std::vector<std::string>& args);
 

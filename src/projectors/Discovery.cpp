@@ -312,6 +312,14 @@ DiscoveryJob makeDiscoveryJob(const std::vector<AdaptorEntry>& adaptors, std::si
     return job;
 }
 
+DiscoveryJob discoveryJobFor(const std::vector<AdaptorEntry>& adaptors, int narrowedTo,
+                             const DiscoveryTimings& timings) {
+    if (narrowedTo >= 0 && static_cast<std::size_t>(narrowedTo) < adaptors.size()) {
+        return makeDiscoveryJob({adaptors[static_cast<std::size_t>(narrowedTo)]}, 0, timings);
+    }
+    return makeDiscoveryJob(adaptors, 0, timings);
+}
+
 void runDiscoveryWorker(const DiscoveryJob& job, const std::atomic<bool>& stop,
                         const DiscoveryEventSink& sink) {
     const std::size_t count = std::min(job.adaptors.size(), kMaxAdaptors);

@@ -110,6 +110,11 @@ struct DiscoveryJob {
 DiscoveryJob makeDiscoveryJob(const std::vector<AdaptorEntry>& adaptors, std::size_t selected,
                               const DiscoveryTimings& timings = {});
 
+// What the Discovery page searches: every adaptor of the list, in its order (loopback last),
+// unless `narrowedTo` names one of them; then that one alone.
+DiscoveryJob discoveryJobFor(const std::vector<AdaptorEntry>& adaptors, int narrowedTo,
+                             const DiscoveryTimings& timings = {});
+
 // Runs the worker on the calling thread until every adaptor has been searched or `stop` is
 // seen. Sends one search per round, two rounds per adaptor. Ends with DiscoveryFinished.
 void runDiscoveryWorker(const DiscoveryJob& job, const std::atomic<bool>& stop,

@@ -89,7 +89,10 @@ void copyRect(QImage& target, int dx, int dy, int width, int height, const QImag
     }
 }
 
-void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor) {
+namespace {
+
+void stretch(QImage& target, int dx, int dy, const QImage& source, int factor,
+             std::optional<Rgb> clear) {
     factor = std::max(factor, 1);
     for (int y = 0; y < source.height() * factor; ++y) {
         const int ty = dy + y;
@@ -100,11 +103,22 @@ void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int facto
         auto* to = reinterpret_cast<QRgb*>(target.scanLine(ty));
         for (int x = 0; x < source.width() * factor; ++x) {
             const int tx = dx + x;
-            if (tx >= 0 && tx < target.width()) {
-                to[tx] = from[x / factor];
+            const QRgb pixel = from[x / factor];
+            if (tx >= 0 && tx < target.width() && (!clear || (pixel & 0xFFFFFFu) != *clear)) {
+                to[tx] = pixel;
             }
         }
     }
+}
+
+}  // namespace
+
+void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor) {
+    stretch(target, dx, dy, source, factor, std::nullopt);
+}
+
+void stretchCopyOver(QImage& target, int dx, int dy, const QImage& source, int factor, Rgb clear) {
+    stretch(target, dx, dy, source, factor, clear & 0xFFFFFFu);
 }
 
 bool saveImage(const QImage& image, const std::string& path) {

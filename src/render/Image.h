@@ -29,6 +29,8 @@ void copyRect(QImage& target, int dx, int dy, int width, int height, const QImag
               int sy);
 // Copies the whole source enlarged `factor` times (each pixel repeated) to target (dx, dy).
 void stretchCopy(QImage& target, int dx, int dy, const QImage& source, int factor);
+// The same, except that the source's pixels of colour `clear` leave the target as it was.
+void stretchCopyOver(QImage& target, int dx, int dy, const QImage& source, int factor, Rgb clear);
 
 // Writes `image` in the format its extension names (any case); ".bmp" is 24 bits per pixel.
 // The file is written under a temporary name and renamed, so a failed save leaves any earlier

@@ -203,7 +203,9 @@ RenderedBitmap MessageRenderer::render(const std::vector<PreviewLine>& lines, in
             x = 0;
         }
         if (title && input_.icon != 0 && (!scroll || li == 0) && glyphs_.icon) {
-            stretchCopy(out.image, x, y, *glyphs_.icon, input_.scale());
+            // An icon's white paper shows the message background, like a glyph's: a shape
+            // on a coloured band, not a white square.
+            stretchCopyOver(out.image, x, y, *glyphs_.icon, input_.scale(), kPaper);
         }
         if (title && input_.icon != 0 && (!scroll || li == 0)) {
             x += 24 * input_.scale();

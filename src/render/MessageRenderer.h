@@ -2,7 +2,8 @@
 // Draws a PreviewInput the way the projector shows it, with the glyph bitmaps of mfont/ and the
 // icon of micon/: the title bitmap and the message bitmap (one page of it in the paged
 // styles), plus the geometry of the preview screen for the message's style. Glyphs are black
-// ink on white paper; ink takes the character's color, paper its background color.
+// ink on white paper; ink takes the character's color, paper its background color. An
+// icon's pure white is paper too, and shows the message background behind it.
 
 #include <array>
 #include <optional>

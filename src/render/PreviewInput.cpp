@@ -16,29 +16,21 @@ std::uint8_t previewCode(Rgb rgb, int canvasCode) {
     return code == kColorTransparent ? static_cast<std::uint8_t>(canvasCode) : code;
 }
 
-// Lines end after LF or CR, which stay in the line; a page mark ends its line together with the
-// one unit after it (the line end the "Page feed" button puts there).
+// Lines end after LF, CR or a page mark, which stay in the line. What follows a mark starts the
+// next page (the line end the button put after it is gone already, as in the encoder).
 std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool synchronise,
                                     std::uint8_t syncCode) {
     std::vector<PreviewLine> lines;
     PreviewLine line;
-    for (std::size_t i = 0; i < text.units.size() && lines.size() < kPreviewMaxLines; ++i) {
-        const RichUnit& u = text.units[i];
-        auto push = [&](const RichUnit& unit) {
-            if (line.size() < kPreviewMaxLineUnits) {
-                line.push_back({unit.ch, previewCode(unit.color, canvasCode),
-                                synchronise ? syncCode : previewCode(unit.background, canvasCode)});
-            }
-        };
-        push(u);
-        bool ends = u.ch == kLf || u.ch == kCr;
-        if (u.ch == kPageFeedMark) {
-            if (i + 1 < text.units.size()) {
-                push(text.units[++i]);
-            }
-            ends = true;
+    for (const RichUnit& u : text.units) {
+        if (lines.size() >= kPreviewMaxLines) {
+            break;
         }
-        if (ends) {
+        if (line.size() < kPreviewMaxLineUnits) {
+            line.push_back({u.ch, previewCode(u.color, canvasCode),
+                            synchronise ? syncCode : previewCode(u.background, canvasCode)});
+        }
+        if (u.ch == kLf || u.ch == kCr || u.ch == kPageFeedMark) {
             lines.push_back(std::move(line));
             line.clear();
         }
@@ -66,6 +58,7 @@ std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, i
     cut.useSpaces = false;
     cut.insertWhenNoSpace = true;
     breakProjectorLines(text, text.size(), cut);
+    dropLineEndsAfterPageMarks(text);
     return splitLines(text, canvasCode, synchronise, syncCode);
 }
 

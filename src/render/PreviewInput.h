@@ -18,6 +18,10 @@ inline constexpr std::size_t kPreviewMaxUnits = 4499;  // units fetched from one
 inline constexpr std::size_t kPreviewMaxLines = 150;
 inline constexpr std::size_t kPreviewMaxLineUnits = 100;
 
+// The Edit tab opens with the synchronisation of the backgrounds switched on, and
+// `orvanta-cli render` previews as the Edit tab does unless told otherwise.
+inline constexpr bool kSynchroniseBackgroundsByDefault = true;
+
 struct PreviewChar {
     char16_t ch = 0;
     std::uint8_t color = kColorWhite;  // palette code; above 9 draws black
@@ -28,7 +32,7 @@ struct PreviewChar {
 using PreviewLine = std::vector<PreviewChar>;
 
 struct PreviewInput {
-    std::vector<PreviewLine> title;  // a line keeps its LF / CR / page mark and what follows it
+    std::vector<PreviewLine> title;  // a line keeps the LF, CR or page mark that ends it
     std::vector<PreviewLine> message;
     MessageStyle style = MessageStyle::Scroll;
     int characterSize = 0;       // 0 Standard, 1 Double size

@@ -243,10 +243,14 @@ void PreviewPlayer::tickScrolling() {
         }
         if (pagePending_) {
             pagePending_ = false;
-            renderPage(pageFirst_ + page_.lines);
-            line_ = unit_ = x_ = row_ = scrolled_ = 0;
-            phase_ = Phase::Typing;
-            return;
+            const int next = pageFirst_ + page_.lines;
+            if (next < static_cast<int>(input_.message.size())) {
+                renderPage(next);
+                line_ = unit_ = x_ = row_ = scrolled_ = 0;
+                phase_ = Phase::Typing;
+                return;
+            }
+            // A page mark at the very end: no page follows it, the cycle is over.
         }
         if (timeIsUp()) {
             end();

@@ -232,7 +232,8 @@ TEST(CliEncode, MessageEncodingsByteForByte) {
     EXPECT_EQ(folders.run(failures[0]).err,
               "Too many characters in the message box.\n( Current:3970[byte] / MAX:3968[byte])\n"
               "Please delete character datas.\n");
-    EXPECT_EQ(folders.run(failures[1]).err, "missing.ovx: No Saved data\n");
+    EXPECT_EQ(folders.run(failures[1]).err.rfind("missing.ovx: No message file of this name", 0),
+              0u);
 
     // A title over the limit is a question: refused without --yes, cut with it.
     ASSERT_TRUE(writeMessageFile(folders.messageData("title.ovx"),
@@ -324,8 +325,9 @@ TEST(CliCommands, EveryCommandAgainstTheSimulator) {
             {cmd({"get", "--slot", "3", "--out", got}), 0, complete, "", "TEXT 3"},
             {cmd({"get", "--slot", "3", "--out", folders.path("got.txt")}), 1, "",
              ".ovx extension is only valid.\n"},
-            // Sending over the startup slot switches the startup display off.
-            {cmd({"send", "hello.ovx", "--slot", "3"}), 0, "127.0.40.2: " + complete, "",
+            // Sending over the startup slot switches the startup display off. A bare name
+            // needs no ".ovx".
+            {cmd({"send", "hello", "--slot", "3"}), 0, "127.0.40.2: " + complete, "",
              "CTRL 3532\\r\\n1\\r\\n768\\r\\n"},
             {cmd({"startup"}), 0, "startup: None\n", ""},
             {cmd({"startup", "--slot", "2", "--minutes", "repeat"}), 0, "startup: 2, Repeat\n", "",

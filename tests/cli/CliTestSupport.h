@@ -37,9 +37,10 @@ struct CliOutcome {
 
 class CliProcess {
   public:
-    CliProcess(const std::vector<std::string>& args,
-               const std::map<std::string, std::string>& env) {
-        start(args, env);
+    // `program`: another copy of orvanta-cli than the built one.
+    CliProcess(const std::vector<std::string>& args, const std::map<std::string, std::string>& env,
+               const std::string& program = programPath()) {
+        start(program, args, env);
     }
     ~CliProcess() {
         if (pid_ > 0) {
@@ -121,10 +122,9 @@ class CliProcess {
         }
     }
 
-    void start(const std::vector<std::string>& args,
+    void start(const std::string& program, const std::vector<std::string>& args,
                const std::map<std::string, std::string>& env) {
         // Everything the child needs is built before fork: it may only exec afterwards.
-        const std::string program = programPath();
         std::vector<std::string> argStore = {program};
         argStore.insert(argStore.end(), args.begin(), args.end());
         std::vector<std::string> envStore;

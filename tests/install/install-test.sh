@@ -47,6 +47,8 @@ cli-per-user)
     pids+=($!)
     wait_for_line "$work/sim.log" "listening on" 10 || fail "simulator: $(cat "$work/sim.log")"
     user=$XDG_DATA_HOME/orvanta
+    "$bin/orvanta-cli" --version >/dev/null && "$bin/orvanta-cli" send --help >/dev/null
+    [ ! -e "$user" ] || fail "asking for the version or help created $user"
     "$bin/orvanta-cli" projectors add $address --password pw || fail "projectors add"
     out=$("$bin/orvanta-cli" send Welcome.ovx --slot 3 --all-registered) ||
         fail "send: $out"
@@ -148,6 +150,8 @@ completion)
         ["orvanta-cli status --projector 127"]="127.0.14.9 "
         ["orvanta-cli projectors r"]="remove "
         ["orvanta-cli --v"]="--version "
+        ["orvanta-cli render x --sy"]="--sync "
+        ["orvanta-cli render x --sync o"]="off on "
     )
     for words in "${!expected[@]}"; do
         # shellcheck disable=SC2086

@@ -93,6 +93,7 @@ TEST_F(Payload, TerminatorsPageFeedsAndEmptyTitle) {
         {u"T", u"\u25BC\rX", 134, {0x00, 0x0C, 0x00, 0x58}, 138},
         {u"T", u"\u25BC\nX", 134, {0x00, 0x0C, 0x00, 0x58}, 138},
         {u"T", u"\u25BC\r\rX", 134, {0x00, 0x0C, 0x00, 0x0D, 0x00, 0x58}, 140},
+        {u"T", u"\u25BCX", 134, {0x00, 0x0C, 0x00, 0x58}, 138},
         // an empty title is a lone end mark
         {u"", u"x", 0, {0x00, 0x00, 0xFF, 0xFF}, 136},
         // an empty message leaves the length at the end of the title

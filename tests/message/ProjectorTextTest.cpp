@@ -144,6 +144,7 @@ TEST(CountDisplayLines, Cases) {
         {u"\r\r", 0, false, 2},
         {u"A\u25BC\rB", 0, false, 2},
         {u"\u25BC", 0, false, 1},
+        {u"A\u25BCB", 0, false, 2},  // the letter after a mark is a page of its own
         {u"A\0B", 0, false, 1},
         {repeat(u"M", 47), 0, false, 1},  // 611 px
         {repeat(u"M", 60), 0, false, 2},  // the 48th reaches 624

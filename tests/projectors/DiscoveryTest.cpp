@@ -226,3 +226,29 @@ TEST(DiscoveryProbe, ConnectsToTheCommandPortOnly) {
     EXPECT_FALSE(probeProjector(testsupport::ipv4("127.0.31.2"), kProbeTimeout, 9))
         << "another port of the same host";
 }
+
+TEST(DiscoveryJobFor, SearchesEveryAdaptorUnlessTheOperatorNarrowedItToOne) {
+    // As enumerateAdaptors orders them: loopback last.
+    const std::vector<AdaptorEntry> adaptors = {{0x0A000001, "10.0.0.1", "eth0", false},
+                                                {0xC0A80001, "192.168.0.1", "wlan0", false},
+                                                {0x7F000001, "127.0.0.1", "lo", true}};
+    struct Case {
+        std::vector<AdaptorEntry> adaptors;
+        int narrowedTo;
+        std::vector<std::uint32_t> searched;
+        std::uint32_t gate;
+    };
+    const Case cases[] = {
+        {adaptors, -1, {0x0A000001, 0xC0A80001, 0x7F000001}, 0x0A000001},
+        {adaptors, 1, {0xC0A80001}, 0xC0A80001},
+        {adaptors, 2, {0x7F000001}, 0x7F000001},
+        {adaptors, 3, {0x0A000001, 0xC0A80001, 0x7F000001}, 0x0A000001},  // gone since
+        {{adaptors[2]}, -1, {0x7F000001}, 0x7F000001},  // loopback alone is searched too
+        {{}, -1, {}, 0},
+    };
+    for (const Case& c : cases) {
+        const DiscoveryJob job = discoveryJobFor(c.adaptors, c.narrowedTo);
+        EXPECT_EQ(job.adaptors, c.searched) << c.narrowedTo;
+        EXPECT_EQ(job.gate, c.gate) << c.narrowedTo;
+    }
+}

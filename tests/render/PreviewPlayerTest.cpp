@@ -138,5 +138,35 @@ TEST(PreviewPlayer, BoxTurnsThePageAtThePageMark) {
     EXPECT_EQ(player->pageFirstLine(), 0);
 }
 
+// A message that ends with a page mark (the "Page feed" button last) has no page after it:
+// the cycle ends there and begins again from the top until the display time has passed.
+TEST(PreviewPlayer, PagedStylesBeginAgainAfterAPageMarkAtTheEnd) {
+    struct Case {
+        MessageStyle style;
+        std::u16string body;
+        int minutes;
+    } cases[] = {
+        {MessageStyle::Box, u"one\rtwo\u25BC\r", 0},
+        {MessageStyle::Box, u"one\u25BC", 1},
+        {MessageStyle::PictureSide, u"one\rtwo\u25BC\r", 1},
+        {MessageStyle::PictureSide, u"one\u25BC", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.style));
+        TestClock clock;
+        Message m = previewMessage(u"T", c.body, c.style);
+        m.options.displayMinutes = static_cast<std::uint8_t>(c.minutes);
+        m.options.displayHalfMinute = 0;
+        auto player = makePlayer(m, clock);
+        EXPECT_GE(ticksUntil(*player, [&] { return player->cycles() == 2; }), 0);
+        EXPECT_EQ(player->pageFirstLine(), 0);
+        EXPECT_FALSE(player->ended());
+        if (c.minutes != 0) {
+            clock.now += 61;
+            EXPECT_GE(ticksUntil(*player, [&] { return player->ended(); }), 0);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace orvanta

@@ -82,7 +82,7 @@ TEST(Renderer, BreaksLinesWhereTheProjectorDoes) {
         {std::u16string(20, u'a'), MessageStyle::PictureSide, 0, std::u16string(17, u'a') + u"\n"},
         // The break of a long word never reaches back to a blank of the line before.
         {u"ab cd\r" + word, MessageStyle::Box, 0, u"ab cd\r"},
-        {u"one\u25BC\rtwo", MessageStyle::Box, 0, u"one\u25BC\r"},
+        {u"one\u25BC\rtwo", MessageStyle::Box, 0, u"one\u25BC"},
     };
     for (const Case& c : cases) {
         const PreviewInput in = render::makePreviewInput(previewMessage(u"", c.body, c.style));
@@ -107,8 +107,10 @@ TEST(Renderer, BreaksAtTheSameBlanksAsTheEncoder) {
     for (int size : {0, 1}) {
         for (const std::u16string& text : messages) {
             Message m = previewMessage(u"", text, MessageStyle::Box, size);
-            std::u16string encoded = text;
-            breakLines(encoded, encoded.size(), size, false);
+            RichText sent(text, 0xFFFFFF, 0xC0C0C0);
+            breakLines(sent, sent.size(), size, false);
+            dropLineEndsAfterPageMarks(sent);
+            const std::u16string encoded = sent.text();
             std::u16string previewed;
             for (const auto& line : render::makePreviewInput(m).message) {
                 previewed += lineText(line);
@@ -184,18 +186,44 @@ TEST(Renderer, SizesTheCanvasesOfEachStyle) {
     }
 }
 
-TEST(Renderer, EndsABoxPageAtThePageMark) {
-    const PreviewInput in = render::makePreviewInput(
-        previewMessage(u"", u"one\rtwo\u25BC\rthree\rfour", MessageStyle::Box));
+// A page mark ends a Box page and what follows it starts the next one, as the projector shows
+// it: only the line end the "Page feed" button puts after the mark is dropped, as the encoder
+// drops it.
+TEST(Renderer, EndsABoxPageAtThePageMarkAndStartsTheNextWithWhatFollows) {
+    struct Case {
+        std::u16string body;
+        int firstPageLines;
+        std::u16string nextPage;  // its first line
+        int nextPageLines;
+    } cases[] = {
+        {u"one\rtwo\u25BC\rthree\rfour", 2, u"three\r", 2},
+        {u"Page one\u25BCBravo", 1, u"Bravo", 1},
+        {u"one\u25BC\nBravo", 1, u"Bravo", 1},
+        {u"one\u25BC\r\rBravo", 1, u"\r", 2},
+    };
     const GlyphSet glyphs = test::projectGlyphs();
-    const MessageRenderer renderer(in, glyphs);
-    const auto first = renderer.renderMessage(0);
-    EXPECT_EQ(first.lines, 2);
-    EXPECT_TRUE(first.pageBreak);
-    EXPECT_FALSE(first.endReached);
-    const auto second = renderer.renderMessage(2);
-    EXPECT_EQ(second.lines, 2);
-    EXPECT_TRUE(second.endReached);
+    for (const Case& c : cases) {
+        const PreviewInput in =
+            render::makePreviewInput(previewMessage(u"", c.body, MessageStyle::Box));
+        const MessageRenderer renderer(in, glyphs);
+        const auto first = renderer.renderMessage(0);
+        EXPECT_EQ(first.lines, c.firstPageLines);
+        EXPECT_TRUE(first.pageBreak);
+        EXPECT_FALSE(first.endReached);
+        ASSERT_GT(in.message.size(), static_cast<std::size_t>(c.firstPageLines));
+        EXPECT_EQ(lineText(in.message[static_cast<std::size_t>(c.firstPageLines)]), c.nextPage);
+        const auto second = renderer.renderMessage(c.firstPageLines);
+        EXPECT_EQ(second.lines, c.nextPageLines);
+        EXPECT_TRUE(second.endReached);
+        ASSERT_FALSE(second.advances.empty());
+        ASSERT_FALSE(second.advances[0].empty());
+        EXPECT_GT(second.advances[0][0], 0);  // its first unit is drawn
+    }
+    // "Scroll" draws the mark as one blank and nothing for the line end that is not sent.
+    const PreviewInput scroll =
+        render::makePreviewInput(previewMessage(u"", u"A\u25BC\rB", MessageStyle::Scroll));
+    EXPECT_EQ(render::measureMessage(scroll),
+              narrowCharacterWidth(u'A') + narrowCharacterWidth(u' ') + narrowCharacterWidth(u'B'));
 }
 
 // Missing glyph files, an unknown icon and text far beyond the preview's tables draw what

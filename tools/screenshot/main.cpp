@@ -5,6 +5,8 @@
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh --page main|discovery|edit
 //                      [--open FILE.ovx] --out FILE.png
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
@@ -16,6 +18,7 @@
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
 #include "ui/common/UiText.h"
+#include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
@@ -105,8 +108,14 @@ int main(int argc, char** argv) {
     QObject::connect(&timer, &QTimer::timeout, [&] {
         const bool searching =
             index == PageTabs::DiscoveryTab && find != nullptr && !find->isEnabled();
-        quietTicks =
-            QApplication::activeModalWidget() == nullptr && !searching ? quietTicks + 1 : 0;
+        // The Communication Status dialog is not modal; a message box is.
+        const QWidgetList tops = QApplication::topLevelWidgets();
+        const bool exchanging = std::any_of(tops.begin(), tops.end(), [](const QWidget* w) {
+            return w->isVisible() && qobject_cast<const CommunicationStatusDialog*>(w) != nullptr;
+        });
+        quietTicks = QApplication::activeModalWidget() == nullptr && !exchanging && !searching
+                         ? quietTicks + 1
+                         : 0;
         if (quietTicks < 3) {
             return;
         }

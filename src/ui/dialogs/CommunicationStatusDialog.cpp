@@ -2,6 +2,7 @@
 
 #include "ui/common/UiText.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QFrame>
@@ -9,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace orvanta {
 
@@ -25,6 +27,92 @@ class CommunicationStatusDialog::Sink : public TransferEventSink {
 
   private:
     CommunicationStatusDialog* dialog_;
+};
+
+// Keeps user input away from the windows that were open when the transfer started, as a
+// modal dialog would, without making the dialog modal (see the header). Windows opened later
+// (a message box during the transfer) and the dialog itself get their input.
+class CommunicationStatusDialog::InputBlock : public QObject {
+  public:
+    explicit InputBlock(CommunicationStatusDialog& dialog) : dialog_(dialog) {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w != &dialog && w->isVisible()) {
+                blocked_.append(w);
+            }
+        }
+        qApp->installEventFilter(this);
+    }
+    ~InputBlock() override { qApp->removeEventFilter(this); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Shortcut) {
+            // Menu and tool-bar shortcuts reach their actions, not a window.
+            auto* w = qobject_cast<QWidget*>(watched);
+            return w == nullptr || w->window() != &dialog_;
+        }
+        if (!isUserInput(event->type())) {
+            if (event->type() == QEvent::WindowActivate && isBlocked(watched)) {
+                // The operator clicked the main window: the dialog comes back to the front.
+                QMetaObject::invokeMethod(
+                    &dialog_,
+                    [d = QPointer<QDialog>(&dialog_)] {
+                        if (d != nullptr && d->isVisible()) {
+                            d->raise();
+                            d->activateWindow();
+                        }
+                    },
+                    Qt::QueuedConnection);
+            }
+            return false;
+        }
+        return isBlocked(watched);
+    }
+
+  private:
+    static bool isUserInput(QEvent::Type type) {
+        switch (type) {
+            case QEvent::MouseButtonPress:
+            case QEvent::MouseButtonRelease:
+            case QEvent::MouseButtonDblClick:
+            case QEvent::MouseMove:
+            case QEvent::Wheel:
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease:
+            case QEvent::ShortcutOverride:
+            case QEvent::InputMethod:
+            case QEvent::ContextMenu:
+            case QEvent::TouchBegin:
+            case QEvent::TouchUpdate:
+            case QEvent::TouchEnd:
+            case QEvent::TabletPress:
+            case QEvent::TabletMove:
+            case QEvent::TabletRelease:
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop:
+                return true;
+            default:
+                return false;
+        }
+    }
+    bool isBlocked(QObject* watched) const {
+        QWidget* window = nullptr;
+        if (auto* w = qobject_cast<QWidget*>(watched)) {
+            window = w->window();
+        } else if (auto* handle = qobject_cast<QWindow*>(watched)) {
+            for (const QPointer<QWidget>& b : blocked_) {
+                if (b != nullptr && b->windowHandle() == handle) {
+                    return true;
+                }
+            }
+            return false;
+        }
+        return window != nullptr && blocked_.contains(QPointer<QWidget>(window));
+    }
+
+    CommunicationStatusDialog& dialog_;
+    QList<QPointer<QWidget>> blocked_;
 };
 
 CommunicationStatusDialog::CommunicationStatusDialog(QWidget* parent, TransferFlags& flags,
@@ -50,7 +138,6 @@ void CommunicationStatusDialog::build() {
     setWindowTitle(text(Text::CommunicationStatusCaption));
     // No frame: nothing to drag, no close button.  The caption is drawn inside.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setModal(true);
 
     auto* frame = new QFrame(this);
     frame->setFrameStyle(QFrame::Box | QFrame::Raised);
@@ -97,6 +184,13 @@ void CommunicationStatusDialog::reject() {
 
 void CommunicationStatusDialog::closeEvent(QCloseEvent* event) {
     event->ignore();
+    // Alt+F4 lands here while the dialog has the focus: it is meant for the program, whose
+    // window decides (after the transfer) what to do with it.
+    if (running_ && event->spontaneous() && parentWidget() != nullptr) {
+        QWidget* window = parentWidget()->window();
+        QMetaObject::invokeMethod(
+            window, [window] { window->close(); }, Qt::QueuedConnection);
+    }
 }
 
 int CommunicationStatusDialog::run(TransferKind kind) {
@@ -108,15 +202,20 @@ int CommunicationStatusDialog::run(TransferKind kind) {
                         kind == TransferKind::CtrlRead || kind == TransferKind::CtrlStateQuery;
     running_ = true;
     job_->start(kind, *sink_);
+    QEventLoop loop;
+    loop_ = &loop;
     if (hidden) {
-        // A hidden run still blocks the operator's input, as the modal dialog would.
-        QEventLoop loop;
-        hiddenLoop_ = &loop;
+        // A hidden run still blocks the operator's input, as the shown dialog does.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-        hiddenLoop_ = nullptr;
     } else {
-        exec();
+        const InputBlock block(*this);
+        show();
+        raise();
+        activateWindow();
+        loop.exec();
+        hide();
     }
+    loop_ = nullptr;
     job_->join();
     running_ = false;
     return job_->outcome.dialogResult();
@@ -132,16 +231,23 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
         return;
     }
     const int result = job_->outcome.dialogResult();
-    if (hiddenLoop_ != nullptr) {
-        hiddenLoop_->exit(result);
-    } else {
-        done(result);
+    setResult(result);
+    if (loop_ != nullptr) {
+        loop_->exit(result);
     }
 }
 
 int QtTransferRunner::run(TransferJob& job, TransferKind kind) {
-    CommunicationStatusDialog dialog(parent_, job);
-    return dialog.run(kind);
+    int result = 2;
+    ++depth_;
+    {
+        CommunicationStatusDialog dialog(parent_, job);
+        result = dialog.run(kind);
+    }
+    if (--depth_ == 0 && onIdle) {
+        onIdle();
+    }
+    return result;
 }
 
 }  // namespace orvanta

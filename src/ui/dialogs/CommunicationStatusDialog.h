@@ -1,12 +1,18 @@
 #pragma once
-// The modal "Communication Status" dialog: runs one transfer worker, shows its progress on a
-// centred status line and closes itself with the outcome (exec result 1 success, 2 failure).
+// The "Communication Status" dialog: runs one transfer worker, shows its progress on a
+// centred status line and closes itself with the outcome (result 1 success, 2 failure).
 // The Cancel button (and Escape) only ask the worker to cancel; the dialog cannot be moved or
 // closed from its frame.  A Ctrl run with `hidden` and every CtrlRead or CtrlStateQuery runs
 // without showing the dialog.
+//
+// While it runs, the other windows take no input, as under a modal dialog, but the dialog is
+// not modal in Qt's sense: Qt drops every close request (close button, Alt+F4, the window
+// manager) for a window a modal dialog blocks, so the main window would never hear of one.
+// A close request to the dialog itself is passed on to the window it belongs to.
 
 #include <QDialog>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
 #include "protocol/Transfer.h"
@@ -55,13 +61,15 @@ class CommunicationStatusDialog : public QDialog {
     void build();
     void onEvent(const TransferEvent& event);
 
+    class InputBlock;
+
     std::unique_ptr<TransferJob> ownJob_;
     TransferJob* job_;
     std::unique_ptr<Sink> sink_;
     QLabel* status_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    QEventLoop* hiddenLoop_ = nullptr;
+    QEventLoop* loop_ = nullptr;
     bool running_ = false;
 };
 
@@ -73,8 +81,14 @@ class QtTransferRunner : public TransferRunner {
         : TransferRunner(flags, timings), parent_(parent) {}
     int run(TransferJob& job, TransferKind kind) override;
 
+    // True while a transfer runs (its dialog shown or not).
+    bool running() const { return depth_ > 0; }
+    // Called once the last running transfer has ended.
+    std::function<void()> onIdle;
+
   private:
     QPointer<QWidget> parent_;
+    int depth_ = 0;
 };
 
 }  // namespace orvanta

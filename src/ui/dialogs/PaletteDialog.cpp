@@ -1,5 +1,6 @@
 #include "ui/dialogs/PaletteDialog.h"
 
+#include <QDialogButtonBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -10,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "message/MessageOptions.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -59,24 +61,17 @@ PaletteDialog::PaletteDialog(Kind kind, std::uint8_t current, QWidget* parent)
     selection_->setAccessibleName(text(Text::SelectionColorGroup));
     selectionBox->addWidget(selection_);
 
-    ok_ = new QPushButton(text(Text::OkButton), this);
-    ok_->setObjectName(QStringLiteral("okButton"));
-    ok_->setDefault(true);
-    auto* cancel = new QPushButton(text(Text::CancelButtonCaption), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    // The buttons stand in a column beside the palette.
+    QDialogButtonBox* buttons = addOkCancelButtons(*this);
+    buttons->setOrientation(Qt::Vertical);
+    ok_ = buttons->findChild<QPushButton*>(QStringLiteral("okButton"));
     connect(selection_, &QToolButton::clicked, ok_, [this] { ok_->setFocus(); });
 
     auto* line = new QFrame(this);
     line->setFrameShape(QFrame::HLine);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok_);
-    buttons->addWidget(cancel);
-    buttons->addStretch(1);
     auto* top = new QHBoxLayout;
     top->addLayout(grid);
-    top->addLayout(buttons);
+    top->addWidget(buttons, 0, Qt::AlignTop);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(line);

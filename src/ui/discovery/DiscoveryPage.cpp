@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -98,7 +99,8 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     adaptorChoice_->setAccessibleName(text(Text::AdaptorLabel));
     fillAdaptorChoice();
     connect(adaptorChoice_, &QComboBox::activated, this, [this](int index) {
-        context_.state.selectedAdaptor = index;
+        // The first entry searches every adaptor; the others narrow the search to one.
+        chooseAdaptor(index - 1);
         findButton_->setEnabled(false);
         ++generation_;
         probing_.clear();
@@ -115,8 +117,9 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     top->addWidget(adaptorLabel);
     top->addWidget(adaptorChoice_);
 
-    QPushButton* registration =
+    registration_ =
         makeButton(this, Text::RegistrationButton, QStringLiteral("registrationButton"));
+    QPushButton* registration = registration_;
     auto* foundButtons = new QHBoxLayout;
     foundButtons->addStretch();
     foundButtons->addWidget(findButton_);
@@ -130,6 +133,7 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     QPushButton* remove = makeButton(group, Text::DeleteButton, QStringLiteral("deleteButton"));
     QPushButton* password =
         makeButton(group, Text::PasswordButton, QStringLiteral("passwordButton"));
+    registryButtons_ = {registration_, manual, remove, password};
     auto* registeredButtons = new QHBoxLayout;
     registeredButtons->addStretch();
     registeredButtons->addWidget(manual);
@@ -153,6 +157,13 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     // The row the operator picks here is the one the other tabs preselect.
     connect(registered_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { context_.state.currentProjector = selectedRow(registered_); });
+
+    // One registry change at a time: the checks before a change read the list it leaves.
+    connect(&context_.projectors, &ProjectorListModel::writingChanged, this, [this](bool writing) {
+        for (QPushButton* button : registryButtons_) {
+            button->setEnabled(!writing);
+        }
+    });
 
     // The registry is first loaded when this page is created.
     context_.projectors.reload();
@@ -187,26 +198,50 @@ bool DiscoveryPage::eventFilter(QObject* watched, QEvent* event) {
 
 void DiscoveryPage::fillAdaptorChoice() {
     adaptorChoice_->clear();
-    for (const AdaptorEntry& a : context_.state.adaptors) {
+    const auto& adaptors = context_.state.adaptors;
+    if (!adaptors.empty()) {
+        adaptorChoice_->addItem(text(Text::AllAdaptors));
+    }
+    for (const AdaptorEntry& a : adaptors) {
         adaptorChoice_->addItem(qs(a.description + " (" + a.dotted + ")"));
     }
     const int selected = context_.state.selectedAdaptor;
-    adaptorChoice_->setCurrentIndex(selected < adaptorChoice_->count() ? selected : -1);
-    adaptorChoice_->setEnabled(adaptorChoice_->count() > 0);
-    adaptorChoice_->setPlaceholderText(
-        text(adaptorChoice_->count() > 0 ? Text::ChooseAdaptor : Text::NoAdaptor));
+    const bool narrowed = selected >= 0 && static_cast<std::size_t>(selected) < adaptors.size();
+    adaptorChoice_->setCurrentIndex(adaptors.empty() ? -1 : narrowed ? selected + 1 : 0);
+    adaptorChoice_->setEnabled(!adaptors.empty());
+    adaptorChoice_->setPlaceholderText(text(Text::NoAdaptor));
+}
+
+void DiscoveryPage::chooseAdaptor(int index) {
+    const auto& adaptors = context_.state.adaptors;
+    const bool narrowed = index >= 0 && static_cast<std::size_t>(index) < adaptors.size();
+    context_.state.selectedAdaptor = narrowed ? index : -1;
+    // Written now rather than at exit, off this thread: closing the window never waits for
+    // the registry lock, and the choice is not lost when it is busy.
+    const AdaptorEntry chosen =
+        narrowed ? adaptors[static_cast<std::size_t>(index)] : AdaptorEntry{};
+    context_.projectors.saveAdaptorChoice(
+        chosen.dotted, chosen.description,
+        [page = QPointer<DiscoveryPage>(this)](const std::string& error) {
+            if (page != nullptr && !error.empty()) {
+                page->context_.prompt.inform(
+                    languageText(Text::AdaptorChoiceNotSaved) + "\n(" + error + ")",
+                    PromptIcon::Warning);
+            }
+        });
 }
 
 void DiscoveryPage::find() {
     findButton_->setEnabled(false);
-    // The adaptors may have changed; the chosen one is kept by its name.
+    // The adaptors may have changed; a narrowed search keeps its adaptor by name, and searches
+    // every adaptor when that one is gone.
     const auto& old = context_.state.adaptors;
     const int selected = context_.state.selectedAdaptor;
     const std::string chosen = selected >= 0 && static_cast<std::size_t>(selected) < old.size()
                                    ? old[static_cast<std::size_t>(selected)].description
                                    : std::string();
     context_.state.adaptors = context_.state.adaptorSource();
-    int index = defaultAdaptorIndex(context_.state.adaptors);
+    int index = -1;
     for (std::size_t i = 0; i < context_.state.adaptors.size(); ++i) {
         if (!chosen.empty() && context_.state.adaptors[i].description == chosen) {
             index = static_cast<int>(i);
@@ -222,15 +257,9 @@ void DiscoveryPage::find() {
 }
 
 void DiscoveryPage::startDiscovery() {
-    // Only the chosen adaptor is searched; without one the run ends at once.
-    DiscoveryJob job;
-    const int selected = context_.state.selectedAdaptor;
-    if (selected >= 0 && static_cast<std::size_t>(selected) < context_.state.adaptors.size()) {
-        const std::uint32_t address =
-            context_.state.adaptors[static_cast<std::size_t>(selected)].address;
-        job.adaptors = {address};
-        job.gate = address;
-    }
+    // Every adaptor in turn (loopback last), or the one the operator narrowed the search to;
+    // without any adaptor the run ends at once.
+    DiscoveryJob job = discoveryJobFor(context_.state.adaptors, context_.state.selectedAdaptor);
     addedThisRun_ = 0;
     const unsigned run = ++runNumber_;
     std::weak_ptr<Mailbox> mailbox = mailbox_;
@@ -298,11 +327,13 @@ int DiscoveryPage::selectedRow(const QTableView* view) const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-void DiscoveryPage::reportWrite(const std::string& error) {
-    if (!error.empty()) {
-        context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(error)),
-                               PromptIcon::Warning);
-    }
+ProjectorListModel::WriteDone DiscoveryPage::reportWrite() {
+    return [page = QPointer<DiscoveryPage>(this)](const std::string& error) {
+        if (page != nullptr && !error.empty()) {
+            page->context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(error)),
+                                         PromptIcon::Warning);
+        }
+    };
 }
 
 void DiscoveryPage::registerFound() {
@@ -321,7 +352,7 @@ void DiscoveryPage::registerFound() {
         context_.prompt.inform(languageText(Text::SameAddressExists));
         return;
     }
-    reportWrite(context_.projectors.add(record));
+    context_.projectors.add(record, reportWrite());
 }
 
 void DiscoveryPage::configureManually() {
@@ -338,7 +369,7 @@ void DiscoveryPage::configureManually() {
         context_.prompt.inform(languageText(Text::SameAddressExists));
         return;
     }
-    reportWrite(context_.projectors.add(context_.state.manualEntry));
+    context_.projectors.add(context_.state.manualEntry, reportWrite());
 }
 
 void DiscoveryPage::deleteRegistered() {
@@ -354,7 +385,7 @@ void DiscoveryPage::deleteRegistered() {
         PromptAnswer::Yes) {
         return;
     }
-    reportWrite(context_.projectors.remove(row));
+    context_.projectors.remove(row, reportWrite());
     context_.state.currentProjector = 0;
 }
 
@@ -375,7 +406,7 @@ void DiscoveryPage::changePassword() {
         password = dialog.password();
     }
     // Written back on Cancel too, with the values kept before.
-    reportWrite(context_.projectors.setCredentials(row, authentication, password));
+    context_.projectors.setCredentials(row, authentication, password, reportWrite());
 }
 
 }  // namespace orvanta

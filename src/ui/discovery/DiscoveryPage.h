@@ -2,16 +2,19 @@
 // "Discovery" tab: finds projectors on the network, registers them, takes one by hand,
 // deletes one and changes a password.
 //
-// Showing the page starts a search from the chosen network adaptor; leaving it sets the
+// Showing the page starts a search from every network adaptor in turn (loopback last), or
+// from the one chosen in the drop-down that narrows it; leaving it sets the
 // discovery stop flag and returns at once. Each answer from a new address is probed (a TCP
 // connection to the command port, bounded by kProbeTimeout) on a thread of its own, so the
 // page never waits; rows are added in the order probes succeed, at most 256 per search.
 // "Find" lists the adaptors again and starts from an empty found list. The registered list is
-// a view of the one ProjectorListModel; every change is written to LastPj.txt at once, and a
-// write that fails is reported with "LastPj.txt could not be written..." while the list shows
-// what the file holds. GUI thread only.
+// a view of the one ProjectorListModel; every change (and a new adaptor choice) is written to
+// LastPj.txt at once on the model's writer thread, the registry buttons wait disabled until it
+// ends, and a write that fails is reported (Text::RegistryWriteFailed,
+// Text::AdaptorChoiceNotSaved) while the list shows what the file holds. GUI thread only.
 
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -19,6 +22,7 @@
 
 #include "projectors/Discovery.h"
 #include "ui/common/PageContext.h"
+#include "ui/models/ProjectorListModel.h"
 
 class QComboBox;
 class QPushButton;
@@ -50,6 +54,8 @@ class DiscoveryPage : public QWidget {
     void find();
     void startDiscovery();
     void fillAdaptorChoice();
+    // -1: every adaptor; else the adaptor to narrow the search to. Saved in the registry.
+    void chooseAdaptor(int index);
     void handleDiscoveryEvent(unsigned run, const DiscoveryEvent& event);
     void handleProbeResult(unsigned generation, const ProjectorRecord& record, bool reachable);
 
@@ -61,7 +67,8 @@ class DiscoveryPage : public QWidget {
     // The selected registered projector and its row; with none selected the operator is
     // told to pick one and the record is null.
     const ProjectorRecord* selectedRegistered(int& row);
-    void reportWrite(const std::string& error);
+    // What tells the operator about a registry change that failed, while the page lives.
+    ProjectorListModel::WriteDone reportWrite();
 
     PageContext context_;
     FoundProjectorModel* found_;
@@ -69,6 +76,8 @@ class DiscoveryPage : public QWidget {
     QTableView* registered_;
     QComboBox* adaptorChoice_;
     QPushButton* findButton_;
+    QPushButton* registration_ = nullptr;
+    std::array<QPushButton*, 4> registryButtons_{};
 
     // Queued calls from the worker and the probe threads reach the page only while it lives.
     std::shared_ptr<Mailbox> mailbox_;

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -15,6 +16,7 @@
 #include "sound/AlarmPlayer.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -216,23 +218,13 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
                                               {Text::IntervalLabel, interval_},
                                               {Text::PlayButton, playRow}}));
     customSound_->hide();  // never offered, kept for the stored value
-    auto* ok = new QPushButton(text(Text::OkButton), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(text(Text::CancelButtonCaption), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(ok, &QPushButton::clicked, this, &AdvancedOptionsDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &AdvancedOptionsDialog::reject);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
+    QDialogButtonBox* buttons = addOkCancelButtons(*this);
     auto* columns = new QHBoxLayout;
     columns->addLayout(left);
     columns->addLayout(right);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(columns);
-    layout->addLayout(buttons);
+    layout->addWidget(buttons);
 }
 
 AdvancedOptionsDialog::~AdvancedOptionsDialog() {

@@ -1,6 +1,7 @@
 #include "ui/edit/EditPage.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMimeData>
+#include <QPixmap>
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
@@ -22,6 +24,7 @@
 #include "message/MessageFile.h"
 #include "message/ProjectorText.h"
 #include "platform/Environment.h"
+#include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/UiText.h"
@@ -101,7 +104,12 @@ void EditPage::buildControls() {
                              qs(std::string(iconBitmapName(i))) + QStringLiteral(".bmp");
         QIcon icon;
         if (i > 0 && QFile::exists(file)) {
-            icon = QIcon(file);
+            // White is the icon's paper, as in the preview: the list's own background shows.
+            QPixmap picture(file);
+            if (!picture.isNull()) {
+                picture.setMask(picture.createMaskFromColor(Qt::white));
+                icon = QIcon(picture);
+            }
         }
         iconList_->addItem(icon, text(iconNames[i]));
     }
@@ -142,7 +150,7 @@ void EditPage::buildControls() {
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
     synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", this);
-    synchronize_->setChecked(true);
+    synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
     image_ = button(Text::ImageCaption, "imageButton", this);
     advanced_ = button(Text::AdvancedButton, "advancedButton", this);
     displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", this);

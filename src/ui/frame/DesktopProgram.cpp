@@ -61,10 +61,9 @@ std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
     for (const auto& a : state.adaptors) {
         descriptions.push_back(a.description);
     }
-    // The remembered adaptor, else the first one that is not loopback.
+    // The adaptor the operator narrowed discovery to, else every adaptor.
     const std::optional<std::size_t> saved = findSavedAdaptor(state.programFolder, descriptions);
-    state.selectedAdaptor = saved ? static_cast<std::int32_t>(*saved)
-                                  : static_cast<std::int32_t>(defaultAdaptorIndex(state.adaptors));
+    state.selectedAdaptor = saved ? static_cast<std::int32_t>(*saved) : -1;
     frame->createView();
     frame->show();
     frame->setWindowTitle(text(Text::Caption));

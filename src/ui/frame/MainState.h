@@ -25,7 +25,7 @@ struct MainState {
     std::vector<AdaptorEntry> adaptors;
     // Lists the adaptors again ("Find"); set at start-up, replaced in tests.
     std::function<std::vector<AdaptorEntry>()> adaptorSource = enumerateAdaptors;
-    std::int32_t selectedAdaptor = 0;  // -1: none chosen
+    std::int32_t selectedAdaptor = -1;  // the adaptor discovery is narrowed to; -1: every one
     ProjectorList projectors;
     std::int32_t currentProjector = 0;
     CurrentTarget target;

@@ -56,6 +56,13 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(1000, 700);
     setAcceptDrops(true);
+    runner_->onIdle = [this] {
+        if (closeAfterTransfer_) {
+            closeAfterTransfer_ = false;
+            // After the page that started the transfer has seen its end.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    };
     buildMenus();
     buildToolBar();
 }
@@ -411,18 +418,16 @@ bool MainWindow::confirmAndSaveForExit() {
         return false;
     }
     QApplication::clipboard()->clear();
-    // No choice (only loopback, which is never chosen for the operator) is remembered as none.
-    if (state_.selectedAdaptor >= 0 &&
-        static_cast<size_t>(state_.selectedAdaptor) < state_.adaptors.size()) {
-        const AdaptorEntry& adaptor = state_.adaptors[static_cast<size_t>(state_.selectedAdaptor)];
-        saveAdaptorSelection(state_.programFolder, adaptor.dotted, adaptor.description);
-    } else {
-        saveAdaptorSelection(state_.programFolder, "", "");
-    }
+    // The adaptor choice was written when it changed: closing never waits for the registry.
     return true;
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (runner_->running()) {
+        closeAfterTransfer_ = true;
+        event->ignore();
+        return;
+    }
     if (confirmAndSaveForExit()) {
         event->accept();
     } else {

@@ -17,7 +17,7 @@ namespace orvanta {
 
 class PageTabs;
 class ProjectorListModel;
-class TransferRunner;
+class QtTransferRunner;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -74,6 +74,8 @@ class MainWindow : public QMainWindow {
     void applyColor(Command command);
 
   protected:
+    // During a transfer the request is remembered and the usual close sequence (the exit
+    // question) runs once the transfer has ended.
     void closeEvent(QCloseEvent* event) override;
     // Dropping one message file: the Main tab adds it to its list, the Edit tab opens it.
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -92,7 +94,9 @@ class MainWindow : public QMainWindow {
     MainState& state_;
     Prompt& prompt_;
     ProjectorListModel* projectors_;
-    std::unique_ptr<TransferRunner> runner_;
+    std::unique_ptr<QtTransferRunner> runner_;
+    // A close request came while a transfer ran: the close sequence follows once it ends.
+    bool closeAfterTransfer_ = false;
     PageTabs* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
     std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background

@@ -2,14 +2,28 @@
 
 #include <QComboBox>
 #include <QSortFilterProxyModel>
+#include <mutex>
 
 #include "ui/common/UiText.h"
 #include "ui/frame/MainState.h"
 
 namespace orvanta {
 
+struct ProjectorListModel::Guard {
+    std::mutex mutex;
+    ProjectorListModel* model = nullptr;
+};
+
 ProjectorListModel::ProjectorListModel(MainState& state, QObject* parent)
-    : QAbstractTableModel(parent), state_(state) {}
+    : QAbstractTableModel(parent), state_(state), guard_(std::make_shared<Guard>()) {
+    guard_->model = this;
+    writer_.setMaxThreadCount(1);
+}
+
+ProjectorListModel::~ProjectorListModel() {
+    std::lock_guard lock(guard_->mutex);
+    guard_->model = nullptr;
+}
 
 int ProjectorListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(state_.projectors.records.size());
@@ -78,33 +92,75 @@ void ProjectorListModel::showFileContents() {
     emit registryChanged();
 }
 
+void ProjectorListModel::runWrite(std::function<std::string(const std::string&)> write,
+                                  WriteDone done) {
+    if (++pending_ == 1) {
+        emit writingChanged(true);
+    }
+    writer_.start([guard = guard_, folder = state_.programFolder, write = std::move(write),
+                   done = std::move(done)] {
+        const std::string error = write(folder);
+        std::lock_guard lock(guard->mutex);
+        if (ProjectorListModel* model = guard->model) {
+            QMetaObject::invokeMethod(
+                model, [model, error, done] { model->finishWrite(error, done); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void ProjectorListModel::finishWrite(const std::string& error, const WriteDone& done) {
+    showFileContents();
+    if (--pending_ == 0) {
+        emit writingChanged(false);
+    }
+    if (done) {
+        done(error);
+    }
+}
+
+void ProjectorListModel::add(const ProjectorRecord& record, WriteDone done) {
+    runWrite([record](const std::string& folder) { return registerProjector(folder, record).text; },
+             std::move(done));
+}
+
 std::string ProjectorListModel::add(const ProjectorRecord& record) {
     std::string error = registerProjector(state_.programFolder, record).text;
     showFileContents();
     return error;
 }
 
-std::string ProjectorListModel::remove(int row) {
+void ProjectorListModel::remove(int row, WriteDone done) {
     const ProjectorRecord* shown = record(row);
     if (shown == nullptr) {
-        return {};
+        return;
     }
-    std::string error = unregisterProjector(state_.programFolder, shown->address).text;
-    showFileContents();
-    return error;
+    // The address is taken now: the rows may change before the writer gets to it.
+    runWrite([address = shown->address](
+                 const std::string& folder) { return unregisterProjector(folder, address).text; },
+             std::move(done));
 }
 
-std::string ProjectorListModel::setCredentials(int row, std::int32_t authentication,
-                                               const std::string& password) {
+void ProjectorListModel::setCredentials(int row, std::int32_t authentication,
+                                        const std::string& password, WriteDone done) {
     const ProjectorRecord* shown = record(row);
     if (shown == nullptr) {
-        return {};
+        return;
     }
-    std::string error =
-        setProjectorCredentials(state_.programFolder, shown->address, authentication, password)
-            .text;
-    showFileContents();
-    return error;
+    runWrite(
+        [address = shown->address, authentication, password](const std::string& folder) {
+            return setProjectorCredentials(folder, address, authentication, password).text;
+        },
+        std::move(done));
+}
+
+void ProjectorListModel::saveAdaptorChoice(const std::string& dottedAddress,
+                                           const std::string& description, WriteDone done) {
+    runWrite(
+        [dottedAddress, description](const std::string& folder) {
+            return saveAdaptorSelection(folder, dottedAddress, description);
+        },
+        std::move(done));
 }
 
 QString ProjectorListModel::writeErrorText(const std::string& error) {

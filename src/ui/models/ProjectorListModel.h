@@ -3,10 +3,18 @@
 // projector drop-downs and the Discovery tab's registered list. LastPj.txt is the reference
 // copy: reload() shows what the file holds, and every change is written to the file first
 // and then read back, so the views never show a projector the file does not have.
+//
+// A change waits for the registry lock another program may hold, so the changes the pages
+// ask for run on a writer thread of the model's own, one after the other in the order asked;
+// the window goes on meanwhile. Destroying the model (at exit) waits for the changes already
+// asked for, so a change asked for just before closing still reaches the file.
 // GUI thread only.
 
 #include <QAbstractTableModel>
+#include <QThreadPool>
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "projectors/ProjectorList.h"
@@ -23,6 +31,7 @@ class ProjectorListModel : public QAbstractTableModel {
     enum Column { NameColumn = 0, MacColumn = 1, AddressColumn = 2, ColumnCount = 3 };
 
     explicit ProjectorListModel(MainState& state, QObject* parent = nullptr);
+    ~ProjectorListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,12 +46,24 @@ class ProjectorListModel : public QAbstractTableModel {
     // Reads LastPj.txt again; views are told only when something differs.
     void reload();
 
-    // Registry changes. Each returns an empty string on success, else what went wrong; the
-    // model then shows what the file really holds. A caller must tell the operator about a
-    // failure (writeErrorText): a change that silently did not happen is lost work.
+    // Registry changes, run on the writer thread. Afterwards, on the GUI thread, the model shows
+    // what the file holds and `done` gets an empty string on success, else what went wrong.
+    // A caller must tell the operator about a failure (writeErrorText): a change that silently
+    // did not happen is lost work. `done` is not called once the model is gone.
+    using WriteDone = std::function<void(const std::string& error)>;
+    void add(const ProjectorRecord& record, WriteDone done);
+    void remove(int row, WriteDone done);
+    void setCredentials(int row, std::int32_t authentication, const std::string& password,
+                        WriteDone done);
+    // The adaptor the Discovery tab narrows its search to ("" for every adaptor).
+    void saveAdaptorChoice(const std::string& dottedAddress, const std::string& description,
+                           WriteDone done);
+    // True while a change asked for has not ended.
+    bool writing() const { return pending_ > 0; }
+
+    // add() on the calling thread, waiting for the registry lock: for setting up tests only,
+    // never from a page.
     std::string add(const ProjectorRecord& record);
-    std::string remove(int row);
-    std::string setCredentials(int row, std::int32_t authentication, const std::string& password);
 
     // What the operator is told when a change could not be written; `error` is the system's
     // reason.
@@ -51,10 +72,23 @@ class ProjectorListModel : public QAbstractTableModel {
   signals:
     // After any change of the rows (reload, add, remove, credentials).
     void registryChanged();
+    // writing() changed.
+    void writingChanged(bool writing);
 
   private:
+    struct Guard;
     void showFileContents();
+    void runWrite(std::function<std::string(const std::string& programFolder)> write,
+                  WriteDone done);
+    void finishWrite(const std::string& error, const WriteDone& done);
+
     MainState& state_;
+    // Writer threads post their end through this; the model unhooks itself when destroyed.
+    std::shared_ptr<Guard> guard_;
+    int pending_ = 0;
+    // One thread, so that changes reach the file in the order they were asked for. Declared
+    // last: it is destroyed first and waits for the changes still running.
+    QThreadPool writer_;
 };
 
 // Makes `combo` a view of the model's addresses; with no projector registered it shows

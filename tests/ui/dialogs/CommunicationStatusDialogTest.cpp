@@ -192,10 +192,13 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
         bool pressed = false;
         QTimer presser;
         QObject::connect(&presser, &QTimer::timeout, [&] {
-            auto* d = qobject_cast<CommunicationStatusDialog*>(QApplication::activeModalWidget());
-            if (!pressed && d != nullptr && d->statusText() == "Now Sending...") {
-                d->cancelButton()->click();
-                pressed = true;
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* d = qobject_cast<CommunicationStatusDialog*>(top);
+                if (!pressed && d != nullptr && d->isVisible() &&
+                    d->statusText() == "Now Sending...") {
+                    d->cancelButton()->click();
+                    pressed = true;
+                }
             }
         });
         presser.start(10);

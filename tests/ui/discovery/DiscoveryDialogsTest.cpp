@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -82,6 +83,80 @@ TEST(ConfigureManually, ReturnsWhatWasTypedAndRefusesAnEmptyAddress) {
             EXPECT_TRUE(d.dialog.isVisible());
             EXPECT_EQ(d.prompt.texts(), std::vector<std::string>{"Please input IP Address."});
         }
+    }
+}
+
+TEST(ConfigureManually, APartAbove255IsRefusedInEachLanguageAndNothingIsReturned) {
+    struct Case {
+        LanguageId language;
+        const char* ip[4];
+        long long refused;
+    };
+    const Case cases[] = {
+        {LanguageId::English, {"127", "0", "0", "300"}, 300},
+        {LanguageId::Japanese, {"256", "0", "0", "1"}, 256},
+        {LanguageId::ChineseSimplified, {"10", "999", "0", "1"}, 999},
+    };
+    for (const Case& c : cases) {
+        ShownAddPj d;
+        setInterfaceLanguage(c.language);
+        for (int i = 0; i < 4; ++i) {
+            box(d.dialog, ("ipPart" + std::to_string(i + 1)).c_str())
+                ->setText(QString::fromLatin1(c.ip[i]));
+        }
+        d.dialog.findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+        EXPECT_NE(d.dialog.result(), QDialog::Accepted) << c.refused;
+        EXPECT_TRUE(d.dialog.isVisible());
+        const std::string expected = formatText(Text::IpPartOutOfRange, {c.refused});
+        EXPECT_EQ(d.prompt.texts(), std::vector<std::string>{expected});
+        EXPECT_NE(expected.find(std::to_string(c.refused)), std::string::npos) << expected;
+        if (c.language != LanguageId::English) {
+            EXPECT_NE(
+                expected,
+                formatText(languageText(Text::IpPartOutOfRange, LanguageId::English), {c.refused}));
+        }
+        EXPECT_EQ(d.dialog.entered().address, 0u);
+    }
+    setInterfaceLanguage(LanguageId::English);
+}
+
+TEST(ConfigureManually, DotsAndWholeAddressesFillThePartsAsTypedOrPasted) {
+    struct Case {
+        const char* into;
+        const char* typed;
+        bool paste;
+        const char* parts[4];
+        const char* focus;
+    };
+    const Case cases[] = {
+        {"ipPart1", "127.0.0.5", false, {"127", "0", "0", "5"}, "ipPart4"},
+        {"ipPart1", "10.20.30.40", false, {"10", "20", "30", "40"}, "ipPart4"},
+        {"ipPart1", "1921680", false, {"192", "168", "0", ""}, "ipPart3"},
+        {"ipPart1", "10.", false, {"10", "", "", ""}, "ipPart2"},
+        {"ipPart1", "127.0.0.5", true, {"127", "0", "0", "5"}, "ipPart4"},
+        {"ipPart3", "10.20", true, {"", "", "10", "20"}, "ipPart4"},
+        {"ipPart1", " 192.168.0.300\n", true, {"192", "168", "0", "300"}, "ipPart4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        ShownAddPj d;
+        if (c.paste) {
+            QApplication::clipboard()->setText(QString::fromLatin1(c.typed));
+            box(d.dialog, c.into)->setFocus();
+            QTest::keyClick(box(d.dialog, c.into), Qt::Key_V, Qt::ControlModifier);
+        } else {
+            // Each key goes where the keyboard focus is by then, as the operator's would.
+            box(d.dialog, c.into)->setFocus();
+            for (const char* k = c.typed; *k != '\0'; ++k) {
+                QTest::keyClick(QApplication::focusWidget(), *k);
+            }
+        }
+        for (int i = 0; i < 4; ++i) {
+            EXPECT_EQ(box(d.dialog, ("ipPart" + std::to_string(i + 1)).c_str())->text(),
+                      QString::fromLatin1(c.parts[i]))
+                << "part " << i + 1;
+        }
+        EXPECT_TRUE(box(d.dialog, c.focus)->hasFocus()) << c.focus;
     }
 }
 

@@ -20,9 +20,11 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <chrono>
 #include <functional>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileLock.h"
 #include "support/NetworkNamespace.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
@@ -76,6 +78,10 @@ struct Window {
     }
     void select(const char* listName, int row) { list(listName)->selectRow(row); }
     bool findEnabled() { return button("findButton")->isEnabled(); }
+    // Registry changes run on the model's writer thread: waits until the last one has ended.
+    bool settled() {
+        return test::processEventsUntil([&] { return !frame->projectors().writing(); });
+    }
 };
 
 std::string readFile(const std::string& path) {
@@ -154,6 +160,7 @@ TEST(DiscoveryPage, ManualEntryIsRegisteredOnceAndEveryTabFollows) {
 
     onNextDialog([](QDialog& d) { fillManualEntry(d, "10", "secret"); });
     w.button("configureManuallyButton")->click();
+    ASSERT_TRUE(w.settled());
     ASSERT_EQ(w.list("registeredList")->model()->rowCount(), 1);
     EXPECT_EQ(mainList->count(), 1);
     EXPECT_EQ(mainList->itemText(0), QStringLiteral("192.168.0.10"));
@@ -166,6 +173,18 @@ TEST(DiscoveryPage, ManualEntryIsRegisteredOnceAndEveryTabFollows) {
     onNextDialog([](QDialog& d) { fillManualEntry(d, "10", "other"); });
     w.button("configureManuallyButton")->click();
     EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Same IP-Address already exists."});
+    EXPECT_EQ(readFile(folder + "LastPj.txt"), written);
+
+    // A part above 255 is refused inside the dialog: nothing of it is registered.
+    w.prompt.clear();
+    onNextDialog([](QDialog& d) {
+        fillManualEntry(d, "300", "pw");
+        EXPECT_TRUE(d.isVisible());
+        d.reject();
+    });
+    w.button("configureManuallyButton")->click();
+    EXPECT_EQ(w.prompt.texts(),
+              std::vector<std::string>{formatText(Text::IpPartOutOfRange, {300})});
     EXPECT_EQ(readFile(folder + "LastPj.txt"), written);
 
     // Cancel adds nothing.
@@ -191,6 +210,7 @@ TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
     w.select("registeredList", 1);
     w.prompt.queue(PromptAnswer::Yes);
     w.button("deleteButton")->click();
+    ASSERT_TRUE(w.settled());
     EXPECT_EQ(w.state.currentProjector, 0);
     const ProjectorList onDisk = loadProjectorList(folder);
     ASSERT_EQ(onDisk.count(), 2u);
@@ -216,6 +236,7 @@ TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
         d.reject();
     });
     w.button("passwordButton")->click();
+    ASSERT_TRUE(w.settled());
     EXPECT_EQ(heading, QStringLiteral("[ 127.250.0.3 ]"));
     EXPECT_EQ(readFile(folder + "LastPj.txt"), registryWith(2));
 
@@ -224,6 +245,7 @@ TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
         d.accept();
     });
     w.button("passwordButton")->click();
+    ASSERT_TRUE(w.settled());
     EXPECT_EQ(loadProjectorList(folder).records[1].password, "new");
     EXPECT_EQ(loadProjectorList(folder).records[1].authentication, 1);
     EXPECT_EQ(w.frame->pageContext().projectors.record(1)->password, "new");
@@ -254,9 +276,11 @@ TEST(DiscoveryPage, AWriteThatFailsIsReportedAndNothingIsLost) {
     }
     onNextDialog([](QDialog& d) { fillManualEntry(d, "20", "pw"); });
     w.button("configureManuallyButton")->click();
+    EXPECT_TRUE(w.settled());
     w.select("registeredList", 0);
     w.prompt.queue(PromptAnswer::Yes);
     w.button("deleteButton")->click();
+    EXPECT_TRUE(w.settled());
     restore();
 
     const std::vector<std::string> texts = w.prompt.texts();
@@ -267,6 +291,66 @@ TEST(DiscoveryPage, AWriteThatFailsIsReportedAndNothingIsLost) {
     }
     EXPECT_EQ(readFile(folder + "LastPj.txt"), registryWith(1));
     EXPECT_EQ(w.list("registeredList")->model()->rowCount(), 1);
+}
+
+TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
+    struct Case {
+        const char* button;
+        std::function<void(Window&)> prepare;
+        std::function<void(const ProjectorList&)> check;
+    };
+    const Case cases[] = {
+        {"configureManuallyButton",
+         [](Window&) { onNextDialog([](QDialog& d) { fillManualEntry(d, "30", "pw"); }); },
+         [](const ProjectorList& l) {
+             ASSERT_EQ(l.count(), 3u);
+             EXPECT_EQ(l.records[2].address, ipv4("192.168.0.30"));
+         }},
+        {"deleteButton",
+         [](Window& w) {
+             w.select("registeredList", 0);
+             w.prompt.queue(PromptAnswer::Yes);
+         },
+         [](const ProjectorList& l) {
+             ASSERT_EQ(l.count(), 1u);
+             EXPECT_EQ(l.records[0].address, ipv4("127.250.0.3"));
+         }},
+        {"passwordButton",
+         [](Window& w) {
+             w.select("registeredList", 1);
+             onNextDialog([](QDialog& d) {
+                 d.findChild<QLineEdit*>(QStringLiteral("password"))->setText(QStringLiteral("n"));
+                 d.accept();
+             });
+         },
+         [](const ProjectorList& l) { EXPECT_EQ(l.records.at(1).password, "n"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        const std::string folder = test::scratchFolder("locked");
+        ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt", registryWith(2)), "");
+        Window w(folder);
+        w.showDiscovery();
+        auto lock = FileLock::acquire(registryPath(folder), std::chrono::milliseconds(0));
+        ASSERT_TRUE(lock.has_value());
+        c.prepare(w);
+        w.button(c.button)->click();
+        // The click has returned with the change still waiting for the lock: nothing is
+        // reported yet, and no second change can start before this one has ended.
+        EXPECT_TRUE(w.frame->projectors().writing());
+        for (const char* other :
+             {"registrationButton", "configureManuallyButton", "deleteButton", "passwordButton"}) {
+            EXPECT_FALSE(w.button(other)->isEnabled()) << other;
+        }
+        EXPECT_EQ(readFile(folder + "LastPj.txt"), registryWith(2));
+        const std::size_t asked = w.prompt.texts().size();
+        lock.reset();
+        ASSERT_TRUE(w.settled());
+        EXPECT_EQ(w.prompt.texts().size(), asked);  // no failure to report
+        c.check(loadProjectorList(folder));
+        EXPECT_EQ(w.frame->projectors().list().records, loadProjectorList(folder).records);
+        EXPECT_TRUE(w.button(c.button)->isEnabled());
+    }
 }
 
 // ---------------------------------------------------------------------------------------
@@ -326,25 +410,32 @@ TEST_F(DiscoveryPageInner, FindsEachReachableProjectorOnceRegistersAndKeepsRows)
     expectAnswering(deaf);
     Window w(test::scratchFolder("found"), true);
     const std::string& folder = w.state.programFolder;
-    // Loopback is never chosen for the operator: nothing is searched until it is.
+    // Every adaptor is searched by default, loopback too; the drop-down narrows the search.
     auto* choice = w.page().findChild<QComboBox*>(QStringLiteral("adaptorChoice"));
-    ASSERT_EQ(choice->count(), 1);
-    EXPECT_EQ(choice->currentIndex(), -1);
-    EXPECT_EQ(choice->placeholderText(), QStringLiteral("Choose a network adaptor"));
+    ASSERT_EQ(choice->count(), 2);
+    EXPECT_EQ(choice->currentIndex(), 0);
+    EXPECT_EQ(choice->currentText(), QStringLiteral("All adaptors"));
     w.showDiscovery();
-    ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
-    EXPECT_EQ(w.list("foundList")->model()->rowCount(), 0);
-
-    choice->setCurrentIndex(0);
-    emit choice->activated(0);
-    EXPECT_FALSE(w.findEnabled());
     ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
     const std::vector<std::uint32_t> both = {ipv4("127.0.0.2"), ipv4("127.0.0.3")};
     EXPECT_EQ(foundAddresses(w), both);  // two rounds, answered twice each: one row each
     EXPECT_TRUE(deaf.waitForLine("127.0.0.4 answered")) << deaf.output();
 
+    // Narrowed to the one adaptor: searched again, and the choice is written at once.
+    choice->setCurrentIndex(1);
+    emit choice->activated(1);
+    EXPECT_FALSE(w.findEnabled());
+    EXPECT_EQ(w.list("foundList")->model()->rowCount(), 0);
+    ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
+    EXPECT_EQ(foundAddresses(w), both);
+    ASSERT_TRUE(w.settled());
+    EXPECT_EQ(findSavedAdaptor(folder,
+                               {choice->itemText(1).section(QLatin1Char(' '), 0, 0).toStdString()}),
+              std::optional<std::size_t>(0));
+
     w.select("foundList", 0);
     w.button("registrationButton")->click();
+    ASSERT_TRUE(w.settled());
     w.button("registrationButton")->click();
     EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Same IP-Address already exists."});
     ASSERT_EQ(loadProjectorList(folder).count(), 1u);
@@ -359,6 +450,14 @@ TEST_F(DiscoveryPageInner, FindsEachReachableProjectorOnceRegistersAndKeepsRows)
 
     w.button("findButton")->click();
     EXPECT_EQ(w.list("foundList")->model()->rowCount(), 0);
+    EXPECT_EQ(choice->currentIndex(), 1);  // "Find" keeps the narrowed search
     ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
     EXPECT_EQ(foundAddresses(w), both);
+
+    // Back to every adaptor: remembered as no narrowing.
+    choice->setCurrentIndex(0);
+    emit choice->activated(0);
+    ASSERT_TRUE(test::processEventsUntil([&] { return w.findEnabled(); }, kRunLimitMs));
+    ASSERT_TRUE(w.settled());
+    EXPECT_EQ(findSavedAdaptor(folder, {"lo"}), std::nullopt);
 }

@@ -22,6 +22,7 @@
 
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
+#include "settings/SendLockStore.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
@@ -150,12 +151,14 @@ TEST(EditPage, SendRefusesBeforeAnyExchange) {
     };
     for (const auto& c : cases) {
         EditWindow w(std::string("refuse-") + c.name, c.projector ? "127.0.70.2" : nullptr);
-        w.state.sendLocked = c.locked;
+        // The settings file holds the lock; Send reads it each time.
+        ASSERT_EQ(writeSendLocked(sendLockSettingsPath(), c.locked), "");
         type(w.body(), QString::fromUtf8(c.message));
         w.prompt.clear();
         w.click("sendButton");
         EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{c.said}) << c.name;
     }
+    test::unlockSendLock();
 }
 
 TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDragMoveEvent>
 #include <QFile>
@@ -7,13 +9,19 @@
 #include <QProcess>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTimer>
+#include <QWindow>
 #include <fstream>
 
+#include "commands/Operations.h"
 #include "platform/AtomicFile.h"
 #include "projectors/Discovery.h"
 #include "support/ScriptedPrompt.h"
+#include "support/SimProcess.h"
+#include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
+#include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
@@ -176,13 +184,56 @@ TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
 
     w.prompt.queue(PromptAnswer::Ok);
     EXPECT_TRUE(w.frame->close());
-    const std::string after = readFile(folder + "LastPj.txt");
-    EXPECT_NE(after.find("[SELECT ADAPTOR]"), std::string::npos);
-    EXPECT_NE(after.find("ProjectorName=Hall"), std::string::npos);
+    // The adaptor choice is written when the operator changes it: closing never waits for
+    // the registry lock.
+    EXPECT_EQ(readFile(folder + "LastPj.txt"), kTwoProjectors);
     // The window's copy of the lock is never written back: the file keeps what was set there.
     settings.sync();
     EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("1"));
     test::unlockSendLock();
+}
+
+TEST(MainWindow, ACloseRequestDuringATransferAsksToExitOnceTheTransferHasEnded) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    testsupport::SimProcess sim({"--address", "127.0.4.120", "--reply-delay", "300"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    Window w(test::scratchFolder("closeduring"));
+    TransferRunner& runner = w.frame->pageContext().runner;
+    TransferJob job(runner.flags(), runner.timings());
+    job.control.address = testsupport::ipv4("127.0.4.120");
+    job.control.code = 0x6020;
+    job.control.count = 2;
+
+    // The window system's close request, as the window's close button or Alt+F4 sends it,
+    // once the Communication Status dialog shows.
+    bool requested = false;
+    QWidget* modal = nullptr;
+    std::size_t askedDuringTransfer = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!requested && qobject_cast<CommunicationStatusDialog*>(top) != nullptr &&
+                top->isVisible()) {
+                requested = true;
+                // Qt hands a close request to no window that a modal dialog blocks.
+                modal = QApplication::activeModalWidget();
+                QCloseEvent close;
+                QApplication::sendEvent(w.frame->windowHandle(), &close);
+                askedDuringTransfer = w.prompt.entries().size();
+            }
+        }
+    });
+    poll.start(5);
+    w.prompt.queue(PromptAnswer::Ok);
+    runner.run(job, TransferKind::Ctrl);
+    poll.stop();
+    ASSERT_TRUE(requested);
+    EXPECT_EQ(modal, nullptr);
+    EXPECT_EQ(askedDuringTransfer, 0u);
+    ASSERT_TRUE(test::processEventsUntil([&] { return !w.frame->isVisible(); }));
+    EXPECT_EQ(w.prompt.texts(),
+              std::vector<std::string>{"Are you sure that you want to exit this tool?"});
 }
 
 TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {

@@ -4,6 +4,8 @@
 # moved as a whole (DESTDIR installs, unpacked packages).
 
 set(_linux ${PROJECT_SOURCE_DIR}/data/linux)
+set(ORVANTA_PACKAGE_CONTACT "Orvanta developers <orvanta@example.org>"
+    CACHE STRING "Maintainer field of the .deb and of its change log")
 set(_app_id com.tavrix.Orvanta)
 # The date of the release named by the project version, for the metainfo's release list.
 set(ORVANTA_RELEASE_DATE 2026-12-07)
@@ -13,6 +15,20 @@ if(TARGET orvanta)
     list(PREPEND _programs orvanta)
 endif()
 install(TARGETS ${_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripping install (cmake --install --strip, and the package) also drops the compiler's
+# version notes, which nothing at run time reads.
+find_program(ORVANTA_STRIP NAMES ${CMAKE_STRIP} strip)
+if(ORVANTA_STRIP)
+    install(CODE "
+        if(CMAKE_INSTALL_DO_STRIP)
+            foreach(_program ${_programs})
+                execute_process(COMMAND \"${ORVANTA_STRIP}\" --remove-section=.comment
+                    --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${_program}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+            endforeach()
+        endif()")
+endif()
 
 set(_shared ${CMAKE_INSTALL_DATADIR}/orvanta)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/MessageData DESTINATION ${_shared})
@@ -25,9 +41,43 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/data/completion/orvanta-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
-# Desktop integration: menu entry, application icon, AppStream metainfo.
+# Compressed the way Debian wants documentation and manual pages: gzip -9 without the name
+# and time stamp, so that the same input always gives the same bytes.
+find_program(ORVANTA_GZIP gzip REQUIRED)
+function(orvanta_gzip source output)
+    add_custom_command(OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} -E copy ${source} ${output}.tmp
+        COMMAND ${ORVANTA_GZIP} -9nf ${output}.tmp
+        COMMAND ${CMAKE_COMMAND} -E rename ${output}.tmp.gz ${output}
+        DEPENDS ${source} VERBATIM)
+endfunction()
+
+# /usr/share/doc/orvanta: the licences (machine-readable, for the package's users and for
+# distributions) and the package's change log.
+set(_docdir ${CMAKE_INSTALL_DATADIR}/doc/orvanta)
+# The package's Debian revision: it is made from the release named by the project version.
+set(ORVANTA_DEB_RELEASE 1)
+set(ORVANTA_DEB_VERSION ${PROJECT_VERSION}-${ORVANTA_DEB_RELEASE})
+execute_process(COMMAND date -u -R -d ${ORVANTA_RELEASE_DATE}
+                OUTPUT_VARIABLE ORVANTA_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+configure_file(${PROJECT_SOURCE_DIR}/data/package/copyright.in ${CMAKE_BINARY_DIR}/doc/copyright
+               @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/data/package/changelog.Debian.in
+               ${CMAKE_BINARY_DIR}/doc/changelog.Debian @ONLY)
+orvanta_gzip(${CMAKE_BINARY_DIR}/doc/changelog.Debian ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
+add_custom_target(orvanta_doc ALL DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)
+install(FILES ${CMAKE_BINARY_DIR}/doc/copyright ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz
+        DESTINATION ${_docdir})
+install(FILES ${PROJECT_SOURCE_DIR}/data/package/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME orvanta)
+
+# Desktop integration: menu entry, application icon, AppStream metainfo, the message file
+# type with its icon.
 if(TARGET orvanta)
     install(FILES ${_linux}/${_app_id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${_linux}/${_app_id}.mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+            RENAME ${_app_id}.xml)
     # The README's pictures as the software centre's screenshots, once they have a web address
     # (AppStream takes screenshots by address only).
     set(ORVANTA_SCREENSHOT_URL "" CACHE STRING
@@ -46,18 +96,32 @@ if(TARGET orvanta)
     install(FILES ${CMAKE_BINARY_DIR}/linux/${_app_id}.metainfo.xml
             DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
     set(_hicolor ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
-    install(FILES ${_linux}/${_app_id}.svg DESTINATION ${_hicolor}/scalable/apps)
-    # The PNG sizes are rendered from the one SVG, so they never differ from it.
+    # The file type's icon is named after the type, the way icon themes look it up.
+    set(_icons apps/${_app_id} mimetypes/application-x-orvanta-message)
+    set(_icon_source_apps ${_linux}/${_app_id}.svg)
+    set(_icon_source_mimetypes ${_linux}/application-x-orvanta-message.svg)
+    foreach(_icon ${_icons})
+        string(REGEX MATCH "^[a-z]+" _context ${_icon})
+        get_filename_component(_name ${_icon} NAME)
+        install(FILES ${_icon_source_${_context}} DESTINATION ${_hicolor}/scalable/${_context}
+                RENAME ${_name}.svg)
+    endforeach()
+    # The PNG sizes are rendered from the SVGs, so they never differ from them.
     find_program(ORVANTA_RSVG_CONVERT rsvg-convert)
     if(ORVANTA_RSVG_CONVERT)
         set(_pngs)
         foreach(_size 16 24 32 48 64 128 256)
-            set(_png ${CMAKE_BINARY_DIR}/icons/${_size}x${_size}/apps/${_app_id}.png)
-            add_custom_command(OUTPUT ${_png}
-                COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icons/${_size}x${_size}/apps
-                COMMAND ${ORVANTA_RSVG_CONVERT} -w ${_size} -h ${_size} -o ${_png} ${_linux}/${_app_id}.svg
-                DEPENDS ${_linux}/${_app_id}.svg VERBATIM)
-            list(APPEND _pngs ${_png})
+            foreach(_icon ${_icons})
+                string(REGEX MATCH "^[a-z]+" _context ${_icon})
+                set(_png ${CMAKE_BINARY_DIR}/icons/${_size}x${_size}/${_icon}.png)
+                add_custom_command(OUTPUT ${_png}
+                    COMMAND ${CMAKE_COMMAND} -E make_directory
+                            ${CMAKE_BINARY_DIR}/icons/${_size}x${_size}/${_context}
+                    COMMAND ${ORVANTA_RSVG_CONVERT} -w ${_size} -h ${_size} -o ${_png}
+                            ${_icon_source_${_context}}
+                    DEPENDS ${_icon_source_${_context}} VERBATIM)
+                list(APPEND _pngs ${_png})
+            endforeach()
         endforeach()
         add_custom_target(orvanta_icons ALL DEPENDS ${_pngs})
         install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/ DESTINATION ${_hicolor})
@@ -84,7 +148,8 @@ if(ORVANTA_HELP2MAN)
                     --include=${PROJECT_SOURCE_DIR}/data/man/${_program}.h2m
                     --output=${_page} $<TARGET_FILE:${_program}>
             DEPENDS ${_program} ${PROJECT_SOURCE_DIR}/data/man/${_program}.h2m VERBATIM)
-        list(APPEND _pages ${_page})
+        orvanta_gzip(${_page} ${_page}.gz)
+        list(APPEND _pages ${_page}.gz)
     endforeach()
     add_custom_target(orvanta_manpages ALL DEPENDS ${_pages})
     install(FILES ${_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
@@ -97,24 +162,35 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanta)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "TAVRIX")
-set(ORVANTA_PACKAGE_CONTACT "Orvanta developers <orvanta@example.org>"
-    CACHE STRING "Maintainer field of the .deb")
 set(CPACK_PACKAGE_CONTACT ${ORVANTA_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "compose on-screen messages and send them to projectors")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "A desktop program for composing short on-screen messages - a title and a coloured body \
-with an icon, display style, time, blink and alarm options - and sending them over an IP \
-network to projectors. It keeps a registry of projectors, stores messages in projector \
-memory slots, shows, hides and clears them and reads back what a projector holds. \
-Includes a command-line front end and a projector simulator.")
+# Lines as they appear in the control file (CPack indents them; an empty line separates
+# paragraphs).
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "A desktop program for composing short on-screen messages - a title and\n"
+    "a coloured body with an icon, display style, time, blink and alarm\n"
+    "options - and sending them over an IP network to projectors, which show\n"
+    "them over their picture. It keeps a registry of projectors, stores\n"
+    "messages in projector memory slots, shows, hides and clears them and\n"
+    "reads back what a projector holds.\n"
+    "\n"
+    "The package also holds orvanta-cli, a command-line front end for scripts\n"
+    "and for sending one message to many projectors at once, and a projector\n"
+    "simulator for trying everything without a projector.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${ORVANTA_DEB_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Libraries come from dpkg-shlibdeps; Qt's platform plugins (the window itself) are loaded at
 # run time, so no library link names them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-# Qt's own texts in Japanese and Chinese; the program works without them.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# What the program uses when it is there and does without when not (README: "Installing"):
+# the native window on Wayland; a font for the Japanese and Chinese interface (without one,
+# the program falls back to English), the smallest that covers both first; Qt's own texts
+# (standard buttons, file dialogs) in Japanese and Chinese.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-wayland, fonts-wqy-microhei | fonts-noto-cjk | fonts-wqy-zenhei | fonts-droid-fallback, \
+qt6-translations-l10n")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

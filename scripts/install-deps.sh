@@ -10,7 +10,7 @@ packages=(
     fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev
     iproute2
     help2man librsvg2-bin qt6-translations-l10n man-db file
-    desktop-file-utils appstream
+    desktop-file-utils appstream shared-mime-info libglib2.0-bin lintian
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -60,8 +60,10 @@ bool isRepeatText(std::string_view text) {
     return trimmed(text) == languageText(kRepeat);
 }
 
-// Sets the startup display; the value the projector answers is not kept as the firmware
-// level here, since the capabilities of the chosen projector come from the state query only.
+}  // namespace
+
+// The value the projector answers is not kept as the firmware level here, since the
+// capabilities of the chosen projector come from the state query only.
 bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& target, Prompt& prompt,
                        TransferRunner& runner, MainProjectorInfo& info) {
     ProjectorStateValues answer = info.values;
@@ -79,8 +81,6 @@ bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& tar
     info.values.stateWord = static_cast<std::int16_t>(value);
     return true;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------------
 
@@ -111,8 +111,19 @@ StartupDisplay MainProjectorInfo::startup() const {
 
 bool refreshProjectorInfo(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
                           MainProjectorInfo& info) {
+    TransferJob job(runner.flags(), runner.timings());
+    prepareStateQuery(job, target);
+    runner.run(job, TransferKind::CtrlStateQuery);
+    if (!takeProjectorInfo(job, info)) {
+        prompt.inform(job.outcome.resultText);
+        return false;
+    }
+    return true;
+}
+
+bool takeProjectorInfo(const TransferJob& job, MainProjectorInfo& info) {
     ProjectorStateValues fresh = info.values;
-    if (!queryProjectorState(target, prompt, runner, fresh)) {
+    if (!takeStateQuery(job, fresh)) {
         return false;
     }
     info.values = fresh;
@@ -246,7 +257,7 @@ MainSendResult sendMessageFile(const MainSendRequest& request, const SendFile& f
     if (follow && !setStartupDisplay(*follow, target, prompt, runner, info)) {
         return MainSendResult::StartupFailed;
     }
-    prompt.inform(languageText(kComplete));
+    prompt.inform(sendCompleteText(flags));
     return MainSendResult::Complete;
 }
 

@@ -60,6 +60,8 @@ struct MainProjectorInfo {
 // `info` keeps its earlier values.
 bool refreshProjectorInfo(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
                           MainProjectorInfo& info);
+// The same for a query run elsewhere (prepareStateQuery): what its ended run does to `info`.
+bool takeProjectorInfo(const TransferJob& job, MainProjectorInfo& info);
 
 // What the startup area shows: "Saved number:" and "Display time:" values ("-" when the
 // projector cannot say, "None" and "-" when the startup display is off, "Repeat" for 0).
@@ -78,6 +80,12 @@ std::optional<int> parseEditDisplayTime(std::string_view text);
 
 // ---------------------------------------------------------------------------------------------
 // Commands
+
+// Sets the startup display, as the follow-up of a Send does on both pages. A projector that
+// takes no connection for it is a failure told as a connection error: the message may be
+// stored, but the startup display was not set. On success `info` keeps the new word.
+bool setStartupDisplay(const StartupDisplay& startup, const ProjectorTarget& target, Prompt& prompt,
+                       TransferRunner& runner, MainProjectorInfo& info);
 
 // The error-status pre-check and the fatal check that every Main tab command starts with.
 bool checkBeforeCommand(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,

@@ -63,9 +63,7 @@ ProjectorCapabilities ProjectorStateValues::capabilities() const {
     return caps;
 }
 
-bool queryProjectorState(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
-                         ProjectorStateValues& values) {
-    TransferJob job(runner.flags(), runner.timings());
+void prepareStateQuery(TransferJob& job, const ProjectorTarget& target) {
     job.control.code = kCtrlStateQuery;
     job.control.count = 2;
     job.control.value = 0;
@@ -73,13 +71,27 @@ bool queryProjectorState(const ProjectorTarget& target, Prompt& prompt, Transfer
     job.control.password = target.password;
     job.control.extra1 = -1;
     job.control.extra2 = -1;
-    if (runner.run(job, TransferKind::CtrlStateQuery) != 1) {
-        prompt.inform(job.outcome.resultText);
+}
+
+bool takeStateQuery(const TransferJob& job, ProjectorStateValues& values) {
+    if (!job.outcome.succeeded()) {
         return false;
     }
     values.level = job.control.value;
     values.capabilityFlags = job.control.extra1;
     values.stateWord = job.control.extra2;
+    return true;
+}
+
+bool queryProjectorState(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
+                         ProjectorStateValues& values) {
+    TransferJob job(runner.flags(), runner.timings());
+    prepareStateQuery(job, target);
+    runner.run(job, TransferKind::CtrlStateQuery);
+    if (!takeStateQuery(job, values)) {
+        prompt.inform(job.outcome.resultText);
+        return false;
+    }
     return true;
 }
 
@@ -263,6 +275,10 @@ bool readStoredMessage(const ProjectorTarget& target, std::uint8_t slot, Prompt&
            readBackMessage(target, slot, stored.query, prompt, runner, stored.body,
                            stored.length) &&
            waitForSave(target, slot, prompt, runner);
+}
+
+std::string sendCompleteText(const TransferFlags& flags) {
+    return languageText(flags.cancelOverruled.load() ? Text::StoredBeforeCancel : Text::Complete);
 }
 
 int sendPayloadToProjector(const MessagePayload& payload, int displayLines,

@@ -46,6 +46,13 @@ inline constexpr std::uint16_t kCtrlSlotCheck = 0x3530;
 inline constexpr std::uint16_t kCtrlSlotCheckResult = 0x3531;
 inline constexpr std::uint16_t kCtrlErrorStatus = 0x6020;
 
+// The job of a state query for `target`, and what its ended run says: for callers that run the
+// query without waiting for it (the pages, whose window must not stop while a projector is
+// slow to answer).
+void prepareStateQuery(TransferJob& job, const ProjectorTarget& target);
+// Success: level, flags and third value into `values`; else false and `values` unchanged.
+bool takeStateQuery(const TransferJob& job, ProjectorStateValues& values);
+
 // CtrlStateQuery 0x0F01 (bounded connect, with its follow-ups).  Success: level, flags and
 // third value into `values` (an unreachable projector gives level 0xF000).
 bool queryProjectorState(const ProjectorTarget& target, Prompt& prompt, TransferRunner& runner,
@@ -130,6 +137,10 @@ bool readStoredMessage(const ProjectorTarget& target, std::uint8_t slot, Prompt&
 int sendPayloadToProjector(const MessagePayload& payload, int displayLines,
                            const ProjectorCapabilities& capabilities, const ProjectorTarget& target,
                            std::uint8_t slot, Prompt& prompt, TransferRunner& runner);
+
+// What a send that went through tells the operator: "    Complete.", or that the message was
+// already stored when the operator's cancel came (a short message is not taken back).
+std::string sendCompleteText(const TransferFlags& flags);
 
 // The whole send operation: encodes `message` for sending (questions through `prompt`), then
 // SendPayloadToProjector with settings.capabilities.  `encoded` (if given) receives the

@@ -198,36 +198,70 @@ RichText decodePart(std::span<const std::uint8_t> body, std::size_t firstUnit, s
     return part;
 }
 
+// A title over `limit` cut to it, with the terminator the cut title carries.
+RichText cutTitle(const RichText& title, std::size_t limit) {
+    if (title.size() <= limit) {
+        return title;
+    }
+    RichText cut;
+    cut.units.assign(title.units.begin(), title.units.begin() + static_cast<std::ptrdiff_t>(limit));
+    cut.units.push_back({kNul, 0, 0});
+    return cut;
+}
+
+// Writes the title (already cut to its limit) and the message into `out`: the body length,
+// or nothing when the items do not fit the working buffer or the title area.
+std::optional<std::size_t> writeParts(BodyWriter& out, RichText title, RichText body,
+                                      const MessageOptions& o, bool wide, bool displayMode) {
+    if (body.units.size() > kFetchUnits - 1) {
+        body.units.resize(kFetchUnits - 1);
+    }
+    breakLines(title, title.size(), o.characterSize, wide);
+    breakLines(body, body.size(), o.characterSize, wide);
+    dropLineEndsAfterPageMarks(title);
+    dropLineEndsAfterPageMarks(body);
+    if (title.empty()) {
+        out.unit(kNul);
+    } else if (!encodePart(out, title, title.size(), 0, o.background, displayMode)) {
+        return std::nullopt;
+    }
+    if (out.offset() > kTitleAreaBytes) {
+        // A title of many color runs would run into the message.
+        return std::nullopt;
+    }
+    if (body.empty()) {
+        return out.offset();
+    }
+    if (!encodePart(out, body, body.size(), kTitleAreaBytes, o.background, displayMode)) {
+        return std::nullopt;
+    }
+    return out.offset();
+}
+
+void dropNuls(RichText& text) {
+    // A NUL inside the text would end it for the projector and for every read back: whatever
+    // came after it would be lost.
+    std::erase_if(text.units, [](const RichUnit& u) { return u.ch == kNul; });
+}
+
 }  // namespace
 
 EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Prompt& prompt) {
-    // A NUL inside the text would end it for the projector and for every read back: whatever
-    // came after it would be lost.
-    for (RichText* text : {&message.title, &message.body}) {
-        std::erase_if(text->units, [](const RichUnit& u) { return u.ch == kNul; });
-    }
+    dropNuls(message.title);
+    dropNuls(message.body);
     EncodeResult result;
     const MessageOptions& o = message.options;
     const bool wide = settings.capabilities.extendedCharacterSet();
-    const int size = o.characterSize;
     // A message file sent from the list has no display-mode switch: its stored options rule.
     const bool displayMode = settings.characterDisplayMode && !settings.optionsFromFile;
 
     // Title pass: a title over the limit is cut, if the operator agrees.
-    const std::size_t limit = static_cast<std::size_t>(titleLimit(size, wide));
-    RichText title;
-    if (message.title.size() > limit) {
-        const PromptAnswer answer = prompt.ask(formatText(1146, {static_cast<long long>(limit)}),
-                                               PromptButtons::OkCancel, PromptIcon::Information);
-        if (answer != PromptAnswer::Ok) {
-            result.status = EncodeStatus::TitleCancelled;
-            return result;
-        }
-        title.units.assign(message.title.units.begin(),
-                           message.title.units.begin() + static_cast<std::ptrdiff_t>(limit));
-        title.units.push_back({kNul, 0, 0});
-    } else {
-        title = message.title;
+    const std::size_t limit = static_cast<std::size_t>(titleLimit(o.characterSize, wide));
+    if (message.title.size() > limit &&
+        prompt.ask(formatText(1146, {static_cast<long long>(limit)}), PromptButtons::OkCancel,
+                   PromptIcon::Information) != PromptAnswer::Ok) {
+        result.status = EncodeStatus::TitleCancelled;
+        return result;
     }
 
     // Message pass: characters the narrow font lacks stop the encoding.
@@ -238,38 +272,16 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
             return result;
         }
     }
-    RichText body = message.body;
-    if (body.units.size() > kFetchUnits - 1) {
-        body.units.resize(kFetchUnits - 1);
-    }
-
-    breakLines(title, title.size(), size, wide);
-    breakLines(body, body.size(), size, wide);
-    dropLineEndsAfterPageMarks(title);
-    dropLineEndsAfterPageMarks(body);
 
     BodyWriter out;
-    const auto tooMany = [&] {
+    const std::optional<std::size_t> written =
+        writeParts(out, cutTitle(message.title, limit), message.body, o, wide, displayMode);
+    if (!written) {
         result.status = EncodeStatus::TooManyCharacters;
         result.text = languageText(1023);
         return result;
-    };
-    if (title.empty()) {
-        out.unit(kNul);
-    } else if (!encodePart(out, title, title.size(), 0, o.background, displayMode)) {
-        return tooMany();
     }
-    if (out.offset() > kTitleAreaBytes) {
-        // A title of many color runs would run into the message.
-        return tooMany();
-    }
-    std::size_t length = out.offset();
-    if (!body.empty()) {
-        if (!encodePart(out, body, body.size(), kTitleAreaBytes, o.background, displayMode)) {
-            return tooMany();
-        }
-        length = out.offset();
-    }
+    const std::size_t length = *written;
     result.bodyLength = length;
     if (length > kMaxBodyBytes) {
         result.status = EncodeStatus::BodyTooLong;
@@ -289,6 +301,51 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     payload.header[15] = static_cast<std::uint8_t>(sum & 0xFF);
     result.payload = std::move(payload);
     return result;
+}
+
+std::size_t unitsThatFit(const Message& message, std::size_t from, std::size_t to,
+                         const RichText& inserted, const EncodeSettings& settings) {
+    const bool wide = settings.capabilities.extendedCharacterSet();
+    const bool displayMode = settings.characterDisplayMode && !settings.optionsFromFile;
+    RichText title = message.title;
+    dropNuls(title);
+    replaceTabs(title);
+    title =
+        cutTitle(title, static_cast<std::size_t>(titleLimit(message.options.characterSize, wide)));
+    to = std::min(to, message.body.size());
+    from = std::min(from, to);
+    const auto fits = [&](std::size_t count) {
+        RichText body;
+        body.units.reserve(message.body.size() - (to - from) + count);
+        body.units.insert(body.units.end(), message.body.units.begin(),
+                          message.body.units.begin() + static_cast<std::ptrdiff_t>(from));
+        body.units.insert(body.units.end(), inserted.units.begin(),
+                          inserted.units.begin() + static_cast<std::ptrdiff_t>(count));
+        body.units.insert(body.units.end(),
+                          message.body.units.begin() + static_cast<std::ptrdiff_t>(to),
+                          message.body.units.end());
+        dropNuls(body);
+        replaceTabs(body);
+        BodyWriter out;
+        const auto length =
+            writeParts(out, title, std::move(body), message.options, wide, displayMode);
+        return length && *length <= kMaxBodyBytes;
+    };
+    // Every unit takes at least two bytes: nothing beyond that bound can fit, so the search
+    // never encodes more than a message's worth of text however large the paste.
+    std::size_t low = 0;
+    std::size_t high = std::min(inserted.size(), kMaxBodyBytes / 2);
+    if (fits(high)) {
+        return high;
+    }
+    if (!fits(0)) {
+        return 0;
+    }
+    while (high - low > 1) {  // fits(low), !fits(high)
+        const std::size_t middle = low + (high - low) / 2;
+        (fits(middle) ? low : high) = middle;
+    }
+    return low;
 }
 
 void reportEncodeFailure(const EncodeResult& result, Prompt& prompt) {

@@ -96,6 +96,13 @@ struct EncodeResult {
 // callers run replaceTabs on the texts first, as the editor does after every change.
 EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Prompt& prompt);
 
+// How many of the first units of `inserted`, put into the message body in place of its units
+// [from, to), keep the encoded body within kMaxBodyBytes: what a paste may bring. Tabs count as
+// the spaces they become and the title as the encoder cuts it; nothing is asked, and
+// unsupported characters are left to the encoding that follows.
+std::size_t unitsThatFit(const Message& message, std::size_t from, std::size_t to,
+                         const RichText& inserted, const EncodeSettings& settings);
+
 // Shows the failure text of `result` (if any) in an information box.
 void reportEncodeFailure(const EncodeResult& result, Prompt& prompt);
 

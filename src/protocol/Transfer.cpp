@@ -230,6 +230,7 @@ void putWorker(MessageTransferRecord& record, WorkerContext& context) {
         }
         // A short message is taken as complete: the cancel is forgotten.
         if (record.length < kCancelCarryOverLength) {
+            flags.cancelOverruled = flags.cancelRequested.load();
             flags.cancelRequested = false;
             flags.cancelPending = false;
         }
@@ -573,6 +574,9 @@ void TransferJob::start(TransferKind kind, TransferEventSink& sink) {
     kind_ = kind;
     outcome.end = TransferEnd::Running;
     flags_.cancelRequested = false;
+    if (kind == TransferKind::Put) {
+        flags_.cancelOverruled = false;
+    }
     if (kind != TransferKind::Stat && kind != TransferKind::Cancel) {
         flags_.cancelPending = false;
     }
@@ -591,7 +595,17 @@ bool TransferJob::handle(const TransferEvent& event) {
     if (ended()) {
         return true;
     }
-    return applyTransferEvent(kind_, event, outcome) != TransferEnd::Running;
+    const bool ends = applyTransferEvent(kind_, event, outcome) != TransferEnd::Running;
+    // These kinds give up their wait with "no response" when the operator cancels: the
+    // projector was asked nothing it acted on, and the operator reads that, not a fault.
+    const bool cancellableWait =
+        isCtrlKind(kind_) || kind_ == TransferKind::Info || kind_ == TransferKind::Cancel;
+    if (ends && cancellableWait && event.type == TransferEventType::TransferFailed &&
+        event.value == toCode(ExchangeError::NoResponse) && flags_.cancelAsked()) {
+        outcome.statusLine = languageText(kCancelStatusLine);
+        outcome.resultText = languageText(Text::RequestCancelled);
+    }
+    return ends;
 }
 
 namespace {

@@ -94,6 +94,9 @@ struct TransferFlags {
     // cancelRequested, a run start does not clear it, so a cancel that falls between two
     // runs of a sequence is not lost.
     std::atomic<bool> stopRequested{false};
+    // Set by a PUT whose cancel was set aside because the short message was already whole on
+    // the projector; cleared when the next PUT starts. The send tells the operator so.
+    std::atomic<bool> cancelOverruled{false};
 
     bool cancelAsked() const { return cancelRequested.load() || stopRequested.load(); }
 };
@@ -195,7 +198,8 @@ class TransferJob {
     // the worker thread, which reports to `sink`.
     void start(TransferKind kind, TransferEventSink& sink);
     // Applies an event of the current run on the owner's thread.  True once the run has
-    // ended; events after the end are ignored.
+    // ended; events after the end are ignored.  A control exchange that the operator's
+    // cancel cut short still ends with error 17, but its result text says it was cancelled.
     bool handle(const TransferEvent& event);
     // Waits for the current worker (it ends right after its final event).
     void join();

@@ -80,10 +80,16 @@ desktop-offscreen)
     # The desktop program could start a network search: it runs in a private network.
     # (unshare without --fork becomes the program itself, so $! is the program to stop.)
     unshare --net true 2>/dev/null || skip "no private network namespace (unshare --net)"
+    # Started as a file manager starts it for a message file: the file opens on the Edit page.
+    message="$work/files/A message.ovx"
+    mkdir -p "$work/files" && cp "$share/orvanta/MessageData/Welcome.ovx" "$message"
     unshare --net env QT_QPA_PLATFORM=offscreen \
-        QT_LOGGING_RULES="orvanta.folders.info=true" "$bin/orvanta" >"$work/app.log" 2>&1 &
+        QT_LOGGING_RULES="orvanta.folders.info=true;orvanta.files.info=true" \
+        "$bin/orvanta" "$message" >"$work/app.log" 2>&1 &
     pids+=($!)
     wait_for_line "$work/app.log" "micon:" 20 || fail "desktop program: $(cat "$work/app.log")"
+    wait_for_line "$work/app.log" "opened on the Edit page: $message\$" 20 ||
+        fail "$message not opened: $(cat "$work/app.log")"
     user=$XDG_DATA_HOME/orvanta/
     grep -q "program folder: $user\$" "$work/app.log" || fail "program folder: $(cat "$work/app.log")"
     [ -f "$user/MessageData/Welcome.ovx" ] || fail "example message not copied"
@@ -100,6 +106,30 @@ desktop-files)
     [ -f "$desktop" ] && [ -f "$metainfo" ] || fail "desktop or metainfo file not installed"
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     [ -f "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "icon $icon not installed"
+    # The message file type: its definition, the menu entry that opens it, its icon (named
+    # after the type, as icon themes look it up).
+    type=application/x-orvanta-message
+    grep -q "<mime-type type=\"$type\">" "$share/mime/packages/com.tavrix.Orvanta.xml" ||
+        fail "no MIME definition of $type"
+    grep -qx "MimeType=$type;" "$desktop" || fail "the menu entry does not open $type"
+    grep -q "^Exec=orvanta %[fF]\$" "$desktop" || fail "Exec passes no file: $(grep ^Exec= "$desktop")"
+    grep -q "<mediatype>$type</mediatype>" "$metainfo" || fail "the metainfo does not name $type"
+    type_icon=${type//\//-}
+    [ -f "$share/icons/hicolor/scalable/mimetypes/$type_icon.svg" ] || fail "no icon $type_icon"
+    if command -v rsvg-convert >/dev/null; then
+        [ -f "$share/icons/hicolor/48x48/mimetypes/$type_icon.png" ] || fail "no PNG $type_icon"
+    fi
+    # The licences and the change log a Debian user finds for every package.
+    doc=$share/doc/orvanta
+    [ "$(head -1 "$doc/copyright")" = \
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ] ||
+        fail "copyright is not machine-readable"
+    for licence in Expat bitstream-vera; do
+        grep -qx "License: $licence" "$doc/copyright" || fail "copyright lacks $licence"
+    done
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+    [[ $(gzip -dc "$doc/changelog.Debian.gz" | head -1) == "orvanta ($version-"*") "* ]] ||
+        fail "changelog.Debian.gz does not start with version $version"
     [ -x "$bin/$(sed -n 's/^Exec=//p' "$desktop" | cut -d' ' -f1)" ] || fail "Exec not installed"
     for lang in ja zh_CN; do
         for key in Name GenericName Comment; do
@@ -122,7 +152,7 @@ manpages)
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
     for program in orvanta orvanta-cli orvanta-projector-sim; do
         [ "$("$bin/$program" --version)" = "$program $version" ] || fail "$program --version"
-        page=$share/man/man1/$program.1
+        page=$share/man/man1/$program.1.gz
         text=$(MANWIDTH=100 man -l "$page" 2>"$work/man.err") || fail "man -l $page"
         [ ! -s "$work/man.err" ] || fail "man -l $page: $(cat "$work/man.err")"
         [[ $text == *NAME*"$program"*DESCRIPTION* ]] || fail "$page has no NAME or DESCRIPTION"
@@ -130,8 +160,34 @@ manpages)
         help_option=--help
         [ "$program" = orvanta-cli ] && help_option=--help-all
         for option in $("$bin/$program" $help_option | grep -o -- '--[a-z][a-z-]*' | sort -u); do
-            grep -q -- "${option//-/\\\\-}" "$page" || fail "$page lacks $option"
+            gzip -dc "$page" | grep -q -- "${option//-/\\\\-}" || fail "$page lacks $option"
         done
+    done
+    ;;
+mime)
+    # The desktop's MIME database, built from the installed definition, tells message files
+    # by name and by content, as a file manager sees them (gio asks the same library).
+    command -v update-mime-database >/dev/null || skip "update-mime-database is not installed"
+    command -v gio >/dev/null || skip "gio is not installed"
+    update-mime-database "$share/mime" >"$work/mime.log" 2>&1 || fail "$(cat "$work/mime.log")"
+    files=$work/files
+    mkdir -p "$files"
+    cp "$share/orvanta/MessageData/Welcome.ovx" "$files/welcome.ovx"
+    cp "$share/orvanta/MessageData/Welcome.ovx" "$files/welcome-without-ending"
+    printf '{\\rtf1\\ansi Plain rich text\\par\n}\n' >"$files/letter.rtf"
+    cp "$files/letter.rtf" "$files/letter-without-ending"
+    echo "not a message" >"$files/named-like-one.ovx"
+    declare -A expected=(
+        [welcome.ovx]=application/x-orvanta-message
+        [welcome-without-ending]=application/x-orvanta-message
+        [letter.rtf]=application/rtf
+        [letter-without-ending]=application/rtf
+        [named-like-one.ovx]=application/x-orvanta-message
+    )
+    for name in "${!expected[@]}"; do
+        got=$(XDG_DATA_DIRS=$share:/usr/share gio info -a standard::content-type "$files/$name" |
+            sed -n 's/^ *standard::content-type: //p')
+        [ "$got" = "${expected[$name]}" ] || fail "$name is \"$got\", not \"${expected[$name]}\""
     done
     ;;
 completion)
@@ -171,15 +227,37 @@ deb)
         usr/share/metainfo/com.tavrix.Orvanta.metainfo.xml \
         usr/share/icons/hicolor/scalable/apps/com.tavrix.Orvanta.svg \
         usr/share/icons/hicolor/48x48/apps/com.tavrix.Orvanta.png \
-        usr/share/man/man1/orvanta.1 usr/share/man/man1/orvanta-cli.1 \
-        usr/share/man/man1/orvanta-projector-sim.1 \
-        usr/share/bash-completion/completions/orvanta-cli; do
+        usr/share/man/man1/orvanta.1.gz usr/share/man/man1/orvanta-cli.1.gz \
+        usr/share/man/man1/orvanta-projector-sim.1.gz \
+        usr/share/bash-completion/completions/orvanta-cli \
+        usr/share/mime/packages/com.tavrix.Orvanta.xml \
+        usr/share/icons/hicolor/scalable/mimetypes/application-x-orvanta-message.svg \
+        usr/share/doc/orvanta/copyright usr/share/doc/orvanta/changelog.Debian.gz; do
         grep -qx "\./$path" <<<"$files" || fail "$path missing from $deb"
     done
     depends=$(dpkg-deb -f "$deb" Depends)
     for lib in libc6 libqt6widgets6 libssl3 libsdl1.2; do
         [[ $depends == *$lib* ]] || fail "Depends lacks $lib: $depends"
     done
+    # The Wayland window and a font for the Japanese and Chinese interface come along.
+    recommends=$(dpkg-deb -f "$deb" Recommends)
+    for package in qt6-wayland fonts-wqy-microhei qt6-translations-l10n; do
+        [[ $recommends == *$package* ]] || fail "Recommends lacks $package: $recommends"
+    done
+    ;;
+lintian)
+    command -v lintian >/dev/null || skip "lintian is not installed"
+    command -v cpack >/dev/null || skip "no cpack"
+    (cd "$build" && cpack -G DEB -B "$work/package" >"$work/cpack.log" 2>&1) ||
+        fail "cpack: $(tail -20 "$work/cpack.log")"
+    # Errors and warnings fail; the informational and pedantic tags are shown. Lintian ends
+    # with 1 when it found errors, with more when it could not check.
+    status=0
+    lintian --pedantic --display-info --tag-display-limit 0 "$work"/package/orvanta_*.deb \
+        >"$work/lintian.log" 2>&1 || status=$?
+    cat "$work/lintian.log"
+    [ $status -le 1 ] || fail "lintian could not check the package (status $status)"
+    ! grep -qE '^[EW]: ' "$work/lintian.log" || fail "lintian reports errors or warnings"
     ;;
 *)
     fail "unknown check $check"

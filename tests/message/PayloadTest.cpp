@@ -165,6 +165,58 @@ TEST_F(Payload, BodySizeLimits) {
     EXPECT_EQ(prompt.entries()[0].icon, PromptIcon::Information);
 }
 
+TEST_F(Payload, PasteIsCutToTheLongestPrefixTheEncoderTakes) {
+    // Whatever is kept encodes within the limit, and one more unit would not: checked against
+    // encodeMessage itself.
+    RichText colored;
+    for (int i = 0; i < 3000; ++i) {
+        colored.append(u"x", i % 50 == 0 ? kRed : kWhite, kSilver);
+    }
+    struct Case {
+        const char* name;
+        std::u16string body;
+        std::size_t from, to;
+        RichText inserted;
+        ProjectorCapabilities caps;
+    };
+    const Case cases[] = {
+        {"small", u"Hello", 5, 5, RichText(u"world", kWhite, kSilver), kWide},
+        {"huge", u"", 0, 0, RichText(repeat(u"A", 500000), kWhite, kSilver), kWide},
+        {"middle", u"abcdef", 3, 3, RichText(repeat(u"B", 4000), kWhite, kSilver), kWide},
+        {"replacing", repeat(u"C", 1900), 0, 1900, RichText(repeat(u"D", 3000), kWhite, kSilver),
+         kWide},
+        {"tabs", u"", 0, 0, RichText(repeat(u"\tz", 2000), kWhite, kSilver), kWide},
+        {"lines", u"", 0, 0, RichText(repeat(u"line\r", 1000), kWhite, kSilver), kNarrow},
+        {"colors", u"", 0, 0, colored, kWide},
+        {"full", repeat(u"E", 1917), 1917, 1917, RichText(u"F", kWhite, kSilver), kWide},
+    };
+    for (const auto& c : cases) {
+        Message m = makeMessage(u"Title", c.body);
+        const EncodeSettings settings{EncodePurpose::Check, c.caps, false, false};
+        const std::size_t kept = unitsThatFit(m, c.from, c.to, c.inserted, settings);
+        const auto withUnits = [&](std::size_t n) {
+            Message pasted = m;
+            pasted.body.units.erase(pasted.body.units.begin() + static_cast<std::ptrdiff_t>(c.from),
+                                    pasted.body.units.begin() + static_cast<std::ptrdiff_t>(c.to));
+            pasted.body.units.insert(
+                pasted.body.units.begin() + static_cast<std::ptrdiff_t>(c.from),
+                c.inserted.units.begin(),
+                c.inserted.units.begin() + static_cast<std::ptrdiff_t>(n));
+            replaceTabs(pasted.body);
+            ScriptedPrompt prompt(PromptAnswer::Cancel);
+            return encodeMessage(pasted, settings, prompt).ok();
+        };
+        ASSERT_LE(kept, c.inserted.size()) << c.name;
+        EXPECT_TRUE(withUnits(kept)) << c.name;
+        if (kept < c.inserted.size()) {
+            EXPECT_FALSE(withUnits(kept + 1)) << c.name << " kept " << kept;
+        }
+    }
+    EXPECT_EQ(unitsThatFit(makeMessage(u"T", u"Hello"), 5, 5, RichText(u"world", kWhite, kSilver),
+                           {EncodePurpose::Check, kWide, false, false}),
+              5u);
+}
+
 TEST_F(Payload, CheckPurposesStopBeforeTheHeader) {
     for (EncodePurpose p : {EncodePurpose::Check, EncodePurpose::BackgroundCheck}) {
         Message m = makeMessage(u"T", u"hello");

@@ -340,6 +340,8 @@ TEST_F(Transfer, CancelDuringALongPutCarriesOverToTheStatPoll) {
         onEvent = nullptr;
         EXPECT_EQ(flags.cancelPending.load(), c.pending);
         EXPECT_EQ(flags.cancelRequested.load(), c.pending);
+        // The set-aside cancel is remembered, so that the send can say the message stayed.
+        EXPECT_EQ(flags.cancelOverruled.load(), !c.pending);
 
         TransferJob& stat = job(c.address);
         stat.info.slot = 1;
@@ -379,6 +381,50 @@ TEST_F(Transfer, CancelDuringTextEndsCancelledAndTheSameJobSendsCancel) {
     EXPECT_EQ(run(j, TransferKind::Cancel), 1);
     EXPECT_EQ(j.outcome.resultText, "Cancel complete.");
     EXPECT_TRUE(sim.waitForLine("CANCEL | digest ok | CANCEL 0")) << sim.output();
+}
+
+TEST_F(Transfer, ACancelEndsTheReplyWaitOfAHungProjectorAndSaysItWasCancelled) {
+    // Every request is taken and never answered: only the cancel can end these runs.
+    SimProcess sim({"--address", "127.0.13.10", "--reply-delay", "600000"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    TransferTimings endless = quickTimings();
+    endless.exchange.replyPolls = 1000000;
+    const std::string cancelled = languageText(Text::RequestCancelled);
+    struct Case {
+        TransferKind kind;
+        int code;
+        std::string text;
+    };
+    const Case cases[] = {
+        {TransferKind::Ctrl, 17, cancelled},
+        {TransferKind::CtrlRead, 17, cancelled},
+        {TransferKind::CtrlStateQuery, 17, cancelled},
+        {TransferKind::Info, 17, cancelled},
+        {TransferKind::Cancel, 17, cancelled},
+        {TransferKind::Stat, 0, "Cancel complete."},  // the caller then tells the projector
+        {TransferKind::Text, 0, "Cancel complete."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(transferVerbWord(c.kind)));
+        TransferJob& j = job("127.0.13.10", endless);
+        prepare(j, c.kind);
+        onEvent = [this](TransferJob&, const TransferEvent& e) {
+            if (e.type == TransferEventType::TransferStarted) {
+                flags.cancelRequested = true;  // the operator presses Cancel
+            }
+        };
+        EXPECT_EQ(run(j, c.kind), 2);
+        onEvent = nullptr;
+        EXPECT_EQ(j.outcome.resultCode, c.code);
+        EXPECT_EQ(j.outcome.resultText, c.text);
+        EXPECT_EQ(j.outcome.statusLine, "CANCEL");
+    }
+    // Without a cancel, a reply wait that runs out is still "no response".
+    TransferTimings quick = quickTimings();
+    TransferJob& j = job("127.0.13.10", quick);
+    prepare(j, TransferKind::Ctrl);
+    EXPECT_EQ(run(j, TransferKind::Ctrl), 2);
+    EXPECT_EQ(j.outcome.resultText, "Communication error\n : [No Response]");
 }
 
 TEST_F(Transfer, RecordsOutsideTheBuffersAreRefusedBeforeAnythingIsSent) {

@@ -1,6 +1,6 @@
 #pragma once
-// Widget tests run offscreen; the settings store and the single-instance files go to a
-// private folder so that tests never touch the user's own.
+// Widget tests run offscreen; the settings store, the list of recent files and the
+// single-instance files go to a private folder so that tests never touch the user's own.
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -27,6 +27,8 @@ inline QApplication& app() {
     static QApplication* instance = [] {
         ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
         ::setenv("XDG_CONFIG_HOME", scratchFolder("config").c_str(), 1);
+        // Opening and saving files records them in the desktop's list of recent files.
+        ::setenv("XDG_DATA_HOME", scratchFolder("data").c_str(), 1);
         return new QApplication(argc, argv);
     }();
     return *instance;
@@ -48,6 +50,14 @@ inline bool processEventsUntil(const std::function<bool()>& done, int ms = 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return done();
+}
+
+// Until the state queries that showing a page or choosing a projector starts (they run beside
+// the page) have ended, in `root` or any widget under it.
+inline bool stateQueriesEnded(QObject* root, int ms = 15000) {
+    return processEventsUntil(
+        [root] { return root->findChild<QObject*>(QStringLiteral("stateQueryStatus")) == nullptr; },
+        ms);
 }
 
 }  // namespace orvanta::test

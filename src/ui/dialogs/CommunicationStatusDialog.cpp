@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
 
@@ -197,7 +198,7 @@ int CommunicationStatusDialog::run(TransferKind kind) {
     if (running_) {
         return 2;
     }
-    cancel_->setEnabled(kind == TransferKind::Put || kind == TransferKind::Text);
+    cancel_->setEnabled(true);
     const bool hidden = (kind == TransferKind::Ctrl && job_->hidden) ||
                         kind == TransferKind::CtrlRead || kind == TransferKind::CtrlStateQuery;
     running_ = true;
@@ -205,9 +206,13 @@ int CommunicationStatusDialog::run(TransferKind kind) {
     QEventLoop loop;
     loop_ = &loop;
     if (hidden) {
-        // A hidden run still blocks the operator's input, as the shown dialog does.
+        // A hidden run still blocks the operator's input, as the shown dialog does; when the
+        // projector is slow the dialog shows, so that the wait has a face and a Cancel.
+        QTimer::singleShot(kShowAfter, &loop, [&loop] { loop.exit(0); });
         loop.exec(QEventLoop::ExcludeUserInputEvents);
-    } else {
+    }
+    // No event is handled between the hidden wait's end and here: an ended run is seen.
+    if (!job_->ended()) {
         const InputBlock block(*this);
         show();
         raise();
@@ -221,6 +226,53 @@ int CommunicationStatusDialog::run(TransferKind kind) {
     return job_->outcome.dialogResult();
 }
 
+void CommunicationStatusDialog::start(TransferKind kind) {
+    if (running_) {
+        return;
+    }
+    cancel_->setEnabled(true);
+    running_ = true;
+    started_ = true;
+    dismissed_ = false;
+    // The page stays usable: the dialog is shown beside it and leaves it the keyboard.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    job_->start(kind, *sink_);
+    QTimer::singleShot(kShowAfter, this, [this] {
+        if (running_ && started_ && !dismissed_ && !isVisible()) {
+            show();
+        }
+    });
+}
+
+void CommunicationStatusDialog::dismiss() {
+    if (!running_ || !started_) {
+        return;
+    }
+    dismissed_ = true;
+    reject();
+    hide();
+    if (loop_ != nullptr) {
+        loop_->exit(2);
+    }
+}
+
+void CommunicationStatusDialog::finish() {
+    if (!running_ || !started_ || dismissed_ || loop_ != nullptr) {
+        return;
+    }
+    QEventLoop loop;
+    loop_ = &loop;
+    {
+        const InputBlock block(*this);
+        setAttribute(Qt::WA_ShowWithoutActivating, false);
+        show();
+        raise();
+        activateWindow();
+        loop.exec();
+    }
+    loop_ = nullptr;
+}
+
 void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
     if (!running_ || job_->ended()) {
         return;
@@ -232,12 +284,27 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
     }
     const int result = job_->outcome.dialogResult();
     setResult(result);
+    const bool wasStarted = started_;
+    if (wasStarted) {
+        // The worker ends right after its final event.
+        job_->join();
+        running_ = false;
+        started_ = false;
+        dismissed_ = false;
+        hide();
+    }
     if (loop_ != nullptr) {
         loop_->exit(result);
+    }
+    if (wasStarted) {
+        emit this->ended(result);
     }
 }
 
 int QtTransferRunner::run(TransferJob& job, TransferKind kind) {
+    if (beforeRun_) {
+        beforeRun_();
+    }
     int result = 2;
     ++depth_;
     {

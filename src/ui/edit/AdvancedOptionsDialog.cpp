@@ -57,17 +57,51 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
       options_(options),
       backgroundColor_(backgroundColor),
       capabilities_(capabilities),
-      prompt_(prompt) {
+      prompt_(prompt),
+      levelAllowsPosition_(capabilities.positionOptionsEditable()) {
     setObjectName(QStringLiteral("advancedDialog"));
     setWindowTitle(text(Text::AdvancedCaption));
-    const MessageOptions& o = options_;
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildTitleGroup());
+    left->addWidget(buildMessageGroup());
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildCommonGroup());
+    right->addWidget(buildAlarmGroup());
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(columns);
+    layout->addWidget(addOkCancelButtons(*this));
 
+    // The level rule is in the groups; the style and display-time rules decide the rest.
+    applyStyleRules();
+    if (options_.displayHalfMinute > 2) {
+        seconds_->setEnabled(false);
+    }
+    connect(style_, &QComboBox::currentIndexChanged, this, &AdvancedOptionsDialog::applyStyleRules);
+}
+
+QGroupBox* AdvancedOptionsDialog::group(Text caption,
+                                        std::initializer_list<std::pair<Text, QWidget*>> rows) {
+    auto* box = new QGroupBox(text(caption), this);
+    auto* form = new QFormLayout(box);
+    for (const auto& [label, field] : rows) {
+        form->addRow(text(label), field);
+    }
+    return box;
+}
+
+QGroupBox* AdvancedOptionsDialog::buildTitleGroup() {
     titlePosition_ = list("titlePositionList", Text::PositionLabel,
                           {text(Text::TitlePositionLeft), text(Text::TitlePositionCenter),
                            text(Text::TitlePositionRight)});
-    select(titlePosition_, o.titlePosition);
+    select(titlePosition_, options_.titlePosition);
+    return group(Text::TitleOptionGroup, {{Text::PositionLabel, titlePosition_}});
+}
 
-    levelAllowsPosition_ = capabilities_.positionOptionsEditable();
+QGroupBox* AdvancedOptionsDialog::buildMessageGroup() {
+    const MessageOptions& o = options_;
     style_ = list("styleList", Text::StyleLabel,
                   {text(Text::StyleScroll), text(Text::StyleBox), text(Text::StylePopOn)});
     if (levelAllowsPosition_ && capabilities_.pictureSideSupported()) {
@@ -83,6 +117,12 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
         scrollCount_->setCurrentIndex(-1);
         scrollCount_->setEditText(QString::number(o.scrollCount));
     }
+    connect(scrollCount_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) {
+        const auto n = number(t);
+        if (!t.isEmpty() && (!n || *n == 0)) {
+            scrollCount_->setCurrentIndex(0);
+        }
+    });
     scrollSpeed_ = list("scrollSpeedList", Text::ScrollSpeedLabel,
                         {text(Text::SpeedSlow), text(Text::SpeedStandard), text(Text::SpeedFast)});
     select(scrollSpeed_, o.scrollSpeed <= 2 ? o.scrollSpeed : 1);
@@ -101,7 +141,27 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
         }
     }
     seconds_->setCurrentIndex(o.displayHalfMinute == 1 ? 1 : 0);
+    // Whatever chose "Unlimited" (mouse, keys, assistive technology), the seconds follow.
+    connect(minutes_, &QComboBox::currentIndexChanged, this,
+            [this] { applyDisplayTimeRule(false); });
+    connect(minutes_->lineEdit(), &QLineEdit::textEdited, this,
+            &AdvancedOptionsDialog::onMinutesTyped);
 
+    auto* time = new QWidget(this);
+    auto* timeRow = new QHBoxLayout(time);
+    timeRow->setContentsMargins(0, 0, 0, 0);
+    timeRow->addWidget(minutes_);
+    timeRow->addWidget(new QLabel(text(Text::MinutesLabel), time));
+    timeRow->addWidget(seconds_);
+    timeRow->addWidget(new QLabel(text(Text::SecondsLabel), time));
+    return group(Text::MessageOptionGroup, {{Text::StyleLabel, style_},
+                                            {Text::ScrollNumLabel, scrollCount_},
+                                            {Text::ScrollSpeedLabel, scrollSpeed_},
+                                            {Text::DisplayTimeLabel, time}});
+}
+
+QGroupBox* AdvancedOptionsDialog::buildCommonGroup() {
+    const MessageOptions& o = options_;
     size_ = list("characterSizeList", Text::CharacterFontSizeLabel,
                  {text(Text::SizeStandard), text(Text::SizeDouble)});
     select(size_, o.characterSize);
@@ -120,13 +180,26 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
     lapped_ = list("lappedOverPictureList", Text::LappedOverPictureLabel,
                    {text(Text::LappedDisable), text(Text::LappedEnable)});
     select(lapped_, o.lappedOverPicture);
+    // The Picture Side options follow the style (applyStyleRules) within what the level allows.
+    horizontal_->setEnabled(false);
+    lapped_->setEnabled(false);
+    return group(Text::CommonOptionGroup, {{Text::CharacterFontSizeLabel, size_},
+                                           {Text::VerticalPositionLabel, vertical_},
+                                           {Text::HorizontalPositionLabel, horizontal_},
+                                           {Text::LevelLabel, level_},
+                                           {Text::BlinkLabel, blink_},
+                                           {Text::LappedOverPictureLabel, lapped_}});
+}
 
+QGroupBox* AdvancedOptionsDialog::buildAlarmGroup() {
+    const MessageOptions& o = options_;
     volume_ = list("volumeList", Text::VolumeLabel,
                    {text(Text::VolumeLow), text(Text::VolumeMid), text(Text::VolumeHigh)});
     sound_ = list("soundNumberList", Text::SoundNumberLabel, {text(Text::AlarmSoundNone)});
     sound_->addItems(numbers({1, 2, 3, 4}));
     customSound_ = list("customSoundList", Text::SoundCustomLabel, {});
     customSound_->addItems(numbers({0, 1, 2, 3, 4, 5, 6, 7}));
+    customSound_->hide();  // never offered, kept for the stored value
     loop_ = list("loopList", Text::LoopLabel, {text(Text::AlarmLoopEndless)});
     loop_->addItems(numbers({1, 3, 5}));
     interval_ = list("intervalList", Text::IntervalLabel, {});
@@ -146,85 +219,26 @@ AdvancedOptionsDialog::AdvancedOptionsDialog(MessageOptions& options, std::uint8
     connect(play_, &QPushButton::clicked, this, &AdvancedOptionsDialog::play);
     connect(stop_, &QPushButton::clicked, this, &AdvancedOptionsDialog::stop);
 
-    // Level rule, then the style and display-time rules decide the rest.
-    for (QWidget* w : {static_cast<QWidget*>(horizontal_), static_cast<QWidget*>(lapped_),
-                       static_cast<QWidget*>(volume_), static_cast<QWidget*>(sound_),
-                       static_cast<QWidget*>(customSound_), static_cast<QWidget*>(loop_),
-                       static_cast<QWidget*>(interval_), static_cast<QWidget*>(play_)}) {
-        w->setEnabled(false);
-    }
-    if (levelAllowsPosition_ && capabilities_.extendedOptions()) {
-        volume_->setEnabled(o.alarmVolume != kOptionNotSet);
-        sound_->setEnabled(o.alarmSound != kOptionNotSet);
-        loop_->setEnabled(o.alarmLoop != kOptionNotSet);
-        interval_->setEnabled(o.alarmInterval != kOptionNotSet);
-        play_->setEnabled(true);
-    }
-    applyStyleRules();
-    if (o.displayHalfMinute > 2) {
-        seconds_->setEnabled(false);
-    }
+    // The alarm needs a projector that takes the extended options; each list only when the
+    // message has a value for it.
+    const bool alarm = levelAllowsPosition_ && capabilities_.extendedOptions();
+    volume_->setEnabled(alarm && o.alarmVolume != kOptionNotSet);
+    sound_->setEnabled(alarm && o.alarmSound != kOptionNotSet);
+    customSound_->setEnabled(false);
+    loop_->setEnabled(alarm && o.alarmLoop != kOptionNotSet);
+    interval_->setEnabled(alarm && o.alarmInterval != kOptionNotSet);
+    play_->setEnabled(alarm);
 
-    connect(style_, &QComboBox::currentIndexChanged, this, &AdvancedOptionsDialog::applyStyleRules);
-    // Whatever chose "Unlimited" (mouse, keys, assistive technology), the seconds follow.
-    connect(minutes_, &QComboBox::currentIndexChanged, this,
-            [this] { applyDisplayTimeRule(false); });
-    connect(minutes_->lineEdit(), &QLineEdit::textEdited, this,
-            &AdvancedOptionsDialog::onMinutesTyped);
-    connect(scrollCount_->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) {
-        const auto n = number(t);
-        if (!t.isEmpty() && (!n || *n == 0)) {
-            scrollCount_->setCurrentIndex(0);
-        }
-    });
-
-    // Layout: the four groups, then the buttons.
-    const auto group = [this](Text caption, std::initializer_list<std::pair<Text, QWidget*>> rows) {
-        auto* box = new QGroupBox(text(caption), this);
-        auto* form = new QFormLayout(box);
-        for (const auto& [label, field] : rows) {
-            form->addRow(text(label), field);
-        }
-        return box;
-    };
-    auto* minutesRow = new QWidget(this);
-    auto* minutesBox = new QHBoxLayout(minutesRow);
-    minutesBox->setContentsMargins(0, 0, 0, 0);
-    minutesBox->addWidget(minutes_);
-    minutesBox->addWidget(new QLabel(text(Text::MinutesLabel), minutesRow));
-    minutesBox->addWidget(seconds_);
-    minutesBox->addWidget(new QLabel(text(Text::SecondsLabel), minutesRow));
-    auto* playRow = new QWidget(this);
-    auto* playBox = new QHBoxLayout(playRow);
-    playBox->setContentsMargins(0, 0, 0, 0);
-    playBox->addWidget(play_);
-    playBox->addWidget(stop_);
-    auto* left = new QVBoxLayout;
-    left->addWidget(group(Text::TitleOptionGroup, {{Text::PositionLabel, titlePosition_}}));
-    left->addWidget(group(Text::MessageOptionGroup, {{Text::StyleLabel, style_},
-                                                     {Text::ScrollNumLabel, scrollCount_},
-                                                     {Text::ScrollSpeedLabel, scrollSpeed_},
-                                                     {Text::DisplayTimeLabel, minutesRow}}));
-    auto* right = new QVBoxLayout;
-    right->addWidget(group(Text::CommonOptionGroup, {{Text::CharacterFontSizeLabel, size_},
-                                                     {Text::VerticalPositionLabel, vertical_},
-                                                     {Text::HorizontalPositionLabel, horizontal_},
-                                                     {Text::LevelLabel, level_},
-                                                     {Text::BlinkLabel, blink_},
-                                                     {Text::LappedOverPictureLabel, lapped_}}));
-    right->addWidget(group(Text::AlarmGroup, {{Text::VolumeLabel, volume_},
-                                              {Text::SoundNumberLabel, sound_},
-                                              {Text::LoopLabel, loop_},
-                                              {Text::IntervalLabel, interval_},
-                                              {Text::PlayButton, playRow}}));
-    customSound_->hide();  // never offered, kept for the stored value
-    QDialogButtonBox* buttons = addOkCancelButtons(*this);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(right);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(columns);
-    layout->addWidget(buttons);
+    auto* buttons = new QWidget(this);
+    auto* buttonRow = new QHBoxLayout(buttons);
+    buttonRow->setContentsMargins(0, 0, 0, 0);
+    buttonRow->addWidget(play_);
+    buttonRow->addWidget(stop_);
+    return group(Text::AlarmGroup, {{Text::VolumeLabel, volume_},
+                                    {Text::SoundNumberLabel, sound_},
+                                    {Text::LoopLabel, loop_},
+                                    {Text::IntervalLabel, interval_},
+                                    {Text::PlayButton, buttons}});
 }
 
 AdvancedOptionsDialog::~AdvancedOptionsDialog() {

@@ -7,12 +7,14 @@
 // closing the dialog stops it.
 
 #include <QDialog>
+#include <utility>
 
 #include "message/MessageOptions.h"
 #include "text/Prompt.h"
 #include "text/TextId.h"
 
 class QComboBox;
+class QGroupBox;
 class QPushButton;
 
 namespace orvanta {
@@ -30,6 +32,12 @@ class AdvancedOptionsDialog : public QDialog {
     void done(int result) override;
 
   private:
+    // One group box each, as the dialog shows them; each sets its lists from the options.
+    QGroupBox* buildTitleGroup();
+    QGroupBox* buildMessageGroup();
+    QGroupBox* buildCommonGroup();
+    QGroupBox* buildAlarmGroup();
+    QGroupBox* group(Text caption, std::initializer_list<std::pair<Text, QWidget*>> rows);
     QComboBox* list(const char* name, Text label, std::initializer_list<QString> entries,
                     bool editable = false);
     void applyStyleRules();
@@ -42,7 +50,7 @@ class AdvancedOptionsDialog : public QDialog {
     std::uint8_t backgroundColor_;
     ProjectorCapabilities capabilities_;
     Prompt& prompt_;
-    bool levelAllowsPosition_ = false;
+    const bool levelAllowsPosition_;
     bool playing_ = false;
     bool soundWarned_ = false;
 

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextEdit>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "commands/Operations.h"
@@ -27,6 +28,7 @@
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
@@ -46,17 +48,40 @@ QColor color(int code) {
     return QColor::fromRgb(rgbFromColorCode(code));
 }
 
-QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed) {
+// The platform's file dialog. The desktop's own dialogs list the recently used files
+// themselves (the program records its files there); Qt's dialog gets their folders as its
+// history and in its side bar.
+QString defaultChooser(QWidget* parent, bool save, const QString& folder, const QString& proposed,
+                       const RecentFiles& recent) {
     const QString filter = text(Text::OvxFileFilter);
+    QFileDialog dialog(parent, QString(), folder,
+                       save ? filter : filter + QStringLiteral(";;") + text(Text::TxtFileFilter));
+    const QStringList recentFolders = recent.folders(5);
+    dialog.setHistory(recentFolders);
+    QList<QUrl> places = dialog.sidebarUrls();
+    for (const QString& f : QStringList{folder} + recentFolders) {
+        if (!places.contains(QUrl::fromLocalFile(f))) {
+            places.append(QUrl::fromLocalFile(f));
+        }
+    }
+    dialog.setSidebarUrls(places);
     if (save) {
-        QFileDialog dialog(parent, QString(), folder, filter);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setDefaultSuffix(QStringLiteral("ovx"));
         dialog.selectFile(proposed);
-        return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
     }
-    return QFileDialog::getOpenFileName(parent, QString(), folder,
-                                        filter + QStringLiteral(";;") + text(Text::TxtFileFilter));
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// The desktop's list of recent files learns of a file opened or saved; failing to record it
+// takes nothing from the operator, so it is only logged.
+void recordRecentFile(const MainState& state, const QString& path) {
+    const RecentFiles recent(qs(state.recentFilesList));
+    if (const QString error = recent.add(path); !error.isEmpty()) {
+        qWarning("Orvanta: %s: %s", qPrintable(recent.listPath()), qPrintable(error));
+    }
 }
 
 QPushButton* button(Text caption, const char* name, QWidget* parent) {
@@ -75,12 +100,12 @@ QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
 
 }  // namespace
 
-EditPage::EditPage(PageContext context, QWidget* parent) : QWidget(parent), context_(context) {
+EditPage::EditPage(PageContext context, QWidget* parent)
+    : QWidget(parent), context_(context), query_(this, context.runner.timings()) {
     chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
-        return defaultChooser(this, save, folder, proposed);
+        return defaultChooser(this, save, folder, proposed,
+                              RecentFiles(qs(context_.state.recentFilesList)));
     };
-    message_.characterColor = context_.state.characterColor;
-    message_.characterBackgroundColor = context_.state.characterBackgroundColor;
     buildControls();
     paintEditors();
     resetTypingFormat(*title_);
@@ -91,7 +116,25 @@ EditPage::EditPage(PageContext context, QWidget* parent) : QWidget(parent), cont
 EditPage::~EditPage() = default;
 
 void EditPage::buildControls() {
-    iconList_ = new QComboBox(this);
+    auto* left = new QVBoxLayout;
+    left->addWidget(buildTitleGroup());
+    left->addWidget(buildMessageGroup(), 1);
+    auto* page = new QHBoxLayout(this);
+    page->addLayout(left, 1);
+    page->addWidget(buildSendGroup());
+    for (QWidget* child : findChildren<QWidget*>()) {
+        child->installEventFilter(this);
+    }
+    setTabOrder(iconList_, title_);
+    setTabOrder(title_, body_);
+    setTabOrder(body_, pageFeed_);
+    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+            &EditPage::selectionStateChanged);
+}
+
+QGroupBox* EditPage::buildTitleGroup() {
+    auto* group = new QGroupBox(text(Text::TitleGroup), this);
+    iconList_ = new QComboBox(group);
     iconList_->setObjectName(QStringLiteral("iconList"));
     iconList_->setAccessibleName(text(Text::IconLabel));
     const Text iconNames[kIconCount] = {Text::IconNone,        Text::IconStop,
@@ -118,66 +161,93 @@ void EditPage::buildControls() {
         message_.options.iconNumber = message_.icon;
     });
 
-    title_ = new RichTextEdit(this);
+    title_ = new RichTextEdit(group);
     title_->setObjectName(QStringLiteral("titleEdit"));
     title_->setAccessibleName(text(Text::TitleGroup));
     title_->setLineWrapMode(QTextEdit::NoWrap);
     title_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     title_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    title_->setTabChangesFocus(true);
     title_->setFixedHeight(title_->fontMetrics().height() * 2 + 8);
-    body_ = new RichTextEdit(this);
+    title_->setPasteFilter(
+        [this](RichText& pasted, const QTextCursor& at) { fitTitlePaste(pasted, at); });
+    setUpEditor(*title_);
+    connect(title_, &QTextEdit::textChanged, this, &EditPage::onTitleChanged);
+
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(iconList_);
+    row->addWidget(title_, 1);
+    return group;
+}
+
+QGroupBox* EditPage::buildMessageGroup() {
+    auto* group = new QGroupBox(text(Text::MessageGroup), this);
+    body_ = new RichTextEdit(group);
     body_->setObjectName(QStringLiteral("messageEdit"));
     body_->setAccessibleName(text(Text::MessageGroup));
-    body_->setTabChangesFocus(true);
-    body_->setAcceptDrops(false);
-    title_->setAcceptDrops(false);
-    for (RichTextEdit* edit : {title_, body_}) {
-        edit->setPasteDefaults(defaults());
-        edit->installEventFilter(this);
-        edit->document()->setDefaultFont(QFont(kFontFamily));
-        connect(edit, &QTextEdit::selectionChanged, this, &EditPage::selectionStateChanged);
-        connect(edit, &QTextEdit::undoAvailable, this, &EditPage::selectionStateChanged);
-    }
-    connect(title_, &QTextEdit::textChanged, this, &EditPage::onTitleChanged);
+    body_->setPasteFilter(
+        [this](RichText& pasted, const QTextCursor& at) { fitMessagePaste(pasted, at); });
+    setUpEditor(*body_);
     connect(body_, &QTextEdit::textChanged, this, &EditPage::onMessageChanged);
-    connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
-            &EditPage::selectionStateChanged);
 
-    pageFeed_ = button(Text::PageFeedButton, "pageFeedButton", this);
-    tab_ = button(Text::TabButton, "tabButton", this);
+    pageFeed_ = button(Text::PageFeedButton, "pageFeedButton", group);
+    tab_ = button(Text::TabButton, "tabButton", group);
     // Buttons that act on the editor that had the focus must not take it away.
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
-    synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", this);
+    synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", group);
     synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
-    image_ = button(Text::ImageCaption, "imageButton", this);
-    advanced_ = button(Text::AdvancedButton, "advancedButton", this);
-    displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", this);
+    image_ = button(Text::ImageCaption, "imageButton", group);
+    advanced_ = button(Text::AdvancedButton, "advancedButton", group);
+    displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", group);
     connect(pageFeed_, &QPushButton::clicked, this, &EditPage::pageFeed);
     connect(tab_, &QPushButton::clicked, this, &EditPage::insertTab);
     connect(image_, &QPushButton::clicked, this, &EditPage::image);
     connect(advanced_, &QPushButton::clicked, this, &EditPage::advanced);
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::characterDisplayModeChanged);
 
-    savedNumber_ = new QComboBox(this);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(pageFeed_);
+    buttons->addWidget(tab_);
+    buttons->addWidget(synchronize_);
+    buttons->addStretch(1);
+    buttons->addWidget(displayMode_);
+    buttons->addWidget(image_);
+    buttons->addWidget(advanced_);
+    auto* column = new QVBoxLayout(group);
+    column->addWidget(body_);
+    column->addLayout(buttons);
+    return group;
+}
+
+void EditPage::setUpEditor(RichTextEdit& edit) {
+    edit.setTabChangesFocus(true);
+    edit.setAcceptDrops(false);
+    edit.setPasteDefaults(defaults());
+    edit.document()->setDefaultFont(QFont(kFontFamily));
+    connect(&edit, &QTextEdit::selectionChanged, this, &EditPage::selectionStateChanged);
+    connect(&edit, &QTextEdit::undoAvailable, this, &EditPage::selectionStateChanged);
+}
+
+QGroupBox* EditPage::buildSendGroup() {
+    auto* group = new QGroupBox(text(Text::SendGetGroup), this);
+    savedNumber_ = new QComboBox(group);
     savedNumber_->setObjectName(QStringLiteral("savedNumberList"));
     savedNumber_->setAccessibleName(text(Text::SavedNumberLabel));
     savedNumber_->addItem(text(Text::SavedNumberQuick));
     for (int i = 1; i <= 12; ++i) {
         savedNumber_->addItem(QString::number(i));
     }
-    projectors_ = new QComboBox(this);
+    projectors_ = new QComboBox(group);
     projectors_->setObjectName(QStringLiteral("projectorList"));
     projectors_->setAccessibleName(text(Text::ProjectorIpAddressLabel));
     bindProjectorCombo(*projectors_, context_.projectors);
-    send_ = button(Text::SendButton, "sendButton", this);
-    get_ = button(Text::GetButton, "getButton", this);
-    displayOn_ = button(Text::DisplayOnButton, "displayOnButton", this);
-    displayOff_ = button(Text::DisplayOffButton, "displayOffButton", this);
-    startup_ = checkBox(Text::StartupDisplayCheck, "startupDisplayCheck", this);
+    send_ = button(Text::SendButton, "sendButton", group);
+    get_ = button(Text::GetButton, "getButton", group);
+    displayOn_ = button(Text::DisplayOnButton, "displayOnButton", group);
+    displayOff_ = button(Text::DisplayOffButton, "displayOffButton", group);
+    startup_ = checkBox(Text::StartupDisplayCheck, "startupDisplayCheck", group);
     startup_->setEnabled(false);
-    startupMinutes_ = new QComboBox(this);
+    startupMinutes_ = new QComboBox(group);
     startupMinutes_->setObjectName(QStringLiteral("startupMinutesList"));
     startupMinutes_->setEditable(true);
     nameControl(startupMinutes_, text(Text::StartupDisplayCheck));
@@ -187,7 +257,7 @@ void EditPage::buildControls() {
     }
     startupMinutes_->setCurrentIndex(-1);
     startupMinutes_->setEnabled(false);
-    minutesLabel_ = new QLabel(text(Text::MinutesLabel), this);
+    minutesLabel_ = new QLabel(text(Text::MinutesLabel), group);
     minutesLabel_->setObjectName(QStringLiteral("startupMinutesLabel"));
     minutesLabel_->setEnabled(false);
     connect(send_, &QPushButton::clicked, this, &EditPage::send);
@@ -201,30 +271,11 @@ void EditPage::buildControls() {
     // "Quick" cannot be the startup display, whatever chose it (keys, assistive technology).
     connect(savedNumber_, &QComboBox::currentIndexChanged, this, &EditPage::updateStartupControls);
 
-    // Layout: title row (icon, title), message, editing buttons; Send/Get group at the right.
-    auto* titleGroup = new QGroupBox(text(Text::TitleGroup), this);
-    auto* titleRow = new QHBoxLayout(titleGroup);
-    titleRow->addWidget(iconList_);
-    titleRow->addWidget(title_, 1);
-    auto* messageGroup = new QGroupBox(text(Text::MessageGroup), this);
-    auto* messageBox = new QVBoxLayout(messageGroup);
-    messageBox->addWidget(body_);
-    auto* editButtons = new QHBoxLayout;
-    editButtons->addWidget(pageFeed_);
-    editButtons->addWidget(tab_);
-    editButtons->addWidget(synchronize_);
-    editButtons->addStretch(1);
-    editButtons->addWidget(displayMode_);
-    editButtons->addWidget(image_);
-    editButtons->addWidget(advanced_);
-    messageBox->addLayout(editButtons);
-
-    auto* sendGroup = new QGroupBox(text(Text::SendGetGroup), this);
-    auto* grid = new QGridLayout(sendGroup);
+    auto* grid = new QGridLayout(group);
     int row = 0;
-    grid->addWidget(new QLabel(text(Text::SavedNumberLabel), sendGroup), row, 0);
+    grid->addWidget(new QLabel(text(Text::SavedNumberLabel), group), row, 0);
     grid->addWidget(savedNumber_, row++, 1, 1, 2);
-    grid->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), sendGroup), row++, 0, 1, 3);
+    grid->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), group), row++, 0, 1, 3);
     grid->addWidget(projectors_, row++, 0, 1, 3);
     grid->addWidget(send_, row, 0);
     grid->addWidget(get_, row++, 1, 1, 2);
@@ -234,21 +285,7 @@ void EditPage::buildControls() {
     grid->addWidget(startupMinutes_, row, 0, 1, 2);
     grid->addWidget(minutesLabel_, row++, 2);
     grid->setRowStretch(row, 1);
-
-    auto* left = new QVBoxLayout;
-    left->addWidget(titleGroup);
-    left->addWidget(messageGroup, 1);
-    auto* page = new QHBoxLayout(this);
-    page->addLayout(left, 1);
-    page->addWidget(sendGroup);
-    for (QWidget* child : findChildren<QWidget*>()) {
-        if (child != title_ && child != body_) {  // the editors were given the watch above
-            child->installEventFilter(this);
-        }
-    }
-    setTabOrder(iconList_, title_);
-    setTabOrder(title_, body_);
-    setTabOrder(body_, pageFeed_);
+    return group;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -256,17 +293,20 @@ void EditPage::buildControls() {
 
 void EditPage::showPage() {
     context_.projectors.reload();
+    // The projector the Main or Discovery tab chose last; none when it chose none.
     const int wanted = context_.state.currentProjector;
-    projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted
-                                 : projectors_->count() > 0                   ? 0
-                                                                              : -1);
-    focusIndex_ = 0;
+    projectors_->setCurrentIndex(wanted >= 0 && wanted < projectors_->count() ? wanted : -1);
+    // The keyboard focus stays where Qt gives it back (the editor the operator left), and so
+    // does the editor the commands act on.
     title_->moveCursor(QTextCursor::End);
     // The chosen projector is asked for its level and startup display as when it is chosen.
     onProjectorOrSlotChosen();
 }
 
-void EditPage::leavePage() {}
+void EditPage::leavePage() {
+    // What the projector answers now belongs to no page the operator sees.
+    query_.drop();
+}
 
 void EditPage::refreshSendCaption() {
     const QString caption =
@@ -279,6 +319,12 @@ void EditPage::refreshSendCaption() {
 // Editors
 
 RichTextEdit* EditPage::focusedEditor() const {
+    if (title_->hasFocus()) {
+        return title_;
+    }
+    if (body_->hasFocus()) {
+        return body_;
+    }
     return focusIndex_ == 0 ? title_ : body_;
 }
 
@@ -303,7 +349,7 @@ void EditPage::resetTypingFormat(RichTextEdit& edit) {
 void EditPage::paintEditors() {
     for (QTextEdit* edit : {title_, body_}) {
         QPalette palette = edit->palette();
-        palette.setColor(QPalette::Base, color(message_.backgroundColor));
+        palette.setColor(QPalette::Base, color(context_.state.backgroundColor));
         palette.setColor(QPalette::Text, color(kColorWhite));
         edit->setPalette(palette);
     }
@@ -315,6 +361,7 @@ Message EditPage::message() const {
     m.body = richTextFromDocument(*body_->document(), defaults());
     m.characterColor = context_.state.characterColor;
     m.characterBackgroundColor = context_.state.characterBackgroundColor;
+    m.backgroundColor = context_.state.backgroundColor;
     return m;
 }
 
@@ -322,7 +369,7 @@ void EditPage::loadIntoEditors(const Message& message) {
     busy_ = true;
     message_.options = message.options;
     message_.icon = message.icon;
-    message_.backgroundColor = message.backgroundColor;
+    setBackgroundColor(message.backgroundColor);
     setRichText(*title_, message.title, pointSize());
     setRichText(*body_, message.body, pointSize());
     iconList_->setCurrentIndex(message.icon);
@@ -363,15 +410,14 @@ void EditPage::onTitleChanged() {
         return;
     }
     replaceTabsIn(*title_);
-    // A single line: paragraph ends typed or pasted into the title are dropped.
+    // A single line: the first one stays, in one step (pastes are cut before they come in).
     QTextDocument* document = title_->document();
     if (document->blockCount() > 1) {
         busy_ = true;
         QTextCursor cursor(document);
-        while (document->blockCount() > 1) {
-            cursor.setPosition(document->firstBlock().length() - 1);
-            cursor.deleteChar();
-        }
+        cursor.setPosition(document->firstBlock().length() - 1);
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
         busy_ = false;
     }
     // The typing limit: what goes beyond it is taken back at the caret.
@@ -393,6 +439,38 @@ void EditPage::onMessageChanged() {
     }
     replaceTabsIn(*body_);
     backgroundCheck();
+}
+
+void EditPage::fitTitlePaste(RichText& pasted, const QTextCursor& at) const {
+    // The first line only, and no more than the typing limit leaves room for: what would be
+    // taken back after the paste never enters the title.
+    const auto lineEnd =
+        std::find_if(pasted.units.begin(), pasted.units.end(), [](const RichUnit& u) {
+            return u.ch == u'\r' || u.ch == u'\n' || u.ch == QChar::LineSeparator ||
+                   u.ch == QChar::ParagraphSeparator;
+        });
+    pasted.units.erase(lineEnd, pasted.units.end());
+    const int kept =
+        title_->document()->characterCount() - 1 - (at.selectionEnd() - at.selectionStart());
+    const auto room = static_cast<std::size_t>(std::max(0, kTitleTypingLimit - kept));
+    if (pasted.size() > room) {
+        pasted.units.resize(room);
+    }
+}
+
+void EditPage::fitMessagePaste(RichText& pasted, const QTextCursor& at) {
+    // Unit i of the adapter's text is document position i.
+    const std::size_t fit = unitsThatFit(message(), static_cast<std::size_t>(at.selectionStart()),
+                                         static_cast<std::size_t>(at.selectionEnd()), pasted,
+                                         encodeSettings(EncodePurpose::BackgroundCheck));
+    if (fit >= pasted.size()) {
+        return;
+    }
+    pasted.units.resize(fit);
+    // Told once, after the cut text has gone in rather than from inside the paste.
+    QMetaObject::invokeMethod(
+        this, [this] { context_.prompt.inform(languageText(Text::PasteCutToMessageLimit)); },
+        Qt::QueuedConnection);
 }
 
 EncodeSettings EditPage::encodeSettings(EncodePurpose purpose) const {
@@ -459,7 +537,7 @@ void EditPage::deleteMessageUnits(const std::vector<std::size_t>& positions) {
 // Editing commands
 
 void EditPage::pageFeed() {
-    if (focusIndex_ != 1) {
+    if (focusedEditor() != body_) {
         return;
     }
     QTextCursor cursor = body_->textCursor();
@@ -546,9 +624,15 @@ void EditPage::applyBackgroundColor() {
             edit->mergeCurrentCharFormat(format);
         }
     }
-    message_.backgroundColor = code;
     message_.options.background = packBackground(code);
     paintEditors();
+}
+
+void EditPage::setBackgroundColor(std::uint8_t code) {
+    if (context_.state.backgroundColor != code) {
+        context_.state.backgroundColor = code;
+        emit backgroundColorChanged();
+    }
 }
 
 bool EditPage::eventFilter(QObject* watched, QEvent* event) {
@@ -581,52 +665,32 @@ bool EditPage::eventFilter(QObject* watched, QEvent* event) {
             if (!(key->modifiers() & Qt::ControlModifier)) {
                 break;
             }
-            const bool press = event->type() == QEvent::KeyPress;
-            // The editors' own bindings are replaced: the page's commands put rich text on the
-            // clipboard, and Ctrl+I (italic) and Ctrl+Tab do nothing here.
-            std::function<void()> command;
             switch (key->key()) {
                 case Qt::Key_N:
-                    // As the File menu's New: the clipboard is emptied afterwards.
-                    command = [this] {
-                        newMessage();
-                        QApplication::clipboard()->clear();
-                    };
-                    break;
                 case Qt::Key_O:
-                    command = [this] { open(); };
-                    break;
                 case Qt::Key_S:
-                    command = [this] { save(); };
-                    break;
                 case Qt::Key_C:
-                    command = [this] { copy(); };
-                    break;
                 case Qt::Key_V:
-                    command = [this] { paste(); };
-                    break;
                 case Qt::Key_X:
-                    command = [this] { cut(); };
-                    break;
                 case Qt::Key_Z:
-                    command = [this] { undo(); };
-                    break;
+                    if (key->modifiers() != Qt::ControlModifier) {
+                        break;
+                    }
+                    // The frame's File and Edit commands own these keys: the override is left
+                    // unaccepted so that their shortcuts run, and a press that still arrives
+                    // (the command is disabled) does not reach the editors' own bindings.
+                    event->ignore();
+                    return true;
                 case Qt::Key_I:
                 case Qt::Key_Tab:
                 case Qt::Key_Backtab:
-                    command = [] {};
-                    break;
+                    // No italic, no switch of tabs.
+                    event->accept();
+                    return true;
                 default:
                     break;
             }
-            if (!command) {
-                break;
-            }
-            if (press) {
-                command();
-            }
-            event->accept();
-            return true;
+            break;
         }
         default:
             break;
@@ -676,6 +740,7 @@ bool EditPage::save() {
     }
     context_.state.currentFileName = utf8(path);
     clearUndoAndModified(true);
+    recordRecentFile(context_.state, path);
     return true;
 }
 
@@ -692,6 +757,7 @@ bool EditPage::openMessageFile(const QString& path) {
     loadIntoEditors(m);
     displayMode_->setChecked(false);
     clearUndoAndModified(true);
+    recordRecentFile(context_.state, path);
     return true;
 }
 
@@ -742,8 +808,8 @@ void EditPage::image() {
 
 void EditPage::advanced() {
     const int previousSize = message_.options.characterSize;
-    AdvancedOptionsDialog dialog(message_.options, message_.backgroundColor, info_.capabilities,
-                                 context_.prompt, this);
+    AdvancedOptionsDialog dialog(message_.options, context_.state.backgroundColor,
+                                 info_.capabilities, context_.prompt, this);
     if (dialog.exec() == QDialog::Accepted && message_.options.characterSize != previousSize) {
         changeCharacterSize(previousSize);
     }
@@ -763,7 +829,6 @@ void EditPage::changeCharacterSize(int) {
     }
     busy_ = false;
     clearUndoAndModified(false);
-    QApplication::clipboard()->clear();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -829,16 +894,11 @@ void EditPage::send() {
     if (sent != 0) {
         return;
     }
-    if (minutes) {
-        const StartupDisplay startup{true, number, *minutes};
-        ProjectorStateValues answer = info_.values;
-        if (!readProjectorValue(where, startupDisplayValue(startup), context_.prompt,
-                                context_.runner, answer)) {
-            return;
-        }
-        info_.values.stateWord = static_cast<std::int16_t>(startupDisplayValue(startup));
+    if (minutes && !setStartupDisplay({true, number, *minutes}, where, context_.prompt,
+                                      context_.runner, info_)) {
+        return;
     }
-    context_.prompt.inform(languageText(Text::Complete));
+    context_.prompt.inform(sendCompleteText(context_.runner.flags()));
 }
 
 void EditPage::get() {
@@ -849,14 +909,13 @@ void EditPage::get() {
     if (!confirmDiscardOrSave()) {
         return;
     }
-    QApplication::clipboard()->clear();
     const ProjectorTarget where = target();
     StoredMessage stored;
     if (!readStoredMessage(where, slot(), context_.prompt, context_.runner, info_.values, stored)) {
         return;
     }
     refreshProjectorInfo(where, context_.prompt, context_.runner, info_);
-    updateStartupControls();
+    applyProjectorInfo();
     Message m = message();
     bool transparent = false;
     if (!applyReadBack(m, stored.query.headerHex, stored.body, info_.capabilities.extendedOptions(),
@@ -891,10 +950,23 @@ void EditPage::displayOff() {
 }
 
 void EditPage::onProjectorOrSlotChosen() {
+    // The choice is this tab's own: the shared current projector is the Main and Discovery
+    // tabs' to set. Asked without stopping the page: the operator goes on typing while the
+    // projector answers, and the controls that depend on it follow the answer.
     if (projectorChosen()) {
-        context_.state.currentProjector = projectors_->currentIndex();
-        refreshProjectorInfo(target(), context_.prompt, context_.runner, info_);
+        query_.start(target(), [this](const TransferJob& job) {
+            if (!takeProjectorInfo(job, info_)) {
+                context_.prompt.inform(job.outcome.resultText);
+            }
+            applyProjectorInfo();
+        });
+    } else {
+        query_.drop();
     }
+    applyProjectorInfo();
+}
+
+void EditPage::applyProjectorInfo() {
     updateStartupControls();
     image_->setEnabled(!info_.capabilities.extendedCharacterSet());
 }

@@ -15,12 +15,15 @@
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QPushButton;
+class QTextCursor;
 class QTextEdit;
 
 namespace orvanta {
@@ -87,12 +90,20 @@ class EditPage : public QWidget {
     void selectionStateChanged();
     // The frame greys the two background color buttons while it is checked.
     void characterDisplayModeChanged(bool checked);
+    // New, Open, Get or a drop changed the message background (MainState::backgroundColor):
+    // the frame shows it on its Background color button.
+    void backgroundColorChanged();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     void buildControls();
+    QGroupBox* buildTitleGroup();
+    QGroupBox* buildMessageGroup();
+    QGroupBox* buildSendGroup();
+    void setUpEditor(RichTextEdit& edit);
+    // The editor that has the keyboard focus, else the one that had it last.
     RichTextEdit* focusedEditor() const;
     qreal pointSize() const;
     RichDefaults defaults() const;
@@ -100,6 +111,12 @@ class EditPage : public QWidget {
     void paintEditors();
     void loadIntoEditors(const Message& message);
     void clearUndoAndModified(bool clearModified);
+    // The one owner of the message background is MainState; the page writes it through here.
+    void setBackgroundColor(std::uint8_t code);
+    // What a paste may bring: the title's first line within its typing limit, and what the
+    // message can hold.
+    void fitTitlePaste(RichText& pasted, const QTextCursor& at) const;
+    void fitMessagePaste(RichText& pasted, const QTextCursor& at);
     void onTitleChanged();
     void onMessageChanged();
     void replaceTabsIn(QTextEdit& edit);
@@ -117,18 +134,20 @@ class EditPage : public QWidget {
     ProjectorTarget target() const;
     std::uint8_t slot() const;
     void onProjectorOrSlotChosen();
+    // The controls that follow the projector information: startup display and "Image".
+    void applyProjectorInfo();
     void updateStartupControls();
     void onStartupToggled(bool checked);
     void updateMinutesLabel();
 
     PageContext context_;
-    Message message_;  // options, icon and colors; texts live in the editors
+    // Options and icon; the texts live in the editors and the colors in MainState.
+    Message message_;
     MainProjectorInfo info_;
     FileChooser chooseFile_;
-    int focusIndex_ = 1;  // 0 title, 1 message
+    int focusIndex_ = 1;  // the editor that had the focus last: 0 title, 1 message
     bool busy_ = false;   // the page rewrites the editors: changes are not checks
     bool checking_ = false;
-    bool ctrlDown_ = false;
     QString startupMinutesText_ = QStringLiteral("3");
 
     QComboBox* iconList_ = nullptr;
@@ -149,6 +168,8 @@ class EditPage : public QWidget {
     QCheckBox* startup_ = nullptr;
     QComboBox* startupMinutes_ = nullptr;
     QLabel* minutesLabel_ = nullptr;
+    // Last: its callbacks use the members above, and it ends its queries before they go.
+    ProjectorStateQuery query_;
 };
 
 }  // namespace orvanta

@@ -17,11 +17,17 @@ bool RichTextEdit::canInsertFromMimeData(const QMimeData* source) const {
 }
 
 void RichTextEdit::insertFromMimeData(const QMimeData* source) {
-    const std::optional<RichText> text = richTextFromMimeData(*source, defaults_);
+    std::optional<RichText> text = richTextFromMimeData(*source, defaults_);
     if (!text) {
         return;
     }
     QTextCursor cursor = textCursor();
+    if (pasteFilter_) {
+        pasteFilter_(*text, cursor);
+        if (text->empty() && !cursor.hasSelection()) {
+            return;
+        }
+    }
     insertRichText(cursor, *text, points_);
     setTextCursor(cursor);
     ensureCursorVisible();

@@ -5,6 +5,7 @@
 // first. Pasted text keeps exactly the colors it brings; nothing else (fonts, tables, images).
 
 #include <QTextEdit>
+#include <functional>
 
 #include "ui/edit/RichTextAdapter.h"
 
@@ -19,6 +20,10 @@ class RichTextEdit : public QTextEdit {
     void setPasteDefaults(const RichDefaults& defaults) { defaults_ = defaults; }
     void setCharacterPoints(qreal points) { points_ = points; }
     qreal characterPoints() const { return points_; }
+    // Every paste and drop passes through `filter` before it enters the document: it may cut
+    // the text (to what the editor can hold) while `at` still holds the place it goes to.
+    using PasteFilter = std::function<void(RichText& text, const QTextCursor& at)>;
+    void setPasteFilter(PasteFilter filter) { pasteFilter_ = std::move(filter); }
 
   protected:
     QMimeData* createMimeDataFromSelection() const override;
@@ -28,6 +33,7 @@ class RichTextEdit : public QTextEdit {
   private:
     RichDefaults defaults_;
     qreal points_ = 8.8;
+    PasteFilter pasteFilter_;
 };
 
 }  // namespace orvanta

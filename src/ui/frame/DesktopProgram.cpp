@@ -6,12 +6,16 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QIcon>
 #include <QLoggingCategory>
+#include <QTimer>
+#include <cstdio>
 #include <optional>
 
 #include "platform/Environment.h"
 #include "text/LanguageText.h"
+#include "ui/common/InterfaceFonts.h"
 #include "ui/common/QtPrompt.h"
 #include "ui/common/QtTranslations.h"
 #include "ui/common/UiText.h"
@@ -67,7 +71,29 @@ std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
     frame->createView();
     frame->show();
     frame->setWindowTitle(text(Text::Caption));
+    if (!options.fileToOpen.isEmpty()) {
+        // Once the window is on screen, so that the unsaved-data question has it behind.
+        QTimer::singleShot(0, frame.get(), [window = frame.get(), file = options.fileToOpen] {
+            window->openFile(file);
+        });
+    }
     return frame;
+}
+
+void connectLaterStarts(SingleInstance& instance, MainWindow& window) {
+    QObject::connect(&instance, &SingleInstance::raiseRequested, &window, [&window] {
+        window.bringToFront();
+        qInfo("Orvanta: brought forward by a second start");
+    });
+    // Queued: the request is answered first, and the file's questions run on their own.
+    QObject::connect(
+        &instance, &SingleInstance::openRequested, &window,
+        [&window](const QString& file) {
+            window.bringToFront();
+            qInfo("Orvanta: brought forward by a second start with %s", qPrintable(file));
+            window.openFile(file);
+        },
+        Qt::QueuedConnection);
 }
 
 int runDesktopProgram(int argc, char** argv) {
@@ -80,21 +106,43 @@ int runDesktopProgram(int argc, char** argv) {
     // The menu entry's name: desktops match the window to it (and to its icon) by this.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.tavrix.Orvanta"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.tavrix.Orvanta")));
-    const auto qtTexts = loadQtTranslation(interfaceLanguage());
-    if (qtTexts) {
-        QCoreApplication::installTranslator(qtTexts.get());
-    }
-
-    SingleInstance instance;
-    if (!instance.acquire()) {
-        instance.askRunningInstanceToRaise();
-        return 0;
-    }
 
     std::vector<std::string> args;
     for (const QString& a : QApplication::arguments().mid(1)) {
         args.push_back(a.toStdString());
     }
+    const DesktopArguments given = readDesktopArguments(args);
+    if (!given.error.empty()) {
+        std::fprintf(stderr, "orvanta: %s\n", given.error.c_str());
+        return 2;
+    }
+    // Relative to where this start was made, which the running copy does not know.
+    const QString file =
+        given.file.empty() ? QString() : QFileInfo(qs(given.file)).absoluteFilePath();
+
+    // Without a font for its script the interface would be boxes: English instead, said once.
+    const std::optional<Text> noFont = fallBackWithoutFont();
+
+    SingleInstance instance;
+    if (!instance.acquire()) {
+        if (instance.handOver(file)) {
+            return 0;
+        }
+        // Started from a file manager nobody reads the terminal: the message is shown too.
+        std::fprintf(stderr, "orvanta: %s\n", languageText(Text::AnotherCopyDoesNotAnswer).c_str());
+        QtPrompt prompt;
+        prompt.inform(languageText(Text::AnotherCopyDoesNotAnswer), PromptIcon::Error);
+        return 1;
+    }
+
+    if (noFont) {
+        std::fprintf(stderr, "orvanta: %s\n", languageText(*noFont).c_str());
+    }
+    const auto qtTexts = loadQtTranslation(interfaceLanguage());
+    if (qtTexts) {
+        QCoreApplication::installTranslator(qtTexts.get());
+    }
+
     MainState state;
     const ProgramFolder folder = openProgramFolder(args);
     state.programFolder = folder.path;
@@ -106,13 +154,15 @@ int runDesktopProgram(int argc, char** argv) {
     qCInfo(lcFolders, "micon: %s", resourceFolder(folder.path, "micon").c_str());
 
     QtPrompt prompt;
-    auto frame = createMainWindow(state, prompt, {});
-    QObject::connect(&instance, &SingleInstance::raiseRequested, frame.get(), [&frame] {
-        frame->showNormal();
-        frame->raise();
-        frame->activateWindow();
-        qInfo("Orvanta: brought forward by a second start");
-    });
+    StartupOptions options;
+    options.fileToOpen = file;
+    auto frame = createMainWindow(state, prompt, options);
+    connectLaterStarts(instance, *frame);
+    if (noFont) {
+        QTimer::singleShot(0, frame.get(), [&prompt, noFont] {
+            prompt.inform(languageText(*noFont), PromptIcon::Warning);
+        });
+    }
     return app.exec();
 }
 

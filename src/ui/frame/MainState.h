@@ -31,6 +31,11 @@ struct MainState {
     CurrentTarget target;
     ProjectorRecord manualEntry;
     std::string currentFileName;
+    // The desktop's list of recently used files; empty: the desktop's own (tests name one).
+    std::string recentFilesList;
+    // The colors of the three tool-bar buttons. backgroundColor is also the Edit tab's
+    // message background: its only home, written by the button and by New, Open, Get and a
+    // drop alike, so that the button always shows and applies what the message has.
     std::uint8_t characterColor = 7;
     std::uint8_t characterBackgroundColor = 8;
     std::uint8_t backgroundColor = 8;

@@ -3,8 +3,11 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -13,13 +16,17 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <utility>
 
 #include "message/MessageOptions.h"
 #include "platform/Environment.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
+#include "ui/common/ProjectorStateQuery.h"
+#include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
@@ -30,8 +37,15 @@
 #include "ui/main/MainPage.h"
 #include "ui/models/ProjectorListModel.h"
 
+// Files the window opens on request (command line, later starts, drops, recent files);
+// QT_LOGGING_RULES="orvanta.files.info=true" prints them.
+Q_LOGGING_CATEGORY(lcFiles, "orvanta.files", QtWarningMsg)
+
 namespace orvanta {
 namespace {
+
+// How many of the files last opened or saved the File menu lists.
+constexpr int kRecentFilesShown = 8;
 
 QIcon swatch(std::uint8_t colorIndex) {
     QPixmap pixmap(16, 16);
@@ -56,6 +70,13 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(1000, 700);
     setAcceptDrops(true);
+    // A command waits (visibly, with Cancel) for a page's state query that is still running:
+    // it reads what the projector answered, and two exchanges never overlap.
+    runner_->setBeforeRun([] { ProjectorStateQuery::finishAll(); });
+    pendingTimer_ = new QTimer(this);
+    pendingTimer_->setSingleShot(true);
+    pendingTimer_->setInterval(200);
+    connect(pendingTimer_, &QTimer::timeout, this, &MainWindow::openPendingFile);
     runner_->onIdle = [this] {
         if (closeAfterTransfer_) {
             closeAfterTransfer_ = false;
@@ -96,6 +117,11 @@ void MainWindow::buildMenus() {
     add(file, New, Text::MenuNew, QKeySequence::New);
     add(file, Open, Text::MenuOpen, QKeySequence::Open);
     add(file, Save, Text::MenuSave, QKeySequence::Save);
+    file->addSeparator();
+    recentFiles_ = file->addMenu(text(Text::MenuRecentFiles));
+    recentFiles_->setObjectName(QStringLiteral("recentFiles"));
+    recentFiles_->setToolTipsVisible(true);
+    connect(recentFiles_, &QMenu::aboutToShow, this, &MainWindow::fillRecentFiles);
     file->addSeparator();
     connect(add(file, Exit, Text::MenuExit), &QAction::triggered, this, &QWidget::close);
 
@@ -216,6 +242,7 @@ void MainWindow::updateEditCommandStates() {
     for (Command c : {New, Open, Save, FontColor, FontBackgroundColor, BackgroundColor}) {
         actions_[c]->setEnabled(edit);
     }
+    recentFiles_->menuAction()->setEnabled(edit);
     actions_[Undo]->setEnabled(edit && page->canUndo());
     actions_[Cut]->setEnabled(edit && page->hasSelection());
     actions_[Copy]->setEnabled(edit && page->hasSelection());
@@ -232,10 +259,10 @@ void MainWindow::connectEditCommands() {
     connect(page, &EditPage::selectionStateChanged, this, &MainWindow::updateEditCommandStates);
     connect(page, &EditPage::characterDisplayModeChanged, this,
             &MainWindow::updateEditCommandStates);
-    connect(actions_[New], &QAction::triggered, this, [this, page] {
-        page->newMessage();
-        QApplication::clipboard()->clear();
-    });
+    // The editors move rich text through memory, so the system clipboard is never emptied:
+    // what another program put there stays.
+    connect(actions_[New], &QAction::triggered, page, &EditPage::newMessage);
+    connect(page, &EditPage::backgroundColorChanged, this, &MainWindow::refreshColorButtons);
     connect(actions_[Open], &QAction::triggered, page, &EditPage::open);
     connect(actions_[Save], &QAction::triggered, page, [page] { page->save(); });
     connect(actions_[Undo], &QAction::triggered, page, &EditPage::undo);
@@ -263,9 +290,16 @@ void MainWindow::chooseColor(Command command) {
         return;
     }
     *code = dialog.chosenCode();
-    const int button = command == FontColor ? 0 : command == FontBackgroundColor ? 1 : 2;
-    colorButtons_[static_cast<std::size_t>(button)]->setIcon(swatch(*code));
+    refreshColorButtons();
     applyColor(command);
+}
+
+void MainWindow::refreshColorButtons() {
+    const std::uint8_t codes[] = {state_.characterColor, state_.characterBackgroundColor,
+                                  state_.backgroundColor};
+    for (std::size_t i = 0; i < colorButtons_.size(); ++i) {
+        colorButtons_[i]->setIcon(swatch(codes[i]));
+    }
 }
 
 void MainWindow::applyColor(Command command) {
@@ -372,15 +406,74 @@ void MainWindow::dropEvent(QDropEvent* event) {
             prompt_.inform(languageText(Text::DropOnMainOrEdit));
             break;
         case PageTabs::EditTab:
-            // Opening replaces what is in the editors: unsaved work is offered for saving first.
             if (prompt_.ask(languageText(Text::ExtractThisFile), PromptButtons::YesNo,
-                            PromptIcon::Information) == PromptAnswer::Yes &&
-                view_->editTab()->confirmDiscardOrSave()) {
-                view_->editTab()->openMessageFile(path);
+                            PromptIcon::Information) == PromptAnswer::Yes) {
+                openFile(path);
             }
             break;
         default:
             break;
+    }
+}
+
+void MainWindow::openFile(const QString& path) {
+    pendingFile_ = path;
+    openPendingFile();
+}
+
+void MainWindow::openPendingFile() {
+    if (pendingFile_.isEmpty() || view_ == nullptr) {
+        return;
+    }
+    // Not under an open dialog or during a transfer: a question, the palette or a send still
+    // works on what the editors hold.
+    if (openingFile_ || runner_->running() || QApplication::activeModalWidget() != nullptr) {
+        pendingTimer_->start();
+        return;
+    }
+    const QString path = std::exchange(pendingFile_, QString());
+    openingFile_ = true;
+    view_->tabs()->setCurrentIndex(PageTabs::EditTab);
+    // Opening replaces what is in the editors: unsaved work is offered for saving first.
+    if (view_->editTab()->confirmDiscardOrSave() && view_->editTab()->openMessageFile(path)) {
+        qCInfo(lcFiles, "opened on the Edit page: %s", qPrintable(path));
+    }
+    openingFile_ = false;
+    if (!pendingFile_.isEmpty()) {
+        pendingTimer_->start();  // asked for while this one was being opened
+    }
+}
+
+void MainWindow::bringToFront() {
+    if (isMinimized()) {
+        showNormal();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::fillRecentFiles() {
+    recentFiles_->clear();
+    const QStringList files = RecentFiles(qs(state_.recentFilesList)).files(kRecentFilesShown);
+    const QString home = QDir::homePath();
+    const QFontMetrics metrics(recentFiles_->font());
+    int number = 1;
+    for (const QString& file : files) {
+        QString shown = QDir::toNativeSeparators(file);
+        if (shown.startsWith(home + QLatin1Char('/'))) {
+            shown = QLatin1Char('~') + shown.mid(home.size());
+        }
+        shown = metrics.elidedText(shown, Qt::ElideMiddle, 480);
+        // Numbered 1 to 8 for the keyboard; "&&" keeps an ampersand of the name.
+        QAction* a = recentFiles_->addAction(QStringLiteral("&%1 %2").arg(number++).arg(
+            QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&"))));
+        a->setToolTip(file);
+        a->setData(file);
+        connect(a, &QAction::triggered, this, [this, file] { openFile(file); });
+    }
+    if (files.isEmpty()) {
+        recentFiles_->addAction(text(Text::MenuNoRecentFiles))->setEnabled(false);
     }
 }
 
@@ -417,7 +510,6 @@ bool MainWindow::confirmAndSaveForExit() {
                     PromptIcon::Question) != PromptAnswer::Ok) {
         return false;
     }
-    QApplication::clipboard()->clear();
     // The adaptor choice was written when it changed: closing never waits for the registry.
     return true;
 }

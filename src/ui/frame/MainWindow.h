@@ -11,6 +11,8 @@
 #include "ui/frame/MainState.h"
 
 class QAction;
+class QMenu;
+class QTimer;
 class QToolButton;
 
 namespace orvanta {
@@ -48,6 +50,13 @@ class MainWindow : public QMainWindow {
     // The close sequence up to the point of closing: true when the program may end.
     bool confirmAndSaveForExit();
 
+    // Opens a message file on the Edit page, after the unsaved-data question: for the command
+    // line, a later start, a dropped file and the recent files. While a dialog of the window
+    // is open the file waits until it has closed (the last one asked for is opened).
+    void openFile(const QString& path);
+    // Shows the window in front of the others, restored if it was minimised.
+    void bringToFront();
+
     enum Command {
         New,
         Open,
@@ -72,6 +81,8 @@ class MainWindow : public QMainWindow {
     // BackgroundColor), and applying the button's current color without it.
     void chooseColor(Command command);
     void applyColor(Command command);
+    // The three color buttons show MainState's current colors.
+    void refreshColorButtons();
 
   protected:
     // During a transfer the request is remembered and the usual close sequence (the exit
@@ -90,6 +101,9 @@ class MainWindow : public QMainWindow {
     QToolButton* colorButton(Command command, std::uint8_t colorIndex);
     void connectEditCommands();
     bool dropAcceptedAt(const QString& path, const QPoint& position) const;
+    void openPendingFile();
+    // The File menu's list of the files last opened or saved, read when the menu opens.
+    void fillRecentFiles();
 
     MainState& state_;
     Prompt& prompt_;
@@ -100,6 +114,10 @@ class MainWindow : public QMainWindow {
     PageTabs* view_ = nullptr;
     std::array<QAction*, CommandCount> actions_{};
     std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background
+    QMenu* recentFiles_ = nullptr;
+    QString pendingFile_;
+    bool openingFile_ = false;
+    QTimer* pendingTimer_ = nullptr;
 };
 
 }  // namespace orvanta

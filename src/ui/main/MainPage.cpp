@@ -75,7 +75,10 @@ QLabel* minutesLabel(QWidget* parent, const char* name) {
 }  // namespace
 
 MainPage::MainPage(PageContext context, QWidget* parent, StatusPollTimings pollTimings)
-    : QWidget(parent), context_(context), poller_(pollTimings) {
+    : QWidget(parent),
+      context_(context),
+      poller_(pollTimings),
+      query_(this, context.runner.timings()) {
     buildControls();
     // Initial state: first entries chosen, "All" checked, startup area and status unknown.
     showStartupUnavailable();
@@ -265,11 +268,12 @@ void MainPage::showPage() {
                                                                               : -1);
     rebuildFileList();
     refreshStartup();
-    startPolling();
 }
 
 void MainPage::leavePage() {
     shown_ = false;
+    // What the projector answers now belongs to no page the operator sees.
+    query_.drop();
     stopPolling();
 }
 
@@ -308,7 +312,6 @@ void MainPage::chooseProjector(int index) {
     }
     context_.state.currentProjector = index;
     refreshStartup();
-    startPolling();
 }
 
 void MainPage::rebuildFileList() {
@@ -424,11 +427,22 @@ void MainPage::pollResult(unsigned generation, const PollResult& result) {
 
 void MainPage::refreshStartup() {
     if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0) {
+        query_.drop();
         showStartupUnavailable();
+        startPolling();
         return;
     }
-    refreshProjectorInfo(takeTarget(), context_.prompt, context_.runner, info_);
-    showStartupState(info_.startupValid(), info_.startup());
+    // The watch needs the answer (whether the projector has the extended options): it starts
+    // again once the query has ended, and the page stays usable meanwhile.
+    stopPolling();
+    resetStatusFields();
+    query_.start(takeTarget(), [this](const TransferJob& job) {
+        if (!takeProjectorInfo(job, info_)) {
+            context_.prompt.inform(job.outcome.resultText);
+        }
+        showStartupState(info_.startupValid(), info_.startup());
+        startPolling();
+    });
 }
 
 void MainPage::showStartupUnavailable() {

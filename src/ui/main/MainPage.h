@@ -16,6 +16,7 @@
 #include "commands/StatusPoller.h"
 #include "text/TextId.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/ProjectorStateQuery.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -35,10 +36,12 @@ class MainPage : public QWidget {
                       StatusPollTimings pollTimings = {});
     ~MainPage() override;
 
-    // Reloads the registry, restores the projector choice, rebuilds the message file list,
-    // reads the projector's startup display, then lets the status poller run.
+    // Reloads the registry, restores the projector choice, rebuilds the message file list and
+    // starts asking the projector for its startup display; once it has answered the status
+    // poller runs. The page is usable while the projector answers.
     void showPage();
-    // The tab is no longer shown: the status poller stops without being waited for.
+    // The tab is no longer shown: the status poller stops without being waited for, and a
+    // state query still running is dropped (no box of it reaches another page).
     void leavePage();
     // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
     void refreshSendCaption();
@@ -118,6 +121,8 @@ class MainPage : public QWidget {
     QLabel* startupTimeValue_ = nullptr;
     QLabel* startupValueMinutes_ = nullptr;
     QPushButton* startupEdit_ = nullptr;
+    // Last: its callbacks use the members above, and it ends its queries before they go.
+    ProjectorStateQuery query_;
 };
 
 }  // namespace orvanta

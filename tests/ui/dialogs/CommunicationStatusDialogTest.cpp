@@ -6,7 +6,10 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 
@@ -57,7 +60,7 @@ class CommunicationStatusDialogTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithCancelOnlyForPutAndTextAndIgnoresTheFrame) {
+TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithAWorkingCancelAndIgnoresTheFrame) {
     SimProcess sim({"--address", "127.0.4.100", "--reply-delay", "200"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     struct Case {
@@ -70,13 +73,13 @@ TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithCancelOnlyForPutAndTextAnd
     const Case cases[] = {
         {TransferKind::Put, false, true, true, "Now Sending..."},
         {TransferKind::Text, false, true, true, "Now Getting..."},
-        {TransferKind::Ctrl, false, true, false, "Now Controlling..."},
-        {TransferKind::Ctrl, true, false, false, "Now Controlling..."},
-        {TransferKind::Info, false, true, false, "Now Get Information..."},
-        {TransferKind::Stat, false, true, false, "Now Get Status..."},
-        {TransferKind::Cancel, false, true, false, "Cancel..."},
-        {TransferKind::CtrlRead, false, false, false, "Now Controlling..."},
-        {TransferKind::CtrlStateQuery, false, false, false, "Now Controlling..."},
+        {TransferKind::Ctrl, false, true, true, "Now Controlling..."},
+        {TransferKind::Ctrl, true, false, true, "Now Controlling..."},
+        {TransferKind::Info, false, true, true, "Now Get Information..."},
+        {TransferKind::Stat, false, true, true, "Now Get Status..."},
+        {TransferKind::Cancel, false, true, true, "Cancel..."},
+        {TransferKind::CtrlRead, false, false, true, "Now Controlling..."},
+        {TransferKind::CtrlStateQuery, false, false, true, "Now Controlling..."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
@@ -209,6 +212,9 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
                                          prompt, runner),
                   0);
         EXPECT_TRUE(pressed);
+        // A short message stays stored, and the send says so instead of a bare "Complete".
+        EXPECT_EQ(sendCompleteText(flags), c.cancelled ? languageText(Text::Complete)
+                                                       : languageText(Text::StoredBeforeCancel));
         EXPECT_EQ(waitForSave(target, 3, prompt, runner), !c.cancelled);
         presser.stop();
         EXPECT_EQ(prompt.texts(), c.cancelled ? std::vector<std::string>{"Cancel complete."}
@@ -235,4 +241,92 @@ TEST_F(CommunicationStatusDialogTest, HiddenValueReadOfAProjectorThatDoesNotAnsw
     EXPECT_FALSE(visible);
     EXPECT_EQ(d.control().value, kUnreachableValue);
     EXPECT_EQ(d.outcome().resultText, "Request ok.");
+}
+
+TEST_F(CommunicationStatusDialogTest, CancelEndsAHungExchangeAndSaysItWasCancelled) {
+    // The projector takes every request and never answers; without the cancel the reply wait
+    // would outlast any test.
+    SimProcess sim({"--address", "127.0.13.2", "--reply-delay", "600000"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    TransferTimings endless = quickTimings();
+    endless.exchange.replyPolls = 1000000;
+    struct Case {
+        TransferKind kind;
+        bool hidden;
+        int code;
+        const char* text;  // nullptr: "The request was cancelled..."
+    };
+    const Case cases[] = {
+        {TransferKind::Ctrl, false, 17, nullptr},
+        {TransferKind::Ctrl, true, 17, nullptr},  // the dialog shows after a moment
+        {TransferKind::CtrlRead, false, 17, nullptr},
+        {TransferKind::CtrlStateQuery, false, 17, nullptr},
+        {TransferKind::Info, false, 17, nullptr},
+        {TransferKind::Cancel, false, 17, nullptr},
+        {TransferKind::Text, false, 0, "Cancel complete."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(transferVerbWord(c.kind)) + (c.hidden ? " hidden" : ""));
+        CommunicationStatusDialog d(nullptr, flags, endless);
+        d.message().address = d.control().address = d.info().address = ipv4("127.0.13.2");
+        d.message().length = 100;
+        d.message().infoLength = 74;
+        d.control().code = 0x6020;
+        d.control().count = 2;
+        d.setHidden(c.hidden);
+        QTimer presser;
+        QObject::connect(&presser, &QTimer::timeout, [&] {
+            if (d.isVisible() && d.cancelButton()->isEnabled()) {
+                d.cancelButton()->click();
+                presser.stop();
+            }
+        });
+        presser.start(10);
+        EXPECT_EQ(d.run(c.kind), 2);
+        EXPECT_EQ(d.outcome().resultCode, c.code);
+        EXPECT_EQ(d.outcome().resultText,
+                  c.text != nullptr ? std::string(c.text) : languageText(Text::RequestCancelled));
+        EXPECT_EQ(d.statusText().toStdString(), "CANCEL");
+    }
+}
+
+TEST_F(CommunicationStatusDialogTest, AStartedRunLeavesTheWindowUsableAndCanBeCancelledOrAwaited) {
+    struct Case {
+        const char* address;
+        const char* delay;
+        bool cancel;  // else a command waits for the answer (finish)
+        int result;
+    };
+    const Case cases[] = {{"127.0.13.3", "600000", true, 2}, {"127.0.13.4", "1500", false, 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.address);
+        SimProcess sim({"--address", c.address, "--reply-delay", c.delay});
+        ASSERT_TRUE(sim.ready()) << sim.output();
+        TransferTimings endless = quickTimings();
+        endless.exchange.replyPolls = 1000000;
+        QLineEdit page;
+        page.show();
+        CommunicationStatusDialog d(&page, flags, endless);
+        prepareStateQuery(d.job(), {ipv4(c.address), ""});
+        QSignalSpy ended(&d, &CommunicationStatusDialog::ended);
+        d.start(TransferKind::CtrlStateQuery);
+        // start returned while the projector is still being asked: the page takes keys.
+        QTest::keyClicks(&page, "abc");
+        EXPECT_EQ(page.text(), QStringLiteral("abc"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }));
+        EXPECT_EQ(d.windowModality(), Qt::NonModal);
+        EXPECT_TRUE(d.cancelButton()->isEnabled());
+        EXPECT_TRUE(ended.isEmpty());
+        if (c.cancel) {
+            d.cancelButton()->click();
+            ASSERT_TRUE(ended.wait());
+            EXPECT_EQ(d.outcome().resultText, languageText(Text::RequestCancelled));
+        } else {
+            d.finish();  // returns once the answer is in
+            ASSERT_EQ(ended.size(), 1);
+            EXPECT_EQ(d.control().value, 4);
+        }
+        EXPECT_EQ(ended.at(0).at(0).toInt(), c.result);
+        EXPECT_FALSE(d.isVisible());
+    }
 }

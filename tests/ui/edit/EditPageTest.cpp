@@ -14,8 +14,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
 #include <fstream>
@@ -40,28 +42,40 @@ namespace {
 constexpr Rgb kRed = 0xFF0000;
 constexpr Rgb kWhite = 0xFFFFFF;
 
-// A window whose program folder registers one projector (or none) and whose file dialogs
-// answer `chosenFile`.
+// A shown and active window whose program folder registers the given projectors (or none)
+// and whose file dialogs answer `chosenFile`.
 struct EditWindow {
     std::string folder;
     MainState state;
     ScriptedPrompt prompt;
     std::unique_ptr<MainWindow> frame;
     QString chosenFile;
+    std::vector<bool> chooserCalls;  // `save` of every file dialog asked for
 
     explicit EditWindow(const std::string& name, const char* address = nullptr,
-                        const char* password = nullptr) {
+                        const char* password = nullptr)
+        : EditWindow(
+              name,
+              address != nullptr ? std::vector<std::string>{address} : std::vector<std::string>{},
+              password) {}
+    EditWindow(const std::string& name, const std::vector<std::string>& addresses,
+               const char* password = nullptr) {
         test::app();
         setInterfaceLanguage(LanguageId::English);
         folder = test::scratchFolder(name);
         std::filesystem::create_directories(folder + "MessageData");
-        if (address != nullptr) {
-            const auto ip = static_cast<std::int32_t>(testsupport::ipv4(address));
+        if (!addresses.empty()) {
             const std::string pass = password != nullptr ? password : "";
-            writeFileAtomically(folder + "LastPj.txt",
-                                "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\nIP=" +
-                                    std::to_string(ip) + "\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=" +
-                                    (pass.empty() ? "0" : "1") + "\r\nPass=" + pass + "\r\n");
+            std::string registry =
+                "[RESIST NUM]\r\nNUM=" + std::to_string(addresses.size()) + "\r\n";
+            for (std::size_t i = 0; i < addresses.size(); ++i) {
+                const auto ip = static_cast<std::int32_t>(testsupport::ipv4(addresses[i].c_str()));
+                registry += "[RESIST PROJECTOR" + std::to_string(i + 1) +
+                            "]\r\nNUM=" + std::to_string(i + 1) + "\r\nIP=" + std::to_string(ip) +
+                            "\r\nProjectorName=Sim\r\nMAC=0\r\nAuth=" + (pass.empty() ? "0" : "1") +
+                            "\r\nPass=" + pass + "\r\n";
+            }
+            writeFileAtomically(folder + "LastPj.txt", registry);
         }
         state.programFolder = folder;
         StartupOptions options;
@@ -69,9 +83,19 @@ struct EditWindow {
         // The Discovery tab searches when shown: never from this machine's interfaces.
         options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
         frame = createMainWindow(state, prompt, options);
-        page().setFileChooser([this](bool, const QString&, const QString&) { return chosenFile; });
-        frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+        page().setFileChooser([this](bool save, const QString&, const QString&) {
+            chooserCalls.push_back(save);
+            return chosenFile;
+        });
+        // Shown and active, so that keyboard focus and shortcuts behave as on a desktop.
+        frame->show();
+        frame->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+        showTab(PageTabs::EditTab);
+        EXPECT_TRUE(test::stateQueriesEnded(frame.get()));
     }
+    // A tab switch as the tab bar makes it.
+    void showTab(int index) { frame->view()->tabs()->setCurrentIndex(index); }
     EditPage& page() { return *frame->view()->editTab(); }
     template <class T>
     T* find(const char* name) {
@@ -85,8 +109,17 @@ struct EditWindow {
 };
 
 void focus(QTextEdit* edit) {
-    QFocusEvent in(QEvent::FocusIn, Qt::OtherFocusReason);
-    QApplication::sendEvent(edit, &in);
+    if (!edit->window()->isActiveWindow()) {  // a dialog was shown and closed
+        edit->window()->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(edit->window()));
+    }
+    edit->setFocus(Qt::OtherFocusReason);
+    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 2000));
+}
+
+// A key with Ctrl as the keyboard gives it to the window: shortcuts first, then the focus.
+void ctrlKey(Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
 }
 
 // Types `text` key by key, as the keyboard would.
@@ -98,11 +131,20 @@ void type(QTextEdit* edit, const QString& text) {
     }
 }
 
-void ctrl(QTextEdit* edit, int key) {
-    QKeyEvent over(QEvent::ShortcutOverride, key, Qt::ControlModifier);
-    QApplication::sendEvent(edit, &over);
-    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
-    QApplication::sendEvent(edit, &press);
+void ctrl(QTextEdit* edit, Qt::Key key) {
+    if (!edit->hasFocus()) {
+        focus(edit);
+    }
+    ctrlKey(key);
+}
+
+QColor swatchColor(QToolButton* button) {
+    return button->icon().pixmap(QSize(16, 16)).toImage().pixelColor(8, 8);
+}
+
+void putOnClipboard(const QString& text) {
+    QApplication::clipboard()->setText(text);
+    QCoreApplication::processEvents();
 }
 
 void select(QTextEdit* edit, int from, int to) {
@@ -173,6 +215,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     auto* savedNumbers = w.find<QComboBox>("savedNumberList");
     savedNumbers->setCurrentIndex(3);
     emit savedNumbers->activated(3);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     ASSERT_TRUE(startup->isEnabled());
     startup->setChecked(true);
     EXPECT_EQ(w.find<QComboBox>("startupMinutesList")->currentText(), QStringLiteral("3"));
@@ -221,6 +264,7 @@ TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
     displayMode->setChecked(true);
     savedNumbers->setCurrentIndex(4);
     emit savedNumbers->activated(4);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Ok);  // "Character display mode has been selected. Are you sure?"
     w.click("sendButton");
@@ -530,5 +574,347 @@ TEST(EditPage, TheStartupDisplayFollowsTheSavedNumberWhateverChoseIt) {
         savedNumber->setCurrentIndex(c.savedNumber);
         EXPECT_EQ(startup->isEnabled(), c.enabled) << c.savedNumber;
         EXPECT_EQ(startup->isChecked(), c.checked) << c.savedNumber;
+    }
+}
+
+TEST(EditPage, CtrlKeysRunThePageCommandsOnceThroughTheFrameMenus) {
+    struct Case {
+        Qt::Key key;
+        const char* clipboard;
+        std::vector<PromptAnswer> answers;
+        const char* body;                    // after the key
+        const char* clipboardAfter;          // nullptr: unchanged
+        std::vector<bool> chooserCalls;      // file dialogs asked for
+        std::vector<std::string> questions;  // asked by the key
+    };
+    const std::string unsaved = "There is an unsaved data.\nDo you want to save this Message?";
+    const Case cases[] = {
+        {Qt::Key_C, "", {}, "abc", "ab", {}, {}},
+        {Qt::Key_X, "", {}, "c", "ab", {}, {}},
+        {Qt::Key_V, "zz", {}, "zzc", nullptr, {}, {}},
+        {Qt::Key_Z, "", {}, "", nullptr, {}, {}},
+        {Qt::Key_S, "", {}, "abc", nullptr, {true}, {}},
+        {Qt::Key_O, "", {PromptAnswer::No}, "abc", nullptr, {false}, {unsaved}},
+        {Qt::Key_N, "", {PromptAnswer::No}, "", nullptr, {}, {unsaved}},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("ctrl-") + char(c.key));
+        putOnClipboard(QString::fromUtf8(c.clipboard));
+        type(w.body(), QStringLiteral("abc"));
+        select(w.body(), 0, 2);
+        w.prompt.clear();
+        for (PromptAnswer a : c.answers) {
+            w.prompt.queue(a);
+        }
+        ctrlKey(c.key);
+        const char name[] = {char(c.key), 0};
+        EXPECT_EQ(w.body()->toPlainText(), QString::fromUtf8(c.body)) << name;
+        EXPECT_EQ(QApplication::clipboard()->text(),
+                  QString::fromUtf8(c.clipboardAfter != nullptr ? c.clipboardAfter : c.clipboard))
+            << name;
+        EXPECT_EQ(w.chooserCalls, c.chooserCalls) << name;
+        EXPECT_EQ(w.prompt.texts(), c.questions) << name;
+    }
+}
+
+TEST(EditPage, CommandsActOnTheEditorTheFocusComesBackToAfterATabSwitch) {
+    struct Case {
+        const char* name;
+        std::function<void(EditWindow&)> command;
+        std::u16string body;
+    };
+    const Case cases[] = {
+        {"Ctrl+V", [](EditWindow&) { ctrlKey(Qt::Key_V); }, u"abcXY"},
+        {"tool bar Paste",
+         [](EditWindow& w) {
+             auto* bar = w.frame->findChild<QToolBar*>(QStringLiteral("toolBar"));
+             auto* button = qobject_cast<QToolButton*>(
+                 bar->widgetForAction(w.frame->action(MainWindow::Paste)));
+             ASSERT_NE(button, nullptr);
+             QTest::mouseClick(button, Qt::LeftButton);
+         },
+         u"abcXY"},
+        {"Edit > Paste", [](EditWindow& w) { w.frame->action(MainWindow::Paste)->trigger(); },
+         u"abcXY"},
+        {"Tab", [](EditWindow& w) { w.click("tabButton"); }, u"abc    "},
+        {"Page feed", [](EditWindow& w) { w.click("pageFeedButton"); }, u"abc\u25BC\r"},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("roundtrip-") + c.name);
+        QTest::mouseClick(w.body()->viewport(), Qt::LeftButton);
+        QTest::keyClicks(w.body(), QStringLiteral("abc"));
+        putOnClipboard(QStringLiteral("XY"));
+        w.showTab(PageTabs::MainTab);
+        w.showTab(PageTabs::EditTab);
+        ASSERT_TRUE(w.body()->hasFocus()) << c.name;
+        c.command(w);
+        EXPECT_EQ(w.page().message().body.text(), c.body) << c.name;
+        EXPECT_TRUE(w.page().message().title.empty()) << c.name;
+    }
+}
+
+TEST(EditPage, BackgroundColorHasOneOwnerWhateverChangesIt) {
+    Message fresh;
+    fresh.reset();
+    struct Case {
+        const char* name;
+        std::function<void(EditWindow&, const QString& redFile)> change;
+        std::uint8_t background;
+    };
+    const Case cases[] = {
+        {"New",
+         [](EditWindow& w, const QString&) {
+             w.prompt.queue(PromptAnswer::No);
+             w.frame->action(MainWindow::New)->trigger();
+         },
+         fresh.backgroundColor},
+        {"Open",
+         [](EditWindow& w, const QString& red) {
+             w.chosenFile = red;
+             w.prompt.queue(PromptAnswer::No);
+             w.frame->action(MainWindow::Open)->trigger();
+         },
+         kColorRed},
+        {"drop",
+         [](EditWindow& w, const QString& red) {
+             w.prompt.queue(PromptAnswer::Yes);  // extract the file
+             w.prompt.queue(PromptAnswer::No);   // leave the unsaved message
+             QMimeData data;
+             data.setUrls({QUrl::fromLocalFile(red)});
+             const QPoint at = w.body()->mapTo(w.frame.get(), w.body()->rect().center());
+             QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+             QApplication::sendEvent(w.frame.get(), &enter);
+             QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+             QApplication::sendEvent(w.frame.get(), &drop);
+         },
+         kColorRed},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("background-") + c.name);
+        auto* button = w.frame->findChild<QToolButton*>(QStringLiteral("backgroundColorButton"));
+        ASSERT_NE(button, nullptr);
+        // A message on red saved to a file, then the background turned blue.
+        type(w.body(), QStringLiteral("Hi"));
+        w.state.backgroundColor = kColorRed;
+        button->click();
+        w.chosenFile = QString::fromStdString(w.folder + "MessageData/red.ovx");
+        ASSERT_TRUE(w.page().save());
+        const QString red = w.chosenFile;
+        w.state.backgroundColor = kColorBlue;
+        button->click();
+        ASSERT_EQ(w.page().message().backgroundColor, kColorBlue);
+
+        c.change(w, red);
+        const QColor expected = QColor::fromRgb(rgbFromColorCode(c.background));
+        EXPECT_EQ(w.page().message().backgroundColor, c.background) << c.name;
+        EXPECT_EQ(w.body()->palette().color(QPalette::Base), expected) << c.name;
+        EXPECT_EQ(swatchColor(button), expected) << c.name;
+        // The button applies what it shows, which is what the message has.
+        button->click();
+        EXPECT_EQ(w.page().message().backgroundColor, c.background) << c.name;
+        EXPECT_EQ(w.page().message().options.background, packBackground(c.background)) << c.name;
+    }
+}
+
+TEST(EditPage, ProjectorChoiceIsTheTabsOwnAndStartsFromTheSharedOne) {
+    struct Case {
+        const char* name;
+        std::int32_t current;  // the Main or Discovery tab's choice
+        int chosenHere;        // -1: none
+        int shown;             // what the Edit tab's list shows after the switch
+    };
+    const Case cases[] = {
+        {"none current", -1, -1, -1},
+        {"first current", 0, -1, 0},
+        {"second chosen here", 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("current-") + c.name, {"127.0.70.20", "127.0.70.21"});
+        auto* list = w.find<QComboBox>("projectorList");
+        w.showTab(PageTabs::MainTab);
+        w.state.currentProjector = c.current;
+        w.showTab(PageTabs::EditTab);
+        if (c.chosenHere >= 0) {
+            list->setCurrentIndex(c.chosenHere);
+            emit list->activated(c.chosenHere);
+            w.showTab(PageTabs::MainTab);
+            w.showTab(PageTabs::EditTab);
+        }
+        EXPECT_EQ(w.state.currentProjector, c.current) << c.name;
+        EXPECT_EQ(list->currentIndex(), c.shown) << c.name;
+        if (c.shown < 0) {
+            type(w.body(), QStringLiteral("Hello"));
+            w.prompt.clear();
+            w.click("sendButton");
+            EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Please select PROJECTOR"});
+        }
+    }
+}
+
+TEST(EditPage, GetRedoesTheImageEnablingAfterItsQuery) {
+    // The projector had the narrow character set when the tab was shown, so "Image" is
+    // offered; then another one with the wide set answers at its address. Get asks it again.
+    auto narrow = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--address", "127.0.70.22", "--caps", "3"});
+    ASSERT_TRUE(narrow->ready());
+    EditWindow w("getimage", "127.0.70.22");
+    auto* image = w.find<QPushButton>("imageButton");
+    EXPECT_TRUE(image->isEnabled());
+    narrow.reset();
+    SimProcess wide({"--address", "127.0.70.22", "--caps", "7"});
+    ASSERT_TRUE(wide.ready());
+    type(w.body(), QStringLiteral("Hello"));
+    w.find<QComboBox>("savedNumberList")->setCurrentIndex(2);  // chosen without a query
+    w.click("sendButton");
+    ASSERT_EQ(lastLine(w.prompt), "    Complete.");
+    ASSERT_TRUE(image->isEnabled());
+    w.prompt.queue(PromptAnswer::No);  // leave the unsaved message
+    w.click("getButton");
+    ASSERT_EQ(lastLine(w.prompt), "    Complete.");
+    EXPECT_TRUE(w.page().capabilities().extendedCharacterSet());
+    EXPECT_FALSE(image->isEnabled());
+}
+
+TEST(EditPage, StartupDisplayThatNeverArrivesIsAFailureAsOnTheMainTab) {
+    struct Case {
+        const char* acceptLimit;
+        std::string said;
+    };
+    // The status check and the PUT take two connections; the startup request is the third.
+    const Case cases[] = {
+        {"3", "    Complete."},
+        {"2", "Communication error\n : [Connection error]"},
+    };
+    for (const auto& c : cases) {
+        // Chosen while nobody answers at the address, so that the projector counts only
+        // the connections of the Send.
+        EditWindow w(std::string("followup-") + c.acceptLimit, "127.0.70.23");
+        type(w.body(), QStringLiteral("Hello"));
+        auto* savedNumbers = w.find<QComboBox>("savedNumberList");
+        savedNumbers->setCurrentIndex(2);
+        emit savedNumbers->activated(2);
+        auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+        ASSERT_TRUE(startup->isEnabled()) << c.acceptLimit;
+        startup->setChecked(true);
+        SimProcess sim(
+            {"--address", "127.0.70.23", "--accept-limit", c.acceptLimit, "--save-polls", "0"});
+        ASSERT_TRUE(sim.ready());
+        w.prompt.clear();
+        w.click("sendButton");
+        EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{c.said})
+            << c.acceptLimit << ": " << sim.output();
+        EXPECT_TRUE(sim.waitForLine("PUT ")) << c.acceptLimit;  // the message itself arrived
+    }
+}
+
+TEST(EditPage, TheSystemClipboardIsNeverEmptied) {
+    struct Case {
+        const char* name;
+        std::function<void(EditWindow&)> command;
+    };
+    const Case cases[] = {
+        {"New answered Cancel",
+         [](EditWindow& w) {
+             type(w.body(), QStringLiteral("work"));
+             w.prompt.queue(PromptAnswer::Cancel);
+             ctrlKey(Qt::Key_N);
+         }},
+        {"New", [](EditWindow& w) { w.frame->action(MainWindow::New)->trigger(); }},
+        {"Get", [](EditWindow& w) { w.click("getButton"); }},
+        {"character size",
+         [](EditWindow& w) {
+             QTimer::singleShot(0, [] {
+                 QWidget* dialog = QApplication::activeModalWidget();
+                 ASSERT_NE(dialog, nullptr);
+                 dialog->findChild<QComboBox*>(QStringLiteral("characterSizeList"))
+                     ->setCurrentIndex(1);
+                 dialog->findChild<QPushButton*>(QStringLiteral("okButton"))->click();
+             });
+             w.click("advancedButton");
+             EXPECT_EQ(w.page().message().options.characterSize, 1);
+         }},
+        {"exit",
+         [](EditWindow& w) {
+             w.prompt.queue(PromptAnswer::Ok);
+             EXPECT_TRUE(w.frame->close());
+         }},
+    };
+    for (const auto& c : cases) {
+        // The registered projector is not there: Get fails after the point it used to empty it.
+        EditWindow w(std::string("clipboard-") + c.name, "127.0.70.24");
+        putOnClipboard(QStringLiteral("from another program"));
+        c.command(w);
+        EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("from another program"))
+            << c.name;
+    }
+}
+
+TEST(EditPage, PasteIntoTheTitleKeepsItsFirstLineWithinTheLimit) {
+    QString manyLines;
+    for (int i = 0; i < 5000; ++i) {
+        manyLines += QStringLiteral("line %1\n").arg(i);
+    }
+    struct Case {
+        const char* name;
+        QString before;
+        QString pasted;
+        QString title;
+    };
+    const Case cases[] = {
+        {"three lines", "", "one\ntwo\nthree", "one"},
+        {"CR LF", "T", "x\r\ny", "Tx"},
+        {"many lines", "", manyLines, "line 0"},
+        {"long line", "ab", QString(100, QLatin1Char('z')), "ab" + QString(58, QLatin1Char('z'))},
+        {"first line empty", "keep", "\nsecond", "keep"},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("titlepaste-") + c.name);
+        type(w.title(), c.before);
+        putOnClipboard(c.pasted);
+        ctrl(w.title(), Qt::Key_V);
+        EXPECT_EQ(w.title()->toPlainText(), c.title) << c.name;
+        EXPECT_EQ(w.title()->document()->blockCount(), 1) << c.name;
+        EXPECT_TRUE(w.page().message().body.empty()) << c.name;
+    }
+}
+
+TEST(EditPage, PasteIntoTheMessageIsCutToWhatAMessageHoldsAndSaysSoOnce) {
+    struct Case {
+        const char* name;
+        QString before;
+        QString pasted;
+        bool cut;
+    };
+    const Case cases[] = {
+        {"small", "Hello ", "world", false},
+        {"one megabyte", "", QString(1 << 20, QLatin1Char('m')), true},
+        {"many lines", "", QString("a line of text\n").repeated(20000), true},
+        {"nearly full", QString(1900, QLatin1Char('f')), QString(100, QLatin1Char('p')), true},
+    };
+    for (const auto& c : cases) {
+        EditWindow w(std::string("bodypaste-") + c.name);
+        type(w.body(), c.before);
+        putOnClipboard(c.pasted);
+        w.prompt.clear();
+        ctrl(w.body(), Qt::Key_V);
+        const std::vector<std::string> told{languageText(Text::PasteCutToMessageLimit)};
+        if (c.cut) {
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }, 5000));
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.prompt.texts(), c.cut ? told : std::vector<std::string>{}) << c.name;
+        // What went in is the start of the paste, and the message can be sent as it is.
+        Message m = w.page().message();
+        const QString body = QString::fromStdU16String(m.body.text()).replace(u'\r', u'\n');
+        EXPECT_TRUE(body.startsWith(c.before)) << c.name;
+        EXPECT_TRUE(c.pasted.startsWith(body.mid(c.before.size()))) << c.name;
+        EXPECT_EQ(body.size() < c.before.size() + c.pasted.size(), c.cut) << c.name;
+        ScriptedPrompt silent;
+        const EncodeResult encoded =
+            encodeMessage(m, {EncodePurpose::Check, w.page().capabilities(), false, false}, silent);
+        EXPECT_TRUE(encoded.ok()) << c.name << " " << encoded.bodyLength;
+        if (c.cut) {
+            EXPECT_GT(encoded.bodyLength, kMaxBodyBytes - 16) << c.name;
+        }
     }
 }

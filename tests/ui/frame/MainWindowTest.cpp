@@ -7,11 +7,15 @@
 #include <QFile>
 #include <QMimeData>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
+#include <QTest>
+#include <QTextEdit>
 #include <QTimer>
 #include <QWindow>
 #include <fstream>
+#include <future>
 
 #include "commands/Operations.h"
 #include "platform/AtomicFile.h"
@@ -246,8 +250,10 @@ TEST(SingleInstance, ASecondStartRaisesTheFirstInsteadOfOpening) {
 
     SingleInstance second(folder);
     EXPECT_FALSE(second.acquire());
-    EXPECT_TRUE(second.askRunningInstanceToRaise());
+    // The later start waits for the answer, which the first gives from its event loop.
+    auto handedOver = std::async(std::launch::async, [&] { return second.handOver(QString()); });
     EXPECT_TRUE(test::processEventsUntil([&] { return raised == 1; }));
+    EXPECT_TRUE(handedOver.get());
 }
 
 TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {
@@ -312,4 +318,52 @@ TEST(MainWindow, TheMainPageTakesADraggedFileOverItsFileListOnly) {
         QCoreApplication::sendEvent(w.frame.get(), &move);
         EXPECT_EQ(move.isAccepted(), c.accepted) << c.over;
     }
+}
+
+TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWithItsPage) {
+    // The last used projector takes the connection and never answers.
+    testsupport::SimProcess sim({"--address", "127.0.13.20", "--reply-delay", "600000"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    setInterfaceLanguage(LanguageId::English);
+    const std::string folder = test::scratchFolder("hung");
+    ASSERT_EQ(writeFileAtomically(folder + "LastPj.txt",
+                                  "[RESIST NUM]\r\nNUM=1\r\n[RESIST PROJECTOR1]\r\nNUM=1\r\n"
+                                  "IP=2130709780\r\nProjectorName=Hung\r\nMAC=0\r\nAuth=0\r\n"
+                                  "Pass=\r\n"),
+              "");
+    Window w(folder);  // returns while the projector is still being asked
+    EXPECT_TRUE(w.frame->isVisible());
+    const auto statusOf = [](QWidget* page) {
+        return page->findChild<CommunicationStatusDialog*>(QStringLiteral("stateQueryStatus"));
+    };
+    QWidget* mainPage = w.frame->view()->mainTab();
+    QWidget* editPage = w.frame->view()->editTab();
+    struct Step {
+        QWidget* page;
+        int tab;
+    };
+    // The operator sees the projector being asked on each page, and goes on regardless.
+    for (const Step& step :
+         {Step{mainPage, PageTabs::MainTab}, Step{editPage, PageTabs::EditTab}}) {
+        SCOPED_TRACE(step.tab);
+        w.tabs().setCurrentIndex(step.tab);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            const auto* d = statusOf(step.page);
+            return d != nullptr && d->isVisible();
+        }));
+        EXPECT_EQ(statusOf(step.page)->windowModality(), Qt::NonModal);
+        EXPECT_TRUE(statusOf(step.page)->cancelButton()->isEnabled());
+    }
+    auto* title = editPage->findChild<QTextEdit*>(QStringLiteral("titleEdit"));
+    ASSERT_NE(title, nullptr);
+    QTest::keyClicks(title, QStringLiteral("Hello"));
+    EXPECT_EQ(title->toPlainText(), QStringLiteral("Hello"));
+    // The Main page's query was dropped when the operator left it: it ends without a box.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statusOf(mainPage) == nullptr; }));
+    EXPECT_TRUE(w.prompt.entries().empty());
+    // Cancel ends the Edit page's query at once, and its box says so on its own page.
+    statusOf(editPage)->cancelButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }));
+    EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{languageText(Text::RequestCancelled)});
+    EXPECT_EQ(w.tabs().currentIndex(), PageTabs::EditTab);
 }

@@ -93,6 +93,7 @@ TEST(MainPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
     ASSERT_TRUE(sim.ready()) << sim.output();
     Page none("none", {});
     none.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(none.tab.get()));
     EXPECT_EQ(none.find<QComboBox>("projectorList")->placeholderText(), "Please select PROJECTOR");
     EXPECT_FALSE(none.find<QPushButton>("startupEditButton")->isEnabled());
     EXPECT_FALSE(none.find<QPushButton>("muteButton")->isEnabled());
@@ -106,6 +107,7 @@ TEST(MainPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
 
     Page empty("empty", {"127.0.62.2"});
     empty.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(empty.tab.get()));
     EXPECT_EQ(empty.find<QComboBox>("fileList")->count(), 0);
     empty.find<QPushButton>("sendButton")->click();
     EXPECT_EQ(empty.prompt.texts(), std::vector<std::string>{"No Saved data"});
@@ -118,6 +120,7 @@ TEST(MainPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) {
     Page page("send", {"127.0.62.3"}, "pw");
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_EQ(page.find<QComboBox>("fileList")->currentText(), "Welcome.ovx");
     page.find<QComboBox>("fileSavedNumber")->setCurrentIndex(3);
     page.find<QCheckBox>("startupCheck")->setEnabled(true);
@@ -161,6 +164,7 @@ TEST(MainPage, AFatalErrorStatusStopsEveryCommand) {
     Page page("fatal", {"127.0.62.4"});
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     struct Case {
         const char* button;
         std::vector<std::string> texts;
@@ -191,6 +195,7 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     ASSERT_TRUE(storeTestMessages(target, {3}));
     ASSERT_TRUE(showStoredMessage(target, 3, false, page.prompt, page.runner));
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(test::processEventsUntil([&] {
         return page.shown("messageState") == "ON" && page.shown("alarmState") == "ON";
     })) << sim.output();
@@ -211,6 +216,7 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     ASSERT_TRUE(sim.ready()) << sim.output();
     Page page("watch", {"127.0.62.6"});
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(test::processEventsUntil([&] { return pollRequests(sim) >= 4; })) << sim.output();
     int turn = 0;
     for (const std::string& line : sim.lines()) {
@@ -223,6 +229,7 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
 
     const auto stopsFor = [&](const std::function<void()>& action, const char* what) {
         page.tab->showPage();
+        ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
         const std::size_t from = sim.lineCount();
         ASSERT_TRUE(sim.waitForLine("CTRL 3535", std::chrono::seconds(5), from)) << what;
         action();
@@ -237,6 +244,7 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     // Choosing a projector brings the watch back.
     const std::size_t from = sim.lineCount();
     emit projectors->activated(0);
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     EXPECT_TRUE(sim.waitForLine("CTRL 3534", std::chrono::seconds(5), from));
 }
 
@@ -245,6 +253,7 @@ TEST(MainPage, AProjectorThatNeverAnswersLeavesThePageUsable) {
     ASSERT_TRUE(sim->ready()) << sim->output();
     Page page("silent", {"127.0.62.7"});
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(test::processEventsUntil([&] { return page.shown("messageState") == "OFF"; }));
     // The same projector, now silent: the watch's next request waits for a reply.
     sim.reset();
@@ -270,6 +279,7 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
     ASSERT_TRUE(sim.ready() && old.ready()) << sim.output() << old.output();
     Page page("startup", {"127.0.62.8", "127.0.62.9"});
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     EXPECT_EQ(page.shown("startupSavedNumber"), "3");
     EXPECT_EQ(page.shown("startupDisplayTime"), "5");
     auto* savedNumber = page.find<QComboBox>("fileSavedNumber");
@@ -284,6 +294,7 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
                           Case{0, false, false, {}}}) {
         savedNumber->setCurrentIndex(c.savedNumber);
         emit savedNumber->activated(c.savedNumber);
+        ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
         EXPECT_EQ(check->isChecked(), c.checked) << c.savedNumber;
         EXPECT_EQ(check->isEnabled(), c.enabled) << c.savedNumber;
         EXPECT_EQ(page.find<QComboBox>("startupTime")->currentText(), c.time) << c.savedNumber;
@@ -307,6 +318,7 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
     auto* projectors = page.find<QComboBox>("projectorList");
     projectors->setCurrentIndex(1);
     emit projectors->activated(1);
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     EXPECT_EQ(page.shown("startupSavedNumber"), "-");
     EXPECT_FALSE(page.find<QPushButton>("startupEditButton")->isEnabled());
 }

@@ -79,13 +79,13 @@ bool StoredMessagesDialog::run() {
     // The slot being asked is finished; no further one is asked.
     stopWorker();
     running_ = false;
-    return result == 1;
+    return result == QDialog::Accepted;
 }
 
-void StoredMessagesDialog::finish(int result) {
+void StoredMessagesDialog::finish(bool listed) {
     stop_ = true;
     if (isVisible()) {
-        done(result);
+        done(listed ? QDialog::Accepted : QDialog::Rejected);
     }
 }
 
@@ -97,7 +97,7 @@ void StoredMessagesDialog::onSlotEvent(const SlotReport& report) {
     const QString status = qs(report.status);
     if (report.event == SlotListEvent::ConnectFailed) {
         resultText_ = communicationErrorText(toCode(ExchangeError::Connect));
-        finish(2);
+        finish(false);
         return;
     }
     // A failure that leaves the word as it was reports it empty.

@@ -39,12 +39,13 @@ class StoredMessagesDialog : public QDialog {
     QString statusOf(int slot) const { return model_->status(slot); }
 
     // "Return" and Escape.
-    void accept() override { finish(1); }
-    void reject() override { finish(1); }
+    void accept() override { finish(true); }
+    void reject() override { finish(true); }
 
   private:
     void onSlotEvent(const SlotReport& report);
-    void finish(int result);
+    // Ends the dialog; `listed` false when the list could not be read.
+    void finish(bool listed);
     void stopWorker();
 
     std::uint32_t address_;

@@ -237,7 +237,9 @@ TEST(Accessibility, LiveFieldsAreHeardWithTheirValue) {
     for (const Case& c :
          {Case{"alarmState", "Alarm: OFF"}, Case{"startupSavedNumber", "Saved number: 3"},
           Case{"startupDisplayTime", "Display time: 5"}}) {
-        EXPECT_EQ(heard(c.field), c.heard) << c.field;
+        // The watch asks for the alarm after the message: wait for each field's answer.
+        EXPECT_TRUE(test::processEventsUntil([&] { return heard(c.field) == c.heard; }))
+            << c.field << ": " << heard(c.field).toStdString();
     }
     page->leavePage();
     page.reset();

@@ -379,6 +379,7 @@ TEST(MainPage, ChoicesMadeWithoutTheMouseEnableWhatAClickEnables) {
     ASSERT_TRUE(sim.ready()) << sim.output();
     Page page("toggles", {"127.0.62.10"});
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     auto* savedNumber = page.find<QComboBox>("fileSavedNumber");
     auto* check = page.find<QCheckBox>("startupCheck");
     auto* time = page.find<QComboBox>("startupTime");
@@ -454,6 +455,7 @@ TEST(MainPage, TheWatchComesBackAfterAStartupDisplayThatCouldNotBeSet) {
     Page page("startupfails", {"127.0.62.11"});
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(sim->waitForLine("CTRL 3534")) << sim->output();
     auto* projectors = page.find<QComboBox>("projectorList");
     projectors->showPopup();  // the watch stops while the operator chooses

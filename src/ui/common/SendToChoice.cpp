@@ -1,5 +1,6 @@
 #include "ui/common/SendToChoice.h"
 
+#include "ui/common/Accessibility.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/models/GroupListModel.h"
@@ -17,7 +18,7 @@ const QString kAll = QStringLiteral("*");
 SendToChoice::SendToChoice(const std::string& programFolder, QWidget* parent)
     : QComboBox(parent), groups_(new GroupListModel(programFolder, this)) {
     setObjectName(QStringLiteral("sendToChoice"));
-    setAccessibleName(text(Text::MainSendTo));
+    nameControl(this, text(Text::MainSendTo));
     rebuild();
     connect(groups_, &GroupListModel::groupsChanged, this, &SendToChoice::rebuild);
     connect(this, &QComboBox::currentIndexChanged, this, [this] {

@@ -2,7 +2,7 @@
 # Pictures of the desktop program for the README: every page in English, and the Edit tab in
 # Japanese and Chinese, written to docs/images/. Made by hand, not in CI.
 #
-#   bash scripts/screenshots.sh [build-dir]
+#   bash scripts/screenshots.sh [build-dir] [picture.png]   (only that picture)
 #
 # The program runs inside a private network namespace (only loopback), so that nothing it
 # does - the Discovery tab multicasts - can reach a real network, and under a virtual X
@@ -10,6 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+only=${2:-}
 root=$(pwd)
 cmake --build "$build" --target orvanta-screenshot >/dev/null
 tool="$root/$build/bin/orvanta-screenshot"
@@ -33,6 +34,7 @@ shots=(
     "en edit edit.png"
     "ja edit edit-ja.png"
     "zh edit edit-zh.png"
+    "en group-send group-send.png"
 )
 if command -v xvfb-run >/dev/null; then
     display=(xvfb-run -a -s "-screen 0 1280x1024x24")
@@ -41,9 +43,26 @@ else
 fi
 for shot in "${shots[@]}"; do
     read -r language page file <<<"$shot"
+    if [ -n "$only" ] && [ "$only" != "$file" ]; then continue; fi
     args=(--program-folder "$folder" --language "$language" --page "$page" --out "$out/$file")
     if [ "$page" = edit ]; then args+=(--open "$folder/MessageData/Welcome.ovx"); fi
-    if [ "$page" = discovery ]; then
+    if [ "$page" = group-send ]; then
+        # A group of four: two simulated projectors answer, one is switched off, and one
+        # refuses the password.
+        "$root/$build/bin/orvanta-cli" --program-folder "$folder" projectors add 127.0.0.4 >/dev/null
+        "$root/$build/bin/orvanta-cli" --program-folder "$folder" projectors add 127.0.0.5 \
+            --password wrong >/dev/null
+        printf 'Group=Hall A\nMember=127.0.0.2\nMember=127.0.0.3\nMember=127.0.0.4\nMember=127.0.0.5\n' \
+            >"$folder/Groups.txt"
+        unshare --net sh -c 'ip link set lo up
+            sim=$1; shift
+            "$sim" --address 127.0.0.2 --address 127.0.0.3 --save-polls 0 >/dev/null 2>&1 &
+            one=$!
+            "$sim" --address 127.0.0.5 --password secret >/dev/null 2>&1 &
+            two=$!
+            sleep 1; "$@"; status=$?; kill $one $two; exit $status' sh \
+            "$root/$build/bin/orvanta-projector-sim" "${display[@]}" "$tool" "${args[@]}"
+    elif [ "$page" = discovery ]; then
         # Loopback carries multicast here, is the adaptor searched from, and three simulated
         # projectors answer the search.
         printf '[SELECT ADAPTOR]\r\nIP=127.0.0.1\r\nADAPTORNAME=lo\r\n' >>"$folder/LastPj.txt"

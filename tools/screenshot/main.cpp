@@ -2,7 +2,8 @@
 // message file opened on the Edit tab. Questions the program would ask are answered with
 // their default button and written to stderr, so that a run never waits for anyone.
 //
-//   orvanta-screenshot --program-folder DIR --language en|ja|zh --page main|discovery|edit
+//   orvanta-screenshot --program-folder DIR --language en|ja|zh
+//                      --page main|discovery|edit|group-send
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
@@ -18,13 +19,16 @@
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
 #include "ui/common/UiText.h"
+#include "ui/common/SendToChoice.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
+#include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainState.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
+#include "ui/main/MainPage.h"
 
 namespace {
 
@@ -61,7 +65,8 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en, ja or zh."), QStringLiteral("LANG"),
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(QStringLiteral("page"),
-                                        QStringLiteral("main, discovery or edit."),
+                                        QStringLiteral("main, discovery, edit or group-send (the Main tab's Send to the\n"
+                                                       "first group, the many-projector dialog)."),
                                         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
                                         QStringLiteral("Message file for the Edit tab."),
@@ -97,6 +102,11 @@ int main(int argc, char** argv) {
         frame->view()->editTab()->openMessageFile(parser.value(openOption));
     }
 
+    // group-send: once the Main tab is quiet, Send to the first group; the picture is the
+    // many-projector dialog once every projector has finished.
+    const bool groupSend = page == QStringLiteral("group-send");
+    GroupCommandDialog* groupDialog = nullptr;
+
     int status = 0;
     // Once the page's own exchanges (their status dialogs) are over, a search of the
     // Discovery tab has ended ("Find" is enabled again) and the layout has settled, the
@@ -110,18 +120,41 @@ int main(int argc, char** argv) {
             index == PageTabs::DiscoveryTab && find != nullptr && !find->isEnabled();
         // The Communication Status dialog is not modal; a message box is.
         const QWidgetList tops = QApplication::topLevelWidgets();
-        const bool exchanging = std::any_of(tops.begin(), tops.end(), [](const QWidget* w) {
+        const bool exchanging = std::any_of(tops.begin(), tops.end(), [&](const QWidget* w) {
             return w->isVisible() && qobject_cast<const CommunicationStatusDialog*>(w) != nullptr;
         });
-        quietTicks = QApplication::activeModalWidget() == nullptr && !exchanging && !searching
+        // The many-projector dialog is window-modal itself: it is quiet once it has finished.
+        const bool modal = QApplication::activeModalWidget() != nullptr &&
+                           QApplication::activeModalWidget() != groupDialog;
+        quietTicks = !modal && !exchanging && !searching &&
+                             (groupDialog == nullptr || !groupDialog->running())
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {
             return;
         }
+        if (groupSend && groupDialog == nullptr) {
+            auto* sendTo = frame->view()->mainTab()->findChild<SendToChoice*>();
+            if (sendTo == nullptr || sendTo->count() < 3) {
+                std::fprintf(stderr, "orvanta-screenshot: no group to send to\n");
+                timer.stop();
+                QCoreApplication::exit(status = 1);
+                return;
+            }
+            sendTo->setCurrentIndex(2);
+            frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+            groupDialog = frame->view()->mainTab()->findChild<GroupCommandDialog*>();
+            quietTicks = 0;
+            if (groupDialog == nullptr) {
+                timer.stop();
+                QCoreApplication::exit(status = 1);
+            }
+            return;
+        }
         timer.stop();
         const QString out = parser.value(outOption);
-        if (!frame->grab().save(out, "PNG")) {
+        QWidget* shown = groupDialog != nullptr ? static_cast<QWidget*>(groupDialog) : frame.get();
+        if (!shown->grab().save(out, "PNG")) {
             std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
             status = 1;
         }

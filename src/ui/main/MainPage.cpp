@@ -511,7 +511,8 @@ void MainPage::refreshStartup() {
 
 void MainPage::showStartupUnavailable() {
     showStartupState(false, {});
-    startupEdit_->setEnabled(false);
+    // With many chosen, "Edit..." sets the startup display of each.
+    startupEdit_->setEnabled(!sendTo_->single());
 }
 
 void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
@@ -522,7 +523,7 @@ void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
     showLiveValue(startupTimeValue_, text(Text::MainStartupDisplayTime), qs(texts.displayTime));
     startupValueMinutes_->setEnabled(texts.minutes);
     // A projector that did not say its startup word can still be given one.
-    startupEdit_->setEnabled(info_.levelUsable() && sendTo_->single());
+    startupEdit_->setEnabled(sendTo_->single() ? info_.levelUsable() : true);
 
     const bool quick = fileSavedNumber_->currentIndex() == 0;
     bool checked = false;
@@ -563,6 +564,31 @@ void MainPage::updateStartupMinutes() {
 
 void MainPage::editStartup() {
     stopPolling();
+    if (!sendTo_->single()) {
+        // The same dialog, without a projector's setting to start from; each projector of
+        // the choice is then set in the many-projector dialog.
+        StartupDisplayDialog dialog(StartupDisplay{}, commandContext(), this);
+        dialog.setObjectName(QStringLiteral("startupDispEdit"));
+        dialog.setChoiceOnly(true);
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        runOnMany(
+            [entry = dialog.savedNumberEntry(),
+             time = dialog.displayTimeText()](const CommandContext& c) {
+                const Outcome queried = refreshProjectorInfo(c);
+                if (!queried.ok()) {
+                    return queried;
+                }
+                if (c.projector.values.level == kUnreachableValue) {
+                    return c.fail(communicationErrorText(toCode(ExchangeError::Connect)));
+                }
+                StartupDisplay shown;
+                return applyStartupEdit(c, entry, time, shown);
+            },
+            std::make_shared<AnswerBook>());
+        return;
+    }
     StartupDisplayDialog dialog(startupValidShown_ ? startupShown_ : StartupDisplay{},
                                 commandContext(), this);
     dialog.setObjectName(QStringLiteral("startupDispEdit"));

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
@@ -96,7 +97,24 @@ void StartupDisplayDialog::displayTimeEdited(const QString& time) {
     minutes_->setEnabled(!time.isEmpty() && time != text(Text::StartupRepeat));
 }
 
+int StartupDisplayDialog::savedNumberEntry() const {
+    return savedNumber_->currentIndex();
+}
+
+std::string StartupDisplayDialog::displayTimeText() const {
+    return utf8(displayTime_->currentText());
+}
+
 void StartupDisplayDialog::accept() {
+    if (choiceOnly_) {
+        // The same time check as for one projector, before any projector is asked.
+        if (savedNumberEntry() > 0 && !parseEditDisplayTime(displayTimeText())) {
+            context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
+            return;
+        }
+        QDialog::accept();
+        return;
+    }
     StartupDisplay shown;
     if (applyStartupEdit(context_, savedNumber_->currentIndex(), utf8(displayTime_->currentText()),
                          shown)

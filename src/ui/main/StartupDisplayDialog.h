@@ -29,6 +29,12 @@ class StartupDisplayDialog : public QDialog {
     const StartupDisplay& shown() const { return shown_; }
     void accept() override;
 
+    // For many projectors: OK only checks the display time and closes; the caller sets each
+    // projector with savedNumberEntry() and displayTimeText().
+    void setChoiceOnly(bool choiceOnly) { choiceOnly_ = choiceOnly; }
+    int savedNumberEntry() const;
+    std::string displayTimeText() const;
+
   private:
     void savedNumberChosen(int index);
     void displayTimeEdited(const QString& time);
@@ -39,6 +45,7 @@ class StartupDisplayDialog : public QDialog {
     QComboBox* savedNumber_;
     QComboBox* displayTime_;
     QLabel* minutes_;
+    bool choiceOnly_ = false;
 };
 
 // The entries of every display-time list: "Repeat", then minutes.

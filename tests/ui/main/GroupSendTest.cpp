@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <filesystem>
 
 #include "projectors/ProjectorGroups.h"
@@ -23,6 +24,7 @@
 #include "ui/edit/EditPage.h"
 #include "ui/frame/MainState.h"
 #include "ui/main/MainPage.h"
+#include "ui/main/StartupDisplayDialog.h"
 #include "ui/models/GroupRowModel.h"
 #include "ui/models/ProjectorListModel.h"
 
@@ -75,7 +77,9 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     EXPECT_TRUE(confirm->isEnabled());
     sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("Group: Hall A")));
     EXPECT_FALSE(confirm->isEnabled());
-    EXPECT_FALSE(tab.findChild<QPushButton*>(QStringLiteral("startupEditButton"))->isEnabled());
+    // "Edit..." of the startup display now sets every projector of the group.
+    EXPECT_TRUE(tab.findChild<QPushButton*>(QStringLiteral("startupEditButton"))->isEnabled());
+    EXPECT_FALSE(tab.findChild<QPushButton*>(QStringLiteral("muteButton"))->isEnabled());
 
     tab.findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
     auto* dialog = tab.findChild<GroupCommandDialog*>();
@@ -108,6 +112,24 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     EXPECT_EQ(puts(sims, "127.0.92.3"), 1u);
     EXPECT_EQ(puts(late, "127.0.92.4"), 1u);
     dialog->closeButton()->click();
+    ASSERT_TRUE(
+        test::processEventsUntil([&] { return tab.findChild<GroupCommandDialog*>() == nullptr; }));
+
+    // The startup display of every member, chosen once in the same dialog as for one.
+    QTimer::singleShot(0, [&] {
+        auto* edit = tab.findChild<StartupDisplayDialog*>();
+        ASSERT_NE(edit, nullptr);
+        edit->findChild<QComboBox*>(QStringLiteral("savedNumber"))->setCurrentIndex(1);
+        edit->findChild<QComboBox*>(QStringLiteral("displayTime"))
+            ->setEditText(QStringLiteral("5"));
+        edit->accept();
+    });
+    tab.findChild<QPushButton*>(QStringLiteral("startupEditButton"))->click();
+    auto* startup = tab.findChild<GroupCommandDialog*>();
+    ASSERT_NE(startup, nullptr);
+    ASSERT_TRUE(test::processEventsUntil([&] { return !startup->running(); }, 30000));
+    EXPECT_EQ(startup->summaryText(), QStringLiteral("3 of 3 complete, 0 failed"));
+    startup->closeButton()->click();
 
     sendTo->setCurrentIndex(0);
     EXPECT_TRUE(confirm->isEnabled());

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -100,6 +101,7 @@ std::string oneLine(std::string_view text);
 struct CliTarget {
     std::string label;  // dotted address
     ProjectorTarget target;
+    std::string name;  // registered name, if any
 };
 
 enum class TargetStatus { Ok, Usage, Failed };
@@ -114,6 +116,11 @@ struct TargetChoice {
 // order of LastPj.txt), each once. The password is --password, else the one registered for
 // the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
+
+// The history the commands run for `targets` are recorded in (history.jsonl of the program
+// folder), appended at once; nothing when the history is turned off.
+std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
+                                               const std::vector<CliTarget>& targets);
 
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);

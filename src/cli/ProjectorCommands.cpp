@@ -132,7 +132,9 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
     ProjectorInfo projector;
-    const CommandContext commandContext{choice.targets.front().target, prompt, runner, projector};
+    const std::unique_ptr<CommandHistory> history = openCliHistory(context, choice.targets);
+    const CommandContext commandContext{choice.targets.front().target, prompt, runner, projector,
+                                        history.get()};
     bool ok = false;
     {
         InterruptAsCancel cancel({&flags});

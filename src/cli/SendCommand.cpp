@@ -53,11 +53,11 @@ struct ProjectorSend {
 };
 
 void sendToOne(ProjectorSend& send, const SendRequest& request, const SendFile& file,
-               bool assumeYes) {
+               bool assumeYes, CommandHistory* history) {
     CliPrompt prompt(assumeYes);
     BlockingTransferRunner runner(send.flags);
     ProjectorInfo info;
-    const CommandContext context{send.target.target, prompt, runner, info};
+    const CommandContext context{send.target.target, prompt, runner, info, history};
     // The query the Main tab runs when a projector is chosen: the file is read and encoded
     // with this projector's capabilities. Sending without them would drop the file's alarm
     // options without a word, so a query that fails stops the send with its reason.
@@ -154,6 +154,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         flags.push_back(&sends.back()->flags);
     }
     const bool assumeYes = context.assumeYes || parsed.has("--yes");
+    const std::unique_ptr<CommandHistory> history = openCliHistory(context, choice.targets);
     {
         InterruptAsCancel cancel(flags);
         std::atomic<std::size_t> next{0};
@@ -163,7 +164,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         for (std::size_t w = 0; w < count; ++w) {
             workers.emplace_back([&] {
                 for (std::size_t i = next++; i < sends.size(); i = next++) {
-                    sendToOne(*sends[i], request, *file, assumeYes);
+                    sendToOne(*sends[i], request, *file, assumeYes, history.get());
                 }
             });
         }

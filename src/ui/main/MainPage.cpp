@@ -275,7 +275,7 @@ bool MainPage::projectorChosen() {
 }
 
 CommandContext MainPage::commandContext() {
-    return {takeTarget(), context_.prompt, context_.runner, info_};
+    return {takeTarget(), context_.prompt, context_.runner, info_, context_.history};
 }
 
 ProjectorTarget MainPage::takeTarget() {
@@ -515,7 +515,7 @@ void MainPage::send() {
     request.slot = static_cast<std::uint8_t>(fileSavedNumber_->currentIndex());
     request.startupChecked = startupCheck_->isChecked();
     request.displayTimeText = utf8(startupTime_->currentText());
-    const CommandContext command{target, context_.prompt, context_.runner, info_};
+    const CommandContext command{target, context_.prompt, context_.runner, info_, context_.history};
     const Outcome sent = sendMessageFile(command, request, context_.state.sendLocked);
     // A message that is on the projector changes the startup area, even when its startup
     // display could not be set; only a complete send brings the watch back.

@@ -353,14 +353,14 @@ Result<> HistoryFile::append(const HistoryRecord& record) const {
             return fail(systemError(path_));
         }
     }
-    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0) {
         return fail(systemError(path_));
     }
     // A record that a crash cut off ends on a line of its own, so that this one stays whole.
-    if (::lseek(fd, 0, SEEK_END) > 0) {
+    if (const off_t end = ::lseek(fd, 0, SEEK_END); end > 0) {
         char last = '\n';
-        if (::pread(fd, &last, 1, ::lseek(fd, 0, SEEK_END) - 1) == 1 && last != '\n') {
+        if (::pread(fd, &last, 1, end - 1) == 1 && last != '\n') {
             line.insert(line.begin(), '\n');
         }
     }

@@ -96,6 +96,7 @@ class LineReader {
         pos_ = end + 1;
         return true;
     }
+    bool atEnd() const { return pos_ >= bytes_.size(); }
 
   private:
     std::string_view bytes_;
@@ -254,7 +255,7 @@ Result<Draft, DraftProblem> parseDraft(std::string_view bytes) {
     if (!lines.next(line) || !readRichText(lines, line, "body", draft.message.body)) {
         return damaged();
     }
-    if (!lines.next(line) || line != "end") {
+    if (!lines.next(line) || line != "end" || !lines.atEnd()) {
         return damaged();
     }
     return draft;

@@ -14,19 +14,12 @@
 #include <map>
 
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/models/HistoryModel.h"
 
 namespace orvanta {
-namespace {
-
-QString withoutAmpersand(Text key) {
-    return text(key).remove(QLatin1Char('&')).remove(QStringLiteral("..."));
-}
-
-}  // namespace
-
 HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
     : QDialog(parent),
       file_(std::move(historyFile)),
@@ -39,17 +32,17 @@ HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
 
     projectors_ = new QComboBox(this);
     projectors_->setObjectName(QStringLiteral("historyProjectorFilter"));
-    projectors_->setAccessibleName(text(Text::HistoryProjectorFilter));
+    nameControl(projectors_, text(Text::HistoryProjectorFilter));
     search_ = new QLineEdit(this);
     search_->setObjectName(QStringLiteral("historySearch"));
-    search_->setAccessibleName(text(Text::HistoryTextFilter));
+    nameControl(search_, text(Text::HistoryTextFilter));
     search_->setClearButtonEnabled(true);
     first_ = new QDateEdit(this);
     first_->setObjectName(QStringLiteral("historyFirstDay"));
-    first_->setAccessibleName(text(Text::HistorySinceFilter));
+    nameControl(first_, text(Text::HistorySinceFilter));
     last_ = new QDateEdit(this);
     last_->setObjectName(QStringLiteral("historyLastDay"));
-    last_->setAccessibleName(text(Text::HistoryUntilFilter));
+    nameControl(last_, text(Text::HistoryUntilFilter));
     for (QDateEdit* d : {first_, last_}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -58,7 +51,7 @@ HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
 
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("historyList"));
-    table_->setAccessibleName(withoutAmpersand(Text::HistoryCaption));
+    nameControl(table_, text(Text::HistoryCaption));
     table_->setModel(filter_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -72,16 +65,16 @@ HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
 
     open_ = new QPushButton(text(Text::HistoryOpenInEdit), this);
     open_->setObjectName(QStringLiteral("historyOpenButton"));
-    open_->setAccessibleName(text(Text::HistoryOpenInEdit));
+    nameControl(open_, text(Text::HistoryOpenInEdit));
     sendAgain_ = new QPushButton(text(Text::HistorySendAgain), this);
     sendAgain_->setObjectName(QStringLiteral("historySendAgainButton"));
-    sendAgain_->setAccessibleName(text(Text::HistorySendAgain));
+    nameControl(sendAgain_, text(Text::HistorySendAgain));
     reload_ = new QPushButton(text(Text::HistoryReload), this);
     reload_->setObjectName(QStringLiteral("historyReloadButton"));
-    reload_->setAccessibleName(text(Text::HistoryReload));
+    nameControl(reload_, text(Text::HistoryReload));
     auto* close = new QPushButton(text(Text::ReturnButton), this);
     close->setObjectName(QStringLiteral("historyCloseButton"));
-    close->setAccessibleName(text(Text::ReturnButton));
+    nameControl(close, text(Text::ReturnButton));
 
     auto* filters = new QGridLayout;
     filters->addWidget(new QLabel(text(Text::HistoryProjectorFilter), this), 0, 0);

@@ -37,7 +37,8 @@ const char kStage[] =
 
 std::vector<HistoryRecord> sends(const std::string& folder) {
     std::vector<HistoryRecord> out;
-    for (HistoryRecord& r : HistoryFile(historyPath(folder)).read().value().records) {
+    Result<HistoryFile::Contents> read = HistoryFile(historyPath(folder)).read();
+    for (HistoryRecord& r : read.value().records) {
         if (r.command == "send") {
             out.push_back(std::move(r));
         }

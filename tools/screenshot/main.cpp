@@ -2,7 +2,8 @@
 // message file opened on the Edit tab. Questions the program would ask are answered with
 // their default button and written to stderr, so that a run never waits for anyone.
 //
-//   orvanta-screenshot --program-folder DIR --language en|ja|zh --page main|discovery|edit
+//   orvanta-screenshot --program-folder DIR --language en|ja|zh
+//                      --page main|discovery|edit|history
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
@@ -14,11 +15,14 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
+#include "history/History.h"
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
+#include "ui/dialogs/HistoryDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
@@ -61,7 +65,7 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en, ja or zh."), QStringLiteral("LANG"),
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(QStringLiteral("page"),
-                                        QStringLiteral("main, discovery or edit."),
+                                        QStringLiteral("main, discovery, edit or history."),
                                         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
                                         QStringLiteral("Message file for the Edit tab."),
@@ -96,6 +100,15 @@ int main(int argc, char** argv) {
     if (parser.isSet(openOption)) {
         frame->view()->editTab()->openMessageFile(parser.value(openOption));
     }
+    // The History window over the Main tab, once it has read the program folder's history.
+    std::unique_ptr<HistoryDialog> history;
+    bool historyLoaded = false;
+    if (page == QStringLiteral("history")) {
+        history = std::make_unique<HistoryDialog>(historyPath(state.programFolder), frame.get());
+        QObject::connect(history.get(), &HistoryDialog::loaded, [&] { historyLoaded = true; });
+        history->setModal(false);
+        history->show();
+    }
 
     int status = 0;
     // Once the page's own exchanges (their status dialogs) are over, a search of the
@@ -113,7 +126,8 @@ int main(int argc, char** argv) {
         const bool exchanging = std::any_of(tops.begin(), tops.end(), [](const QWidget* w) {
             return w->isVisible() && qobject_cast<const CommunicationStatusDialog*>(w) != nullptr;
         });
-        quietTicks = QApplication::activeModalWidget() == nullptr && !exchanging && !searching
+        quietTicks = QApplication::activeModalWidget() == nullptr && !exchanging && !searching &&
+                             (!history || historyLoaded)
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {
@@ -121,7 +135,8 @@ int main(int argc, char** argv) {
         }
         timer.stop();
         const QString out = parser.value(outOption);
-        if (!frame->grab().save(out, "PNG")) {
+        const QPixmap picture = history ? history->grab() : frame->grab();
+        if (!picture.save(out, "PNG")) {
             std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
             status = 1;
         }

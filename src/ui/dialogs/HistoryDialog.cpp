@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -76,16 +75,18 @@ HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
     close->setObjectName(QStringLiteral("historyCloseButton"));
     nameControl(close, text(Text::ReturnButton));
 
-    auto* filters = new QGridLayout;
-    filters->addWidget(new QLabel(text(Text::HistoryProjectorFilter), this), 0, 0);
-    filters->addWidget(projectors_, 0, 1);
-    filters->addWidget(new QLabel(text(Text::HistoryTextFilter), this), 0, 2);
-    filters->addWidget(search_, 0, 3);
-    filters->addWidget(new QLabel(text(Text::HistorySinceFilter), this), 1, 0);
-    filters->addWidget(first_, 1, 1);
-    filters->addWidget(new QLabel(text(Text::HistoryUntilFilter), this), 1, 2);
-    filters->addWidget(last_, 1, 3);
-    filters->setColumnStretch(3, 1);
+    projectors_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    auto* filters = new QHBoxLayout;
+    filters->addWidget(new QLabel(text(Text::HistoryProjectorFilter), this));
+    filters->addWidget(projectors_);
+    filters->addSpacing(12);
+    filters->addWidget(new QLabel(text(Text::HistorySinceFilter), this));
+    filters->addWidget(first_);
+    filters->addWidget(new QLabel(text(Text::HistoryUntilFilter), this));
+    filters->addWidget(last_);
+    filters->addSpacing(12);
+    filters->addWidget(new QLabel(text(Text::HistoryTextFilter), this));
+    filters->addWidget(search_, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(open_);
     buttons->addWidget(sendAgain_);
@@ -164,6 +165,7 @@ void HistoryDialog::showRecords(const Result<HistoryFile::Contents>& read) {
     }
     fillProjectors();
     applyFilter();
+    table_->resizeColumnsToContents();
     emit loaded();
 }
 

@@ -72,7 +72,8 @@ struct CommandRecord {
     std::string source;
 };
 
-// Where commands leave a record of what they did to a projector. Called once per operator
+// Where commands leave a record of what they did to a projector; the outcome's text is the
+// last one the operator was told when the command itself gave none. Called once per operator
 // command (the outermost one: a send's startup follow-up is part of the send), on the thread
 // that ran it, only when the command reached the projector: a command that ended in its
 // own checks (send lock, input, the operator's No) or found no projector at the address
@@ -116,6 +117,25 @@ class ReachRunner : public TransferRunner {
     bool reached_ = false;
 };
 
+// Passes everything on and keeps the last text the command told: what the operator read at
+// its end ("Complete.", or that the message was stored before the cancel came).
+class LastTextPrompt : public Prompt {
+  public:
+    explicit LastTextPrompt(Prompt& inner) : inner_(inner) {}
+    void inform(const std::string& text, PromptIcon icon) override {
+        last_ = text;
+        inner_.inform(text, icon);
+    }
+    PromptAnswer ask(const std::string& text, PromptButtons buttons, PromptIcon icon) override {
+        return inner_.ask(text, buttons, icon);
+    }
+    const std::string& last() const { return last_; }
+
+  private:
+    Prompt& inner_;
+    std::string last_;
+};
+
 }  // namespace detail
 
 // Runs `command` (taking a CommandContext and returning an Outcome) and records it in the
@@ -128,10 +148,15 @@ Outcome recordedCommand(const CommandContext& context, CommandRecord& record, Co
         return command(context);
     }
     detail::ReachRunner watched(context.runner);
-    const CommandContext inner{context.target, context.prompt, watched, context.projector, nullptr};
+    detail::LastTextPrompt told(context.prompt);
+    const CommandContext inner{context.target, told, watched, context.projector, nullptr};
     Outcome outcome = command(inner);
     if (watched.reached()) {
-        context.history->record(context.target, record, outcome);
+        Outcome recorded = outcome;
+        if (recorded.text.empty()) {
+            recorded.text = told.last();
+        }
+        context.history->record(context.target, record, recorded);
     }
     return outcome;
 }

@@ -45,7 +45,7 @@ HistoryRecord makeHistoryRecord(const ProjectorTarget& target, const CommandReco
     switch (outcome.kind) {
         case Outcome::Kind::Done:
             r.result = "done";
-            r.text = trimmed(languageText(Text::Complete));
+            r.text = trimmed(outcome.text.empty() ? languageText(Text::Complete) : outcome.text);
             break;
         case Outcome::Kind::Failed:
             r.result = "failed";

@@ -126,6 +126,8 @@ TEST(CommandHistory, OneRecordPerCommandThatReachedAProjector) {
     ASSERT_TRUE(sendMessageFile(context, {file, 7, false, ""}, false).ok());
     ASSERT_EQ(history.kept.size(), 1u);
     const CommandRecord& sent = history.kept.front().record;
+    // A command that ends without a text of its own is recorded with the last one told.
+    EXPECT_EQ(history.kept.front().outcome.text, "    Complete.");
     EXPECT_EQ(sent.slot, 7);
     EXPECT_EQ(sent.title, "Drill");
     EXPECT_EQ(sent.source, file);

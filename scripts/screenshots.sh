@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the desktop program for the README: every page in English, and the Edit tab in
-# Japanese and Chinese, written to docs/images/. Made by hand, not in CI.
+# Pictures of the desktop program for the README: every page and the History window in
+# English, and the Edit tab in Japanese and Chinese, written to docs/images/. Made by hand, not
+# in CI.
 #
 #   bash scripts/screenshots.sh [build-dir] [picture.png]   (only that picture)
 #
@@ -27,6 +28,20 @@ for dir in mfont micon; do
 done
 "$root/$build/bin/orvanta-cli" --program-folder "$folder" projectors add 127.0.0.2 >/dev/null
 "$root/$build/bin/orvanta-cli" --program-folder "$folder" projectors add 127.0.0.3 >/dev/null
+# A short history for the History window: what was sent in the last hour.
+now=$(($(date +%s) * 1000))
+record() {  # minutes-ago user address projector command slot result text title
+    printf '{"time":%s,"user":"%s","address":"%s","projector":"%s","command":"%s","slot":%s,"detail":"","result":"%s","text":"%s","title":"%s","message":"%s","source":""}\n' \
+        "$((now - $1 * 60000))" "$2" "$3" "$4" "$5" "$6" "$7" "$8" "$9" "${10:-}"
+}
+{
+    welcome=$(sed -e 's/\r$//' -e 's/\\/\\\\/g' -e 's/"/\\"/g' "$folder/MessageData/Welcome.ovx" | awk '{printf "%s\\n", $0}')
+    record 55 operator 127.0.0.2 "Hall A" send 3 done Complete. Welcome "$welcome"
+    record 54 operator 127.0.0.2 "Hall A" display-on 3 done Complete. ""
+    record 30 operator 127.0.0.3 Foyer send 3 failed "Projector Busy." Welcome "$welcome"
+    record 12 night-shift 127.0.0.3 Foyer send 3 done Complete. Welcome "$welcome"
+    record 2 night-shift 127.0.0.2 "Hall A" mute null done Complete. ""
+} >"$folder/history.jsonl"
 
 shots=(
     "en main main.png"
@@ -34,6 +49,7 @@ shots=(
     "en edit edit.png"
     "ja edit edit-ja.png"
     "zh edit edit-zh.png"
+    "en history history.png"
     "en group-send group-send.png"
 )
 if command -v xvfb-run >/dev/null; then

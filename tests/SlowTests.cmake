@@ -3,6 +3,7 @@
 foreach(_slow
         HostileCli.CtrlCBeforeOrAfterThePutIsACancel
         HostileCli.SlotsFailWhenNoSlotCouldBeAskedAndNeverHang
-        HostileCli.AnUnansweredAddressOrAPipeDoesNotHoldACommand)
+        HostileCli.AnUnansweredAddressOrAPipeDoesNotHoldACommand
+        CliHistory.ConcurrentSendsLeaveOneRecordEachAndHistoryPrintsThem)
     set_tests_properties(${_slow} PROPERTIES LABELS slow)
 endforeach()

@@ -36,6 +36,7 @@ int runStatusCommand(const CliContext& context, const std::vector<std::string>& 
 int runSlotsCommand(const CliContext& context, const std::vector<std::string>& args);
 int runStartupCommand(const CliContext& context, const std::vector<std::string>& args);
 int runDiscoverCommand(const CliContext& context, const std::vector<std::string>& args);
+int runHistoryCommand(const CliContext& context, const std::vector<std::string>& args);
 int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args);
 #ifdef ORVANTA_CLI_RENDER
 int runRenderCommand(const CliContext& context, const std::vector<std::string>& args);

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
@@ -207,6 +208,9 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         } else if (const auto row = registered.findAddress(address)) {
             t.target.password = registered.records[*row].password;
         }
+        if (const auto row = registered.findAddress(address)) {
+            t.name = registered.records[*row].name;
+        }
         choice.targets.push_back(std::move(t));
     }
     if (single && choice.targets.size() != 1) {
@@ -327,15 +331,17 @@ InterruptAsCancel::~InterruptAsCancel() {
     signal(SIGINT, SIG_DFL);
 }
 
-int runOnEveryTarget(const std::vector<CliTarget>& targets, const GroupOperation& operation,
-                     bool assumeYes) {
+int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
+                     const GroupOperation& operation, bool assumeYes) {
     std::vector<GroupTarget> rows;
     rows.reserve(targets.size());
     for (const CliTarget& t : targets) {
-        rows.push_back({t.target, {}, t.missing});
+        rows.push_back({t.target, t.name, t.missing});
     }
+    const std::unique_ptr<CommandHistory> history = openCliHistory(context, targets);
     GroupRunOptions options;
     options.answerYes = assumeYes;
+    options.history = history.get();
     GroupRun run(std::move(rows), operation, {}, options);
     {
         InterruptAsCancel cancel([&run] { run.cancel(); });
@@ -402,6 +408,35 @@ std::string readCapabilityOptions(const ParsedArgs& args, ProjectorCapabilities&
         }
     }
     return {};
+}
+
+}  // namespace orvanta::cli
+
+namespace orvanta::cli {
+
+std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
+                                               const std::vector<CliTarget>& targets) {
+    if (!historyEnabled()) {
+        return nullptr;
+    }
+    std::map<std::uint32_t, std::string> names;
+    for (const CliTarget& t : targets) {
+        names[t.target.address] = t.name;
+    }
+    HistoryFile file(historyPath(context.programFolder));
+    return std::make_unique<HistoryRecorder>(
+        [names](std::uint32_t address) {
+            const auto it = names.find(address);
+            return it == names.end() ? std::string() : it->second;
+        },
+        [file](const HistoryRecord& record) {
+            // The command has done its work: a history that cannot be written is told, but
+            // does not make it fail.
+            if (const Result<> appended = file.append(record); !appended) {
+                std::fprintf(stderr, "orvanta-cli: history not written: %s\n",
+                             appended.error().c_str());
+            }
+        });
 }
 
 }  // namespace orvanta::cli

@@ -10,6 +10,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -103,6 +104,7 @@ std::string oneLine(std::string_view text);
 struct CliTarget {
     std::string label;  // dotted address
     ProjectorTarget target;
+    std::string name;  // registered name, if any
     // A group member that is no longer registered: it is not talked to, its line says so.
     bool missing = false;
 };
@@ -120,11 +122,17 @@ struct TargetChoice {
 // the one registered for the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
 
+// The history the commands run for `targets` are recorded in (history.jsonl of the program
+// folder), appended at once; nothing when the history is turned off.
+std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
+                                               const std::vector<CliTarget>& targets);
+
 // Runs `operation` on every target at once (a row each, bounded in parallel), Ctrl+C as the
-// Cancel of every row, and prints "ADDR: text" per projector in the order given. The exit
-// status: 0 when every projector completed, else 1.
-int runOnEveryTarget(const std::vector<CliTarget>& targets, const GroupOperation& operation,
-                     bool assumeYes);
+// Cancel of every row, and prints "ADDR: text" per projector in the order given; each
+// projector's command is recorded in the history. The exit status: 0 when every projector
+// completed, else 1.
+int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
+                     const GroupOperation& operation, bool assumeYes);
 
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);

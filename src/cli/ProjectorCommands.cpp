@@ -139,7 +139,7 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     }
     if (fanOut && (choice.targets.size() > 1 || choice.targets.front().missing)) {
         return runOnEveryTarget(
-            choice.targets,
+            context, choice.targets,
             [&](const CommandContext& c) { return body(parsed, c, c.runner.flags()); },
             assumeYes(context, parsed));
     }
@@ -147,7 +147,9 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
     ProjectorInfo projector;
-    const CommandContext commandContext{choice.targets.front().target, prompt, runner, projector};
+    const std::unique_ptr<CommandHistory> history = openCliHistory(context, choice.targets);
+    const CommandContext commandContext{choice.targets.front().target, prompt, runner, projector,
+                                        history.get()};
     bool ok = false;
     {
         InterruptAsCancel cancel({&flags});

@@ -112,7 +112,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
 
     const bool assumeYes = context.assumeYes || parsed.has("--yes");
     return runOnEveryTarget(
-        choice.targets,
+        context, choice.targets,
         [&request, file](const CommandContext& c) {
             return sendFileToProjector(c, request, *file);
         },

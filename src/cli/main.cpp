@@ -28,6 +28,7 @@ constexpr CliCommand kCommands[] = {
     {"discover", "search the local network for projectors", cli::runDiscoverCommand},
     {"projectors", "list, add, remove projectors of LastPj.txt, change a password",
      cli::runProjectorsCommand},
+    {"history", "print what was sent to projectors, and how it ended", cli::runHistoryCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
 #ifdef ORVANTA_CLI_RENDER
     {"render", "draw the preview of a message file into BMP and PNG files", cli::runRenderCommand},

@@ -61,11 +61,37 @@ struct ProjectorInfo {
     StartupDisplay startup() const;
 };
 
+// What a command that went to a projector tells the history (history/History.h keeps it).
+struct CommandRecord {
+    std::string command;  // send, display-on, clear-all, startup, mute, ...
+    int slot = -1;        // 0 Quick, 1..12; -1 when the command has none
+    std::string detail;   // startup: "on 3", "on repeat", "off"
+    // Sends: the title as plain text, the message as a message file, its source file.
+    std::string title;
+    std::string message;
+    std::string source;
+};
+
+// Where commands leave a record of what they did to a projector; the outcome's text is the
+// last one the operator was told when the command itself gave none. Called once per operator
+// command (the outermost one: a send's startup follow-up is part of the send), on the thread
+// that ran it, only when the command reached the projector: a command that ended in its
+// own checks (send lock, input, the operator's No) or found no projector at the address
+// never reached one.
+class CommandHistory {
+  public:
+    virtual ~CommandHistory() = default;
+    virtual void record(const ProjectorTarget& target, const CommandRecord& record,
+                        const Outcome& outcome) = 0;
+};
+
 struct CommandContext {
     ProjectorTarget target;
     Prompt& prompt;
     TransferRunner& runner;
     ProjectorInfo& projector;
+    // The history the command is recorded in; none when nullptr.
+    CommandHistory* history = nullptr;
 
     // Tells the operator `text` and returns it as a failure at `step`.
     Outcome fail(std::string text, Outcome::Step step = Outcome::Step::Command,
@@ -73,6 +99,67 @@ struct CommandContext {
     // A transfer job with the runner's flags and timings.
     TransferJob job() const { return TransferJob(runner.flags(), runner.timings()); }
 };
+
+namespace detail {
+
+// Watches the transfers of a command: one that reached a projector (it answered, refused, or
+// broke off after the connection was made) makes the command one to record. A projector that
+// took no connection was never reached.
+class ReachRunner : public TransferRunner {
+  public:
+    explicit ReachRunner(TransferRunner& inner)
+        : TransferRunner(inner.flags(), inner.timings()), inner_(inner) {}
+    bool run(TransferJob& job, TransferKind kind) override;
+    bool reached() const { return reached_; }
+
+  private:
+    TransferRunner& inner_;
+    bool reached_ = false;
+};
+
+// Passes everything on and keeps the last text the command told: what the operator read at
+// its end ("Complete.", or that the message was stored before the cancel came).
+class LastTextPrompt : public Prompt {
+  public:
+    explicit LastTextPrompt(Prompt& inner) : inner_(inner) {}
+    void inform(const std::string& text, PromptIcon icon) override {
+        last_ = text;
+        inner_.inform(text, icon);
+    }
+    PromptAnswer ask(const std::string& text, PromptButtons buttons, PromptIcon icon) override {
+        return inner_.ask(text, buttons, icon);
+    }
+    const std::string& last() const { return last_; }
+
+  private:
+    Prompt& inner_;
+    std::string last_;
+};
+
+}  // namespace detail
+
+// Runs `command` (taking a CommandContext and returning an Outcome) and records it in the
+// context's history with `record`, which the command may fill in as it goes (a send its
+// message). The command runs with a context without history, so that the commands it calls
+// are not recorded again.
+template <typename Command>
+Outcome recordedCommand(const CommandContext& context, CommandRecord& record, Command&& command) {
+    if (context.history == nullptr) {
+        return command(context);
+    }
+    detail::ReachRunner watched(context.runner);
+    detail::LastTextPrompt told(context.prompt);
+    const CommandContext inner{context.target, told, watched, context.projector, nullptr};
+    Outcome outcome = command(inner);
+    if (watched.reached()) {
+        Outcome recorded = outcome;
+        if (recorded.text.empty()) {
+            recorded.text = told.last();
+        }
+        context.history->record(context.target, record, recorded);
+    }
+    return outcome;
+}
 
 // Control codes.
 inline constexpr std::uint16_t kCtrlStateQuery = 0x0F01;

@@ -9,20 +9,21 @@ namespace orvanta {
 
 using detail::runCtrl;
 
-Outcome showStoredMessage(const CommandContext& context, std::uint8_t slot, bool powerOn) {
+static Outcome showStoredMessageNow(const CommandContext& context, std::uint8_t slot,
+                                    bool powerOn) {
     TransferJob job = context.job();
     const auto value = static_cast<std::uint16_t>((slot << 8) + 1 + (powerOn ? 0x8000 : 0));
     return runCtrl(job, context, kCtrlDisplay, 1, value, int(Text::IllegalRequest),
                    int(Text::NoMessageOnDisplay));
 }
 
-Outcome hideStoredMessage(const CommandContext& context, std::uint8_t slot) {
+static Outcome hideStoredMessageNow(const CommandContext& context, std::uint8_t slot) {
     TransferJob job = context.job();
     return runCtrl(job, context, kCtrlDisplay, 1, static_cast<std::uint16_t>(slot << 8));
 }
 
-Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command,
-                          std::uint8_t slot) {
+static Outcome runDisplayCommandNow(const CommandContext& context, DisplayCommand command,
+                                    std::uint8_t slot) {
     if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
         return ready;
     }
@@ -31,13 +32,13 @@ Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command,
     }
     switch (command) {
         case DisplayCommand::DisplayOn:
-            return showStoredMessage(context, slot, false);
+            return showStoredMessageNow(context, slot, false);
         case DisplayCommand::PowerOnAndDisplayOn:
-            return showStoredMessage(context, slot, true);
+            return showStoredMessageNow(context, slot, true);
         case DisplayCommand::DisplayOff:
             break;
     }
-    return hideStoredMessage(context, slot);
+    return hideStoredMessageNow(context, slot);
 }
 
 std::uint16_t clearCode(ClearScope scope, int listIndex) {
@@ -52,7 +53,7 @@ std::uint16_t clearCode(ClearScope scope, int listIndex) {
     return static_cast<std::uint16_t>(kCtrlClearByList + std::clamp(listIndex, 0, 12));
 }
 
-Outcome clearStoredMessages(const CommandContext& context, std::uint16_t code) {
+static Outcome clearStoredMessagesNow(const CommandContext& context, std::uint16_t code) {
     TransferJob job = context.job();
     Outcome outcome = runCtrl(job, context, code, 6, 0);
     if (outcome.ok()) {
@@ -61,7 +62,7 @@ Outcome clearStoredMessages(const CommandContext& context, std::uint16_t code) {
     return outcome;
 }
 
-Outcome runClear(const CommandContext& context, std::uint16_t code) {
+static Outcome runClearNow(const CommandContext& context, std::uint16_t code) {
     if (context.prompt.ask(languageText(Text::ConfirmClear), PromptButtons::YesNo) !=
         PromptAnswer::Yes) {
         return Outcome::cancellation();
@@ -69,10 +70,10 @@ Outcome runClear(const CommandContext& context, std::uint16_t code) {
     if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
         return ready;
     }
-    return clearStoredMessages(context, code);
+    return clearStoredMessagesNow(context, code);
 }
 
-Outcome muteProjector(const CommandContext& context) {
+static Outcome muteProjectorNow(const CommandContext& context) {
     TransferJob job = context.job();
     Outcome outcome =
         runCtrl(job, context, kCtrlMute, 1, 1, int(Text::NoMessageData), int(Text::RequestIllegal));
@@ -82,11 +83,85 @@ Outcome muteProjector(const CommandContext& context) {
     return outcome;
 }
 
-Outcome runMute(const CommandContext& context) {
+static Outcome runMuteNow(const CommandContext& context) {
     if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
         return ready;
     }
-    return muteProjector(context);
+    return muteProjectorNow(context);
+}
+
+namespace {
+
+const char* displayCommandName(DisplayCommand command) {
+    switch (command) {
+        case DisplayCommand::DisplayOn:
+            return "display-on";
+        case DisplayCommand::PowerOnAndDisplayOn:
+            return "power-on-display-on";
+        case DisplayCommand::DisplayOff:
+            break;
+    }
+    return "display-off";
+}
+
+CommandRecord clearRecord(std::uint16_t code) {
+    if (code == kCtrlClearAll) {
+        return {"clear-all", -1, {}, {}, {}, {}};
+    }
+    if (code == kCtrlClearQuick) {
+        return {"clear-quick", 0, {}, {}, {}, {}};
+    }
+    // List index 0 is every saved number.
+    const int index = code - kCtrlClearByList;
+    return {"clear-saved", index == 0 ? -1 : index, index == 0 ? "all saved" : "", {}, {}, {}};
+}
+
+}  // namespace
+
+// Each command is recorded in the history once, by the outermost one the caller ran.
+
+Outcome showStoredMessage(const CommandContext& context, std::uint8_t slot, bool powerOn) {
+    CommandRecord record{powerOn ? "power-on-display-on" : "display-on", slot, {}, {}, {}, {}};
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return showStoredMessageNow(c, slot, powerOn);
+    });
+}
+
+Outcome hideStoredMessage(const CommandContext& context, std::uint8_t slot) {
+    CommandRecord record{"display-off", slot, {}, {}, {}, {}};
+    return recordedCommand(context, record,
+                           [&](const CommandContext& c) { return hideStoredMessageNow(c, slot); });
+}
+
+Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command,
+                          std::uint8_t slot) {
+    CommandRecord record{displayCommandName(command), slot, {}, {}, {}, {}};
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return runDisplayCommandNow(c, command, slot);
+    });
+}
+
+Outcome clearStoredMessages(const CommandContext& context, std::uint16_t code) {
+    CommandRecord record = clearRecord(code);
+    return recordedCommand(
+        context, record, [&](const CommandContext& c) { return clearStoredMessagesNow(c, code); });
+}
+
+Outcome runClear(const CommandContext& context, std::uint16_t code) {
+    CommandRecord record = clearRecord(code);
+    return recordedCommand(context, record,
+                           [&](const CommandContext& c) { return runClearNow(c, code); });
+}
+
+Outcome muteProjector(const CommandContext& context) {
+    CommandRecord record{"mute", -1, {}, {}, {}, {}};
+    return recordedCommand(context, record,
+                           [&](const CommandContext& c) { return muteProjectorNow(c); });
+}
+
+Outcome runMute(const CommandContext& context) {
+    CommandRecord record{"mute", -1, {}, {}, {}, {}};
+    return recordedCommand(context, record, [&](const CommandContext& c) { return runMuteNow(c); });
 }
 
 }  // namespace orvanta

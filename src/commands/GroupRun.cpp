@@ -357,7 +357,7 @@ void GroupRun::runRow(std::size_t index) {
     RowPrompt prompt(options_.answers.get(), options_.answerYes);
     RowRunner runner(row.flags, options_.timings, stageChanged);
     ProjectorInfo info;
-    const CommandContext context{row.target.target, prompt, runner, info};
+    const CommandContext context{row.target.target, prompt, runner, info, options_.history};
     ++row.attempts;
     const Outcome outcome = operation_(context);
     std::string text = prompt.last();

@@ -87,6 +87,8 @@ struct GroupRunOptions {
     std::shared_ptr<const AnswerBook> answers;
     // Every question is answered Yes/OK (orvanta-cli --yes).
     bool answerYes = false;
+    // Where each projector's command is recorded (called on the rows' threads); may be null.
+    CommandHistory* history = nullptr;
 };
 
 // The most projectors a group command talks to at the same time.

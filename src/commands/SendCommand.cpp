@@ -6,6 +6,7 @@
 #include "commands/ProjectorState.h"
 #include "commands/StartupDisplay.h"
 #include "message/ProjectorText.h"
+#include "platform/TextCodec.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -71,9 +72,19 @@ Outcome sendPayloadToProjector(const CommandContext& context, const MessagePaylo
     return context.fail(job.outcome.resultText);
 }
 
-Outcome sendMessageToProjector(const CommandContext& context, Message& message,
-                               const EncodeSettings& settings, std::uint8_t slot,
-                               EncodeResult* encoded) {
+namespace {
+
+// What the history keeps of a message that was encoded for sending: the message file of it,
+// with the option lines of the header it went with.
+void describeSentMessage(CommandRecord& record, const Message& message,
+                         const MessagePayload& payload, const EncodeSettings& settings) {
+    record.title = utf16ToUtf8(message.title.text());
+    record.message =
+        composeMessageFile(message, payload.header, settings.capabilities.extendedOptions());
+}
+
+Outcome sendMessage(const CommandContext& context, Message& message, const EncodeSettings& settings,
+                    std::uint8_t slot, EncodeResult* encoded, CommandRecord& record) {
     EncodeResult result = encodeMessage(message, settings, context.prompt);
     Outcome outcome;
     if (!result.ok() || !result.payload) {
@@ -85,12 +96,24 @@ Outcome sendMessageToProjector(const CommandContext& context, Message& message,
         const bool popOn = static_cast<MessageStyle>(payload.header[0]) == MessageStyle::PopOn;
         const int lines =
             popOn ? countDisplayLines(message, settings.capabilities.extendedCharacterSet()) : 0;
+        describeSentMessage(record, message, payload, settings);
         outcome = sendPayloadToProjector(context, payload, lines, settings.capabilities, slot);
     }
     if (encoded != nullptr) {
         *encoded = std::move(result);
     }
     return outcome;
+}
+
+}  // namespace
+
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               EncodeResult* encoded) {
+    CommandRecord record{"send", slot, {}, {}, {}, {}};
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return sendMessage(c, message, settings, slot, encoded, record);
+    });
 }
 
 std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
@@ -119,8 +142,10 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
     return sendMessageFile(context, request, *readSendFile(request.path), false);
 }
 
-Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
-                        const SendFile& file, bool sendLocked) {
+namespace {
+
+Outcome sendFile(const CommandContext& context, const SendRequest& request, const SendFile& file,
+                 bool sendLocked, CommandRecord& record) {
     using Step = Outcome::Step;
     if (sendLocked) {
         return context.fail(languageText(Text::SendLocked), Step::Checks);
@@ -161,7 +186,7 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
     settings.purpose = EncodePurpose::Send;
     settings.capabilities = info.capabilities;
     settings.optionsFromFile = true;
-    if (Outcome sent = sendMessageToProjector(context, message, settings, request.slot);
+    if (Outcome sent = sendMessage(context, message, settings, request.slot, nullptr, record);
         !sent.ok()) {
         return sent;
     }
@@ -190,6 +215,19 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
     }
     context.prompt.inform(sendCompleteText(flags));
     return Outcome::success();
+}
+
+}  // namespace
+
+Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
+                        const SendFile& file, bool sendLocked) {
+    CommandRecord record{"send", request.slot, {}, {}, {}, request.path};
+    if (request.startupChecked && request.slot != 0) {
+        record.detail = "startup " + request.displayTimeText;
+    }
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return sendFile(c, request, file, sendLocked, record);
+    });
 }
 
 }  // namespace orvanta

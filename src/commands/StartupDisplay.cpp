@@ -76,7 +76,7 @@ std::optional<int> parseEditDisplayTime(std::string_view text) {
 
 // The value the projector answers is not kept as the firmware level: the capabilities of the
 // chosen projector come from the state query only.
-Outcome setStartupDisplay(const CommandContext& context, const StartupDisplay& startup) {
+static Outcome setStartupDisplayNow(const CommandContext& context, const StartupDisplay& startup) {
     const std::uint16_t value = startupDisplayValue(startup);
     int answer = 0;
     if (Outcome read = readProjectorValue(context, value, answer); !read.ok()) {
@@ -92,8 +92,8 @@ Outcome setStartupDisplay(const CommandContext& context, const StartupDisplay& s
     return Outcome::success();
 }
 
-Outcome applyStartupEdit(const CommandContext& context, int savedNumberEntry,
-                         std::string_view displayTimeText, StartupDisplay& shown) {
+static Outcome applyStartupEditNow(const CommandContext& context, int savedNumberEntry,
+                                   std::string_view displayTimeText, StartupDisplay& shown) {
     StartupDisplay startup;
     startup.on = savedNumberEntry >= 1 && savedNumberEntry <= 12;
     startup.savedNumber = startup.on ? savedNumberEntry : 1;
@@ -108,11 +108,42 @@ Outcome applyStartupEdit(const CommandContext& context, int savedNumberEntry,
     if (!startup.on && startup.displayTime == 0) {
         startup.displayTime = 1;
     }
-    if (Outcome set = setStartupDisplay(context, startup); !set.ok()) {
+    if (Outcome set = setStartupDisplayNow(context, startup); !set.ok()) {
         return set;
     }
     shown = startup;
     return Outcome::success();
+}
+
+namespace {
+
+CommandRecord startupRecord(const StartupDisplay& startup) {
+    CommandRecord record{"startup", startup.savedNumber, "off", {}, {}, {}};
+    if (startup.on) {
+        record.detail = "on " + (startup.displayTime == 0 ? std::string("repeat")
+                                                          : std::to_string(startup.displayTime));
+    }
+    return record;
+}
+
+}  // namespace
+
+Outcome setStartupDisplay(const CommandContext& context, const StartupDisplay& startup) {
+    CommandRecord record = startupRecord(startup);
+    return recordedCommand(
+        context, record, [&](const CommandContext& c) { return setStartupDisplayNow(c, startup); });
+}
+
+Outcome applyStartupEdit(const CommandContext& context, int savedNumberEntry,
+                         std::string_view displayTimeText, StartupDisplay& shown) {
+    CommandRecord record{"startup", savedNumberEntry, std::string(displayTimeText), {}, {}, {}};
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        Outcome outcome = applyStartupEditNow(c, savedNumberEntry, displayTimeText, shown);
+        if (outcome.ok()) {
+            record = startupRecord(shown);
+        }
+        return outcome;
+    });
 }
 
 }  // namespace orvanta

@@ -3,7 +3,7 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|group-send
+//                      --page main|discovery|edit|history|group-send
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
@@ -15,13 +15,16 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 
+#include "history/History.h"
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
-#include "ui/common/UiText.h"
 #include "ui/common/SendToChoice.h"
+#include "ui/common/UiText.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/dialogs/GroupCommandDialog.h"
+#include "ui/dialogs/HistoryDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
@@ -64,10 +67,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption languageOption(QStringLiteral("language"),
                                             QStringLiteral("en, ja or zh."), QStringLiteral("LANG"),
                                             QStringLiteral("en"));
-    const QCommandLineOption pageOption(QStringLiteral("page"),
-                                        QStringLiteral("main, discovery, edit or group-send (the Main tab's Send to the\n"
-                                                       "first group, the many-projector dialog)."),
-                                        QStringLiteral("PAGE"), QStringLiteral("main"));
+    const QCommandLineOption pageOption(
+        QStringLiteral("page"),
+        QStringLiteral("main, discovery, edit, history or group-send (the Main\n"
+                       "tab's Send to the first group: the many-projector dialog)."),
+        QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
                                         QStringLiteral("Message file for the Edit tab."),
                                         QStringLiteral("FILE"));
@@ -101,6 +105,15 @@ int main(int argc, char** argv) {
     if (parser.isSet(openOption)) {
         frame->view()->editTab()->openMessageFile(parser.value(openOption));
     }
+    // The History window over the Main tab, once it has read the program folder's history.
+    std::unique_ptr<HistoryDialog> history;
+    bool historyLoaded = false;
+    if (page == QStringLiteral("history")) {
+        history = std::make_unique<HistoryDialog>(historyPath(state.programFolder), frame.get());
+        QObject::connect(history.get(), &HistoryDialog::loaded, [&] { historyLoaded = true; });
+        history->setModal(false);
+        history->show();
+    }
 
     // group-send: once the Main tab is quiet, Send to the first group; the picture is the
     // many-projector dialog once every projector has finished.
@@ -126,7 +139,7 @@ int main(int argc, char** argv) {
         // The many-projector dialog is window-modal itself: it is quiet once it has finished.
         const bool modal = QApplication::activeModalWidget() != nullptr &&
                            QApplication::activeModalWidget() != groupDialog;
-        quietTicks = !modal && !exchanging && !searching &&
+        quietTicks = !modal && !exchanging && !searching && (!history || historyLoaded) &&
                              (groupDialog == nullptr || !groupDialog->running())
                          ? quietTicks + 1
                          : 0;
@@ -142,7 +155,10 @@ int main(int argc, char** argv) {
                 return;
             }
             sendTo->setCurrentIndex(2);
-            frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
+            frame->view()
+                ->mainTab()
+                ->findChild<QPushButton*>(QStringLiteral("sendButton"))
+                ->click();
             groupDialog = frame->view()->mainTab()->findChild<GroupCommandDialog*>();
             quietTicks = 0;
             if (groupDialog == nullptr) {
@@ -153,8 +169,10 @@ int main(int argc, char** argv) {
         }
         timer.stop();
         const QString out = parser.value(outOption);
-        QWidget* shown = groupDialog != nullptr ? static_cast<QWidget*>(groupDialog) : frame.get();
-        if (!shown->grab().save(out, "PNG")) {
+        const QPixmap picture = groupDialog != nullptr ? groupDialog->grab()
+                                : history              ? history->grab()
+                                                       : frame->grab();
+        if (!picture.save(out, "PNG")) {
             std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
             status = 1;
         }

@@ -9,12 +9,14 @@ struct MainState;
 class Prompt;
 class TransferRunner;
 class ProjectorListModel;
+class CommandHistory;
 
 struct PageContext {
-    MainState& state;                // options, capabilities, current file, send lock
-    Prompt& prompt;                  // every message box and question
-    TransferRunner& runner;          // every projector command ("Communication Status")
-    ProjectorListModel& projectors;  // the one model of the registered projectors
+    MainState& state;                   // options, capabilities, current file, send lock
+    Prompt& prompt;                     // every message box and question
+    TransferRunner& runner;             // every projector command ("Communication Status")
+    ProjectorListModel& projectors;     // the one model of the registered projectors
+    CommandHistory* history = nullptr;  // where projector commands are recorded; none: nowhere
 };
 
 }  // namespace orvanta

@@ -1,6 +1,7 @@
 #include "ui/common/SendToChoice.h"
 
 #include "ui/common/Accessibility.h"
+#include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/models/GroupListModel.h"
@@ -12,6 +13,24 @@ namespace {
 // Item data: "" the projector above, "*" all registered, "=name" a group.
 const QString kSingle;
 const QString kAll = QStringLiteral("*");
+
+// Hands each record of a row's thread to the history on the GUI thread, where the program's
+// history reads the registry for the projector's name.
+class GuiThreadHistory : public CommandHistory {
+  public:
+    GuiThreadHistory(QObject* receiver, CommandHistory& inner)
+        : receiver_(receiver), inner_(inner) {}
+    void record(const ProjectorTarget& target, const CommandRecord& record,
+                const Outcome& outcome) override {
+        postToGui(receiver_, [inner = &inner_, target, record, outcome] {
+            inner->record(target, record, outcome);
+        });
+    }
+
+  private:
+    QObject* receiver_;
+    CommandHistory& inner_;
+};
 
 }  // namespace
 
@@ -79,12 +98,17 @@ std::vector<GroupTarget> SendToChoice::targets(const ProjectorList& registry) co
 GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
                                      GroupOperation operation,
                                      std::shared_ptr<const AnswerBook> answers,
-                                     const TransferTimings& timings) {
+                                     const TransferTimings& timings, CommandHistory* history) {
     GroupRunOptions options;
     options.answers = std::move(answers);
     options.timings = timings;
+    // The page outlives the dialog, and the program's history outlives the page.
+    std::unique_ptr<CommandHistory> handOver;
+    if (history != nullptr) {
+        handOver = std::make_unique<GuiThreadHistory>(parent, *history);
+    }
     auto* dialog = new GroupCommandDialog(std::move(targets), std::move(operation),
-                                          std::move(options), parent);
+                                          std::move(options), parent, std::move(handOver));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->start();

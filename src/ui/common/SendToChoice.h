@@ -42,9 +42,10 @@ class SendToChoice : public QComboBox {
 
 // Opens the many-projector dialog for `targets` over `parent` (window-modal, not waited for)
 // and starts the command; the dialog deletes itself when closed.
+// `history` (may be null) hears each projector's command on the GUI thread.
 GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
                                      GroupOperation operation,
                                      std::shared_ptr<const AnswerBook> answers,
-                                     const TransferTimings& timings);
+                                     const TransferTimings& timings, CommandHistory* history);
 
 }  // namespace orvanta

@@ -27,8 +27,12 @@ QPushButton* button(QWidget* parent, const char* name, Text caption) {
 }  // namespace
 
 GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOperation operation,
-                                       GroupRunOptions options, QWidget* parent)
-    : QDialog(parent), targets_(std::move(targets)) {
+                                       GroupRunOptions options, QWidget* parent,
+                                       std::unique_ptr<CommandHistory> history)
+    : QDialog(parent), targets_(std::move(targets)), history_(std::move(history)) {
+    if (history_) {
+        options.history = history_.get();
+    }
     setObjectName(QStringLiteral("groupCommandDialog"));
     setWindowTitle(text(Text::GroupDialogTitle));
     setAccessibleName(text(Text::GroupDialogTitle));

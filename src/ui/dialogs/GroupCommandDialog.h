@@ -25,8 +25,11 @@ class GroupRowModel;
 class GroupCommandDialog : public QDialog {
     Q_OBJECT
   public:
+    // `history`, if given, is where the rows' commands are recorded (options.history is set
+    // to it); the dialog keeps it until its run is gone.
     GroupCommandDialog(std::vector<GroupTarget> targets, GroupOperation operation,
-                       GroupRunOptions options, QWidget* parent = nullptr);
+                       GroupRunOptions options, QWidget* parent = nullptr,
+                       std::unique_ptr<CommandHistory> history = nullptr);
     ~GroupCommandDialog() override;
 
     // Starts the command; returns at once.
@@ -61,6 +64,7 @@ class GroupCommandDialog : public QDialog {
     QPushButton* retry_ = nullptr;
     QPushButton* close_ = nullptr;
     bool active_ = false;  // between start (or retry) and the finished event
+    std::unique_ptr<CommandHistory> history_;
     // Last: its workers post to the members above until it is gone.
     std::unique_ptr<GroupRun> run_;
 };

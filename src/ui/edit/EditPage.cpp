@@ -165,6 +165,7 @@ QGroupBox* EditPage::buildTitleGroup() {
     connect(iconList_, &QComboBox::currentIndexChanged, this, [this](int index) {
         message_.icon = static_cast<std::uint8_t>(std::max(0, index));
         message_.options.iconNumber = message_.icon;
+        emit draftChanged();
     });
 
     title_ = new RichTextEdit(group);
@@ -210,6 +211,7 @@ QGroupBox* EditPage::buildMessageGroup() {
     connect(image_, &QPushButton::clicked, this, &EditPage::image);
     connect(advanced_, &QPushButton::clicked, this, &EditPage::advanced);
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::characterDisplayModeChanged);
+    connect(displayMode_, &QCheckBox::toggled, this, &EditPage::draftChanged);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(pageFeed_);
@@ -378,6 +380,40 @@ Message EditPage::message() const {
     return m;
 }
 
+bool EditPage::isModified() const {
+    return title_->document()->isModified() || body_->document()->isModified();
+}
+
+std::optional<Draft> EditPage::draft() const {
+    if (!isModified()) {
+        return std::nullopt;
+    }
+    Draft d;
+    d.message = message();
+    d.source = context_.state.currentFileName;
+    d.characterDisplayMode = displayMode_->isChecked();
+    return d;
+}
+
+void EditPage::restoreDraft(const Draft& draft) {
+    context_.state.currentFileName = draft.source;
+    context_.state.characterColor = draft.message.characterColor;
+    context_.state.characterBackgroundColor = draft.message.characterBackgroundColor;
+    loadIntoEditors(draft.message);
+    displayMode_->setChecked(draft.characterDisplayMode);
+    clearUndoAndModified(true);
+    // Unsaved work: saving it, or the question before it is replaced, is the operator's.
+    title_->document()->setModified(true);
+    body_->document()->setModified(true);
+    emit draftChanged();
+}
+
+void EditPage::chooseProjectorAndSlot(int row, int slot) {
+    projectors_->setCurrentIndex(row);
+    savedNumber_->setCurrentIndex(std::clamp(slot, 0, 12));
+    onProjectorOrSlotChosen();
+}
+
 void EditPage::loadIntoEditors(const Message& message) {
     busy_ = true;
     message_.options = message.options;
@@ -400,6 +436,11 @@ void EditPage::clearUndoAndModified(bool clearModified) {
         }
     }
     emit selectionStateChanged();
+    if (clearModified) {
+        emit draftDiscarded();
+    } else {
+        emit draftChanged();
+    }
 }
 
 void EditPage::replaceTabsIn(QTextEdit& edit) {
@@ -444,6 +485,7 @@ void EditPage::onTitleChanged() {
         cursor.removeSelectedText();
         busy_ = false;
     }
+    emit draftChanged();
 }
 
 void EditPage::onMessageChanged() {
@@ -452,6 +494,7 @@ void EditPage::onMessageChanged() {
     }
     replaceTabsIn(*body_);
     backgroundCheck();
+    emit draftChanged();
 }
 
 void EditPage::fitTitlePaste(RichText& pasted, const QTextCursor& at) const {
@@ -639,6 +682,7 @@ void EditPage::applyBackgroundColor() {
     }
     message_.options.background = packBackground(code);
     paintEditors();
+    emit draftChanged();
 }
 
 void EditPage::setBackgroundColor(std::uint8_t code) {
@@ -824,9 +868,13 @@ void EditPage::advanced() {
     const int previousSize = message_.options.characterSize;
     AdvancedOptionsDialog dialog(message_.options, context_.state.backgroundColor,
                                  info_.capabilities, context_.prompt, this);
-    if (dialog.exec() == QDialog::Accepted && message_.options.characterSize != previousSize) {
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
+    }
+    if (message_.options.characterSize != previousSize) {
         changeCharacterSize(previousSize);
     }
+    emit draftChanged();
 }
 
 void EditPage::changeCharacterSize(int) {
@@ -854,7 +902,7 @@ bool EditPage::projectorChosen() const {
 }
 
 CommandContext EditPage::commandContext() {
-    return {target(), context_.prompt, context_.runner, info_};
+    return {target(), context_.prompt, context_.runner, info_, context_.history};
 }
 
 ProjectorTarget EditPage::target() const {
@@ -1036,7 +1084,7 @@ void EditPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> a
         return;
     }
     openGroupCommand(this, std::move(targets), std::move(operation), std::move(answers),
-                     context_.runner.timings());
+                     context_.runner.timings(), context_.history);
 }
 
 void EditPage::applyProjectorInfo() {

@@ -10,11 +10,13 @@
 
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "commands/CommandContext.h"
 #include "commands/GroupRun.h"
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
+#include "message/RecoveryFile.h"
 #include "ui/common/PageContext.h"
 #include "ui/common/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
@@ -86,6 +88,16 @@ class EditPage : public QWidget {
 
     // The message as the editors hold it now.
     Message message() const;
+    // The title or message text was changed and not saved since.
+    bool isModified() const;
+    // What the recovery file keeps: the message, its file and the display mode; nothing when
+    // the page holds no unsaved work.
+    std::optional<Draft> draft() const;
+    // Puts a kept message into the editors as unsaved work (the unsaved-data question asks
+    // about it): a recovered draft, or a message of the history.
+    void restoreDraft(const Draft& draft);
+    // Chooses the projector (row of the registry) and the slot, as the operator would.
+    void chooseProjectorAndSlot(int row, int slot);
     const ProjectorCapabilities& capabilities() const { return info_.capabilities; }
 
   signals:
@@ -96,6 +108,10 @@ class EditPage : public QWidget {
     // New, Open, Get or a drop changed the message background (MainState::backgroundColor):
     // the frame shows it on its Background color button.
     void backgroundColorChanged();
+    // Something the recovery file keeps changed (texts, icon, options, display mode, colors).
+    void draftChanged();
+    // The page holds no unsaved work any more: saved, opened, new, or discarded.
+    void draftDiscarded();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -6,23 +6,32 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QSessionManager>
+#include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
 
+#include "message/RecoveryFile.h"
 #include "platform/Environment.h"
 #include "text/LanguageText.h"
 #include "ui/common/InterfaceFonts.h"
 #include "ui/common/QtPrompt.h"
 #include "ui/common/QtTranslations.h"
 #include "ui/common/UiText.h"
+#include "ui/edit/DraftKeeper.h"
+#include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopCommandLine.h"
 #include "ui/frame/MainState.h"
 #include "ui/frame/MainWindow.h"
+#include "ui/frame/PageTabs.h"
 #include "ui/frame/SingleInstance.h"
+#include "ui/frame/TerminationWatch.h"
 
 // Where the program keeps and finds its files; QT_LOGGING_RULES="orvanta.folders.info=true"
 // prints them at start-up.
@@ -38,6 +47,47 @@ bool canCreateSocket() {
     }
     ::close(fd);
     return true;
+}
+
+// For the tests of the recovery file, which kill a running program: ORVANTA_TEST_EDIT_SCRIPT
+// names a recovery file whose options, icon, colors and display mode the Edit tab takes, and
+// whose title and message are then typed into it key by key; "<script>.typed" appears once
+// every key is in. ORVANTA_TEST_DRAFT_DELAY_MS sets how long the keeper waits after a change.
+void runEditScript(MainWindow& window, const QString& script) {
+    const Result<Draft, DraftProblem> read = readDraft(utf8(script));
+    if (!read) {
+        qWarning("Orvanta: edit script %s: %s", qPrintable(script), read.error().c_str());
+        return;
+    }
+    if (DraftKeeper* keeper = window.draftKeeper()) {
+        const QByteArray delay = qgetenv("ORVANTA_TEST_DRAFT_DELAY_MS");
+        if (!delay.isEmpty()) {
+            keeper->setDelay(delay.toInt());
+        }
+    }
+    window.view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+    EditPage* page = window.view()->editTab();
+    Draft start = read.value();
+    const Message typed = start.message;
+    start.message.title = {};
+    start.message.body = {};
+    page->restoreDraft(start);
+    const auto type = [](QTextEdit* edit, const RichText& text) {
+        edit->setFocus();
+        for (const RichUnit& unit : text.units) {
+            const bool paragraph = unit.ch == u'\r';
+            QKeyEvent key(QEvent::KeyPress, paragraph ? Qt::Key_Return : Qt::Key_A, Qt::NoModifier,
+                          paragraph ? QStringLiteral("\r") : QString(QChar(unit.ch)));
+            QApplication::sendEvent(edit, &key);
+        }
+    };
+    type(page->findChild<QTextEdit*>(QStringLiteral("titleEdit")), typed.title);
+    type(page->findChild<QTextEdit*>(QStringLiteral("messageEdit")), typed.body);
+    QFile marker(script + QStringLiteral(".typed"));
+    if (!marker.open(QIODevice::WriteOnly)) {
+        qWarning("Orvanta: %s: %s", qPrintable(marker.fileName()),
+                 qPrintable(marker.errorString()));
+    }
 }
 
 }  // namespace
@@ -71,12 +121,14 @@ std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
     frame->createView();
     frame->show();
     frame->setWindowTitle(text(Text::Caption));
-    if (!options.fileToOpen.isEmpty()) {
-        // Once the window is on screen, so that the unsaved-data question has it behind.
-        QTimer::singleShot(0, frame.get(), [window = frame.get(), file = options.fileToOpen] {
+    // Once the window is on screen, so that the questions have it behind: first the message
+    // a run that did not end normally left, then the file to open (which asks about it).
+    QTimer::singleShot(0, frame.get(), [window = frame.get(), file = options.fileToOpen] {
+        window->offerDraftRecovery();
+        if (!file.isEmpty()) {
             window->openFile(file);
-        });
-    }
+        }
+    });
     return frame;
 }
 
@@ -158,6 +210,29 @@ int runDesktopProgram(int argc, char** argv) {
     options.fileToOpen = file;
     auto frame = createMainWindow(state, prompt, options);
     connectLaterStarts(instance, *frame);
+    // Logout, shutdown or a kill: the unsaved message is written at once, then the program
+    // ends as the signal would have ended it.
+    const TerminationWatch termination([window = frame.get()](int signal) {
+        if (DraftKeeper* keeper = window->draftKeeper()) {
+            if (const Result<> written = keeper->writeNow(); !written) {
+                std::fprintf(stderr, "orvanta: %s\n", written.error().c_str());
+            }
+        }
+        TerminationWatch::endBySignal(signal);
+    });
+    // The desktop session ends: the session manager may end the program without asking, so
+    // the unsaved message is kept now (and offered at the next start).
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, frame.get(),
+                     [window = frame.get()](QSessionManager&) {
+                         if (DraftKeeper* keeper = window->draftKeeper()) {
+                             (void)keeper->writeNow();
+                         }
+                     });
+    if (const QString script = qEnvironmentVariable("ORVANTA_TEST_EDIT_SCRIPT");
+        !script.isEmpty()) {
+        QTimer::singleShot(0, frame.get(),
+                           [window = frame.get(), script] { runEditScript(*window, script); });
+    }
     if (noFont) {
         QTimer::singleShot(0, frame.get(), [&prompt, noFont] {
             prompt.inform(languageText(*noFont), PromptIcon::Warning);

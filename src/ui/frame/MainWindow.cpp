@@ -21,8 +21,17 @@
 #include <QToolButton>
 #include <utility>
 
+#include <unistd.h>
+
+#include <QDateTime>
+#include <climits>
+
+#include "history/HistoryRecorder.h"
+#include "message/MessageFile.h"
 #include "message/MessageOptions.h"
+#include "message/RecoveryFile.h"
 #include "platform/Environment.h"
+#include "platform/TextCodec.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 #include "ui/common/ProjectorStateQuery.h"
@@ -30,8 +39,10 @@
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
+#include "ui/dialogs/HistoryDialog.h"
 #include "ui/dialogs/PaletteDialog.h"
 #include "ui/dialogs/SendLockDialog.h"
+#include "ui/edit/DraftKeeper.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/PageTabs.h"
 #include "ui/main/MainPage.h"
@@ -56,6 +67,23 @@ QIcon swatch(std::uint8_t colorIndex) {
     painter.setPen(Qt::black);
     painter.drawRect(QRect(1, 1, 13, 13));
     return QIcon(pixmap);
+}
+
+// The program file of a running process, empty when there is no such process.
+std::string programOf(long pid) {
+    char target[PATH_MAX];
+    const std::string link = "/proc/" + std::to_string(pid) + "/exe";
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// Another running copy of this program wrote the recovery file (and keeps it up to date).
+bool heldByAnotherCopy(const Draft& draft) {
+    if (draft.pid <= 0 || draft.pid == ::getpid()) {
+        return false;
+    }
+    const std::string other = programOf(static_cast<long>(draft.pid));
+    return !other.empty() && other == programOf(static_cast<long>(::getpid()));
 }
 
 }  // namespace
@@ -91,10 +119,31 @@ MainWindow::MainWindow(MainState& state, Prompt& prompt)
 MainWindow::~MainWindow() = default;
 
 PageContext MainWindow::pageContext() {
-    return PageContext{state_, prompt_, *runner_, *projectors_};
+    return PageContext{state_, prompt_, *runner_, *projectors_, history_.get()};
+}
+
+void MainWindow::openHistoryAndRecovery() {
+    if (state_.programFolder.empty()) {
+        return;
+    }
+    if (historyEnabled()) {
+        historyWriter_ = std::make_unique<HistoryWriterThread>(
+            HistoryFile(historyPath(state_.programFolder)), [this](const std::string& problem) {
+                postToGuiOnce(problem, historyProblemTold_, Text::HistoryNotWritten);
+            });
+        history_ = std::make_unique<HistoryRecorder>(
+            [this](std::uint32_t address) {
+                const auto row = state_.projectors.findAddress(address);
+                return row ? state_.projectors.records[*row].name : std::string();
+            },
+            [writer = historyWriter_.get()](const HistoryRecord& record) {
+                writer->append(record);
+            });
+    }
 }
 
 void MainWindow::createView() {
+    openHistoryAndRecovery();
     view_ = new PageTabs(pageContext(), this);
     setCentralWidget(view_);
     connect(view_, &PageTabs::pageShown, this, [this] {
@@ -103,7 +152,126 @@ void MainWindow::createView() {
         updateCommandStates();
     });
     connectEditCommands();
+    if (!state_.programFolder.empty() && recoveryEnabled()) {
+        EditPage* edit = view_->editTab();
+        draftKeeper_ = new DraftKeeper(
+            recoveryPath(state_.programFolder, currentUserName()),
+            [edit]() -> std::optional<Draft> {
+                std::optional<Draft> draft = edit->draft();
+                if (draft) {
+                    draft->owner = currentUserName();
+                    draft->pid = ::getpid();
+                    draft->time = historyNow();
+                }
+                return draft;
+            },
+            this);
+        connect(edit, &EditPage::draftChanged, draftKeeper_, &DraftKeeper::changed);
+        connect(edit, &EditPage::draftDiscarded, draftKeeper_, &DraftKeeper::discard);
+        connect(draftKeeper_, &DraftKeeper::writeFailed, this, [this](const QString& problem) {
+            qWarning("Orvanta: the unsaved message could not be kept: %s", qPrintable(problem));
+        });
+    }
     view_->showCurrentPage();
+}
+
+void MainWindow::postToGuiOnce(const std::string& problem, bool& told, Text text) {
+    // From a writer thread: the window tells it once per run, on its own thread.
+    QMetaObject::invokeMethod(
+        this,
+        [this, problem, &told, text] {
+            qWarning("Orvanta: %s", problem.c_str());
+            if (!told) {
+                told = true;
+                prompt_.inform(utf8(orvanta::text(text).arg(qs(problem))), PromptIcon::Warning);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::offerDraftRecovery() {
+    if (draftKeeper_ == nullptr) {
+        return;
+    }
+    const std::string& path = draftKeeper_->path();
+    const Result<Draft, DraftProblem> read = readDraft(path);
+    if (!read) {
+        if (read.reason() == DraftProblem::Missing) {
+            return;  // the last run ended normally
+        }
+        // Never deleted: set aside where the operator (or support) can still look at it.
+        const Result<std::string> aside = setDraftAside(path, historyNow());
+        prompt_.inform(aside ? utf8(text(Text::RecoverDraftDamaged).arg(qs(aside.value())))
+                             : utf8(text(Text::RecoverDraftNotSetAside).arg(qs(aside.error()))),
+                       PromptIcon::Warning);
+        return;
+    }
+    const Draft& draft = read.value();
+    if (draft.owner != currentUserName() || heldByAnotherCopy(draft)) {
+        return;  // not this user's, or another copy of the program keeps it
+    }
+    const QString title = qs(utf16ToUtf8(draft.message.title.text())).trimmed();
+    const QString when = QDateTime::fromMSecsSinceEpoch(draft.time)
+                             .toLocalTime()
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString question =
+        text(Text::RecoverDraftQuestion)
+            .arg(when, title.isEmpty() ? text(Text::RecoverDraftNoTitle) : title);
+    if (prompt_.ask(utf8(question), PromptButtons::YesNo, PromptIcon::Question) !=
+        PromptAnswer::Yes) {
+        draftKeeper_->discard();
+        return;
+    }
+    view_->tabs()->setCurrentIndex(PageTabs::EditTab);
+    view_->editTab()->restoreDraft(draft);
+    refreshColorButtons();
+}
+
+void MainWindow::showHistory() {
+    HistoryDialog dialog(historyPath(state_.programFolder), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.action() == HistoryDialog::Action::None) {
+        return;
+    }
+    openFromHistory(dialog.chosen(), dialog.action() == HistoryDialog::Action::SendAgain);
+}
+
+void MainWindow::openFromHistory(const HistoryRecord& record, bool sendAgain) {
+    if (record.message.empty()) {
+        prompt_.inform(languageText(Text::HistoryNoMessage));
+        return;
+    }
+    // As it went out: with every option the message file kept.
+    MessageFileResult parsed = parseMessageFile(record.message, true);
+    if (!parsed) {
+        prompt_.inform(parsed.error(), PromptIcon::Error);
+        return;
+    }
+    view_->tabs()->setCurrentIndex(PageTabs::EditTab);
+    EditPage* edit = view_->editTab();
+    if (!edit->confirmDiscardOrSave()) {
+        return;
+    }
+    Draft draft;
+    draft.message = std::move(parsed).value();
+    draft.message.characterColor = state_.characterColor;
+    draft.message.characterBackgroundColor = state_.characterBackgroundColor;
+    draft.source = record.source;
+    edit->restoreDraft(draft);
+    refreshColorButtons();
+    const std::optional<std::uint32_t> address = parseAddress(record.address);
+    const std::optional<std::size_t> row =
+        address ? state_.projectors.findAddress(*address) : std::nullopt;
+    if (!row) {
+        if (sendAgain) {
+            prompt_.inform(languageText(Text::HistoryProjectorGone));
+        }
+        return;
+    }
+    edit->chooseProjectorAndSlot(static_cast<int>(*row), std::max(0, record.slot));
+    if (sendAgain) {
+        // The Edit tab's Send, with its checks and the send lock.
+        edit->send();
+    }
 }
 
 void MainWindow::buildMenus() {
@@ -122,6 +290,9 @@ void MainWindow::buildMenus() {
     recentFiles_->setObjectName(QStringLiteral("recentFiles"));
     recentFiles_->setToolTipsVisible(true);
     connect(recentFiles_, &QMenu::aboutToShow, this, &MainWindow::fillRecentFiles);
+    file->addSeparator();
+    connect(add(file, History, Text::MenuHistory), &QAction::triggered, this,
+            &MainWindow::showHistory);
     file->addSeparator();
     connect(add(file, Exit, Text::MenuExit), &QAction::triggered, this, &QWidget::close);
 
@@ -232,6 +403,7 @@ void MainWindow::refreshSendCaptions() {
 void MainWindow::updateCommandStates() {
     actions_[Exit]->setEnabled(true);
     actions_[About]->setEnabled(true);
+    actions_[History]->setEnabled(history_ != nullptr);
     updateEditCommandStates();
     updateSendLockCommandStates();
 }
@@ -522,6 +694,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     if (confirmAndSaveForExit()) {
+        // A normal end: the unsaved message was saved or given up.
+        if (draftKeeper_ != nullptr) {
+            draftKeeper_->discard();
+        }
         event->accept();
     } else {
         event->ignore();

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "text/Prompt.h"
+#include "text/TextId.h"
 #include "ui/common/PageContext.h"
 #include "ui/frame/MainState.h"
 
@@ -17,9 +18,13 @@ class QToolButton;
 
 namespace orvanta {
 
+class DraftKeeper;
+class HistoryRecorder;
+class HistoryWriterThread;
 class PageTabs;
 class ProjectorListModel;
 class QtTransferRunner;
+struct HistoryRecord;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -57,6 +62,18 @@ class MainWindow : public QMainWindow {
     // Shows the window in front of the others, restored if it was minimised.
     void bringToFront();
 
+    // At start-up: a recovery file a run that did not end normally left behind is offered
+    // for restoring into the Edit tab (declining removes it); a damaged one is set aside.
+    void offerDraftRecovery();
+    // Keeps the Edit tab's unsaved message; nullptr when recovery is off.
+    DraftKeeper* draftKeeper() const { return draftKeeper_; }
+    // Appends the history records of this window's commands; nullptr when history is off.
+    HistoryWriterThread* historyWriter() const { return historyWriter_.get(); }
+    // The History window, and what it hands back: a sent message opened in the Edit tab as
+    // unsaved work, or sent again from there to its projector and slot.
+    void showHistory();
+    void openFromHistory(const HistoryRecord& record, bool sendAgain);
+
     enum Command {
         New,
         Open,
@@ -73,6 +90,7 @@ class MainWindow : public QMainWindow {
         SendLock,
         UnLock,
         ChangePassword,
+        History,
         CommandCount
     };
     QAction* action(Command c) const { return actions_[c]; }
@@ -105,8 +123,18 @@ class MainWindow : public QMainWindow {
     // The File menu's list of the files last opened or saved, read when the menu opens.
     void fillRecentFiles();
 
+    // The history and the recovery file of the program folder, when they are on.
+    void openHistoryAndRecovery();
+    // Tells a writer thread's problem (qWarning always, the operator once per run).
+    void postToGuiOnce(const std::string& problem, bool& told, Text text);
+
     MainState& state_;
     Prompt& prompt_;
+    std::unique_ptr<HistoryWriterThread> historyWriter_;
+    std::unique_ptr<HistoryRecorder> history_;
+    bool historyProblemTold_ = false;
+    DraftKeeper* draftKeeper_ = nullptr;
+    bool draftProblemTold_ = false;
     ProjectorListModel* projectors_;
     std::unique_ptr<QtTransferRunner> runner_;
     // A close request came while a transfer ran: the close sequence follows once it ends.

@@ -310,7 +310,7 @@ bool MainPage::projectorChosen() {
 }
 
 CommandContext MainPage::commandContext() {
-    return {takeTarget(), context_.prompt, context_.runner, info_};
+    return {takeTarget(), context_.prompt, context_.runner, info_, context_.history};
 }
 
 ProjectorTarget MainPage::takeTarget() {
@@ -346,7 +346,7 @@ void MainPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> a
         return;
     }
     openGroupCommand(this, std::move(targets), std::move(operation), std::move(answers),
-                     context_.runner.timings());
+                     context_.runner.timings(), context_.history);
 }
 
 void MainPage::sendToMany(const SendRequest& request) {
@@ -636,7 +636,7 @@ void MainPage::send() {
         return;
     }
     const ProjectorTarget target = takeTarget();
-    const CommandContext command{target, context_.prompt, context_.runner, info_};
+    const CommandContext command{target, context_.prompt, context_.runner, info_, context_.history};
     const Outcome sent = sendMessageFile(command, request, context_.state.sendLocked);
     // A message that is on the projector changes the startup area and brings the watch back,
     // even when its startup display could not be set.

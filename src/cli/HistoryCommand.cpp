@@ -1,0 +1,134 @@
+// orvanta-cli history: what was sent to projectors, by this program and the desktop program,
+// from history.jsonl of the program folder.
+
+#include <cstdio>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommands.h"
+#include "cli/CliSupport.h"
+#include "history/History.h"
+#include "projectors/ProjectorList.h"
+
+namespace orvanta::cli {
+namespace {
+
+constexpr const char* kHistoryUsage =
+    "usage: orvanta-cli history [--projector ADDR] [--since DATE] [--json]\n"
+    "\n"
+    "Prints the commands sent to projectors (send, display on/off, clear, startup display,\n"
+    "mute) by orvanta and orvanta-cli, oldest first: time, user, projector, command, slot and\n"
+    "result. Commands that could not reach a projector are not in it.\n"
+    "\n"
+    "  --projector ADDR    only the commands to this projector\n"
+    "  --since DATE        only those from DATE on: YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS],\n"
+    "                      local time\n"
+    "  --json              one JSON object per line, as history.jsonl keeps them\n";
+
+// Milliseconds since 1970 of a local date or date and time.
+std::optional<std::int64_t> parseSince(const std::string& text) {
+    for (const char* format : {"%Y-%m-%dT%H:%M:%S", "%Y-%m-%dT%H:%M", "%Y-%m-%d %H:%M:%S",
+                               "%Y-%m-%d %H:%M", "%Y-%m-%d"}) {
+        std::tm parts{};
+        const char* end = ::strptime(text.c_str(), format, &parts);
+        if (end != nullptr && *end == '\0') {
+            parts.tm_isdst = -1;
+            const std::time_t seconds = std::mktime(&parts);
+            if (seconds == static_cast<std::time_t>(-1)) {
+                return std::nullopt;
+            }
+            return static_cast<std::int64_t>(seconds) * 1000;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string localTime(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm parts{};
+    ::localtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
+}
+
+std::string slotText(int slot) {
+    if (slot < 0) {
+        return "-";
+    }
+    return slot == 0 ? "quick" : std::to_string(slot);
+}
+
+}  // namespace
+
+int runHistoryCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs parsed;
+    const std::string problem =
+        parseArgs(args, {{"--projector", true}, {"--since", true}, {"--json", false}}, parsed);
+    if (parsed.help) {
+        return printHelp(kHistoryUsage);
+    }
+    if (!problem.empty()) {
+        return usageError("history", problem, kHistoryUsage);
+    }
+    if (!parsed.positional.empty()) {
+        return usageError("history", "unexpected argument " + parsed.positional.front(),
+                          kHistoryUsage);
+    }
+    std::optional<std::string> address;
+    if (const auto given = parsed.value("--projector")) {
+        const auto parsedAddress = parseAddress(*given);
+        if (!parsedAddress) {
+            return usageError("history", "not an IPv4 address: " + *given, kHistoryUsage);
+        }
+        address = formatAddress(*parsedAddress);
+    }
+    std::optional<std::int64_t> since;
+    if (const auto given = parsed.value("--since")) {
+        since = parseSince(*given);
+        if (!since) {
+            return usageError("history", "not a date: " + *given, kHistoryUsage);
+        }
+    }
+    const Result<HistoryFile::Contents> read =
+        HistoryFile(historyPath(context.programFolder)).read();
+    if (!read) {
+        std::fprintf(stderr, "%s\n", read.error().c_str());
+        return kExitFailed;
+    }
+    const bool json = parsed.has("--json");
+    for (const HistoryRecord& r : read.value().records) {
+        if ((address && r.address != *address) || (since && r.time < *since)) {
+            continue;
+        }
+        if (json) {
+            std::printf("%s\n", historyLine(r).c_str());
+            continue;
+        }
+        const std::string projector =
+            r.projector.empty() ? r.address : r.address + " (" + r.projector + ")";
+        std::string line = localTime(r.time) + "  " + r.user + "  " + projector + "  " + r.command +
+                           "  slot " + slotText(r.slot);
+        if (!r.detail.empty()) {
+            line += "  " + r.detail;
+        }
+        line += "  " + r.result;
+        if (!r.text.empty()) {
+            line += ": " + oneLine(r.text);
+        }
+        if (!r.title.empty()) {
+            line += "  \"" + oneLine(r.title) + "\"";
+        }
+        std::printf("%s\n", line.c_str());
+    }
+    if (read.value().skippedLines > 0) {
+        std::fprintf(stderr, "orvanta-cli history: %zu damaged or incomplete line(s) skipped\n",
+                     read.value().skippedLines);
+    }
+    std::fflush(stdout);
+    return kExitOk;
+}
+
+}  // namespace orvanta::cli

@@ -1,0 +1,69 @@
+#pragma once
+// The history of commands sent to projectors, newest first, and the filter the History
+// window puts in front of it (projector, text, first and last day). GUI thread only.
+
+#include <QAbstractTableModel>
+#include <QDate>
+#include <QSortFilterProxyModel>
+#include <vector>
+
+#include "history/History.h"
+
+namespace orvanta {
+
+class HistoryModel : public QAbstractTableModel {
+    Q_OBJECT
+  public:
+    enum Column {
+        TimeColumn,
+        UserColumn,
+        ProjectorColumn,
+        CommandColumn,
+        SlotColumn,
+        ResultColumn,
+        TitleColumn,
+        ColumnCount
+    };
+    // The record's address, for the projector filter.
+    static constexpr int AddressRole = Qt::UserRole + 1;
+    // Everything a search may find in the record, lower case.
+    static constexpr int SearchRole = Qt::UserRole + 2;
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    // `records` oldest first, as the file holds them.
+    void setRecords(std::vector<HistoryRecord> records);
+    const HistoryRecord& record(int row) const { return records_[static_cast<std::size_t>(row)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+  private:
+    std::vector<HistoryRecord> records_;  // newest first
+};
+
+class HistoryFilter : public QSortFilterProxyModel {
+    Q_OBJECT
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+    // Empty: every projector.
+    void setAddress(const QString& address);
+    void setSearchText(const QString& text);
+    // Invalid dates leave that end open; both are whole local days.
+    void setDays(const QDate& first, const QDate& last);
+
+  protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
+
+  private:
+    QString address_;
+    QString search_;
+    QDate first_;
+    QDate last_;
+};
+
+}  // namespace orvanta

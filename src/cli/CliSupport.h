@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <mutex>
@@ -18,6 +19,7 @@
 
 #include "cli/CliCommands.h"
 #include "commands/CommandContext.h"
+#include "commands/GroupRun.h"
 #include "protocol/Transfer.h"
 #include "text/Prompt.h"
 
@@ -63,6 +65,7 @@ std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
 // The options every projector command takes.
 inline constexpr OptionSpec kProjectorOption{"--projector", true};
 inline constexpr OptionSpec kAllRegisteredOption{"--all-registered", false};
+inline constexpr OptionSpec kGroupOption{"--group", true};
 inline constexpr OptionSpec kPasswordOption{"--password", true};
 inline constexpr OptionSpec kYesOption{"--yes", false};
 
@@ -100,6 +103,8 @@ std::string oneLine(std::string_view text);
 struct CliTarget {
     std::string label;  // dotted address
     ProjectorTarget target;
+    // A group member that is no longer registered: it is not talked to, its line says so.
+    bool missing = false;
 };
 
 enum class TargetStatus { Ok, Usage, Failed };
@@ -110,10 +115,16 @@ struct TargetChoice {
     std::vector<CliTarget> targets;
 };
 
-// The projectors named by --projector (in the order given) and --all-registered (in the
-// order of LastPj.txt), each once. The password is --password, else the one registered for
-// the address, else empty. `single`: exactly one projector must result.
+// The projectors named by --projector (in the order given), --group (in the group's order)
+// and --all-registered (in the order of LastPj.txt), each once. The password is --password, else
+// the one registered for the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
+
+// Runs `operation` on every target at once (a row each, bounded in parallel), Ctrl+C as the
+// Cancel of every row, and prints "ADDR: text" per projector in the order given. The exit
+// status: 0 when every projector completed, else 1.
+int runOnEveryTarget(const std::vector<CliTarget>& targets, const GroupOperation& operation,
+                     bool assumeYes);
 
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);
@@ -142,12 +153,14 @@ int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& 
 class InterruptAsCancel {
   public:
     explicit InterruptAsCancel(std::vector<TransferFlags*> flags);
+    // The same with `cancel` as what the first Ctrl+C does.
+    explicit InterruptAsCancel(std::function<void()> cancel);
     ~InterruptAsCancel();
     InterruptAsCancel(const InterruptAsCancel&) = delete;
     InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
 
   private:
-    std::vector<TransferFlags*> flags_;
+    std::function<void()> cancel_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool done_ = false;  // guarded by mutex_

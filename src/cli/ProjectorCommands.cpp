@@ -27,7 +27,10 @@ namespace {
 constexpr const char* kProjectorOptionsHelp =
     "\n"
     "  --projector ADDR    the projector (dotted IPv4 address)\n"
-    "  --all-registered    the projector registered in LastPj.txt, when there is exactly one\n"
+    "  --all-registered    the projector registered in LastPj.txt, when there is exactly one;\n"
+    "                      show, hide, clear, mute and setting the startup display go to\n"
+    "                      every registered projector\n"
+    "  --group NAME        the projectors of a group (as --all-registered)\n"
     "  --password TEXT     its password (default: the one registered for it, else empty)\n"
     "  --yes               answer Yes/OK to the questions the command asks\n";
 
@@ -101,12 +104,17 @@ using ArgsCheck = std::function<int(const ParsedArgs&, const std::string& usage)
 using ProjectorBody =
     std::function<Outcome(const ParsedArgs&, const CommandContext&, TransferFlags&)>;
 
+// `many`: the command may go to several projectors at once (a line each), or only does so
+// when `many` says yes for these arguments.
+using ManyCheck = std::function<bool(const ParsedArgs&)>;
+const ManyCheck kToMany = [](const ParsedArgs&) { return true; };
+
 int runOnOneProjector(const CliContext& context, const std::vector<std::string>& args,
                       std::string_view command, const char* usage,
                       const std::vector<OptionSpec>& extra, const ArgsCheck& checkArgs,
-                      const ProjectorBody& body) {
-    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kPasswordOption,
-                                     kYesOption};
+                      const ProjectorBody& body, const ManyCheck& many = {}) {
+    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kGroupOption,
+                                     kPasswordOption, kYesOption};
     known.insert(known.end(), extra.begin(), extra.end());
     const std::string fullUsage = withOptions(usage);
     ParsedArgs parsed;
@@ -120,13 +128,20 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     if (const int status = checkArgs(parsed, fullUsage); status != kExitOk) {
         return status;
     }
-    const TargetChoice choice = chooseTargets(context, parsed, true);
+    const bool fanOut = many && many(parsed);
+    const TargetChoice choice = chooseTargets(context, parsed, !fanOut);
     if (choice.status == TargetStatus::Usage) {
         return usageError(command, choice.problem, fullUsage);
     }
     if (choice.status == TargetStatus::Failed) {
         std::fprintf(stderr, "%s\n", choice.problem.c_str());
         return kExitFailed;
+    }
+    if (fanOut && (choice.targets.size() > 1 || choice.targets.front().missing)) {
+        return runOnEveryTarget(
+            choice.targets,
+            [&](const CommandContext& c) { return body(parsed, c, c.runner.flags()); },
+            assumeYes(context, parsed));
     }
     CliPrompt prompt(assumeYes(context, parsed));
     TransferFlags flags;
@@ -257,7 +272,7 @@ int runDisplay(const CliContext& context, const std::vector<std::string>& args, 
         return runDisplayCommand(c, command, *requiredSlot(a));
     };
     return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
-                             body);
+                             body, kToMany);
 }
 
 // all, quick, 1..12 or saved-all as a clear code.
@@ -301,7 +316,7 @@ int runClearCommand(const CliContext& context, const std::vector<std::string>& a
     auto body = [](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
         return runClear(c, *clearCodeFor(a.positional.front()));
     };
-    return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body);
+    return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body, kToMany);
 }
 
 int runMuteCommand(const CliContext& context, const std::vector<std::string>& args) {
@@ -311,7 +326,7 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
     auto body = [](const ParsedArgs&, const CommandContext& c, TransferFlags&) {
         return runMute(c);
     };
-    return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body);
+    return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body, kToMany);
 }
 
 int runStatusCommand(const CliContext& context, const std::vector<std::string>& args) {
@@ -467,12 +482,16 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
         if (Outcome applied = applyStartupEdit(c, entry, minutes, shown); !applied.ok()) {
             return applied;
         }
-        std::printf("%s\n", startupLine(shown).c_str());
+        if (dynamic_cast<CliPrompt*>(&c.prompt) != nullptr) {
+            std::printf("%s\n", startupLine(shown).c_str());
+        } else {
+            c.prompt.inform(startupLine(shown));  // the projector's line of a many-projector run
+        }
         return Outcome::success();
     };
     return runOnOneProjector(context, args, "startup", kStartupUsage,
-                             {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check,
-                             body);
+                             {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check, body,
+                             [](const ParsedArgs& a) { return a.has("--off") || a.has("--slot"); });
 }
 
 }  // namespace orvanta::cli

@@ -75,9 +75,9 @@ class Watch {
     // Waits until `count` answers arrived in all; false when one failed or they did not come.
     bool waitFor(int count) {
         std::unique_lock lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::seconds(30),
-                                 [&] { return answers_ >= count; }) &&
-               !failed_;
+        return arrived_.wait_for(lock, std::chrono::seconds(30), [&] {
+            return answers_ >= count;
+        }) && !failed_;
     }
     int answers() {
         std::lock_guard lock(mutex_);
@@ -205,8 +205,8 @@ int main(int argc, char** argv) {
                 kProjectors);
     printRatio(reporter, "simulator answering at once", "BM_OneProjectorRefresh/real_time",
                "BM_FleetRefresh64/real_time");
-    printRatio(reporter, "simulator answering in 20 ms",
-               "BM_OneProjectorRefresh_Network/real_time", "BM_FleetRefresh64_Network/real_time");
+    printRatio(reporter, "simulator answering in 20 ms", "BM_OneProjectorRefresh_Network/real_time",
+               "BM_FleetRefresh64_Network/real_time");
     measureWatchCost();
     benchmark::Shutdown();
     return 0;

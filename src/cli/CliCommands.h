@@ -37,6 +37,7 @@ int runSlotsCommand(const CliContext& context, const std::vector<std::string>& a
 int runStartupCommand(const CliContext& context, const std::vector<std::string>& args);
 int runDiscoverCommand(const CliContext& context, const std::vector<std::string>& args);
 int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args);
+int runGroupsCommand(const CliContext& context, const std::vector<std::string>& args);
 #ifdef ORVANTA_CLI_RENDER
 int runRenderCommand(const CliContext& context, const std::vector<std::string>& args);
 #endif

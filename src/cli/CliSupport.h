@@ -126,6 +126,11 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
 int runOnEveryTarget(const std::vector<CliTarget>& targets, const GroupOperation& operation,
                      bool assumeYes);
 
+// status for many projectors: the fleet table, or JSON with --json (StatusTable.cpp).
+int runStatusTable(const CliContext& context, const ParsedArgs& parsed);
+// status's usage with the projector options.
+const std::string& statusUsage();
+
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);
 

@@ -7,8 +7,10 @@
 #include <mutex>
 #include <thread>
 
+#include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
 #include "protocol/Transfer.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -50,6 +52,55 @@ std::optional<StartupDisplay> FleetStatus::startup() const {
         return std::nullopt;
     }
     return decodeStartupWord(static_cast<std::uint16_t>(values.stateWord));
+}
+
+namespace {
+
+// "ON" with what is on, or "OFF" alone.
+std::string statusLineText(const StatusFields& fields) {
+    return fields.secondEnabled ? fields.first + " " + fields.second : fields.first;
+}
+
+}  // namespace
+
+FleetStatusTexts fleetStatusTexts(const FleetStatus& status) {
+    FleetStatusTexts texts{
+        languageText(status.answered ? Text::FleetReachableYes : Text::FleetReachableNo),
+        "-",
+        "-",
+        "-",
+        "-",
+        {}};
+    if (!status.answered) {
+        // On one line: a line break becomes a blank, unless a blank follows it anyway.
+        for (std::size_t i = 0; i < status.problem.size(); ++i) {
+            const char c = status.problem[i];
+            const bool blankFollows = i + 1 < status.problem.size() && status.problem[i + 1] == ' ';
+            if (c == '\n' && !blankFollows) {
+                texts.problem += ' ';
+            } else if (c != '\n' && c != '\r') {
+                texts.problem += c;
+            }
+        }
+        return texts;
+    }
+    texts.level = std::to_string(status.values.level);
+    if (status.messageStatus) {
+        texts.message = statusLineText(messageStatusFields(*status.messageStatus));
+    }
+    if (status.alarmStatus) {
+        texts.alarm = statusLineText(alarmStatusFields(*status.alarmStatus));
+    }
+    if (const auto startup = status.startup()) {
+        if (!startup->on) {
+            texts.startup = languageText(Text::FleetStartupNone);
+        } else {
+            const StartupAreaTexts area = startupAreaTexts(true, *startup);
+            texts.startup = area.savedNumber + ", " + area.displayTime +
+                            (area.minutes ? " " + languageText(Text::MainMinutes) : "");
+        }
+    }
+    return texts;
 }
 
 FleetStatus pollFleetMember(const ProjectorTarget& target, const std::atomic<bool>& stop,
@@ -95,7 +146,8 @@ FleetStatus pollFleetMember(const ProjectorTarget& target, const std::atomic<boo
         return replyNumber(answer.reply);
     };
     if (first.code == 0 && status.values.level > 2) {
-        status.values.capabilityFlags = static_cast<std::int16_t>(ask(kCtrlCapabilities, 0).value_or(0xFFFF));
+        status.values.capabilityFlags =
+            static_cast<std::int16_t>(ask(kCtrlCapabilities, 0).value_or(0xFFFF));
         const auto word = ask(kCtrlProjectorValue, 1);
         status.values.stateWord = word ? static_cast<std::int16_t>(*word) : -1;
     }
@@ -170,7 +222,7 @@ struct FleetPoller::Run {
     FleetWatchTimings timings;
     std::atomic<bool> stop{false};
 
-    std::mutex mutex;  // guards the schedule below
+    std::mutex mutex;                         // guards the schedule below
     std::condition_variable scheduleChanged;  // the scheduler waits on it
     std::condition_variable workQueued;       // the workers wait on it
     std::deque<std::size_t> queue;            // projectors due and not yet taken

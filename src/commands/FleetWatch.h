@@ -54,6 +54,18 @@ struct FleetStatus {
     std::optional<StartupDisplay> startup() const;
 };
 
+// A status as the fleet table and the command line show it, in the interface language: "-"
+// for what the projector did not say.
+struct FleetStatusTexts {
+    std::string reachable;  // Yes / No
+    std::string message;    // "ON Saved number:3", "OFF"
+    std::string alarm;      // "ON Sound number:2", "OFF"
+    std::string startup;    // "3, 5 min", "3, Repeat", "None"
+    std::string level;
+    std::string problem;  // on one line; empty when answered
+};
+FleetStatusTexts fleetStatusTexts(const FleetStatus& status);
+
 struct FleetWatchTimings {
     std::chrono::milliseconds interval{5000};  // rest between two polls of one projector
     std::size_t parallel = kFleetParallelPolls;

@@ -24,7 +24,8 @@ const std::string& languageText(int id, LanguageId language);
 // a placeholder without a number stays "%d" and surplus numbers are ignored, so a text that
 // does not match its caller never reads past the arguments the way printf would.
 std::string formatText(std::string_view pattern, std::initializer_list<long long> numbers);
-// formatText(languageText(id), numbers), e.g. formatText(1035, {192, 168, 0, 10}).
+// formatText(languageText(id), numbers), e.g. formatText(Text::ConfirmDeleteAddress, {192, 168,
+// 0, 10}).
 std::string formatText(int id, std::initializer_list<long long> numbers);
 
 // The same by typed key, which is how new code names its texts.

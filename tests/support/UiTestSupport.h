@@ -34,6 +34,14 @@ inline QApplication& app() {
     return *instance;
 }
 
+// The send lock lives in the per-user settings file, which every test of this process shares
+// (see app()): a test that sends starts from an unlocked file.
+inline void unlockSendLock() {
+    app();
+    const std::string path = std::string(std::getenv("XDG_CONFIG_HOME")) + "/TAVRIX/PJOrvanta.conf";
+    std::filesystem::remove(path);
+}
+
 // Runs the event loop until `done` holds or `ms` have passed.
 inline bool processEventsUntil(const std::function<bool()>& done, int ms = 5000) {
     QElapsedTimer timer;

@@ -263,8 +263,9 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
     if (!ended) {
         return;
     }
-    // The dialog's result says the same as the outcome: 1 success, 2 failure.
-    const int result = job_->outcome.succeeded() ? 1 : 2;
+    // The dialog's result says the same as the outcome.
+    const bool succeeded = job_->outcome.succeeded();
+    const int result = succeeded ? QDialog::Accepted : QDialog::Rejected;
     setResult(result);
     const bool wasStarted = started_;
     if (wasStarted) {
@@ -279,7 +280,7 @@ void CommunicationStatusDialog::onEvent(const TransferEvent& event) {
         loop_->exit(result);
     }
     if (wasStarted) {
-        emit this->ended(result == 1);
+        emit this->ended(succeeded);
     }
 }
 

@@ -15,6 +15,7 @@
 
 #include "sound/AlarmPlayer.h"
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/DialogButtons.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
@@ -141,7 +142,9 @@ QGroupBox* AdvancedOptionsDialog::buildMessageGroup() {
         }
     }
     seconds_->setCurrentIndex(o.displayHalfMinute == 1 ? 1 : 0);
-    connect(minutes_, &QComboBox::activated, this, [this] { applyDisplayTimeRule(false); });
+    // Whatever chose "Unlimited" (mouse, keys, assistive technology), the seconds follow.
+    connect(minutes_, &QComboBox::currentIndexChanged, this,
+            [this] { applyDisplayTimeRule(false); });
     connect(minutes_->lineEdit(), &QLineEdit::textEdited, this,
             &AdvancedOptionsDialog::onMinutesTyped);
 
@@ -249,11 +252,11 @@ QComboBox* AdvancedOptionsDialog::list(const char* name, Text label,
                                        std::initializer_list<QString> entries, bool editable) {
     auto* combo = new QComboBox(this);
     combo->setObjectName(QLatin1String(name));
-    combo->setAccessibleName(text(label));
     combo->setEditable(editable);
     if (editable) {
         combo->setInsertPolicy(QComboBox::NoInsert);
     }
+    nameControl(combo, text(label));
     for (const QString& e : entries) {
         combo->addItem(e);
     }

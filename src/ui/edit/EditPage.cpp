@@ -32,6 +32,7 @@
 #include "platform/Environment.h"
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
@@ -253,8 +254,8 @@ QGroupBox* EditPage::buildSendGroup() {
     startup_->setEnabled(false);
     startupMinutes_ = new QComboBox(group);
     startupMinutes_->setObjectName(QStringLiteral("startupMinutesList"));
-    startupMinutes_->setAccessibleName(text(Text::StartupDisplayCheck));
     startupMinutes_->setEditable(true);
+    nameControl(startupMinutes_, text(Text::StartupDisplayCheck));
     startupMinutes_->addItem(text(Text::StartupRepeat));
     for (int m : {1, 2, 3, 6, 8, 10, 20, 40, 60, 80, 100, 127}) {
         startupMinutes_->addItem(QString::number(m));
@@ -272,6 +273,8 @@ QGroupBox* EditPage::buildSendGroup() {
     connect(startupMinutes_, &QComboBox::currentTextChanged, this, &EditPage::updateMinutesLabel);
     connect(projectors_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
     connect(savedNumber_, &QComboBox::activated, this, &EditPage::onProjectorOrSlotChosen);
+    // "Quick" cannot be the startup display, whatever chose it (keys, assistive technology).
+    connect(savedNumber_, &QComboBox::currentIndexChanged, this, &EditPage::updateStartupControls);
 
     auto* grid = new QGridLayout(group);
     int row = 0;
@@ -311,7 +314,10 @@ void EditPage::leavePage() {
 }
 
 void EditPage::refreshSendCaption() {
-    send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
+    const QString caption =
+        text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton);
+    send_->setText(caption);
+    nameControl(send_, caption);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -855,6 +861,9 @@ std::uint8_t EditPage::slot() const {
 }
 
 void EditPage::send() {
+    // The settings file decides: the lock may have changed elsewhere since the page was shown.
+    context_.state.readSendLock();
+    refreshSendCaption();
     if (context_.state.sendLocked) {
         context_.prompt.inform(languageText(Text::SendLocked));
         return;

@@ -9,6 +9,7 @@
 
 #include "projectors/Adaptors.h"
 #include "projectors/ProjectorList.h"
+#include "settings/SendLockStore.h"
 
 namespace orvanta {
 
@@ -41,9 +42,16 @@ struct MainState {
     std::uint8_t characterColor = 7;
     std::uint8_t characterBackgroundColor = 8;
     std::uint8_t backgroundColor = 8;
+    // What the send lock settings said when last read. The file is the one owner of the lock:
+    // it is read again before each Send and whenever a page or the lock menu shows it, and
+    // written only when the operator locks or unlocks.
     bool sendLocked = false;
 
     void reloadProjectors() { projectors = loadProjectorList(programFolder); }
+    bool readSendLock() {
+        sendLocked = readSendLockSettings(sendLockSettingsPath()).locked;
+        return sendLocked;
+    }
 };
 
 }  // namespace orvanta

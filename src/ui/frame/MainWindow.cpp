@@ -98,6 +98,7 @@ void MainWindow::createView() {
     view_ = new PageTabs(pageContext(), this);
     setCentralWidget(view_);
     connect(view_, &PageTabs::pageShown, this, [this] {
+        state_.readSendLock();
         refreshSendCaptions();
         updateCommandStates();
     });
@@ -142,6 +143,12 @@ void MainWindow::buildMenus() {
     });
 
     QMenu* lock = menuBar()->addMenu(text(Text::MenuSendLockGroup));
+    // The lock may have been set or lifted elsewhere (another login, the command line).
+    connect(lock, &QMenu::aboutToShow, this, [this] {
+        state_.readSendLock();
+        refreshSendCaptions();
+        updateSendLockCommandStates();
+    });
     connect(add(lock, SendLock, Text::MenuSendLock), &QAction::triggered, this,
             [this] { runSendLock(true); });
     connect(add(lock, UnLock, Text::MenuUnlock), &QAction::triggered, this,
@@ -215,6 +222,9 @@ void MainWindow::buildToolBar() {
 }
 
 void MainWindow::refreshSendCaptions() {
+    if (view_ == nullptr) {
+        return;
+    }
     view_->mainTab()->refreshSendCaption();
     view_->editTab()->refreshSendCaption();
 }
@@ -338,12 +348,9 @@ bool MainWindow::dropAcceptedAt(const QString& path, const QPoint& position) con
         return QRect(w->mapTo(this, QPoint(0, 0)), w->size());
     };
     switch (view_->currentPage()) {
-        case PageTabs::MainTab: {
-            // Over the Main tab's message file list when it has one, else anywhere on the tab.
-            const auto* list =
-                view_->mainTab()->findChild<QWidget*>(QStringLiteral("messageFileList"));
-            return strictlyInside(rectOf(list != nullptr ? list : view_->mainTab()), position);
-        }
+        case PageTabs::MainTab:
+            // Only over the message file list, the one place that takes the file.
+            return strictlyInside(rectOf(view_->mainTab()->fileDropArea()), position);
         case PageTabs::EditTab: {
             const auto* title =
                 view_->editTab()->findChild<QTextEdit*>(QStringLiteral("titleEdit"));
@@ -483,12 +490,14 @@ void MainWindow::runSendLock(bool lock) {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    state_.sendLocked = lock;
-    // Written at once as well as at exit, so that the command line sees the lock the moment
-    // it is set and a crash cannot lift it.
+    // The settings file is the lock: written now, the one time it changes, so that other
+    // windows and the command line see it at once and a crash cannot lift it.
     if (const Result<> written = writeSendLocked(sendLockSettingsPath(), lock); !written) {
         prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
                        PromptIcon::Warning);
+        state_.readSendLock();
+    } else {
+        state_.sendLocked = lock;
     }
     refreshSendCaptions();
     updateSendLockCommandStates();
@@ -503,11 +512,6 @@ bool MainWindow::confirmAndSaveForExit() {
         return false;
     }
     // The adaptor choice was written when it changed: closing never waits for the registry.
-    if (const Result<> written = writeSendLocked(sendLockSettingsPath(), state_.sendLocked);
-        !written) {
-        prompt_.inform(languageText(Text::SendLockNotSaved) + "\n" + written.error(),
-                       PromptIcon::Warning);
-    }
     return true;
 }
 

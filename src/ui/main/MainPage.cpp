@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 #include <functional>
 
@@ -18,6 +19,7 @@
 #include "commands/SendCommand.h"
 #include "platform/AtomicFile.h"
 #include "text/LanguageText.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/frame/MainState.h"
@@ -27,9 +29,6 @@
 
 namespace orvanta {
 namespace {
-
-// The folder search lists at most this many message files.
-constexpr int kMaxMessageFiles = 255;
 
 // The projector drop-down tells the page when it opens: the status watch pauses while the
 // operator chooses.
@@ -58,7 +57,7 @@ QComboBox* savedNumberList(QWidget* parent, const char* name, Text first) {
 QPushButton* button(QWidget* parent, const char* name, Text caption) {
     auto* b = new QPushButton(text(caption), parent);
     b->setObjectName(QLatin1StringView(name));
-    b->setAccessibleName(text(caption).remove(QLatin1Char('&')));
+    nameControl(b, text(caption));
     return b;
 }
 
@@ -93,152 +92,171 @@ MainPage::MainPage(PageContext context, QWidget* parent, StatusPollTimings pollT
 MainPage::~MainPage() = default;
 
 void MainPage::buildControls() {
+    auto* projectorRow = buildProjectorRow();
+    auto* left = new QVBoxLayout;
+    left->addLayout(projectorRow);
+    left->addWidget(buildStatusGroup());
+    left->addWidget(buildFileGroup());
+    left->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(buildDisplayGroup());
+    right->addWidget(buildClearGroup());
+    right->addWidget(buildStartupGroup());
+    right->addStretch();
+    auto* page = new QHBoxLayout(this);
+    page->addLayout(left, 3);
+    page->addLayout(right, 2);
+}
+
+QHBoxLayout* MainPage::buildProjectorRow() {
     auto* projectors = new PopupAwareCombo(this);
     projectors->aboutToOpen = [this] { stopPolling(); };
     projectors_ = projectors;
     projectors_->setObjectName(QStringLiteral("projectorList"));
-    projectors_->setAccessibleName(text(Text::ProjectorIpAddressLabel));
+    nameControl(projectors_, text(Text::ProjectorIpAddressLabel));
     bindProjectorCombo(*projectors_, context_.projectors);
     connect(projectors_, &QComboBox::activated, this, &MainPage::chooseProjector);
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), this));
+    row->addWidget(projectors_, 1);
+    return row;
+}
 
-    // "PROJECTOR Status"
+// "PROJECTOR Status"
+QGroupBox* MainPage::buildStatusGroup() {
     auto* status = new QGroupBox(text(Text::MainStatusGroup), this);
-    message_ = {valueLabel(status, "messageState"), valueLabel(status, "messageSlot")};
-    alarm_ = {valueLabel(status, "alarmState"), valueLabel(status, "alarmSound")};
+    message_ = {valueLabel(status, "messageState"), valueLabel(status, "messageSlot"),
+                Text::MainStatusMessage};
+    alarm_ = {valueLabel(status, "alarmState"), valueLabel(status, "alarmSound"),
+              Text::MainStatusAlarm};
     mute_ = button(status, "muteButton", Text::MainMute);
     connect(mute_, &QPushButton::clicked, this, &MainPage::mute);
-    auto* statusGrid = new QGridLayout(status);
-    statusGrid->addWidget(new QLabel(text(Text::MainStatusMessage), status), 0, 0);
-    statusGrid->addWidget(message_.first, 0, 1);
-    statusGrid->addWidget(message_.second, 0, 2);
-    statusGrid->addWidget(new QLabel(text(Text::MainStatusAlarm), status), 1, 0);
-    statusGrid->addWidget(alarm_.first, 1, 1);
-    statusGrid->addWidget(alarm_.second, 1, 2);
-    statusGrid->addWidget(mute_, 1, 3);
-    message_.first->setAccessibleName(text(Text::MainStatusMessage));
-    message_.second->setAccessibleName(text(Text::MainStatusMessage));
-    alarm_.first->setAccessibleName(text(Text::MainStatusAlarm).simplified());
-    alarm_.second->setAccessibleName(text(Text::MainStatusAlarm).simplified());
+    auto* grid = new QGridLayout(status);
+    grid->addWidget(new QLabel(text(Text::MainStatusMessage), status), 0, 0);
+    grid->addWidget(message_.first, 0, 1);
+    grid->addWidget(message_.second, 0, 2);
+    grid->addWidget(new QLabel(text(Text::MainStatusAlarm), status), 1, 0);
+    grid->addWidget(alarm_.first, 1, 1);
+    grid->addWidget(alarm_.second, 1, 2);
+    grid->addWidget(mute_, 1, 3);
+    return status;
+}
 
-    // "Message file list"
-    auto* fileGroup = new QGroupBox(text(Text::MainFileGroup), this);
-    fileSavedNumber_ = savedNumberList(fileGroup, "fileSavedNumber", Text::SavedNumberQuick);
-    fileSavedNumber_->setAccessibleName(text(Text::MainSavedNumber));
+// "Message file list"
+QGroupBox* MainPage::buildFileGroup() {
+    auto* group = new QGroupBox(text(Text::MainFileGroup), this);
+    fileSavedNumber_ = savedNumberList(group, "fileSavedNumber", Text::SavedNumberQuick);
+    nameControl(fileSavedNumber_, text(Text::MainSavedNumber));
+    // "Quick" cannot be the startup display, whatever chose it; choosing a number also asks
+    // the projector again.
+    connect(fileSavedNumber_, &QComboBox::currentIndexChanged, this,
+            [this] { showStartupState(startupValidShown_, startupShown_); });
     connect(fileSavedNumber_, &QComboBox::activated, this, [this] { refreshStartup(); });
-    files_ = new QComboBox(fileGroup);
+    files_ = new QComboBox(group);
     files_->setObjectName(QStringLiteral("fileList"));
-    files_->setAccessibleName(text(Text::MainFileList));
+    nameControl(files_, text(Text::MainFileList));
     files_->setMinimumWidth(260);
     connect(files_, &QComboBox::activated, this, [this](int index) { currentFile_ = index; });
-    confirm_ = button(fileGroup, "confirmButton", Text::ConfirmCaption);
+    confirm_ = button(group, "confirmButton", Text::ConfirmCaption);
     connect(confirm_, &QPushButton::clicked, this, &MainPage::confirm);
-    startupCheck_ = new QCheckBox(text(Text::MainStartupCheck), fileGroup);
+    startupCheck_ = new QCheckBox(text(Text::MainStartupCheck), group);
     startupCheck_->setObjectName(QStringLiteral("startupCheck"));
-    startupCheck_->setAccessibleName(text(Text::MainStartupCheck));
-    connect(startupCheck_, &QCheckBox::clicked, this, &MainPage::startupCheckClicked);
-    startupTime_ = new QComboBox(fileGroup);
+    nameControl(startupCheck_, text(Text::MainStartupCheck));
+    connect(startupCheck_, &QCheckBox::toggled, this, &MainPage::startupCheckToggled);
+    startupTime_ = new QComboBox(group);
     startupTime_->setObjectName(QStringLiteral("startupTime"));
-    startupTime_->setAccessibleName(text(Text::StartupEditDisplayTime));
     startupTime_->setEditable(true);
     startupTime_->setInsertPolicy(QComboBox::NoInsert);
     startupTime_->addItems(startupDisplayTimeEntries());
+    nameControl(startupTime_, text(Text::StartupEditDisplayTime));
     connect(startupTime_, &QComboBox::currentTextChanged, this, &MainPage::updateStartupMinutes);
-    startupTimeMinutes_ = minutesLabel(fileGroup, "startupTimeMinutes");
-    send_ = button(fileGroup, "sendButton", Text::SendButton);
+    startupTimeMinutes_ = minutesLabel(group, "startupTimeMinutes");
+    send_ = button(group, "sendButton", Text::SendButton);
     connect(send_, &QPushButton::clicked, this, &MainPage::send);
-    auto* fileGrid = new QGridLayout(fileGroup);
-    fileGrid->addWidget(new QLabel(text(Text::MainSavedNumber), fileGroup), 0, 0);
-    fileGrid->addWidget(fileSavedNumber_, 0, 1);
-    fileGrid->addWidget(confirm_, 0, 2);
-    fileGrid->addWidget(files_, 1, 0, 1, 3);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(text(Text::MainSavedNumber), group), 0, 0);
+    grid->addWidget(fileSavedNumber_, 0, 1);
+    grid->addWidget(confirm_, 0, 2);
+    grid->addWidget(files_, 1, 0, 1, 3);
     auto* sendRow = new QHBoxLayout;
     sendRow->addWidget(startupCheck_);
     sendRow->addWidget(startupTime_);
     sendRow->addWidget(startupTimeMinutes_);
     sendRow->addStretch();
     sendRow->addWidget(send_);
-    fileGrid->addLayout(sendRow, 2, 0, 1, 3);
+    grid->addLayout(sendRow, 2, 0, 1, 3);
+    return group;
+}
 
-    // "Display control"
-    auto* displayGroup = new QGroupBox(text(Text::MainDisplayGroup), this);
-    displaySavedNumber_ =
-        savedNumberList(displayGroup, "displaySavedNumber", Text::SavedNumberQuick);
-    displaySavedNumber_->setAccessibleName(text(Text::MainSavedNumber));
-    auto* displayOn = button(displayGroup, "displayOnButton", Text::MainDisplayOn);
-    auto* displayOff = button(displayGroup, "displayOffButton", Text::MainDisplayOff);
-    auto* powerOn = button(displayGroup, "powerOnDisplayOnButton", Text::MainPowerOnDisplayOn);
+// "Display control"
+QGroupBox* MainPage::buildDisplayGroup() {
+    auto* group = new QGroupBox(text(Text::MainDisplayGroup), this);
+    displaySavedNumber_ = savedNumberList(group, "displaySavedNumber", Text::SavedNumberQuick);
+    nameControl(displaySavedNumber_, text(Text::MainSavedNumber));
+    auto* displayOn = button(group, "displayOnButton", Text::MainDisplayOn);
+    auto* displayOff = button(group, "displayOffButton", Text::MainDisplayOff);
+    auto* powerOn = button(group, "powerOnDisplayOnButton", Text::MainPowerOnDisplayOn);
     connect(displayOn, &QPushButton::clicked, this, [this] { display(DisplayCommand::DisplayOn); });
     connect(displayOff, &QPushButton::clicked, this,
             [this] { display(DisplayCommand::DisplayOff); });
     connect(powerOn, &QPushButton::clicked, this,
             [this] { display(DisplayCommand::PowerOnAndDisplayOn); });
-    auto* displayGrid = new QGridLayout(displayGroup);
-    displayGrid->addWidget(new QLabel(text(Text::MainSavedNumber), displayGroup), 0, 0);
-    displayGrid->addWidget(displaySavedNumber_, 0, 1);
-    displayGrid->addWidget(displayOn, 1, 0);
-    displayGrid->addWidget(displayOff, 1, 1);
-    displayGrid->addWidget(powerOn, 2, 0, 1, 2);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(text(Text::MainSavedNumber), group), 0, 0);
+    grid->addWidget(displaySavedNumber_, 0, 1);
+    grid->addWidget(displayOn, 1, 0);
+    grid->addWidget(displayOff, 1, 1);
+    grid->addWidget(powerOn, 2, 0, 1, 2);
+    return group;
+}
 
-    // "Clear"
-    auto* clearGroup = new QGroupBox(text(Text::MainClearGroup), this);
-    auto* clearAll = new QRadioButton(text(Text::MainClearAll), clearGroup);
-    auto* clearQuick = new QRadioButton(text(Text::MainClearQuick), clearGroup);
-    clearSaved_ = new QRadioButton(text(Text::MainClearSavedNumber), clearGroup);
+// "Clear"
+QGroupBox* MainPage::buildClearGroup() {
+    auto* group = new QGroupBox(text(Text::MainClearGroup), this);
+    auto* clearAll = new QRadioButton(text(Text::MainClearAll), group);
+    auto* clearQuick = new QRadioButton(text(Text::MainClearQuick), group);
+    clearSaved_ = new QRadioButton(text(Text::MainClearSavedNumber), group);
     clearAll->setObjectName(QStringLiteral("clearAll"));
     clearQuick->setObjectName(QStringLiteral("clearQuick"));
     clearSaved_->setObjectName(QStringLiteral("clearSavedNumber"));
-    clearScope_ = new QButtonGroup(clearGroup);
+    clearScope_ = new QButtonGroup(group);
     clearScope_->addButton(clearAll, static_cast<int>(ClearScope::All));
     clearScope_->addButton(clearQuick, static_cast<int>(ClearScope::Quick));
     clearScope_->addButton(clearSaved_, static_cast<int>(ClearScope::SavedNumber));
     clearAll->setChecked(true);
-    clearList_ = savedNumberList(clearGroup, "clearList", Text::ClearAll);
-    clearList_->setAccessibleName(text(Text::MainClearSavedNumber));
+    clearList_ = savedNumberList(group, "clearList", Text::ClearAll);
+    nameControl(clearList_, text(Text::MainClearSavedNumber));
     clearList_->setEnabled(false);
-    connect(clearScope_, &QButtonGroup::idClicked, this,
-            [this] { clearList_->setEnabled(clearSaved_->isChecked()); });
-    auto* clearButton = button(clearGroup, "clearButton", Text::MainClearButton);
+    // Keyboard, mouse and assistive technology all change the check state; the list follows
+    // it, so that the command never clears more than what the page shows as chosen.
+    connect(clearSaved_, &QRadioButton::toggled, clearList_, &QWidget::setEnabled);
+    auto* clearButton = button(group, "clearButton", Text::MainClearButton);
     connect(clearButton, &QPushButton::clicked, this, &MainPage::clear);
-    auto* clearGrid = new QGridLayout(clearGroup);
-    clearGrid->addWidget(clearAll, 0, 0);
-    clearGrid->addWidget(clearQuick, 1, 0);
-    clearGrid->addWidget(clearSaved_, 2, 0);
-    clearGrid->addWidget(clearList_, 2, 1);
-    clearGrid->addWidget(clearButton, 3, 1);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(clearAll, 0, 0);
+    grid->addWidget(clearQuick, 1, 0);
+    grid->addWidget(clearSaved_, 2, 0);
+    grid->addWidget(clearList_, 2, 1);
+    grid->addWidget(clearButton, 3, 1);
+    return group;
+}
 
-    // "Startup Display"
-    auto* startupGroup = new QGroupBox(text(Text::MainStartupGroup), this);
-    startupSavedValue_ = valueLabel(startupGroup, "startupSavedNumber");
-    startupSavedValue_->setAccessibleName(text(Text::MainStartupSavedNumber));
-    startupTimeValue_ = valueLabel(startupGroup, "startupDisplayTime");
-    startupTimeValue_->setAccessibleName(text(Text::MainStartupDisplayTime));
-    startupValueMinutes_ = minutesLabel(startupGroup, "startupValueMinutes");
-    startupEdit_ = button(startupGroup, "startupEditButton", Text::MainStartupEdit);
+// "Startup Display"
+QGroupBox* MainPage::buildStartupGroup() {
+    auto* group = new QGroupBox(text(Text::MainStartupGroup), this);
+    startupSavedValue_ = valueLabel(group, "startupSavedNumber");
+    startupTimeValue_ = valueLabel(group, "startupDisplayTime");
+    startupValueMinutes_ = minutesLabel(group, "startupValueMinutes");
+    startupEdit_ = button(group, "startupEditButton", Text::MainStartupEdit);
     connect(startupEdit_, &QPushButton::clicked, this, &MainPage::editStartup);
-    auto* startupGrid = new QGridLayout(startupGroup);
-    startupGrid->addWidget(new QLabel(text(Text::MainStartupSavedNumber), startupGroup), 0, 0);
-    startupGrid->addWidget(startupSavedValue_, 0, 1);
-    startupGrid->addWidget(new QLabel(text(Text::MainStartupDisplayTime), startupGroup), 1, 0);
-    startupGrid->addWidget(startupTimeValue_, 1, 1);
-    startupGrid->addWidget(startupValueMinutes_, 1, 2);
-    startupGrid->addWidget(startupEdit_, 2, 1);
-
-    auto* projectorRow = new QHBoxLayout;
-    projectorRow->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), this));
-    projectorRow->addWidget(projectors_, 1);
-    auto* left = new QVBoxLayout;
-    left->addLayout(projectorRow);
-    left->addWidget(status);
-    left->addWidget(fileGroup);
-    left->addStretch();
-    auto* right = new QVBoxLayout;
-    right->addWidget(displayGroup);
-    right->addWidget(clearGroup);
-    right->addWidget(startupGroup);
-    right->addStretch();
-    auto* page = new QHBoxLayout(this);
-    page->addLayout(left, 3);
-    page->addLayout(right, 2);
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(new QLabel(text(Text::MainStartupSavedNumber), group), 0, 0);
+    grid->addWidget(startupSavedValue_, 0, 1);
+    grid->addWidget(new QLabel(text(Text::MainStartupDisplayTime), group), 1, 0);
+    grid->addWidget(startupTimeValue_, 1, 1);
+    grid->addWidget(startupValueMinutes_, 1, 2);
+    grid->addWidget(startupEdit_, 2, 1);
+    return group;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -263,7 +281,14 @@ void MainPage::leavePage() {
 }
 
 void MainPage::refreshSendCaption() {
-    send_->setText(text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton));
+    const QString caption =
+        text(context_.state.sendLocked ? Text::SendButtonLocked : Text::SendButton);
+    send_->setText(caption);
+    nameControl(send_, caption);
+}
+
+QWidget* MainPage::fileDropArea() const {
+    return files_;
 }
 
 bool MainPage::projectorChosen() {
@@ -298,12 +323,9 @@ void MainPage::chooseProjector(int index) {
 
 void MainPage::rebuildFileList() {
     QDir folder(qs(context_.state.programFolder) + QStringLiteral("MessageData"));
-    // The extension is compared exactly, as the drop does.
-    QStringList names = folder.entryList({QStringLiteral("*") + text(Text::OvxExtension)},
-                                         QDir::Files | QDir::CaseSensitive, QDir::Name);
-    if (names.size() > kMaxMessageFiles) {
-        names = names.mid(0, kMaxMessageFiles);
-    }
+    // The extension is compared exactly, as the drop does. Every file is listed, by name.
+    const QStringList names = folder.entryList({QStringLiteral("*") + text(Text::OvxExtension)},
+                                               QDir::Files | QDir::CaseSensitive, QDir::Name);
     // An emptied folder empties the list: a name whose file is gone cannot be sent.
     files_->clear();
     files_->addItems(names);
@@ -353,8 +375,8 @@ void MainPage::resetStatusFields() {
 }
 
 void MainPage::applyStatus(const StatusLine& line, const StatusFields& fields) {
-    line.first->setText(qs(fields.first));
-    line.second->setText(qs(fields.second));
+    showLiveValue(line.first, text(line.caption), qs(fields.first));
+    showLiveValue(line.second, text(line.caption), qs(fields.second));
     line.first->setEnabled(fields.firstEnabled);
     line.second->setEnabled(fields.secondEnabled);
 }
@@ -434,8 +456,8 @@ void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
     startupValidShown_ = valid;
     startupShown_ = startup;
     const StartupAreaTexts texts = startupAreaTexts(valid, startup);
-    startupSavedValue_->setText(qs(texts.savedNumber));
-    startupTimeValue_->setText(qs(texts.displayTime));
+    showLiveValue(startupSavedValue_, text(Text::MainStartupSavedNumber), qs(texts.savedNumber));
+    showLiveValue(startupTimeValue_, text(Text::MainStartupDisplayTime), qs(texts.displayTime));
     startupValueMinutes_->setEnabled(texts.minutes);
     // A projector that did not say its startup word can still be given one.
     startupEdit_->setEnabled(info_.levelUsable());
@@ -445,24 +467,26 @@ void MainPage::showStartupState(bool valid, const StartupDisplay& startup) {
     if (valid && startup.on && !quick) {
         checked = startup.savedNumber == fileSavedNumber_->currentIndex();
     }
-    startupCheck_->setChecked(checked);
-    startupCheck_->setEnabled(valid && !quick);
-    if (checked) {
-        startupTime_->setEditText(qs(texts.displayTime));
-    } else {
-        startupTime_->setEditText(QString());
+    {
+        // The projector's setting is shown as it is: the operator's remembered time stays.
+        const QScopedValueRollback<bool> showing(showingProjectorStartup_, true);
+        startupCheck_->setChecked(checked);
     }
+    startupCheck_->setEnabled(valid && !quick);
+    startupTime_->setEditText(checked ? qs(texts.displayTime) : QString());
     startupTime_->setEnabled(checked);
     updateStartupMinutes();
 }
 
-void MainPage::startupCheckClicked(bool checked) {
-    if (checked) {
-        startupTime_->setEditText(rememberedTime_.isEmpty() ? QStringLiteral("3")
-                                                            : rememberedTime_);
-    } else {
-        rememberedTime_ = startupTime_->currentText();
-        startupTime_->setEditText(QString());
+void MainPage::startupCheckToggled(bool checked) {
+    if (!showingProjectorStartup_) {
+        if (checked) {
+            startupTime_->setEditText(rememberedTime_.isEmpty() ? QStringLiteral("3")
+                                                                : rememberedTime_);
+        } else {
+            rememberedTime_ = startupTime_->currentText();
+            startupTime_->setEditText(QString());
+        }
     }
     startupTime_->setEnabled(checked);
     updateStartupMinutes();
@@ -497,6 +521,10 @@ void MainPage::confirm() {
 }
 
 void MainPage::send() {
+    // Another window of the same user or the command line may have locked or unlocked Send
+    // since this page last looked: the settings file decides.
+    context_.state.readSendLock();
+    refreshSendCaption();
     if (context_.state.sendLocked) {
         context_.prompt.inform(languageText(Text::SendLocked));
         return;
@@ -517,15 +545,13 @@ void MainPage::send() {
     request.displayTimeText = utf8(startupTime_->currentText());
     const CommandContext command{target, context_.prompt, context_.runner, info_};
     const Outcome sent = sendMessageFile(command, request, context_.state.sendLocked);
-    // A message that is on the projector changes the startup area, even when its startup
-    // display could not be set; only a complete send brings the watch back.
+    // A message that is on the projector changes the startup area and brings the watch back,
+    // even when its startup display could not be set.
     if (!sent.ok() && !(sent.failed() && sent.step == Outcome::Step::FollowUp)) {
         return;
     }
     showStartupState(info_.startupValid(), info_.startup());
-    if (sent.ok()) {
-        startPolling();
-    }
+    startPolling();
 }
 
 void MainPage::display(DisplayCommand command) {

@@ -15,12 +15,15 @@
 #include "commands/DisplayCommands.h"
 #include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
+#include "text/TextId.h"
 #include "ui/common/PageContext.h"
 #include "ui/common/ProjectorStateQuery.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -43,6 +46,8 @@ class MainPage : public QWidget {
     void leavePage();
     // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
     void refreshSendCaption();
+    // Where a dragged message file may be dropped on this page: the file list.
+    QWidget* fileDropArea() const;
     // One message file dropped on the window while this tab is shown: asks, then copies it
     // into MessageData/ unless a file of that name is there already.
     void dropMessageFile(const QString& path);
@@ -51,9 +56,16 @@ class MainPage : public QWidget {
     struct StatusLine {
         QLabel* first;
         QLabel* second;
+        Text caption;  // what a screen reader says before the shown value
     };
 
     void buildControls();
+    QHBoxLayout* buildProjectorRow();
+    QGroupBox* buildStatusGroup();
+    QGroupBox* buildFileGroup();
+    QGroupBox* buildDisplayGroup();
+    QGroupBox* buildClearGroup();
+    QGroupBox* buildStartupGroup();
     void resetStatusFields();
     void applyStatus(const StatusLine& line, const StatusFields& fields);
     void pollResult(unsigned generation, const PollResult& result);
@@ -69,7 +81,7 @@ class MainPage : public QWidget {
     void refreshStartup();
     void showStartupUnavailable();
     void showStartupState(bool valid, const StartupDisplay& startup);
-    void startupCheckClicked(bool checked);
+    void startupCheckToggled(bool checked);
     void updateStartupMinutes();
 
     void chooseProjector(int index);
@@ -91,6 +103,7 @@ class MainPage : public QWidget {
     QString rememberedTime_;  // display-time text kept while the check box is unchecked
     StartupDisplay startupShown_;
     bool startupValidShown_ = false;
+    bool showingProjectorStartup_ = false;  // the check box follows the projector, not the operator
 
     QComboBox* projectors_ = nullptr;
     StatusLine message_{};

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/common/Accessibility.h"
 #include "ui/common/DialogButtons.h"
 #include "ui/common/UiText.h"
 
@@ -43,8 +44,8 @@ StartupDisplayDialog::StartupDisplayDialog(const StartupDisplay& current,
         savedNumber_->addItem(QString::number(n));
     }
     displayTime_->setObjectName(QStringLiteral("displayTime"));
-    displayTime_->setAccessibleName(text(Text::StartupEditDisplayTime));
     displayTime_->setEditable(true);
+    nameControl(displayTime_, text(Text::StartupEditDisplayTime));
     displayTime_->setInsertPolicy(QComboBox::NoInsert);
     displayTime_->addItems(startupDisplayTimeEntries());
     minutes_->setObjectName(QStringLiteral("minutes"));

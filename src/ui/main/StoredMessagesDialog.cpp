@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "protocol/Transfer.h"
@@ -18,8 +18,11 @@ StoredMessagesDialog::StoredMessagesDialog(std::uint32_t address, std::string pa
     setWindowTitle(text(Text::ConfirmCaption));
     setModal(true);
 
-    list_ = new QTableWidget(0, 2, this);
-    list_->setHorizontalHeaderLabels({text(Text::StoredNumberColumn), text(Text::StatusColumn)});
+    model_ = new StoredSlotModel(this);
+    list_ = new QTableView(this);
+    list_->setObjectName(QStringLiteral("storedList"));
+    list_->setModel(model_);
+    list_->setAccessibleName(text(Text::ConfirmCaption));
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setShowGrid(true);
@@ -61,10 +64,7 @@ bool StoredMessagesDialog::run() {
         return false;
     }
     stopWorker();
-    status_ = QStringList();
-    for (int i = 0; i < kStoredSlotCount; ++i) {
-        status_.append(QString());
-    }
+    model_->clearStatus();
     resultText_.clear();
     stop_ = false;
     running_ = true;
@@ -75,18 +75,17 @@ bool StoredMessagesDialog::run() {
     } catch (const std::system_error&) {
         sink({SlotListEvent::ConnectFailed, 0, {}});
     }
-    list_->setRowCount(0);
     const int result = exec();
     // The slot being asked is finished; no further one is asked.
     stopWorker();
     running_ = false;
-    return result == 1;
+    return result == QDialog::Accepted;
 }
 
-void StoredMessagesDialog::finish(int result) {
+void StoredMessagesDialog::finish(bool listed) {
     stop_ = true;
     if (isVisible()) {
-        done(result);
+        done(listed ? QDialog::Accepted : QDialog::Rejected);
     }
 }
 
@@ -98,34 +97,12 @@ void StoredMessagesDialog::onSlotEvent(const SlotReport& report) {
     const QString status = qs(report.status);
     if (report.event == SlotListEvent::ConnectFailed) {
         resultText_ = communicationErrorText(toCode(ExchangeError::Connect));
-        finish(2);
+        finish(false);
         return;
     }
-    if (slot >= 0 && slot < status_.size() && !status.isEmpty()) {
-        status_[slot] = status;
-    }
-    rebuildList();
-}
-
-void StoredMessagesDialog::rebuildList() {
-    list_->setRowCount(kStoredSlotCount);
-    for (int slot = 0; slot < kStoredSlotCount; ++slot) {
-        list_->setItem(slot, 0, new QTableWidgetItem(qs(slotLabel(slot))));
-        list_->setItem(slot, 1, new QTableWidgetItem(status_.value(slot)));
-    }
-}
-
-void StoredMessagesDialog::moveEvent(QMoveEvent* event) {
-    QDialog::moveEvent(event);
-    if (running_) {
-        rebuildList();
-    }
-}
-
-void StoredMessagesDialog::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (running_) {
-        rebuildList();
+    // A failure that leaves the word as it was reports it empty.
+    if (!status.isEmpty()) {
+        model_->setStatus(slot, status);
     }
 }
 

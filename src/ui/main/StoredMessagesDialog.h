@@ -5,7 +5,6 @@
 // reached (or sends no greeting) ends it with failure and the connection error text.
 
 #include <QDialog>
-#include <QStringList>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -16,9 +15,10 @@
 #include "commands/Outcome.h"
 #include "commands/StoredMessageList.h"
 #include "text/Prompt.h"
+#include "ui/main/StoredSlotModel.h"
 
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 namespace orvanta {
 
@@ -33,22 +33,19 @@ class StoredMessagesDialog : public QDialog {
     bool run();
     const std::string& resultText() const { return resultText_; }
 
-    QTableWidget* list() const { return list_; }
+    QTableView* list() const { return list_; }
+    StoredSlotModel* model() const { return model_; }
     QPushButton* returnButton() const { return return_; }
-    QString statusOf(int slot) const { return status_.value(slot); }
+    QString statusOf(int slot) const { return model_->status(slot); }
 
     // "Return" and Escape.
-    void accept() override { finish(1); }
-    void reject() override { finish(1); }
-
-  protected:
-    void moveEvent(QMoveEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void accept() override { finish(true); }
+    void reject() override { finish(true); }
 
   private:
     void onSlotEvent(const SlotReport& report);
-    void rebuildList();
-    void finish(int result);
+    // Ends the dialog; `listed` false when the list could not be read.
+    void finish(bool listed);
     void stopWorker();
 
     std::uint32_t address_;
@@ -58,9 +55,9 @@ class StoredMessagesDialog : public QDialog {
     std::thread worker_;
     // The dialog's own copy of the status words: the worker hands each word over with its
     // event, so nothing is shared between the threads but the stop flag.
-    QStringList status_;
+    StoredSlotModel* model_ = nullptr;
     std::string resultText_;
-    QTableWidget* list_ = nullptr;
+    QTableView* list_ = nullptr;
     QPushButton* return_ = nullptr;
     QPushButton* cancel_ = nullptr;
     bool running_ = false;

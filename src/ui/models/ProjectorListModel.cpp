@@ -1,6 +1,7 @@
 #include "ui/models/ProjectorListModel.h"
 
 #include <QComboBox>
+#include <QSortFilterProxyModel>
 #include <mutex>
 
 #include "ui/common/UiText.h"
@@ -166,9 +167,29 @@ QString ProjectorListModel::writeErrorText(const std::string& error) {
     return text(Text::RegistryWriteFailed) + QStringLiteral("\n(") + qs(error) + QLatin1Char(')');
 }
 
+namespace {
+
+// A drop-down shows one column, but its list tells assistive technology about every column
+// of its model: this view of the registry has the address column only, so that each projector
+// is one row there.
+class AddressColumnModel : public QSortFilterProxyModel {
+  public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+  protected:
+    bool filterAcceptsColumn(int column, const QModelIndex&) const override {
+        return column == ProjectorListModel::AddressColumn;
+    }
+};
+
+}  // namespace
+
 void bindProjectorCombo(QComboBox& combo, ProjectorListModel& model) {
-    combo.setModel(&model);
-    combo.setModelColumn(ProjectorListModel::AddressColumn);
+    // Rows are neither filtered nor sorted: row n of the drop-down is row n of the registry.
+    auto* addresses = new AddressColumnModel(&combo);
+    addresses->setSourceModel(&model);
+    combo.setModel(addresses);
+    combo.setModelColumn(0);
     combo.setPlaceholderText(text(Text::PleaseSelectProjector));
 }
 

@@ -161,3 +161,27 @@ TEST(AdvancedOptionsDialog, WithoutASoundDeviceSaysSoOnceAndStaysUsable) {
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{languageText(Text::NoSoundDevice)});
     EXPECT_TRUE(test::processEventsUntil([&] { return play->isEnabled(); }, 10000));
 }
+
+// "Unlimited" chosen with the keyboard or by a screen reader (no click) greys the seconds as
+// a click does, and choosing a number of minutes gives them back.
+TEST(AdvancedOptionsDialog, TheSecondsFollowTheMinutesWhateverChoseThem) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    ScriptedPrompt prompt;
+    MessageOptions options;
+    options.style = 1;  // Box: the display time applies
+    options.displayMinutes = 4;
+    options.displayHalfMinute = 0;
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
+    QComboBox* minutes = list(d, "minutesList");
+    QComboBox* seconds = list(d, "secondsList");
+    ASSERT_TRUE(seconds->isEnabled());
+    struct Case {
+        int minutesIndex;
+        bool secondsEnabled;
+    };
+    for (const Case& c : {Case{0, false}, Case{3, true}, Case{0, false}}) {
+        minutes->setCurrentIndex(c.minutesIndex);  // what the keys and assistive technology do
+        EXPECT_EQ(seconds->isEnabled(), c.secondsEnabled) << c.minutesIndex;
+    }
+}

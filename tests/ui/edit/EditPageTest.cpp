@@ -24,6 +24,7 @@
 
 #include "message/Rtf.h"
 #include "platform/AtomicFile.h"
+#include "settings/SendLockStore.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
@@ -192,12 +193,14 @@ TEST(EditPage, SendRefusesBeforeAnyExchange) {
     };
     for (const auto& c : cases) {
         EditWindow w(std::string("refuse-") + c.name, c.projector ? "127.0.70.2" : nullptr);
-        w.state.sendLocked = c.locked;
+        // The settings file holds the lock; Send reads it each time.
+        ASSERT_TRUE(writeSendLocked(sendLockSettingsPath(), c.locked).ok());
         type(w.body(), QString::fromUtf8(c.message));
         w.prompt.clear();
         w.click("sendButton");
         EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{c.said}) << c.name;
     }
+    test::unlockSendLock();
 }
 
 TEST(EditPage, SentMessageArrivesAsTheCommandLineEncodesItAndGetGivesItBack) {
@@ -552,6 +555,26 @@ TEST(EditPage, AdvancedDoubleSizeEnlargesBothEditorsAndEmptiesUndo) {
         EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 17.6);
     }
     EXPECT_FALSE(w.page().canUndo());
+}
+
+// The saved number chosen with the keys or by a screen reader (no click) enables the startup
+// display as a click does: "Quick" never offers it.
+TEST(EditPage, TheStartupDisplayFollowsTheSavedNumberWhateverChoseIt) {
+    SimProcess sim({"--address", "127.0.64.40", "--startup-word", "33541"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    EditWindow w("edit-slot-keys", "127.0.64.40");
+    auto* savedNumber = w.find<QComboBox>("savedNumberList");
+    auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+    struct Case {
+        int savedNumber;
+        bool enabled;
+        bool checked;
+    };
+    for (const Case& c : {Case{3, true, true}, Case{0, false, false}, Case{4, true, false}}) {
+        savedNumber->setCurrentIndex(c.savedNumber);
+        EXPECT_EQ(startup->isEnabled(), c.enabled) << c.savedNumber;
+        EXPECT_EQ(startup->isChecked(), c.checked) << c.savedNumber;
+    }
 }
 
 TEST(EditPage, CtrlKeysRunThePageCommandsOnceThroughTheFrameMenus) {

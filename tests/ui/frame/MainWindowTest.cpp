@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDragMoveEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
@@ -190,8 +192,10 @@ TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
     // The adaptor choice is written when the operator changes it: closing never waits for
     // the registry lock.
     EXPECT_EQ(readFile(folder + "LastPj.txt"), kTwoProjectors);
+    // The window's copy of the lock is never written back: the file keeps what was set there.
     settings.sync();
-    EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(settings.value(QStringLiteral("PJOrvantaPass/Lock")).toString(), QStringLiteral("1"));
+    test::unlockSendLock();
 }
 
 TEST(MainWindow, ACloseRequestDuringATransferAsksToExitOnceTheTransferHasEnded) {
@@ -290,6 +294,31 @@ TEST(SingleInstance, TheProgramItselfExitsOnASecondStartWithoutAWindow) {
     })) << output.toStdString();
     first.kill();
     first.waitForFinished();
+}
+
+// A message file dragged over the Main page is taken over its file list only.
+TEST(MainWindow, TheMainPageTakesADraggedFileOverItsFileListOnly) {
+    setInterfaceLanguage(LanguageId::English);
+    Window w(test::scratchFolder("drag"));
+    w.tabs().setCurrentIndex(PageTabs::MainTab);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/dragged.ovx"))});
+    struct Case {
+        const char* over;
+        bool accepted;
+    };
+    for (const Case& c : {Case{"fileList", true}, Case{"sendButton", false},
+                          Case{"clearList", false}, Case{"projectorList", false}}) {
+        auto* target = w.frame->view()->mainTab()->findChild<QWidget*>(QLatin1StringView(c.over));
+        ASSERT_NE(target, nullptr) << c.over;
+        const QPoint at = target->mapTo(w.frame.get(), target->rect().center());
+        // As a drag does: it enters the window, then moves over the control.
+        QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.frame.get(), &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w.frame.get(), &move);
+        EXPECT_EQ(move.isAccepted(), c.accepted) << c.over;
+    }
 }
 
 TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWithItsPage) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <filesystem>
+#include <fstream>
 
 #include "commands/DisplayCommands.h"
 #include "commands/ReadBack.h"
@@ -50,7 +52,7 @@ struct Page {
     std::unique_ptr<MainPage> tab;
 
     Page(const std::string& name, std::vector<const char*> addresses, const char* password = "") {
-        test::app();
+        test::unlockSendLock();
         setInterfaceLanguage(LanguageId::English);
         state.programFolder = test::scratchFolder(name);
         for (const char* a : addresses) {
@@ -367,4 +369,113 @@ TEST(MainPage, ADroppedFileIsCopiedOnceAndNeverReplacesOne) {
     ASSERT_TRUE(keptRead.ok());
     const std::string kept = keptRead.valueOr({});
     EXPECT_EQ(kept, "old");
+}
+
+// A radio button, check box or list changed by the keyboard, by a screen reader's action or
+// by the program itself enables what a mouse click enables: what is shown as chosen is what
+// the command does.
+TEST(MainPage, ChoicesMadeWithoutTheMouseEnableWhatAClickEnables) {
+    SimProcess sim({"--address", "127.0.62.10", "--startup-word", "33541"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    Page page("toggles", {"127.0.62.10"});
+    page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
+    auto* savedNumber = page.find<QComboBox>("fileSavedNumber");
+    auto* check = page.find<QCheckBox>("startupCheck");
+    auto* time = page.find<QComboBox>("startupTime");
+    auto* clearList = page.find<QComboBox>("clearList");
+    const auto toggle = [](QWidget* w) {
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+        ASSERT_NE(a, nullptr);
+        ASSERT_NE(a->actionInterface(), nullptr);
+        ASSERT_TRUE(a->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::toggleAction()));
+        a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    };
+    struct Case {
+        const char* how;
+        std::function<void()> change;
+        std::function<bool()> holds;
+    };
+    const Case cases[] = {
+        {"saved number 4 by keys", [&] { savedNumber->setCurrentIndex(4); },
+         [&] { return check->isEnabled() && !check->isChecked() && !time->isEnabled(); }},
+        {"startup display ticked by a screen reader", [&] { toggle(check); },
+         [&] { return check->isChecked() && time->isEnabled() && time->currentText() == "3"; }},
+        {"startup display unticked by the program", [&] { check->setChecked(false); },
+         [&] { return !time->isEnabled() && time->currentText().isEmpty(); }},
+        {"Quick by keys", [&] { savedNumber->setCurrentIndex(0); },
+         [&] { return !check->isEnabled() && !check->isChecked(); }},
+        {"Saved number chosen by a screen reader",
+         [&] { toggle(page.find<QRadioButton>("clearSavedNumber")); },
+         [&] { return clearList->isEnabled(); }},
+        {"All chosen by the program",
+         [&] { page.find<QRadioButton>("clearAll")->setChecked(true); },
+         [&] { return !clearList->isEnabled(); }},
+        {"Saved number chosen again by the program",
+         [&] { page.find<QRadioButton>("clearSavedNumber")->setChecked(true); },
+         [&] { return clearList->isEnabled(); }},
+    };
+    for (const Case& c : cases) {
+        c.change();
+        EXPECT_TRUE(c.holds()) << c.how;
+    }
+    // Clear now clears the one chosen slot, never every stored message.
+    clearList->setCurrentIndex(5);
+    page.prompt.clear();
+    page.find<QPushButton>("clearButton")->click();
+    EXPECT_TRUE(sim.waitForLine("CTRL 3518")) << sim.output();
+    EXPECT_EQ(countLines(sim, "CTRL 3511"), 0) << sim.output();
+}
+
+TEST(MainPage, TheFileListHoldsEveryMessageFileSortedByName) {
+    Page page("manyfiles", {});
+    const std::string folder = page.state.programFolder + "MessageData/";
+    std::filesystem::create_directories(folder);
+    QStringList expected;
+    for (int i = 299; i >= 0; --i) {  // written in reverse order
+        const QString name = QStringLiteral("m%1.ovx").arg(i, 4, 10, QLatin1Char('0'));
+        std::ofstream(folder + name.toStdString()) << "x";
+        expected.prepend(name);
+    }
+    std::ofstream(folder + "notes.txt") << "x";
+    page.tab->showPage();
+    auto* files = page.find<QComboBox>("fileList");
+    QStringList listed;
+    for (int i = 0; i < files->count(); ++i) {
+        listed << files->itemText(i);
+    }
+    EXPECT_EQ(listed, expected);
+}
+
+TEST(MainPage, TheWatchComesBackAfterAStartupDisplayThatCouldNotBeSet) {
+    auto sim = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--address", "127.0.62.11", "--verbose"});
+    ASSERT_TRUE(sim->ready()) << sim->output();
+    Page page("startupfails", {"127.0.62.11"});
+    page.addMessageFile(kWelcome, "Welcome.ovx");
+    page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
+    ASSERT_TRUE(sim->waitForLine("CTRL 3534")) << sim->output();
+    auto* projectors = page.find<QComboBox>("projectorList");
+    projectors->showPopup();  // the watch stops while the operator chooses
+    ASSERT_TRUE(page.pollsStopped());
+    // The same projector now takes the message but refuses the connection after it: the
+    // startup display that should follow never arrives.
+    sim.reset();
+    sim = std::make_unique<SimProcess>(
+        std::vector<std::string>{"--address", "127.0.62.11", "--verbose", "--accept-limit", "4"});
+    ASSERT_TRUE(sim->ready()) << sim->output();
+    projectors->hidePopup();
+    page.find<QComboBox>("fileSavedNumber")->setCurrentIndex(2);
+    page.find<QCheckBox>("startupCheck")->setEnabled(true);
+    page.find<QCheckBox>("startupCheck")->setChecked(true);
+    page.find<QPushButton>("sendButton")->click();
+    ASSERT_EQ(page.prompt.texts(),
+              std::vector<std::string>{"Communication error\n : [Connection error]"})
+        << sim->output();
+    EXPECT_TRUE(sim->waitForLine("PUT")) << sim->output();
+    EXPECT_EQ(countLines(*sim, "CTRL 3532"), 0) << sim->output();
+    EXPECT_TRUE(test::processEventsUntil([] { return StatusPoller::threadsAlive() > 0; }))
+        << sim->output();
 }

@@ -7,12 +7,15 @@
 #include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
 #include <functional>
 
+#include "settings/SendLockStore.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
@@ -56,7 +59,7 @@ QString lockEntry() {
 }  // namespace
 
 TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
-    test::app();
+    test::unlockSendLock();
     setInterfaceLanguage(LanguageId::English);
     MainState state;
     state.programFolder = test::scratchFolder("sendlock");
@@ -134,4 +137,60 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     EXPECT_EQ(editSend->text(), "Send");
     EXPECT_EQ(lockEntry(), "0");
     menu(true, false);
+}
+
+// The settings file is the one lock for every window of the user and the command line: each
+// Send reads it, the captions and the menu follow it, and nothing but the menu writes it.
+TEST(SendLockMenu, EachSendReadsTheLockThatAnotherWindowWrote) {
+    test::unlockSendLock();
+    setInterfaceLanguage(LanguageId::English);
+    MainState state;
+    state.programFolder = test::scratchFolder("sendlock-shared");
+    ScriptedPrompt prompt;
+    StartupOptions options;
+    options.socketLayerAvailable = [] { return true; };
+    options.adaptors = [] { return std::vector<AdaptorEntry>{}; };
+    auto frame = createMainWindow(state, prompt, options);
+    QPushButton* const buttons[] = {
+        frame->view()->mainTab()->findChild<QPushButton*>(QStringLiteral("sendButton")),
+        frame->view()->editTab()->findChild<QPushButton*>(QStringLiteral("sendButton"))};
+    struct Case {
+        bool lockedElsewhere;
+        const char* said;  // the first thing Send says
+        const char* caption;
+    };
+    const Case cases[] = {
+        {true, "The Send button is locked.", "Send[Locked]"},
+        {false, "", "Send"},  // lifted elsewhere: Send goes on (and finds nothing to send)
+        {true, "The Send button is locked.", "Send[Locked]"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(writeSendLocked(sendLockSettingsPath(), c.lockedElsewhere).ok());
+        for (QPushButton* send : buttons) {
+            prompt.clear();
+            send->click();
+            ASSERT_FALSE(prompt.texts().empty());
+            if (*c.said != '\0') {
+                EXPECT_EQ(prompt.texts().front(), c.said)
+                    << send->parent()->metaObject()->className();
+            } else {
+                EXPECT_NE(prompt.texts().front(), "The Send button is locked.");
+            }
+            EXPECT_EQ(send->text(), c.caption);
+            EXPECT_EQ(send->accessibleName(), c.caption);
+        }
+        // The lock menu offers what the file allows.
+        for (QObject* menu : frame->action(MainWindow::SendLock)->associatedObjects()) {
+            if (auto* m = qobject_cast<QMenu*>(menu)) {
+                emit m->aboutToShow();
+            }
+        }
+        EXPECT_EQ(frame->action(MainWindow::SendLock)->isEnabled(), !c.lockedElsewhere);
+        EXPECT_EQ(frame->action(MainWindow::UnLock)->isEnabled(), c.lockedElsewhere);
+    }
+    // The window's last reading (locked) is not written over what is set meanwhile.
+    ASSERT_TRUE(writeSendLocked(sendLockSettingsPath(), false).ok());
+    prompt.queue(PromptAnswer::Ok);
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(lockEntry(), "0");
 }

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTimer>
 
 #include "support/ScriptedPrompt.h"
@@ -38,8 +40,10 @@ TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
     QTimer watcher;
     QObject::connect(&watcher, &QTimer::timeout, [&] {
         if (!dialog.statusOf(12).isEmpty() && rows.isEmpty()) {
-            for (int r = 0; r < dialog.list()->rowCount(); ++r) {
-                rows << dialog.list()->item(r, 0)->text() + "=" + dialog.list()->item(r, 1)->text();
+            const QAbstractItemModel* model = dialog.list()->model();
+            for (int r = 0; r < model->rowCount(); ++r) {
+                rows << model->index(r, 0).data().toString() + "=" +
+                            model->index(r, 1).data().toString();
             }
             dialog.returnButton()->click();
         }
@@ -51,8 +55,8 @@ TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
               "Quick=in use,1=not used,2=not used,3=not used,4=not used,5=in use,6=not used,"
               "7=not used,8=not used,9=not used,10=not used,11=not used,12=not used");
     EXPECT_EQ(dialog.windowTitle(), "Confirm");
-    EXPECT_EQ(dialog.list()->horizontalHeaderItem(0)->text(), "Stored No.");
-    EXPECT_EQ(dialog.list()->horizontalHeaderItem(1)->text(), "Status");
+    EXPECT_EQ(dialog.model()->headerData(0, Qt::Horizontal).toString(), "Stored No.");
+    EXPECT_EQ(dialog.model()->headerData(1, Qt::Horizontal).toString(), "Status");
     EXPECT_TRUE(dialog.returnButton()->isDefault());
 }
 
@@ -82,4 +86,55 @@ TEST_F(StoredMessagesDialogTest, ClosingItMidWayAsksNoFurtherSlot) {
     // Slot 0 was being asked when the dialog closed: its exchange finished, nothing followed.
     EXPECT_TRUE(sim.waitForLine("INFO 0 | digest ok | INFO 1")) << sim.output();
     EXPECT_EQ(countLines(sim, "INFO"), 1) << sim.output();
+}
+
+TEST_F(StoredMessagesDialogTest, EachReportedWordChangesOneCellAndTheListIsNeverRefilled) {
+    SimProcess sim({"--address", "127.0.4.123"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    ASSERT_TRUE(storeTestMessages({ipv4("127.0.4.123"), ""}, {2}));
+    StoredMessagesDialog dialog(ipv4("127.0.4.123"), "", nullptr, quickListTimings());
+    QAbstractItemModelTester tester(dialog.model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QSignalSpy changed(dialog.model(), &QAbstractItemModel::dataChanged);
+    QSignalSpy reset(dialog.model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(dialog.model(), &QAbstractItemModel::rowsInserted);
+    QTimer watcher;
+    QObject::connect(&watcher, &QTimer::timeout, [&] {
+        if (!dialog.statusOf(12).isEmpty()) {
+            // Moving and resizing the open dialog changes nothing in the list.
+            dialog.move(dialog.pos() + QPoint(30, 20));
+            dialog.resize(dialog.size() + QSize(40, 10));
+            QCoreApplication::processEvents();
+            dialog.returnButton()->click();
+        }
+    });
+    watcher.start(10);
+    EXPECT_EQ(dialog.run(), 1);
+    watcher.stop();
+    ASSERT_EQ(changed.size(), 13);
+    for (int slot = 0; slot < 13; ++slot) {
+        const auto from = changed[slot][0].value<QModelIndex>();
+        const auto to = changed[slot][1].value<QModelIndex>();
+        EXPECT_EQ(from, to) << slot;
+        EXPECT_EQ(from.row(), slot);
+        EXPECT_EQ(from.column(), 1);
+    }
+    EXPECT_EQ(reset.size(), 0);
+    EXPECT_EQ(inserted.size(), 0);
+}
+
+TEST_F(StoredMessagesDialogTest, SlotZeroIsCalledQuickInTheInterfaceLanguage) {
+    struct Case {
+        LanguageId language;
+        const char* quick;
+    };
+    for (const Case& c :
+         {Case{LanguageId::English, "Quick"}, Case{LanguageId::Japanese, "クイック"},
+          Case{LanguageId::ChineseSimplified, "快速"}}) {
+        setInterfaceLanguage(c.language);
+        StoredMessagesDialog dialog(ipv4("127.0.4.124"), "");
+        EXPECT_EQ(dialog.model()->index(0, 0).data().toString(), QString::fromUtf8(c.quick));
+        EXPECT_EQ(dialog.model()->index(12, 0).data().toString(), "12");
+    }
+    setInterfaceLanguage(LanguageId::English);
 }

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "projectors/ProjectorGroups.h"
+#include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/fleet/FleetFilterModel.h"
@@ -29,7 +30,7 @@ FleetPage::FleetPage(PageContext context, QWidget* parent, FleetWatchTimings tim
     auto* showLabel = new QLabel(text(Text::FleetGroupFilter), this);
     groups_ = new QComboBox(this);
     groups_->setObjectName(QStringLiteral("fleetGroupFilter"));
-    groups_->setAccessibleName(text(Text::FleetGroupFilter));
+    nameControl(groups_, text(Text::FleetGroupFilter));
     groups_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     showLabel->setBuddy(groups_);
     refresh_ = new QPushButton(text(Text::FleetRefresh), this);
@@ -37,7 +38,7 @@ FleetPage::FleetPage(PageContext context, QWidget* parent, FleetWatchTimings tim
     refresh_->setAccessibleName(text(Text::FleetRefresh));
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("fleetSummary"));
-    summary_->setAccessibleName(text(Text::FleetColumnReachable));
+    // Heard by its text, which changes with every answer.
 
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("fleetTable"));

@@ -64,20 +64,20 @@ std::vector<std::string> words(const std::string& line) {
 
 TEST(CliStatus, TheFleetTableAndItsJsonForEveryRegisteredProjectorOrAGroup) {
     CliFolders folders("fleet");
-    SimProcess good({"--address", "127.0.92.2", "--password", "pw"});
-    SimProcess busy({"--address", "127.0.92.3", "--busy"});
+    SimProcess good({"--address", "127.0.95.2", "--password", "pw"});
+    SimProcess busy({"--address", "127.0.95.3", "--busy"});
     ASSERT_TRUE(good.ready() && busy.ready()) << good.output() << busy.output();
-    registerAs(folders, "127.0.92.2", "Hall", "pw");
-    registerAs(folders, "127.0.92.3", "", "");
-    registerAs(folders, "127.0.92.4", "Foyer", "");  // nothing listens there
-    registerAs(folders, "127.0.92.5", "", "");
+    registerAs(folders, "127.0.95.2", "Hall", "pw");
+    registerAs(folders, "127.0.95.3", "", "");
+    registerAs(folders, "127.0.95.4", "Foyer", "");  // nothing listens there
+    registerAs(folders, "127.0.95.5", "", "");
     const std::string program = folders.program();
     ASSERT_TRUE(createGroup(program, "Hall A").ok());
-    ASSERT_TRUE(addToGroup(program, "Hall A", ipv4("127.0.92.5")).ok());
-    ASSERT_TRUE(addToGroup(program, "Hall A", ipv4("127.0.92.2")).ok());
-    ASSERT_TRUE(unregisterProjector(program, ipv4("127.0.92.5")).ok());
+    ASSERT_TRUE(addToGroup(program, "Hall A", ipv4("127.0.95.5")).ok());
+    ASSERT_TRUE(addToGroup(program, "Hall A", ipv4("127.0.95.2")).ok());
+    ASSERT_TRUE(unregisterProjector(program, ipv4("127.0.95.5")).ok());
     ASSERT_TRUE(createGroup(program, "Good").ok());
-    ASSERT_TRUE(addToGroup(program, "Good", ipv4("127.0.92.2")).ok());
+    ASSERT_TRUE(addToGroup(program, "Good", ipv4("127.0.95.2")).ok());
 
     const std::vector<std::string> all = {"status", "--all-registered"};
     const CliOutcome table = folders.run(all);
@@ -89,8 +89,8 @@ TEST(CliStatus, TheFleetTableAndItsJsonForEveryRegisteredProjectorOrAGroup) {
     const std::vector<std::string> goodWords = words(rows[1]);
     ASSERT_EQ(goodWords.size(), 8u) << rows[1];
     EXPECT_EQ(std::vector<std::string>(goodWords.begin(), goodWords.end() - 1),
-              (std::vector<std::string>{"127.0.92.2", "Hall", "Yes", "OFF", "OFF", "None", "4"}));
-    EXPECT_EQ(rows[2].substr(0, 10), "127.0.92.3");
+              (std::vector<std::string>{"127.0.95.2", "Hall", "Yes", "OFF", "OFF", "None", "4"}));
+    EXPECT_EQ(rows[2].substr(0, 10), "127.0.95.3");
     EXPECT_NE(rows[2].find("  No  "), std::string::npos) << rows[2];
     EXPECT_TRUE(rows[2].ends_with("Projector Busy.")) << rows[2];
     EXPECT_NE(rows[3].find("Foyer"), std::string::npos) << rows[3];
@@ -104,13 +104,13 @@ TEST(CliStatus, TheFleetTableAndItsJsonForEveryRegisteredProjectorOrAGroup) {
     EXPECT_EQ(objects[0], "[");
     // The missing member is not asked; the group's order is kept.
     EXPECT_EQ(objects[1],
-              "{\"address\":\"127.0.92.5\",\"name\":null,\"registered\":false,\"reachable\":false,"
+              "{\"address\":\"127.0.95.5\",\"name\":null,\"registered\":false,\"reachable\":false,"
               "\"problem\":\"" +
                   languageText(Text::GroupMemberMissing) +
                   "\",\"level\":null,\"capabilities\":null,\"message\":null,\"alarm\":null,"
                   "\"startup\":null,\"answered\":null},");
     const std::string answered =
-        "{\"address\":\"127.0.92.2\",\"name\":\"Hall\",\"registered\":true,\"reachable\":true,"
+        "{\"address\":\"127.0.95.2\",\"name\":\"Hall\",\"registered\":true,\"reachable\":true,"
         "\"problem\":null,\"level\":4,\"capabilities\":7,\"message\":{\"on\":false,\"slot\":null},"
         "\"alarm\":{\"on\":false,\"sound\":null},\"startup\":{\"on\":false},\"answered\":\"20";
     EXPECT_EQ(objects[2].substr(0, answered.size()), answered) << objects[2];
@@ -126,8 +126,8 @@ TEST(CliStatus, TheFleetTableAndItsJsonForEveryRegisteredProjectorOrAGroup) {
 
 TEST(CliGroups, MakeChangeListAndDeleteGroups) {
     CliFolders folders("groups");
-    registerAs(folders, "127.0.92.10", "Hall", "");
-    registerAs(folders, "127.0.92.11", "", "");
+    registerAs(folders, "127.0.95.10", "Hall", "");
+    registerAs(folders, "127.0.95.11", "", "");
     struct Step {
         std::vector<std::string> args;
         int status;
@@ -136,17 +136,17 @@ TEST(CliGroups, MakeChangeListAndDeleteGroups) {
     };
     const std::string missing = languageText(Text::GroupNeedsRegistered);
     const Step steps[] = {
-        {{"groups", "add", "Hall A", "127.0.92.10", "127.0.92.11"}, 0, "", ""},
+        {{"groups", "add", "Hall A", "127.0.95.10", "127.0.95.11"}, 0, "", ""},
         {{"groups", "add", "Hall A"}, 1, "", languageText(Text::GroupSameName)},
-        {{"groups", "add", "Hall A", "127.0.92.99"}, 1, "", "127.0.92.99: " + missing},
+        {{"groups", "add", "Hall A", "127.0.95.99"}, 1, "", "127.0.95.99: " + missing},
         {{"groups", "add", " Hall"}, 1, "", languageText(Text::GroupBadName)},
-        {{"groups", "list"}, 0, "Hall A\n  127.0.92.10  Hall\n  127.0.92.11  -\n", ""},
-        {{"groups", "remove", "Hall A", "127.0.92.11"}, 0, "", ""},
-        {{"groups", "remove", "Hall A", "127.0.92.11"}, 1, "", languageText(Text::GroupNotMember)},
+        {{"groups", "list"}, 0, "Hall A\n  127.0.95.10  Hall\n  127.0.95.11  -\n", ""},
+        {{"groups", "remove", "Hall A", "127.0.95.11"}, 0, "", ""},
+        {{"groups", "remove", "Hall A", "127.0.95.11"}, 1, "", languageText(Text::GroupNotMember)},
         {{"groups", "rename", "Hall A", "Hall B"}, 0, "", ""},
         // Without --yes the question is answered No.
         {{"groups", "delete", "Hall B"}, 1, "", languageText(Text::GroupsDeleteQuestion)},
-        {{"groups", "list"}, 0, "Hall B\n  127.0.92.10  Hall\n", ""},
+        {{"groups", "list"}, 0, "Hall B\n  127.0.95.10  Hall\n", ""},
         {{"--yes", "groups", "delete", "Hall B"}, 0, "", ""},
         {{"groups", "delete", "Hall B", "--yes"}, 1, "", languageText(Text::GroupNotFound)},
         {{"groups", "list"}, 0, "", ""},

@@ -61,11 +61,11 @@ struct Log {
 }  // namespace
 
 TEST(FleetWatch, EveryProjectorEndsWithItsOwnAnswerOrReason) {
-    SimProcess good({"--address", "127.0.90.2", "--password", "pw", "--alarm", "3"});
-    SimProcess busy({"--address", "127.0.90.3", "--busy"});
-    SimProcess oldFirmware({"--address", "127.0.90.4", "--level", "3"});
-    SimProcess silent({"--address", "127.0.90.5", "--reply-delay", "60000"});
-    SimProcess noStartup({"--address", "127.0.90.7", "--password", "pw", "--caps", "5"});
+    SimProcess good({"--address", "127.0.94.2", "--password", "pw", "--alarm", "3"});
+    SimProcess busy({"--address", "127.0.94.3", "--busy"});
+    SimProcess oldFirmware({"--address", "127.0.94.4", "--level", "3"});
+    SimProcess silent({"--address", "127.0.94.5", "--reply-delay", "60000"});
+    SimProcess noStartup({"--address", "127.0.94.7", "--password", "pw", "--caps", "5"});
     for (SimProcess* sim : {&good, &busy, &oldFirmware, &silent, &noStartup}) {
         ASSERT_TRUE(sim->ready()) << sim->output();
     }
@@ -79,19 +79,19 @@ TEST(FleetWatch, EveryProjectorEndsWithItsOwnAnswerOrReason) {
         std::optional<int> alarm;
     };
     const Case cases[] = {
-        {"127.0.90.2", "pw", true, "", true, 0x301},
-        {"127.0.90.2", "wrong", false, communicationErrorText(toCode(ExchangeError::Receive)),
+        {"127.0.94.2", "pw", true, "", true, 0x301},
+        {"127.0.94.2", "wrong", false, communicationErrorText(toCode(ExchangeError::Receive)),
          false, std::nullopt},
-        {"127.0.90.3", "", false, languageText(Text::ProjectorBusy), false, std::nullopt},
+        {"127.0.94.3", "", false, languageText(Text::ProjectorBusy), false, std::nullopt},
         // Level 3 has no message and alarm status to ask.
-        {"127.0.90.4", "", true, "", false, std::nullopt},
-        {"127.0.90.5", "", false, communicationErrorText(toCode(ExchangeError::NoResponse)), false,
+        {"127.0.94.4", "", true, "", false, std::nullopt},
+        {"127.0.94.5", "", false, communicationErrorText(toCode(ExchangeError::NoResponse)), false,
          std::nullopt},
         // Nothing listens here.
-        {"127.0.90.6", "", false, communicationErrorText(toCode(ExchangeError::Connect)), false,
+        {"127.0.94.6", "", false, communicationErrorText(toCode(ExchangeError::Connect)), false,
          std::nullopt},
         // Without capability bit 1 nothing is watched either.
-        {"127.0.90.7", "pw", true, "", false, std::nullopt},
+        {"127.0.94.7", "pw", true, "", false, std::nullopt},
     };
     std::vector<ProjectorTarget> members;
     for (const Case& c : cases) {
@@ -120,24 +120,24 @@ TEST(FleetWatch, EveryProjectorEndsWithItsOwnAnswerOrReason) {
     EXPECT_EQ(texts.alarm,
               languageText(Text::AlarmOn) + " " + formatText(Text::AlarmSoundNumber, {3}));
     EXPECT_EQ(fleetStatusTexts(statuses[5]).problem, "Communication error : [Connection error]");
-    EXPECT_TRUE(good.waitForLine("127.0.90.2:9719 CTRL 3535")) << good.output();
+    EXPECT_TRUE(good.waitForLine("127.0.94.2:9719 CTRL 3535")) << good.output();
 }
 
 TEST(FleetWatch, AProjectorThatNeverAnswersHoldsUpNoOther) {
-    SimProcess good({"--address", "127.0.90.10"});
-    SimProcess silent({"--address", "127.0.90.11", "--reply-delay", "60000"});
+    SimProcess good({"--address", "127.0.94.10"});
+    SimProcess silent({"--address", "127.0.94.11", "--reply-delay", "60000"});
     ASSERT_TRUE(good.ready() && silent.ready()) << good.output() << silent.output();
     Log log;
     {
         FleetWatchTimings timings;  // the real reply wait: the silent one gives up after ~12 s
         timings.interval = std::chrono::milliseconds(20);
         FleetPoller poller(timings);
-        poller.start({{ipv4("127.0.90.11"), ""}, {ipv4("127.0.90.10"), ""}}, log.sink());
-        ASSERT_TRUE(silent.waitForLine("127.0.90.11:9719 CTRL 0F01")) << silent.output();
+        poller.start({{ipv4("127.0.94.11"), ""}, {ipv4("127.0.94.10"), ""}}, log.sink());
+        ASSERT_TRUE(silent.waitForLine("127.0.94.11:9719 CTRL 0F01")) << silent.output();
         // The good one is asked again and again while the silent one is still waited for.
         EXPECT_TRUE(
-            waitUntil([&] { return log.count("127.0.90.10") >= 5; }, std::chrono::seconds(10)));
-        EXPECT_EQ(log.count("127.0.90.11"), 0u);
+            waitUntil([&] { return log.count("127.0.94.10") >= 5; }, std::chrono::seconds(10)));
+        EXPECT_EQ(log.count("127.0.94.11"), 0u);
         poller.stop();
         const int afterStop = log.all();
         // Refreshing a stopped watch asks nobody.
@@ -149,16 +149,16 @@ TEST(FleetWatch, AProjectorThatNeverAnswersHoldsUpNoOther) {
 }
 
 TEST(FleetWatch, RefreshAsksEveryProjectorAgainAtOnce) {
-    SimProcess sim({"--address", "127.0.90.20", "--address", "127.0.90.21"});
+    SimProcess sim({"--address", "127.0.94.20", "--address", "127.0.94.21"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Log log;
     FleetWatchTimings timings;
     timings.interval = std::chrono::hours(1);
     FleetPoller poller(timings);
-    poller.start({{ipv4("127.0.90.20"), ""}, {ipv4("127.0.90.21"), ""}}, log.sink());
+    poller.start({{ipv4("127.0.94.20"), ""}, {ipv4("127.0.94.21"), ""}}, log.sink());
     ASSERT_TRUE(waitUntil([&] { return log.all() == 2; }, std::chrono::seconds(10)));
     poller.refreshNow();
     EXPECT_TRUE(waitUntil([&] { return log.all() == 4; }, std::chrono::seconds(10)));
-    EXPECT_EQ(log.count("127.0.90.20"), 2u);
-    EXPECT_EQ(log.count("127.0.90.21"), 2u);
+    EXPECT_EQ(log.count("127.0.94.20"), 2u);
+    EXPECT_EQ(log.count("127.0.94.21"), 2u);
 }

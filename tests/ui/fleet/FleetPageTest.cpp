@@ -79,18 +79,18 @@ struct Page {
 
 TEST(FleetPage, EveryRowEndsWithItsOwnStateAndASilentProjectorHoldsUpNone) {
     SimProcess good(
-        {"--address", "127.0.93.2", "--address", "127.0.93.6", "--password", "pw", "--alarm", "2"});
-    SimProcess busy({"--address", "127.0.93.4", "--busy"});
-    SimProcess silent({"--address", "127.0.93.5", "--reply-delay", "60000"});
+        {"--address", "127.0.96.2", "--address", "127.0.96.6", "--password", "pw", "--alarm", "2"});
+    SimProcess busy({"--address", "127.0.96.4", "--busy"});
+    SimProcess silent({"--address", "127.0.96.5", "--reply-delay", "60000"});
     for (SimProcess* sim : {&good, &busy, &silent}) {
         ASSERT_TRUE(sim->ready()) << sim->output();
     }
     Page page("fleet-rows");
-    registerAll(page.state.programFolder, {{"127.0.93.5", ""},
-                                           {"127.0.93.2", "pw"},
-                                           {"127.0.93.3", ""},  // nothing listens there
-                                           {"127.0.93.6", "wrong"},
-                                           {"127.0.93.4", ""}});
+    registerAll(page.state.programFolder, {{"127.0.96.5", ""},
+                                           {"127.0.96.2", "pw"},
+                                           {"127.0.96.3", ""},  // nothing listens there
+                                           {"127.0.96.6", "wrong"},
+                                           {"127.0.96.4", ""}});
     page.create();
     QAbstractItemModelTester tester(page.table().model(),
                                     QAbstractItemModelTester::FailureReportingMode::Fatal);
@@ -133,14 +133,14 @@ TEST(FleetPage, EveryRowEndsWithItsOwnStateAndASilentProjectorHoldsUpNone) {
 
 TEST(FleetPage, AGroupNarrowsTheTableAndHeadersSortIt) {
     SimProcess sim(
-        {"--address", "127.0.93.10", "--address", "127.0.93.11", "--address", "127.0.93.12"});
+        {"--address", "127.0.96.10", "--address", "127.0.96.11", "--address", "127.0.96.12"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Page page("fleet-groups");
     const std::string& folder = page.state.programFolder;
-    registerAll(folder, {{"127.0.93.11", ""}, {"127.0.93.10", ""}, {"127.0.93.12", ""}});
+    registerAll(folder, {{"127.0.96.11", ""}, {"127.0.96.10", ""}, {"127.0.96.12", ""}});
     ASSERT_TRUE(createGroup(folder, "Hall A").ok());
-    ASSERT_TRUE(addToGroup(folder, "Hall A", ipv4("127.0.93.12")).ok());
-    ASSERT_TRUE(addToGroup(folder, "Hall A", ipv4("127.0.93.10")).ok());
+    ASSERT_TRUE(addToGroup(folder, "Hall A", ipv4("127.0.96.12")).ok());
+    ASSERT_TRUE(addToGroup(folder, "Hall A", ipv4("127.0.96.10")).ok());
     ASSERT_TRUE(createGroup(folder, "Empty").ok());
     page.create();
     page.tab->showPage();
@@ -161,13 +161,13 @@ TEST(FleetPage, AGroupNarrowsTheTableAndHeadersSortIt) {
         QString shown;
     };
     const Step steps[] = {
-        {QString(), -1, QStringLiteral("127.0.93.11 127.0.93.10 127.0.93.12")},
-        {QStringLiteral("Hall A"), -1, QStringLiteral("127.0.93.10 127.0.93.12")},
+        {QString(), -1, QStringLiteral("127.0.96.11 127.0.96.10 127.0.96.12")},
+        {QStringLiteral("Hall A"), -1, QStringLiteral("127.0.96.10 127.0.96.12")},
         {QStringLiteral("Empty"), -1, QString()},
         {QString(), FleetModel::AddressColumn,
-         QStringLiteral("127.0.93.10 127.0.93.11 127.0.93.12")},
+         QStringLiteral("127.0.96.10 127.0.96.11 127.0.96.12")},
         {QStringLiteral("Hall A"), FleetModel::AddressColumn,
-         QStringLiteral("127.0.93.10 127.0.93.12")},
+         QStringLiteral("127.0.96.10 127.0.96.12")},
     };
     for (const Step& s : steps) {
         groups->setCurrentIndex(s.group.isEmpty() ? 0 : groups->findText(s.group));
@@ -181,13 +181,13 @@ TEST(FleetPage, AGroupNarrowsTheTableAndHeadersSortIt) {
 }
 
 TEST(FleetPage, ChoosingARowMakesItTheMainTabsProjector) {
-    SimProcess sim({"--address", "127.0.93.20", "--address", "127.0.93.21"});
+    SimProcess sim({"--address", "127.0.96.20", "--address", "127.0.96.21"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     test::app();
     setInterfaceLanguage(LanguageId::English);
     MainState state;
     state.programFolder = test::scratchFolder("fleet-choose");
-    registerAll(state.programFolder, {{"127.0.93.20", ""}, {"127.0.93.21", ""}});
+    registerAll(state.programFolder, {{"127.0.96.20", ""}, {"127.0.96.21", ""}});
     ScriptedPrompt prompt;
     StartupOptions options;
     options.socketLayerAvailable = [] { return true; };
@@ -215,7 +215,7 @@ TEST(FleetPage, ChoosingARowMakesItTheMainTabsProjector) {
         QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
         EXPECT_EQ(tabs.currentIndex(), PageTabs::MainTab);
-        EXPECT_EQ(mainProjector->currentIndex(), 0);  // 127.0.93.20, second when sorted down
+        EXPECT_EQ(mainProjector->currentIndex(), 0);  // 127.0.96.20, second when sorted down
         EXPECT_TRUE(test::stateQueriesEnded(frame.get()));
     }
     EXPECT_TRUE(test::processEventsUntil([] { return FleetPoller::threadsAlive() == 0; }));

@@ -12,7 +12,10 @@
 // kind live in four simulator processes of 16 addresses, as real projectors are machines of
 // their own.
 
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
@@ -27,12 +30,62 @@
 
 #include "RatioReporter.h"
 #include "commands/FleetWatch.h"
+#include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
 
 namespace {
 
 using orvanta::testsupport::ipv4;
 using orvanta::testsupport::SimProcess;
+
+// The simulator with its log thrown away; ready once every address takes a connection.
+class QuietSimulator {
+  public:
+    QuietSimulator(std::vector<std::string> args, const std::vector<std::string>& addresses) {
+        const std::string program = SimProcess::programPath();
+        args.insert(args.begin(), program);
+        std::vector<char*> argv;
+        for (std::string& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execv(program.c_str(), argv.data());
+            ::_exit(127);
+        }
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (const std::string& address : addresses) {
+            const sockaddr_in port = orvanta::testsupport::projectorPortOf(address.c_str());
+            while (!(ready_ = accepts(port)) && std::chrono::steady_clock::now() < end) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+    }
+    ~QuietSimulator() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    QuietSimulator(const QuietSimulator&) = delete;
+    QuietSimulator& operator=(const QuietSimulator&) = delete;
+    bool ready() const { return ready_; }
+
+  private:
+    static bool accepts(const sockaddr_in& port) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const bool ok = ::connect(fd, reinterpret_cast<const sockaddr*>(&port), sizeof port) == 0;
+        ::close(fd);
+        return ok;
+    }
+
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
 
 constexpr int kProjectors = 64;
 constexpr int kPerSimulator = 16;
@@ -181,20 +234,21 @@ void measureWatchCost() {
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    std::vector<std::unique_ptr<SimProcess>> simulators;
+    std::vector<std::unique_ptr<QuietSimulator>> simulators;
     for (bool slow : {false, true}) {
         for (int first = 0; first < kProjectors; first += kPerSimulator) {
             std::vector<std::string> args = {"--password", "bench"};
+            std::vector<std::string> addresses;
             if (slow) {
                 args.insert(args.end(), {"--reply-delay", std::to_string(kSlowReplyMs)});
             }
             for (int i = first; i < first + kPerSimulator; ++i) {
-                args.insert(args.end(), {"--address", projectorAddress(slow, i)});
+                addresses.push_back(projectorAddress(slow, i));
+                args.insert(args.end(), {"--address", addresses.back()});
             }
-            simulators.push_back(std::make_unique<SimProcess>(args));
+            simulators.push_back(std::make_unique<QuietSimulator>(args, addresses));
             if (!simulators.back()->ready()) {
-                std::fprintf(stderr, "could not start the simulator:\n%s",
-                             simulators.back()->output().c_str());
+                std::fprintf(stderr, "could not start the simulator\n");
                 return 1;
             }
         }

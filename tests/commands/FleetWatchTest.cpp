@@ -66,7 +66,9 @@ TEST(FleetWatch, EveryProjectorEndsWithItsOwnAnswerOrReason) {
     SimProcess oldFirmware({"--address", "127.0.94.4", "--level", "3"});
     SimProcess silent({"--address", "127.0.94.5", "--reply-delay", "60000"});
     SimProcess noStartup({"--address", "127.0.94.7", "--password", "pw", "--caps", "5"});
-    for (SimProcess* sim : {&good, &busy, &oldFirmware, &silent, &noStartup}) {
+    // Answers one request per connection, then closes it.
+    SimProcess oneEach({"--address", "127.0.94.8", "--close-after", "4096", "--alarm", "1"});
+    for (SimProcess* sim : {&good, &busy, &oldFirmware, &silent, &noStartup, &oneEach}) {
         ASSERT_TRUE(sim->ready()) << sim->output();
     }
 
@@ -92,6 +94,8 @@ TEST(FleetWatch, EveryProjectorEndsWithItsOwnAnswerOrReason) {
          std::nullopt},
         // Without capability bit 1 nothing is watched either.
         {"127.0.94.7", "pw", true, "", false, std::nullopt},
+        // Message and alarm status are asked again on connections of their own.
+        {"127.0.94.8", "", true, "", true, 0x101},
     };
     std::vector<ProjectorTarget> members;
     for (const Case& c : cases) {

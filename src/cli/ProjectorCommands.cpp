@@ -343,8 +343,15 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
 }
 
 const std::string& statusUsage() {
+    // Its own option texts: --all-registered and --group give the table, not one projector.
     static const std::string usage =
-        withOptions(kStatusUsage) + "  --json              the table of many projectors as JSON\n";
+        std::string(kStatusUsage) +
+        "\n"
+        "  --projector ADDR    a projector (dotted IPv4 address); repeated, the table of them\n"
+        "  --all-registered    the table of every projector of LastPj.txt\n"
+        "  --group NAME        the table of the projectors of a group\n"
+        "  --password TEXT     the password (default: the one registered for it, else empty)\n"
+        "  --json              the table as JSON\n";
     return usage;
 }
 

@@ -73,13 +73,16 @@ for shot in "${shots[@]}"; do
             sim=$1; shift
             "$sim" --password pw --address 127.0.0.2 --address 127.0.0.3 --address 127.0.0.5 \
                 --address 127.0.0.7 >/dev/null 2>&1 &
+            sims=$!
             "$sim" --password pw --address 127.0.0.6 --busy >/dev/null 2>&1 &
+            sims="$sims $!"
             "$sim" --password pw --address 127.0.0.4 --alarm 2 >/dev/null 2>&1 &
+            sims="$sims $!"
             sleep 1
             cli=$1; folder=$2; shift 2
             "$cli" --program-folder "$folder" send Welcome --slot 3 --projector 127.0.0.2 >/dev/null
             "$cli" --program-folder "$folder" show --slot 3 --projector 127.0.0.2 >/dev/null
-            "$@"; status=$?; kill %1 %2 %3; exit $status' sh \
+            "$@"; status=$?; kill $sims; exit $status' sh \
             "$root/$build/bin/orvanta-projector-sim" "$root/$build/bin/orvanta-cli" "$fleet" \
             "${display[@]}" "$tool" "${args[@]}"
         rm -rf "$fleet"

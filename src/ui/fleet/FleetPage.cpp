@@ -51,8 +51,9 @@ FleetPage::FleetPage(PageContext context, QWidget* parent, FleetWatchTimings tim
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setAlternatingRowColors(true);
     table_->verticalHeader()->hide();
-    table_->setWordWrap(false);
-    table_->setTextElideMode(Qt::ElideRight);  // the whole reason is in the row's tool tip
+    // A long reason wraps onto a second line of its row rather than being cut off.
+    table_->setWordWrap(true);
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     // Short values fit their contents; the free texts get a width of their own and whether the
     // projector answers (or why not) takes what is left, so that every column is seen in the
     // fixed window.

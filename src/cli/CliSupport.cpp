@@ -10,6 +10,7 @@
 
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
+#include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -140,6 +141,35 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         }
         addresses.push_back(*address);
     }
+    std::vector<std::uint32_t> missing;
+    if (args.has("--group")) {
+        const Result<ProjectorGroups, GroupProblem> groups =
+            readProjectorGroups(context.programFolder);
+        if (!groups.ok() || !read.ok()) {
+            choice.status = TargetStatus::Failed;
+            choice.problem = groups.ok() ? read.error() : groups.error();
+            return choice;
+        }
+        for (const std::string& name : args.values("--group")) {
+            const ProjectorGroup* group = groups.value().find(name);
+            if (group == nullptr) {
+                choice.status = TargetStatus::Failed;
+                choice.problem = languageText(Text::GroupNotFound) + " (" + name + ")";
+                return choice;
+            }
+            for (const GroupMember& m : groupMembers(*group, registered)) {
+                addresses.push_back(m.address);
+                if (!m.record) {
+                    missing.push_back(m.address);
+                }
+            }
+        }
+        if (addresses.empty()) {
+            choice.status = TargetStatus::Failed;
+            choice.problem = languageText(Text::PleaseSelectProjector);
+            return choice;
+        }
+    }
     if (args.has("--all-registered")) {
         if (!read.ok()) {
             choice.status = TargetStatus::Failed;
@@ -157,7 +187,7 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
     }
     if (addresses.empty()) {
         choice.status = TargetStatus::Usage;
-        choice.problem = "which projector? (--projector ADDR or --all-registered)";
+        choice.problem = "which projector? (--projector ADDR, --group NAME or --all-registered)";
         return choice;
     }
 
@@ -171,6 +201,8 @@ TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bo
         CliTarget t;
         t.label = formatAddress(address);
         t.target.address = address;
+        t.missing = std::find(missing.begin(), missing.end(), address) != missing.end() &&
+                    !registered.findAddress(address);
         if (password) {
             t.target.password = *password;
         } else if (const auto row = registered.findAddress(address)) {
@@ -261,7 +293,15 @@ extern "C" void onInterruptPressCancel(int) {
 
 }  // namespace
 
-InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_(std::move(flags)) {
+InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags)
+    : InterruptAsCancel([flags = std::move(flags)] {
+          for (TransferFlags* f : flags) {
+              f->stopRequested = true;
+              f->cancelRequested = true;
+          }
+      }) {}
+
+InterruptAsCancel::InterruptAsCancel(std::function<void()> cancel) : cancel_(std::move(cancel)) {
     gInterrupted = false;
     struct sigaction action {};
     action.sa_handler = onInterruptPressCancel;
@@ -271,10 +311,7 @@ InterruptAsCancel::InterruptAsCancel(std::vector<TransferFlags*> flags) : flags_
         std::unique_lock lock(mutex_);
         while (!done_) {
             if (gInterrupted.exchange(false)) {
-                for (TransferFlags* f : flags_) {
-                    f->stopRequested = true;
-                    f->cancelRequested = true;
-                }
+                cancel_();
                 // Cancel is pressed once; the next Ctrl+C ends the program.
                 signal(SIGINT, SIG_DFL);
             }
@@ -292,6 +329,31 @@ InterruptAsCancel::~InterruptAsCancel() {
     wake_.notify_all();
     watcher_.join();
     signal(SIGINT, SIG_DFL);
+}
+
+int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
+                     const GroupOperation& operation, bool assumeYes) {
+    std::vector<GroupTarget> rows;
+    rows.reserve(targets.size());
+    for (const CliTarget& t : targets) {
+        rows.push_back({t.target, {}, t.missing});
+    }
+    GroupRunOptions options;
+    options.answerYes = assumeYes;
+    const std::unique_ptr<CommandHistory> history = openCliHistory(context, targets);
+    options.history = history.get();
+    GroupRun run(std::move(rows), operation, {}, options);
+    {
+        InterruptAsCancel cancel([&run] { run.cancel(); });
+        run.start();
+        run.wait();
+    }
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        std::printf("%s: %s\n", targets[i].label.c_str(), oneLine(run.text(i)).c_str());
+    }
+    std::fflush(stdout);
+    const GroupRun::Summary summary = run.summary();
+    return summary.complete == summary.total ? kExitOk : kExitFailed;
 }
 
 std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,

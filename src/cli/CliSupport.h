@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -19,6 +20,7 @@
 
 #include "cli/CliCommands.h"
 #include "commands/CommandContext.h"
+#include "commands/GroupRun.h"
 #include "protocol/Transfer.h"
 #include "text/Prompt.h"
 
@@ -64,6 +66,7 @@ std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
 // The options every projector command takes.
 inline constexpr OptionSpec kProjectorOption{"--projector", true};
 inline constexpr OptionSpec kAllRegisteredOption{"--all-registered", false};
+inline constexpr OptionSpec kGroupOption{"--group", true};
 inline constexpr OptionSpec kPasswordOption{"--password", true};
 inline constexpr OptionSpec kYesOption{"--yes", false};
 
@@ -102,6 +105,8 @@ struct CliTarget {
     std::string label;  // dotted address
     ProjectorTarget target;
     std::string name;  // registered name, if any
+    // A group member that is no longer registered: it is not talked to, its line says so.
+    bool missing = false;
 };
 
 enum class TargetStatus { Ok, Usage, Failed };
@@ -112,15 +117,26 @@ struct TargetChoice {
     std::vector<CliTarget> targets;
 };
 
-// The projectors named by --projector (in the order given) and --all-registered (in the
-// order of LastPj.txt), each once. The password is --password, else the one registered for
-// the address, else empty. `single`: exactly one projector must result.
+// The projectors named by --projector (in the order given), --group (in the group's order)
+// and --all-registered (in the order of LastPj.txt), each once. The password is --password, else
+// the one registered for the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
 
 // The history the commands run for `targets` are recorded in (history.jsonl of the program
 // folder), appended at once; nothing when the history is turned off.
 std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
                                                const std::vector<CliTarget>& targets);
+
+// Runs `operation` on every target at once (a row each, bounded in parallel), Ctrl+C as the
+// Cancel of every row, and prints "ADDR: text" per projector in the order given; each command
+// is recorded in the history. The exit status: 0 when every projector completed, else 1.
+int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
+                     const GroupOperation& operation, bool assumeYes);
+
+// status for many projectors: the fleet table, or JSON with --json (StatusTable.cpp).
+int runStatusTable(const CliContext& context, const ParsedArgs& parsed);
+// status's usage with the projector options.
+const std::string& statusUsage();
 
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);
@@ -149,12 +165,14 @@ int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& 
 class InterruptAsCancel {
   public:
     explicit InterruptAsCancel(std::vector<TransferFlags*> flags);
+    // The same with `cancel` as what the first Ctrl+C does.
+    explicit InterruptAsCancel(std::function<void()> cancel);
     ~InterruptAsCancel();
     InterruptAsCancel(const InterruptAsCancel&) = delete;
     InterruptAsCancel& operator=(const InterruptAsCancel&) = delete;
 
   private:
-    std::vector<TransferFlags*> flags_;
+    std::function<void()> cancel_;
     std::mutex mutex_;
     std::condition_variable wake_;
     bool done_ = false;  // guarded by mutex_

@@ -27,7 +27,10 @@ namespace {
 constexpr const char* kProjectorOptionsHelp =
     "\n"
     "  --projector ADDR    the projector (dotted IPv4 address)\n"
-    "  --all-registered    the projector registered in LastPj.txt, when there is exactly one\n"
+    "  --all-registered    the projector registered in LastPj.txt, when there is exactly one;\n"
+    "                      show, hide, clear, mute and setting the startup display go to\n"
+    "                      every registered projector\n"
+    "  --group NAME        the projectors of a group (as --all-registered)\n"
     "  --password TEXT     its password (default: the one registered for it, else empty)\n"
     "  --yes               answer Yes/OK to the questions the command asks\n";
 
@@ -63,14 +66,27 @@ constexpr const char* kMuteUsage =
 
 constexpr const char* kStatusUsage =
     "usage: orvanta-cli status --projector ADDR [--password TEXT]\n"
+    "       orvanta-cli status (--all-registered | --group NAME | --projector ADDR...) [--json]\n"
     "\n"
-    "Prints the projector's state as the Main tab shows it:\n"
+    "For one projector, prints its state as the Main tab shows it:\n"
     "  level: N            firmware level (- when unknown)\n"
     "  capabilities: N     capability flags (- when the projector does not say)\n"
     "  startup: ...        saved number and display time, None, or -\n"
     "  error-status: C     error status character\n"
     "  message: A B        message status, for example ON Saved number:3\n"
-    "  alarm: A B          alarm status, for example OFF Sound number:-\n";
+    "  alarm: A B          alarm status, for example OFF Sound number:-\n"
+    "\n"
+    "For every registered projector (--all-registered, in the order of LastPj.txt), the\n"
+    "projectors of a group (--group, in the group's order), several --projector or --json,\n"
+    "asks them all at once and prints the Fleet tab's table, one line per projector:\n"
+    "address, name, reachable, message shown, alarm, startup display, level, the time it\n"
+    "answered and, for one that did not, why. A group member that is no longer registered is\n"
+    "not asked and says so. With --json the same as a JSON array, one object per line:\n"
+    "  {\"address\", \"name\", \"registered\", \"reachable\", \"problem\", \"level\",\n"
+    "   \"capabilities\", \"message\": {\"on\", \"slot\"}, \"alarm\": {\"on\", \"sound\"},\n"
+    "   \"startup\": {\"on\", \"slot\", \"minutes\"}, \"answered\": UTC time}\n"
+    "(null for what a projector did not say; slot 0 is Quick, minutes 0 is Repeat).\n"
+    "Exit status 1 when a projector did not answer.\n";
 
 constexpr const char* kSlotsUsage =
     "usage: orvanta-cli slots --projector ADDR [--password TEXT]\n"
@@ -101,12 +117,17 @@ using ArgsCheck = std::function<int(const ParsedArgs&, const std::string& usage)
 using ProjectorBody =
     std::function<Outcome(const ParsedArgs&, const CommandContext&, TransferFlags&)>;
 
+// `many`: the command may go to several projectors at once (a line each), or only does so
+// when `many` says yes for these arguments.
+using ManyCheck = std::function<bool(const ParsedArgs&)>;
+const ManyCheck kToMany = [](const ParsedArgs&) { return true; };
+
 int runOnOneProjector(const CliContext& context, const std::vector<std::string>& args,
                       std::string_view command, const char* usage,
                       const std::vector<OptionSpec>& extra, const ArgsCheck& checkArgs,
-                      const ProjectorBody& body) {
-    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kPasswordOption,
-                                     kYesOption};
+                      const ProjectorBody& body, const ManyCheck& many = {}) {
+    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kGroupOption,
+                                     kPasswordOption, kYesOption};
     known.insert(known.end(), extra.begin(), extra.end());
     const std::string fullUsage = withOptions(usage);
     ParsedArgs parsed;
@@ -120,13 +141,20 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
     if (const int status = checkArgs(parsed, fullUsage); status != kExitOk) {
         return status;
     }
-    const TargetChoice choice = chooseTargets(context, parsed, true);
+    const bool fanOut = many && many(parsed);
+    const TargetChoice choice = chooseTargets(context, parsed, !fanOut);
     if (choice.status == TargetStatus::Usage) {
         return usageError(command, choice.problem, fullUsage);
     }
     if (choice.status == TargetStatus::Failed) {
         std::fprintf(stderr, "%s\n", choice.problem.c_str());
         return kExitFailed;
+    }
+    if (fanOut && (choice.targets.size() > 1 || choice.targets.front().missing)) {
+        return runOnEveryTarget(
+            context, choice.targets,
+            [&](const CommandContext& c) { return body(parsed, c, c.runner.flags()); },
+            assumeYes(context, parsed));
     }
     CliPrompt prompt(assumeYes(context, parsed));
     TransferFlags flags;
@@ -259,7 +287,7 @@ int runDisplay(const CliContext& context, const std::vector<std::string>& args, 
         return runDisplayCommand(c, command, *requiredSlot(a));
     };
     return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
-                             body);
+                             body, kToMany);
 }
 
 // all, quick, 1..12 or saved-all as a clear code.
@@ -303,7 +331,7 @@ int runClearCommand(const CliContext& context, const std::vector<std::string>& a
     auto body = [](const ParsedArgs& a, const CommandContext& c, TransferFlags&) {
         return runClear(c, *clearCodeFor(a.positional.front()));
     };
-    return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body);
+    return runOnOneProjector(context, args, "clear", kClearUsage, {}, check, body, kToMany);
 }
 
 int runMuteCommand(const CliContext& context, const std::vector<std::string>& args) {
@@ -313,10 +341,43 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
     auto body = [](const ParsedArgs&, const CommandContext& c, TransferFlags&) {
         return runMute(c);
     };
-    return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body);
+    return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body, kToMany);
+}
+
+const std::string& statusUsage() {
+    // Its own option texts: --all-registered and --group give the table, not one projector.
+    static const std::string usage =
+        std::string(kStatusUsage) +
+        "\n"
+        "  --projector ADDR    a projector (dotted IPv4 address); repeated, the table of them\n"
+        "  --all-registered    the table of every projector of LastPj.txt\n"
+        "  --group NAME        the table of the projectors of a group\n"
+        "  --password TEXT     the password (default: the one registered for it, else empty)\n"
+        "  --json              the table as JSON\n";
+    return usage;
 }
 
 int runStatusCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs table;
+    const std::string problem = parseArgs(args,
+                                          {kProjectorOption,
+                                           kAllRegisteredOption,
+                                           kGroupOption,
+                                           kPasswordOption,
+                                           kYesOption,
+                                           {"--json", false}},
+                                          table);
+    if (table.help) {
+        return printHelp(statusUsage());
+    }
+    if (problem.empty() && (table.has("--all-registered") || table.has("--group") ||
+                            table.has("--json") || table.values("--projector").size() > 1)) {
+        if (!table.positional.empty()) {
+            return usageError("status", "unexpected argument " + table.positional.front(),
+                              statusUsage());
+        }
+        return runStatusTable(context, table);
+    }
     auto check = [](const ParsedArgs& a, const std::string& usage) {
         return noPositional("status", a, usage);
     };
@@ -469,12 +530,16 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
         if (Outcome applied = applyStartupEdit(c, entry, minutes, shown); !applied.ok()) {
             return applied;
         }
-        std::printf("%s\n", startupLine(shown).c_str());
+        if (dynamic_cast<CliPrompt*>(&c.prompt) != nullptr) {
+            std::printf("%s\n", startupLine(shown).c_str());
+        } else {
+            c.prompt.inform(startupLine(shown));  // the projector's line of a many-projector run
+        }
         return Outcome::success();
     };
     return runOnOneProjector(context, args, "startup", kStartupUsage,
-                             {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check,
-                             body);
+                             {{"--slot", true}, {"--minutes", true}, {"--off", false}}, check, body,
+                             [](const ParsedArgs& a) { return a.has("--off") || a.has("--slot"); });
 }
 
 }  // namespace orvanta::cli

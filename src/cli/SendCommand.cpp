@@ -1,6 +1,7 @@
 // orvanta-cli send: the Main tab's Send of a message file, to one projector or to many at once.
-// Each projector gets its own thread, transfer flags, runner and prompt; the results are
-// printed in the order the projectors were given once every send has ended.
+// The projectors are sent to at once, each with its own transfer flags, runner and prompt
+// (commands/GroupRun.h); the results are printed in the order the projectors were given once
+// every send has ended.
 
 #include <algorithm>
 #include <atomic>
@@ -23,7 +24,8 @@ namespace {
 
 constexpr const char* kSendUsage =
     "usage: orvanta-cli send FILE [--slot S] [--startup MINUTES|repeat]\n"
-    "                        (--projector ADDR... | --all-registered) [--password TEXT] [--yes]\n"
+    "                        (--projector ADDR... | --group NAME | --all-registered)\n"
+    "                        [--password TEXT] [--yes]\n"
     "\n"
     "Sends the message file FILE (.ovx, or .txt to import; a bare name that does not exist here\n"
     "is taken from MessageData/ of the program folder, \".ovx\" may be left out) into slot S\n"
@@ -33,6 +35,7 @@ constexpr const char* kSendUsage =
     "With --startup (1 to 127 minutes, or repeat) the message becomes the startup display.\n"
     "\n"
     "  --projector ADDR    a projector (repeatable); the sends run in parallel\n"
+    "  --group NAME        every projector of the group (repeatable; see orvanta-cli groups)\n"
     "  --all-registered    every projector of LastPj.txt\n"
     "  --password TEXT     password for every projector (default: the registered one, else empty)\n"
     "  --yes               answer Yes/OK to the questions the send asks\n"
@@ -41,46 +44,6 @@ constexpr const char* kSendUsage =
     "ended with (\"    Complete.\" or the reason it failed). Exit status 1 if any send failed.\n"
     "Ctrl+C presses Cancel once on every running transfer.\n";
 
-// More projectors than this are sent to in turns of this many.
-constexpr std::size_t kMaxParallelSends = 64;
-
-struct ProjectorSend {
-    CliTarget target;
-    TransferFlags flags;
-    // Written by the one thread that sends to this projector; read after it was joined.
-    bool complete = false;
-    std::string text;
-};
-
-void sendToOne(ProjectorSend& send, const SendRequest& request, const SendFile& file,
-               bool assumeYes, CommandHistory* history) {
-    CliPrompt prompt(assumeYes);
-    BlockingTransferRunner runner(send.flags);
-    ProjectorInfo info;
-    const CommandContext context{send.target.target, prompt, runner, info, history};
-    // The query the Main tab runs when a projector is chosen: the file is read and encoded
-    // with this projector's capabilities. Sending without them would drop the file's alarm
-    // options without a word, so a query that fails stops the send with its reason.
-    const bool queried = refreshProjectorInfo(context).ok();
-    if (send.flags.cancelAsked()) {
-        send.text = languageText(Text::SendCancelled);
-        return;
-    }
-    if (!queried) {
-        send.text = prompt.lastText();
-        return;
-    }
-    if (info.values.level == kUnreachableValue) {
-        send.text = communicationErrorText(toCode(ExchangeError::Connect));
-        return;
-    }
-    send.complete = sendMessageFile(context, request, file, false).ok();
-    send.text = prompt.lastText();
-    if (send.text.empty()) {
-        send.text = languageText(Text::CommunicationError);
-    }
-}
-
 }  // namespace
 
 int runSendCommand(const CliContext& context, const std::vector<std::string>& args) {
@@ -88,6 +51,7 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
     if (const auto status = parseOneFileCommand(args,
                                                 {kProjectorOption,
                                                  kAllRegisteredOption,
+                                                 kGroupOption,
                                                  kPasswordOption,
                                                  kYesOption,
                                                  {"--slot", true},
@@ -146,40 +110,13 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         return kExitFailed;
     }
 
-    std::vector<std::unique_ptr<ProjectorSend>> sends;
-    std::vector<TransferFlags*> flags;
-    for (const CliTarget& t : choice.targets) {
-        sends.push_back(std::make_unique<ProjectorSend>());
-        sends.back()->target = t;
-        flags.push_back(&sends.back()->flags);
-    }
     const bool assumeYes = context.assumeYes || parsed.has("--yes");
-    const std::unique_ptr<CommandHistory> history = openCliHistory(context, choice.targets);
-    {
-        InterruptAsCancel cancel(flags);
-        std::atomic<std::size_t> next{0};
-        std::vector<std::thread> workers;
-        const std::size_t count = std::min(sends.size(), kMaxParallelSends);
-        workers.reserve(count);
-        for (std::size_t w = 0; w < count; ++w) {
-            workers.emplace_back([&] {
-                for (std::size_t i = next++; i < sends.size(); i = next++) {
-                    sendToOne(*sends[i], request, *file, assumeYes, history.get());
-                }
-            });
-        }
-        for (std::thread& w : workers) {
-            w.join();
-        }
-    }
-
-    bool allComplete = true;
-    for (const auto& s : sends) {
-        std::printf("%s: %s\n", s->target.label.c_str(), oneLine(s->text).c_str());
-        allComplete = allComplete && s->complete;
-    }
-    std::fflush(stdout);
-    return allComplete ? kExitOk : kExitFailed;
+    return runOnEveryTarget(
+        context, choice.targets,
+        [&request, file](const CommandContext& c) {
+            return sendFileToProjector(c, request, *file);
+        },
+        assumeYes);
 }
 
 }  // namespace orvanta::cli

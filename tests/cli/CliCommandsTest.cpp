@@ -13,9 +13,11 @@
 
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
+#include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
@@ -97,7 +99,8 @@ TEST(CliUsage, WrongUsageExitsWithTwoBeforeAnyProjectorIsAsked) {
         {"show", "--projector", p},
         {"show", "--slot", "x", "--projector", p},
         {"hide", "--slot", "3", "--power-on", "--projector", p},
-        {"show", "--slot", "3", "--projector", p, "--projector", "127.0.40.251"},
+        {"get", "--slot", "3", "--out", "x.ovx", "--projector", p, "--projector", "127.0.40.251"},
+        {"send", "a.ovx", "--group"},
         {"clear", "--projector", p},
         {"clear", "13", "--projector", p},
         {"clear", "all", "quick", "--projector", p},
@@ -458,6 +461,47 @@ TEST(CliSend, TenProjectorsAtOnceEachWithItsOwnLine) {
         folders.run({"send", "m.ovx", "--projector", "127.0.41.10", "--password", "secret"});
     EXPECT_EQ(guardedOnly.status, 0);
     EXPECT_EQ(guardedOnly.out, "127.0.41.10:     Complete.\n");
+}
+
+TEST(CliSend, GroupsNameTheirProjectorsForEveryCommandThatTalksToMany) {
+    CliFolders folders("group");
+    SimProcess sims({"--address", "127.0.41.20", "--address", "127.0.41.21", "--save-polls", "0"});
+    ASSERT_TRUE(sims.ready()) << sims.output();
+    ASSERT_TRUE(writeMessageFile(folders.messageData("m.ovx"), makeMessage(u"Bell", u"Class")));
+    for (const char* a : {"127.0.41.20", "127.0.41.21", "127.0.41.22"}) {
+        registerProjector(folders, a, "");
+    }
+    ASSERT_TRUE(createGroup(folders.program(), "Hall A").ok());
+    for (const char* a : {"127.0.41.21", "127.0.41.22", "127.0.41.20"}) {
+        ASSERT_TRUE(addToGroup(folders.program(), "Hall A", ipv4(a)).ok());
+    }
+    // 127.0.41.22 leaves the registry: the group keeps it, and its line says so.
+    ASSERT_TRUE(unregisterProjector(folders.program(), ipv4("127.0.41.22")).ok());
+    const std::string missing = "127.0.41.22: " + languageText(Text::GroupMemberMissing) + "\n";
+
+    struct Case {
+        std::vector<std::string> args;
+        std::string out;
+    };
+    const Case cases[] = {
+        {{"send", "m.ovx", "--slot", "2", "--group", "Hall A"},
+         "127.0.41.21:     Complete.\n" + missing + "127.0.41.20:     Complete.\n"},
+        {{"hide", "--slot", "2", "--group", "Hall A"},
+         "127.0.41.21:     Complete.\n" + missing + "127.0.41.20:     Complete.\n"},
+        {{"startup", "--slot", "2", "--minutes", "5", "--group", "Hall A", "--projector",
+          "127.0.41.20"},
+         "127.0.41.20: startup: 2, 5 min\n127.0.41.21: startup: 2, 5 min\n" + missing},
+    };
+    for (const Case& c : cases) {
+        const CliOutcome o = folders.run(c.args);
+        EXPECT_EQ(o.status, 1) << describe(c.args, o);
+        EXPECT_EQ(o.out, c.out) << describe(c.args, o);
+    }
+    const std::vector<std::string> unknown = {"send", "m.ovx", "--group", "Hall B"};
+    const CliOutcome o = folders.run(unknown);
+    EXPECT_EQ(o.status, 1) << describe(unknown, o);
+    EXPECT_NE(o.err.find(languageText(Text::GroupNotFound)), std::string::npos)
+        << describe(unknown, o);
 }
 
 TEST(CliSend, InterruptDuringALongPutCancelsTheSave) {

@@ -3,11 +3,12 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|history
+//                      --page main|discovery|edit|fleet|history
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
@@ -25,6 +26,7 @@
 #include "ui/dialogs/HistoryDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
+#include "ui/fleet/FleetModel.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainState.h"
 #include "ui/frame/MainWindow.h"
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en, ja or zh."), QStringLiteral("LANG"),
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(QStringLiteral("page"),
-                                        QStringLiteral("main, discovery, edit or history."),
+                                        QStringLiteral("main, discovery, edit, fleet or history."),
                                         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
                                         QStringLiteral("Message file for the Edit tab."),
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
     const QString page = parser.value(pageOption);
     const int index = page == QStringLiteral("edit")        ? PageTabs::EditTab
                       : page == QStringLiteral("discovery") ? PageTabs::DiscoveryTab
+                      : page == QStringLiteral("fleet")     ? PageTabs::FleetTab
                                                             : PageTabs::MainTab;
     frame->view()->tabs()->setCurrentIndex(index);
     if (parser.isSet(openOption)) {
@@ -116,6 +119,21 @@ int main(int argc, char** argv) {
     // picture is taken.
     const auto* find =
         frame->view()->discoveryTab()->findChild<QPushButton*>(QStringLiteral("findButton"));
+    // The fleet table is shot once every row has its first answer (or failure).
+    const auto* fleet = frame->view()->findChild<QAbstractItemView*>(QStringLiteral("fleetTable"));
+    const auto fleetAsking = [&] {
+        if (index != PageTabs::FleetTab || fleet == nullptr) {
+            return false;
+        }
+        const QAbstractItemModel* model = fleet->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, FleetModel::ReachableColumn).data().toString() ==
+                text(Text::FleetAsking)) {
+                return true;
+            }
+        }
+        return false;
+    };
     QTimer timer;
     int quietTicks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -127,7 +145,7 @@ int main(int argc, char** argv) {
             return w->isVisible() && qobject_cast<const CommunicationStatusDialog*>(w) != nullptr;
         });
         quietTicks = QApplication::activeModalWidget() == nullptr && !exchanging && !searching &&
-                             (!history || historyLoaded)
+                             (!history || historyLoaded) && !fleetAsking()
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {

@@ -1,0 +1,446 @@
+#include "commands/GroupRun.h"
+
+#include <algorithm>
+
+#include "commands/ProjectorState.h"
+#include "text/LanguageText.h"
+
+namespace orvanta {
+
+namespace {
+
+// The row's prompt: keeps what the command told, answers from the book, and turns a question
+// that only this projector raised into the row's end.
+class RowPrompt : public Prompt {
+  public:
+    RowPrompt(const AnswerBook* answers, bool answerYes) : answers_(answers), yes_(answerYes) {}
+
+    void inform(const std::string& text, PromptIcon) override {
+        if (!text.empty()) {
+            last_ = text;
+        }
+    }
+    PromptAnswer ask(const std::string& text, PromptButtons buttons, PromptIcon) override {
+        if (yes_) {
+            return buttons == PromptButtons::Ok || buttons == PromptButtons::OkCancel
+                       ? PromptAnswer::Ok
+                       : PromptAnswer::Yes;
+        }
+        if (answers_ != nullptr) {
+            if (const auto answer = answers_->find(text)) {
+                return *answer;
+            }
+        }
+        last_ = text;
+        return buttons == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::Cancel;
+    }
+    const std::string& last() const { return last_; }
+
+  private:
+    const AnswerBook* answers_;
+    bool yes_;
+    std::string last_;
+};
+
+// Runs transfers as the command line does and says which step the row is at.
+class RowRunner : public BlockingTransferRunner {
+  public:
+    RowRunner(TransferFlags& flags, const TransferTimings& timings,
+              std::function<void(RowStage)> stage)
+        : BlockingTransferRunner(flags, timings), stage_(std::move(stage)) {}
+
+    bool run(TransferJob& job, TransferKind kind) override {
+        RowStage stage = RowStage::Controlling;
+        switch (kind) {
+            case TransferKind::Put:
+                stage = RowStage::Sending;
+                break;
+            case TransferKind::Stat:
+                stage = RowStage::Saving;
+                break;
+            case TransferKind::Cancel:
+                stage = RowStage::Cancelling;
+                break;
+            default:
+                stage = first_ ? RowStage::Connecting : RowStage::Controlling;
+                break;
+        }
+        first_ = false;
+        if (stage != last_) {
+            last_ = stage;
+            stage_(stage);
+        }
+        return BlockingTransferRunner::run(job, kind);
+    }
+
+  private:
+    std::function<void(RowStage)> stage_;
+    bool first_ = true;
+    RowStage last_ = RowStage::Waiting;
+};
+
+// Talks to no projector: every transfer fails at once, with no text.
+class NoProjectorRunner : public TransferRunner {
+  public:
+    explicit NoProjectorRunner(TransferFlags& flags) : TransferRunner(flags) {}
+    bool run(TransferJob& job, TransferKind) override {
+        job.outcome = TransferOutcome{};
+        job.outcome.end = TransferEnd::Failure;
+        return false;
+    }
+};
+
+// Puts each question to the operator once and writes the answer into the book; what the
+// rehearsal tells is not shown (the rows will say it, for the projectors it concerns).
+class RehearsalPrompt : public Prompt {
+  public:
+    RehearsalPrompt(Prompt& real, AnswerBook& book) : real_(real), book_(book) {}
+    void inform(const std::string&, PromptIcon) override {}
+    PromptAnswer ask(const std::string& text, PromptButtons buttons, PromptIcon icon) override {
+        if (const auto known = book_.find(text)) {
+            return *known;
+        }
+        const PromptAnswer answer = real_.ask(text, buttons, icon);
+        book_.add(text, answer);
+        return answer;
+    }
+
+  private:
+    Prompt& real_;
+    AnswerBook& book_;
+};
+
+}  // namespace
+
+bool rowFinished(RowStage stage) {
+    return stage == RowStage::Complete || stage == RowStage::Failed || stage == RowStage::Cancelled;
+}
+
+std::string rowStageText(RowStage stage) {
+    switch (stage) {
+        case RowStage::Waiting:
+            return languageText(Text::StatusWaiting);
+        case RowStage::Connecting:
+            return languageText(Text::GroupRowConnecting);
+        case RowStage::Controlling:
+            return languageText(Text::NowControlling);
+        case RowStage::Sending:
+            return languageText(Text::NowSending);
+        case RowStage::Saving:
+            return languageText(Text::GroupRowSaving);
+        case RowStage::Cancelling:
+            return languageText(Text::GroupRowCancelling);
+        case RowStage::Complete:
+            return languageText(Text::StatusComplete);
+        case RowStage::Failed:
+            return languageText(Text::StatusError);
+        case RowStage::Cancelled:
+            return languageText(Text::GroupRowCancelled);
+    }
+    return {};
+}
+
+std::optional<PromptAnswer> AnswerBook::find(const std::string& question) const {
+    std::lock_guard lock(mutex_);
+    const auto it = answers_.find(question);
+    if (it == answers_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+void AnswerBook::add(const std::string& question, PromptAnswer answer) {
+    std::lock_guard lock(mutex_);
+    answers_[question] = answer;
+}
+
+std::size_t AnswerBook::size() const {
+    std::lock_guard lock(mutex_);
+    return answers_.size();
+}
+
+struct GroupRun::Row {
+    GroupTarget target;
+    TransferFlags flags;
+    RowStage stage = RowStage::Waiting;  // guarded by GroupRun::mutex_
+    std::string text;                    // guarded by GroupRun::mutex_
+    std::atomic<int> attempts{0};
+};
+
+GroupRun::GroupRun(std::vector<GroupTarget> targets, GroupOperation operation,
+                   EventSink<GroupEvent> sink, GroupRunOptions options)
+    : operation_(std::move(operation)), sink_(std::move(sink)), options_(std::move(options)) {
+    rows_.reserve(targets.size());
+    for (GroupTarget& t : targets) {
+        rows_.push_back(std::make_unique<Row>());
+        rows_.back()->target = std::move(t);
+    }
+    options_.maxParallel = std::clamp<std::size_t>(options_.maxParallel, 1, kMaxParallelProjectors);
+}
+
+GroupRun::~GroupRun() {
+    cancel();
+    joinWorkers();
+}
+
+void GroupRun::report(const GroupEvent& event) {
+    if (sink_) {
+        sink_(event);
+    }
+}
+
+void GroupRun::joinWorkers() {
+    for (std::thread& w : workers_) {
+        if (w.joinable()) {
+            w.join();
+        }
+    }
+    workers_.clear();
+}
+
+void GroupRun::start() {
+    std::vector<std::size_t> rows;
+    {
+        std::lock_guard lock(mutex_);
+        if (running_) {
+            return;
+        }
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            if (rows_[i]->stage != RowStage::Complete) {
+                rows.push_back(i);
+            }
+        }
+    }
+    // The workers of the pass before have ended (running_ was false): joining is immediate.
+    joinWorkers();
+    {
+        std::lock_guard lock(mutex_);
+        for (const std::size_t i : rows) {
+            Row& row = *rows_[i];
+            row.stage = RowStage::Waiting;
+            row.text.clear();
+            row.flags.cancelRequested = false;
+            row.flags.cancelPending = false;
+            row.flags.stopRequested = false;
+            row.flags.cancelOverruled = false;
+        }
+        queue_ = rows;
+        next_ = 0;
+        running_ = true;
+        active_ = std::min(rows.size(), options_.maxParallel);
+    }
+    for (const std::size_t i : rows) {
+        report({GroupEvent::Kind::Row, i, RowStage::Waiting, {}});
+    }
+    if (rows.empty()) {
+        {
+            std::lock_guard lock(mutex_);
+            running_ = false;
+        }
+        report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
+        return;
+    }
+    const std::size_t count = active_;
+    workers_.reserve(count);
+    for (std::size_t w = 0; w < count; ++w) {
+        workers_.emplace_back([this] {
+            for (std::size_t k = next_++; k < queue_.size(); k = next_++) {
+                runRow(queue_[k]);
+            }
+            bool last = false;
+            {
+                std::lock_guard lock(mutex_);
+                last = --active_ == 0;
+                if (last) {
+                    running_ = false;
+                }
+            }
+            if (last) {
+                report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
+            }
+        });
+    }
+}
+
+bool GroupRun::retryFailed() {
+    {
+        std::lock_guard lock(mutex_);
+        if (running_ || std::none_of(rows_.begin(), rows_.end(), [](const auto& r) {
+                return r->stage == RowStage::Failed || r->stage == RowStage::Cancelled;
+            })) {
+            return false;
+        }
+    }
+    start();
+    return true;
+}
+
+void GroupRun::cancel() {
+    for (const auto& row : rows_) {
+        row->flags.stopRequested = true;
+        row->flags.cancelRequested = true;
+    }
+}
+
+void GroupRun::wait() {
+    joinWorkers();
+}
+
+bool GroupRun::running() const {
+    std::lock_guard lock(mutex_);
+    return running_;
+}
+
+GroupRun::Summary GroupRun::summary() const {
+    std::lock_guard lock(mutex_);
+    Summary s;
+    s.total = rows_.size();
+    for (const auto& row : rows_) {
+        if (row->stage == RowStage::Complete) {
+            ++s.complete;
+        } else if (row->stage == RowStage::Failed || row->stage == RowStage::Cancelled) {
+            ++s.failed;
+        }
+    }
+    return s;
+}
+
+RowStage GroupRun::stage(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return rows_[row]->stage;
+}
+
+std::string GroupRun::text(std::size_t row) const {
+    std::lock_guard lock(mutex_);
+    return rows_[row]->text;
+}
+
+const GroupTarget& GroupRun::target(std::size_t row) const {
+    return rows_[row]->target;
+}
+
+int GroupRun::attempts(std::size_t row) const {
+    return rows_[row]->attempts.load();
+}
+
+void GroupRun::finishRow(std::size_t index, RowStage stage, std::string text) {
+    Row& row = *rows_[index];
+    {
+        std::lock_guard lock(mutex_);
+        row.stage = stage;
+        row.text = text;
+    }
+    report({GroupEvent::Kind::Row, index, stage, std::move(text)});
+}
+
+void GroupRun::runRow(std::size_t index) {
+    Row& row = *rows_[index];
+    if (row.flags.cancelAsked()) {
+        // Never started: nothing reached the projector.
+        finishRow(index, RowStage::Cancelled, languageText(Text::SendCancelled));
+        return;
+    }
+    if (row.target.missing) {
+        finishRow(index, RowStage::Failed, languageText(Text::GroupMemberMissing));
+        return;
+    }
+    auto stageChanged = [&](RowStage stage) {
+        {
+            std::lock_guard lock(mutex_);
+            row.stage = stage;
+        }
+        report({GroupEvent::Kind::Row, index, stage, {}});
+    };
+    RowPrompt prompt(options_.answers.get(), options_.answerYes);
+    RowRunner runner(row.flags, options_.timings, stageChanged);
+    ProjectorInfo info;
+    const CommandContext context{row.target.target, prompt, runner, info, options_.history};
+    ++row.attempts;
+    const Outcome outcome = operation_(context);
+    std::string text = prompt.last();
+    if (text.empty()) {
+        text = outcome.text;
+    }
+    if (outcome.ok()) {
+        finishRow(index, RowStage::Complete,
+                  text.empty() ? languageText(Text::Complete) : std::move(text));
+    } else if (outcome.cancelled() || row.flags.stopRequested.load()) {
+        // Whatever the interrupted exchange made of it ("[No Response]"), it was a cancel.
+        finishRow(index, RowStage::Cancelled,
+                  text.empty() || !outcome.cancelled() ? languageText(Text::CommandCancelled)
+                                                       : std::move(text));
+    } else {
+        finishRow(index, RowStage::Failed,
+                  text.empty() ? languageText(Text::CommunicationError) : std::move(text));
+    }
+}
+
+std::string groupSummaryText(const GroupRun::Summary& summary) {
+    return formatText(Text::GroupSummary, {static_cast<long long>(summary.complete),
+                                           static_cast<long long>(summary.total),
+                                           static_cast<long long>(summary.failed)});
+}
+
+Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
+                            const SendFile& file) {
+    // The query the Main page runs when a projector is chosen: the file is read and encoded
+    // with this projector's capabilities. Sending without them would drop the file's alarm
+    // options without a word, so a query that fails stops the send with its reason.
+    const Outcome queried = refreshProjectorInfo(context);
+    TransferFlags& flags = context.runner.flags();
+    if (flags.cancelAsked()) {
+        context.prompt.inform(languageText(Text::SendCancelled));
+        return Outcome::cancellation(languageText(Text::SendCancelled));
+    }
+    if (!queried.ok()) {
+        return queried;
+    }
+    if (context.projector.values.level == kUnreachableValue) {
+        return context.fail(communicationErrorText(toCode(ExchangeError::Connect)));
+    }
+    return sendMessageFile(context, request, file, false);
+}
+
+std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest& request,
+                                         Prompt& prompt) {
+    auto book = std::make_shared<AnswerBook>();
+    if (!file.read) {
+        return book;  // every row says the file cannot be read
+    }
+    RehearsalPrompt asking(prompt, *book);
+    TransferFlags flags;
+    NoProjectorRunner runner(flags);
+    // Without the extended options (wide characters), with them and narrow, with them and wide.
+    const ProjectorCapabilities kinds[] = {{1, 0}, {4, 2}, {4, 6}};
+    for (const ProjectorCapabilities& caps : kinds) {
+        ProjectorInfo info;
+        const CommandContext context{{}, asking, runner, info};
+        Message message = file.forProjector(caps.extendedOptions());
+        if (message.body.empty()) {
+            continue;
+        }
+        EncodeSettings settings;
+        settings.purpose = EncodePurpose::Send;
+        settings.capabilities = caps;
+        settings.optionsFromFile = true;
+        if (sendMessageToProjector(context, message, settings, request.slot).cancelled()) {
+            return nullptr;
+        }
+    }
+    return book;
+}
+
+std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {
+    auto book = std::make_shared<AnswerBook>();
+    RehearsalPrompt asking(prompt, *book);
+    TransferFlags flags;
+    NoProjectorRunner runner(flags);
+    ProjectorInfo info;
+    const CommandContext context{{}, asking, runner, info};
+    if (operation(context).cancelled()) {
+        return nullptr;
+    }
+    return book;
+}
+
+}  // namespace orvanta

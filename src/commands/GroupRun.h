@@ -1,0 +1,169 @@
+#pragma once
+// One command to many projectors at once: the desktop program's many-projector dialog and
+// every orvanta-cli command given more than one projector run it.
+//
+// Each projector is a row with a transfer flag set, runner, prompt and projector information
+// of its own. A bounded pool of worker threads takes the rows in order; a projector that
+// fails or hangs holds up only its own worker. Each row reports what it is doing and how it
+// ended through the event sink (on the worker's thread). cancel() ends every row not yet
+// finished: rows not started end at once, running ones are cancelled as a single command is
+// (a message already sent is told to drop what it got). retryFailed() runs only the rows that
+// did not complete.
+//
+// Questions the command asks the same way of every projector (unsupported characters, a
+// title too long, Clear's "Are you sure?") are asked once, before the fan-out, through the
+// caller's prompt (rehearse*); the rows take the answers from the AnswerBook. A question no
+// rehearsal asked concerns one projector: it is not put to the operator but ends that row
+// with its text.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "commands/CommandContext.h"
+#include "commands/SendCommand.h"
+#include "platform/EventSink.h"
+
+namespace orvanta {
+
+struct GroupTarget {
+    ProjectorTarget target;
+    std::string name;  // the registered name, may be empty
+    // A group member that is no longer registered: its row fails at once and says so.
+    bool missing = false;
+};
+
+// What a row is doing, then how it ended.
+enum class RowStage {
+    Waiting,      // not started yet
+    Connecting,   // the first exchange (state query, error status)
+    Controlling,  // a control command or check
+    Sending,      // the PUT
+    Saving,       // the save wait
+    Cancelling,   // telling the projector to drop what it got
+    Complete,
+    Failed,
+    Cancelled,
+};
+bool rowFinished(RowStage stage);
+// The row's stage in the program's words ("Now Sending...", "Complete", ...).
+std::string rowStageText(RowStage stage);
+
+struct GroupEvent {
+    enum class Kind { Row, Finished };
+    Kind kind = Kind::Row;
+    std::size_t row = 0;
+    RowStage stage = RowStage::Waiting;
+    std::string text;  // the end text of a finished row (the program's words)
+};
+
+// The answers the operator gave once for the whole group, by question text.
+class AnswerBook {
+  public:
+    std::optional<PromptAnswer> find(const std::string& question) const;
+    void add(const std::string& question, PromptAnswer answer);
+    std::size_t size() const;
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::string, PromptAnswer> answers_;
+};
+
+// The work for one projector, run on a worker thread with the row's own context.
+using GroupOperation = std::function<Outcome(const CommandContext&)>;
+
+struct GroupRunOptions {
+    std::size_t maxParallel = 64;
+    TransferTimings timings;
+    // Answers asked before the fan-out; may be null (no question was asked).
+    std::shared_ptr<const AnswerBook> answers;
+    // Every question is answered Yes/OK (orvanta-cli --yes).
+    bool answerYes = false;
+    // Where every row's command is recorded (it must take records from several threads at
+    // once); none when null.
+    CommandHistory* history = nullptr;
+};
+
+// The most projectors a group command talks to at the same time.
+inline constexpr std::size_t kMaxParallelProjectors = 64;
+
+class GroupRun {
+  public:
+    GroupRun(std::vector<GroupTarget> targets, GroupOperation operation, EventSink<GroupEvent> sink,
+             GroupRunOptions options = {});
+    // Cancels what still runs and joins the workers.
+    ~GroupRun();
+    GroupRun(const GroupRun&) = delete;
+    GroupRun& operator=(const GroupRun&) = delete;
+
+    // Starts every row that has not completed and returns at once. Nothing when running.
+    void start();
+    // Runs the rows that failed or were cancelled again; false when running or none did.
+    bool retryFailed();
+    // Ends every row not yet finished.
+    void cancel();
+    // Blocks until the run has ended (the command line; never the GUI thread).
+    void wait();
+    bool running() const;
+
+    struct Summary {
+        std::size_t total = 0;
+        std::size_t complete = 0;
+        std::size_t failed = 0;  // failed or cancelled
+    };
+    Summary summary() const;
+    std::size_t size() const { return rows_.size(); }
+    const GroupTarget& target(std::size_t row) const;
+    RowStage stage(std::size_t row) const;
+    std::string text(std::size_t row) const;
+    // How many times the operation ran for this row (tests: nothing is sent twice).
+    int attempts(std::size_t row) const;
+
+  private:
+    struct Row;
+    void runRow(std::size_t index);
+    void finishRow(std::size_t index, RowStage stage, std::string text);
+    void report(const GroupEvent& event);
+    void joinWorkers();
+
+    std::vector<std::unique_ptr<Row>> rows_;
+    GroupOperation operation_;
+    EventSink<GroupEvent> sink_;
+    GroupRunOptions options_;
+    mutable std::mutex mutex_;  // guards the rows' stage and text, queue_ and active_
+    std::vector<std::size_t> queue_;
+    std::atomic<std::size_t> next_{0};
+    std::size_t active_ = 0;  // workers of the current pass still going
+    bool running_ = false;
+    std::vector<std::thread> workers_;
+};
+
+// A summary line: "38 of 40 complete, 2 failed".
+std::string groupSummaryText(const GroupRun::Summary& summary);
+
+// ---------------------------------------------------------------------------------------------
+// The commands a group runs
+
+// What `orvanta-cli send` and the Main page's Send run for each projector: the state query
+// (the file is read with this projector's capabilities), then sendMessageFile.
+Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
+                            const SendFile& file);
+
+// Asks the questions of sending `file` once, through `prompt`, for every kind of projector
+// (with and without the extended options and wide characters), without talking to any.
+// Nothing when the operator called the send off.
+std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest& request,
+                                         Prompt& prompt);
+// The same for an operation whose questions do not depend on the projector: it is run once
+// against no projector, its questions going to `prompt`. Nothing when called off.
+std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt);
+
+}  // namespace orvanta

@@ -50,6 +50,7 @@ shots=(
     "ja edit edit-ja.png"
     "zh edit edit-zh.png"
     "en history history.png"
+    "en fleet fleet.png"
     "en group-send group-send.png"
 )
 if command -v xvfb-run >/dev/null; then
@@ -78,6 +79,48 @@ for shot in "${shots[@]}"; do
             two=$!
             sleep 1; "$@"; status=$?; kill $one $two; exit $status' sh \
             "$root/$build/bin/orvanta-projector-sim" "${display[@]}" "$tool" "${args[@]}"
+    elif [ "$page" = fleet ]; then
+        # Its own folder: six named projectors in two groups. Four simulated ones answer (one
+        # showing a message, one sounding its alarm), one is busy, one refuses the password and
+        # one has no projector behind its address.
+        fleet=$(mktemp -d)
+        {
+            printf '[RESIST NUM]\r\nNUM=7\r\n'
+            n=0
+            for entry in "2 Hall A front" "3 Hall A rear" "4 Foyer" "5 Room 101" "6 Room 102" \
+                "7 Room 103" "9 Library"; do
+                read -r host name <<<"$entry"
+                n=$((n + 1))
+                pass=pw
+                if [ "$host" = 7 ]; then pass=wrong; fi
+                printf '[RESIST PROJECTOR%d]\r\nNUM=%d\r\nIP=%d\r\nProjectorName=%s\r\n' \
+                    "$n" "$n" $((2130706432 + host)) "$name"
+                printf 'MAC=00-11-22-33-44-0%d\r\nAuth=1\r\nPass=%s\r\n' "$host" "$pass"
+            done
+        } >"$fleet/LastPj.txt"
+        mkdir -p "$fleet/MessageData"
+        cp "$root"/data/MessageData/*.ovx "$fleet/MessageData/"
+        cli=("$root/$build/bin/orvanta-cli" --program-folder "$fleet")
+        "${cli[@]}" groups add "Hall A" 127.0.0.2 127.0.0.3 >/dev/null
+        "${cli[@]}" groups add "Classrooms" 127.0.0.5 127.0.0.6 127.0.0.7 >/dev/null
+        args[1]=$fleet
+        unshare --net sh -c 'ip link set lo up
+            sim=$1; shift
+            "$sim" --password pw --address 127.0.0.2 --address 127.0.0.3 --address 127.0.0.5 \
+                --address 127.0.0.7 >/dev/null 2>&1 &
+            sims=$!
+            "$sim" --password pw --address 127.0.0.6 --busy >/dev/null 2>&1 &
+            sims="$sims $!"
+            "$sim" --password pw --address 127.0.0.4 --alarm 2 >/dev/null 2>&1 &
+            sims="$sims $!"
+            sleep 1
+            cli=$1; folder=$2; shift 2
+            "$cli" --program-folder "$folder" send Welcome --slot 3 --projector 127.0.0.2 >/dev/null
+            "$cli" --program-folder "$folder" show --slot 3 --projector 127.0.0.2 >/dev/null
+            "$@"; status=$?; kill $sims; exit $status' sh \
+            "$root/$build/bin/orvanta-projector-sim" "$root/$build/bin/orvanta-cli" "$fleet" \
+            "${display[@]}" "$tool" "${args[@]}"
+        rm -rf "$fleet"
     elif [ "$page" = discovery ]; then
         # Loopback carries multicast here, is the adaptor searched from, and three simulated
         # projectors answer the search.

@@ -38,6 +38,7 @@ int runStartupCommand(const CliContext& context, const std::vector<std::string>&
 int runDiscoverCommand(const CliContext& context, const std::vector<std::string>& args);
 int runHistoryCommand(const CliContext& context, const std::vector<std::string>& args);
 int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args);
+int runGroupsCommand(const CliContext& context, const std::vector<std::string>& args);
 #ifdef ORVANTA_CLI_RENDER
 int runRenderCommand(const CliContext& context, const std::vector<std::string>& args);
 #endif

@@ -128,11 +128,15 @@ std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
                                                const std::vector<CliTarget>& targets);
 
 // Runs `operation` on every target at once (a row each, bounded in parallel), Ctrl+C as the
-// Cancel of every row, and prints "ADDR: text" per projector in the order given; each
-// projector's command is recorded in the history. The exit status: 0 when every projector
-// completed, else 1.
+// Cancel of every row, and prints "ADDR: text" per projector in the order given; each command
+// is recorded in the history. The exit status: 0 when every projector completed, else 1.
 int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
                      const GroupOperation& operation, bool assumeYes);
+
+// status for many projectors: the fleet table, or JSON with --json (StatusTable.cpp).
+int runStatusTable(const CliContext& context, const ParsedArgs& parsed);
+// status's usage with the projector options.
+const std::string& statusUsage();
 
 // Slot text: "quick" (any case) or 1..12.
 std::optional<std::uint8_t> parseSlot(std::string_view text);

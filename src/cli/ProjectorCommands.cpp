@@ -66,14 +66,27 @@ constexpr const char* kMuteUsage =
 
 constexpr const char* kStatusUsage =
     "usage: orvanta-cli status --projector ADDR [--password TEXT]\n"
+    "       orvanta-cli status (--all-registered | --group NAME | --projector ADDR...) [--json]\n"
     "\n"
-    "Prints the projector's state as the Main tab shows it:\n"
+    "For one projector, prints its state as the Main tab shows it:\n"
     "  level: N            firmware level (- when unknown)\n"
     "  capabilities: N     capability flags (- when the projector does not say)\n"
     "  startup: ...        saved number and display time, None, or -\n"
     "  error-status: C     error status character\n"
     "  message: A B        message status, for example ON Saved number:3\n"
-    "  alarm: A B          alarm status, for example OFF Sound number:-\n";
+    "  alarm: A B          alarm status, for example OFF Sound number:-\n"
+    "\n"
+    "For every registered projector (--all-registered, in the order of LastPj.txt), the\n"
+    "projectors of a group (--group, in the group's order), several --projector or --json,\n"
+    "asks them all at once and prints the Fleet tab's table, one line per projector:\n"
+    "address, name, reachable, message shown, alarm, startup display, level, the time it\n"
+    "answered and, for one that did not, why. A group member that is no longer registered is\n"
+    "not asked and says so. With --json the same as a JSON array, one object per line:\n"
+    "  {\"address\", \"name\", \"registered\", \"reachable\", \"problem\", \"level\",\n"
+    "   \"capabilities\", \"message\": {\"on\", \"slot\"}, \"alarm\": {\"on\", \"sound\"},\n"
+    "   \"startup\": {\"on\", \"slot\", \"minutes\"}, \"answered\": UTC time}\n"
+    "(null for what a projector did not say; slot 0 is Quick, minutes 0 is Repeat).\n"
+    "Exit status 1 when a projector did not answer.\n";
 
 constexpr const char* kSlotsUsage =
     "usage: orvanta-cli slots --projector ADDR [--password TEXT]\n"
@@ -331,7 +344,40 @@ int runMuteCommand(const CliContext& context, const std::vector<std::string>& ar
     return runOnOneProjector(context, args, "mute", kMuteUsage, {}, check, body, kToMany);
 }
 
+const std::string& statusUsage() {
+    // Its own option texts: --all-registered and --group give the table, not one projector.
+    static const std::string usage =
+        std::string(kStatusUsage) +
+        "\n"
+        "  --projector ADDR    a projector (dotted IPv4 address); repeated, the table of them\n"
+        "  --all-registered    the table of every projector of LastPj.txt\n"
+        "  --group NAME        the table of the projectors of a group\n"
+        "  --password TEXT     the password (default: the one registered for it, else empty)\n"
+        "  --json              the table as JSON\n";
+    return usage;
+}
+
 int runStatusCommand(const CliContext& context, const std::vector<std::string>& args) {
+    ParsedArgs table;
+    const std::string problem = parseArgs(args,
+                                          {kProjectorOption,
+                                           kAllRegisteredOption,
+                                           kGroupOption,
+                                           kPasswordOption,
+                                           kYesOption,
+                                           {"--json", false}},
+                                          table);
+    if (table.help) {
+        return printHelp(statusUsage());
+    }
+    if (problem.empty() && (table.has("--all-registered") || table.has("--group") ||
+                            table.has("--json") || table.values("--projector").size() > 1)) {
+        if (!table.positional.empty()) {
+            return usageError("status", "unexpected argument " + table.positional.front(),
+                              statusUsage());
+        }
+        return runStatusTable(context, table);
+    }
     auto check = [](const ParsedArgs& a, const std::string& usage) {
         return noPositional("status", a, usage);
     };

@@ -21,7 +21,7 @@ constexpr CliCommand kCommands[] = {
     {"hide", "Display off for a slot", cli::runHideCommand},
     {"clear", "clear stored messages", cli::runClearCommand},
     {"mute", "silence the projector's alarm sound", cli::runMuteCommand},
-    {"status", "print level, capabilities, startup, error, message and alarm status",
+    {"status", "print a projector's state, or the table of many (--all-registered, --group)",
      cli::runStatusCommand},
     {"slots", "list the 13 memory slots and whether they are in use", cli::runSlotsCommand},
     {"startup", "print or set the startup display", cli::runStartupCommand},
@@ -29,6 +29,8 @@ constexpr CliCommand kCommands[] = {
     {"projectors", "list, add, remove projectors of LastPj.txt, change a password",
      cli::runProjectorsCommand},
     {"history", "print what was sent to projectors, and how it ended", cli::runHistoryCommand},
+    {"groups", "list, make, change and delete groups of registered projectors",
+     cli::runGroupsCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
 #ifdef ORVANTA_CLI_RENDER
     {"render", "draw the preview of a message file into BMP and PNG files", cli::runRenderCommand},
@@ -59,6 +61,7 @@ void printUsage(std::FILE* to) {
         "projector options (commands that talk to a projector):\n"
         "  --projector ADDR      dotted IPv4 address (send: repeatable, sends in parallel)\n"
         "  --all-registered      every projector of LastPj.txt\n"
+        "  --group NAME          the projectors of a group (orvanta-cli groups)\n"
         "  --password TEXT       password; default: the one registered for ADDR, else empty\n"
         "\n"
         "Slots are written quick or 1 to 12. A bare FILE name (send, encode, render) that does\n"

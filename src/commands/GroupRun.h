@@ -87,7 +87,8 @@ struct GroupRunOptions {
     std::shared_ptr<const AnswerBook> answers;
     // Every question is answered Yes/OK (orvanta-cli --yes).
     bool answerYes = false;
-    // Where each projector's command is recorded (called on the rows' threads); may be null.
+    // Where every row's command is recorded (it must take records from several threads at
+    // once); none when null.
     CommandHistory* history = nullptr;
 };
 

@@ -190,6 +190,7 @@ constexpr AddedTextRow kAddedRows[] = {
 #include "text/texts/DiscoveryTexts.def"
 #include "text/texts/PreviewTexts.def"
 #include "text/texts/CoreTexts.def"
+#include "text/texts/FleetTexts.def"
 #undef ORVANTA_TEXT
 };
 // clang-format on
@@ -201,6 +202,7 @@ static_assert(static_cast<int>(Text::MainTextsEnd) <= 2600);
 static_assert(static_cast<int>(Text::DiscoveryTextsEnd) <= 2800);
 static_assert(static_cast<int>(Text::PreviewTextsEnd) <= 3000);
 static_assert(static_cast<int>(Text::CoreTextsEnd) <= 3200);
+static_assert(static_cast<int>(Text::FleetTextsEnd) <= 3600);
 
 }  // namespace
 

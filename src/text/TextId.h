@@ -202,6 +202,14 @@ enum class Text : int {
 #include "text/texts/CoreTexts.def"
 #undef ORVANTA_TEXT
     CoreTextsEnd,
+
+    // The fleet table and the command line's table of many projectors: 3400..3599, listed in
+    // app/texts/FleetTexts.def.
+    FleetTextsBefore = 3399,
+#define ORVANTA_TEXT(key, english, japanese, chinese) key,
+#include "text/texts/FleetTexts.def"
+#undef ORVANTA_TEXT
+    FleetTextsEnd,
 };
 
 }  // namespace orvanta

@@ -194,6 +194,7 @@ completion)
     script=$share/bash-completion/completions/orvanta-cli
     [ -f "$script" ] || fail "completion not installed"
     "$bin/orvanta-cli" projectors add 127.0.14.9 >/dev/null
+    "$bin/orvanta-cli" groups add Hall 127.0.14.9 >/dev/null
     complete_words() { # words... (the last one is completed)
         PATH=$bin:$PATH bash -c 'source "$1"; shift; COMP_WORDS=("$@");
             COMP_CWORD=$(($# - 1)); _orvanta_cli; printf "%s\n" "${COMPREPLY[@]}" | sort |
@@ -205,6 +206,9 @@ completion)
         ["orvanta-cli show --slot q"]="quick "
         ["orvanta-cli status --projector 127"]="127.0.14.9 "
         ["orvanta-cli projectors r"]="remove "
+        ["orvanta-cli groups re"]="remove rename "
+        ["orvanta-cli groups add Hall 127"]="127.0.14.9 "
+        ["orvanta-cli status --group H"]="Hall "
         ["orvanta-cli --v"]="--version "
         ["orvanta-cli render x --sy"]="--sync "
         ["orvanta-cli render x --sync o"]="off on "

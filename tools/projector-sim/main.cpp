@@ -150,9 +150,17 @@ bool receiveMore(int fd, std::string& buffer) {
 }
 
 std::string randomChallenge() {
-    thread_local std::mt19937 generator{std::random_device{}()};
+    // Seeded once: opening the random device for every connection's thread cost more than
+    // answering the request when many projectors are asked at once.
+    static std::mutex mutex;
+    static std::mt19937 generator{std::random_device{}()};
+    unsigned value = 0;
+    {
+        std::lock_guard lock(mutex);
+        value = static_cast<unsigned>(generator());
+    }
     char text[16];
-    std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(generator()));
+    std::snprintf(text, sizeof text, "%08X", value);
     return text;
 }
 

@@ -3,11 +3,12 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|history|group-send
+//                      --page main|discovery|edit|fleet|history|group-send
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
@@ -27,6 +28,7 @@
 #include "ui/dialogs/HistoryDialog.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
+#include "ui/fleet/FleetModel.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainState.h"
 #include "ui/frame/MainWindow.h"
@@ -69,7 +71,7 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(
         QStringLiteral("page"),
-        QStringLiteral("main, discovery, edit, history or group-send (the Main\n"
+        QStringLiteral("main, discovery, edit, fleet, history or group-send (the Main\n"
                        "tab's Send to the first group: the many-projector dialog)."),
         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
@@ -100,6 +102,7 @@ int main(int argc, char** argv) {
     const QString page = parser.value(pageOption);
     const int index = page == QStringLiteral("edit")        ? PageTabs::EditTab
                       : page == QStringLiteral("discovery") ? PageTabs::DiscoveryTab
+                      : page == QStringLiteral("fleet")     ? PageTabs::FleetTab
                                                             : PageTabs::MainTab;
     frame->view()->tabs()->setCurrentIndex(index);
     if (parser.isSet(openOption)) {
@@ -126,6 +129,21 @@ int main(int argc, char** argv) {
     // picture is taken.
     const auto* find =
         frame->view()->discoveryTab()->findChild<QPushButton*>(QStringLiteral("findButton"));
+    // The fleet table is shot once every row has its first answer (or failure).
+    const auto* fleet = frame->view()->findChild<QAbstractItemView*>(QStringLiteral("fleetTable"));
+    const auto fleetAsking = [&] {
+        if (index != PageTabs::FleetTab || fleet == nullptr) {
+            return false;
+        }
+        const QAbstractItemModel* model = fleet->model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            if (model->index(row, FleetModel::ReachableColumn).data().toString() ==
+                text(Text::FleetAsking)) {
+                return true;
+            }
+        }
+        return false;
+    };
     QTimer timer;
     int quietTicks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&] {
@@ -140,7 +158,7 @@ int main(int argc, char** argv) {
         const bool modal = QApplication::activeModalWidget() != nullptr &&
                            QApplication::activeModalWidget() != groupDialog;
         quietTicks = !modal && !exchanging && !searching && (!history || historyLoaded) &&
-                             (groupDialog == nullptr || !groupDialog->running())
+                             !fleetAsking() && (groupDialog == nullptr || !groupDialog->running())
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {

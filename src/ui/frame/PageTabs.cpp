@@ -6,6 +6,8 @@
 #include "ui/common/UiText.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
+#include "ui/fleet/FleetPage.h"
+#include "ui/frame/MainState.h"
 #include "ui/main/MainPage.h"
 
 namespace orvanta {
@@ -21,14 +23,22 @@ PageTabs::PageTabs(PageContext context, QWidget* parent)
     mainTab_ = new MainPage(context, this);
     discoveryTab_ = new DiscoveryPage(context, this);
     editTab_ = new EditPage(context, this);
+    fleetTab_ = new FleetPage(context, this);
     mainTab_->setObjectName(QStringLiteral("mainTab"));
     discoveryTab_->setObjectName(QStringLiteral("discoveryTab"));
     editTab_->setObjectName(QStringLiteral("editTab"));
+    fleetTab_->setObjectName(QStringLiteral("fleetTab"));
     tabs_->addTab(mainTab_, text(Text::TabMain));
     tabs_->addTab(discoveryTab_, text(Text::TabDiscovery));
     tabs_->addTab(editTab_, text(Text::TabEdit));
+    tabs_->addTab(fleetTab_, text(Text::FleetTab));
     tabs_->setCurrentIndex(MainTab);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { showCurrentPage(); });
+    // A projector chosen in the fleet table becomes the Main tab's, which then shows it.
+    connect(fleetTab_, &FleetPage::projectorChosen, this, [this, &state = context.state](int row) {
+        state.currentProjector = row;
+        tabs_->setCurrentIndex(MainTab);
+    });
 }
 
 int PageTabs::currentPage() const {
@@ -46,19 +56,22 @@ void PageTabs::leavePage(int page) {
         case EditTab:
             editTab_->leavePage();
             break;
+        case FleetTab:
+            fleetTab_->leavePage();
+            break;
         default:
             break;
     }
 }
 
 void PageTabs::showCurrentPage() {
-    if (currentPage() < MainTab || currentPage() > EditTab) {
+    if (currentPage() < MainTab || currentPage() > FleetTab) {
         tabs_->setCurrentIndex(MainTab);  // runs this again for the Main page
         return;
     }
     // Every page but the shown one has its background work stopped (leaving is cheap and may
     // be repeated), so nothing keeps running behind a page the operator cannot see.
-    for (int page : {MainTab, DiscoveryTab, EditTab}) {
+    for (int page : {MainTab, DiscoveryTab, EditTab, FleetTab}) {
         if (page != currentPage()) {
             leavePage(page);
         }
@@ -69,6 +82,9 @@ void PageTabs::showCurrentPage() {
             break;
         case EditTab:
             editTab_->showPage();
+            break;
+        case FleetTab:
+            fleetTab_->showPage();
             break;
         default:
             mainTab_->showPage();

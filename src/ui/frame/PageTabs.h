@@ -1,6 +1,6 @@
 #pragma once
-// The form inside the main window: a tab control with the pages Main, Discovery and Edit,
-// created in that order.
+// The form inside the main window: a tab control with the pages Main, Discovery, Edit and
+// Fleet, created in that order.
 
 #include <QWidget>
 
@@ -13,11 +13,12 @@ namespace orvanta {
 class MainPage;
 class DiscoveryPage;
 class EditPage;
+class FleetPage;
 
 class PageTabs : public QWidget {
     Q_OBJECT
   public:
-    enum Tab { MainTab = 0, DiscoveryTab = 1, EditTab = 2 };
+    enum Tab { MainTab = 0, DiscoveryTab = 1, EditTab = 2, FleetTab = 3 };
 
     explicit PageTabs(PageContext context, QWidget* parent = nullptr);
 
@@ -25,6 +26,7 @@ class PageTabs : public QWidget {
     MainPage* mainTab() const { return mainTab_; }
     DiscoveryPage* discoveryTab() const { return discoveryTab_; }
     EditPage* editTab() const { return editTab_; }
+    FleetPage* fleetTab() const { return fleetTab_; }
     int currentPage() const;
 
     // Runs the leave step of the other pages and the show step of the current one.
@@ -41,6 +43,7 @@ class PageTabs : public QWidget {
     MainPage* mainTab_;
     DiscoveryPage* discoveryTab_;
     EditPage* editTab_;
+    FleetPage* fleetTab_;
 };
 
 }  // namespace orvanta

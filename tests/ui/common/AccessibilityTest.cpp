@@ -28,6 +28,7 @@
 #include "ui/edit/EditPage.h"
 #include "ui/edit/PreviewDialog.h"
 #include "ui/edit/UnsupportedCharactersDialog.h"
+#include "ui/fleet/FleetPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
@@ -194,6 +195,7 @@ TEST(Accessibility, EveryControlOfEveryPageAndDialogHasAName) {
             {"MainWindow", w.frame.get()},
             {"MainPage", w.frame->view()->mainTab()},
             {"EditPage", w.frame->view()->editTab()},
+            {"FleetPage", w.frame->view()->fleetTab()},
         };
         for (auto& [name, dialog] : dialogs) {
             walked.emplace_back(name, dialog.get());

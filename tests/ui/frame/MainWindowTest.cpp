@@ -73,16 +73,16 @@ const char kTwoProjectors[] =
 
 }  // namespace
 
-TEST(MainWindow, OpensFixedSizeWithCaptionAndTheThreePagesInEachLanguage) {
+TEST(MainWindow, OpensFixedSizeWithCaptionAndTheFourPagesInEachLanguage) {
     struct Case {
         LanguageId language;
         const char* caption;
-        const char* tabs[3];
+        const char* tabs[4];
     };
     const Case cases[] = {
-        {LanguageId::English, "Projector Orvanta Tool", {"Main", "Discovery", "Edit"}},
-        {LanguageId::Japanese, nullptr, {nullptr, nullptr, nullptr}},
-        {LanguageId::ChineseSimplified, nullptr, {nullptr, nullptr, nullptr}},
+        {LanguageId::English, "Projector Orvanta Tool", {"Main", "Discovery", "Edit", "Fleet"}},
+        {LanguageId::Japanese, nullptr, {nullptr, nullptr, nullptr, nullptr}},
+        {LanguageId::ChineseSimplified, nullptr, {nullptr, nullptr, nullptr, nullptr}},
     };
     for (const auto& c : cases) {
         setInterfaceLanguage(c.language);
@@ -97,9 +97,9 @@ TEST(MainWindow, OpensFixedSizeWithCaptionAndTheThreePagesInEachLanguage) {
         } else {
             EXPECT_NE(caption, QStringLiteral("Projector Orvanta Tool"));
         }
-        ASSERT_EQ(w.tabs().count(), 3);
-        const Text tabKeys[] = {Text::TabMain, Text::TabDiscovery, Text::TabEdit};
-        for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(w.tabs().count(), 4);
+        const Text tabKeys[] = {Text::TabMain, Text::TabDiscovery, Text::TabEdit, Text::FleetTab};
+        for (int i = 0; i < 4; ++i) {
             EXPECT_EQ(w.tabs().tabText(i), QString::fromStdString(languageText(tabKeys[i])));
             if (c.tabs[i]) {
                 EXPECT_EQ(w.tabs().tabText(i), QString::fromUtf8(c.tabs[i]));

@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<HistoryDialog> history;
     bool historyLoaded = false;
     if (page == QStringLiteral("history")) {
-        history = std::make_unique<HistoryDialog>(historyPath(state.programFolder), frame.get());
+        history = std::make_unique<HistoryDialog>(state.programFolder, frame.get());
         QObject::connect(history.get(), &HistoryDialog::loaded, [&] { historyLoaded = true; });
         history->setModal(false);
         history->show();

@@ -19,9 +19,9 @@
 #include "ui/models/HistoryModel.h"
 
 namespace orvanta {
-HistoryDialog::HistoryDialog(std::string historyFile, QWidget* parent)
+HistoryDialog::HistoryDialog(std::string programFolder, QWidget* parent)
     : QDialog(parent),
-      file_(std::move(historyFile)),
+      folder_(std::move(programFolder)),
       model_(new HistoryModel(this)),
       filter_(new HistoryFilter(this)) {
     setObjectName(QStringLiteral("historyDialog"));
@@ -134,13 +134,16 @@ void HistoryDialog::reload() {
         reader_.join();  // the read before this one has ended (its result is queued)
     }
     reload_->setEnabled(false);
-    reader_ = std::thread([this, file = file_] {
-        const Result<HistoryFile::Contents> read = HistoryFile(file).read();
-        postToGui(this, [this, read] { showRecords(read); });
+    reader_ = std::thread([this, folder = folder_] {
+        const Result<HistoryFile::Contents> read = HistoryFile(historyPath(folder)).read();
+        // Without the groups the list is still whole: only the group choices are missing.
+        const ProjectorGroups groups = readProjectorGroups(folder).valueOr({});
+        postToGui(this, [this, read, groups] { showRecords(read, groups); });
     });
 }
 
-void HistoryDialog::showRecords(const Result<HistoryFile::Contents>& read) {
+void HistoryDialog::showRecords(const Result<HistoryFile::Contents>& read,
+                                const ProjectorGroups& groups) {
     reload_->setEnabled(true);
     if (!read) {
         status_->setText(text(Text::HistoryUnreadable).arg(qs(read.error())));
@@ -163,14 +166,15 @@ void HistoryDialog::showRecords(const Result<HistoryFile::Contents>& read) {
         first_->setDate(oldest);
         last_->setDate(newest);
     }
-    fillProjectors();
+    fillProjectors(groups);
     applyFilter();
     table_->resizeColumnsToContents();
     emit loaded();
 }
 
-void HistoryDialog::fillProjectors() {
-    const QString current = projectors_->currentData().toString();
+// Each choice carries the addresses it shows: none for all, a group's members, or one.
+void HistoryDialog::fillProjectors(const ProjectorGroups& groups) {
+    const QString current = projectors_->currentText();
     std::map<std::string, std::string> names;  // address -> the latest name it had
     for (int row = model_->rowCount() - 1; row >= 0; --row) {
         const HistoryRecord& r = model_->record(row);
@@ -178,18 +182,25 @@ void HistoryDialog::fillProjectors() {
     }
     const QSignalBlocker block(projectors_);
     projectors_->clear();
-    projectors_->addItem(text(Text::HistoryAllProjectors), QString());
+    projectors_->addItem(text(Text::HistoryAllProjectors), QStringList());
+    for (const ProjectorGroup& group : groups.groups) {
+        QStringList members;
+        for (const std::uint32_t address : group.addresses) {
+            members << qs(formatAddress(address));
+        }
+        projectors_->addItem(text(Text::HistoryGroupChoice).arg(qs(group.name)), members);
+    }
     for (const auto& [address, name] : names) {
         projectors_->addItem(name.empty()
                                  ? qs(address)
                                  : qs(address) + QStringLiteral(" (") + qs(name) + QLatin1Char(')'),
-                             qs(address));
+                             QStringList{qs(address)});
     }
-    projectors_->setCurrentIndex(std::max(0, projectors_->findData(current)));
+    projectors_->setCurrentIndex(std::max(0, projectors_->findText(current)));
 }
 
 void HistoryDialog::applyFilter() {
-    filter_->setAddress(projectors_->currentData().toString());
+    filter_->setAddresses(projectors_->currentData().toStringList());
     filter_->setSearchText(search_->text());
     filter_->setDays(first_->date(), last_->date());
     updateButtons();

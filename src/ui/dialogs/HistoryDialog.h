@@ -1,9 +1,10 @@
 #pragma once
 // The History window: the commands sent to projectors by this program and by orvanta-cli,
-// newest first, filtered by projector, text and days. A sent message can be opened in the
+// newest first, filtered by projector or group, text and days. A sent message can be opened in the
 // Edit tab or sent again from there; the window closes and the frame does it.
 //
-// The file is read on a thread of the dialog's own (another program may hold its lock).
+// The history and the groups are read on a thread of the dialog's own (another program may
+// hold their locks).
 
 #include <QDialog>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "history/History.h"
+#include "projectors/ProjectorGroups.h"
 
 class QComboBox;
 class QDateEdit;
@@ -29,7 +31,8 @@ class HistoryDialog : public QDialog {
   public:
     enum class Action { None, OpenInEdit, SendAgain };
 
-    HistoryDialog(std::string historyFile, QWidget* parent = nullptr);
+    // The history and the groups of the program folder `programFolder`.
+    explicit HistoryDialog(std::string programFolder, QWidget* parent = nullptr);
     ~HistoryDialog() override;
 
     // After exec: what the operator asked for, and the record it concerns.
@@ -46,14 +49,14 @@ class HistoryDialog : public QDialog {
     void loaded();
 
   private:
-    void showRecords(const Result<HistoryFile::Contents>& read);
-    void fillProjectors();
+    void showRecords(const Result<HistoryFile::Contents>& read, const ProjectorGroups& groups);
+    void fillProjectors(const ProjectorGroups& groups);
     void applyFilter();
     void updateButtons();
     std::optional<int> selectedRow() const;
     void finish(Action action);
 
-    std::string file_;
+    std::string folder_;
     HistoryModel* model_;
     HistoryFilter* filter_;
     QComboBox* projectors_ = nullptr;

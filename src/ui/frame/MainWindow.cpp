@@ -228,7 +228,7 @@ void MainWindow::offerDraftRecovery() {
 }
 
 void MainWindow::showHistory() {
-    HistoryDialog dialog(historyPath(state_.programFolder), this);
+    HistoryDialog dialog(state_.programFolder, this);
     if (dialog.exec() != QDialog::Accepted || dialog.action() == HistoryDialog::Action::None) {
         return;
     }

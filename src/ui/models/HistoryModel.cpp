@@ -106,8 +106,8 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     return section >= 0 && section < ColumnCount ? text(headers[section]) : QVariant();
 }
 
-void HistoryFilter::setAddress(const QString& address) {
-    address_ = address;
+void HistoryFilter::setAddresses(const QStringList& addresses) {
+    addresses_ = addresses;
     invalidateFilter();
 }
 
@@ -124,7 +124,8 @@ void HistoryFilter::setDays(const QDate& first, const QDate& last) {
 
 bool HistoryFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const {
     const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
-    if (!address_.isEmpty() && index.data(HistoryModel::AddressRole).toString() != address_) {
+    if (!addresses_.isEmpty() &&
+        !addresses_.contains(index.data(HistoryModel::AddressRole).toString())) {
         return false;
     }
     if (!search_.isEmpty() && !index.data(HistoryModel::SearchRole).toString().contains(search_)) {

@@ -1,10 +1,11 @@
 #pragma once
 // The history of commands sent to projectors, newest first, and the filter the History
-// window puts in front of it (projector, text, first and last day). GUI thread only.
+// window puts in front of it (projector or group, text, first and last day). GUI thread only.
 
 #include <QAbstractTableModel>
 #include <QDate>
 #include <QSortFilterProxyModel>
+#include <QStringList>
 #include <vector>
 
 #include "history/History.h"
@@ -50,8 +51,8 @@ class HistoryFilter : public QSortFilterProxyModel {
   public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
-    // Empty: every projector.
-    void setAddress(const QString& address);
+    // The projectors shown (one, or the members of a group); empty: every projector.
+    void setAddresses(const QStringList& addresses);
     void setSearchText(const QString& text);
     // Invalid dates leave that end open; both are whole local days.
     void setDays(const QDate& first, const QDate& last);
@@ -60,7 +61,7 @@ class HistoryFilter : public QSortFilterProxyModel {
     bool filterAcceptsRow(int sourceRow, const QModelIndex& sourceParent) const override;
 
   private:
-    QString address_;
+    QStringList addresses_;
     QString search_;
     QDate first_;
     QDate last_;

@@ -1,6 +1,6 @@
 // The History window: what the desktop program sent is in it, newest first; the filters narrow
-// it; Open and Send again follow the selection and send the message again through the Edit
-// tab, which records that send too. Simulated projector on 127.0.64.2.
+// it (a group shows its members); Open and Send again follow the selection and send the message
+// again through the Edit tab, which records that send too. Simulated projector on 127.0.64.2.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,8 @@
 
 #include "history/HistoryRecorder.h"
 #include "platform/AtomicFile.h"
+#include "projectors/ProjectorGroups.h"
+#include "projectors/ProjectorList.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
@@ -83,7 +85,9 @@ TEST(HistoryWindow, FiltersNewestFirstAndSendsAgainThroughTheEditTab) {
     ASSERT_EQ(sends(folder).size(), 1u);
     EXPECT_EQ(sends(folder).front().projector, "Stage");
 
-    HistoryDialog dialog(historyPath(folder), frame.get());
+    ASSERT_TRUE(createGroup(folder, "Hall").ok());
+    ASSERT_TRUE(addToGroup(folder, "Hall", *parseAddress("127.0.64.2")).ok());
+    HistoryDialog dialog(folder, frame.get());
     QSignalSpy loaded(&dialog, &HistoryDialog::loaded);
     ASSERT_TRUE(loaded.wait());
     HistoryFilter& filter = dialog.filter();
@@ -102,17 +106,19 @@ TEST(HistoryWindow, FiltersNewestFirstAndSendsAgainThroughTheEditTab) {
     auto* table = dialog.findChild<QTableView*>(QStringLiteral("historyList"));
     auto* open = dialog.findChild<QPushButton*>(QStringLiteral("historyOpenButton"));
     auto* again = dialog.findChild<QPushButton*>(QStringLiteral("historySendAgainButton"));
-    ASSERT_EQ(projectors->count(), 3);  // all, and the two addresses
+    ASSERT_EQ(projectors->count(), 4);  // all, the group, and the two addresses
+    EXPECT_EQ(projectors->itemText(1), QStringLiteral("Group: Hall"));
     struct Case {
         int projector;
         QString text;
         int daysBack;  // the first day shown, counted back from today
         int rows;
     };
-    for (const Case& c : {Case{2, {}, 3, 1}, Case{0, QStringLiteral("NIGHT"), 3, 1},
-                          Case{0, QStringLiteral("drill"), 3, 1}, Case{0, {}, 1, 1},
-                          Case{1, QStringLiteral("drill"), 3, 1},
-                          Case{2, QStringLiteral("x"), 3, 0}, Case{0, {}, 3, 2}}) {
+    for (const Case& c :
+         {Case{3, {}, 3, 1}, Case{0, QStringLiteral("NIGHT"), 3, 1},
+          Case{0, QStringLiteral("drill"), 3, 1}, Case{0, {}, 1, 1},
+          Case{2, QStringLiteral("drill"), 3, 1}, Case{3, QStringLiteral("x"), 3, 0},
+          Case{1, {}, 3, 1}, Case{1, QStringLiteral("NIGHT"), 3, 0}, Case{0, {}, 3, 2}}) {
         projectors->setCurrentIndex(c.projector);
         search->setText(c.text);
         first->setDate(QDate::currentDate().addDays(-c.daysBack));

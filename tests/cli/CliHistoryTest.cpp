@@ -1,7 +1,7 @@
 // The history that orvanta-cli and the desktop program share: twenty command-line sends (one
 // of them to several projectors at once) and the desktop program's writer at once leave exactly
 // one record each, and `orvanta-cli history` prints and filters them. Simulated projectors on
-// 127.0.63.x.
+// 127.0.102.x.
 
 #include <gtest/gtest.h>
 
@@ -33,10 +33,10 @@ using testsupport::SimProcess;
 constexpr int kCliSends = 20;
 constexpr int kDesktopSends = 5;
 constexpr int kManyAtOnce = 4;
-const std::string kDesktopAddress = "127.0.63.30";
+const std::string kDesktopAddress = "127.0.102.30";
 
 std::string cliAddress(int i) {
-    return "127.0.63." + std::to_string(2 + i);
+    return "127.0.102." + std::to_string(2 + i);
 }
 
 std::vector<std::string> lines(const std::string& text) {

@@ -1,7 +1,7 @@
 // What the commands leave in the history: one record per operator command that reached a
 // projector (a send with its startup follow-up is one), with the message as it was sent;
 // nothing for a command that ended in its own checks or found no projector. Simulated
-// projectors on 127.0.62.x.
+// projectors on 127.0.100.x.
 
 #include <gtest/gtest.h>
 
@@ -40,7 +40,7 @@ class ListHistory : public CommandHistory {
 TEST(CommandHistory, OneRecordPerCommandThatReachedAProjector) {
     setInterfaceLanguage(LanguageId::English);
     CliFolders folders("history");
-    SimProcess sim({"--address", "127.0.62.2", "--save-polls", "0"});
+    SimProcess sim({"--address", "127.0.100.2", "--save-polls", "0"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Message m;
     m.title = RichText(u"Drill", 0xFFFFFF, 0xC0C0C0);
@@ -53,8 +53,8 @@ TEST(CommandHistory, OneRecordPerCommandThatReachedAProjector) {
     ProjectorInfo info;
     ScriptedPrompt prompt(PromptAnswer::Yes);
     ListHistory history;
-    const CommandContext context{{ipv4("127.0.62.2"), ""}, prompt, runner, info, &history};
-    const CommandContext nobody{{ipv4("127.0.62.9"), ""}, prompt, runner, info, &history};
+    const CommandContext context{{ipv4("127.0.100.2"), ""}, prompt, runner, info, &history};
+    const CommandContext nobody{{ipv4("127.0.100.9"), ""}, prompt, runner, info, &history};
     ASSERT_TRUE(refreshProjectorInfo(context).ok());
     ASSERT_TRUE(history.kept.empty()) << "a state query is not an operator command";
 

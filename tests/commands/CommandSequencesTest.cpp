@@ -219,7 +219,7 @@ TEST_F(MainCommands, PollExchangeAgainstTheSimulator) {
         {"127.0.42.2", "wrong", kCtrlAlarmStatus, PollEvent::Error, 18},  // closed unanswered
         {"127.0.42.3", "", kCtrlMessageStatus, PollEvent::Reply2, 0},
         {"127.0.42.4", "", kCtrlMessageStatus, PollEvent::Error, 0},
-        {"127.0.42.9", "", kCtrlMessageStatus, PollEvent::Error, 0},  // nobody there
+        {"127.0.42.99", "", kCtrlMessageStatus, PollEvent::Error, 0},  // nobody there
     };
     for (const Case& c : cases) {
         const PollResult r = runPollExchange({ipv4(c.address), c.password}, c.code, stop);

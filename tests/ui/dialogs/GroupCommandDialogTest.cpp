@@ -1,5 +1,5 @@
 // The many-projector dialog's Cancel and Escape: every row ends at once while the window stays
-// usable, and only what did not complete is offered again. Projectors on 127.0.95.x.
+// usable, and only what did not complete is offered again. Projectors on 127.0.101.x.
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,8 @@ TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     // One projector saves for ever, one takes no connection.
-    SimProcess saving({"--address", "127.0.95.2", "--save-polls", "1000"});
-    UnansweredAddress silent("127.0.95.3");
+    SimProcess saving({"--address", "127.0.101.2", "--save-polls", "1000"});
+    UnansweredAddress silent("127.0.101.3");
     ASSERT_TRUE(saving.ready() && silent.ok());
     SendFile file;
     file.plain.title = RichText(u"Notice", 0xFFFFFF, 0xC0C0C0);
@@ -35,7 +35,7 @@ TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     options.timings = quickTimings();
     options.timings.exchange.connectLimit = std::chrono::seconds(30);  // never ends by itself
     GroupCommandDialog dialog(
-        {{{ipv4("127.0.95.2"), ""}, "Hall", false}, {{ipv4("127.0.95.3"), ""}, "Foyer", false}},
+        {{{ipv4("127.0.101.2"), ""}, "Hall", false}, {{ipv4("127.0.101.3"), ""}, "Foyer", false}},
         [&](const CommandContext& c) { return sendFileToProjector(c, request, file); }, options);
     dialog.show();
     dialog.start();

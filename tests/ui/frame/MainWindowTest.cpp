@@ -201,12 +201,12 @@ TEST(MainWindow, ExitAsksFirstAndCancelLeavesFileAndSettingsAlone) {
 TEST(MainWindow, ACloseRequestDuringATransferAsksToExitOnceTheTransferHasEnded) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
-    testsupport::SimProcess sim({"--address", "127.0.4.120", "--reply-delay", "300"});
+    testsupport::SimProcess sim({"--address", "127.0.4.130", "--reply-delay", "300"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     Window w(test::scratchFolder("closeduring"));
     TransferRunner& runner = w.frame->pageContext().runner;
     TransferJob job(runner.flags(), runner.timings());
-    job.control.address = testsupport::ipv4("127.0.4.120");
+    job.control.address = testsupport::ipv4("127.0.4.130");
     job.control.code = 0x6020;
     job.control.count = 2;
 

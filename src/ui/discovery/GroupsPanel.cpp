@@ -64,12 +64,14 @@ GroupsPanel::GroupsPanel(PageContext context, std::function<int()> selectedRegis
     auto* nameLabel = new QLabel(text(Text::GroupNameLabel), this);
     nameLabel->setBuddy(name_);
 
+    // The name gets a row of its own: beside three buttons it had room for a few letters.
     auto* nameRow = new QHBoxLayout;
     nameRow->addWidget(nameLabel);
     nameRow->addWidget(name_, 1);
-    nameRow->addWidget(create_);
-    nameRow->addWidget(rename_);
-    nameRow->addWidget(delete_);
+    auto* groupButtons = new QHBoxLayout;
+    groupButtons->addWidget(create_);
+    groupButtons->addWidget(rename_);
+    groupButtons->addWidget(delete_);
     auto* memberButtons = new QHBoxLayout;
     memberButtons->addStretch();
     memberButtons->addWidget(add_);
@@ -79,6 +81,7 @@ GroupsPanel::GroupsPanel(PageContext context, std::function<int()> selectedRegis
     lists->addWidget(memberList_, 2);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(nameRow);
+    layout->addLayout(groupButtons);
     layout->addLayout(lists, 1);
     layout->addLayout(memberButtons);
 

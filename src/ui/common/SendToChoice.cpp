@@ -1,10 +1,12 @@
 #include "ui/common/SendToChoice.h"
 
+#include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/models/GroupListModel.h"
+#include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
 
@@ -114,6 +116,20 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
     dialog->start();
     dialog->open();
     return dialog;
+}
+
+void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const PageContext& context,
+                           GroupOperation operation, std::shared_ptr<const AnswerBook> answers) {
+    if (!answers) {
+        return;
+    }
+    std::vector<GroupTarget> targets = choice.targets(context.projectors.list());
+    if (targets.empty()) {
+        context.prompt.inform(languageText(Text::PleaseSelectProjector));
+        return;
+    }
+    openGroupCommand(parent, std::move(targets), std::move(operation), std::move(answers),
+                     context.runner.timings(), context.history);
 }
 
 }  // namespace orvanta

@@ -11,6 +11,7 @@
 
 #include "commands/GroupRun.h"
 #include "projectors/ProjectorList.h"
+#include "ui/common/PageContext.h"
 
 namespace orvanta {
 
@@ -47,5 +48,11 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
                                      GroupOperation operation,
                                      std::shared_ptr<const AnswerBook> answers,
                                      const TransferTimings& timings, CommandHistory* history);
+
+// The same for every projector `choice` names, as the pages run it: nothing when `answers` is
+// null (the operator called the command off when asked), "Please select PROJECTOR" when the
+// choice names none.
+void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const PageContext& context,
+                           GroupOperation operation, std::shared_ptr<const AnswerBook> answers);
 
 }  // namespace orvanta

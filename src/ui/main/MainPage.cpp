@@ -337,16 +337,7 @@ void MainPage::applySendTo(bool single) {
 }
 
 void MainPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers) {
-    if (!answers) {
-        return;  // the operator called it off when asked
-    }
-    std::vector<GroupTarget> targets = sendTo_->targets(context_.projectors.list());
-    if (targets.empty()) {
-        context_.prompt.inform(languageText(Text::PleaseSelectProjector));
-        return;
-    }
-    openGroupCommand(this, std::move(targets), std::move(operation), std::move(answers),
-                     context_.runner.timings(), context_.history);
+    runOnChosenProjectors(this, *sendTo_, context_, std::move(operation), std::move(answers));
 }
 
 void MainPage::sendToMany(const SendRequest& request) {

@@ -938,15 +938,15 @@ void EditPage::send() {
                             PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
         return;
     }
-    if (!sendTo_->single()) {
-        std::optional<int> minutes;
-        if (startup_->isChecked()) {
-            minutes = parseSendDisplayTime(utf8(startupMinutes_->currentText()));
-            if (!minutes) {
-                context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
-                return;
-            }
+    std::optional<int> minutes;
+    if (startup_->isChecked()) {
+        minutes = parseSendDisplayTime(utf8(startupMinutes_->currentText()));
+        if (!minutes) {
+            context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
+            return;
         }
+    }
+    if (!sendTo_->single()) {
         // Asked once for all; each projector encodes with its own capabilities.
         const EncodeSettings settings = encodeSettings(EncodePurpose::Send);
         const std::uint8_t number = slot();
@@ -960,14 +960,6 @@ void EditPage::send() {
     }
     const CommandContext command = commandContext();
     const std::uint8_t number = slot();
-    std::optional<int> minutes;
-    if (startup_->isChecked()) {
-        minutes = parseSendDisplayTime(utf8(startupMinutes_->currentText()));
-        if (!minutes) {
-            context_.prompt.inform(languageText(Text::DisplayTimeInvalid));
-            return;
-        }
-    }
     if (!checkProjectorReady(command).ok()) {
         return;
     }

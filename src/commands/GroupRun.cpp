@@ -384,26 +384,6 @@ std::string groupSummaryText(const GroupRun::Summary& summary) {
                                            static_cast<long long>(summary.failed)});
 }
 
-Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
-                            const SendFile& file) {
-    // The query the Main page runs when a projector is chosen: the file is read and encoded
-    // with this projector's capabilities. Sending without them would drop the file's alarm
-    // options without a word, so a query that fails stops the send with its reason.
-    const Outcome queried = refreshProjectorInfo(context);
-    TransferFlags& flags = context.runner.flags();
-    if (flags.cancelAsked()) {
-        context.prompt.inform(languageText(Text::SendCancelled));
-        return Outcome::cancellation(languageText(Text::SendCancelled));
-    }
-    if (!queried.ok()) {
-        return queried;
-    }
-    if (context.projector.values.level == kUnreachableValue) {
-        return context.fail(communicationErrorText(toCode(ExchangeError::Connect)));
-    }
-    return sendMessageFile(context, request, file, false);
-}
-
 namespace {
 
 // Encodes the message for every kind of projector - without the extended options (wide
@@ -456,32 +436,8 @@ std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const Encode
 Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
                                  EncodeSettings settings, std::uint8_t slot,
                                  std::optional<int> startupMinutes) {
-    const Outcome queried = refreshProjectorInfo(context);
-    if (context.runner.flags().cancelAsked()) {
-        context.prompt.inform(languageText(Text::SendCancelled));
-        return Outcome::cancellation(languageText(Text::SendCancelled));
-    }
-    if (!queried.ok()) {
-        return queried;
-    }
-    if (context.projector.values.level == kUnreachableValue) {
-        return context.fail(communicationErrorText(toCode(ExchangeError::Connect)));
-    }
-    if (Outcome ready = checkProjectorReady(context); !ready.ok()) {
-        return ready;
-    }
-    settings.capabilities = context.projector.capabilities;
-    Message copy = message;
-    if (Outcome sent = sendMessageToProjector(context, copy, settings, slot); !sent.ok()) {
-        return sent;
-    }
-    if (startupMinutes && slot != 0) {
-        if (Outcome set = setStartupDisplay(context, {true, slot, *startupMinutes}); !set.ok()) {
-            return std::move(set).at(Outcome::Step::FollowUp);
-        }
-    }
-    context.prompt.inform(sendCompleteText(context.runner.flags()));
-    return Outcome::success();
+    return sendComposedMessage(context, message, std::move(settings), slot, startupMinutes,
+                               {.queryState = true});
 }
 
 std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {

@@ -152,11 +152,6 @@ std::string groupSummaryText(const GroupRun::Summary& summary);
 // ---------------------------------------------------------------------------------------------
 // The commands a group runs
 
-// What `orvanta-cli send` and the Main page's Send run for each projector: the state query
-// (the file is read with this projector's capabilities), then sendMessageFile.
-Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
-                            const SendFile& file);
-
 // What the Edit page's Send runs for each projector: the state query, the checks, `message`
 // encoded with `settings` and this projector's capabilities, the PUT, and the startup display
 // for `slot` when `startupMinutes` is given; "    Complete." at the end.

@@ -5,8 +5,10 @@
 
 #include "commands/ProjectorState.h"
 #include "commands/StartupDisplay.h"
+#include "message/MessageFile.h"
 #include "message/ProjectorText.h"
 #include "platform/TextCodec.h"
+#include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -25,7 +27,36 @@ std::string sendCompleteText(const TransferFlags& flags) {
     return languageText(flags.cancelOverruled.load() ? Text::StoredBeforeCancel : Text::Complete);
 }
 
-Outcome waitForSave(const CommandContext& context, std::uint8_t slot) {
+namespace {
+
+// What the projector holds in `slot` after the CANCEL of a send: the message that was sent
+// (the save finished before the cancel came), something else or nothing (the cancel took),
+// or unknown (the projector did not say).
+enum class AfterCancel { Kept, Dropped, Unknown };
+
+AfterCancel slotAfterCancel(const CommandContext& context, std::uint8_t slot,
+                            const MessagePayload& sent) {
+    TransferJob job = context.job();
+    job.info.address = context.target.address;
+    job.info.password = context.target.password;
+    job.info.slot = slot;
+    if (!context.runner.run(job, TransferKind::Info)) {
+        return job.outcome.resultText == languageText(Text::NoMessageData) ? AfterCancel::Dropped
+                                                                           : AfterCancel::Unknown;
+    }
+    const std::string sentHex = headerToHex(sent.header);
+    const std::string_view heldHex = job.info.headerHexText();
+    const bool sameHeader =
+        heldHex.size() >= sentHex.size() &&
+        std::equal(sentHex.begin(), sentHex.end(), heldHex.begin(),
+                   [](char a, char b) { return std::toupper(a) == std::toupper(b); });
+    const bool sameLength = job.info.messageLength == static_cast<std::int32_t>(sent.body.size());
+    return sameHeader && sameLength ? AfterCancel::Kept : AfterCancel::Dropped;
+}
+
+}  // namespace
+
+Outcome waitForSave(const CommandContext& context, std::uint8_t slot, const MessagePayload* sent) {
     TransferJob job = context.job();
     job.info.address = context.target.address;
     job.info.password = context.target.password;
@@ -33,12 +64,22 @@ Outcome waitForSave(const CommandContext& context, std::uint8_t slot) {
     if (context.runner.run(job, TransferKind::Stat)) {
         return Outcome::success();
     }
-    if (job.outcome.resultText == languageText(Text::CancelComplete)) {
-        detail::sendCancel(job, context);
-        context.prompt.inform(job.outcome.resultText);
-        return Outcome::cancellation(job.outcome.resultText);
+    if (job.outcome.resultText != languageText(Text::CancelComplete)) {
+        return context.fail(job.outcome.resultText);
     }
-    return context.fail(job.outcome.resultText);
+    detail::sendCancel(job, context);
+    // The save may have ended between the last poll and the CANCEL: what the operator is told
+    // is what the projector holds afterwards, not what was asked for.
+    const AfterCancel held =
+        sent != nullptr ? slotAfterCancel(context, slot, *sent) : AfterCancel::Dropped;
+    if (held == AfterCancel::Kept) {
+        context.runner.flags().cancelOverruled = true;
+        return Outcome::success();
+    }
+    const std::string said =
+        languageText(held == AfterCancel::Dropped ? Text::CancelComplete : Text::CancelUnverified);
+    context.prompt.inform(said);
+    return Outcome::cancellation(said);
 }
 
 Outcome sendPayloadToProjector(const CommandContext& context, const MessagePayload& payload,
@@ -83,8 +124,10 @@ void describeSentMessage(CommandRecord& record, const Message& message,
         composeMessageFile(message, payload.header, settings.capabilities.extendedOptions());
 }
 
+// Encodes and PUTs `message`; `sent` (if given) receives the payload that went out.
 Outcome sendMessage(const CommandContext& context, Message& message, const EncodeSettings& settings,
-                    std::uint8_t slot, EncodeResult* encoded, CommandRecord& record) {
+                    std::uint8_t slot, EncodeResult* encoded, CommandRecord& record,
+                    MessagePayload* sent = nullptr) {
     EncodeResult result = encodeMessage(message, settings, context.prompt);
     Outcome outcome;
     if (!result.ok() || !result.payload) {
@@ -98,6 +141,9 @@ Outcome sendMessage(const CommandContext& context, Message& message, const Encod
             popOn ? countDisplayLines(message, settings.capabilities.extendedCharacterSet()) : 0;
         describeSentMessage(record, message, payload, settings);
         outcome = sendPayloadToProjector(context, payload, lines, settings.capabilities, slot);
+        if (sent != nullptr) {
+            *sent = payload;
+        }
     }
     if (encoded != nullptr) {
         *encoded = std::move(result);
@@ -186,7 +232,9 @@ Outcome sendFile(const CommandContext& context, const SendRequest& request, cons
     settings.purpose = EncodePurpose::Send;
     settings.capabilities = info.capabilities;
     settings.optionsFromFile = true;
-    if (Outcome sent = sendMessage(context, message, settings, request.slot, nullptr, record);
+    MessagePayload payload;
+    if (Outcome sent =
+            sendMessage(context, message, settings, request.slot, nullptr, record, &payload);
         !sent.ok()) {
         return sent;
     }
@@ -195,7 +243,7 @@ Outcome sendFile(const CommandContext& context, const SendRequest& request, cons
         // once and tells the projector to drop it.
         flags.cancelPending = true;
     }
-    if (Outcome saved = waitForSave(context, request.slot); !saved.ok()) {
+    if (Outcome saved = waitForSave(context, request.slot, &payload); !saved.ok()) {
         return saved;
     }
 
@@ -217,16 +265,116 @@ Outcome sendFile(const CommandContext& context, const SendRequest& request, cons
     return Outcome::success();
 }
 
-}  // namespace
-
-Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
-                        const SendFile& file, bool sendLocked) {
+CommandRecord sendRecord(const SendRequest& request, const SendFile& file) {
     CommandRecord record{"send", request.slot, {}, {}, {}, request.path};
     if (request.startupChecked && request.slot != 0) {
         record.detail = "startup " + request.displayTimeText;
     }
+    // Known before the projector is asked: a send that fails at its first question is
+    // recorded with what it was meant to send.
+    if (file.read) {
+        record.title = utf16ToUtf8(file.plain.title.text());
+    }
+    return record;
+}
+
+// The lock as the settings file holds it now: every front end writes it the moment it
+// changes, so a retry or a resend made after the lock was set obeys it.
+bool sendLockedNow() {
+    return readSendLockSettings(sendLockSettingsPath()).locked;
+}
+
+// A send that is told to stop before its message went out leaves the projector as it was.
+std::optional<Outcome> cancelledBeforeSending(const CommandContext& context) {
+    if (!context.runner.flags().cancelAsked()) {
+        return std::nullopt;
+    }
+    context.prompt.inform(languageText(Text::SendCancelled));
+    return Outcome::cancellation(languageText(Text::SendCancelled));
+}
+
+// The state query a send to a projector not yet asked starts with; a query that fails stops
+// the send with its reason (sending without the capabilities would drop options silently).
+Outcome queryBeforeSending(const CommandContext& context) {
+    const Outcome queried = refreshProjectorInfo(context);
+    if (auto cancelled = cancelledBeforeSending(context)) {
+        return *cancelled;
+    }
+    if (!queried.ok()) {
+        return queried;
+    }
+    if (context.projector.values.level == kUnreachableValue) {
+        return context.fail(communicationErrorText(toCode(ExchangeError::Connect)));
+    }
+    return Outcome::success();
+}
+
+}  // namespace
+
+Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
+                        const SendFile& file, bool sendLocked) {
+    CommandRecord record = sendRecord(request, file);
     return recordedCommand(context, record, [&](const CommandContext& c) {
         return sendFile(c, request, file, sendLocked, record);
+    });
+}
+
+Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
+                            const SendFile& file) {
+    CommandRecord record = sendRecord(request, file);
+    if (sendLockedNow()) {
+        return context.fail(languageText(Text::SendLocked), Outcome::Step::Checks);
+    }
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        if (Outcome queried = queryBeforeSending(c); !queried.ok()) {
+            return queried;
+        }
+        return sendFile(c, request, file, false, record);
+    });
+}
+
+Outcome sendComposedMessage(const CommandContext& context, const Message& message,
+                            EncodeSettings settings, std::uint8_t slot,
+                            std::optional<int> startupMinutes, ComposedSendOptions options) {
+    CommandRecord record{"send", slot, {}, utf16ToUtf8(message.title.text()), {}, {}};
+    if (startupMinutes && slot != 0) {
+        record.detail = "startup " + (*startupMinutes == 0 ? std::string("repeat")
+                                                           : std::to_string(*startupMinutes));
+    }
+    if (sendLockedNow()) {
+        return context.fail(languageText(Text::SendLocked), Outcome::Step::Checks);
+    }
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        if (options.queryState) {
+            if (Outcome queried = queryBeforeSending(c); !queried.ok()) {
+                return queried;
+            }
+            settings.capabilities = c.projector.capabilities;
+        }
+        if (Outcome ready = checkProjectorReady(c); !ready.ok()) {
+            return ready;
+        }
+        if (auto cancelled = cancelledBeforeSending(c)) {
+            return *cancelled;
+        }
+        Message copy = message;
+        MessagePayload payload;
+        if (Outcome sent = sendMessage(c, copy, settings, slot, options.encoded, record, &payload);
+            !sent.ok()) {
+            return sent;
+        }
+        if (options.waitForSave) {
+            if (Outcome saved = waitForSave(c, slot, &payload); !saved.ok()) {
+                return saved;
+            }
+        }
+        if (startupMinutes && slot != 0) {
+            if (Outcome set = setStartupDisplay(c, {true, slot, *startupMinutes}); !set.ok()) {
+                return std::move(set).at(Outcome::Step::FollowUp);
+            }
+        }
+        c.prompt.inform(sendCompleteText(c.runner.flags()));
+        return Outcome::success();
     });
 }
 

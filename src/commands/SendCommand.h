@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "commands/CommandContext.h"
@@ -15,9 +16,13 @@
 namespace orvanta {
 
 // STAT polling until the projector has saved `slot`. A cancelled poll (a cancel carried over
-// from the PUT, or one asked for during the wait) sends CANCEL on the same job and ends
-// Cancelled. The result text of a failure is shown.
-Outcome waitForSave(const CommandContext& context, std::uint8_t slot);
+// from the PUT, or one asked for during the wait) sends CANCEL on the same job; then, when
+// `sent` names the payload that went out, the slot is asked what it holds: the message sent
+// (the save ended before the CANCEL) makes the send done, with cancelOverruled set so that
+// it says so; anything else ends Cancelled ("Cancel complete.", or that the projector did
+// not say). The result text of a failure is shown.
+Outcome waitForSave(const CommandContext& context, std::uint8_t slot,
+                    const MessagePayload* sent = nullptr);
 
 // What a send that went through tells the operator: "    Complete.", or that the message was
 // already stored when the operator's cancel came (a short message is not taken back).
@@ -72,6 +77,31 @@ Outcome sendMessageFile(const CommandContext& context, const SendRequest& reques
 // many projectors that reads the file once.
 Outcome sendMessageFile(const CommandContext& context, const SendRequest& request,
                         const SendFile& file, bool sendLocked);
+
+// "Send" of a saved message file to a projector not yet asked: the state query (the file is
+// read with this projector's capabilities; a query that fails stops the send), then
+// sendMessageFile. Refused while the send lock is on at this moment (the settings file is
+// read: a retry obeys a lock set since the first try). Recorded as one command whenever the
+// projector was reached, the first query's failure and a cancel before the PUT included.
+Outcome sendFileToProjector(const CommandContext& context, const SendRequest& request,
+                            const SendFile& file);
+
+struct ComposedSendOptions {
+    // Ask the projector's state first and encode with its capabilities (a projector not
+    // asked before, as in a send to many); else the settings' capabilities are used.
+    bool queryState = false;
+    // Poll until the projector has saved the message.
+    bool waitForSave = false;
+    // Receives the encoder's result (the unsupported-character list), if given.
+    EncodeResult* encoded = nullptr;
+};
+// The Edit page's Send of the message being written: (state query,) error status and fatal
+// check, encoding with `settings` (questions through the prompt), PUT, the startup display
+// for `slot` when `startupMinutes` is given, "    Complete.". One record for the whole;
+// refused while the send lock is on at this moment.
+Outcome sendComposedMessage(const CommandContext& context, const Message& message,
+                            EncodeSettings settings, std::uint8_t slot,
+                            std::optional<int> startupMinutes, ComposedSendOptions options = {});
 
 namespace detail {
 // The CANCEL that tells the projector to abandon a transfer the operator cancelled, run on

@@ -1,5 +1,6 @@
 #include "ui/common/SendToChoice.h"
 
+#include "commands/Recipients.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
@@ -37,7 +38,7 @@ class GuiThreadHistory : public CommandHistory {
 }  // namespace
 
 SendToChoice::SendToChoice(const std::string& programFolder, QWidget* parent)
-    : QComboBox(parent), groups_(new GroupListModel(programFolder, this)) {
+    : QComboBox(parent), folder_(programFolder), groups_(new GroupListModel(programFolder, this)) {
     setObjectName(QStringLiteral("sendToChoice"));
     nameControl(this, text(Text::MainSendTo));
     rebuild();
@@ -78,23 +79,15 @@ bool SendToChoice::single() const {
     return currentIndex() <= 0;
 }
 
-std::vector<GroupTarget> SendToChoice::targets(const ProjectorList& registry) const {
-    std::vector<GroupTarget> out;
+Result<std::vector<GroupTarget>> SendToChoice::targets() const {
     const QString data = currentData().toString();
     if (data == kAll) {
-        for (const ProjectorRecord& r : registry.records) {
-            out.push_back({{r.address, r.password}, r.name, false});
-        }
-    } else if (data.startsWith(QLatin1Char('='))) {
-        if (const ProjectorGroup* g = groups_->groups().find(utf8(data.mid(1)))) {
-            for (const GroupMember& m : groupMembers(*g, registry)) {
-                out.push_back(
-                    m.record ? GroupTarget{{m.address, m.record->password}, m.record->name, false}
-                             : GroupTarget{{m.address, {}}, {}, true});
-            }
-        }
+        return resolveRecipients(folder_, {RecipientScope::AllRegistered, {}});
     }
-    return out;
+    if (data.startsWith(QLatin1Char('='))) {
+        return resolveRecipients(folder_, {RecipientScope::Group, utf8(data.mid(1))});
+    }
+    return std::vector<GroupTarget>{};
 }
 
 GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
@@ -123,7 +116,12 @@ void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const Pa
     if (!answers) {
         return;
     }
-    std::vector<GroupTarget> targets = choice.targets(context.projectors.list());
+    Result<std::vector<GroupTarget>> resolved = choice.targets();
+    if (!resolved) {
+        context.prompt.inform(resolved.error(), PromptIcon::Error);
+        return;
+    }
+    std::vector<GroupTarget> targets = std::move(resolved).value();
     if (targets.empty()) {
         context.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;

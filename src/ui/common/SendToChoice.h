@@ -28,15 +28,17 @@ class SendToChoice : public QComboBox {
     void reload();
     // The projector chosen above.
     bool single() const;
-    // The projectors of the choice, in the order of the registry or the group; members of a
-    // group that are no longer registered come along as missing rows.
-    std::vector<GroupTarget> targets(const ProjectorList& registry) const;
+    // The projectors of the choice as the files say now (not as the page last showed them),
+    // in the order of the registry or the group; members of a group that are no longer
+    // registered come along as missing rows. Fails with the reason.
+    Result<std::vector<GroupTarget>> targets() const;
 
   signals:
     void singleChanged(bool single);
 
   private:
     void rebuild();
+    std::string folder_;
     GroupListModel* groups_;
     bool single_ = true;
 };

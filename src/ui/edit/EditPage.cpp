@@ -414,6 +414,10 @@ void EditPage::chooseProjectorAndSlot(int row, int slot) {
     onProjectorOrSlotChosen();
 }
 
+void EditPage::aimAtChosenProjector() {
+    sendTo_->setCurrentIndex(0);
+}
+
 void EditPage::loadIntoEditors(const Message& message) {
     busy_ = true;
     message_.options = message.options;
@@ -958,24 +962,12 @@ void EditPage::send() {
             std::move(answers));
         return;
     }
-    const CommandContext command = commandContext();
-    const std::uint8_t number = slot();
-    if (!checkProjectorReady(command).ok()) {
-        return;
-    }
     EncodeResult encoded;
-    const Outcome sent =
-        sendMessageToProjector(command, m, encodeSettings(EncodePurpose::Send), number, &encoded);
+    sendComposedMessage(commandContext(), m, encodeSettings(EncodePurpose::Send), slot(), minutes,
+                        {.encoded = &encoded});
     if (encoded.status == EncodeStatus::UnsupportedCharacters) {
         settleUnsupported(encoded);
     }
-    if (!sent.ok()) {
-        return;
-    }
-    if (minutes && !setStartupDisplay(command, {true, number, *minutes}).ok()) {
-        return;
-    }
-    context_.prompt.inform(sendCompleteText(context_.runner.flags()));
 }
 
 void EditPage::get() {

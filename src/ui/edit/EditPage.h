@@ -98,6 +98,8 @@ class EditPage : public QWidget {
     void restoreDraft(const Draft& draft);
     // Chooses the projector (row of the registry) and the slot, as the operator would.
     void chooseProjectorAndSlot(int row, int slot);
+    // Sends, displays and hides go to the projector chosen above from now on (not to a group).
+    void aimAtChosenProjector();
     const ProjectorCapabilities& capabilities() const { return info_.capabilities; }
 
   signals:

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTextEdit>
@@ -154,8 +155,11 @@ void MainWindow::createView() {
     connectEditCommands();
     if (!state_.programFolder.empty() && recoveryEnabled()) {
         EditPage* edit = view_->editTab();
+        // This copy's own draft file: a second copy on the same folder keeps another.
+        draftClaim_ = std::make_unique<DraftClaim>(
+            DraftClaim::claim(state_.programFolder, currentUserName()));
         draftKeeper_ = new DraftKeeper(
-            recoveryPath(state_.programFolder, currentUserName()),
+            draftClaim_->path(),
             [edit]() -> std::optional<Draft> {
                 std::optional<Draft> draft = edit->draft();
                 if (draft) {
@@ -168,9 +172,13 @@ void MainWindow::createView() {
             this);
         connect(edit, &EditPage::draftChanged, draftKeeper_, &DraftKeeper::changed);
         connect(edit, &EditPage::draftDiscarded, draftKeeper_, &DraftKeeper::discard);
+        // Told in the status bar, not in a box: the operator is typing.
         connect(draftKeeper_, &DraftKeeper::writeFailed, this, [this](const QString& problem) {
             qWarning("Orvanta: the unsaved message could not be kept: %s", qPrintable(problem));
+            statusBar()->showMessage(text(Text::DraftNotKept).arg(problem));
         });
+        connect(draftKeeper_, &DraftKeeper::writeRecovered, this,
+                [this] { statusBar()->clearMessage(); });
     }
     view_->showCurrentPage();
 }
@@ -193,11 +201,22 @@ void MainWindow::offerDraftRecovery() {
     if (draftKeeper_ == nullptr) {
         return;
     }
-    const std::string& path = draftKeeper_->path();
+    const std::vector<std::string> left =
+        abandonedDrafts(state_.programFolder, currentUserName(), draftKeeper_->path());
+    if (left.empty()) {
+        return;  // the last run ended normally
+    }
+    // The newest first; older ones are offered at the next start.
+    const std::string& path = left.front();
     const Result<Draft, DraftProblem> read = readDraft(path);
     if (!read) {
         if (read.reason() == DraftProblem::Missing) {
-            return;  // the last run ended normally
+            return;
+        }
+        if (read.reason() == DraftProblem::Foreign) {
+            prompt_.inform(utf8(text(Text::RecoverDraftForeign).arg(qs(read.error()))),
+                           PromptIcon::Warning);
+            return;
         }
         // Never deleted: set aside where the operator (or support) can still look at it.
         const Result<std::string> aside = setDraftAside(path, historyNow());
@@ -217,14 +236,24 @@ void MainWindow::offerDraftRecovery() {
     const QString question =
         text(Text::RecoverDraftQuestion)
             .arg(when, title.isEmpty() ? text(Text::RecoverDraftNoTitle) : title);
+    // Until the answer, nothing else touches the file: a SIGTERM or a logout while the
+    // question is open leaves it for the next start.
+    draftKeeper_->hold();
     if (prompt_.ask(utf8(question), PromptButtons::YesNo, PromptIcon::Question) !=
         PromptAnswer::Yes) {
-        draftKeeper_->discard();
+        draftKeeper_->release(std::nullopt);
+        if (path == draftKeeper_->path()) {
+            draftKeeper_->discard();
+        } else {
+            (void)removeDraft(path);
+        }
         return;
     }
     view_->tabs()->setCurrentIndex(PageTabs::EditTab);
     view_->editTab()->restoreDraft(draft);
     refreshColorButtons();
+    // Written into this copy's file at once; the file it came from goes only after that.
+    draftKeeper_->release(path);
 }
 
 void MainWindow::showHistory() {
@@ -238,6 +267,13 @@ void MainWindow::showHistory() {
 void MainWindow::openFromHistory(const HistoryRecord& record, bool sendAgain) {
     if (record.message.empty()) {
         prompt_.inform(languageText(Text::HistoryNoMessage));
+        return;
+    }
+    // A hand-edited or damaged record may name a saved number no projector has; it is neither
+    // sent nor chosen as some other number.
+    if (sendAgain && (record.slot < 0 || record.slot > 12)) {
+        prompt_.inform(
+            formatText(Text::HistorySlotOutOfRange, {static_cast<long long>(record.slot)}));
         return;
     }
     // As it went out: with every option the message file kept.
@@ -259,15 +295,21 @@ void MainWindow::openFromHistory(const HistoryRecord& record, bool sendAgain) {
     edit->restoreDraft(draft);
     refreshColorButtons();
     const std::optional<std::uint32_t> address = parseAddress(record.address);
+    // The registry as it is now: the projector may have been removed from another window or
+    // the command line since this one last read it.
+    const bool stillRegistered =
+        address && readProjectorList(state_.programFolder).valueOr({}).findAddress(*address);
     const std::optional<std::size_t> row =
-        address ? state_.projectors.findAddress(*address) : std::nullopt;
+        address && stillRegistered ? state_.projectors.findAddress(*address) : std::nullopt;
     if (!row) {
         if (sendAgain) {
             prompt_.inform(languageText(Text::HistoryProjectorGone));
         }
         return;
     }
-    edit->chooseProjectorAndSlot(static_cast<int>(*row), std::max(0, record.slot));
+    edit->chooseProjectorAndSlot(static_cast<int>(*row), record.slot);
+    // The record's projector, not whatever group the Edit tab's "Send to" was left at.
+    edit->aimAtChosenProjector();
     if (sendAgain) {
         // The Edit tab's Send, with its checks and the send lock.
         edit->send();

@@ -1,0 +1,43 @@
+#include "commands/Recipients.h"
+
+#include <chrono>
+
+#include "platform/FileLock.h"
+#include "projectors/ProjectorGroups.h"
+#include "projectors/ProjectorList.h"
+#include "text/LanguageText.h"
+
+namespace orvanta {
+
+Result<std::vector<GroupTarget>> resolveRecipients(const std::string& programFolder,
+                                                   const RecipientChoice& choice) {
+    // Taken when free so that both files come from between two changes; a change in progress
+    // is not waited for (the caller may be a window).
+    const auto lock = FileLock::acquire(registryPath(programFolder), std::chrono::milliseconds(0));
+    Result<ProjectorList, RegistryProblem> registry = readProjectorList(programFolder);
+    if (!registry) {
+        return fail(registry.error());
+    }
+    std::vector<GroupTarget> out;
+    if (choice.scope == RecipientScope::AllRegistered) {
+        for (const ProjectorRecord& r : registry.value().records) {
+            out.push_back({{r.address, r.password}, r.name, false});
+        }
+        return out;
+    }
+    const Result<ProjectorGroups, GroupProblem> groups = readProjectorGroups(programFolder);
+    if (!groups) {
+        return fail(groups.error());
+    }
+    const ProjectorGroup* group = groups.value().find(choice.group);
+    if (group == nullptr) {
+        return fail(languageText(Text::GroupNotFound) + " (" + choice.group + ")");
+    }
+    for (const GroupMember& m : groupMembers(*group, registry.value())) {
+        out.push_back(m.record ? GroupTarget{{m.address, m.record->password}, m.record->name, false}
+                               : GroupTarget{{m.address, {}}, {}, true});
+    }
+    return out;
+}
+
+}  // namespace orvanta

@@ -4,12 +4,19 @@
 // A projector may be in any number of groups. A group keeps an address that is no longer
 // registered; it is shown as missing until it is registered again or removed from the group.
 //
-// Layout: UTF-8 text, one entry a line, LF (a CR before it is ignored):
+// Layout: UTF-8 text, one entry a line, LF or CR LF, an optional byte order mark:
 //   Group=<name>            starts a group; its members follow
 //   Member=<dotted address> a member of the group above, in the order added
-// Lines of any other form, members before the first group, malformed addresses and repeats
-// are skipped when read; a name that comes twice adds its members to the first group of
-// that name. Every change writes the whole file anew.
+// Blanks around "=" and at either end of a line are allowed, keys in any letter case, as
+// people write the file by hand. Comments, blank lines, lines of any other form, members
+// before the first group, malformed addresses and repeats mean nothing to the groups but
+// stay in the file: a change rewrites only the lines it changes. A name that comes twice
+// (compared as names are, below) adds its members to the first group of that name. A file
+// with a group name that cannot be used, or more groups or members than are loaded, is
+// refused with the line that says so, and never rewritten.
+//
+// Names are compared after Unicode compatibility normalisation (NFKC), so names that differ
+// only in how their characters are composed are one name; they are written composed (NFC).
 
 #include <cstdint>
 #include <optional>
@@ -30,7 +37,7 @@ inline constexpr std::size_t kMaxLoadedGroups = 1024;
 inline constexpr std::size_t kMaxLoadedGroupMembers = 4096;
 
 struct ProjectorGroup {
-    std::string name;                      // unique, compared exactly, not empty
+    std::string name;                      // unique after normalisation, not empty
     std::vector<std::uint32_t> addresses;  // in the order added, no duplicates
     bool operator==(const ProjectorGroup&) const = default;
 };
@@ -45,12 +52,14 @@ enum class GroupProblem {
     Unreadable,     // Groups.txt exists but cannot be read (or is no ordinary file)
     Busy,           // another program kept the registry locked too long
     WriteFailed,    // the new file could not be written; the old one is as it was
-    BadName,        // empty, too long, not UTF-8, control characters or spaces at either end
+    BadName,        // empty, too long, not UTF-8, spaces at either end, control or invisible
+                    // characters (line and paragraph separators, zero-width, direction marks)
     SameName,       // another group has this name
     NoSuchGroup,    // no group has this name
     NotRegistered,  // only registered projectors can be added
     AlreadyMember,  // the projector is in the group already
     NotMember,      // the projector is not in the group
+    TooMany,        // more groups, or members of one group, than are loaded
 };
 using GroupResult = Result<void, GroupProblem>;
 

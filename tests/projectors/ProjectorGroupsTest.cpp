@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,38 +44,131 @@ std::uint32_t ip(const char* dotted) {
 
 }  // namespace
 
-TEST(GroupsFile, ReadsWhatItWritesAndSkipsWhatItCannotUse) {
+TEST(GroupsFile, ReadsWhatItWritesAndWhatPeopleWriteByHand) {
     const ProjectorGroups groups{{{"Hall A", {ip("10.0.0.2"), ip("10.0.0.1")}},
                                   {"空き教室 = 2", {}},
                                   {"Floor 2", {ip("10.0.0.1")}}}};
     EXPECT_EQ(parseProjectorGroups(formatProjectorGroups(groups)).groups, groups.groups);
 
     const std::string foreign =
-        "Member=10.9.9.9\r\n"  // before any group
-        "Group=Hall A\r\n"
+        "\xEF\xBB\xBFGroup=Hall A\r\n"  // a byte order mark, CR LF
+        "Member=10.9.9.9\r\n"
         "Member=10.0.0.2\r\n"
         "Member=10.0.0.2\n"    // repeated
         "Member=10.0.0.300\n"  // malformed
         "# a comment\n"
-        "Group= spaced\n"  // a bad name: its members belong to no group
-        "Member=10.0.0.7\n"
+        "group = spaced  \n"  // blanks around "=" and after the name, key in lower case
+        "Member = 10.0.0.7\n"
         "Group=Floor 2\n"
         "Group=Hall A\n"    // the same name again joins the first
         "Member=10.0.0.1";  // no line end
     const ProjectorGroups read = parseProjectorGroups(foreign);
-    const std::vector<ProjectorGroup> expected{{"Hall A", {ip("10.0.0.2"), ip("10.0.0.1")}},
-                                               {"Floor 2", {}}};
+    const std::vector<ProjectorGroup> expected{
+        {"Hall A", {ip("10.9.9.9"), ip("10.0.0.2"), ip("10.0.0.1")}},
+        {"spaced", {ip("10.0.0.7")}},
+        {"Floor 2", {}}};
     EXPECT_EQ(read.groups, expected);
     ASSERT_NE(read.find("Floor 2"), nullptr);
-    EXPECT_EQ(read.find("floor 2"), nullptr);  // compared exactly
+    EXPECT_EQ(read.find("floor 2"), nullptr);  // letter case is part of the name
+}
+
+TEST_F(Groups, HandEditedFilesKeepEveryLineAChangeDoesNotTouch) {
+    registerAddress("10.0.0.1");
+    registerAddress("10.0.0.2");
+    struct Case {
+        const char* what;
+        std::string before;
+        std::function<GroupResult()> change;
+        std::string after;  // empty: refused, the file as it was
+    };
+    const std::string tooLong = "Group=" + std::string(65, 'n') + "\n";
+    std::string full;
+    for (std::size_t i = 0; i < kMaxLoadedGroups; ++i) {
+        full += "Group=g" + std::to_string(i) + "\n";
+    }
+    const Case cases[] = {
+        {"comments, stray members and CR LF stay; the new member joins its group",
+         "\xEF\xBB\xBF# rooms\r\nMember=10.0.0.9\r\nGroup = Hall A \r\n; note\r\nGroup=B\r\n",
+         [&] { return addToGroup(folder_, "Hall A", ip("10.0.0.1")); },
+         "\xEF\xBB\xBF# rooms\r\nMember=10.0.0.9\r\nGroup = Hall A \r\nMember=10.0.0.1\r\n"
+         "; note\r\nGroup=B\r\n"},
+        {"a rename rewrites only its line", "Group=A\n# keep\nMember=10.0.0.2\n",
+         [&] { return renameGroup(folder_, "A", "Hall"); },
+         "Group=Hall\n# keep\nMember=10.0.0.2\n"},
+        {"a removal takes the group's lines only", "# x\nGroup=A\nMember=10.0.0.2\nGroup=B\n",
+         [&] { return deleteGroup(folder_, "A"); }, "# x\nGroup=B\n"},
+        {"a name over the limit refuses the file", tooLong + "Group=B\n",
+         [&] { return createGroup(folder_, "C"); }, ""},
+        {"the group past the limit is refused, not written unlisted", full,
+         [&] { return createGroup(folder_, "one more"); }, ""},
+        {"a file past the limit is refused, not cut", full + "Group=last\n",
+         [&] { return deleteGroup(folder_, "g0"); }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(writeFileAtomically(groupsPath(folder_), c.before).ok());
+        const GroupResult done = c.change();
+        if (c.after.empty()) {
+            ASSERT_FALSE(done.ok());
+            EXPECT_FALSE(done.error().empty());
+            EXPECT_EQ(content(), c.before);
+        } else {
+            ASSERT_TRUE(done.ok()) << done.error();
+            EXPECT_EQ(content(), c.after);
+        }
+    }
+    ASSERT_TRUE(writeFileAtomically(groupsPath(folder_), full + "Group=last\n").ok());
+    const auto read = readProjectorGroups(folder_);
+    ASSERT_FALSE(read.ok());
+    EXPECT_NE(read.error().find(std::to_string(kMaxLoadedGroups + 1)), std::string::npos)
+        << read.error();
+}
+
+TEST_F(Groups, NamesThatLookAlikeAreOneName) {
+    ASSERT_TRUE(createGroup(folder_, "Caf\xC3\xA9").ok());                // é precomposed
+    const GroupResult decomposed = createGroup(folder_, "Cafe\xCC\x81");  // e + combining acute
+    ASSERT_FALSE(decomposed.ok());
+    EXPECT_EQ(decomposed.reason(), GroupProblem::SameName);
+    const GroupResult wide = createGroup(folder_,
+                                         "\xEF\xBC\xA3"
+                                         "af\xC3\xA9");  // fullwidth C
+    ASSERT_FALSE(wide.ok());
+    EXPECT_EQ(wide.reason(), GroupProblem::SameName);
+    // Found under either spelling.
+    EXPECT_TRUE(deleteGroup(folder_, "Cafe\xCC\x81").ok());
 }
 
 TEST(GroupsFile, NamesTheOperatorMayUse) {
     const std::pair<std::string, bool> cases[] = {
-        {"Hall A", true},    {"x", true},        {std::string(64, 'n'), true},
-        {"", false},         {" Hall", false},   {"Hall ", false},
-        {"Hall\tA", false},  {"Hall\nA", false}, {std::string(65, 'n'), false},
-        {"\xC3\x28", false}, {"教室", true},
+        {"Hall A", true},
+        {"x", true},
+        {std::string(64, 'n'), true},
+        {"", false},
+        {" Hall", false},
+        {"Hall ", false},
+        {"Hall\tA", false},
+        {"Hall\nA", false},
+        {std::string(65, 'n'), false},
+        {"\xC3\x28", false},
+        {"教室", true},
+        // Controls and characters that cannot be seen: they forge lines, turn text around or
+        // make two names that look the same.
+        {"Hall\xE2\x80\xAE"
+         "A",
+         false},  // right-to-left override
+        {"Hall\xE2\x80\xA8"
+         "A",
+         false},  // line separator
+        {"Hall\xE2\x80\xA9"
+         "A",
+         false},                      // paragraph separator
+        {"Hall\xE2\x80\x8B", false},  // zero-width space
+        {"Hall\xC2\x85"
+         "A",
+         false},                              // C1 control (next line)
+        {"\xE2\x80\x8B\xE2\x80\x8C", false},  // nothing but invisible characters
+        {"\xEF\xBB\xBFHall", false},          // byte order mark
+        {"Hall\x7F", false},
     };
     for (const auto& [name, valid] : cases) {
         EXPECT_EQ(isValidGroupName(name), valid) << name;

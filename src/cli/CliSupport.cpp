@@ -10,6 +10,7 @@
 
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
+#include "platform/TextCodec.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
@@ -120,7 +121,7 @@ std::string oneLine(std::string_view text) {
     std::string out(text);
     std::replace(out.begin(), out.end(), '\n', ' ');
     out.erase(std::remove(out.begin(), out.end(), '\r'), out.end());
-    return out;
+    return visibleText(out);
 }
 
 // ---------------------------------------------------------------------------------------------

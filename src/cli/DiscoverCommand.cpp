@@ -9,6 +9,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
+#include "platform/TextCodec.h"
 #include "projectors/Adaptors.h"
 #include "projectors/Discovery.h"
 
@@ -27,8 +28,9 @@ extern "C" void onInterruptStopDiscovery(int) {
     discoveryStopFlag().store(true);
 }
 
+// A name or MAC address as a projector or a hand-edited file gave it: shown, never obeyed.
 std::string orDash(const std::string& text) {
-    return text.empty() ? "-" : text;
+    return text.empty() ? "-" : visibleText(text);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
+#include "platform/TextCodec.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
@@ -42,11 +43,11 @@ int list(const CliContext& context) {
     }
     const ProjectorList registered = loadProjectorList(context.programFolder);
     for (const ProjectorGroup& group : groups.value().groups) {
-        std::printf("%s\n", group.name.c_str());
+        std::printf("%s\n", visibleText(group.name).c_str());
         for (const GroupMember& m : groupMembers(group, registered)) {
             const std::string what = !m.record ? languageText(Text::GroupMemberMissing)
                                      : m.record->name.empty() ? std::string("-")
-                                                              : m.record->name;
+                                                              : visibleText(m.record->name);
             std::printf("  %s  %s\n", formatAddress(m.address).c_str(), what.c_str());
         }
     }

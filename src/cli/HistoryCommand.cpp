@@ -107,14 +107,16 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
             std::printf("%s\n", historyLine(r).c_str());
             continue;
         }
-        const std::string projector =
-            r.projector.empty() ? r.address : r.address + " (" + r.projector + ")";
-        std::string line = localTime(r.time) + "  " + r.user + "  " + projector + "  " + r.command +
-                           "  slot " + slotText(r.slot);
+        // Every field may come from a projector or a hand-edited file: one record, one line.
+        const std::string projector = r.projector.empty()
+                                          ? oneLine(r.address)
+                                          : oneLine(r.address) + " (" + oneLine(r.projector) + ")";
+        std::string line = localTime(r.time) + "  " + oneLine(r.user) + "  " + projector + "  " +
+                           oneLine(r.command) + "  slot " + slotText(r.slot);
         if (!r.detail.empty()) {
-            line += "  " + r.detail;
+            line += "  " + oneLine(r.detail);
         }
-        line += "  " + r.result;
+        line += "  " + oneLine(r.result);
         if (!r.text.empty()) {
             line += ": " + oneLine(r.text);
         }

@@ -9,6 +9,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "platform/ProfileFile.h"
+#include "platform/TextCodec.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -69,8 +70,9 @@ std::optional<std::string> macText(const std::string& typed) {
     return out;
 }
 
+// A name or MAC address as a projector or a hand-edited file gave it: shown, never obeyed.
 std::string orDash(const std::string& text) {
-    return text.empty() ? "-" : text;
+    return text.empty() ? "-" : visibleText(text);
 }
 
 int list(const CliContext& context) {

@@ -11,6 +11,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "commands/FleetWatch.h"
+#include "platform/TextCodec.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -53,7 +54,9 @@ std::string utcTime(std::chrono::system_clock::time_point when) {
     return text;
 }
 
-std::string jsonString(const std::string& text) {
+std::string jsonString(const std::string& raw) {
+    // JSON is UTF-8: a name a projector sent in another encoding must not break the document.
+    const std::string text = validUtf8(raw);
     std::string out = "\"";
     for (char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
@@ -127,9 +130,10 @@ void printTable(const std::vector<Line>& lines) {
                     languageText(Text::FleetColumnProblem)});
     for (const Line& line : lines) {
         const FleetStatusTexts t = fleetStatusTexts(line.status);
-        rows.push_back({line.target->label, line.name.empty() ? "-" : line.name, t.reachable,
-                        t.message, t.alarm, t.startup, t.level,
-                        line.status.answered ? localTime(line.status.answeredAt) : "-", t.problem});
+        rows.push_back({line.target->label, line.name.empty() ? "-" : visibleText(line.name),
+                        t.reachable, t.message, t.alarm, t.startup, t.level,
+                        line.status.answered ? localTime(line.status.answeredAt) : "-",
+                        oneLine(t.problem)});
     }
     std::vector<std::size_t> widths(rows.front().size(), 0);
     for (const auto& row : rows) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,11 +15,15 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
+#include "platform/TextCodec.h"
 
 namespace orvanta {
 namespace {
 
-void appendJsonString(std::string& out, std::string_view text) {
+void appendJsonString(std::string& out, std::string_view raw) {
+    // A record is JSON, which is UTF-8: bytes from a projector or a file that are not become
+    // U+FFFD rather than a line no JSON reader takes.
+    const std::string text = validUtf8(raw);
     out += '"';
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
@@ -255,7 +260,10 @@ void addLines(const std::string& bytes, HistoryFile::Contents& into) {
             break;
         }
         const std::string_view line(bytes.data() + start, end - start);
-        if (!line.empty()) {
+        if (line.size() > kMaxHistoryRecordBytes) {
+            // No record of ours is this long: a forged or damaged line is not shown.
+            ++into.skippedLines;
+        } else if (!line.empty()) {
             if (std::optional<HistoryRecord> record = parseHistoryLine(line)) {
                 into.records.push_back(std::move(*record));
             } else {
@@ -312,17 +320,34 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
         return std::nullopt;
     }
     const std::string slot = get("slot");
-    r.slot = slot.empty() || slot == "null" ? -1 : std::atoi(slot.c_str());
-    r.user = get("user");
-    r.address = get("address");
-    r.projector = get("projector");
-    r.command = get("command");
-    r.detail = get("detail");
-    r.result = get("result");
-    r.text = get("text");
-    r.title = get("title");
+    const long number =
+        slot.empty() || slot == "null" ? -1 : std::strtol(slot.c_str(), nullptr, 10);
+    // Kept as the file says, within what an int holds: "Send again" refuses what no slot is.
+    r.slot = static_cast<int>(std::clamp<long>(number, -1, 0xFFFF));
+    // Every field but the message is a line of text: a forged record cannot make one that
+    // takes the window or the terminal seconds to lay out.
+    const auto field = [&get](std::string_view key) {
+        std::string value = get(key);
+        if (value.size() > kMaxHistoryFieldBytes) {
+            std::size_t cut = kMaxHistoryFieldBytes;
+            while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80) {
+                --cut;  // not inside a UTF-8 sequence
+            }
+            value.resize(cut);
+            value += "\u2026";
+        }
+        return value;
+    };
+    r.user = field("user");
+    r.address = field("address");
+    r.projector = field("projector");
+    r.command = field("command");
+    r.detail = field("detail");
+    r.result = field("result");
+    r.text = field("text");
+    r.title = field("title");
     r.message = get("message");
-    r.source = get("source");
+    r.source = field("source");
     return r;
 }
 
@@ -353,9 +378,18 @@ Result<> HistoryFile::append(const HistoryRecord& record) const {
             return fail(systemError(path_));
         }
     }
-    const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    // Never through a link, and never into a file another user made (in a folder others can
+    // write in, it could be one they read).
+    const int fd =
+        ::open(path_.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
-        return fail(systemError(path_));
+        return fail(errno == ELOOP ? path_ + ": is a link, which is not followed here"
+                                   : systemError(path_));
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || opened.st_uid != ::geteuid() || !S_ISREG(opened.st_mode)) {
+        ::close(fd);
+        return fail(path_ + ": not an ordinary file of this user, so it is left alone");
     }
     // A record that a crash cut off ends on a line of its own, so that this one stays whole.
     if (const off_t end = ::lseek(fd, 0, SEEK_END); end > 0) {

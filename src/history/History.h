@@ -47,6 +47,10 @@ std::string historyPath(const std::string& programFolder);
 // How large history.jsonl may grow before it is rotated out; with the one rotated file the
 // history takes at most twice this.
 inline constexpr std::size_t kHistoryFileBytes = 2u << 20;
+// The longest line read as a record (a message file and its fields fit many times over), and
+// the most bytes one text field keeps when read (longer ones are cut, ending in an ellipsis).
+inline constexpr std::size_t kMaxHistoryRecordBytes = 256u << 10;
+inline constexpr std::size_t kMaxHistoryFieldBytes = 1024;
 
 class HistoryFile {
   public:

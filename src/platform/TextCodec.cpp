@@ -2,6 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
+
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
 
 namespace orvanta {
 namespace {
@@ -120,6 +124,102 @@ std::u16string decodeWindows1252(std::string_view bytes) {
     for (char c : bytes) {
         const auto b = static_cast<unsigned char>(c);
         out.push_back(b >= 0x80 && b < 0xA0 ? kHigh[b - 0x80] : static_cast<char16_t>(b));
+    }
+    return out;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t cp) {
+    std::u16string units;
+    appendCodePoint(units, cp);
+    out += utf16ToUtf8(units);
+}
+
+}  // namespace
+
+bool isControlOrInvisible(char32_t c) {
+    const auto cp = static_cast<UChar32>(c);
+    switch (u_charType(cp)) {
+        case U_CONTROL_CHAR:
+        case U_FORMAT_CHAR:
+        case U_LINE_SEPARATOR:
+        case U_PARAGRAPH_SEPARATOR:
+        case U_SURROGATE:
+            return true;
+        default:
+            return u_hasBinaryProperty(cp, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) != 0;
+    }
+}
+
+std::string compatibilityForm(std::string_view text) {
+    const std::u16string in = utf8ToUtf16(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfkc = unorm2_getNFKCInstance(&status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    std::u16string out(in.size() * 3 + 8, u'\0');
+    const int32_t n = unorm2_normalize(nfkc, in.data(), static_cast<int32_t>(in.size()), out.data(),
+                                       static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    out.resize(static_cast<std::size_t>(n));
+    return utf16ToUtf8(out);
+}
+
+std::string composedForm(std::string_view text) {
+    const std::u16string in = utf8ToUtf16(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    std::u16string out(in.size() * 3 + 8, u'\0');
+    const int32_t n = unorm2_normalize(nfc, in.data(), static_cast<int32_t>(in.size()), out.data(),
+                                       static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    out.resize(static_cast<std::size_t>(n));
+    return utf16ToUtf8(out);
+}
+
+std::string visibleText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        const auto cp = nextCodePoint(text, i);
+        char shown[16];
+        if (!cp) {
+            i = start + 1;
+            std::snprintf(shown, sizeof shown, "<%02X>", static_cast<unsigned char>(text[start]));
+            out += shown;
+        } else if (isControlOrInvisible(*cp)) {
+            std::snprintf(shown, sizeof shown, "<U+%04X>", static_cast<unsigned>(*cp));
+            out += shown;
+        } else {
+            out.append(text.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        if (nextCodePoint(text, i)) {
+            out.append(text.substr(start, i - start));
+        } else {
+            i = start + 1;
+            appendUtf8(out, kReplacement);
+        }
     }
     return out;
 }

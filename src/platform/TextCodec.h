@@ -17,6 +17,22 @@ std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
 // Windows-1252, byte by byte (the five undefined bytes map to their C1 controls).
 std::u16string decodeWindows1252(std::string_view bytes);
 
+// Characters that change how the text around them shows, or show as nothing: C0 and C1
+// controls and DEL, line and paragraph separators, zero-width characters and joiners, the
+// marks, embeddings, overrides and isolates of bidirectional text, the byte order mark and
+// the other format characters of that kind.
+bool isControlOrInvisible(char32_t c);
+// Unicode normalisation of UTF-8 text: canonical composition (NFC), and compatibility
+// composition (NFKC), under which names that look the same compare equal.
+std::string composedForm(std::string_view text);
+std::string compatibilityForm(std::string_view text);
+// `text` for a terminal or a one-line field: each such character shown as <U+XXXX>, each
+// byte that is not part of well-formed UTF-8 as <XX>. What comes from a projector or a file
+// can then neither move the cursor, set the title, forge a line nor reorder what follows.
+std::string visibleText(std::string_view text);
+// Well-formed UTF-8: every byte that is not part of a well-formed sequence becomes U+FFFD.
+std::string validUtf8(std::string_view text);
+
 // Value of one hexadecimal digit (either letter case), -1 for any other character.
 constexpr int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') {

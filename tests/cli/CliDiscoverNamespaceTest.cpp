@@ -58,7 +58,9 @@ TEST(CliDiscoverInner, ListsEachAnsweringProjectorOnce) {
     }
     SimProcess hallA({"--address", "127.0.44.2", "--name", "Hall A", "--mac", "00:11:22:33:44:02",
                       "--discovery"});
-    SimProcess hallB({"--address", "127.0.44.3", "--discovery"});
+    // A name made to move the cursor, set the terminal's title and forge a second line.
+    SimProcess hallB({"--address", "127.0.44.3", "--name", "\x1B]0;owned\x07Hall\nforged 10.0.0.1",
+                      "--discovery"});
     // Answers the search, but nothing listens on its command port: not listed.
     SimProcess deaf({"--address", "127.0.44.4", "--port", "9800", "--discovery"});
     for (SimProcess* s : {&hallA, &hallB, &deaf}) {
@@ -77,8 +79,8 @@ TEST(CliDiscoverInner, ListsEachAnsweringProjectorOnce) {
     }
     std::sort(lines.begin(), lines.end());
     const std::vector<std::string> expected = {
+        "<U+001B>]0;owned<U+0007>Hall<U+000A>forged 10.0.0.1  02-00-7F-00-2C-03  127.0.44.3",
         "Hall A  00-11-22-33-44-02  127.0.44.2",
-        "SIM-127.0.44.3  02-00-7F-00-2C-03  127.0.44.3",
     };
     EXPECT_EQ(lines, expected) << o.out;
     // Each projector answered both searches of the run; the second answers were not listed.

@@ -39,11 +39,14 @@ QMessageBox::StandardButtons toQt(PromptButtons buttons) {
 
 void QtPrompt::inform(const std::string& text, PromptIcon icon) {
     QMessageBox box(toQt(icon), orvanta::text(Text::Caption), qs(text), QMessageBox::Ok, parent_);
+    // Texts carry titles, names and file names: shown as typed, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 PromptAnswer QtPrompt::ask(const std::string& text, PromptButtons buttons, PromptIcon icon) {
     QMessageBox box(toQt(icon), orvanta::text(Text::Caption), qs(text), toQt(buttons), parent_);
+    box.setTextFormat(Qt::PlainText);
     switch (box.exec()) {
         case QMessageBox::Ok:
             return PromptAnswer::Ok;

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <algorithm>
 
+#include "platform/TextCodec.h"
 #include "text/LanguageText.h"
 #include "ui/common/UiText.h"
 
@@ -20,18 +21,49 @@ QString slotText(int slot) {
     return slot == 0 ? text(Text::SavedNumberQuick) : QString::number(slot);
 }
 
+// A field of a record as one line of plain text: it may come from a projector or a hand-edited
+// file, so line breaks, controls and direction overrides are shown, not obeyed.
+QString shown(const std::string& field) {
+    std::string line = field;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return qs(visibleText(line));
+}
+
 QString projectorText(const HistoryRecord& r) {
     return r.projector.empty()
-               ? qs(r.address)
-               : qs(r.address) + QStringLiteral(" (") + qs(r.projector) + QLatin1Char(')');
+               ? shown(r.address)
+               : shown(r.address) + QStringLiteral(" (") + shown(r.projector) + QLatin1Char(')');
 }
 
 QString resultText(const HistoryRecord& r) {
-    return r.text.empty() ? qs(r.result) : qs(r.result) + QStringLiteral(": ") + qs(r.text);
+    return r.text.empty() ? shown(r.result)
+                          : shown(r.result) + QStringLiteral(": ") + shown(r.text);
 }
 
 QString commandText(const HistoryRecord& r) {
-    return r.detail.empty() ? qs(r.command) : qs(r.command) + QLatin1Char(' ') + qs(r.detail);
+    return r.detail.empty() ? shown(r.command)
+                            : shown(r.command) + QLatin1Char(' ') + shown(r.detail);
+}
+
+QVariant cellText(const HistoryRecord& r, int column) {
+    switch (column) {
+        case HistoryModel::TimeColumn:
+            return localTime(r.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        case HistoryModel::UserColumn:
+            return shown(r.user);
+        case HistoryModel::ProjectorColumn:
+            return projectorText(r);
+        case HistoryModel::CommandColumn:
+            return commandText(r);
+        case HistoryModel::SlotColumn:
+            return slotText(r.slot);
+        case HistoryModel::ResultColumn:
+            return resultText(r);
+        case HistoryModel::TitleColumn:
+            return shown(r.title);
+        default:
+            return {};
+    }
 }
 
 }  // namespace
@@ -72,27 +104,18 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::UserRole) {
         return QVariant::fromValue<qint64>(r.time);
     }
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) {
-        return {};
+    if (role == Qt::DisplayRole) {
+        return cellText(r, index.column());
     }
-    switch (index.column()) {
-        case TimeColumn:
-            return localTime(r.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        case UserColumn:
-            return qs(r.user);
-        case ProjectorColumn:
-            return projectorText(r);
-        case CommandColumn:
-            return commandText(r);
-        case SlotColumn:
-            return slotText(r.slot);
-        case ResultColumn:
-            return resultText(r);
-        case TitleColumn:
-            return qs(r.title);
-        default:
-            return {};
+    if (role == Qt::ToolTipRole) {
+        // A tool tip that looks like markup is drawn as markup: the text is escaped inside a
+        // paragraph of its own, so a title "<h1>BIG</h1>" or "<img src=...>" reads as typed.
+        const QString plain = cellText(r, index.column()).toString();
+        return plain.isEmpty() ? QVariant()
+                               : QVariant(QStringLiteral("<p style='white-space:pre-wrap'>") +
+                                          plain.toHtmlEscaped() + QStringLiteral("</p>"));
     }
+    return {};
 }
 
 QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,6 +1,12 @@
 #include "message/RecoveryFile.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -262,17 +268,123 @@ Result<Draft, DraftProblem> parseDraft(std::string_view bytes) {
 }
 
 Result<> writeDraft(const std::string& path, const Draft& draft) {
-    return writeFileAtomically(path, composeDraft(draft), 0600);
+    return writeOwnFileAtomically(path, composeDraft(draft), 0600);
 }
 
 Result<Draft, DraftProblem> readDraft(const std::string& path) {
-    Result<std::string, ReadProblem> bytes = readRegularFile(path, kMaxDraftBytes);
+    Result<std::string, ReadProblem> bytes = readOwnFile(path, kMaxDraftBytes);
     if (!bytes) {
-        return fail(bytes.reason() == ReadProblem::Missing ? DraftProblem::Missing
-                                                           : DraftProblem::Unreadable,
-                    bytes.error());
+        DraftProblem problem = DraftProblem::Unreadable;
+        if (bytes.reason() == ReadProblem::Missing) {
+            problem = DraftProblem::Missing;
+        } else if (bytes.reason() == ReadProblem::Foreign) {
+            problem = DraftProblem::Foreign;
+        }
+        return fail(problem, bytes.error());
     }
     return parseDraft(bytes.value());
+}
+
+namespace {
+
+// Held by the running copy whose draft a file is, for as long as it runs; the kernel lets go
+// when it ends however it ends.
+std::string claimPath(const std::string& draftPath) {
+    return draftPath + ".lock";
+}
+
+}  // namespace
+
+DraftClaim::~DraftClaim() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+DraftClaim::DraftClaim(DraftClaim&& other) noexcept
+    : path_(std::move(other.path_)), fd_(other.fd_) {
+    other.fd_ = -1;
+}
+
+DraftClaim DraftClaim::claim(const std::string& programFolder, const std::string& user) {
+    const std::string shared = recoveryPath(programFolder, user);
+    // The first copy keeps the usual name; a second one on the same folder gets one of its own.
+    for (const std::string& path :
+         {shared, draftPathOfProcess(programFolder, user, static_cast<std::int64_t>(::getpid()))}) {
+        const int fd =
+            ::open(claimPath(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0) {
+            continue;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            DraftClaim claim;
+            claim.path_ = path;
+            claim.fd_ = fd;
+            return claim;
+        }
+        ::close(fd);
+    }
+    // No lock to be had (a folder we cannot write in): the draft cannot be kept either, and
+    // writing it will say so.
+    DraftClaim claim;
+    claim.path_ = shared;
+    return claim;
+}
+
+std::string draftPathOfProcess(const std::string& programFolder, const std::string& user,
+                               std::int64_t pid) {
+    std::string path = recoveryPath(programFolder, user);
+    path.insert(path.size() - std::string_view(".draft").size(), "-" + std::to_string(pid));
+    return path;
+}
+
+std::vector<std::string> abandonedDrafts(const std::string& programFolder, const std::string& user,
+                                         const std::string& ownPath) {
+    const std::string shared = recoveryPath(programFolder, user);
+    const std::string folder = programFolder.empty() ? std::string(".") : programFolder;
+    const std::string stem =
+        shared.substr(programFolder.size(),
+                      shared.size() - programFolder.size() - std::string_view(".draft").size());
+    std::vector<std::pair<std::int64_t, std::string>> found;
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(stem) || !name.ends_with(".draft")) {
+            continue;
+        }
+        const std::string_view middle =
+            name.substr(stem.size(), name.size() - stem.size() - std::string_view(".draft").size());
+        const bool numbered = middle.size() > 1 && middle.front() == '-' &&
+                              middle.find_first_not_of("0123456789", 1) == std::string_view::npos;
+        if (!middle.empty() && !numbered) {
+            continue;
+        }
+        const std::string path = programFolder + std::string(name);
+        // A copy that still runs holds its claim: its draft is its own business. This copy's
+        // own file was left by a run that ended without ending normally (it got the claim).
+        const int fd = ::open(claimPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        if (fd >= 0) {
+            const bool held = path != ownPath && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+            ::close(fd);
+            if (held) {
+                continue;
+            }
+        }
+        struct stat st {};
+        ::lstat(path.c_str(), &st);
+        found.emplace_back(static_cast<std::int64_t>(st.st_mtime), path);
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<std::string> paths;
+    for (auto& f : found) {
+        paths.push_back(std::move(f.second));
+    }
+    return paths;
 }
 
 Result<> removeDraft(const std::string& path) {

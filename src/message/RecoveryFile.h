@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "message/MessageOptions.h"
 #include "platform/Result.h"
@@ -32,12 +33,42 @@ struct Draft {
 std::string recoveryPath(const std::string& programFolder, const std::string& user);
 
 std::string composeDraft(const Draft& draft);
-enum class DraftProblem { Missing, Unreadable, Damaged };
+// Foreign: a link, or a file of another user, where the draft should be: left alone.
+enum class DraftProblem { Missing, Unreadable, Damaged, Foreign };
 Result<Draft, DraftProblem> parseDraft(std::string_view bytes);
 
-// Writes the draft atomically (private to the user: it may hold anything the operator typed).
+// The draft file that belongs to this running copy of the program, claimed for as long as the
+// object lives: the usual recoveryPath when no other copy runs on the folder for this user,
+// else one named after the process (draftPathOfProcess). Two copies never write, or remove,
+// each other's draft.
+class DraftClaim {
+  public:
+    static DraftClaim claim(const std::string& programFolder, const std::string& user);
+    DraftClaim(DraftClaim&& other) noexcept;
+    DraftClaim& operator=(DraftClaim&&) = delete;
+    DraftClaim(const DraftClaim&) = delete;
+    DraftClaim& operator=(const DraftClaim&) = delete;
+    ~DraftClaim();
+    const std::string& path() const { return path_; }
+
+  private:
+    DraftClaim() = default;
+    std::string path_;
+    int fd_ = -1;
+};
+// "<folder>recovery-<user>-<pid>.draft".
+std::string draftPathOfProcess(const std::string& programFolder, const std::string& user,
+                               std::int64_t pid);
+// The user's drafts that no running copy claims (left by runs that did not end normally),
+// newest first; `ownPath` (this copy's claim) among them when a file is there.
+std::vector<std::string> abandonedDrafts(const std::string& programFolder, const std::string& user,
+                                         const std::string& ownPath);
+
+// Writes the draft atomically, private to the user (it may hold anything the operator typed),
+// never through a link and never over another user's file.
 Result<> writeDraft(const std::string& path, const Draft& draft);
 // Missing: no file (the last run ended normally). Damaged: not a complete recovery file.
+// Foreign: a link or another user's file.
 Result<Draft, DraftProblem> readDraft(const std::string& path);
 // Removes the file; a file that is not there is fine.
 Result<> removeDraft(const std::string& path);

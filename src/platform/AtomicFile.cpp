@@ -135,6 +135,51 @@ Result<> writeFileAtomically(const std::string& requested, std::string_view cont
     return {};
 }
 
+std::optional<std::string> foreignFileProblem(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) {
+        return std::nullopt;  // missing, or nothing we may look at: the write will say
+    }
+    if (S_ISLNK(st.st_mode)) {
+        return path + ": is a link, which is not followed here";
+    }
+    if (st.st_uid != ::geteuid()) {
+        return path + ": belongs to another user, so it is left alone";
+    }
+    return std::nullopt;
+}
+
+Result<> writeOwnFileAtomically(const std::string& path, std::string_view content, mode_t mode) {
+    // A link is replaced, not followed; but anything another user put there (a link or a
+    // file) is not ours to replace.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && st.st_uid != ::geteuid()) {
+        return fail(path + ": belongs to another user, so it is left alone");
+    }
+    removeStaleTemporaries(path);
+    // mkstemp makes a new file of a name nobody could know in advance (O_EXCL): nothing
+    // prepared beside the file is ever written into.
+    Result<std::string> temporary = writeTemporary(path, content, mode);
+    if (!temporary) {
+        return temporary.failure();
+    }
+    const std::string& tmpl = temporary.value();
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
+        ::unlink(tmpl.c_str());
+        return fail(std::move(why));
+    }
+    return {};
+}
+
+Result<std::string, ReadProblem> readOwnFile(const std::string& path, std::size_t maxBytes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_uid != ::geteuid())) {
+        return fail(ReadProblem::Foreign, *foreignFileProblem(path));
+    }
+    return readRegularFile(path, maxBytes);
+}
+
 Result<void, CopyProblem> copyFileNoReplace(const std::string& from, const std::string& to) {
     Result<std::string, ReadProblem> content = readWholeFile(from);
     if (!content) {

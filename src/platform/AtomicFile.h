@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,17 +21,29 @@ namespace orvanta {
 Result<> writeFileAtomically(const std::string& path, std::string_view content,
                              mode_t newFileMode = 0644);
 
+// For the files of the program folder, which may be a folder others can write in: the file
+// is never written through a link (a link put in its place is replaced by the file), gets
+// `mode` whatever the file there had, and a file there that belongs to another user is
+// refused (the error text says so), never replaced.
+Result<> writeOwnFileAtomically(const std::string& path, std::string_view content,
+                                mode_t mode = 0600);
+// The check both make: nothing when `path` is missing or an ordinary file of this user.
+std::optional<std::string> foreignFileProblem(const std::string& path);
+
 // Copies `from` to `to` only when no file is called `to`: the copy appears complete or not at
 // all and never replaces a file. The reason Exists says that `to` was already there.
 enum class CopyProblem { Failed, Exists };
 Result<void, CopyProblem> copyFileNoReplace(const std::string& from, const std::string& to);
 
 // Why a whole-file read failed.
-enum class ReadProblem { Failed, Missing, NotRegular, TooLarge };
+enum class ReadProblem { Failed, Missing, NotRegular, TooLarge, Foreign };
 
 // Reads a whole ordinary file of at most `maxBytes` bytes. Pipes, devices and directories
 // are refused without reading from them, so that none can block or flood the reader.
 Result<std::string, ReadProblem> readRegularFile(const std::string& path, std::size_t maxBytes);
+// readRegularFile for a file of the program folder (see writeOwnFileAtomically): a link, or a
+// file of another user, is refused with ReadProblem::Foreign.
+Result<std::string, ReadProblem> readOwnFile(const std::string& path, std::size_t maxBytes);
 
 // readRegularFile with at most kMaxWholeFileBytes.
 inline constexpr std::size_t kMaxWholeFileBytes = 16u << 20;

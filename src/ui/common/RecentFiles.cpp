@@ -289,6 +289,7 @@ QString RecentFiles::add(const QString& file, const QString& mimeType,
             case ReadProblem::TooLarge:
                 return QStringLiteral("too large");
             case ReadProblem::Failed:
+            case ReadProblem::Foreign:
                 return QStringLiteral("cannot be read");
         }
     }

@@ -1,5 +1,6 @@
 #include "ui/edit/DraftKeeper.h"
 
+#include "platform/AtomicFile.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
@@ -23,33 +24,63 @@ DraftKeeper::~DraftKeeper() {
 }
 
 void DraftKeeper::changed() {
+    if (held_) {
+        return;
+    }
     // Only the timer restarts per keystroke: the message is taken once typing pauses.
     timer_.start();
 }
 
 void DraftKeeper::discard() {
+    if (held_) {
+        return;
+    }
     timer_.stop();
     queue(std::nullopt);
 }
 
 void DraftKeeper::takeSnapshot() {
-    queue(snapshot_());
+    if (!held_) {
+        queue(snapshot_());
+    }
+}
+
+void DraftKeeper::hold() {
+    held_ = true;
+    timer_.stop();
+}
+
+void DraftKeeper::release(std::optional<std::string> restoredFrom) {
+    held_ = false;
+    if (!restoredFrom) {
+        return;
+    }
+    timer_.stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        next_ = Job{++sequence_, snapshot_(),
+                    *restoredFrom == path_ ? std::string() : *restoredFrom, true};
+    }
+    wake_.notify_all();
 }
 
 void DraftKeeper::queue(std::optional<Draft> draft) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        next_ = Job{++sequence_, std::move(draft)};
+        next_ = Job{++sequence_, std::move(draft), {}, false};
     }
     wake_.notify_all();
 }
 
 Result<> DraftKeeper::writeNow() {
+    if (held_) {
+        return {};  // the unanswered draft stays as it is
+    }
     timer_.stop();
     Job job;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        job = Job{++sequence_, snapshot_()};
+        job = Job{++sequence_, snapshot_(), {}, false};
         next_.reset();  // older than this one
     }
     return perform(job);
@@ -67,8 +98,18 @@ Result<> DraftKeeper::perform(const Job& job) {
     }
     doneSequence_ = job.sequence;
     Result<> done = job.draft ? writeDraft(path_, *job.draft) : removeDraft(path_);
+    if (done && !job.removeAfter.empty()) {
+        (void)removeDraft(job.removeAfter);
+    }
+    if (!done && job.draft && !job.restored && !foreignFileProblem(path_)) {
+        // What is there is older than the page: it must not come back as the latest. (A
+        // restored draft's first write keeps it: the file still holds what the page holds.)
+        (void)removeDraft(path_);
+    }
     if (!done && !failedLast_) {
         postToGui(this, [this, problem = qs(done.error())] { emit writeFailed(problem); });
+    } else if (done && failedLast_) {
+        postToGui(this, [this] { emit writeRecovered(); });
     }
     failedLast_ = !done.ok();
     return done;

@@ -41,14 +41,29 @@ class DraftKeeper : public QObject {
     // Blocks until the writer thread has nothing left to do (tests, the end of the program).
     void waitIdle();
 
+    // While a draft left by an earlier run waits for the operator's answer, nothing but the
+    // answer touches the file: changes, discards and writeNow (a signal) leave it alone.
+    void hold();
+    // The answer came. `restoredFrom` (when the operator took the draft back) is the file it
+    // came from: the page's message is written at once, and that file, when it is not this
+    // keeper's own, goes only once the message is safely in this one.
+    void release(std::optional<std::string> restoredFrom);
+    bool held() const { return held_; }
+
   signals:
     // A write failed (on the GUI thread): the text says why. Told once until a write works.
+    // An older draft that the failed write should have replaced is removed (where the
+    // folder lets it), so that it is never offered as the latest.
     void writeFailed(const QString& problem);
+    // A write worked again after one failed.
+    void writeRecovered();
 
   private:
     struct Job {
         std::uint64_t sequence = 0;
         std::optional<Draft> draft;  // nothing: remove the file
+        std::string removeAfter;     // a restored draft's file, removed once this is written
+        bool restored = false;       // the first write of a restored draft
     };
     void takeSnapshot();
     void queue(std::optional<Draft> draft);
@@ -58,6 +73,7 @@ class DraftKeeper : public QObject {
     std::string path_;
     Snapshot snapshot_;
     QTimer timer_;
+    bool held_ = false;  // GUI thread only
 
     std::mutex mutex_;
     std::condition_variable wake_;

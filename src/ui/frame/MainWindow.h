@@ -18,6 +18,7 @@ class QToolButton;
 
 namespace orvanta {
 
+class DraftClaim;
 class DraftKeeper;
 class HistoryRecorder;
 class HistoryWriterThread;
@@ -133,6 +134,7 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<HistoryWriterThread> historyWriter_;
     std::unique_ptr<HistoryRecorder> history_;
     bool historyProblemTold_ = false;
+    std::unique_ptr<DraftClaim> draftClaim_;
     DraftKeeper* draftKeeper_ = nullptr;
     bool draftProblemTold_ = false;
     ProjectorListModel* projectors_;

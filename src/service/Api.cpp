@@ -421,15 +421,14 @@ void Api::handle(HttpRequest request, Responder respond) {
     }
     caller.token = token->name;
     caller.rights = token->rights;
+    noteSuccess(caller.client);
     if ((token->rights & route->right) == 0) {
-        noteFailure(caller.client);
         answer(request, caller, respond,
                problem(403, "",
                        "the token \"" + token->name + "\" lacks the right \"" +
                            tokenRightsText(route->right) + "\""));
         return;
     }
-    noteSuccess(caller.client);
     if (request.method != route->method) {
         answer(request, caller, respond,
                problem(405, "", std::string("use ") + route->method + " for " + path));

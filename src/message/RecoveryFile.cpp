@@ -320,6 +320,7 @@ DraftClaim DraftClaim::claim(const std::string& programFolder, const std::string
             DraftClaim claim;
             claim.path_ = path;
             claim.fd_ = fd;
+            claim.perProcess_ = path != shared;
             return claim;
         }
         ::close(fd);

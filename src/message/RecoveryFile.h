@@ -55,6 +55,7 @@ class DraftClaim {
     DraftClaim() = default;
     std::string path_;
     int fd_ = -1;
+    bool perProcess_ = false;  // named after this process: its lock file goes with it
 };
 // "<folder>recovery-<user>-<pid>.draft".
 std::string draftPathOfProcess(const std::string& programFolder, const std::string& user,

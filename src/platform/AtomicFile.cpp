@@ -91,6 +91,21 @@ Result<std::string> writeTemporary(const std::string& path, std::string_view con
     return tmpl;
 }
 
+// Writes `content` beside `path` and renames it over `path` (whatever entry is there).
+Result<> replaceWith(const std::string& path, std::string_view content, mode_t mode) {
+    Result<std::string> temporary = writeTemporary(path, content, mode);
+    if (!temporary) {
+        return temporary.failure();
+    }
+    const std::string& tmpl = temporary.value();
+    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
+        std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
+        ::unlink(tmpl.c_str());
+        return fail(std::move(why));
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string resolveLinks(const std::string& path) {
@@ -122,17 +137,7 @@ Result<> writeFileAtomically(const std::string& requested, std::string_view cont
     if (::stat(path.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     }
-    Result<std::string> temporary = writeTemporary(path, content, mode);
-    if (!temporary) {
-        return temporary.failure();
-    }
-    const std::string& tmpl = temporary.value();
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
-        ::unlink(tmpl.c_str());
-        return fail(std::move(why));
-    }
-    return {};
+    return replaceWith(path, content, mode);
 }
 
 std::optional<std::string> foreignFileProblem(const std::string& path) {
@@ -159,17 +164,7 @@ Result<> writeOwnFileAtomically(const std::string& path, std::string_view conten
     removeStaleTemporaries(path);
     // mkstemp makes a new file of a name nobody could know in advance (O_EXCL): nothing
     // prepared beside the file is ever written into.
-    Result<std::string> temporary = writeTemporary(path, content, mode);
-    if (!temporary) {
-        return temporary.failure();
-    }
-    const std::string& tmpl = temporary.value();
-    if (::rename(tmpl.c_str(), path.c_str()) != 0) {
-        std::string why = std::string("cannot replace the file: ") + std::strerror(errno);
-        ::unlink(tmpl.c_str());
-        return fail(std::move(why));
-    }
-    return {};
+    return replaceWith(path, content, mode);
 }
 
 Result<std::string, ReadProblem> readOwnFile(const std::string& path, std::size_t maxBytes) {

@@ -152,15 +152,18 @@ bool isControlOrInvisible(char32_t c) {
     }
 }
 
-std::string compatibilityForm(std::string_view text) {
+namespace {
+
+// `text` in the form `normalizer` makes; as it is when the normalizer cannot be had.
+std::string normalized(std::string_view text, const UNormalizer2* (*normalizer)(UErrorCode*)) {
     const std::u16string in = utf8ToUtf16(text);
     UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfkc = unorm2_getNFKCInstance(&status);
+    const UNormalizer2* form = normalizer(&status);
     if (U_FAILURE(status)) {
         return std::string(text);
     }
     std::u16string out(in.size() * 3 + 8, u'\0');
-    const int32_t n = unorm2_normalize(nfkc, in.data(), static_cast<int32_t>(in.size()), out.data(),
+    const int32_t n = unorm2_normalize(form, in.data(), static_cast<int32_t>(in.size()), out.data(),
                                        static_cast<int32_t>(out.size()), &status);
     if (U_FAILURE(status)) {
         return std::string(text);
@@ -169,21 +172,14 @@ std::string compatibilityForm(std::string_view text) {
     return utf16ToUtf8(out);
 }
 
+}  // namespace
+
+std::string compatibilityForm(std::string_view text) {
+    return normalized(text, unorm2_getNFKCInstance);
+}
+
 std::string composedForm(std::string_view text) {
-    const std::u16string in = utf8ToUtf16(text);
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfc = unorm2_getNFCInstance(&status);
-    if (U_FAILURE(status)) {
-        return std::string(text);
-    }
-    std::u16string out(in.size() * 3 + 8, u'\0');
-    const int32_t n = unorm2_normalize(nfc, in.data(), static_cast<int32_t>(in.size()), out.data(),
-                                       static_cast<int32_t>(out.size()), &status);
-    if (U_FAILURE(status)) {
-        return std::string(text);
-    }
-    out.resize(static_cast<std::size_t>(n));
-    return utf16ToUtf8(out);
+    return normalized(text, unorm2_getNFCInstance);
 }
 
 std::string visibleText(std::string_view text) {

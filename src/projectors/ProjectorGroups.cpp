@@ -97,14 +97,14 @@ struct GroupsDocument {
     std::vector<Line> lines;
     ProjectorGroups groups;
 
+    std::vector<std::string> keys;  // each group's name as names are compared
+
     std::optional<std::size_t> indexOf(std::string_view name) const {
-        const std::string wanted = compatibilityForm(name);
-        for (std::size_t i = 0; i < groups.groups.size(); ++i) {
-            if (compatibilityForm(groups.groups[i].name) == wanted) {
-                return i;
-            }
+        const auto it = std::find(keys.begin(), keys.end(), compatibilityForm(name));
+        if (it == keys.end()) {
+            return std::nullopt;
         }
-        return std::nullopt;
+        return static_cast<std::size_t>(it - keys.begin());
     }
 
     std::string bytes() const {
@@ -172,6 +172,7 @@ Result<GroupsDocument, GroupProblem> readGroupsDocument(std::string_view bytes) 
                     return refusal(GroupProblem::TooMany, where);
                 }
                 doc.groups.groups.push_back({std::string(value), {}});
+                doc.keys.push_back(compatibilityForm(value));
                 current = doc.groups.groups.size() - 1;
             }
             line.kind = GroupsDocument::Line::Kind::Group;

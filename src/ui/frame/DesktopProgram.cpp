@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QIcon>
@@ -177,7 +178,16 @@ int runDesktopProgram(int argc, char** argv) {
 
     SingleInstance instance;
     if (!instance.acquire()) {
-        if (instance.handOver(file)) {
+        QString runningFolder;
+        if (instance.handOver(file, 5000, &runningFolder)) {
+            // The running copy keeps its folder: a folder given to this start is not used.
+            std::vector<std::string> rest = args;
+            const std::string asked = openProgramFolder(rest, false).path;
+            if (!runningFolder.isEmpty() && QDir(qs(asked)) != QDir(runningFolder)) {
+                std::fprintf(
+                    stderr, "orvanta: %s\n",
+                    utf8(text(Text::RunningWithOtherFolder).arg(runningFolder, qs(asked))).c_str());
+            }
             return 0;
         }
         // Started from a file manager nobody reads the terminal: the message is shown too.
@@ -198,6 +208,7 @@ int runDesktopProgram(int argc, char** argv) {
     MainState state;
     const ProgramFolder folder = openProgramFolder(args);
     state.programFolder = folder.path;
+    instance.setProgramFolder(qs(folder.path));
     if (!folder.problem.empty()) {
         qWarning("Orvanta: %s", folder.problem.c_str());
     }

@@ -70,6 +70,9 @@ QIcon swatch(std::uint8_t colorIndex) {
     return QIcon(pixmap);
 }
 
+// What the draft recovery does, for those who look (QT_LOGGING_RULES="orvanta.recovery=true").
+Q_LOGGING_CATEGORY(lcRecovery, "orvanta.recovery", QtWarningMsg)
+
 // The program file of a running process, empty when there is no such process.
 std::string programOf(long pid) {
     char target[PATH_MAX];
@@ -239,6 +242,7 @@ void MainWindow::offerDraftRecovery() {
     // Until the answer, nothing else touches the file: a SIGTERM or a logout while the
     // question is open leaves it for the next start.
     draftKeeper_->hold();
+    qCInfo(lcRecovery, "asking whether to restore %s", path.c_str());
     if (prompt_.ask(utf8(question), PromptButtons::YesNo, PromptIcon::Question) !=
         PromptAnswer::Yes) {
         draftKeeper_->release(std::nullopt);
@@ -631,21 +635,28 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::openFile(const QString& path) {
-    pendingFile_ = path;
+    // Every file asked for is opened, one after the other: none is dropped for a later one.
+    pendingFiles_.push_back(path);
     openPendingFile();
 }
 
 void MainWindow::openPendingFile() {
-    if (pendingFile_.isEmpty() || view_ == nullptr) {
+    if (pendingFiles_.empty() || view_ == nullptr) {
         return;
     }
     // Not under an open dialog or during a transfer: a question, the palette or a send still
     // works on what the editors hold.
     if (openingFile_ || runner_->running() || QApplication::activeModalWidget() != nullptr) {
+        statusBar()->showMessage(text(Text::FilesWaitingToOpen).arg(pendingFiles_.size()));
+        filesWaitingShown_ = true;
         pendingTimer_->start();
         return;
     }
-    const QString path = std::exchange(pendingFile_, QString());
+    const QString path = pendingFiles_.front();
+    pendingFiles_.pop_front();
+    if (pendingFiles_.empty() && std::exchange(filesWaitingShown_, false)) {
+        statusBar()->clearMessage();
+    }
     openingFile_ = true;
     view_->tabs()->setCurrentIndex(PageTabs::EditTab);
     // Opening replaces what is in the editors: unsaved work is offered for saving first.
@@ -653,8 +664,8 @@ void MainWindow::openPendingFile() {
         qCInfo(lcFiles, "opened on the Edit page: %s", qPrintable(path));
     }
     openingFile_ = false;
-    if (!pendingFile_.isEmpty()) {
-        pendingTimer_->start();  // asked for while this one was being opened
+    if (!pendingFiles_.empty()) {
+        pendingTimer_->start();  // the next one, once this one's questions are over
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <deque>
 #include <memory>
 
 #include "text/Prompt.h"
@@ -145,7 +146,9 @@ class MainWindow : public QMainWindow {
     std::array<QAction*, CommandCount> actions_{};
     std::array<QToolButton*, 3> colorButtons_{};  // font, font background, background
     QMenu* recentFiles_ = nullptr;
-    QString pendingFile_;
+    // Files handed over by later starts (or dropped) and not opened yet, in the order given.
+    std::deque<QString> pendingFiles_;
+    bool filesWaitingShown_ = false;  // the status bar says how many wait
     bool openingFile_ = false;
     QTimer* pendingTimer_ = nullptr;
 };

@@ -86,7 +86,8 @@ void SingleInstance::serve(QLocalSocket* peer) {
         }
         const QByteArray line = peer->readLine(kMaxRequestBytes).trimmed();
         peer->setProperty("answered", true);
-        peer->write("ok\n");
+        // "ok", then the folder this copy works in: a later start given another one says so.
+        peer->write("ok " + QUrl::fromLocalFile(folder_).toEncoded(QUrl::FullyEncoded) + '\n');
         peer->disconnectFromServer();
         if (line.startsWith(kOpen)) {
             const QUrl url = QUrl::fromEncoded(line.mid(kOpen.size()), QUrl::StrictMode);
@@ -101,7 +102,7 @@ void SingleInstance::serve(QLocalSocket* peer) {
     readRequest();  // what arrived with the connection
 }
 
-bool SingleInstance::handOver(const QString& file, int waitMs) const {
+bool SingleInstance::handOver(const QString& file, int waitMs, QString* runningFolder) const {
     if (socketPath_.isEmpty()) {
         return false;
     }
@@ -130,7 +131,14 @@ bool SingleInstance::handOver(const QString& file, int waitMs) const {
             return false;
         }
     }
-    return socket.readLine().trimmed() == "ok";
+    const QByteArray answer = socket.readLine().trimmed();
+    if (answer != "ok" && !answer.startsWith("ok ")) {
+        return false;
+    }
+    if (runningFolder != nullptr && answer.size() > 3) {
+        *runningFolder = QUrl::fromEncoded(answer.mid(3), QUrl::StrictMode).toLocalFile();
+    }
+    return true;
 }
 
 }  // namespace orvanta

@@ -26,7 +26,10 @@ class SingleInstance : public QObject {
     // absolute path) is given, to open it. The first instance may be starting at this very
     // moment, so its channel is waited for up to `waitMs`. True once the running instance
     // has confirmed the request.
-    bool handOver(const QString& file, int waitMs = 5000) const;
+    // `runningFolder` (if given) receives the program folder the running instance works in.
+    bool handOver(const QString& file, int waitMs = 5000, QString* runningFolder = nullptr) const;
+    // The first instance's program folder, told to later starts with each answer.
+    void setProgramFolder(const QString& folder) { folder_ = folder; }
 
   signals:
     // A later start without a file.
@@ -39,6 +42,7 @@ class SingleInstance : public QObject {
 
     QString lockPath_;
     QString socketPath_;
+    QString folder_;
     std::unique_ptr<QLockFile> lock_;
     QLocalServer* server_ = nullptr;
 };

@@ -272,5 +272,58 @@ TEST(SingleInstance, ASecondStartWithAFileHandsItToTheFirstWindow) {
     }
 }
 
+TEST(SingleInstance, FilesHandedOverUnderADialogAreAllOpenedAndAnotherFolderIsSaid) {
+    const std::string runtime = test::scratchFolder("queue-runtime");
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    StartedWindow w("queue-window", {});
+    SingleInstance first(QString::fromStdString(runtime));
+    ASSERT_TRUE(first.acquire());
+    first.setProgramFolder(QString::fromStdString(w.folder));
+    connectLaterStarts(first, *w.window);
+    const std::string dir = test::scratchFolder("queue-files");
+    QStringList files;
+    for (const char* name : {"one.ovx", "two.ovx", "three.ovx"}) {
+        files << QString::fromStdString(copyOf(kWelcome, dir + name));
+    }
+    struct Start {
+        int exitCode = -1;
+        std::string said;
+    };
+    std::vector<Start> starts;
+    // While a question (any dialog) is open, a later start hands over each file in turn.
+    QDialog dialog(w.window.get());
+    QTimer::singleShot(0, &dialog, [&] {
+        for (const QString& file : files) {
+            QProcess later;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
+            env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+            later.setProcessEnvironment(env);
+            later.setProcessChannelMode(QProcess::MergedChannels);
+            later.start(
+                QString::fromUtf8(std::getenv("ORVANTA_BIN_DIR")) + QStringLiteral("/orvanta"),
+                {QStringLiteral("--program-folder"), QString::fromStdString(dir + "elsewhere"),
+                 file});
+            test::processEventsUntil([&] { return later.state() == QProcess::NotRunning; }, 20000);
+            starts.push_back({later.exitCode(), later.readAll().toStdString()});
+        }
+        dialog.accept();
+    });
+    dialog.exec();
+    ASSERT_EQ(starts.size(), 3u);
+    for (const Start& s : starts) {
+        EXPECT_EQ(s.exitCode, 0) << s.said;
+        EXPECT_NE(s.said.find(dir + "elsewhere"), std::string::npos) << s.said;
+        EXPECT_NE(s.said.find("was not used"), std::string::npos) << s.said;
+    }
+    // None was dropped for a later one: each was opened, in the order handed over.
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return w.state.currentFileName == files.back().toStdString(); }, 20000));
+    QStringList newestFirst = files;
+    std::reverse(newestFirst.begin(), newestFirst.end());
+    EXPECT_EQ(RecentFiles(QString::fromStdString(w.state.recentFilesList)).files(8), newestFirst);
+}
+
 }  // namespace
 }  // namespace orvanta

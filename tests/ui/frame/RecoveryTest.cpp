@@ -5,16 +5,20 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <QApplication>
 #include <QProcess>
+#include <QStatusBar>
 #include <QTest>
 #include <QTextEdit>
 #include <filesystem>
+#include <map>
 
 #include "history/History.h"
 #include "message/RecoveryFile.h"
 #include "platform/AtomicFile.h"
+#include "platform/TextCodec.h"
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
@@ -240,6 +244,203 @@ TEST(DraftRecovery, DeclinedForeignAndDamagedFiles) {
         EXPECT_FALSE(std::filesystem::exists(path));
         EXPECT_EQ(readWholeFile(told.text.substr(at)).valueOr({}), "orvanta-recovery 1\nowner ");
     }
+}
+
+// The desktop program on `folder` with a runtime folder of its own (so that a second copy does
+// not hand over to the first), optionally typing `script`; it logs what the draft recovery does.
+struct Program {
+    QProcess process;
+    Program(const std::string& folder, const std::string& name, const std::string& script = {}) {
+        const char* bin = std::getenv("ORVANTA_BIN_DIR");
+        const std::string runtime = test::scratchFolder("runtime-" + name);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"),
+                   QStringLiteral("orvanta.recovery.info=true"));
+        if (!script.empty()) {
+            env.insert(QStringLiteral("ORVANTA_TEST_EDIT_SCRIPT"), QString::fromStdString(script));
+            env.insert(QStringLiteral("ORVANTA_TEST_DRAFT_DELAY_MS"), QStringLiteral("100"));
+        }
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(QString::fromUtf8(bin) + QStringLiteral("/orvanta"),
+                      {QStringLiteral("--program-folder"), QString::fromStdString(folder)});
+        EXPECT_TRUE(process.waitForStarted());
+    }
+    ~Program() {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished();
+        }
+    }
+    bool said(const char* text) {
+        return QTest::qWaitFor(
+            [&] {
+                output += process.readAll().toStdString();
+                return output.find(text) != std::string::npos;
+            },
+            60000);
+    }
+    std::string output;
+};
+
+// Every draft file of this user in `folder` and the message it holds.
+std::map<std::string, std::u16string> draftsIn(const std::string& folder) {
+    std::map<std::string, std::u16string> out;
+    const std::string stem = "recovery-" + currentUserName();
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(stem) && name.ends_with(".draft")) {
+            const Result<Draft, DraftProblem> d = readDraft(entry.path().string());
+            out[name] = d ? d.value().message.body.text() : u"(unreadable)";
+        }
+    }
+    return out;
+}
+
+TEST(DraftRecovery, AnUnansweredDraftOutlivesSignals) {
+    test::app();
+    ASSERT_NE(std::getenv("ORVANTA_BIN_DIR"), nullptr);
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const std::string folder = test::scratchFolder("unanswered-" + std::to_string(signal));
+        ASSERT_TRUE(writeDraft(draftPath(folder), scriptDraft()).ok());
+        const std::string before = readWholeFile(draftPath(folder)).valueOr({});
+        Program program(folder, "unanswered-" + std::to_string(signal));
+        ASSERT_TRUE(program.said("asking whether to restore")) << program.output;
+        ::kill(static_cast<pid_t>(program.process.processId()), signal);
+        ASSERT_TRUE(program.process.waitForFinished(30000));
+        EXPECT_EQ(readWholeFile(draftPath(folder)).valueOr({}), before);
+    }
+}
+
+TEST(DraftRecovery, TwoCopiesOnOneFolderKeepTheirOwnDrafts) {
+    test::app();
+    const std::string folder = test::scratchFolder("two-copies");
+    std::map<std::string, std::u16string> typed;
+    std::vector<std::unique_ptr<Program>> copies;
+    for (const char* name : {"first", "second"}) {
+        Draft d = scriptDraft();
+        d.message.body =
+            RichText(u"typed by the " + utf8ToUtf16(name) + u" copy", 0xFFFFFF, 0xC0C0C0);
+        const std::string script = folder + name + ".script";
+        ASSERT_TRUE(writeDraft(script, d).ok());
+        copies.push_back(std::make_unique<Program>(folder, name, script));
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return std::filesystem::exists(script + ".typed"); }, 60000));
+    }
+    const auto both = [&] {
+        std::vector<std::u16string> bodies;
+        for (const auto& [file, body] : draftsIn(folder)) {
+            bodies.push_back(body);
+        }
+        std::sort(bodies.begin(), bodies.end());
+        return bodies ==
+               std::vector<std::u16string>{u"typed by the first copy", u"typed by the second copy"};
+    };
+    ASSERT_TRUE(QTest::qWaitFor(both, 60000)) << draftsIn(folder).size();
+    // One ends as a logout ends it: the other's draft is not its to write or remove.
+    copies.back()->process.terminate();
+    ASSERT_TRUE(copies.back()->process.waitForFinished(30000));
+    EXPECT_TRUE(both());
+}
+
+TEST(DraftRecovery, YesKeepsTheOldFileUntilTheRestoredTextIsWritten) {
+    struct Case {
+        const char* what;
+        bool ownName;  // left under the usual name, or by a second copy under its own
+    };
+    for (const Case c : {Case{"usual name", true}, Case{"a second copy's", false}}) {
+        SCOPED_TRACE(c.what);
+        const std::string folder =
+            test::scratchFolder(std::string("yes-") + (c.ownName ? "a" : "b"));
+        const std::string left =
+            c.ownName ? draftPath(folder) : draftPathOfProcess(folder, currentUserName(), 999999);
+        ASSERT_TRUE(writeDraft(left, scriptDraft()).ok());
+        Window w(folder, {PromptAnswer::Yes});
+        ASSERT_EQ(w.prompt.entries().size(), 1u);
+        // Answered: the message is in the editor and still on disk, under one name or the other.
+        EXPECT_FALSE(draftsIn(folder).empty());
+        w.frame->draftKeeper()->waitIdle();
+        const auto kept = draftsIn(folder);
+        ASSERT_EQ(kept.size(), 1u);
+        EXPECT_EQ(kept.begin()->first, std::filesystem::path(draftPath(folder)).filename());
+        EXPECT_EQ(kept.begin()->second, scriptDraft().message.body.text());
+    }
+}
+
+TEST(DraftRecovery, NeverWrittenThroughALinkNorForOthersToRead) {
+    const std::string folder = test::scratchFolder("links");
+    const std::string path = draftPath(folder);
+    const std::string victim = folder + "victim.txt";
+    ASSERT_TRUE(writeFileAtomically(victim, "precious").ok());
+    Window w(folder);
+    w.frame->draftKeeper()->setDelay(10);
+    w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+    auto* body = w.edit().findChild<QTextEdit*>(QStringLiteral("messageEdit"));
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+    };
+    const Case cases[] = {
+        {"a link to the operator's file", [&] { std::filesystem::create_symlink(victim, path); }},
+        {"a file others may read",
+         [&] {
+             ASSERT_TRUE(writeFileAtomically(path, "x").ok());
+             std::filesystem::permissions(path, std::filesystem::perms(0666));
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        w.frame->draftKeeper()->waitIdle();
+        std::filesystem::remove(path);
+        c.prepare();
+        QTest::keyClicks(body, QStringLiteral("more "));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
+        EXPECT_EQ(readWholeFile(victim).valueOr({}), "precious");
+        EXPECT_FALSE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+}
+
+TEST(DraftRecovery, AFailedWriteIsToldOnceAndTheOlderDraftGoes) {
+    const std::string folder = test::scratchFolder("failed-write");
+    const std::string path = draftPath(folder);
+    Window w(folder);
+    w.frame->draftKeeper()->setDelay(10);
+    w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
+    auto* body = w.edit().findChild<QTextEdit*>(QStringLiteral("messageEdit"));
+    QTest::keyClicks(body, QStringLiteral("kept"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
+    auto* bar = w.frame->findChild<QStatusBar*>();
+    EXPECT_TRUE(bar == nullptr || bar->currentMessage().isEmpty());
+
+    // A full disk: the file can no longer grow past a few bytes.
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    rlimit full = before;
+    full.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
+    QTest::keyClicks(body, QStringLiteral(" and lost"));
+    const bool told = QTest::qWaitFor([&] {
+        bar = w.frame->findChild<QStatusBar*>();
+        return bar != nullptr && !bar->currentMessage().isEmpty();
+    });
+    w.frame->draftKeeper()->waitIdle();
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    ASSERT_TRUE(told);
+    EXPECT_NE(bar->currentMessage().indexOf(QStringLiteral("Save it")), -1);
+    EXPECT_FALSE(std::filesystem::exists(path)) << "the older draft would come back as the latest";
+    EXPECT_TRUE(w.prompt.entries().empty()) << "no box while the operator types";
+
+    QTest::keyClicks(body, QStringLiteral(" again"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->currentMessage().isEmpty(); }));
 }
 
 }  // namespace

@@ -291,6 +291,10 @@ std::string historyLine(const HistoryRecord& r) {
     field("title", r.title);
     field("message", r.message);
     field("source", r.source);
+    if (!r.templateName.empty()) {
+        field("template", r.templateName);
+        field("template_values", r.templateValues);
+    }
     out += '}';
     return out;
 }
@@ -323,6 +327,8 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
     r.title = get("title");
     r.message = get("message");
     r.source = get("source");
+    r.templateName = get("template");
+    r.templateValues = get("template_values");
     return r;
 }
 

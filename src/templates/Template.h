@@ -224,5 +224,7 @@ std::string_view starterLanguageFolder(LanguageId language);
 std::string describeTemplateJson(const MessageTemplate& tmpl);
 // A JSON array of the descriptions of every template.
 std::string describeTemplatesJson(const std::vector<MessageTemplate>& templates);
+// A JSON object of the values by field name: what the history keeps of a send.
+std::string describeValuesJson(const FieldValues& values);
 
 }  // namespace orvanta

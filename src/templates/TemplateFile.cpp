@@ -450,6 +450,14 @@ std::string describeTemplateJson(const MessageTemplate& tmpl) {
     return templateDescription(tmpl).dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
+std::string describeValuesJson(const FieldValues& values) {
+    json all = json::object();
+    for (const auto& [name, value] : values) {
+        all[name] = value;
+    }
+    return all.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string describeTemplatesJson(const std::vector<MessageTemplate>& templates) {
     json all = json::array();
     for (const MessageTemplate& tmpl : templates) {

@@ -2,7 +2,7 @@
 // filled at send time for each projector.
 
 #include <cstdio>
-#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,18 +145,12 @@ int showTemplate(const CliContext& context, const std::string& name, bool json) 
 }  // namespace
 
 TemplateSet cliTemplates(const CliContext& context) {
-    (void)installStarterTemplates(context.programFolder,
-                                  resourceFolder(context.programFolder, "StarterTemplates"),
-                                  interfaceLanguage());
-    return loadTemplates(templatesFolder(context.programFolder));
+    return loadTemplates(prepareTemplatesFolder(context.programFolder));
 }
 
 TemplateResult<MessageTemplate> loadCliTemplate(const CliContext& context,
                                                 const std::string& name) {
-    (void)installStarterTemplates(context.programFolder,
-                                  resourceFolder(context.programFolder, "StarterTemplates"),
-                                  interfaceLanguage());
-    return loadTemplate(templatesFolder(context.programFolder), name);
+    return loadTemplate(prepareTemplatesFolder(context.programFolder), name);
 }
 
 bool mentionsTemplate(const std::vector<std::string>& args) {
@@ -283,10 +277,8 @@ int runTemplateSend(const CliContext& context, const std::vector<std::string>& a
     send.slot = slot;
     send.startupMinutes = startupMinutes;
     std::vector<GroupTarget> rows;
-    std::map<std::uint32_t, std::string> names;  // only read once the rows run
     for (const CliTarget& t : choice.targets) {
         rows.push_back({t.target, t.name, t.missing});
-        names[t.target.address] = t.name;
     }
     // Refused before any projector is asked.
     if (auto checked = checkTemplateSend(send, rows); !checked) {
@@ -296,12 +288,7 @@ int runTemplateSend(const CliContext& context, const std::vector<std::string>& a
     const bool assumeYes = context.assumeYes || parsed.has("--yes");
     return runOnEveryTarget(
         context, choice.targets,
-        [&send, &names](const CommandContext& c) {
-            const auto name = names.find(c.target.address);
-            const GroupTarget row{c.target, name == names.end() ? std::string() : name->second,
-                                  false};
-            return sendTemplateToProjector(c, send, templateFacts(send, row));
-        },
+        templateSendOperation(std::make_shared<const TemplateSend>(std::move(send)), rows),
         assumeYes);
 }
 

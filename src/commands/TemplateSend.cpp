@@ -67,4 +67,17 @@ Outcome sendTemplateToProjector(const CommandContext& context, const TemplateSen
         settings, send.slot, send.startupMinutes);
 }
 
+GroupOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
+                                     const std::vector<GroupTarget>& targets) {
+    std::map<std::uint32_t, std::string> names;  // read-only once the rows run
+    for (const GroupTarget& t : targets) {
+        names[t.target.address] = t.name;
+    }
+    return [send = std::move(send), names = std::move(names)](const CommandContext& c) {
+        const auto name = names.find(c.target.address);
+        const GroupTarget row{c.target, name == names.end() ? std::string() : name->second, false};
+        return sendTemplateToProjector(c, *send, templateFacts(*send, row));
+    };
+}
+
 }  // namespace orvanta

@@ -4,6 +4,8 @@
 // address and group, against its own capabilities, and sent as the Edit page sends a message.
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -42,5 +44,10 @@ TemplateResult<> checkTemplateSend(const TemplateSend& send,
 // startup display. The history names the template and its values.
 Outcome sendTemplateToProjector(const CommandContext& context, const TemplateSend& send,
                                 const SendFacts& facts);
+
+// The operation a many-projector run gives each row: sendTemplateToProjector with the facts of
+// that row's projector among `targets` (its registered name found by address).
+GroupOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
+                                     const std::vector<GroupTarget>& targets);
 
 }  // namespace orvanta

@@ -446,6 +446,13 @@ Result<> installStarterTemplates(const std::string& programFolder, const std::st
     return {};
 }
 
+std::string prepareTemplatesFolder(const std::string& programFolder) {
+    // A folder that cannot be made shows as empty, and the save says why it failed.
+    (void)installStarterTemplates(programFolder, resourceFolder(programFolder, "StarterTemplates"),
+                                  interfaceLanguage());
+    return templatesFolder(programFolder);
+}
+
 std::string describeTemplateJson(const MessageTemplate& tmpl) {
     return templateDescription(tmpl).dump(-1, ' ', false, json::error_handler_t::replace);
 }

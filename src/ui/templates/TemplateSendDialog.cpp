@@ -17,9 +17,9 @@
 #include "render/PreviewPlayer.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
-#include "ui/common/SendToChoice.h"
+#include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
-#include "ui/frame/MainState.h"
+#include "ui/groups/SendToChoice.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {

@@ -119,8 +119,11 @@ TemplateSendDialog::TemplateSendDialog(PageContext context, QWidget* parent)
 
     projector_ = new QComboBox(this);
     projector_->setObjectName(QStringLiteral("templateProjector"));
-    projector_->setModel(&context_.projectors);
-    projector_->setCurrentIndex(context_.state.currentProjector);
+    bindProjectorCombo(*projector_, context_.projectors);
+    const int wanted = context_.state.currentProjector;
+    projector_->setCurrentIndex(wanted >= 0 && wanted < projector_->count() ? wanted
+                                : projector_->count() > 0                   ? 0
+                                                                            : -1);
     auto* projectorLabel = new QLabel(text(Text::TemplatePreviewFor), this);
     projectorLabel->setBuddy(projector_);
     nameControl(projector_, text(Text::TemplatePreviewFor));

@@ -81,7 +81,7 @@ TEST(TemplateSendDialog, FillsAsTheOperatorTypesAndSendsToAGroup) {
     const Typing typing[] = {
         {QString(), false, QStringLiteral("Field \"room\": a value is needed.")},
         {QStringLiteral("B1\u65E5"), true, QStringLiteral(" of 3968 bytes, ")},  // wide set
-        {QStringLiteral("B12"), true, QStringLiteral(" of 3968 bytes, 1 lines")},
+        {QStringLiteral("B12"), true, QStringLiteral(" of 3968 bytes, 2 lines")},
     };
     for (const Typing& t : typing) {
         SCOPED_TRACE(t.room.toStdString());

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCommandLineParser>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -164,8 +165,15 @@ int main(int argc, char** argv) {
         // The many-projector dialog is window-modal itself: it is quiet once it has finished.
         const bool modal = QApplication::activeModalWidget() != nullptr &&
                            QApplication::activeModalWidget() != groupDialog;
-        quietTicks = !modal && !exchanging && !searching && (!history || historyLoaded) &&
-                             !fleetAsking() && (groupDialog == nullptr || !groupDialog->running())
+        // The template window's preview is drawn on the pool: quiet once it is there.
+        const QLabel* preview =
+            templateDialog != nullptr
+                ? templateDialog->findChild<QLabel*>(QStringLiteral("templatePreview"))
+                : nullptr;
+        const bool drawing = preview != nullptr && preview->pixmap().isNull();
+        quietTicks = !modal && !drawing && !exchanging && !searching &&
+                             (!history || historyLoaded) && !fleetAsking() &&
+                             (groupDialog == nullptr || !groupDialog->running())
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {

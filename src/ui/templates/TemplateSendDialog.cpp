@@ -17,6 +17,7 @@
 #include "render/PreviewPlayer.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/BackgroundTask.h"
 #include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
 #include "ui/groups/SendToChoice.h"
@@ -284,26 +285,40 @@ void TemplateSendDialog::refresh() {
 }
 
 void TemplateSendDialog::renderPreview() {
+    // Only the newest picture is shown: one still being drawn is dropped when it arrives.
+    const unsigned generation = ++previewGeneration_;
     if (!filled_) {
         preview_->setPixmap({});
         preview_->clear();
         return;
     }
-    const Message& message = filled_.value().message;
+    const Message message = filled_.value().message;
     if (!fillTemplate(templates_[static_cast<std::size_t>(templateList_->currentIndex())], values(),
                       previewFacts(), kNarrow)) {
         preview_->setPixmap({});
         preview_->setText(text(Text::TemplatePreviewNarrowOnly));
         return;
     }
-    render::PreviewPlayer player(
-        render::makePreviewInput(message, render::kSynchroniseBackgroundsByDefault),
-        render::GlyphSet::load(context_.state.programFolder, message.icon),
-        [] { return std::int64_t{0}; });
-    // A still of the first page: the clock stands, so the shown page never moves on.
-    player.playToFirstFullFrame(20000);
-    preview_->setPixmap(QPixmap::fromImage(player.screen().scaled(
-        preview_->width(), preview_->height(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    // Reading the glyphs and playing to the first full page take a moment: on the pool.
+    const QSize size = preview_->size();
+    const Result<> queued = runInBackground(
+        this,
+        [message, folder = context_.state.programFolder, size] {
+            render::PreviewPlayer player(
+                render::makePreviewInput(message, render::kSynchroniseBackgroundsByDefault),
+                render::GlyphSet::load(folder, message.icon), [] { return std::int64_t{0}; });
+            // A still of the first page: the clock stands, so the page never moves on.
+            player.playToFirstFullFrame(20000);
+            return player.screen().scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        },
+        [this, generation](const QImage& image) {
+            if (generation == previewGeneration_) {
+                preview_->setPixmap(QPixmap::fromImage(image));
+            }
+        });
+    if (!queued) {
+        preview_->setText(qs(queued.error()));
+    }
 }
 
 void TemplateSendDialog::send() {

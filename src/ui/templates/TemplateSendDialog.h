@@ -5,7 +5,8 @@
 // and send it to that projector, a group or every registered projector through the
 // many-projector dialog. Nothing opens a box while the operator types: a refusal (the field's
 // name and the reason) is shown under the form and Send stays disabled until it is mended.
-// The dialog does not hold the main window; the many-projector dialog opens over it.
+// The dialog does not hold the main window; the many-projector dialog opens over it. The
+// preview is drawn on the shared pool once typing pauses, and only the newest one is shown.
 //
 // Keyboard: the template list has the focus, Tab goes through the fields in order, Enter
 // sends.
@@ -57,7 +58,8 @@ class TemplateSendDialog : public QDialog {
     QLabel* preview_;
     QPushButton* send_;
     TemplateResult<FilledMessage> filled_;
-    QTimer previewTimer_;  // the preview is drawn once typing pauses
+    QTimer previewTimer_;             // the preview is drawn once typing pauses
+    unsigned previewGeneration_ = 0;  // the newest preview asked for
 };
 
 }  // namespace orvanta

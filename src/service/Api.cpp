@@ -286,22 +286,23 @@ void Api::noteFailure(const std::string& client) {
         throttles_.clear();  // a bounded table: forgetting only ever lets a client try sooner
     }
     Throttle& t = throttles_[client];
+    const auto now = std::chrono::steady_clock::now();
+    // Mistakes a minute apart are forgiven.
+    if (now - t.last > std::chrono::minutes(1)) {
+        t.failures = 0;
+    }
+    t.last = now;
     ++t.failures;
     // The first few mistakes are free (a mistyped token); then each one doubles the wait, up
     // to a minute.
     if (t.failures > 5) {
         const int shift = std::min(t.failures - 6, 6);
-        t.until = std::chrono::steady_clock::now() + std::chrono::seconds(1 << shift);
+        t.until = now + std::chrono::seconds(1 << shift);
     }
 }
 
-void Api::noteSuccess(const std::string& client) {
-    std::lock_guard lock(throttleMutex_);
-    throttles_.erase(client);
-}
-
 void Api::recordRequest(const HttpRequest& request, const Caller& caller, int status,
-                        const std::string& text) {
+                        const std::string& text, bool toHistory) {
     const std::string line = request.method + " " + request.path + " " + std::to_string(status) +
                              " token=" + (caller.token.empty() ? "-" : caller.token) +
                              " client=" + caller.client + (text.empty() ? "" : " " + text);
@@ -309,9 +310,7 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
             : status >= 400 ? LogPriority::Notice
                             : LogPriority::Info,
             line);
-    // A health check that answered is a monitor's heartbeat: the log has it, the history
-    // would drown in it.
-    if (history_ == nullptr || (request.path == "/v1/health" && status < 400)) {
+    if (history_ == nullptr || !toHistory) {
         return;
     }
     HistoryRecord record;
@@ -327,7 +326,7 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
 }
 
 void Api::answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                 HttpResponse response) {
+                 HttpResponse response, bool toHistory) {
     std::string text;
     if (response.status >= 400) {
         const json body = json::parse(response.body, nullptr, false);
@@ -335,7 +334,7 @@ void Api::answer(const HttpRequest& request, const Caller& caller, const Respond
             text = body["error"].get<std::string>();
         }
     }
-    recordRequest(request, caller, response.status, text);
+    recordRequest(request, caller, response.status, text, toHistory);
     if (stopping_) {
         response.headers.emplace_back("Connection", "close");
     }
@@ -346,20 +345,23 @@ void Api::handle(HttpRequest request, Responder respond) {
     Caller caller;
     caller.client = request.client;
     const std::string& path = request.path;
+    // Answers given before a token was looked at go to the log only: health checks are a
+    // monitor's heartbeat, and nobody without a token may fill the history (and so push the
+    // operators' records out of it). Wrong tokens are recorded: they are slowed down.
     if (request.bodyTooLarge) {
         answer(request, caller, respond,
-               problem(413, "", "The request body is larger than 64 KiB."));
+               problem(413, "", "The request body is larger than 64 KiB."), false);
         return;
     }
     if (path == "/v1/health") {
         answer(request, caller, respond,
-               request.method == "GET" ? health() : problem(405, "", "use GET"));
+               request.method == "GET" ? health() : problem(405, "", "use GET"), false);
         return;
     }
     if (path == "/v1/openapi.json") {
         HttpResponse r;
         r.body = openApiDocument();
-        answer(request, caller, respond, std::move(r));
+        answer(request, caller, respond, std::move(r), false);
         return;
     }
 
@@ -388,41 +390,43 @@ void Api::handle(HttpRequest request, Responder respond) {
         }
     }
     if (route == nullptr) {
-        answer(request, caller, respond, problem(404, "", "no such endpoint: " + path));
+        answer(request, caller, respond, problem(404, "", "no such endpoint: " + path), false);
         return;
     }
 
-    if (const long wait = throttled(caller.client); wait > 0) {
-        HttpResponse r = problem(429, "",
-                                 "too many failed attempts from this address; try again "
-                                 "in " +
-                                     std::to_string(wait) + " s");
-        r.headers.emplace_back("Retry-After", std::to_string(wait));
+    // A valid token always passes; what is slowed down is guessing: after repeated wrong
+    // tokens from one address, further wrong ones are refused before they are looked at.
+    const auto refuseToken = [&](const std::string& why, const char* challenge) {
+        if (const long wait = throttled(caller.client); wait > 0) {
+            HttpResponse r = problem(429, "",
+                                     "too many failed attempts from this address; try "
+                                     "again in " +
+                                         std::to_string(wait) + " s");
+            r.headers.emplace_back("Retry-After", std::to_string(wait));
+            answer(request, caller, respond, std::move(r), false);
+            return;
+        }
+        noteFailure(caller.client);
+        HttpResponse r = problem(401, "", why);
+        r.headers.emplace_back("WWW-Authenticate", challenge);
         answer(request, caller, respond, std::move(r));
-        return;
-    }
+    };
     const std::string authorization = request.header("authorization");
     const std::string bearer = "Bearer ";
     if (authorization.size() <= bearer.size() ||
         !std::equal(bearer.begin(), bearer.end(), authorization.begin(),
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-        noteFailure(caller.client);
-        HttpResponse r = problem(401, "", "a token is needed: Authorization: Bearer TOKEN");
-        r.headers.emplace_back("WWW-Authenticate", "Bearer");
-        answer(request, caller, respond, std::move(r));
+        refuseToken("a token is needed: Authorization: Bearer TOKEN", "Bearer");
         return;
     }
     const std::optional<TokenEntry> token = findToken(authorization.substr(bearer.size()));
     if (!token) {
-        noteFailure(caller.client);
-        HttpResponse r = problem(401, "", "the token is not valid (unknown or revoked)");
-        r.headers.emplace_back("WWW-Authenticate", "Bearer error=\"invalid_token\"");
-        answer(request, caller, respond, std::move(r));
+        refuseToken("the token is not valid (unknown or revoked)",
+                    "Bearer error=\"invalid_token\"");
         return;
     }
     caller.token = token->name;
     caller.rights = token->rights;
-    noteSuccess(caller.client);
     if ((token->rights & route->right) == 0) {
         answer(request, caller, respond,
                problem(403, "",

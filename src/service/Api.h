@@ -65,17 +65,17 @@ class Api {
     struct Throttle {
         int failures = 0;
         std::chrono::steady_clock::time_point until{};
+        std::chrono::steady_clock::time_point last{};
     };
 
     std::optional<TokenEntry> findToken(const std::string& token);
     // Seconds the client must still wait after failed attempts; 0 when it may try.
     long throttled(const std::string& client);
     void noteFailure(const std::string& client);
-    void noteSuccess(const std::string& client);
     void recordRequest(const HttpRequest& request, const Caller& caller, int status,
-                       const std::string& text);
+                       const std::string& text, bool toHistory);
     void answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                HttpResponse response);
+                HttpResponse response, bool toHistory = true);
 
     HttpResponse health() const;
     HttpResponse fleet() const;

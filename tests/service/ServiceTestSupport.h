@@ -151,10 +151,13 @@ class ServiceRig {
         if (!service_->ready()) {
             return false;
         }
+        port_ = 0;
         for (const std::string& line : service_->lines()) {
-            const std::size_t at = line.find("listening on 127.0.0.1:");
+            const std::size_t at = line.find("listening on ");
             if (at != std::string::npos) {
-                port_ = static_cast<unsigned>(std::atoi(line.c_str() + at + 23));
+                const std::string where =
+                    line.substr(at + 13, line.find_first_of(" ,", at + 13) - at - 13);
+                port_ = static_cast<unsigned>(std::atoi(where.c_str() + where.rfind(':') + 1));
             }
         }
         return port_ != 0;

@@ -9,6 +9,7 @@
 #include "commands/DisplayCommands.h"
 #include "commands/GroupRun.h"
 #include "commands/SendCommand.h"
+#include "commands/TemplateSend.h"
 #include "history/History.h"
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
@@ -121,6 +122,17 @@ struct AnswerYesPrompt : Prompt {
     }
     std::string last;
 };
+
+// "show": true - the stored message is shown once the send completed.
+Outcome showAfter(Outcome sent, const CommandContext& c, bool showNow, std::uint8_t slot) {
+    if (sent.ok() && showNow) {
+        Outcome shown = runDisplayCommand(c, DisplayCommand::DisplayOn, slot);
+        if (!shown.ok()) {
+            return shown;
+        }
+    }
+    return sent;
+}
 
 const char* rowResult(RowStage stage) {
     switch (stage) {
@@ -577,7 +589,7 @@ HttpResponse Api::groups() const {
 }
 
 HttpResponse Api::templates() const {
-    const TemplateSet set = loadTemplates(templatesFolder(settings_.programFolder));
+    const TemplateSet set = loadTemplates(prepareTemplatesFolder(settings_.programFolder));
     if (!set.folderError.empty()) {
         return problem(503, "", set.folderError);
     }
@@ -636,11 +648,44 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
 
     GroupOperation operation;
     std::shared_ptr<const SendFile> file;
+    std::shared_ptr<const TemplateSend> templateToSend;
     SendRequest send;
     switch (verb) {
         case ApiVerb::Send: {
             if (!cmd.templateName.empty()) {
-                return problem(422, "template", "templates are not available in this version");
+                TemplateResult<MessageTemplate> loaded =
+                    loadTemplate(prepareTemplatesFolder(settings_.programFolder), cmd.templateName);
+                if (!loaded) {
+                    const bool missing = loaded.reason().kind == TemplateProblemKind::NotFound ||
+                                         loaded.reason().kind == TemplateProblemKind::BadName;
+                    return problem(missing ? 404 : 422, "template", loaded.error());
+                }
+                FieldValues values(cmd.fields.begin(), cmd.fields.end());
+                TemplateSend templ = templateSendNow(std::move(loaded).value(), std::move(values));
+                templ.slot = cmd.slot;
+                if (cmd.startup) {
+                    templ.startupMinutes = *cmd.startup == "repeat" ? 0 : std::stoi(*cmd.startup);
+                }
+                if (cmd.target.kind == ApiTarget::Kind::Group) {
+                    templ.group = cmd.target.name;
+                }
+                // Refused before any projector is asked: a value the projectors cannot show
+                // names its field.
+                if (TemplateResult<> checked = checkTemplateSend(templ, resolved.targets);
+                    !checked) {
+                    const std::string& field = checked.reason().field;
+                    return problem(422, field.empty() ? "template" : "fields." + field,
+                                   checked.error());
+                }
+                auto shared = std::make_shared<const TemplateSend>(std::move(templ));
+                templateToSend = shared;
+                GroupOperation fill = templateSendOperation(shared, resolved.targets);
+                const bool showNow = cmd.showNow;
+                const std::uint8_t slot = cmd.slot;
+                operation = [fill, showNow, slot](const CommandContext& c) {
+                    return showAfter(fill(c), c, showNow, slot);
+                };
+                break;
             }
             const std::optional<std::string> path =
                 messageFilePath(settings_.programFolder, cmd.file);
@@ -662,14 +707,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
             }
             const bool showNow = cmd.showNow;
             operation = [send, file, showNow](const CommandContext& c) {
-                Outcome sent = sendFileToProjector(c, send, *file);
-                if (sent.ok() && showNow) {
-                    Outcome shown = runDisplayCommand(c, DisplayCommand::DisplayOn, send.slot);
-                    if (!shown.ok()) {
-                        return shown;
-                    }
-                }
-                return sent;
+                return showAfter(sendFileToProjector(c, send, *file), c, showNow, send.slot);
             };
             break;
         }
@@ -706,21 +744,36 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                         {"name", t.name.empty() ? json(nullptr) : json(t.name)},
                         {"registered", !t.missing},
                         {"answered_last_refresh", status ? json(status->answered) : json(nullptr)}};
-            if (file) {
-                ProjectorInfo info;
-                if (status && status->answered) {
-                    info.values = status->values;
-                }
-                const ProjectorCapabilities capabilities = info.values.capabilities();
+            // Encoded for the projector as the last refresh found it (a plain one before).
+            ProjectorStateValues known;
+            if (status && status->answered) {
+                known = status->values;
+            }
+            const ProjectorCapabilities capabilities = known.capabilities();
+            std::optional<std::size_t> size;
+            std::string trouble;
+            if (templateToSend) {
+                const TemplateResult<FilledMessage> filled =
+                    fillTemplate(templateToSend->tmpl, templateToSend->values,
+                                 templateFacts(*templateToSend, t), capabilities);
+                size = filled ? std::optional(filled.value().bodyBytes) : std::nullopt;
+                trouble = filled ? std::string() : filled.error();
+            } else if (file) {
                 Message message = file->forProjector(capabilities.extendedOptions());
                 EncodeSettings settings;
                 settings.capabilities = capabilities;
                 settings.optionsFromFile = true;
                 AnswerYesPrompt quiet;
                 const EncodeResult encoded = encodeMessage(message, settings, quiet);
-                row["encoded_bytes"] = encoded.ok() ? json(encoded.bodyLength) : json(nullptr);
-                if (!encoded.ok()) {
-                    row["problem"] = encoded.text.empty() ? quiet.last : encoded.text;
+                size = encoded.ok() ? std::optional(encoded.bodyLength) : std::nullopt;
+                trouble = encoded.ok()           ? std::string()
+                          : encoded.text.empty() ? quiet.last
+                                                 : encoded.text;
+            }
+            if (templateToSend || file) {
+                row["encoded_bytes"] = size ? json(*size) : json(nullptr);
+                if (!trouble.empty()) {
+                    row["problem"] = trouble;
                 }
             }
             rows.push_back(std::move(row));

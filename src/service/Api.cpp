@@ -338,7 +338,7 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
 }
 
 void Api::answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                 HttpResponse response, bool toHistory) {
+                 HttpResponse response, bool toHistory, bool settled) {
     std::string text;
     if (response.status >= 400) {
         const json body = json::parse(response.body, nullptr, false);
@@ -347,6 +347,11 @@ void Api::answer(const HttpRequest& request, const Caller& caller, const Respond
         }
     }
     recordRequest(request, caller, response.status, text, toHistory);
+    // Off the HTTP thread the answer waits until the history holds the request and what it
+    // did, so that a client reading the history next finds them.
+    if (settled && history_ != nullptr) {
+        history_->flush();
+    }
     if (stopping_) {
         response.headers.emplace_back("Connection", "close");
     }
@@ -466,7 +471,7 @@ void Api::handle(HttpRequest request, Responder respond) {
                              : kind == -3 ? groups()
                              : kind == -4 ? templates()
                                           : history(request);
-            answer(request, caller, respond, std::move(r));
+            answer(request, caller, respond, std::move(r), true, true);
         });
         if (!queued) {
             answer(request, caller, respond, problem(503, "", "too many requests at once"));
@@ -515,7 +520,7 @@ void Api::handle(HttpRequest request, Responder respond) {
                 idempotency_.finish(caller.token, key, r);
             }
         }
-        answer(request, caller, respond, std::move(r));
+        answer(request, caller, respond, std::move(r), true, true);
     });
     if (!queued) {
         if (!key.empty()) {

@@ -75,7 +75,7 @@ class Api {
     void recordRequest(const HttpRequest& request, const Caller& caller, int status,
                        const std::string& text, bool toHistory);
     void answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                HttpResponse response, bool toHistory = true);
+                HttpResponse response, bool toHistory = true, bool settled = false);
 
     HttpResponse health() const;
     HttpResponse fleet() const;

@@ -244,6 +244,22 @@ Api::Api(ApiSettings settings, FleetCache& fleet, IdempotencyStore& idempotency,
       commands_(settings_.commandThreads, settings_.queuedCommands),
       reads_(2, 64) {}
 
+bool Api::Lane::submit(std::function<void()> task) {
+    if (taken.fetch_add(1) >= limit) {
+        --taken;
+        return false;
+    }
+    Result<void> queued = pool.submit([this, task = std::move(task)] {
+        task();
+        --taken;
+    });
+    if (!queued) {
+        --taken;
+        logLine(LogPriority::Error, queued.error());
+    }
+    return queued.ok();
+}
+
 Api::~Api() {
     shutdown();
 }
@@ -256,8 +272,8 @@ void Api::shutdown() {
             run->cancel();
         }
     }
-    commands_.stop();
-    reads_.stop();
+    commands_.pool.waitIdle();
+    reads_.pool.waitIdle();
 }
 
 std::optional<TokenEntry> Api::findToken(const std::string& token) {
@@ -313,8 +329,22 @@ void Api::noteFailure(const std::string& client) {
     }
 }
 
+void Api::writeHistory(HistoryRecord record, bool settled) {
+    if (!settled) {
+        history_->append(std::move(record));  // the HTTP thread never waits for the disk
+        return;
+    }
+    // Off the HTTP thread the record is on disk before the answer goes out, so that a client
+    // reading the history next finds it. (Waiting for the writer thread to drain instead
+    // would never end while others keep it busy.)
+    if (Result<> appended = HistoryFile(historyPath(settings_.programFolder)).append(record);
+        !appended) {
+        logLine(LogPriority::Warning, "history not written: " + appended.error());
+    }
+}
+
 void Api::recordRequest(const HttpRequest& request, const Caller& caller, int status,
-                        const std::string& text, bool toHistory) {
+                        const std::string& text, bool toHistory, bool settled) {
     const std::string line = request.method + " " + request.path + " " + std::to_string(status) +
                              " token=" + (caller.token.empty() ? "-" : caller.token) +
                              " client=" + caller.client + (text.empty() ? "" : " " + text);
@@ -334,7 +364,7 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
     record.text = std::to_string(status) + (text.empty() ? "" : " " + text);
     record.token = caller.token.empty() ? "-" : caller.token;
     record.client = caller.client;
-    history_->append(std::move(record));
+    writeHistory(std::move(record), settled);
 }
 
 void Api::answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
@@ -346,12 +376,7 @@ void Api::answer(const HttpRequest& request, const Caller& caller, const Respond
             text = body["error"].get<std::string>();
         }
     }
-    recordRequest(request, caller, response.status, text, toHistory);
-    // Off the HTTP thread the answer waits until the history holds the request and what it
-    // did, so that a client reading the history next finds them.
-    if (settled && history_ != nullptr) {
-        history_->flush();
-    }
+    recordRequest(request, caller, response.status, text, toHistory, settled);
     if (stopping_) {
         response.headers.emplace_back("Connection", "close");
     }
@@ -823,7 +848,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 HistoryRecord r = record;
                 r.token = caller.token;
                 r.client = caller.client;
-                history_->append(std::move(r));
+                writeHistory(std::move(r), true);
             });
     }
     GroupRunOptions options;

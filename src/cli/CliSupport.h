@@ -22,6 +22,7 @@
 #include "commands/CommandContext.h"
 #include "commands/GroupRun.h"
 #include "protocol/Transfer.h"
+#include "templates/Template.h"
 #include "text/Prompt.h"
 
 namespace orvanta::cli {
@@ -122,6 +123,11 @@ struct TargetChoice {
 // the one registered for the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
 
+// What every send checks before any projector is asked, in this order: the projector options
+// (wrong usage: exit status 2 with `usage`), the send lock, and projectors that cannot be
+// chosen (a group that does not exist, ...). The exit status when the send ends there.
+std::optional<int> refuseSend(const TargetChoice& choice, std::string_view usage);
+
 // The history the commands run for `targets` are recorded in (history.jsonl of the program
 // folder), appended at once; nothing when the history is turned off.
 std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
@@ -156,6 +162,20 @@ struct MessageFileLookup {
 MessageFileLookup findMessageFile(const std::string& programFolder, const std::string& file);
 // Tells on standard error that FILE was not found and where it was looked for; exit status 1.
 int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& lookup);
+
+// ---------------------------------------------------------------------------------------------
+// Templates (TemplatesCommand.cpp)
+
+// The templates of the program folder, the starter set copied there on first use.
+TemplateSet cliTemplates(const CliContext& context);
+TemplateResult<MessageTemplate> loadCliTemplate(const CliContext& context, const std::string& name);
+// The arguments name a template (--template), which send and render then take instead of FILE.
+bool mentionsTemplate(const std::vector<std::string>& args);
+// The values of every --set FIELD=VALUE; nothing (the reason told on standard error) when one
+// is not of that form.
+std::optional<FieldValues> readAssignments(const ParsedArgs& parsed);
+// send --template.
+int runTemplateSend(const CliContext& context, const std::vector<std::string>& args);
 
 // ---------------------------------------------------------------------------------------------
 // Ctrl+C

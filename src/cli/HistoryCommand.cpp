@@ -84,8 +84,8 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
         const std::string projector = r.projector.empty()
                                           ? oneLine(r.address)
                                           : oneLine(r.address) + " (" + oneLine(r.projector) + ")";
-        std::string line = historyLocalTime(r.time) + "  " + oneLine(r.user) + "  " + projector + "  " +
-                           oneLine(r.command) + "  slot " + slotText(r.slot);
+        std::string line = historyLocalTime(r.time) + "  " + oneLine(r.user) + "  " + projector +
+                           "  " + oneLine(r.command) + "  slot " + slotText(r.slot);
         if (!r.detail.empty()) {
             line += "  " + oneLine(r.detail);
         }
@@ -95,6 +95,9 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
         }
         if (!r.title.empty()) {
             line += "  \"" + oneLine(r.title) + "\"";
+        }
+        if (!r.templateName.empty()) {
+            line += "  template " + oneLine(r.templateName) + " " + oneLine(r.templateValues);
         }
         std::printf("%s\n", line.c_str());
     }

@@ -440,6 +440,13 @@ Outcome sendMessageToGroupMember(const CommandContext& context, const Message& m
                                {.queryState = true});
 }
 
+Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes) {
+    return sendComposedMessage(context, messageFor, std::move(settings), slot, startupMinutes,
+                               {.queryState = true});
+}
+
 std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {
     auto book = std::make_shared<AnswerBook>();
     RehearsalPrompt asking(prompt, *book);

@@ -158,6 +158,10 @@ std::string groupSummaryText(const GroupRun::Summary& summary);
 Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
                                  EncodeSettings settings, std::uint8_t slot,
                                  std::optional<int> startupMinutes);
+// The same when the message depends on the projector (RowMessage).
+Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes);
 // The questions of encoding `message` with `settings`, asked once as rehearseSend asks them.
 std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
                                             std::uint8_t slot, Prompt& prompt);

@@ -162,6 +162,16 @@ Outcome sendMessageToProjector(const CommandContext& context, Message& message,
     });
 }
 
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               CommandRecord record) {
+    record.command = "send";
+    record.slot = slot;
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return sendMessage(c, message, settings, slot, nullptr, record);
+    });
+}
+
 std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
     auto file = std::make_shared<SendFile>();
     const Result<std::string, MessageFileProblem> bytes = readMessageFileBytes(path);
@@ -336,7 +346,19 @@ Outcome sendFileToProjector(const CommandContext& context, const SendRequest& re
 Outcome sendComposedMessage(const CommandContext& context, const Message& message,
                             EncodeSettings settings, std::uint8_t slot,
                             std::optional<int> startupMinutes, ComposedSendOptions options) {
-    CommandRecord record{"send", slot, {}, utf16ToUtf8(message.title.text()), {}, {}};
+    CommandRecord named{"send", slot, {}, utf16ToUtf8(message.title.text()), {}, {}};
+    return sendComposedMessage(
+        context,
+        [&message, &named](const ProjectorCapabilities&) {
+            return RowMessage{message, named, {}};
+        },
+        std::move(settings), slot, startupMinutes, options);
+}
+
+Outcome sendComposedMessage(const CommandContext& context, const RowMessageFor& messageFor,
+                            EncodeSettings settings, std::uint8_t slot,
+                            std::optional<int> startupMinutes, ComposedSendOptions options) {
+    CommandRecord record{"send", slot, {}, {}, {}, {}};
     if (startupMinutes && slot != 0) {
         record.detail = "startup " + (*startupMinutes == 0 ? std::string("repeat")
                                                            : std::to_string(*startupMinutes));
@@ -357,9 +379,21 @@ Outcome sendComposedMessage(const CommandContext& context, const Message& messag
         if (auto cancelled = cancelledBeforeSending(c)) {
             return *cancelled;
         }
-        Message copy = message;
+        RowMessage row = messageFor(settings.capabilities);
+        // What the row names (a template and its values) with what this send is.
+        const std::string detail = record.detail;
+        record = std::move(row.record);
+        record.command = "send";
+        record.slot = slot;
+        if (record.detail.empty()) {
+            record.detail = detail;
+        }
+        if (!row.refusal.empty()) {
+            return c.fail(row.refusal, Outcome::Step::Checks);
+        }
         MessagePayload payload;
-        if (Outcome sent = sendMessage(c, copy, settings, slot, options.encoded, record, &payload);
+        if (Outcome sent =
+                sendMessage(c, row.message, settings, slot, options.encoded, record, &payload);
             !sent.ok()) {
             return sent;
         }

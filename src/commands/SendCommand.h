@@ -5,6 +5,7 @@
 // `orvanta-cli send` run.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,11 @@ Outcome sendPayloadToProjector(const CommandContext& context, const MessagePaylo
 Outcome sendMessageToProjector(const CommandContext& context, Message& message,
                                const EncodeSettings& settings, std::uint8_t slot,
                                EncodeResult* encoded = nullptr);
+// The same, recorded in the history with `record` (its command and slot are "send" and `slot`;
+// a send from a template names the template and its values there).
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               CommandRecord record);
 
 // A message file read once for a send to any number of projectors: the message as read
 // for projectors without and with the extended options.
@@ -95,11 +101,27 @@ struct ComposedSendOptions {
     // Receives the encoder's result (the unsupported-character list), if given.
     EncodeResult* encoded = nullptr;
 };
+// What a row sends when the message depends on the projector (a template filled with its
+// name, checked against its capabilities): made once the state query has told the
+// capabilities, with the record the history keeps, or the refusal the row ends with before
+// anything is sent.
+struct RowMessage {
+    Message message;
+    CommandRecord record;
+    std::string refusal;  // not empty: nothing is sent
+};
+using RowMessageFor = std::function<RowMessage(const ProjectorCapabilities& capabilities)>;
+
 // The Edit page's Send of the message being written: (state query,) error status and fatal
 // check, encoding with `settings` (questions through the prompt), PUT, the startup display
 // for `slot` when `startupMinutes` is given, "    Complete.". One record for the whole;
 // refused while the send lock is on at this moment.
 Outcome sendComposedMessage(const CommandContext& context, const Message& message,
+                            EncodeSettings settings, std::uint8_t slot,
+                            std::optional<int> startupMinutes, ComposedSendOptions options = {});
+// The same with the message made for the projector once its capabilities are known; the
+// row's record (a template and its values) is what the history keeps.
+Outcome sendComposedMessage(const CommandContext& context, const RowMessageFor& messageFor,
                             EncodeSettings settings, std::uint8_t slot,
                             std::optional<int> startupMinutes, ComposedSendOptions options = {});
 

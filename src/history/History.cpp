@@ -300,6 +300,10 @@ std::string historyLine(const HistoryRecord& r) {
     field("title", r.title);
     field("message", r.message);
     field("source", r.source);
+    if (!r.templateName.empty()) {
+        field("template", r.templateName);
+        field("template_values", r.templateValues);
+    }
     if (!r.token.empty() || !r.client.empty()) {
         field("token", r.token);
         field("client", r.client);
@@ -353,6 +357,8 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
     r.title = field("title");
     r.message = get("message");
     r.source = field("source");
+    r.templateName = field("template");
+    r.templateValues = get("template_values");
     r.token = field("token");
     r.client = field("client");
     return r;

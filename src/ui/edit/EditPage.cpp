@@ -33,15 +33,16 @@
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/MainState.h"
 #include "ui/common/RecentFiles.h"
-#include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
 #include "ui/edit/RichTextEdit.h"
 #include "ui/edit/UnsupportedCharactersDialog.h"
-#include "ui/frame/MainState.h"
+#include "ui/groups/SendToChoice.h"
 #include "ui/models/ProjectorListModel.h"
+#include "ui/templates/TemplateEditDialog.h"
 
 namespace orvanta {
 namespace {
@@ -210,6 +211,13 @@ QGroupBox* EditPage::buildMessageGroup() {
     connect(tab_, &QPushButton::clicked, this, &EditPage::insertTab);
     connect(image_, &QPushButton::clicked, this, &EditPage::image);
     connect(advanced_, &QPushButton::clicked, this, &EditPage::advanced);
+    auto* saveTemplate = button(Text::EditSaveTemplateButton, "saveTemplateButton", group);
+    connect(saveTemplate, &QPushButton::clicked, this, [this] {
+        auto* dialog = new TemplateEditDialog(
+            message(), prepareTemplatesFolder(context_.state.programFolder), context_.prompt, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::characterDisplayModeChanged);
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::draftChanged);
 
@@ -221,6 +229,7 @@ QGroupBox* EditPage::buildMessageGroup() {
     buttons->addWidget(displayMode_);
     buttons->addWidget(image_);
     buttons->addWidget(advanced_);
+    buttons->addWidget(saveTemplate);
     auto* column = new QVBoxLayout(group);
     column->addWidget(body_);
     column->addLayout(buttons);
@@ -390,13 +399,13 @@ std::optional<Draft> EditPage::draft() const {
     }
     Draft d;
     d.message = message();
-    d.source = context_.state.currentFileName;
+    d.source = currentFileName_;
     d.characterDisplayMode = displayMode_->isChecked();
     return d;
 }
 
 void EditPage::restoreDraft(const Draft& draft) {
-    context_.state.currentFileName = draft.source;
+    currentFileName_ = draft.source;
     context_.state.characterColor = draft.message.characterColor;
     context_.state.characterBackgroundColor = draft.message.characterBackgroundColor;
     loadIntoEditors(draft.message);
@@ -787,7 +796,7 @@ bool EditPage::save() {
         return false;
     }
     const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
-    const QString proposed = qs(proposedSaveName(context_.state.currentFileName));
+    const QString proposed = qs(proposedSaveName(currentFileName_));
     const QString path = chooseFile_(true, folder, proposed);
     if (path.isEmpty()) {
         return false;
@@ -799,7 +808,7 @@ bool EditPage::save() {
     if (!saved) {
         return false;
     }
-    context_.state.currentFileName = utf8(path);
+    currentFileName_ = utf8(path);
     clearUndoAndModified(true);
     recordRecentFile(context_.state, path);
     return true;
@@ -815,7 +824,7 @@ bool EditPage::openMessageFile(const QString& path) {
     if (isTextFileName(utf8(path))) {
         replaceTabs(m.body);
     }
-    context_.state.currentFileName = utf8(path);
+    currentFileName_ = utf8(path);
     loadIntoEditors(m);
     displayMode_->setChecked(false);
     clearUndoAndModified(true);
@@ -841,7 +850,7 @@ void EditPage::newMessage() {
     Message m;
     m.reset();
     m.options.iconNumber = 0;
-    context_.state.currentFileName.clear();
+    currentFileName_.clear();
     loadIntoEditors(m);
     clearUndoAndModified(true);
 }

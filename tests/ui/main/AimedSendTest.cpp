@@ -20,15 +20,15 @@
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
-#include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
+#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/GroupRowModel.h"
 #include "ui/models/ProjectorListModel.h"
 
 using namespace orvanta;

@@ -10,8 +10,8 @@
 #include "history/HistoryRecorder.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/dialogs/HistoryDialog.h"
-#include "ui/models/HistoryModel.h"
+#include "ui/history/HistoryDialog.h"
+#include "ui/history/HistoryModel.h"
 
 using namespace orvanta;
 

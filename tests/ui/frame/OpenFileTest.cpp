@@ -319,8 +319,8 @@ TEST(SingleInstance, FilesHandedOverUnderADialogAreAllOpenedAndAnotherFolderIsSa
         EXPECT_NE(s.said.find("was not used"), std::string::npos) << s.said;
     }
     // None was dropped for a later one: each was opened, in the order handed over.
-    ASSERT_TRUE(test::processEventsUntil(
-        [&] { return w.state.currentFileName == files.back().toStdString(); }, 20000));
+    ASSERT_TRUE(
+        test::processEventsUntil([&] { return w.showsFile(files.back().toStdString()); }, 20000));
     QStringList newestFirst = files;
     std::reverse(newestFirst.begin(), newestFirst.end());
     EXPECT_EQ(RecentFiles(QString::fromStdString(w.state.recentFilesList)).files(8), newestFirst);

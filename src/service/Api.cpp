@@ -17,6 +17,7 @@
 #include "platform/Environment.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
+#include "service/FileSignature.h"
 #include "service/FleetCache.h"
 #include "service/Idempotency.h"
 #include "service/OpenApi.h"
@@ -46,15 +47,6 @@ HttpResponse problem(int status, const std::string& field, const std::string& te
         body["field"] = field;
     }
     return jsonResponse(status, body);
-}
-
-std::string fileSignature(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return "-";
-    }
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
 std::string utcTime(std::chrono::system_clock::time_point at) {

@@ -829,6 +829,10 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     for (const GroupTarget& t : resolved.targets) {
         names[t.target.address] = t.name;
     }
+    // The rows' records are written together once every projector has ended: one flush of
+    // the file for the whole command, not one per projector.
+    std::mutex recordsMutex;
+    std::vector<HistoryRecord> records;
     std::unique_ptr<HistoryRecorder> recorder;
     if (history_ != nullptr) {
         recorder = std::make_unique<HistoryRecorder>(
@@ -836,11 +840,12 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 const auto it = names.find(address);
                 return it == names.end() ? std::string() : it->second;
             },
-            [this, caller](const HistoryRecord& record) {
+            [&records, &recordsMutex, caller](const HistoryRecord& record) {
                 HistoryRecord r = record;
                 r.token = caller.token;
                 r.client = caller.client;
-                writeHistory(std::move(r), true);
+                std::lock_guard lock(recordsMutex);
+                records.push_back(std::move(r));
             });
     }
     GroupRunOptions options;
@@ -861,6 +866,12 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     {
         std::lock_guard lock(runsMutex_);
         runs_.erase(&run);
+    }
+    if (!records.empty()) {
+        if (Result<> appended = HistoryFile(historyPath(settings_.programFolder)).append(records);
+            !appended) {
+            logLine(LogPriority::Warning, "history not written: " + appended.error());
+        }
     }
     json rows = json::array();
     for (std::size_t i = 0; i < run.size(); ++i) {

@@ -350,17 +350,17 @@ std::optional<int> refuseSend(const TargetChoice& choice, std::string_view usage
 }
 
 int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
-                     const GroupOperation& operation, bool assumeYes) {
-    std::vector<GroupTarget> rows;
+                     const ManyProjectorOperation& operation, bool assumeYes) {
+    std::vector<ManyProjectorTarget> rows;
     rows.reserve(targets.size());
     for (const CliTarget& t : targets) {
         rows.push_back({t.target, t.name, t.missing});
     }
     const std::unique_ptr<CommandHistory> history = openCliHistory(context, targets);
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     options.answerYes = assumeYes;
     options.history = history.get();
-    GroupRun run(std::move(rows), operation, {}, options);
+    ManyProjectorRun run(std::move(rows), operation, {}, options);
     {
         InterruptAsCancel cancel([&run] { run.cancel(); });
         run.start();
@@ -370,7 +370,7 @@ int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& ta
         std::printf("%s: %s\n", targets[i].label.c_str(), oneLine(run.text(i)).c_str());
     }
     std::fflush(stdout);
-    const GroupRun::Summary summary = run.summary();
+    const ManyProjectorRun::Summary summary = run.summary();
     return summary.complete == summary.total ? kExitOk : kExitFailed;
 }
 

@@ -9,7 +9,7 @@
 
 namespace orvanta {
 
-Result<std::vector<GroupTarget>> resolveRecipients(const std::string& programFolder,
+Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
                                                    const RecipientChoice& choice) {
     // Taken when free so that both files come from between two changes; a change in progress
     // is not waited for (the caller may be a window).
@@ -18,7 +18,7 @@ Result<std::vector<GroupTarget>> resolveRecipients(const std::string& programFol
     if (!registry) {
         return fail(registry.error());
     }
-    std::vector<GroupTarget> out;
+    std::vector<ManyProjectorTarget> out;
     if (choice.scope == RecipientScope::AllRegistered) {
         for (const ProjectorRecord& r : registry.value().records) {
             out.push_back({{r.address, r.password}, r.name, false});
@@ -34,8 +34,8 @@ Result<std::vector<GroupTarget>> resolveRecipients(const std::string& programFol
         return fail(languageText(Text::GroupNotFound) + " (" + choice.group + ")");
     }
     for (const GroupMember& m : groupMembers(*group, registry.value())) {
-        out.push_back(m.record ? GroupTarget{{m.address, m.record->password}, m.record->name, false}
-                               : GroupTarget{{m.address, {}}, {}, true});
+        out.push_back(m.record ? ManyProjectorTarget{{m.address, m.record->password}, m.record->name, false}
+                               : ManyProjectorTarget{{m.address, {}}, {}, true});
     }
     return out;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "platform/Result.h"
 
 namespace orvanta {
@@ -24,7 +24,7 @@ struct RecipientChoice {
 // (they fail at once and are never sent to). Fails with the reason when a file cannot be read
 // or the group no longer exists. Never waits for the registry lock: each file is replaced whole
 // by a rename, so a read sees one version of it either way.
-Result<std::vector<GroupTarget>> resolveRecipients(const std::string& programFolder,
+Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
                                                    const RecipientChoice& choice);
 
 }  // namespace orvanta

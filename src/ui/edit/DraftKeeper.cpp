@@ -1,6 +1,7 @@
 #include "ui/edit/DraftKeeper.h"
 
 #include "platform/AtomicFile.h"
+#include "platform/WorkerPool.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
@@ -11,7 +12,11 @@ DraftKeeper::DraftKeeper(std::string path, Snapshot snapshot, QObject* parent)
     timer_.setSingleShot(true);
     timer_.setInterval(kDefaultDelayMs);
     connect(&timer_, &QTimer::timeout, this, &DraftKeeper::takeSnapshot);
-    thread_ = std::thread([this] { loop(); });
+    // Without a writer thread every change is written on the spot (small files, and the
+    // message is kept all the same).
+    if (Result<std::thread> started = startThread([this] { loop(); })) {
+        thread_ = std::move(started).value();
+    }
 }
 
 DraftKeeper::~DraftKeeper() {
@@ -20,7 +25,9 @@ DraftKeeper::~DraftKeeper() {
         stop_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void DraftKeeper::changed() {
@@ -56,18 +63,35 @@ void DraftKeeper::release(std::optional<std::string> restoredFrom) {
         return;
     }
     timer_.stop();
+    Job job;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        next_ = Job{++sequence_, snapshot_(),
-                    *restoredFrom == path_ ? std::string() : *restoredFrom, true};
+        job = Job{++sequence_, snapshot_(), *restoredFrom == path_ ? std::string() : *restoredFrom,
+                  true};
+        if (thread_.joinable()) {
+            next_ = std::move(job);
+        }
+    }
+    if (!thread_.joinable()) {
+        (void)perform(job);  // a failure is told through writeFailed
+        return;
     }
     wake_.notify_all();
 }
 
 void DraftKeeper::queue(std::optional<Draft> draft) {
+    Job job;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        next_ = Job{++sequence_, std::move(draft), {}, false};
+        if (thread_.joinable()) {
+            next_ = Job{++sequence_, std::move(draft), {}, false};
+        } else {
+            job = Job{++sequence_, std::move(draft), {}, false};
+        }
+    }
+    if (!thread_.joinable()) {
+        (void)perform(job);  // a failure is told through writeFailed
+        return;
     }
     wake_.notify_all();
 }

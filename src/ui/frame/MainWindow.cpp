@@ -35,12 +35,13 @@
 #include "platform/TextCodec.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
-#include "ui/common/ProjectorStateQuery.h"
+#include "ui/common/ReceiverLink.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/dialogs/PaletteDialog.h"
+#include "ui/dialogs/ProjectorStateQuery.h"
 #include "ui/dialogs/SendLockDialog.h"
 #include "ui/edit/DraftKeeper.h"
 #include "ui/edit/EditPage.h"
@@ -132,8 +133,12 @@ void MainWindow::openHistoryAndRecovery() {
     }
     if (historyEnabled()) {
         historyWriter_ = std::make_unique<HistoryWriterThread>(
-            HistoryFile(historyPath(state_.programFolder)), [this](const std::string& problem) {
-                postToGuiOnce(problem, historyProblemTold_, Text::HistoryNotWritten);
+            HistoryFile(historyPath(state_.programFolder)),
+            [this, link = ReceiverLink::to(this)](const std::string& problem) {
+                // From the writer's thread: told on the window's thread while it lives.
+                link->post([this, problem] {
+                    tellOnce(problem, historyProblemTold_, Text::HistoryNotWritten);
+                });
             });
         history_ = std::make_unique<HistoryRecorder>(
             [this](std::uint32_t address) {
@@ -186,18 +191,12 @@ void MainWindow::createView() {
     view_->showCurrentPage();
 }
 
-void MainWindow::postToGuiOnce(const std::string& problem, bool& told, Text text) {
-    // From a writer thread: the window tells it once per run, on its own thread.
-    QMetaObject::invokeMethod(
-        this,
-        [this, problem, &told, text] {
-            qWarning("Orvanta: %s", problem.c_str());
-            if (!told) {
-                told = true;
-                prompt_.inform(utf8(orvanta::text(text).arg(qs(problem))), PromptIcon::Warning);
-            }
-        },
-        Qt::QueuedConnection);
+void MainWindow::tellOnce(const std::string& problem, bool& told, Text text) {
+    qWarning("Orvanta: %s", problem.c_str());
+    if (!told) {
+        told = true;
+        prompt_.inform(utf8(orvanta::text(text).arg(qs(problem))), PromptIcon::Warning);
+    }
 }
 
 void MainWindow::offerDraftRecovery() {
@@ -368,7 +367,7 @@ void MainWindow::buildMenus() {
     });
     connect(add(lock, SendLock, Text::MenuSendLock), &QAction::triggered, this,
             [this] { runSendLock(true); });
-    connect(add(lock, UnLock, Text::MenuUnlock), &QAction::triggered, this,
+    connect(add(lock, Unlock, Text::MenuUnlock), &QAction::triggered, this,
             [this] { runSendLock(false); });
     connect(add(lock, ChangePassword, Text::MenuChangePassword), &QAction::triggered, this, [this] {
         ChangePasswordDialog dialog(prompt_, sendLockSettingsPath(), this);
@@ -704,7 +703,7 @@ void MainWindow::fillRecentFiles() {
 
 void MainWindow::updateSendLockCommandStates() {
     actions_[SendLock]->setEnabled(!state_.sendLocked);
-    actions_[UnLock]->setEnabled(state_.sendLocked);
+    actions_[Unlock]->setEnabled(state_.sendLocked);
     actions_[ChangePassword]->setEnabled(true);
 }
 

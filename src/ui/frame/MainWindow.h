@@ -1,5 +1,5 @@
 #pragma once
-// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the three
+// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the four
 // pages. It owns the state every page shares and runs the close sequence.
 
 #include <QMainWindow>
@@ -90,7 +90,7 @@ class MainWindow : public QMainWindow {
         BackgroundColor,
         About,
         SendLock,
-        UnLock,
+        Unlock,
         ChangePassword,
         History,
         CommandCount
@@ -128,7 +128,7 @@ class MainWindow : public QMainWindow {
     // The history and the recovery file of the program folder, when they are on.
     void openHistoryAndRecovery();
     // Tells a writer thread's problem (qWarning always, the operator once per run).
-    void postToGuiOnce(const std::string& problem, bool& told, Text text);
+    void tellOnce(const std::string& problem, bool& told, Text text);
 
     MainState& state_;
     Prompt& prompt_;
@@ -137,7 +137,6 @@ class MainWindow : public QMainWindow {
     bool historyProblemTold_ = false;
     std::unique_ptr<DraftClaim> draftClaim_;
     DraftKeeper* draftKeeper_ = nullptr;
-    bool draftProblemTold_ = false;
     ProjectorListModel* projectors_;
     std::unique_ptr<QtTransferRunner> runner_;
     // A close request came while a transfer ran: the close sequence follows once it ends.

@@ -5,8 +5,8 @@
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/groups/GroupCommandDialog.h"
 #include "ui/groups/GroupListModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
@@ -79,7 +79,7 @@ bool SendToChoice::single() const {
     return currentIndex() <= 0;
 }
 
-Result<std::vector<GroupTarget>> SendToChoice::targets() const {
+Result<std::vector<ManyProjectorTarget>> SendToChoice::targets() const {
     const QString data = currentData().toString();
     if (data == kAll) {
         return resolveRecipients(folder_, {RecipientScope::AllRegistered, {}});
@@ -87,14 +87,16 @@ Result<std::vector<GroupTarget>> SendToChoice::targets() const {
     if (data.startsWith(QLatin1Char('='))) {
         return resolveRecipients(folder_, {RecipientScope::Group, utf8(data.mid(1))});
     }
-    return std::vector<GroupTarget>{};
+    return std::vector<ManyProjectorTarget>{};
 }
 
-GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
-                                     GroupOperation operation,
-                                     std::shared_ptr<const AnswerBook> answers,
-                                     const TransferTimings& timings, CommandHistory* history) {
-    GroupRunOptions options;
+ManyProjectorDialog* openManyProjectorDialog(QWidget* parent,
+                                             std::vector<ManyProjectorTarget> targets,
+                                             ManyProjectorOperation operation,
+                                             std::shared_ptr<const AnswerBook> answers,
+                                             const TransferTimings& timings,
+                                             CommandHistory* history) {
+    ManyProjectorRunOptions options;
     options.answers = std::move(answers);
     options.timings = timings;
     // The page outlives the dialog, and the program's history outlives the page.
@@ -102,8 +104,8 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
     if (history != nullptr) {
         handOver = std::make_unique<GuiThreadHistory>(parent, *history);
     }
-    auto* dialog = new GroupCommandDialog(std::move(targets), std::move(operation),
-                                          std::move(options), parent, std::move(handOver));
+    auto* dialog = new ManyProjectorDialog(std::move(targets), std::move(operation),
+                                           std::move(options), parent, std::move(handOver));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->start();
@@ -112,22 +114,23 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
 }
 
 void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const PageContext& context,
-                           GroupOperation operation, std::shared_ptr<const AnswerBook> answers) {
+                           ManyProjectorOperation operation,
+                           std::shared_ptr<const AnswerBook> answers) {
     if (!answers) {
         return;
     }
-    Result<std::vector<GroupTarget>> resolved = choice.targets();
+    Result<std::vector<ManyProjectorTarget>> resolved = choice.targets();
     if (!resolved) {
         context.prompt.inform(resolved.error(), PromptIcon::Error);
         return;
     }
-    std::vector<GroupTarget> targets = std::move(resolved).value();
+    std::vector<ManyProjectorTarget> targets = std::move(resolved).value();
     if (targets.empty()) {
         context.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
     }
-    openGroupCommand(parent, std::move(targets), std::move(operation), std::move(answers),
-                     context.runner.timings(), context.history);
+    openManyProjectorDialog(parent, std::move(targets), std::move(operation), std::move(answers),
+                            context.runner.timings(), context.history);
 }
 
 }  // namespace orvanta

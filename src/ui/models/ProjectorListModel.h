@@ -11,12 +11,12 @@
 // GUI thread only.
 
 #include <QAbstractTableModel>
-#include <QThreadPool>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
 
 class QComboBox;
@@ -47,10 +47,10 @@ class ProjectorListModel : public QAbstractTableModel {
     void reload();
 
     // Registry changes, run on the writer thread. Afterwards, on the GUI thread, the model shows
-    // what the file holds and `done` gets an empty string on success, else what went wrong.
+    // what the file holds and `done` hears how the change ended, with the reason of a failure.
     // A caller must tell the operator about a failure (writeErrorText): a change that silently
     // did not happen is lost work. `done` is not called once the model is gone.
-    using WriteDone = std::function<void(const std::string& error)>;
+    using WriteDone = std::function<void(const RegistryResult& written)>;
     void add(const ProjectorRecord& record, WriteDone done);
     void remove(int row, WriteDone done);
     void setCredentials(int row, std::int32_t authentication, const std::string& password,
@@ -76,19 +76,16 @@ class ProjectorListModel : public QAbstractTableModel {
     void writingChanged(bool writing);
 
   private:
-    struct Guard;
     void showFileContents();
     void runWrite(std::function<RegistryResult(const std::string& programFolder)> write,
                   WriteDone done);
-    void finishWrite(const std::string& error, const WriteDone& done);
+    void finishWrite(const RegistryResult& written, const WriteDone& done);
 
     MainState& state_;
-    // Writer threads post their end through this; the model unhooks itself when destroyed.
-    std::shared_ptr<Guard> guard_;
     int pending_ = 0;
     // One thread, so that changes reach the file in the order they were asked for. Declared
     // last: it is destroyed first and waits for the changes still running.
-    QThreadPool writer_;
+    WorkerPool writer_;
 };
 
 // Makes `combo` a view of the model's addresses; with no projector registered it shows

@@ -25,8 +25,8 @@
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
-#include "ui/groups/GroupCommandDialog.h"
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
 #include "ui/models/ProjectorListModel.h"
@@ -90,10 +90,10 @@ TEST(AimedSend, AGroupSendGoesToWhoTheFilesNameWhenItIsSentAndRetriesObeyTheLock
     ASSERT_TRUE(addToGroup(folder, "Hall", ipv4("127.0.152.5")).ok());
 
     tab.findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
-    auto* dialog = tab.findChild<GroupCommandDialog*>();
+    auto* dialog = tab.findChild<ManyProjectorDialog*>();
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
-    GroupRowModel* rows = dialog->model();
+    ManyProjectorRowModel* rows = dialog->model();
     const QString connectError = qs(communicationErrorText(toCode(ExchangeError::Connect)));
     const QString expected[][2] = {
         {QStringLiteral("127.0.152.2"), QStringLiteral("Complete.")},
@@ -103,8 +103,10 @@ TEST(AimedSend, AGroupSendGoesToWhoTheFilesNameWhenItIsSentAndRetriesObeyTheLock
     };
     ASSERT_EQ(rows->rowCount(), 4);
     for (int r = 0; r < 4; ++r) {
-        EXPECT_EQ(rows->index(r, GroupRowModel::AddressColumn).data().toString(), expected[r][0]);
-        EXPECT_EQ(rows->index(r, GroupRowModel::ResultColumn).data().toString(), expected[r][1]);
+        EXPECT_EQ(rows->index(r, ManyProjectorRowModel::AddressColumn).data().toString(),
+                  expected[r][0]);
+        EXPECT_EQ(rows->index(r, ManyProjectorRowModel::ResultColumn).data().toString(),
+                  expected[r][1]);
     }
     EXPECT_EQ(puts(sims, "127.0.152.3"), 0u) << "removed from the registry before the send";
     EXPECT_EQ(puts(sims, "127.0.152.5"), 1u);
@@ -116,7 +118,7 @@ TEST(AimedSend, AGroupSendGoesToWhoTheFilesNameWhenItIsSentAndRetriesObeyTheLock
     ASSERT_TRUE(dialog->retryButton()->isEnabled());
     dialog->retryButton()->click();
     ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
-    EXPECT_EQ(rows->index(2, GroupRowModel::ResultColumn).data().toString(),
+    EXPECT_EQ(rows->index(2, ManyProjectorRowModel::ResultColumn).data().toString(),
               text(Text::SendLocked));
     EXPECT_EQ(puts(late, "127.0.152.4"), 0u);
     dialog->closeButton()->click();
@@ -183,6 +185,6 @@ TEST(AimedSend, SendAgainGoesToTheRecordsProjectorOrSaysWhyNot) {
         EXPECT_EQ(prompt.texts().back(), c.told);
         EXPECT_EQ(puts(sims, "127.0.152.10"), c.putsToRecorded);
         EXPECT_EQ(puts(sims, "127.0.152.11") + puts(sims, "127.0.152.12"), 0u);
-        EXPECT_TRUE(frame->findChild<GroupCommandDialog*>() == nullptr);
+        EXPECT_TRUE(frame->findChild<ManyProjectorDialog*>() == nullptr);
     }
 }

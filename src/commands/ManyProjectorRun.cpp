@@ -1,4 +1,4 @@
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 
 #include <algorithm>
 
@@ -162,46 +162,40 @@ std::size_t AnswerBook::size() const {
     return answers_.size();
 }
 
-struct GroupRun::Row {
-    GroupTarget target;
+struct ManyProjectorRun::Row {
+    ManyProjectorTarget target;
     TransferFlags flags;
-    RowStage stage = RowStage::Waiting;  // guarded by GroupRun::mutex_
-    std::string text;                    // guarded by GroupRun::mutex_
+    RowStage stage = RowStage::Waiting;  // guarded by ManyProjectorRun::mutex_
+    std::string text;                    // guarded by ManyProjectorRun::mutex_
     std::atomic<int> attempts{0};
 };
 
-GroupRun::GroupRun(std::vector<GroupTarget> targets, GroupOperation operation,
-                   EventSink<GroupEvent> sink, GroupRunOptions options)
+ManyProjectorRun::ManyProjectorRun(std::vector<ManyProjectorTarget> targets,
+                                   ManyProjectorOperation operation,
+                                   EventSink<ManyProjectorEvent> sink,
+                                   ManyProjectorRunOptions options)
     : operation_(std::move(operation)), sink_(std::move(sink)), options_(std::move(options)) {
     rows_.reserve(targets.size());
-    for (GroupTarget& t : targets) {
+    for (ManyProjectorTarget& t : targets) {
         rows_.push_back(std::make_unique<Row>());
         rows_.back()->target = std::move(t);
     }
     options_.maxParallel = std::clamp<std::size_t>(options_.maxParallel, 1, kMaxParallelProjectors);
+    pool_ = std::make_unique<WorkerPool>(options_.maxParallel);
 }
 
-GroupRun::~GroupRun() {
+ManyProjectorRun::~ManyProjectorRun() {
     cancel();
-    joinWorkers();
+    pool_.reset();
 }
 
-void GroupRun::report(const GroupEvent& event) {
+void ManyProjectorRun::report(const ManyProjectorEvent& event) {
     if (sink_) {
         sink_(event);
     }
 }
 
-void GroupRun::joinWorkers() {
-    for (std::thread& w : workers_) {
-        if (w.joinable()) {
-            w.join();
-        }
-    }
-    workers_.clear();
-}
-
-void GroupRun::start() {
+void ManyProjectorRun::start() {
     std::vector<std::size_t> rows;
     {
         std::lock_guard lock(mutex_);
@@ -209,17 +203,11 @@ void GroupRun::start() {
             return;
         }
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            if (rows_[i]->stage != RowStage::Complete) {
-                rows.push_back(i);
-            }
-        }
-    }
-    // The workers of the pass before have ended (running_ was false): joining is immediate.
-    joinWorkers();
-    {
-        std::lock_guard lock(mutex_);
-        for (const std::size_t i : rows) {
             Row& row = *rows_[i];
+            if (row.stage == RowStage::Complete) {
+                continue;
+            }
+            rows.push_back(i);
             row.stage = RowStage::Waiting;
             row.text.clear();
             row.flags.cancelRequested = false;
@@ -227,45 +215,39 @@ void GroupRun::start() {
             row.flags.stopRequested = false;
             row.flags.cancelOverruled = false;
         }
-        queue_ = rows;
-        next_ = 0;
+        // One more than the rows, released below once every row is queued: the run cannot
+        // end (and report it) while rows are still being handed out.
+        unfinished_ = rows.size() + 1;
         running_ = true;
-        active_ = std::min(rows.size(), options_.maxParallel);
     }
     for (const std::size_t i : rows) {
-        report({GroupEvent::Kind::Row, i, RowStage::Waiting, {}});
+        report({ManyProjectorEvent::Kind::Row, i, RowStage::Waiting, {}});
     }
-    if (rows.empty()) {
-        {
-            std::lock_guard lock(mutex_);
-            running_ = false;
-        }
-        report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
-        return;
-    }
-    const std::size_t count = active_;
-    workers_.reserve(count);
-    for (std::size_t w = 0; w < count; ++w) {
-        workers_.emplace_back([this] {
-            for (std::size_t k = next_++; k < queue_.size(); k = next_++) {
-                runRow(queue_[k]);
-            }
-            bool last = false;
-            {
-                std::lock_guard lock(mutex_);
-                last = --active_ == 0;
-                if (last) {
-                    running_ = false;
-                }
-            }
-            if (last) {
-                report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
-            }
+    for (const std::size_t i : rows) {
+        const Result<void> queued = pool_->submit([this, i] {
+            runRow(i);
+            rowEnded();
         });
+        if (!queued) {
+            finishRow(i, RowStage::Failed, languageText(Text::NoWorkerThread));
+            rowEnded();
+        }
     }
+    rowEnded();
 }
 
-bool GroupRun::retryFailed() {
+void ManyProjectorRun::rowEnded() {
+    {
+        std::lock_guard lock(mutex_);
+        if (--unfinished_ != 0) {
+            return;
+        }
+        running_ = false;
+    }
+    report({ManyProjectorEvent::Kind::Finished, 0, RowStage::Complete, {}});
+}
+
+bool ManyProjectorRun::retryFailed() {
     {
         std::lock_guard lock(mutex_);
         if (running_ || std::none_of(rows_.begin(), rows_.end(), [](const auto& r) {
@@ -278,23 +260,23 @@ bool GroupRun::retryFailed() {
     return true;
 }
 
-void GroupRun::cancel() {
+void ManyProjectorRun::cancel() {
     for (const auto& row : rows_) {
         row->flags.stopRequested = true;
         row->flags.cancelRequested = true;
     }
 }
 
-void GroupRun::wait() {
-    joinWorkers();
+void ManyProjectorRun::wait() {
+    pool_->waitIdle();
 }
 
-bool GroupRun::running() const {
+bool ManyProjectorRun::running() const {
     std::lock_guard lock(mutex_);
     return running_;
 }
 
-GroupRun::Summary GroupRun::summary() const {
+ManyProjectorRun::Summary ManyProjectorRun::summary() const {
     std::lock_guard lock(mutex_);
     Summary s;
     s.total = rows_.size();
@@ -308,35 +290,35 @@ GroupRun::Summary GroupRun::summary() const {
     return s;
 }
 
-RowStage GroupRun::stage(std::size_t row) const {
+RowStage ManyProjectorRun::stage(std::size_t row) const {
     std::lock_guard lock(mutex_);
     return rows_[row]->stage;
 }
 
-std::string GroupRun::text(std::size_t row) const {
+std::string ManyProjectorRun::text(std::size_t row) const {
     std::lock_guard lock(mutex_);
     return rows_[row]->text;
 }
 
-const GroupTarget& GroupRun::target(std::size_t row) const {
+const ManyProjectorTarget& ManyProjectorRun::target(std::size_t row) const {
     return rows_[row]->target;
 }
 
-int GroupRun::attempts(std::size_t row) const {
+int ManyProjectorRun::attempts(std::size_t row) const {
     return rows_[row]->attempts.load();
 }
 
-void GroupRun::finishRow(std::size_t index, RowStage stage, std::string text) {
+void ManyProjectorRun::finishRow(std::size_t index, RowStage stage, std::string text) {
     Row& row = *rows_[index];
     {
         std::lock_guard lock(mutex_);
         row.stage = stage;
         row.text = text;
     }
-    report({GroupEvent::Kind::Row, index, stage, std::move(text)});
+    report({ManyProjectorEvent::Kind::Row, index, stage, std::move(text)});
 }
 
-void GroupRun::runRow(std::size_t index) {
+void ManyProjectorRun::runRow(std::size_t index) {
     Row& row = *rows_[index];
     if (row.flags.cancelAsked()) {
         // Never started: nothing reached the projector.
@@ -352,7 +334,7 @@ void GroupRun::runRow(std::size_t index) {
             std::lock_guard lock(mutex_);
             row.stage = stage;
         }
-        report({GroupEvent::Kind::Row, index, stage, {}});
+        report({ManyProjectorEvent::Kind::Row, index, stage, {}});
     };
     RowPrompt prompt(options_.answers.get(), options_.answerYes);
     RowRunner runner(row.flags, options_.timings, stageChanged);
@@ -378,7 +360,7 @@ void GroupRun::runRow(std::size_t index) {
     }
 }
 
-std::string groupSummaryText(const GroupRun::Summary& summary) {
+std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary) {
     return formatText(Text::GroupSummary, {static_cast<long long>(summary.complete),
                                            static_cast<long long>(summary.total),
                                            static_cast<long long>(summary.failed)});
@@ -433,21 +415,21 @@ std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const Encode
                             prompt);
 }
 
-Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes) {
+Outcome sendMessageInManyProjectorRun(const CommandContext& context, const Message& message,
+                                      EncodeSettings settings, std::uint8_t slot,
+                                      std::optional<int> startupMinutes) {
     return sendComposedMessage(context, message, std::move(settings), slot, startupMinutes,
                                {.queryState = true});
 }
 
-Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes) {
+Outcome sendMessageInManyProjectorRun(const CommandContext& context,
+                                      const RowMessageFor& messageFor, EncodeSettings settings,
+                                      std::uint8_t slot, std::optional<int> startupMinutes) {
     return sendComposedMessage(context, messageFor, std::move(settings), slot, startupMinutes,
                                {.queryState = true});
 }
 
-std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {
+std::shared_ptr<AnswerBook> rehearse(const ManyProjectorOperation& operation, Prompt& prompt) {
     auto book = std::make_shared<AnswerBook>();
     RehearsalPrompt asking(prompt, *book);
     TransferFlags flags;

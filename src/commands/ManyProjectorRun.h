@@ -3,8 +3,10 @@
 // every orvanta-cli command given more than one projector run it.
 //
 // Each projector is a row with a transfer flag set, runner, prompt and projector information
-// of its own. A bounded pool of worker threads takes the rows in order; a projector that
-// fails or hangs holds up only its own worker. Each row reports what it is doing and how it
+// of its own. The run's own worker pool (platform/WorkerPool.h, at most maxParallel threads)
+// takes the rows in order; a projector that fails or hangs holds up only its own worker. A row
+// no thread can be started for fails with the program's text, as a projector that cannot be
+// reached does. Each row reports what it is doing and how it
 // ended through the event sink (on the worker's thread). cancel() ends every row not yet
 // finished: rows not started end at once, running ones are cancelled as a single command is
 // (a message already sent is told to drop what it got). retryFailed() runs only the rows that
@@ -25,16 +27,16 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "commands/CommandContext.h"
 #include "commands/SendCommand.h"
 #include "platform/EventSink.h"
+#include "platform/WorkerPool.h"
 
 namespace orvanta {
 
-struct GroupTarget {
+struct ManyProjectorTarget {
     ProjectorTarget target;
     std::string name;  // the registered name, may be empty
     // A group member that is no longer registered: its row fails at once and says so.
@@ -57,7 +59,7 @@ bool rowFinished(RowStage stage);
 // The row's stage in the program's words ("Now Sending...", "Complete", ...).
 std::string rowStageText(RowStage stage);
 
-struct GroupEvent {
+struct ManyProjectorEvent {
     enum class Kind { Row, Finished };
     Kind kind = Kind::Row;
     std::size_t row = 0;
@@ -78,9 +80,9 @@ class AnswerBook {
 };
 
 // The work for one projector, run on a worker thread with the row's own context.
-using GroupOperation = std::function<Outcome(const CommandContext&)>;
+using ManyProjectorOperation = std::function<Outcome(const CommandContext&)>;
 
-struct GroupRunOptions {
+struct ManyProjectorRunOptions {
     std::size_t maxParallel = 64;
     TransferTimings timings;
     // Answers asked before the fan-out; may be null (no question was asked).
@@ -95,14 +97,14 @@ struct GroupRunOptions {
 // The most projectors a group command talks to at the same time.
 inline constexpr std::size_t kMaxParallelProjectors = 64;
 
-class GroupRun {
+class ManyProjectorRun {
   public:
-    GroupRun(std::vector<GroupTarget> targets, GroupOperation operation, EventSink<GroupEvent> sink,
-             GroupRunOptions options = {});
+    ManyProjectorRun(std::vector<ManyProjectorTarget> targets, ManyProjectorOperation operation,
+                     EventSink<ManyProjectorEvent> sink, ManyProjectorRunOptions options = {});
     // Cancels what still runs and joins the workers.
-    ~GroupRun();
-    GroupRun(const GroupRun&) = delete;
-    GroupRun& operator=(const GroupRun&) = delete;
+    ~ManyProjectorRun();
+    ManyProjectorRun(const ManyProjectorRun&) = delete;
+    ManyProjectorRun& operator=(const ManyProjectorRun&) = delete;
 
     // Starts every row that has not completed and returns at once. Nothing when running.
     void start();
@@ -121,7 +123,7 @@ class GroupRun {
     };
     Summary summary() const;
     std::size_t size() const { return rows_.size(); }
-    const GroupTarget& target(std::size_t row) const;
+    const ManyProjectorTarget& target(std::size_t row) const;
     RowStage stage(std::size_t row) const;
     std::string text(std::size_t row) const;
     // How many times the operation ran for this row (tests: nothing is sent twice).
@@ -130,24 +132,24 @@ class GroupRun {
   private:
     struct Row;
     void runRow(std::size_t index);
+    void rowEnded();
     void finishRow(std::size_t index, RowStage stage, std::string text);
-    void report(const GroupEvent& event);
-    void joinWorkers();
+    void report(const ManyProjectorEvent& event);
 
     std::vector<std::unique_ptr<Row>> rows_;
-    GroupOperation operation_;
-    EventSink<GroupEvent> sink_;
-    GroupRunOptions options_;
-    mutable std::mutex mutex_;  // guards the rows' stage and text, queue_ and active_
-    std::vector<std::size_t> queue_;
-    std::atomic<std::size_t> next_{0};
-    std::size_t active_ = 0;  // workers of the current pass still going
+    ManyProjectorOperation operation_;
+    EventSink<ManyProjectorEvent> sink_;
+    ManyProjectorRunOptions options_;
+    mutable std::mutex mutex_;    // guards the rows' stage and text, unfinished_ and running_
+    std::size_t unfinished_ = 0;  // rows of the current pass not ended yet
     bool running_ = false;
-    std::vector<std::thread> workers_;
+    // Declared last: destroyed first, it runs the rows still queued (they end as cancelled)
+    // and joins its threads while the rest of the run is still there.
+    std::unique_ptr<WorkerPool> pool_;
 };
 
 // A summary line: "38 of 40 complete, 2 failed".
-std::string groupSummaryText(const GroupRun::Summary& summary);
+std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary);
 
 // ---------------------------------------------------------------------------------------------
 // The commands a group runs
@@ -155,13 +157,13 @@ std::string groupSummaryText(const GroupRun::Summary& summary);
 // What the Edit page's Send runs for each projector: the state query, the checks, `message`
 // encoded with `settings` and this projector's capabilities, the PUT, and the startup display
 // for `slot` when `startupMinutes` is given; "    Complete." at the end.
-Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes);
+Outcome sendMessageInManyProjectorRun(const CommandContext& context, const Message& message,
+                                      EncodeSettings settings, std::uint8_t slot,
+                                      std::optional<int> startupMinutes);
 // The same when the message depends on the projector (RowMessage).
-Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes);
+Outcome sendMessageInManyProjectorRun(const CommandContext& context,
+                                      const RowMessageFor& messageFor, EncodeSettings settings,
+                                      std::uint8_t slot, std::optional<int> startupMinutes);
 // The questions of encoding `message` with `settings`, asked once as rehearseSend asks them.
 std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
                                             std::uint8_t slot, Prompt& prompt);
@@ -173,6 +175,6 @@ std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest
                                          Prompt& prompt);
 // The same for an operation whose questions do not depend on the projector: it is run once
 // against no projector, its questions going to `prompt`. Nothing when called off.
-std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt);
+std::shared_ptr<AnswerBook> rehearse(const ManyProjectorOperation& operation, Prompt& prompt);
 
 }  // namespace orvanta

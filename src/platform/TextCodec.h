@@ -2,6 +2,7 @@
 // Conversions between the encodings the program meets: UTF-8 (our files, the terminal,
 // the language table), UTF-16 (rich text and projector text) and Windows-1252 (old files).
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,28 @@ std::string utf16ToUtf8(std::u16string_view text);
 std::optional<std::u16string> decodeUtf8Strict(std::string_view bytes);
 // Windows-1252, byte by byte (the five undefined bytes map to their C1 controls).
 std::u16string decodeWindows1252(std::string_view bytes);
+
+// Text in a Windows code page (932 Japanese, 936 Simplified Chinese, 1252 Western European,
+// ...) to UTF-16. Converters are opened on first use and closed with the decoder; one decoder
+// is used by one thread at a time.
+class CodePageDecoder {
+  public:
+    CodePageDecoder() = default;
+    CodePageDecoder(const CodePageDecoder&) = delete;
+    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+    ~CodePageDecoder();
+
+    // Appends the UTF-16 units of `bytes`; bytes that do not convert give U+FFFD, and a code
+    // page the system cannot convert is read as Windows-1252.
+    void decode(int codePage, std::string_view bytes, std::u16string& out);
+
+  private:
+    void* converter(int codePage);
+    std::map<int, void*> open_;  // iconv descriptors by code page
+};
+
+// The same for one text.
+std::u16string decodeCodePage(int codePage, std::string_view bytes);
 
 // Value of one hexadecimal digit (either letter case), -1 for any other character.
 constexpr int hexDigitValue(char c) {

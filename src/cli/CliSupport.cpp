@@ -423,19 +423,17 @@ std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
     for (const CliTarget& t : targets) {
         names[t.target.address] = t.name;
     }
-    HistoryFile file(historyPath(context.programFolder));
-    return std::make_unique<HistoryRecorder>(
+    // Written once the command has ended, all records together.
+    return std::make_unique<BufferedHistory>(
+        HistoryFile(historyPath(context.programFolder)),
         [names](std::uint32_t address) {
             const auto it = names.find(address);
             return it == names.end() ? std::string() : it->second;
         },
-        [file](const HistoryRecord& record) {
+        [](const std::string& problem) {
             // The command has done its work: a history that cannot be written is told, but
             // does not make it fail.
-            if (const Result<> appended = file.append(record); !appended) {
-                std::fprintf(stderr, "orvanta-cli: history not written: %s\n",
-                             appended.error().c_str());
-            }
+            std::fprintf(stderr, "orvanta-cli: history not written: %s\n", problem.c_str());
         });
 }
 

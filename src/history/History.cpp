@@ -340,8 +340,18 @@ std::string HistoryFile::rotatedPath() const {
 }
 
 Result<> HistoryFile::append(const HistoryRecord& record) const {
-    std::string line = historyLine(record);
-    line += '\n';
+    return append(std::span<const HistoryRecord>(&record, 1));
+}
+
+Result<> HistoryFile::append(std::span<const HistoryRecord> records) const {
+    if (records.empty()) {
+        return {};
+    }
+    std::string line;
+    for (const HistoryRecord& record : records) {
+        line += historyLine(record);
+        line += '\n';
+    }
     Result<FileLock, LockProblem> lock = FileLock::acquire(path_, std::chrono::seconds(10));
     if (!lock) {
         return fail(path_ + ": " + lock.error());

@@ -112,9 +112,11 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
     auto* dialog = new GroupCommandDialog(std::move(targets), std::move(operation),
                                           std::move(options), parent, std::move(handOver));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    // It holds nothing of the window: while forty projectors answer, the operator reads the
+    // Fleet tab or types the next message.
+    dialog->setWindowModality(Qt::NonModal);
     dialog->start();
-    dialog->open();
+    dialog->show();
     return dialog;
 }
 

@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/models/GroupRowModel.h"
@@ -50,7 +51,7 @@ GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOp
     table_->setColumnWidth(GroupRowModel::StateColumn, 120);
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("groupSummary"));
-    summary_->setAccessibleName(text(Text::GroupColumnResult));
+    summary_->setAccessibleName(accessibleCaption(text(Text::GroupColumnResult)));
     cancel_ = button(this, "cancelButton", Text::CancelButtonCaption);
     retry_ = button(this, "retryButton", Text::GroupRetryFailed);
     close_ = button(this, "closeButton", Text::GroupCloseButton);
@@ -107,7 +108,9 @@ QString GroupCommandDialog::summaryText() const {
 void GroupCommandDialog::onEvent(const GroupEvent& event) {
     if (event.kind == GroupEvent::Kind::Finished) {
         active_ = run_->running();
-        summary_->setText(qs(groupSummaryText(run_->summary())));
+        // Heard with its value, as the other live fields are.
+        showLiveValue(summary_, text(Text::GroupColumnResult),
+                      qs(groupSummaryText(run_->summary())));
         updateButtons();
         if (!active_) {
             emit finished();

@@ -215,6 +215,32 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     EXPECT_FALSE(page.find<QPushButton>("muteButton")->isEnabled());
 }
 
+// A command stops the watch while it talks to the projector; the fields and Mute keep what the
+// projector said last until the watch hears from it again, rather than blanking to "-".
+TEST(MainPage, StatusFieldsKeepTheirLastValuesWhileTheWatchRestarts) {
+    SimProcess sim({"--address", "127.0.62.30", "--alarm", "2"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    Page page("status-kept", {"127.0.62.30"});
+    const ProjectorTarget target{ipv4("127.0.62.30"), ""};
+    ASSERT_TRUE(storeTestMessages(target, {0}));
+    page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
+    ASSERT_TRUE(test::processEventsUntil([&] {
+        return page.shown("messageState") != "-" && page.shown("alarmState") == "ON";
+    })) << sim.output();
+    for (int round = 0; round < 2; ++round) {
+        const int polled = pollRequests(sim);
+        const QString message = page.shown("messageState");
+        page.find<QPushButton>("displayOffButton")->click();  // runs to its end first
+        EXPECT_EQ(page.shown("messageState"), message) << round;
+        EXPECT_EQ(page.shown("alarmState"), "ON") << round;
+        EXPECT_EQ(page.shown("alarmSound"), "Sound number:2") << round;
+        EXPECT_TRUE(page.find<QPushButton>("muteButton")->isEnabled()) << round;
+        // The watch is back and has been answered again.
+        ASSERT_TRUE(test::processEventsUntil([&] { return pollRequests(sim) >= polled + 2; }));
+    }
+}
+
 TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     SimProcess sim({"--address", "127.0.62.6"});
     ASSERT_TRUE(sim.ready()) << sim.output();

@@ -33,6 +33,15 @@ struct HistoryRecord {
     std::string title;
     std::string message;
     std::string source;
+    // Sends from a template: its name and the values the operator gave, as a JSON object
+    // (written only when there is a template, so older readers see the lines they know).
+    std::string templateName = {};
+    std::string templateValues = {};
+    // Commands and requests that came through orvanta-service: the name of the API token
+    // (never the token) and the address the request came from. Empty otherwise, and then not
+    // written.
+    std::string token;
+    std::string client;
 
     bool operator==(const HistoryRecord&) const = default;
 };
@@ -76,6 +85,12 @@ class HistoryFile {
     std::string path_;
     std::size_t maxBytes_;
 };
+
+// Milliseconds since 1970 of a local date or date and time (YYYY-MM-DD, YYYY-MM-DDTHH:MM or
+// YYYY-MM-DDTHH:MM:SS; a blank may stand for the T); nothing when the text is none of these.
+std::optional<std::int64_t> parseHistoryTime(const std::string& text);
+// "YYYY-MM-DD HH:MM:SS" in local time.
+std::string historyLocalTime(std::int64_t ms);
 
 // The name of the user running this process.
 std::string currentUserName();

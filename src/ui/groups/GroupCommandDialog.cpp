@@ -1,0 +1,151 @@
+#include "ui/groups/GroupCommandDialog.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include "ui/common/Accessibility.h"
+#include "ui/common/PostToGui.h"
+#include "ui/common/UiText.h"
+#include "ui/groups/GroupRowModel.h"
+
+namespace orvanta {
+
+namespace {
+
+QPushButton* button(QWidget* parent, const char* name, Text caption) {
+    auto* b = new QPushButton(text(caption), parent);
+    b->setObjectName(QLatin1StringView(name));
+    b->setAccessibleName(text(caption));
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOperation operation,
+                                       GroupRunOptions options, QWidget* parent,
+                                       std::unique_ptr<CommandHistory> history)
+    : QDialog(parent), targets_(std::move(targets)), history_(std::move(history)) {
+    if (history_) {
+        options.history = history_.get();
+    }
+    setObjectName(QStringLiteral("groupCommandDialog"));
+    setWindowTitle(text(Text::GroupDialogTitle));
+    setAccessibleName(text(Text::GroupDialogTitle));
+    model_ = new GroupRowModel(targets_, this);
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("groupRows"));
+    table_->setAccessibleName(text(Text::GroupRowsTable));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setColumnWidth(GroupRowModel::AddressColumn, 120);
+    table_->setColumnWidth(GroupRowModel::NameColumn, 140);
+    table_->setColumnWidth(GroupRowModel::StateColumn, 120);
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("groupSummary"));
+    summary_->setAccessibleName(accessibleCaption(text(Text::GroupColumnResult)));
+    cancel_ = button(this, "cancelButton", Text::CancelButtonCaption);
+    retry_ = button(this, "retryButton", Text::GroupRetryFailed);
+    close_ = button(this, "closeButton", Text::GroupCloseButton);
+    connect(cancel_, &QPushButton::clicked, this, [this] { run_->cancel(); });
+    connect(retry_, &QPushButton::clicked, this, [this] {
+        active_ = true;
+        updateButtons();
+        if (!run_->retryFailed()) {
+            active_ = false;
+            updateButtons();
+        }
+    });
+    connect(close_, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(summary_, 1);
+    buttons->addWidget(retry_);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(close_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addLayout(buttons);
+    resize(640, 360);
+
+    run_ = std::make_unique<GroupRun>(targets_, std::move(operation),
+                                      guiEventSink(this, &GroupCommandDialog::onEvent),
+                                      std::move(options));
+    updateButtons();
+}
+
+GroupCommandDialog::~GroupCommandDialog() {
+    // Cancels and joins while the members its events are for still exist.
+    run_.reset();
+}
+
+void GroupCommandDialog::start() {
+    active_ = true;
+    updateButtons();
+    run_->start();
+}
+
+bool GroupCommandDialog::running() const {
+    return active_;
+}
+
+GroupRun::Summary GroupCommandDialog::summary() const {
+    return run_->summary();
+}
+
+QString GroupCommandDialog::summaryText() const {
+    return summary_->text();
+}
+
+void GroupCommandDialog::onEvent(const GroupEvent& event) {
+    if (event.kind == GroupEvent::Kind::Finished) {
+        active_ = run_->running();
+        // Heard with its value, as the other live fields are.
+        showLiveValue(summary_, text(Text::GroupColumnResult),
+                      qs(groupSummaryText(run_->summary())));
+        updateButtons();
+        if (!active_) {
+            emit finished();
+        }
+        return;
+    }
+    model_->apply(event);
+}
+
+void GroupCommandDialog::updateButtons() {
+    const GroupRun::Summary s = run_->summary();
+    cancel_->setEnabled(active_);
+    retry_->setEnabled(!active_ && s.failed > 0);
+    close_->setEnabled(!active_);
+    if (!active_) {
+        close_->setDefault(true);
+    }
+}
+
+void GroupCommandDialog::reject() {
+    // Escape is Cancel while projectors are still being talked to, Close afterwards.
+    if (active_) {
+        run_->cancel();
+        return;
+    }
+    QDialog::reject();
+}
+
+void GroupCommandDialog::closeEvent(QCloseEvent* event) {
+    if (active_) {
+        run_->cancel();
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
+
+}  // namespace orvanta

@@ -1,0 +1,82 @@
+#include "ui/groups/GroupRowModel.h"
+
+#include "projectors/ProjectorList.h"
+#include "ui/common/UiText.h"
+
+namespace orvanta {
+
+GroupRowModel::GroupRowModel(const std::vector<GroupTarget>& targets, QObject* parent)
+    : QAbstractTableModel(parent) {
+    rows_.reserve(targets.size());
+    for (const GroupTarget& t : targets) {
+        Row row;
+        row.address = qs(formatAddress(t.target.address));
+        row.name = t.missing ? text(Text::GroupMissingName) : qs(t.name);
+        rows_.push_back(row);
+    }
+}
+
+int GroupRowModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int GroupRowModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant GroupRowModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    const Row& row = rows_[static_cast<std::size_t>(index.row())];
+    if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
+        switch (index.column()) {
+            case AddressColumn:
+                return row.address;
+            case NameColumn:
+                return row.name;
+            case StateColumn:
+                return qs(rowStageText(row.stage));
+            case ResultColumn:
+                return row.result;
+            default:
+                return {};
+        }
+    }
+    if (role == Qt::ToolTipRole && index.column() == ResultColumn) {
+        return row.result;
+    }
+    return {};
+}
+
+QVariant GroupRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    switch (section) {
+        case AddressColumn:
+            return text(Text::ColumnIpAddress);
+        case NameColumn:
+            return text(Text::ColumnProjectorName);
+        case StateColumn:
+            return text(Text::GroupColumnState);
+        case ResultColumn:
+            return text(Text::GroupColumnResult);
+        default:
+            return {};
+    }
+}
+
+void GroupRowModel::apply(const GroupEvent& event) {
+    if (event.kind != GroupEvent::Kind::Row || event.row >= rows_.size()) {
+        return;
+    }
+    Row& row = rows_[event.row];
+    row.stage = event.stage;
+    // The program's end texts start with spaces and may span lines; a cell takes one line.
+    row.result = rowFinished(event.stage) ? qs(event.text).simplified() : QString();
+    const int r = static_cast<int>(event.row);
+    emit dataChanged(index(r, StateColumn), index(r, ResultColumn));
+}
+
+}  // namespace orvanta

@@ -380,17 +380,17 @@ std::string HistoryFile::rotatedPath() const {
 }
 
 Result<> HistoryFile::append(const HistoryRecord& record) const {
-    return append(std::span<const HistoryRecord>(&record, 1));
+    return append(std::vector<HistoryRecord>{record});
 }
 
-Result<> HistoryFile::append(std::span<const HistoryRecord> records) const {
-    if (records.empty()) {
-        return {};
-    }
+Result<> HistoryFile::append(const std::vector<HistoryRecord>& records) const {
     std::string line;
     for (const HistoryRecord& record : records) {
         line += historyLine(record);
         line += '\n';
+    }
+    if (line.empty()) {
+        return {};
     }
     Result<FileLock, LockProblem> lock = FileLock::acquire(path_, std::chrono::seconds(10));
     if (!lock) {

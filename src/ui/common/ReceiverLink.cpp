@@ -18,6 +18,11 @@ std::shared_ptr<ReceiverLink> ReceiverLink::to(QObject* receiver) {
     return link;
 }
 
+ReceiverLink::~ReceiverLink() {
+    // A receiver that lives long (a dialog that runs many transfers) keeps no notice per link.
+    QObject::disconnect(watch_);
+}
+
 void ReceiverLink::post(std::function<void()> call) {
     // Held while queuing, so the receiver cannot be destroyed between the check and the post.
     std::lock_guard lock(mutex_);

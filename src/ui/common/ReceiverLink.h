@@ -15,6 +15,8 @@ class ReceiverLink {
   public:
     // Call on the receiver's thread.
     static std::shared_ptr<ReceiverLink> to(QObject* receiver);
+    // Lets go of the receiver's destruction notice (from any thread).
+    ~ReceiverLink();
     ReceiverLink(const ReceiverLink&) = delete;
     ReceiverLink& operator=(const ReceiverLink&) = delete;
 

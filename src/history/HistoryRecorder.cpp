@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -99,7 +100,18 @@ void BufferedHistory::flush() {
 }
 
 HistoryWriterThread::HistoryWriterThread(HistoryFile file, ErrorSink onError)
-    : file_(std::move(file)), onError_(std::move(onError)), thread_([this] { loop(); }) {}
+    : file_(std::move(file)), onError_(std::move(onError)) {
+    Result<std::thread> started = startThread([this] { loop(); });
+    if (started) {
+        thread_ = std::move(started).value();
+        return;
+    }
+    // Without a writer the records are not kept; whoever listens is told once, here.
+    stop_ = true;
+    if (onError_) {
+        onError_(started.error());
+    }
+}
 
 HistoryWriterThread::~HistoryWriterThread() {
     {
@@ -107,12 +119,17 @@ HistoryWriterThread::~HistoryWriterThread() {
         stop_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void HistoryWriterThread::append(HistoryRecord record) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_) {
+            return;  // no writer thread (told at construction)
+        }
         queue_.push_back(std::move(record));
     }
     wake_.notify_all();

@@ -12,21 +12,21 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "commands/ProjectorState.h"
 #include "support/HostilePeers.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/groups/GroupCommandDialog.h"
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 #include "ui/groups/SendToChoice.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
 
-TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
+TEST(ManyProjectorDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     // One projector saves for ever, one takes no connection.
@@ -39,16 +39,16 @@ TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     file.extended = file.plain;
     SendRequest request;
     request.slot = 1;
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     options.timings = quickTimings();
     options.timings.exchange.connectLimit = std::chrono::seconds(30);  // never ends by itself
-    GroupCommandDialog dialog(
+    ManyProjectorDialog dialog(
         {{{ipv4("127.0.101.2"), ""}, "Hall", false}, {{ipv4("127.0.101.3"), ""}, "Foyer", false}},
         [&](const CommandContext& c) { return sendFileToProjector(c, request, file); }, options);
     dialog.show();
     dialog.start();
     EXPECT_FALSE(dialog.closeButton()->isEnabled());
-    GroupRowModel* rows = dialog.model();
+    ManyProjectorRowModel* rows = dialog.model();
     ASSERT_TRUE(
         test::processEventsUntil([&] { return rows->stage(0) == RowStage::Saving; }, 30000));
 
@@ -72,7 +72,7 @@ TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
 
 // While forty projectors are being sent to, the operator keeps the window: the dialog holds no
 // window (none is modal) and keys typed into the window arrive there.
-TEST(GroupCommandDialog, NeverHoldsTheWindowWhileItRuns) {
+TEST(ManyProjectorDialog, NeverHoldsTheWindowWhileItRuns) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     UnansweredAddress silent("127.0.101.5");
@@ -82,7 +82,7 @@ TEST(GroupCommandDialog, NeverHoldsTheWindowWhileItRuns) {
     window.show();
     TransferTimings timings = quickTimings();
     timings.exchange.connectLimit = std::chrono::seconds(30);  // runs until cancelled
-    QPointer<GroupCommandDialog> dialog = openGroupCommand(
+    QPointer<ManyProjectorDialog> dialog = openManyProjectorDialog(
         &window, {{{ipv4("127.0.101.5"), ""}, "Hall", false}},
         [](const CommandContext& c) { return checkProjectorReady(c); },
         std::make_shared<AnswerBook>(), timings, nullptr);

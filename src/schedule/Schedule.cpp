@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "projectors/ProjectorList.h"
+
 namespace orvanta {
 namespace {
 
@@ -246,6 +248,11 @@ std::string entryProblem(const ScheduleEntry& entry) {
     const ScheduleTarget& target = entry.target;
     if (target.kind == ScheduleTarget::Kind::Projectors && target.projectors.empty()) {
         return "To which projectors?";
+    }
+    for (const std::string& address : target.projectors) {
+        if (!parseAddress(address)) {
+            return "Not an IPv4 address: " + address;
+        }
     }
     if (target.kind == ScheduleTarget::Kind::Group && target.group.empty()) {
         return "To which group?";

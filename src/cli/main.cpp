@@ -33,6 +33,8 @@ constexpr CliCommand kCommands[] = {
      cli::runGroupsCommand},
     {"schedule", "list, add and remove scheduled messages; pause, resume, the next firings",
      cli::runScheduleCommand},
+    {"tokens", "make, list and revoke the tokens of orvanta-service's HTTP API",
+     cli::runTokensCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
 #ifdef ORVANTA_CLI_RENDER
     {"render", "draw the preview of a message file into BMP and PNG files", cli::runRenderCommand},

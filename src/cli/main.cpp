@@ -33,6 +33,7 @@ constexpr CliCommand kCommands[] = {
      cli::runGroupsCommand},
     {"schedule", "list, add and remove scheduled messages; pause, resume, the next firings",
      cli::runScheduleCommand},
+    {"templates", "list message templates and show their fields", cli::runTemplatesCommand},
     {"tokens", "make, list and revoke the tokens of orvanta-service's HTTP API",
      cli::runTokensCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},

@@ -6,10 +6,10 @@
 #include "commands/ProjectorState.h"
 #include "commands/SendCommand.h"
 #include "commands/StartupDisplay.h"
+#include "commands/TemplateSend.h"
 #include "history/HistoryRecorder.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
-#include "templates/Template.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -122,7 +122,9 @@ Result<std::vector<GroupTarget>> resolveScheduleTarget(const std::string& progra
 }
 
 Result<GroupOperation> scheduleOperation(const std::string& programFolder,
-                                         const ScheduleAction& action) {
+                                         const ScheduleAction& action,
+                                         const ScheduleTarget& target,
+                                         const std::vector<GroupTarget>& targets) {
     const auto slot = static_cast<std::uint8_t>(action.slot);
     const bool display = action.display;
     switch (action.kind) {
@@ -149,27 +151,20 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
             if (!loaded) {
                 return fail(action.templateName + ": " + loaded.error());
             }
-            auto tmpl = std::make_shared<const MessageTemplate>(std::move(loaded).value());
-            const FieldValues values(action.values.begin(), action.values.end());
-            std::optional<int> startup;
+            TemplateSend send = templateSendNow(std::move(loaded).value(),
+                                                FieldValues(action.values.begin(), action.values.end()));
+            send.slot = slot;
             if (action.startup.on) {
-                startup = action.startup.displayTime;
+                send.startupMinutes = action.startup.displayTime;
             }
-            return GroupOperation([tmpl, values, slot, startup, display](const CommandContext& c) {
-                if (Outcome state = refreshProjectorInfo(c); !state.ok()) {
-                    return state;
-                }
-                SendFacts facts;
-                facts.address = formatAddress(c.target.address);
-                stampSendTime(facts);
-                auto filled = fillTemplate(*tmpl, values, facts, c.projector.capabilities);
-                if (!filled) {
-                    return c.fail(filled.error(), Outcome::Step::Checks);
-                }
-                EncodeSettings settings;
-                settings.optionsFromFile = true;
-                Outcome sent =
-                    sendMessageToGroupMember(c, filled.value().message, settings, slot, startup);
+            send.group = target.kind == ScheduleTarget::Kind::Group ? target.group : std::string();
+            if (auto checked = checkTemplateSend(send, targets); !checked) {
+                return fail(action.templateName + ": " + checked.error());
+            }
+            GroupOperation sendOne =
+                templateSendOperation(std::make_shared<const TemplateSend>(std::move(send)), targets);
+            return GroupOperation([sendOne, slot, display](const CommandContext& c) {
+                Outcome sent = sendOne(c);
                 if (!sent.ok() || !display) {
                     return sent;
                 }
@@ -271,7 +266,8 @@ void CommandFirer::fire(const ScheduleEntry& entry, Instant, Done done) {
         done(false, targets.error());
         return;
     }
-    Result<GroupOperation> operation = scheduleOperation(folder_, entry.action);
+    Result<GroupOperation> operation =
+        scheduleOperation(folder_, entry.action, entry.target, targets.value());
     if (!operation) {
         done(false, operation.error());
         return;

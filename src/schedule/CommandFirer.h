@@ -25,10 +25,12 @@ std::string scheduleSource(const std::string& entryName);
 // The projectors `target` names now, in the registry's order for every registered one.
 Result<std::vector<GroupTarget>> resolveScheduleTarget(const std::string& programFolder,
                                                        const ScheduleTarget& target);
-// The command run for each projector. A message file or template is read once, here; one
-// that cannot be read is an error that names it.
+// The command run for each of `targets`. A message file or template is read (and a
+// template's values checked) once, here; one that cannot be is an error that names it.
 Result<GroupOperation> scheduleOperation(const std::string& programFolder,
-                                         const ScheduleAction& action);
+                                         const ScheduleAction& action,
+                                         const ScheduleTarget& target,
+                                         const std::vector<GroupTarget>& targets);
 
 class CommandFirer : public ScheduleFirer {
   public:

@@ -1,4 +1,5 @@
 #include "service/Api.h"
+#include "service/ScheduleRoute.h"
 
 #include <sys/stat.h>
 
@@ -380,10 +381,13 @@ void Api::handle(HttpRequest request, Responder respond) {
         {"/v1/hide", "POST", kRightControl, static_cast<int>(ApiVerb::Hide)},
         {"/v1/clear", "POST", kRightControl, static_cast<int>(ApiVerb::Clear)},
         {"/v1/mute", "POST", kRightControl, static_cast<int>(ApiVerb::Mute)},
+        // What the schedule sends later needs the right to send.
+        {"/v1/schedule", "GET", kRightRead, -6},
+        {"/v1/schedule", "POST", kRightSend, -7},
     };
     const Route* route = nullptr;
     for (const Route& r : kRoutes) {
-        if (path == r.path) {
+        if (path == r.path && (route == nullptr || request.method == r.method)) {
             route = &r;
         }
     }
@@ -449,7 +453,8 @@ void Api::handle(HttpRequest request, Responder respond) {
             HttpResponse r = kind == -2   ? projectors()
                              : kind == -3 ? groups()
                              : kind == -4 ? templates()
-                                          : history(request);
+                             : kind == -5 ? history(request)
+                                          : scheduleRoute(settings_.programFolder, request);
             answer(request, caller, respond, std::move(r));
         });
         if (!queued) {

@@ -6,7 +6,9 @@
 #include <signal.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "history/History.h"
 #include "schedule/ScheduleRunner.h"
@@ -75,6 +77,46 @@ TEST(ScheduleService, KilledDuringAFiringItDoesNotFireItAgain) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     EXPECT_EQ(countLines(sim, "PUT"), 1u) << sim.output();
+}
+
+TEST(ScheduleService, TheApiReadsAndChangesTheScheduleWithTheRightToken) {
+    ServiceRig rig("schedule-api");
+    const std::string reader = rig.addToken("panel", "read");
+    const std::string sender = rig.addToken("bells", "send");
+    ASSERT_FALSE(reader.empty());
+    ASSERT_TRUE(rig.start()) << rig.process().output();
+    const std::string bell =
+        R"({"add": {"name": "Bell", "when": {"repeat": "weekdays", "weekdays": ["mon", "fri"],)"
+        R"( "time": "08:00"}, "action": {"kind": "show", "slot": 3},)"
+        R"( "target": {"group": "Hall A"}}})";
+    struct Step {
+        const char* what;
+        std::string body;  // empty: GET
+        std::string token;
+        int status;
+        std::string expected;  // a part of the answer
+    };
+    const std::vector<Step> steps = {
+        {"a change needs the right to send", bell, reader, 403, "send"},
+        {"an entry is added", bell, sender, 200, "\"name\":\"Bell\""},
+        {"the same name twice is refused", bell, sender, 409, "already"},
+        {"a wrong entry is refused by its field",
+         R"({"add": {"name": "X", "when": {"repeat": "daily", "time": "25:00"},)"
+         R"( "action": {"kind": "mute"}, "target": {"allRegistered": true}}})",
+         sender, 400, "when.time"},
+        {"paused", R"({"pause": true})", sender, 200, "\"paused\":true"},
+        {"read with the next firings", "", reader, 200, "\"entry\":\"Bell\""},
+        {"removed", R"({"remove": "Bell"})", sender, 200, "\"entries\":[]"},
+        {"an unknown change", R"({"explode": 1})", sender, 400, "one change"},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        const auto answer = s.body.empty() ? rig.get("/v1/schedule", s.token)
+                                           : rig.post("/v1/schedule", s.body, s.token);
+        EXPECT_EQ(answer.status, s.status) << answer.body;
+        EXPECT_NE(answer.body.find(s.expected), std::string::npos) << answer.body;
+    }
+    EXPECT_TRUE(readSchedule(rig.folders().program()).value().paused);
 }
 
 }  // namespace

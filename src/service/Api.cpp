@@ -25,13 +25,16 @@
 #include "text/LanguageText.h"
 
 namespace orvanta::service {
-namespace {
 
 using nlohmann::json;
+
+namespace {
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
+
+}  // namespace
 
 HttpResponse jsonResponse(int status, const json& body) {
     HttpResponse r;
@@ -47,6 +50,8 @@ HttpResponse problem(int status, const std::string& field, const std::string& te
     }
     return jsonResponse(status, body);
 }
+
+namespace {
 
 std::string fileSignature(const std::string& path) {
     struct stat st {};

@@ -6,31 +6,17 @@
 #include "schedule/ScheduleJson.h"
 #include "schedule/ScheduleRunner.h"
 #include "schedule/ScheduleStore.h"
+#include "service/Api.h"
 
 namespace orvanta::service {
 namespace {
 
 using nlohmann::json;
 
-HttpResponse answer(int status, const json& body) {
-    HttpResponse r;
-    r.status = status;
-    r.body = body.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
-    return r;
-}
-
-HttpResponse refusal(int status, const std::string& field, const std::string& text) {
-    json body = {{"error", text}};
-    if (!field.empty()) {
-        body["field"] = field;
-    }
-    return answer(status, body);
-}
-
 HttpResponse current(const std::string& folder) {
     const Result<Schedule> read = readSchedule(folder);
     if (!read) {
-        return refusal(503, "", read.error());
+        return problem(503, "", read.error());
     }
     json body = scheduleToJson(read.value());
     json next = json::array();
@@ -39,14 +25,14 @@ HttpResponse current(const std::string& folder) {
             {{"time", formatIsoTime(f.time)}, {"entry", read.value().entries[f.entry].name}});
     }
     body["next"] = next;
-    return answer(200, body);
+    return jsonResponse(200, body);
 }
 
 // The name a change names, or a refusal.
 std::optional<std::string> nameOf(const json& body, const char* key, HttpResponse& refused) {
     const json& value = body.at(key);
     if (!value.is_string() || value.get<std::string>().empty()) {
-        refused = refusal(400, key, std::string("\"") + key + "\" must be an entry's name");
+        refused = problem(400, key, std::string("\"") + key + "\" must be an entry's name");
         return std::nullopt;
     }
     return value.get<std::string>();
@@ -60,7 +46,7 @@ HttpResponse scheduleRoute(const std::string& programFolder, const HttpRequest& 
     }
     const json body = json::parse(request.body, nullptr, false);
     if (!body.is_object() || body.size() > 2) {
-        return refusal(400, "",
+        return problem(400, "",
                        "the body must be one change: add, replace, remove, enable, "
                        "disable or pause");
     }
@@ -71,7 +57,7 @@ HttpResponse scheduleRoute(const std::string& programFolder, const HttpRequest& 
         const json& value = add ? body.at("add") : body.value("entry", json());
         Result<ScheduleEntry> entry = entryFromJson(value);
         if (!entry) {
-            return refusal(400, add ? "add" : "entry", entry.error());
+            return problem(400, add ? "add" : "entry", entry.error());
         }
         if (add) {
             changed = addScheduleEntry(programFolder, entry.value());
@@ -97,16 +83,16 @@ HttpResponse scheduleRoute(const std::string& programFolder, const HttpRequest& 
         changed = enableScheduleEntry(programFolder, *name, enable);
     } else if (body.contains("pause")) {
         if (!body.at("pause").is_boolean()) {
-            return refusal(400, "pause", "\"pause\" must be true or false");
+            return problem(400, "pause", "\"pause\" must be true or false");
         }
         changed = pauseSchedule(programFolder, body.at("pause").get<bool>());
     } else {
-        return refusal(400, "",
+        return problem(400, "",
                        "the body must be one change: add, replace, remove, enable, "
                        "disable or pause");
     }
     if (!changed) {
-        return refusal(409, "", changed.error());
+        return problem(409, "", changed.error());
     }
     return current(programFolder);
 }

@@ -75,6 +75,8 @@ TEST(CliSchedule, AddChangeAndListEntriesAndTheirNextFirings) {
          2,
          "",
          "last day comes before the first"},
+        {{"add", "X", "--daily", "08:00", "--mute", "--group", "\x1b]0;owned\x07Hall"}, 2, "",
+         "cannot hold control characters"},
         {{"disable", "Nobody"}, 1, "", "no schedule entry called \"Nobody\""},
         {{"next", "4", "--from", "2026-12-11 08:00"},
          0,

@@ -3,7 +3,7 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|fleet|history|group-send
+//                      --page main|discovery|edit|fleet|schedule|history|group-send
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(
         QStringLiteral("page"),
-        QStringLiteral("main, discovery, edit, fleet, history or group-send (the Main\n"
+        QStringLiteral("main, discovery, edit, fleet, schedule, history or group-send (the Main\n"
                        "tab's Send to the first group: the many-projector dialog)."),
         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
@@ -103,6 +103,7 @@ int main(int argc, char** argv) {
     const int index = page == QStringLiteral("edit")        ? PageTabs::EditTab
                       : page == QStringLiteral("discovery") ? PageTabs::DiscoveryTab
                       : page == QStringLiteral("fleet")     ? PageTabs::FleetTab
+                      : page == QStringLiteral("schedule")  ? PageTabs::ScheduleTab
                                                             : PageTabs::MainTab;
     frame->view()->tabs()->setCurrentIndex(index);
     if (parser.isSet(openOption)) {

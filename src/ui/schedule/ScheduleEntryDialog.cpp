@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>

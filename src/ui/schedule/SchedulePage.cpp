@@ -66,7 +66,9 @@ SchedulePage::SchedulePage(PageContext context, QWidget* parent)
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setWordWrap(false);
     table_->verticalHeader()->hide();
 
     auto* buttons = new QHBoxLayout;

@@ -26,7 +26,6 @@
 #include "ui/schedule/SchedulePage.h"
 
 using namespace orvanta;
-using namespace orvanta::testsupport;
 
 namespace {
 

@@ -18,7 +18,8 @@ namespace {
 // Records the commands of an entry with the entry as their source.
 class EntryHistory : public CommandHistory {
   public:
-    EntryHistory(const HistoryFile* file, std::string source, std::vector<GroupTarget> names)
+    EntryHistory(const HistoryFile* file, std::string source,
+                 std::vector<ManyProjectorTarget> names)
         : file_(file), source_(std::move(source)), names_(std::move(names)) {}
 
     void record(const ProjectorTarget& target, const CommandRecord& command,
@@ -27,7 +28,7 @@ class EntryHistory : public CommandHistory {
             return;
         }
         std::string name;
-        for (const GroupTarget& t : names_) {
+        for (const ManyProjectorTarget& t : names_) {
             if (t.target.address == target.address) {
                 name = t.name;
             }
@@ -40,7 +41,7 @@ class EntryHistory : public CommandHistory {
   private:
     const HistoryFile* file_;
     std::string source_;
-    std::vector<GroupTarget> names_;
+    std::vector<ManyProjectorTarget> names_;
 };
 
 std::string messageFilePath(const std::string& folder, const std::string& file) {
@@ -62,21 +63,21 @@ std::string scheduleSource(const std::string& entryName) {
     return "schedule: " + entryName;
 }
 
-Result<std::vector<GroupTarget>> resolveScheduleTarget(const std::string& programFolder,
-                                                       const ScheduleTarget& target) {
+Result<std::vector<ManyProjectorTarget>> resolveScheduleTarget(const std::string& programFolder,
+                                                               const ScheduleTarget& target) {
     const Result<ProjectorList, RegistryProblem> read = readProjectorList(programFolder);
     if (!read) {
         return fail(read.error());
     }
     const ProjectorList& registry = read.value();
-    std::vector<GroupTarget> targets;
+    std::vector<ManyProjectorTarget> targets;
     auto add = [&](std::uint32_t address, bool missing) {
-        for (const GroupTarget& t : targets) {
+        for (const ManyProjectorTarget& t : targets) {
             if (t.target.address == address) {
                 return;
             }
         }
-        GroupTarget t;
+        ManyProjectorTarget t;
         t.target.address = address;
         t.missing = missing;
         if (const auto row = registry.findAddress(address)) {
@@ -121,10 +122,10 @@ Result<std::vector<GroupTarget>> resolveScheduleTarget(const std::string& progra
     return targets;
 }
 
-Result<GroupOperation> scheduleOperation(const std::string& programFolder,
-                                         const ScheduleAction& action,
-                                         const ScheduleTarget& target,
-                                         const std::vector<GroupTarget>& targets) {
+Result<ManyProjectorOperation> scheduleOperation(const std::string& programFolder,
+                                                 const ScheduleAction& action,
+                                                 const ScheduleTarget& target,
+                                                 const std::vector<ManyProjectorTarget>& targets) {
     const auto slot = static_cast<std::uint8_t>(action.slot);
     const bool display = action.display;
     switch (action.kind) {
@@ -138,7 +139,7 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
             if (!file->read) {
                 return fail(action.file + ": " + file->read.error());
             }
-            return GroupOperation([request, file, display](const CommandContext& c) {
+            return ManyProjectorOperation([request, file, display](const CommandContext& c) {
                 Outcome sent = sendFileToProjector(c, request, *file);
                 if (!sent.ok() || !display) {
                     return sent;
@@ -151,8 +152,8 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
             if (!loaded) {
                 return fail(action.templateName + ": " + loaded.error());
             }
-            TemplateSend send = templateSendNow(std::move(loaded).value(),
-                                                FieldValues(action.values.begin(), action.values.end()));
+            TemplateSend send = templateSendNow(
+                std::move(loaded).value(), FieldValues(action.values.begin(), action.values.end()));
             send.slot = slot;
             if (action.startup.on) {
                 send.startupMinutes = action.startup.displayTime;
@@ -161,9 +162,9 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
             if (auto checked = checkTemplateSend(send, targets); !checked) {
                 return fail(action.templateName + ": " + checked.error());
             }
-            GroupOperation sendOne =
-                templateSendOperation(std::make_shared<const TemplateSend>(std::move(send)), targets);
-            return GroupOperation([sendOne, slot, display](const CommandContext& c) {
+            ManyProjectorOperation sendOne = templateSendOperation(
+                std::make_shared<const TemplateSend>(std::move(send)), targets);
+            return ManyProjectorOperation([sendOne, slot, display](const CommandContext& c) {
                 Outcome sent = sendOne(c);
                 if (!sent.ok() || !display) {
                     return sent;
@@ -177,7 +178,7 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
                                                ? DisplayCommand::DisplayOff
                                            : action.powerOn ? DisplayCommand::PowerOnAndDisplayOn
                                                             : DisplayCommand::DisplayOn;
-            return GroupOperation([command, slot](const CommandContext& c) {
+            return ManyProjectorOperation([command, slot](const CommandContext& c) {
                 return runDisplayCommand(c, command, slot);
             });
         }
@@ -190,15 +191,16 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
             } else if (action.clear != "all") {
                 code = clearCode(ClearScope::SavedNumber, std::stoi(action.clear));
             }
-            return GroupOperation([code](const CommandContext& c) { return runClear(c, code); });
+            return ManyProjectorOperation(
+                [code](const CommandContext& c) { return runClear(c, code); });
         }
         case ScheduleActionKind::Mute:
-            return GroupOperation([](const CommandContext& c) { return runMute(c); });
+            return ManyProjectorOperation([](const CommandContext& c) { return runMute(c); });
         case ScheduleActionKind::Startup: {
             const int entry = action.startup.on ? action.startup.savedNumber : 0;
             const std::string minutes =
                 action.startup.on ? minutesText(action.startup.displayTime) : std::string();
-            return GroupOperation([entry, minutes](const CommandContext& c) {
+            return ManyProjectorOperation([entry, minutes](const CommandContext& c) {
                 if (Outcome state = refreshProjectorInfo(c); !state.ok()) {
                     return state;
                 }
@@ -212,7 +214,7 @@ Result<GroupOperation> scheduleOperation(const std::string& programFolder,
 
 struct CommandFirer::Firing {
     std::unique_ptr<EntryHistory> history;
-    std::unique_ptr<GroupRun> run;
+    std::unique_ptr<ManyProjectorRun> run;
     std::atomic<bool> ended{false};
 };
 
@@ -229,7 +231,7 @@ CommandFirer::~CommandFirer() {
     for (const auto& f : firings) {
         f->run->cancel();
     }
-    firings.clear();  // each GroupRun joins its workers
+    firings.clear();  // each ManyProjectorRun joins its workers
 }
 
 void CommandFirer::reap() {
@@ -261,12 +263,12 @@ std::size_t CommandFirer::running() const {
 
 void CommandFirer::fire(const ScheduleEntry& entry, Instant, Done done) {
     reap();
-    Result<std::vector<GroupTarget>> targets = resolveScheduleTarget(folder_, entry.target);
+    Result<std::vector<ManyProjectorTarget>> targets = resolveScheduleTarget(folder_, entry.target);
     if (!targets) {
         done(false, targets.error());
         return;
     }
-    Result<GroupOperation> operation =
+    Result<ManyProjectorOperation> operation =
         scheduleOperation(folder_, entry.action, entry.target, targets.value());
     if (!operation) {
         done(false, operation.error());
@@ -275,23 +277,23 @@ void CommandFirer::fire(const ScheduleEntry& entry, Instant, Done done) {
     auto firing = std::make_unique<Firing>();
     firing->history =
         std::make_unique<EntryHistory>(history_.get(), scheduleSource(entry.name), targets.value());
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     options.timings = timings_;
     options.answerYes = true;
     options.history = firing->history.get();
     Firing* self = firing.get();
-    firing->run = std::make_unique<GroupRun>(
+    firing->run = std::make_unique<ManyProjectorRun>(
         targets.value(), operation.value(),
-        [self, done](const GroupEvent& event) {
-            if (event.kind != GroupEvent::Kind::Finished) {
+        [self, done](const ManyProjectorEvent& event) {
+            if (event.kind != ManyProjectorEvent::Kind::Finished) {
                 return;
             }
-            const GroupRun::Summary summary = self->run->summary();
-            done(summary.complete == summary.total, groupSummaryText(summary));
+            const ManyProjectorRun::Summary summary = self->run->summary();
+            done(summary.complete == summary.total, manyProjectorSummaryText(summary));
             self->ended = true;
         },
         options);
-    GroupRun* run = firing->run.get();
+    ManyProjectorRun* run = firing->run.get();
     {
         const std::lock_guard guard(mutex_);
         firings_.push_back(std::move(firing));

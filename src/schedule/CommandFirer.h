@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "history/History.h"
 #include "schedule/ScheduleRunner.h"
 
@@ -23,14 +23,14 @@ namespace orvanta {
 std::string scheduleSource(const std::string& entryName);
 
 // The projectors `target` names now, in the registry's order for every registered one.
-Result<std::vector<GroupTarget>> resolveScheduleTarget(const std::string& programFolder,
-                                                       const ScheduleTarget& target);
+Result<std::vector<ManyProjectorTarget>> resolveScheduleTarget(const std::string& programFolder,
+                                                               const ScheduleTarget& target);
 // The command run for each of `targets`. A message file or template is read (and a
 // template's values checked) once, here; one that cannot be is an error that names it.
-Result<GroupOperation> scheduleOperation(const std::string& programFolder,
-                                         const ScheduleAction& action,
-                                         const ScheduleTarget& target,
-                                         const std::vector<GroupTarget>& targets);
+Result<ManyProjectorOperation> scheduleOperation(const std::string& programFolder,
+                                                 const ScheduleAction& action,
+                                                 const ScheduleTarget& target,
+                                                 const std::vector<ManyProjectorTarget>& targets);
 
 class CommandFirer : public ScheduleFirer {
   public:

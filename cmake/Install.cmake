@@ -32,6 +32,7 @@ endif()
 
 set(_shared ${CMAKE_INSTALL_DATADIR}/orvanta)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/MessageData DESTINATION ${_shared})
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/StarterTemplates DESTINATION ${_shared})
 foreach(_folder mfont micon)
     if(EXISTS ${PROJECT_SOURCE_DIR}/data/${_folder})
         install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/${_folder} DESTINATION ${_shared})

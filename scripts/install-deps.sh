@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools libgl-dev
-    libssl-dev libsdl1.2-dev
+    libssl-dev libsdl1.2-dev tzdata
+    libmicrohttpd-dev nlohmann-json3-dev libsodium-dev libsystemd-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev

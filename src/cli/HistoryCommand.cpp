@@ -27,33 +27,6 @@ constexpr const char* kHistoryUsage =
     "                      local time\n"
     "  --json              one JSON object per line, as history.jsonl keeps them\n";
 
-// Milliseconds since 1970 of a local date or date and time.
-std::optional<std::int64_t> parseSince(const std::string& text) {
-    for (const char* format : {"%Y-%m-%dT%H:%M:%S", "%Y-%m-%dT%H:%M", "%Y-%m-%d %H:%M:%S",
-                               "%Y-%m-%d %H:%M", "%Y-%m-%d"}) {
-        std::tm parts{};
-        const char* end = ::strptime(text.c_str(), format, &parts);
-        if (end != nullptr && *end == '\0') {
-            parts.tm_isdst = -1;
-            const std::time_t seconds = std::mktime(&parts);
-            if (seconds == static_cast<std::time_t>(-1)) {
-                return std::nullopt;
-            }
-            return static_cast<std::int64_t>(seconds) * 1000;
-        }
-    }
-    return std::nullopt;
-}
-
-std::string localTime(std::int64_t ms) {
-    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
-    std::tm parts{};
-    ::localtime_r(&seconds, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
-    return text;
-}
-
 std::string slotText(int slot) {
     if (slot < 0) {
         return "-";
@@ -87,7 +60,7 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
     }
     std::optional<std::int64_t> since;
     if (const auto given = parsed.value("--since")) {
-        since = parseSince(*given);
+        since = parseHistoryTime(*given);
         if (!since) {
             return usageError("history", "not a date: " + *given, kHistoryUsage);
         }
@@ -109,8 +82,8 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
         }
         const std::string projector =
             r.projector.empty() ? r.address : r.address + " (" + r.projector + ")";
-        std::string line = localTime(r.time) + "  " + r.user + "  " + projector + "  " + r.command +
-                           "  slot " + slotText(r.slot);
+        std::string line = historyLocalTime(r.time) + "  " + r.user + "  " + projector + "  " +
+                           r.command + "  slot " + slotText(r.slot);
         if (!r.detail.empty()) {
             line += "  " + r.detail;
         }

@@ -31,6 +31,8 @@ constexpr CliCommand kCommands[] = {
     {"history", "print what was sent to projectors, and how it ended", cli::runHistoryCommand},
     {"groups", "list, make, change and delete groups of registered projectors",
      cli::runGroupsCommand},
+    {"tokens", "make, list and revoke the tokens of orvanta-service's HTTP API",
+     cli::runTokensCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},
 #ifdef ORVANTA_CLI_RENDER
     {"render", "draw the preview of a message file into BMP and PNG files", cli::runRenderCommand},

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <map>
 
 #include "platform/AtomicFile.h"
@@ -291,6 +292,10 @@ std::string historyLine(const HistoryRecord& r) {
     field("title", r.title);
     field("message", r.message);
     field("source", r.source);
+    if (!r.token.empty() || !r.client.empty()) {
+        field("token", r.token);
+        field("client", r.client);
+    }
     out += '}';
     return out;
 }
@@ -323,7 +328,36 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
     r.title = get("title");
     r.message = get("message");
     r.source = get("source");
+    r.token = get("token");
+    r.client = get("client");
     return r;
+}
+
+// Milliseconds since 1970 of a local date or date and time.
+std::optional<std::int64_t> parseHistoryTime(const std::string& text) {
+    for (const char* format : {"%Y-%m-%dT%H:%M:%S", "%Y-%m-%dT%H:%M", "%Y-%m-%d %H:%M:%S",
+                               "%Y-%m-%d %H:%M", "%Y-%m-%d"}) {
+        std::tm parts{};
+        const char* end = ::strptime(text.c_str(), format, &parts);
+        if (end != nullptr && *end == '\0') {
+            parts.tm_isdst = -1;
+            const std::time_t seconds = std::mktime(&parts);
+            if (seconds == static_cast<std::time_t>(-1)) {
+                return std::nullopt;
+            }
+            return static_cast<std::int64_t>(seconds) * 1000;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string historyLocalTime(std::int64_t ms) {
+    const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+    std::tm parts{};
+    ::localtime_r(&seconds, &parts);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts);
+    return text;
 }
 
 std::string historyPath(const std::string& programFolder) {

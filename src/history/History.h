@@ -32,6 +32,11 @@ struct HistoryRecord {
     std::string title;
     std::string message;
     std::string source;
+    // Commands and requests that came through orvanta-service: the name of the API token
+    // (never the token) and the address the request came from. Empty otherwise, and then not
+    // written.
+    std::string token;
+    std::string client;
 
     bool operator==(const HistoryRecord&) const = default;
 };
@@ -72,6 +77,12 @@ class HistoryFile {
     std::string path_;
     std::size_t maxBytes_;
 };
+
+// Milliseconds since 1970 of a local date or date and time (YYYY-MM-DD, YYYY-MM-DDTHH:MM or
+// YYYY-MM-DDTHH:MM:SS; a blank may stand for the T); nothing when the text is none of these.
+std::optional<std::int64_t> parseHistoryTime(const std::string& text);
+// "YYYY-MM-DD HH:MM:SS" in local time.
+std::string historyLocalTime(std::int64_t ms);
 
 // The name of the user running this process.
 std::string currentUserName();

@@ -191,6 +191,7 @@ constexpr AddedTextRow kAddedRows[] = {
 #include "text/texts/PreviewTexts.def"
 #include "text/texts/CoreTexts.def"
 #include "text/texts/FleetTexts.def"
+#include "text/texts/TemplateTexts.def"
 #undef ORVANTA_TEXT
 };
 // clang-format on
@@ -203,6 +204,7 @@ static_assert(static_cast<int>(Text::DiscoveryTextsEnd) <= 2800);
 static_assert(static_cast<int>(Text::PreviewTextsEnd) <= 3000);
 static_assert(static_cast<int>(Text::CoreTextsEnd) <= 3200);
 static_assert(static_cast<int>(Text::FleetTextsEnd) <= 3600);
+static_assert(static_cast<int>(Text::TemplateTextsEnd) <= 3800);
 
 }  // namespace
 

@@ -210,6 +210,13 @@ enum class Text : int {
 #include "text/texts/FleetTexts.def"
 #undef ORVANTA_TEXT
     FleetTextsEnd,
+
+    // Message templates and their fields: 3600..3799, listed in text/texts/TemplateTexts.def.
+    TemplateTextsBefore = 3599,
+#define ORVANTA_TEXT(key, english, japanese, chinese) key,
+#include "text/texts/TemplateTexts.def"
+#undef ORVANTA_TEXT
+    TemplateTextsEnd,
 };
 
 }  // namespace orvanta

@@ -40,9 +40,12 @@ inline std::uint32_t ipv4(const char* text) {
 
 class SimProcess {
   public:
+    // `program`: another of the built programs that prints "listening on" once it serves
+    // (orvanta-service).
     explicit SimProcess(std::vector<std::string> args,
-                        std::chrono::milliseconds readyLimit = std::chrono::seconds(10)) {
-        start(std::move(args));
+                        std::chrono::milliseconds readyLimit = std::chrono::seconds(10),
+                        const std::string& program = "orvanta-projector-sim") {
+        start(std::move(args), programPath(program));
         ready_ = waitForLine("listening on", readyLimit);
     }
 
@@ -53,15 +56,15 @@ class SimProcess {
 
     // $ORVANTA_BIN_DIR, else the folder of the running test program (all programs of a
     // build land in one folder).
-    static std::string programPath() {
+    static std::string programPath(const std::string& program = "orvanta-projector-sim") {
         const char* dir = std::getenv("ORVANTA_BIN_DIR");
         if (dir != nullptr && *dir != '\0') {
-            return std::string(dir) + "/orvanta-projector-sim";
+            return std::string(dir) + "/" + program;
         }
         char self[4096];
         const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
         std::string folder = n > 0 ? std::string(self, static_cast<std::size_t>(n)) : "./x";
-        return folder.substr(0, folder.rfind('/')) + "/orvanta-projector-sim";
+        return folder.substr(0, folder.rfind('/')) + "/" + program;
     }
 
     // True once the simulator listens on all its addresses.
@@ -165,8 +168,7 @@ class SimProcess {
         return false;
     }
 
-    void start(std::vector<std::string> args) {
-        const std::string program = programPath();
+    void start(std::vector<std::string> args, const std::string& program) {
         args.insert(args.begin(), program);
         std::vector<char*> argv;
         for (std::string& a : args) {

@@ -1,0 +1,115 @@
+#include "service/FleetCache.h"
+
+#include <sys/stat.h>
+
+namespace orvanta::service {
+namespace {
+
+// Changes when the registry file is replaced or written.
+std::string fileSignature(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        return "-";
+    }
+    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+}  // namespace
+
+FleetCache::FleetCache(std::string programFolder, std::chrono::milliseconds interval)
+    : programFolder_(std::move(programFolder)), interval_(interval), poller_([interval] {
+          FleetWatchTimings timings;
+          timings.interval = interval;
+          return timings;
+      }()) {}
+
+FleetCache::~FleetCache() {
+    stop();
+}
+
+void FleetCache::start() {
+    reloadRegistry();
+    thread_ = std::thread([this] { loop(); });
+}
+
+void FleetCache::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+    poller_.stop();
+}
+
+void FleetCache::reloadRegistry() {
+    const std::string signature = fileSignature(registryPath(programFolder_));
+    if (signature == registrySignature_) {
+        return;
+    }
+    registrySignature_ = signature;
+    const ProjectorList list = loadProjectorList(programFolder_);
+    std::vector<ProjectorTarget> members;
+    for (const ProjectorRecord& r : list.records) {
+        members.push_back({r.address, r.password});
+    }
+    {
+        std::lock_guard lock(mutex_);
+        registered_ = list.records;
+        std::map<std::uint32_t, FleetStatus> kept;
+        for (const ProjectorRecord& r : registered_) {
+            if (const auto it = statuses_.find(r.address); it != statuses_.end()) {
+                kept.insert(*it);
+            }
+        }
+        statuses_ = std::move(kept);
+    }
+    if (members.empty()) {
+        poller_.stop();
+        return;
+    }
+    poller_.start(std::move(members), [this](const FleetStatus& status) {
+        std::lock_guard lock(mutex_);
+        statuses_[status.address] = status;
+    });
+}
+
+void FleetCache::loop() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        wake_.wait_for(lock, interval_, [this] { return stopping_; });
+        if (stopping_) {
+            break;
+        }
+        lock.unlock();
+        reloadRegistry();
+        lock.lock();
+    }
+}
+
+std::vector<FleetCache::Row> FleetCache::rows() const {
+    std::lock_guard lock(mutex_);
+    std::vector<Row> out;
+    out.reserve(registered_.size());
+    for (const ProjectorRecord& r : registered_) {
+        Row row{r, std::nullopt};
+        if (const auto it = statuses_.find(r.address); it != statuses_.end()) {
+            row.status = it->second;
+        }
+        out.push_back(std::move(row));
+    }
+    return out;
+}
+
+std::optional<FleetStatus> FleetCache::status(std::uint32_t address) const {
+    std::lock_guard lock(mutex_);
+    if (const auto it = statuses_.find(address); it != statuses_.end()) {
+        return it->second;
+    }
+    return std::nullopt;
+}
+
+}  // namespace orvanta::service

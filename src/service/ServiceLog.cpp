@@ -1,0 +1,45 @@
+#include "service/ServiceLog.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+namespace orvanta::service {
+namespace {
+
+bool toJournal() {
+    static const bool journal = std::getenv("JOURNAL_STREAM") != nullptr;
+    return journal;
+}
+
+const char* word(LogPriority priority) {
+    switch (priority) {
+        case LogPriority::Error:
+            return "error: ";
+        case LogPriority::Warning:
+            return "warning: ";
+        case LogPriority::Notice:
+        case LogPriority::Info:
+            break;
+    }
+    return "";
+}
+
+}  // namespace
+
+void logLine(LogPriority priority, std::string_view text) {
+    static std::mutex mutex;
+    std::string line = toJournal() ? "<" + std::to_string(static_cast<int>(priority)) + ">"
+                                   : "orvanta-service: " + std::string(word(priority));
+    // A line break inside a text (a client's value) must not start a forged entry.
+    for (const char c : text) {
+        line += (c == '\n' || c == '\r') ? ' ' : c;
+    }
+    line += '\n';
+    std::lock_guard lock(mutex);
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace orvanta::service

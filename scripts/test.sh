@@ -74,15 +74,14 @@ address() {
 
 # The tests of work that runs on several threads: the many-projector engine and the watches
 # (commands), the history writer, the file and send locks (platform, settings), the transfer
-# workers (protocol).
+# workers (protocol), the schedule's firing loop and the service's request handlers.
+threaded=(commands history platform settings protocol schedule service)
 thread() {
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_SANITIZE=thread \
         -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_BENCH=OFF -DORVANTA_WERROR=ON \
         "${launcher[@]}" >/dev/null &&
-        cmake --build build-tsan -j "$jobs" --target test_commands test_history test_platform \
-            test_settings test_protocol orvanta-projector-sim orvanta-cli &&
-        (sanitizer_env &&
-            run_ctest build-tsan --timeout 900 -L '^test_(commands|history|platform|settings|protocol)$')
+        cmake --build build-tsan -j "$jobs" --target "${threaded[@]/#/test_}" &&
+        (sanitizer_env && run_ctest build-tsan --timeout 900 -L "^test_($(IFS='|' && echo "${threaded[*]}"))\$")
 }
 
 part "formatting" format_check

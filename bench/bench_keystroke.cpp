@@ -14,8 +14,8 @@
 #include "message/Payload.h"
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
+#include "ui/common/MainState.h"
 #include "ui/edit/EditPage.h"
-#include "ui/frame/MainState.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
 

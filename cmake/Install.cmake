@@ -10,7 +10,7 @@ set(_app_id com.tavrix.Orvanta)
 # The date of the release named by the project version, for the metainfo's release list.
 set(ORVANTA_RELEASE_DATE 2026-12-07)
 
-set(_programs orvanta-cli orvanta-projector-sim)
+set(_programs orvanta-cli orvanta-projector-sim orvanta-service)
 if(TARGET orvanta)
     list(PREPEND _programs orvanta)
 endif()
@@ -31,6 +31,7 @@ if(ORVANTA_STRIP)
 endif()
 
 set(_shared ${CMAKE_INSTALL_DATADIR}/orvanta)
+
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/MessageData DESTINATION ${_shared})
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/StarterTemplates DESTINATION ${_shared})
 foreach(_folder mfont micon)
@@ -38,6 +39,14 @@ foreach(_folder mfont micon)
         install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/${_folder} DESTINATION ${_shared})
     endif()
 endforeach()
+
+# The HTTP API's description, and its systemd units: one per user (systemctl --user) and one
+# for the whole machine, run under a user of its own (README: "The HTTP service").
+install(FILES ${PROJECT_SOURCE_DIR}/data/service/openapi.json DESTINATION ${_shared})
+install(FILES ${PROJECT_SOURCE_DIR}/data/service/orvanta-service.user.service
+        DESTINATION lib/systemd/user RENAME orvanta-service.service)
+install(FILES ${PROJECT_SOURCE_DIR}/data/service/orvanta-service.system.service
+        DESTINATION lib/systemd/system RENAME orvanta-service.service)
 
 install(FILES ${PROJECT_SOURCE_DIR}/data/completion/orvanta-cli
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
@@ -176,8 +185,10 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "reads back what a projector holds.\n"
     "\n"
     "The package also holds orvanta-cli, a command-line front end for scripts\n"
-    "and for sending one message to many projectors at once, and a projector\n"
-    "simulator for trying everything without a projector.")
+    "and for sending one message to many projectors at once, orvanta-service,\n"
+    "an HTTP API through which alarm panels, bell controllers and scripts send\n"
+    "messages, and a projector simulator for trying everything without a\n"
+    "projector.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE ${ORVANTA_DEB_RELEASE})

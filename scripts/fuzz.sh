@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (file readers, discovery datagrams, template filling) with clang (libFuzzer, address and undefined-behaviour sanitizers)
+# Builds the fuzz targets (file readers, discovery datagrams, template filling, API requests) with clang (libFuzzer, address and undefined-behaviour sanitizers)
 # and runs each one for a time budget: bash scripts/fuzz.sh [seconds per target, default 20].
 # The seed corpus in fuzz/corpus/<target>/ is only read; what the fuzzer finds goes to
 # build-fuzz/corpus-<target>/. Exits non-zero when a target crashes; the input that crashed
@@ -17,10 +17,10 @@ fi
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORVANTA_BUILD_FUZZ=ON -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_TESTS=OFF \
     -DORVANTA_BUILD_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_rtf fuzz_ovx fuzz_discovery fuzz_registry fuzz_replies fuzz_templates -j "$jobs"
+cmake --build "$build" --target fuzz_rtf fuzz_ovx fuzz_discovery fuzz_registry fuzz_replies fuzz_templates fuzz_api_request -j "$jobs"
 
 status=0
-for target in rtf ovx discovery registry replies templates; do
+for target in rtf ovx discovery registry replies templates api_request; do
     work="$build/corpus-$target"
     mkdir -p "$work" "fuzz/corpus/$target"
     # A datagram is read in at most 1024 bytes; the file readers take up to 64 KiB.

@@ -22,6 +22,7 @@
 #include "commands/CommandContext.h"
 #include "commands/GroupRun.h"
 #include "protocol/Transfer.h"
+#include "templates/Template.h"
 #include "text/Prompt.h"
 
 namespace orvanta::cli {
@@ -156,6 +157,20 @@ struct MessageFileLookup {
 MessageFileLookup findMessageFile(const std::string& programFolder, const std::string& file);
 // Tells on standard error that FILE was not found and where it was looked for; exit status 1.
 int reportMessageFileNotFound(const std::string& file, const MessageFileLookup& lookup);
+
+// ---------------------------------------------------------------------------------------------
+// Templates (TemplatesCommand.cpp)
+
+// The templates of the program folder, the starter set copied there on first use.
+TemplateSet cliTemplates(const CliContext& context);
+TemplateResult<MessageTemplate> loadCliTemplate(const CliContext& context, const std::string& name);
+// The arguments name a template (--template), which send and render then take instead of FILE.
+bool mentionsTemplate(const std::vector<std::string>& args);
+// The values of every --set FIELD=VALUE; nothing (the reason told on standard error) when one
+// is not of that form.
+std::optional<FieldValues> readAssignments(const ParsedArgs& parsed);
+// send --template.
+int runTemplateSend(const CliContext& context, const std::vector<std::string>& args);
 
 // ---------------------------------------------------------------------------------------------
 // Ctrl+C

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "message/Payload.h"
 #include "render/Image.h"
 #include "render/PreviewPlayer.h"
+#include "templates/Template.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -38,7 +40,12 @@ constexpr const char* kRenderUsage =
     "colors the file holds.\n"
     "The projector is of firmware level N (default 4) with capability flags N (default 0;\n"
     "decimal or 0x hexadecimal); the preview draws the narrow character set only, so a\n"
-    "projector with the wide set (level below 4, or bit 2) cannot be previewed.\n";
+    "projector with the wide set (level below 4, or bit 2) cannot be previewed.\n"
+    "\n"
+    "orvanta-cli render --template NAME [--set FIELD=VALUE]... [--projector ADDR] ...\n"
+    "draws the template NAME (see orvanta-cli templates) filled with those values instead, as\n"
+    "it would go to the projector ADDR (its registered name and address fill {projector} and\n"
+    "{address}; without it they stay empty); the picture is NAME.png.\n";
 
 // The output folder, made when it is missing. What is wrong, or an empty text.
 std::string prepareOutputFolder(const std::string& folder) {
@@ -56,14 +63,63 @@ std::string prepareOutputFolder(const std::string& folder) {
     return {};
 }
 
+// The message of `render --template`: the template filled with the --set values for the
+// projector of --projector. Nothing when refused (the reason told on standard error).
+std::optional<Message> filledTemplate(const CliContext& context, const ParsedArgs& parsed,
+                                      const ProjectorCapabilities& capabilities) {
+    auto loaded = loadCliTemplate(context, parsed.value("--template").value_or(""));
+    if (!loaded) {
+        std::fprintf(stderr, "%s\n", loaded.error().c_str());
+        return std::nullopt;
+    }
+    const std::optional<FieldValues> values = readAssignments(parsed);
+    if (!values) {
+        return std::nullopt;
+    }
+    SendFacts facts;
+    stampSendTime(facts);
+    if (parsed.has("--projector")) {
+        const TargetChoice choice = chooseTargets(context, parsed, true);
+        if (choice.status != TargetStatus::Ok) {
+            std::fprintf(stderr, "%s\n", choice.problem.c_str());
+            return std::nullopt;
+        }
+        facts.projectorName = choice.targets.front().name;
+        facts.address = choice.targets.front().label;
+    }
+    auto filled = fillTemplate(loaded.value(), *values, facts, capabilities);
+    if (!filled) {
+        std::fprintf(stderr, "%s\n", filled.error().c_str());
+        return std::nullopt;
+    }
+    return std::move(filled).value().message;
+}
+
 }  // namespace
 
 int runRenderCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    if (const auto status = parseOneFileCommand(
-            args,
-            {{"--out", true}, {"--sync", true}, {"--level", true}, {"--caps", true}, kYesOption},
-            "render", kRenderUsage, parsed)) {
+    const bool fromTemplate = mentionsTemplate(args);
+    const std::vector<OptionSpec> known = {{"--out", true},  {"--sync", true}, {"--level", true},
+                                           {"--caps", true}, kYesOption,       {"--template", true},
+                                           {"--set", true},  kProjectorOption, kPasswordOption};
+    if (fromTemplate) {
+        const std::string problem = parseArgs(args, known, parsed);
+        if (parsed.help) {
+            return printHelp(kRenderUsage);
+        }
+        if (!problem.empty() || !parsed.positional.empty()) {
+            return usageError("render",
+                              problem.empty() ? "a template or a file, not both" : problem,
+                              kRenderUsage);
+        }
+    } else if (const auto status = parseOneFileCommand(args,
+                                                       {{"--out", true},
+                                                        {"--sync", true},
+                                                        {"--level", true},
+                                                        {"--caps", true},
+                                                        kYesOption},
+                                                       "render", kRenderUsage, parsed)) {
         return *status;
     }
     ProjectorCapabilities capabilities{4, 0};
@@ -85,20 +141,31 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     }
     const std::string outDir = parsed.value("--out").value_or(".");
 
-    const MessageFileLookup found =
-        findMessageFile(context.programFolder, parsed.positional.front());
-    if (found.path.empty()) {
-        return reportMessageFileNotFound(parsed.positional.front(), found);
-    }
-    const std::string& path = found.path;
     CliPrompt prompt(context.assumeYes || parsed.has("--yes"));
-    MessageFileResult read = readMessageFile(path, capabilities.extendedOptions());
-    if (!read) {
-        prompt.inform(languageText(Text::FileFormatNotSupported), PromptIcon::Error);
-        prompt.print(stderr);
-        return kExitFailed;
+    Message message;
+    std::string pictureName;
+    if (fromTemplate) {
+        std::optional<Message> filled = filledTemplate(context, parsed, capabilities);
+        if (!filled) {
+            return kExitFailed;
+        }
+        message = std::move(*filled);
+        pictureName = parsed.value("--template").value_or("");
+    } else {
+        const MessageFileLookup found =
+            findMessageFile(context.programFolder, parsed.positional.front());
+        if (found.path.empty()) {
+            return reportMessageFileNotFound(parsed.positional.front(), found);
+        }
+        MessageFileResult read = readMessageFile(found.path, capabilities.extendedOptions());
+        if (!read) {
+            prompt.inform(languageText(Text::FileFormatNotSupported), PromptIcon::Error);
+            prompt.print(stderr);
+            return kExitFailed;
+        }
+        message = std::move(read).value();
+        pictureName = std::filesystem::path(found.path).stem().string();
     }
-    Message message = std::move(read).value();
     if (message.body.empty()) {
         prompt.inform(languageText(Text::PleaseInputMessage));
         prompt.print(stderr);
@@ -128,8 +195,7 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
                                  render::GlyphSet::load(context.programFolder, message.icon),
                                  render::monotonicSeconds(), outDir);
     player.playToFirstFullFrame();
-    const std::string picture =
-        (std::filesystem::path(outDir) / std::filesystem::path(path).stem()).string() + ".png";
+    const std::string picture = (std::filesystem::path(outDir) / pictureName).string() + ".png";
     if (!render::saveImage(player.screen(), picture)) {
         std::fprintf(stderr, "%s: cannot be written\n", picture.c_str());
         return kExitFailed;

@@ -42,11 +42,17 @@ constexpr const char* kSendUsage =
     "\n"
     "Prints one line \"ADDR: text\" per projector, in the order given, with the text the send\n"
     "ended with (\"    Complete.\" or the reason it failed). Exit status 1 if any send failed.\n"
-    "Ctrl+C presses Cancel once on every running transfer.\n";
+    "Ctrl+C presses Cancel once on every running transfer.\n"
+    "\n"
+    "orvanta-cli send --template NAME --set FIELD=VALUE ... sends a message template instead\n"
+    "(orvanta-cli send --template NAME --help tells more).\n";
 
 }  // namespace
 
 int runSendCommand(const CliContext& context, const std::vector<std::string>& args) {
+    if (mentionsTemplate(args)) {
+        return runTemplateSend(context, args);
+    }
     ParsedArgs parsed;
     if (const auto status = parseOneFileCommand(args,
                                                 {kProjectorOption,

@@ -31,6 +31,7 @@ constexpr CliCommand kCommands[] = {
     {"history", "print what was sent to projectors, and how it ended", cli::runHistoryCommand},
     {"groups", "list, make, change and delete groups of registered projectors",
      cli::runGroupsCommand},
+    {"templates", "list message templates and show their fields", cli::runTemplatesCommand},
     {"tokens", "make, list and revoke the tokens of orvanta-service's HTTP API",
      cli::runTokensCommand},
     {"alarm", "render an alarm sound to a WAV file, or play it", cli::runAlarmCommand},

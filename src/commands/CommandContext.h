@@ -70,6 +70,9 @@ struct CommandRecord {
     std::string title;
     std::string message;
     std::string source;
+    // Sends from a template: its name and the values the operator gave (a JSON object).
+    std::string templateName = {};
+    std::string templateValues = {};
 };
 
 // Where commands leave a record of what they did to a projector; the outcome's text is the

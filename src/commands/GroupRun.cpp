@@ -456,6 +456,17 @@ std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const Encode
 Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
                                  EncodeSettings settings, std::uint8_t slot,
                                  std::optional<int> startupMinutes) {
+    return sendMessageToGroupMember(
+        context,
+        [&message](const ProjectorCapabilities&) {
+            return RowMessage{message, {}, {}};
+        },
+        settings, slot, startupMinutes);
+}
+
+Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes) {
     const Outcome queried = refreshProjectorInfo(context);
     if (context.runner.flags().cancelAsked()) {
         context.prompt.inform(languageText(Text::SendCancelled));
@@ -471,8 +482,13 @@ Outcome sendMessageToGroupMember(const CommandContext& context, const Message& m
         return ready;
     }
     settings.capabilities = context.projector.capabilities;
-    Message copy = message;
-    if (Outcome sent = sendMessageToProjector(context, copy, settings, slot); !sent.ok()) {
+    RowMessage row = messageFor(settings.capabilities);
+    if (!row.refusal.empty()) {
+        return context.fail(row.refusal, Outcome::Step::Checks);
+    }
+    if (Outcome sent =
+            sendMessageToProjector(context, row.message, settings, slot, std::move(row.record));
+        !sent.ok()) {
         return sent;
     }
     if (startupMinutes && slot != 0) {

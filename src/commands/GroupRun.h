@@ -163,6 +163,19 @@ Outcome sendFileToProjector(const CommandContext& context, const SendRequest& re
 Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
                                  EncodeSettings settings, std::uint8_t slot,
                                  std::optional<int> startupMinutes);
+// What a row sends when the message depends on the projector (a template filled with its
+// name, checked against its capabilities): made once the state query has told the
+// capabilities, with the record the history keeps, or the refusal the row ends with before
+// anything is sent.
+struct RowMessage {
+    Message message;
+    CommandRecord record;
+    std::string refusal;  // not empty: nothing is sent
+};
+using RowMessageFor = std::function<RowMessage(const ProjectorCapabilities& capabilities)>;
+Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
+                                 EncodeSettings settings, std::uint8_t slot,
+                                 std::optional<int> startupMinutes);
 // The questions of encoding `message` with `settings`, asked once as rehearseSend asks them.
 std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
                                             std::uint8_t slot, Prompt& prompt);

@@ -116,6 +116,16 @@ Outcome sendMessageToProjector(const CommandContext& context, Message& message,
     });
 }
 
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               CommandRecord record) {
+    record.command = "send";
+    record.slot = slot;
+    return recordedCommand(context, record, [&](const CommandContext& c) {
+        return sendMessage(c, message, settings, slot, nullptr, record);
+    });
+}
+
 std::shared_ptr<const SendFile> readSendFile(const std::string& path) {
     auto file = std::make_shared<SendFile>();
     const Result<std::string, MessageFileProblem> bytes = readMessageFileBytes(path);

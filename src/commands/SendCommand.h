@@ -36,6 +36,11 @@ Outcome sendPayloadToProjector(const CommandContext& context, const MessagePaylo
 Outcome sendMessageToProjector(const CommandContext& context, Message& message,
                                const EncodeSettings& settings, std::uint8_t slot,
                                EncodeResult* encoded = nullptr);
+// The same, recorded in the history with `record` (its command and slot are "send" and `slot`;
+// a send from a template names the template and its values there).
+Outcome sendMessageToProjector(const CommandContext& context, Message& message,
+                               const EncodeSettings& settings, std::uint8_t slot,
+                               CommandRecord record);
 
 // A message file read once for a send to any number of projectors: the message as read
 // for projectors without and with the extended options.

@@ -292,6 +292,10 @@ std::string historyLine(const HistoryRecord& r) {
     field("title", r.title);
     field("message", r.message);
     field("source", r.source);
+    if (!r.templateName.empty()) {
+        field("template", r.templateName);
+        field("template_values", r.templateValues);
+    }
     if (!r.token.empty() || !r.client.empty()) {
         field("token", r.token);
         field("client", r.client);
@@ -328,6 +332,8 @@ std::optional<HistoryRecord> parseHistoryLine(std::string_view line) {
     r.title = get("title");
     r.message = get("message");
     r.source = get("source");
+    r.templateName = get("template");
+    r.templateValues = get("template_values");
     r.token = get("token");
     r.client = get("client");
     return r;

@@ -32,6 +32,10 @@ struct HistoryRecord {
     std::string title;
     std::string message;
     std::string source;
+    // Sends from a template: its name and the values the operator gave, as a JSON object
+    // (written only when there is a template, so older readers see the lines they know).
+    std::string templateName = {};
+    std::string templateValues = {};
     // Commands and requests that came through orvanta-service: the name of the API token
     // (never the token) and the address the request came from. Empty otherwise, and then not
     // written.

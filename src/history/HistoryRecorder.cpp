@@ -57,6 +57,8 @@ HistoryRecord makeHistoryRecord(const ProjectorTarget& target, const CommandReco
             break;
     }
     r.title = command.title;
+    r.templateName = command.templateName;
+    r.templateValues = command.templateValues;
     r.message = command.message;
     r.source = command.source;
     return r;

@@ -20,6 +20,7 @@
 #include "service/Idempotency.h"
 #include "service/OpenApi.h"
 #include "service/ServiceLog.h"
+#include "templates/Template.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::service {
@@ -572,7 +573,16 @@ HttpResponse Api::groups() const {
 }
 
 HttpResponse Api::templates() const {
-    return jsonResponse(200, json::array());
+    const TemplateSet set = loadTemplates(templatesFolder(settings_.programFolder));
+    if (!set.folderError.empty()) {
+        return problem(503, "", set.folderError);
+    }
+    for (const TemplateFileError& e : set.errors) {
+        logLine(LogPriority::Warning, "template " + e.name + ": " + e.text);
+    }
+    HttpResponse r;
+    r.body = describeTemplatesJson(set.templates) + "\n";
+    return r;
 }
 
 HttpResponse Api::history(const HttpRequest& request) const {

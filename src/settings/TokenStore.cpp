@@ -148,10 +148,11 @@ Result<void, TokenProblem> changeEntries(const std::string& path, Change&& chang
 
 std::optional<unsigned> parseTokenRights(std::string_view text) {
     unsigned rights = 0;
-    while (!text.empty()) {
+    for (bool more = !text.empty(); more;) {
         const std::size_t comma = text.find(',');
         const std::string_view word = text.substr(0, comma);
-        text.remove_prefix(comma == std::string_view::npos ? text.size() : comma + 1);
+        more = comma != std::string_view::npos;
+        text.remove_prefix(more ? comma + 1 : text.size());
         const auto* it = std::find_if(std::begin(kRightNames), std::end(kRightNames),
                                       [word](const auto& r) { return r.second == word; });
         if (it == std::end(kRightNames) || (rights & it->first) != 0) {

@@ -212,6 +212,9 @@ TemplateResult<> removeTemplate(const std::string& folder, std::string_view name
 // changes and deletions of the operator are kept.
 Result<> installStarterTemplates(const std::string& programFolder, const std::string& starterFolder,
                                  LanguageId language);
+// The Templates folder of `programFolder`, with the starter set of the interface language
+// (StarterTemplates/ beside the program or of the installed data) copied there on first use.
+std::string prepareTemplatesFolder(const std::string& programFolder);
 // The sub-folder of the starter set for `language`: "en/", "ja/" or "zh/".
 std::string_view starterLanguageFolder(LanguageId language);
 
@@ -224,5 +227,7 @@ std::string_view starterLanguageFolder(LanguageId language);
 std::string describeTemplateJson(const MessageTemplate& tmpl);
 // A JSON array of the descriptions of every template.
 std::string describeTemplatesJson(const std::vector<MessageTemplate>& templates);
+// A JSON object of the values by field name: what the history keeps of a send.
+std::string describeValuesJson(const FieldValues& values);
 
 }  // namespace orvanta

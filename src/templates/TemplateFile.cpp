@@ -446,8 +446,23 @@ Result<> installStarterTemplates(const std::string& programFolder, const std::st
     return {};
 }
 
+std::string prepareTemplatesFolder(const std::string& programFolder) {
+    // A folder that cannot be made shows as empty, and the save says why it failed.
+    (void)installStarterTemplates(programFolder, resourceFolder(programFolder, "StarterTemplates"),
+                                  interfaceLanguage());
+    return templatesFolder(programFolder);
+}
+
 std::string describeTemplateJson(const MessageTemplate& tmpl) {
     return templateDescription(tmpl).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+std::string describeValuesJson(const FieldValues& values) {
+    json all = json::object();
+    for (const auto& [name, value] : values) {
+        all[name] = value;
+    }
+    return all.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
 std::string describeTemplatesJson(const std::vector<MessageTemplate>& templates) {

@@ -150,7 +150,7 @@ desktop-files)
 manpages)
     command -v man >/dev/null || skip "man is not installed"
     version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-    for program in orvanta orvanta-cli orvanta-projector-sim; do
+    for program in orvanta orvanta-cli orvanta-projector-sim orvanta-service; do
         [ "$("$bin/$program" --version)" = "$program $version" ] || fail "$program --version"
         page=$share/man/man1/$program.1.gz
         text=$(MANWIDTH=100 man -l "$page" 2>"$work/man.err") || fail "man -l $page"
@@ -233,6 +233,9 @@ deb)
         usr/share/icons/hicolor/48x48/apps/com.tavrix.Orvanta.png \
         usr/share/man/man1/orvanta.1.gz usr/share/man/man1/orvanta-cli.1.gz \
         usr/share/man/man1/orvanta-projector-sim.1.gz \
+        usr/bin/orvanta-service usr/share/man/man1/orvanta-service.1.gz \
+        usr/share/orvanta/openapi.json usr/lib/systemd/user/orvanta-service.service \
+        usr/lib/systemd/system/orvanta-service.service \
         usr/share/bash-completion/completions/orvanta-cli \
         usr/share/mime/packages/com.tavrix.Orvanta.xml \
         usr/share/icons/hicolor/scalable/mimetypes/application-x-orvanta-message.svg \
@@ -240,7 +243,7 @@ deb)
         grep -qx "\./$path" <<<"$files" || fail "$path missing from $deb"
     done
     depends=$(dpkg-deb -f "$deb" Depends)
-    for lib in libc6 libqt6widgets6 libssl3 libsdl1.2; do
+    for lib in libc6 libqt6widgets6 libssl3 libsdl1.2 libmicrohttpd12 libsodium23 libsystemd0; do
         [[ $depends == *$lib* ]] || fail "Depends lacks $lib: $depends"
     done
     # The Wayland window and a font for the Japanese and Chinese interface come along.

@@ -12,7 +12,7 @@ class ProjectorListModel;
 class CommandHistory;
 
 struct PageContext {
-    MainState& state;                   // options, capabilities, current file, send lock
+    MainState& state;                   // options, capabilities, send lock
     Prompt& prompt;                     // every message box and question
     TransferRunner& runner;             // every projector command ("Communication Status")
     ProjectorListModel& projectors;     // the one model of the registered projectors

@@ -17,13 +17,13 @@
 
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
+#include "ui/common/MainState.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/discovery/FoundProjectorModel.h"
-#include "ui/discovery/GroupsPanel.h"
 #include "ui/discovery/ManualEntryDialog.h"
 #include "ui/discovery/ProjectorPasswordDialog.h"
-#include "ui/frame/MainState.h"
+#include "ui/groups/GroupsPanel.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
@@ -374,12 +374,12 @@ void DiscoveryPage::configureManually() {
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
-    context_.state.manualEntry = dialog.entered();
-    if (context_.projectors.list().findAddress(context_.state.manualEntry.address)) {
+    const ProjectorRecord entered = dialog.entered();
+    if (context_.projectors.list().findAddress(entered.address)) {
         context_.prompt.inform(languageText(Text::SameAddressExists));
         return;
     }
-    context_.projectors.add(context_.state.manualEntry, reportWrite());
+    context_.projectors.add(entered, reportWrite());
 }
 
 void DiscoveryPage::deleteRegistered() {

@@ -33,14 +33,14 @@
 #include "render/PreviewInput.h"
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/MainState.h"
 #include "ui/common/RecentFiles.h"
-#include "ui/common/SendToChoice.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
 #include "ui/edit/PreviewDialog.h"
 #include "ui/edit/RichTextEdit.h"
 #include "ui/edit/UnsupportedCharactersDialog.h"
-#include "ui/frame/MainState.h"
+#include "ui/groups/SendToChoice.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
@@ -390,13 +390,13 @@ std::optional<Draft> EditPage::draft() const {
     }
     Draft d;
     d.message = message();
-    d.source = context_.state.currentFileName;
+    d.source = currentFileName_;
     d.characterDisplayMode = displayMode_->isChecked();
     return d;
 }
 
 void EditPage::restoreDraft(const Draft& draft) {
-    context_.state.currentFileName = draft.source;
+    currentFileName_ = draft.source;
     context_.state.characterColor = draft.message.characterColor;
     context_.state.characterBackgroundColor = draft.message.characterBackgroundColor;
     loadIntoEditors(draft.message);
@@ -783,7 +783,7 @@ bool EditPage::save() {
         return false;
     }
     const QString folder = qs(context_.state.programFolder) + QStringLiteral("MessageData");
-    const QString proposed = qs(proposedSaveName(context_.state.currentFileName));
+    const QString proposed = qs(proposedSaveName(currentFileName_));
     const QString path = chooseFile_(true, folder, proposed);
     if (path.isEmpty()) {
         return false;
@@ -795,7 +795,7 @@ bool EditPage::save() {
     if (!saved) {
         return false;
     }
-    context_.state.currentFileName = utf8(path);
+    currentFileName_ = utf8(path);
     clearUndoAndModified(true);
     recordRecentFile(context_.state, path);
     return true;
@@ -811,7 +811,7 @@ bool EditPage::openMessageFile(const QString& path) {
     if (isTextFileName(utf8(path))) {
         replaceTabs(m.body);
     }
-    context_.state.currentFileName = utf8(path);
+    currentFileName_ = utf8(path);
     loadIntoEditors(m);
     displayMode_->setChecked(false);
     clearUndoAndModified(true);
@@ -837,7 +837,7 @@ void EditPage::newMessage() {
     Message m;
     m.reset();
     m.options.iconNumber = 0;
-    context_.state.currentFileName.clear();
+    currentFileName_.clear();
     loadIntoEditors(m);
     clearUndoAndModified(true);
 }

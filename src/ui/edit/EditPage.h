@@ -11,6 +11,8 @@
 #include <QWidget>
 #include <functional>
 #include <optional>
+#include <string>
+#include <utility>
 
 #include "commands/CommandContext.h"
 #include "commands/GroupRun.h"
@@ -51,6 +53,10 @@ class EditPage : public QWidget {
     // Reads a message file (.ovx) or imports a text file (.txt) into the editors; a failure
     // is told to the operator and leaves the editors as they were.
     bool openMessageFile(const QString& path);
+    // The file the message was last opened from or saved to (empty: a new message); the next
+    // Save proposes its name and a recovered draft keeps it.
+    const std::string& currentFileName() const { return currentFileName_; }
+    void setCurrentFileName(std::string name) { currentFileName_ = std::move(name); }
 
     // How the Save and Open commands choose a file: `save` tells which dialog, `folder` is
     // where it starts, `proposed` the name offered. An empty answer is Cancel. The default
@@ -171,6 +177,7 @@ class EditPage : public QWidget {
     Message message_;
     ProjectorInfo info_;
     FileChooser chooseFile_;
+    std::string currentFileName_;
     int focusIndex_ = 1;  // the editor that had the focus last: 0 title, 1 message
     bool busy_ = false;   // the page rewrites the editors: changes are not checks
     bool checking_ = false;

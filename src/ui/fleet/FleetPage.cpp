@@ -10,11 +10,11 @@
 
 #include "projectors/ProjectorGroups.h"
 #include "ui/common/Accessibility.h"
+#include "ui/common/MainState.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/fleet/FleetFilterModel.h"
 #include "ui/fleet/FleetModel.h"
-#include "ui/frame/MainState.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {

@@ -39,12 +39,12 @@
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
-#include "ui/dialogs/HistoryDialog.h"
 #include "ui/dialogs/PaletteDialog.h"
 #include "ui/dialogs/SendLockDialog.h"
 #include "ui/edit/DraftKeeper.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/PageTabs.h"
+#include "ui/history/HistoryDialog.h"
 #include "ui/main/MainPage.h"
 #include "ui/models/ProjectorListModel.h"
 

@@ -8,8 +8,8 @@
 
 #include "text/Prompt.h"
 #include "text/TextId.h"
+#include "ui/common/MainState.h"
 #include "ui/common/PageContext.h"
-#include "ui/frame/MainState.h"
 
 class QAction;
 class QMenu;

@@ -3,11 +3,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
 #include "ui/discovery/DiscoveryPage.h"
 #include "ui/edit/EditPage.h"
 #include "ui/fleet/FleetPage.h"
-#include "ui/frame/MainState.h"
 #include "ui/main/MainPage.h"
 
 namespace orvanta {

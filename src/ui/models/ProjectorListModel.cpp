@@ -4,8 +4,8 @@
 #include <QSortFilterProxyModel>
 #include <mutex>
 
+#include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
-#include "ui/frame/MainState.h"
 
 namespace orvanta {
 

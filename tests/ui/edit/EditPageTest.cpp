@@ -324,7 +324,7 @@ TEST(EditPage, SaveOpenSaveWritesTheSameBytes) {
     b = readWholeFile(second).valueOr({});
     EXPECT_FALSE(a.empty());
     EXPECT_EQ(a, b);
-    EXPECT_EQ(w.state.currentFileName, second);
+    EXPECT_EQ(w.page().currentFileName(), second);
 }
 
 TEST(EditPage, FailedSaveOrOpenLeavesEditorsAndFileAlone) {
@@ -374,7 +374,7 @@ TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
 TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     EditWindow w("new");
     typeColoredMessage(w);
-    w.state.currentFileName = "x.ovx";
+    w.page().setCurrentFileName("x.ovx");
     w.prompt.clear();
     w.prompt.queue(PromptAnswer::Cancel);
     w.frame->action(MainWindow::New)->trigger();
@@ -386,7 +386,7 @@ TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
     w.frame->action(MainWindow::New)->trigger();
     EXPECT_TRUE(w.page().message().body.empty());
     EXPECT_TRUE(w.page().message().title.empty());
-    EXPECT_EQ(w.state.currentFileName, "");
+    EXPECT_EQ(w.page().currentFileName(), "");
     EXPECT_FALSE(w.page().canUndo());
 
     // Closing the program asks the same question before its own, and Cancel keeps it open.
@@ -520,7 +520,7 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
         EXPECT_EQ(w.prompt.texts(), c.said) << c.files.front();
     }
     EXPECT_EQ(w.title()->toPlainText(), QStringLiteral("Welcome"));
-    EXPECT_EQ(w.state.currentFileName, welcome);
+    EXPECT_EQ(w.page().currentFileName(), welcome);
 
     // While dragging, a text file is welcome over the message editor only.
     QMimeData text;

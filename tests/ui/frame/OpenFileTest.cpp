@@ -62,8 +62,8 @@ struct StartedWindow {
         return view().editTab()->findChild<QTextEdit*>(QStringLiteral("messageEdit"));
     }
     bool showsFile(const std::string& file) {
-        return view().currentPage() == PageTabs::EditTab && state.currentFileName == file &&
-               title() == QStringLiteral("Welcome");
+        return view().currentPage() == PageTabs::EditTab &&
+               view().editTab()->currentFileName() == file && title() == QStringLiteral("Welcome");
     }
 };
 
@@ -263,7 +263,8 @@ TEST(SingleInstance, ASecondStartWithAFileHandsItToTheFirstWindow) {
         test::processEventsUntil([&] { return second.state() == QProcess::NotRunning; }, 20000));
     EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
-    EXPECT_TRUE(test::processEventsUntil([&] { return w.state.currentFileName == file; }));
+    EXPECT_TRUE(
+        test::processEventsUntil([&] { return w.view().editTab()->currentFileName() == file; }));
     EXPECT_TRUE(w.showsFile(file));
     EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{languageText(Text::UnsavedData)});
     if (second.state() != QProcess::NotRunning) {  // it made a window of its own after all

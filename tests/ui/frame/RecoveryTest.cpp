@@ -89,7 +89,7 @@ void expectScriptRestored(Window& w) {
     EXPECT_EQ(got.icon, want.message.icon);
     EXPECT_EQ(got.backgroundColor, want.message.backgroundColor);
     EXPECT_TRUE(w.edit().characterDisplayMode());
-    EXPECT_EQ(w.state.currentFileName, want.source);
+    EXPECT_EQ(w.edit().currentFileName(), want.source);
     // Unsaved work: the question before it is replaced asks about it.
     EXPECT_TRUE(w.edit().isModified());
 }

@@ -25,7 +25,7 @@
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/frame/MainState.h"
+#include "ui/common/MainState.h"
 #include "ui/main/MainPage.h"
 #include "ui/models/ProjectorListModel.h"
 

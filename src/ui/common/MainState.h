@@ -32,8 +32,6 @@ struct MainState {
     ProjectorList projectors;
     std::int32_t currentProjector = 0;
     CurrentTarget target;
-    ProjectorRecord manualEntry;
-    std::string currentFileName;
     // The desktop's list of recently used files; empty: the desktop's own (tests name one).
     std::string recentFilesList;
     // The colors of the three tool-bar buttons. backgroundColor is also the Edit tab's

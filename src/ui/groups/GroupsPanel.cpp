@@ -1,4 +1,4 @@
-#include "ui/discovery/GroupsPanel.h"
+#include "ui/groups/GroupsPanel.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -11,10 +11,10 @@
 
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
+#include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
-#include "ui/frame/MainState.h"
-#include "ui/models/GroupListModel.h"
-#include "ui/models/GroupMembersModel.h"
+#include "ui/groups/GroupListModel.h"
+#include "ui/groups/GroupMembersModel.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {

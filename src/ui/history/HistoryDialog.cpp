@@ -1,4 +1,4 @@
-#include "ui/dialogs/HistoryDialog.h"
+#include "ui/history/HistoryDialog.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -16,7 +16,7 @@
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/models/HistoryModel.h"
+#include "ui/history/HistoryModel.h"
 
 namespace orvanta {
 HistoryDialog::HistoryDialog(std::string programFolder, QWidget* parent)

@@ -1,4 +1,4 @@
-#include "ui/models/HistoryModel.h"
+#include "ui/history/HistoryModel.h"
 
 #include <QDateTime>
 #include <algorithm>

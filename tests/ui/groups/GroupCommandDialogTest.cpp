@@ -12,8 +12,8 @@
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/dialogs/GroupCommandDialog.h"
-#include "ui/models/GroupRowModel.h"
+#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/GroupRowModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;

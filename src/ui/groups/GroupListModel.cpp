@@ -1,4 +1,4 @@
-#include "ui/models/GroupListModel.h"
+#include "ui/groups/GroupListModel.h"
 
 #include <mutex>
 

@@ -21,12 +21,12 @@
 #include "support/SimProcess.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/dialogs/HistoryDialog.h"
 #include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
-#include "ui/models/HistoryModel.h"
+#include "ui/history/HistoryDialog.h"
+#include "ui/history/HistoryModel.h"
 
 using namespace orvanta;
 

@@ -1,4 +1,4 @@
-#include "ui/models/GroupRowModel.h"
+#include "ui/groups/GroupRowModel.h"
 
 #include "projectors/ProjectorList.h"
 #include "ui/common/UiText.h"

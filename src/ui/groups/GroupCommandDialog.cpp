@@ -1,4 +1,4 @@
-#include "ui/dialogs/GroupCommandDialog.h"
+#include "ui/groups/GroupCommandDialog.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -10,7 +10,7 @@
 
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/models/GroupRowModel.h"
+#include "ui/groups/GroupRowModel.h"
 
 namespace orvanta {
 

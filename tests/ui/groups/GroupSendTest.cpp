@@ -18,14 +18,14 @@
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/common/SendToChoice.h"
+#include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
-#include "ui/dialogs/GroupCommandDialog.h"
 #include "ui/edit/EditPage.h"
-#include "ui/frame/MainState.h"
+#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
 #include "ui/main/StartupDisplayDialog.h"
-#include "ui/models/GroupRowModel.h"
 #include "ui/models/ProjectorListModel.h"
 
 using namespace orvanta;

@@ -1,11 +1,11 @@
-#include "ui/common/SendToChoice.h"
+#include "ui/groups/SendToChoice.h"
 
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/dialogs/GroupCommandDialog.h"
-#include "ui/models/GroupListModel.h"
+#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/GroupListModel.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {

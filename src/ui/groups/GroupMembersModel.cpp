@@ -1,4 +1,4 @@
-#include "ui/models/GroupMembersModel.h"
+#include "ui/groups/GroupMembersModel.h"
 
 #include "ui/common/UiText.h"
 

@@ -13,9 +13,9 @@
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/discovery/GroupsPanel.h"
-#include "ui/frame/MainState.h"
-#include "ui/models/GroupListModel.h"
+#include "ui/common/MainState.h"
+#include "ui/groups/GroupListModel.h"
+#include "ui/groups/GroupsPanel.h"
 #include "ui/models/ProjectorListModel.h"
 
 using namespace orvanta;

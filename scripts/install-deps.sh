@@ -9,7 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev
-    iproute2
+    iproute2 openssl curl
     help2man librsvg2-bin qt6-translations-l10n man-db file
     desktop-file-utils appstream shared-mime-info libglib2.0-bin lintian
 )

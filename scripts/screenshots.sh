@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Pictures of the desktop program for the README: every page and the History window in
-# English, and the Edit tab in Japanese and Chinese, written to docs/images/. Made by hand, not
-# in CI.
+# Pictures of the desktop program for the README: every page, the History window and the
+# "Send from template" window in English, and the Edit tab in Japanese and Chinese, written to
+# docs/images/. Made by hand, not in CI.
 #
 #   bash scripts/screenshots.sh [build-dir] [picture.png]   (only that picture)
 #
@@ -52,6 +52,7 @@ shots=(
     "en history history.png"
     "en fleet fleet.png"
     "en group-send group-send.png"
+    "en template template.png"
 )
 if command -v xvfb-run >/dev/null; then
     display=(xvfb-run -a -s "-screen 0 1280x1024x24")

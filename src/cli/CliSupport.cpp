@@ -12,6 +12,7 @@
 #include "message/MessageFile.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
+#include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -329,6 +330,22 @@ InterruptAsCancel::~InterruptAsCancel() {
     wake_.notify_all();
     watcher_.join();
     signal(SIGINT, SIG_DFL);
+}
+
+std::optional<int> refuseSend(const TargetChoice& choice, std::string_view usage) {
+    if (choice.status == TargetStatus::Usage) {
+        return usageError("send", choice.problem, usage);
+    }
+    // Refusals that concern every projector alike are told once, before any is asked.
+    if (readSendLockSettings(sendLockSettingsPath()).locked) {
+        std::fprintf(stderr, "%s\n", languageText(Text::SendLocked).c_str());
+        return kExitFailed;
+    }
+    if (choice.status == TargetStatus::Failed) {
+        std::fprintf(stderr, "%s\n", choice.problem.c_str());
+        return kExitFailed;
+    }
+    return std::nullopt;
 }
 
 int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,

@@ -123,6 +123,11 @@ struct TargetChoice {
 // the one registered for the address, else empty. `single`: exactly one projector must result.
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single);
 
+// What every send checks before any projector is asked, in this order: the projector options
+// (wrong usage: exit status 2 with `usage`), the send lock, and projectors that cannot be
+// chosen (a group that does not exist, ...). The exit status when the send ends there.
+std::optional<int> refuseSend(const TargetChoice& choice, std::string_view usage);
+
 // The history the commands run for `targets` are recorded in (history.jsonl of the program
 // folder), appended at once; nothing when the history is turned off.
 std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,

@@ -94,6 +94,9 @@ int runHistoryCommand(const CliContext& context, const std::vector<std::string>&
         if (!r.title.empty()) {
             line += "  \"" + oneLine(r.title) + "\"";
         }
+        if (!r.templateName.empty()) {
+            line += "  template " + oneLine(r.templateName) + " " + oneLine(r.templateValues);
+        }
         std::printf("%s\n", line.c_str());
     }
     if (read.value().skippedLines > 0) {

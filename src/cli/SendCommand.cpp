@@ -16,7 +16,6 @@
 #include "commands/ProjectorState.h"
 #include "commands/SendCommand.h"
 #include "commands/StartupDisplay.h"
-#include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -85,18 +84,8 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         request.displayTimeText = lower == "repeat" ? languageText(Text::StartupRepeat) : *startup;
     }
     const TargetChoice choice = chooseTargets(context, parsed, false);
-    if (choice.status == TargetStatus::Usage) {
-        return usageError("send", choice.problem, kSendUsage);
-    }
-
-    // Refusals that concern every projector alike are told once, before any is asked.
-    if (readSendLockSettings(sendLockSettingsPath()).locked) {
-        std::fprintf(stderr, "%s\n", languageText(Text::SendLocked).c_str());
-        return kExitFailed;
-    }
-    if (choice.status == TargetStatus::Failed) {
-        std::fprintf(stderr, "%s\n", choice.problem.c_str());
-        return kExitFailed;
+    if (const auto refused = refuseSend(choice, kSendUsage)) {
+        return *refused;
     }
     const MessageFileLookup found =
         findMessageFile(context.programFolder, parsed.positional.front());

@@ -11,7 +11,6 @@
 #include "commands/StartupDisplay.h"
 #include "commands/TemplateSend.h"
 #include "platform/TextCodec.h"
-#include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -248,16 +247,8 @@ int runTemplateSend(const CliContext& context, const std::vector<std::string>& a
         }
     }
     const TargetChoice choice = chooseTargets(context, parsed, false);
-    if (choice.status == TargetStatus::Usage) {
-        return usageError("send", choice.problem, kTemplateSendUsage);
-    }
-    if (readSendLockSettings(sendLockSettingsPath()).locked) {
-        std::fprintf(stderr, "%s\n", languageText(Text::SendLocked).c_str());
-        return kExitFailed;
-    }
-    if (choice.status == TargetStatus::Failed) {
-        std::fprintf(stderr, "%s\n", choice.problem.c_str());
-        return kExitFailed;
+    if (const auto refused = refuseSend(choice, kTemplateSendUsage)) {
+        return *refused;
     }
     auto loaded = loadCliTemplate(context, parsed.value("--template").value_or(""));
     if (!loaded) {

@@ -5,10 +5,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 #include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
+#include "platform/WorkerPool.h"
 #include "protocol/Transfer.h"
 #include "text/LanguageText.h"
 
@@ -200,14 +200,18 @@ std::vector<FleetStatus> runFleetRound(const std::vector<ProjectorTarget>& membe
         }
     };
     const std::size_t count = std::min(members.size(), std::max<std::size_t>(timings.parallel, 1));
-    std::vector<std::thread> workers;
-    workers.reserve(count);
-    for (std::size_t w = 1; w < count; ++w) {
-        workers.emplace_back(work);
-    }
-    work();  // the calling thread asks too
-    for (std::thread& w : workers) {
-        w.join();
+    if (count > 1) {
+        WorkerPool helpers(count - 1);
+        for (std::size_t w = 1; w < count; ++w) {
+            // A helper that cannot start leaves its share to the others: the calling thread
+            // asks every projector no helper took.
+            if (!helpers.submit(work)) {
+                break;
+            }
+        }
+        work();
+    } else {
+        work();
     }
     return statuses;
 }
@@ -233,8 +237,10 @@ struct FleetPoller::Run {
     std::mutex sinkMutex;
     FleetSink sink;  // emptied by requestStop(); guarded by sinkMutex
 
-    std::vector<std::thread> threads;
     std::atomic<int> running{0};
+    // One thread per worker and one for the scheduler, each running its loop for the whole
+    // watch. Declared last: destroyed first, it joins them while the rest is still there.
+    std::unique_ptr<WorkerPool> pool;
 
     void requestStop() {
         {
@@ -301,22 +307,27 @@ struct FleetPoller::Run {
         }
     }
 
-    void launch(std::function<void()> body) {
-        running.fetch_add(1);
-        gThreadsAlive.fetch_add(1);
-        threads.emplace_back([this, body = std::move(body)] {
-            body();
-            running.fetch_sub(1);
-            gThreadsAlive.fetch_sub(1);
-        });
+    // Starts `loops` loops of `body`; false when a thread could not be had for each of them
+    // (a loop queued behind the others would never run, as they end only with the watch).
+    bool launch(std::size_t loops, const std::function<void()>& body) {
+        for (std::size_t i = 0; i < loops; ++i) {
+            running.fetch_add(1);
+            gThreadsAlive.fetch_add(1);
+            const Result<void> queued = pool->submit([this, body] {
+                body();
+                running.fetch_sub(1);
+                gThreadsAlive.fetch_sub(1);
+            });
+            if (!queued) {
+                running.fetch_sub(1);
+                gThreadsAlive.fetch_sub(1);
+                return false;
+            }
+        }
+        return pool->threadCount() >= static_cast<std::size_t>(running.load());
     }
 
-    void join() {
-        for (std::thread& t : threads) {
-            t.join();
-        }
-        threads.clear();
-    }
+    void join() { pool.reset(); }
 };
 
 FleetPoller::FleetPoller(FleetWatchTimings timings) : timings_(timings) {}
@@ -343,11 +354,21 @@ void FleetPoller::start(std::vector<ProjectorTarget> members, FleetSink sink) {
     run->members = std::move(members);
     const std::size_t workers =
         std::min(run->members.size(), std::max<std::size_t>(timings_.parallel, 1));
+    run->pool = std::make_unique<WorkerPool>(workers + 1);
     Run* r = run.get();
-    for (std::size_t w = 0; w < workers; ++w) {
-        r->launch([r] { r->work(); });
+    if (!r->launch(1, [r] { r->schedule(); }) || !r->launch(workers, [r] { r->work(); })) {
+        // No threads to watch with: every projector says so, once, and the watch ends.
+        FleetStatus status;
+        status.problem = languageText(Text::NoWorkerThread);
+        for (std::size_t i = 0; i < r->members.size(); ++i) {
+            status.index = i;
+            status.address = r->members[i].address;
+            r->deliver(status);
+        }
+        r->requestStop();
+        stopped_.push_back(std::move(run));
+        return;
     }
-    r->launch([r] { r->schedule(); });
     run_ = std::move(run);
 }
 

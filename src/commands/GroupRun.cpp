@@ -179,26 +179,18 @@ GroupRun::GroupRun(std::vector<GroupTarget> targets, GroupOperation operation,
         rows_.back()->target = std::move(t);
     }
     options_.maxParallel = std::clamp<std::size_t>(options_.maxParallel, 1, kMaxParallelProjectors);
+    pool_ = std::make_unique<WorkerPool>(options_.maxParallel);
 }
 
 GroupRun::~GroupRun() {
     cancel();
-    joinWorkers();
+    pool_.reset();
 }
 
 void GroupRun::report(const GroupEvent& event) {
     if (sink_) {
         sink_(event);
     }
-}
-
-void GroupRun::joinWorkers() {
-    for (std::thread& w : workers_) {
-        if (w.joinable()) {
-            w.join();
-        }
-    }
-    workers_.clear();
 }
 
 void GroupRun::start() {
@@ -209,17 +201,11 @@ void GroupRun::start() {
             return;
         }
         for (std::size_t i = 0; i < rows_.size(); ++i) {
-            if (rows_[i]->stage != RowStage::Complete) {
-                rows.push_back(i);
-            }
-        }
-    }
-    // The workers of the pass before have ended (running_ was false): joining is immediate.
-    joinWorkers();
-    {
-        std::lock_guard lock(mutex_);
-        for (const std::size_t i : rows) {
             Row& row = *rows_[i];
+            if (row.stage == RowStage::Complete) {
+                continue;
+            }
+            rows.push_back(i);
             row.stage = RowStage::Waiting;
             row.text.clear();
             row.flags.cancelRequested = false;
@@ -227,42 +213,36 @@ void GroupRun::start() {
             row.flags.stopRequested = false;
             row.flags.cancelOverruled = false;
         }
-        queue_ = rows;
-        next_ = 0;
+        // One more than the rows, released below once every row is queued: the run cannot
+        // end (and report it) while rows are still being handed out.
+        unfinished_ = rows.size() + 1;
         running_ = true;
-        active_ = std::min(rows.size(), options_.maxParallel);
     }
     for (const std::size_t i : rows) {
         report({GroupEvent::Kind::Row, i, RowStage::Waiting, {}});
     }
-    if (rows.empty()) {
-        {
-            std::lock_guard lock(mutex_);
-            running_ = false;
-        }
-        report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
-        return;
-    }
-    const std::size_t count = active_;
-    workers_.reserve(count);
-    for (std::size_t w = 0; w < count; ++w) {
-        workers_.emplace_back([this] {
-            for (std::size_t k = next_++; k < queue_.size(); k = next_++) {
-                runRow(queue_[k]);
-            }
-            bool last = false;
-            {
-                std::lock_guard lock(mutex_);
-                last = --active_ == 0;
-                if (last) {
-                    running_ = false;
-                }
-            }
-            if (last) {
-                report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
-            }
+    for (const std::size_t i : rows) {
+        const Result<void> queued = pool_->submit([this, i] {
+            runRow(i);
+            rowEnded();
         });
+        if (!queued) {
+            finishRow(i, RowStage::Failed, languageText(Text::NoWorkerThread));
+            rowEnded();
+        }
     }
+    rowEnded();
+}
+
+void GroupRun::rowEnded() {
+    {
+        std::lock_guard lock(mutex_);
+        if (--unfinished_ != 0) {
+            return;
+        }
+        running_ = false;
+    }
+    report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
 }
 
 bool GroupRun::retryFailed() {
@@ -286,7 +266,7 @@ void GroupRun::cancel() {
 }
 
 void GroupRun::wait() {
-    joinWorkers();
+    pool_->waitIdle();
 }
 
 bool GroupRun::running() const {

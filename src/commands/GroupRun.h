@@ -3,8 +3,10 @@
 // every orvanta-cli command given more than one projector run it.
 //
 // Each projector is a row with a transfer flag set, runner, prompt and projector information
-// of its own. A bounded pool of worker threads takes the rows in order; a projector that
-// fails or hangs holds up only its own worker. Each row reports what it is doing and how it
+// of its own. The run's own worker pool (platform/WorkerPool.h, at most maxParallel threads)
+// takes the rows in order; a projector that fails or hangs holds up only its own worker. A row
+// no thread can be started for fails with the program's text, as a projector that cannot be
+// reached does. Each row reports what it is doing and how it
 // ended through the event sink (on the worker's thread). cancel() ends every row not yet
 // finished: rows not started end at once, running ones are cancelled as a single command is
 // (a message already sent is told to drop what it got). retryFailed() runs only the rows that
@@ -25,12 +27,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "commands/CommandContext.h"
 #include "commands/SendCommand.h"
 #include "platform/EventSink.h"
+#include "platform/WorkerPool.h"
 
 namespace orvanta {
 
@@ -130,20 +132,20 @@ class GroupRun {
   private:
     struct Row;
     void runRow(std::size_t index);
+    void rowEnded();
     void finishRow(std::size_t index, RowStage stage, std::string text);
     void report(const GroupEvent& event);
-    void joinWorkers();
 
     std::vector<std::unique_ptr<Row>> rows_;
     GroupOperation operation_;
     EventSink<GroupEvent> sink_;
     GroupRunOptions options_;
-    mutable std::mutex mutex_;  // guards the rows' stage and text, queue_ and active_
-    std::vector<std::size_t> queue_;
-    std::atomic<std::size_t> next_{0};
-    std::size_t active_ = 0;  // workers of the current pass still going
+    mutable std::mutex mutex_;    // guards the rows' stage and text, unfinished_ and running_
+    std::size_t unfinished_ = 0;  // rows of the current pass not ended yet
     bool running_ = false;
-    std::vector<std::thread> workers_;
+    // Declared last: destroyed first, it runs the rows still queued (they end as cancelled)
+    // and joins its threads while the rest of the run is still there.
+    std::unique_ptr<WorkerPool> pool_;
 };
 
 // A summary line: "38 of 40 complete, 2 failed".

@@ -2,8 +2,8 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
+#include "platform/WorkerPool.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -205,13 +205,19 @@ void StatusPoller::start(const ProjectorTarget& target, StatusPollSink sink) {
     run->sink = std::move(sink);
     run_ = run;
     gThreadsAlive.fetch_add(1);
-    // Detached on purpose: the loop owns its state through `run`, and whoever stops it must
-    // never wait for a poll that may take twelve seconds to give up.
-    std::thread([run]() mutable {
+    // On the shared pool: the loop owns its state through `run`, and whoever stops it never
+    // waits for a poll that may take twelve seconds to give up; the pool joins it at exit.
+    const Result<void> queued = WorkerPool::shared().submit([run]() mutable {
         run->loop();
-        run.reset();  // the loop's state goes before the thread counts as ended
+        run.reset();  // the loop's state goes before the loop counts as ended
         gThreadsAlive.fetch_sub(1);
-    }).detach();
+    });
+    if (!queued) {
+        gThreadsAlive.fetch_sub(1);
+        // No thread to poll on: the lines show what a failed poll shows.
+        run->deliver({PollEvent::Error, 0, kCtrlMessageStatus});
+        run->deliver({PollEvent::Error, 0, kCtrlAlarmStatus});
+    }
 }
 
 void StatusPoller::stop() {

@@ -3,9 +3,10 @@
 // round, which stored message it shows (CTRL 3534) and whether an alarm sounds (CTRL 3535),
 // then pauses ten times 500 ms. Each answer (or failure, see PollEvent) goes to the sink.
 //
-// Threads: every start() begins a fresh loop on a thread of its own that is detached on
-// purpose; the loop holds its state (stop flag, target, sink) by shared_ptr, so nothing the
-// caller owns is touched after stop(). stop() sets the loop's stop flag and removes its sink
+// Threads: every start() begins a fresh loop on the shared worker pool (platform/WorkerPool.h),
+// which joins it at exit; the loop holds its state (stop flag, target, sink) by shared_ptr, so
+// nothing the caller owns is touched after stop(). When no thread can run it, the sink hears
+// one failed poll of each line at once. stop() sets the loop's stop flag and removes its sink
 // under a mutex: it waits at most for a sink call that is under way (the sink only posts),
 // never for a poll. A stopped loop notices the flag at its next check: after the message
 // exchange, in each 200 ms step of a reply wait and in each pause. At most one loop of a

@@ -380,8 +380,18 @@ std::string HistoryFile::rotatedPath() const {
 }
 
 Result<> HistoryFile::append(const HistoryRecord& record) const {
-    std::string line = historyLine(record);
-    line += '\n';
+    return append(std::vector<HistoryRecord>{record});
+}
+
+Result<> HistoryFile::append(const std::vector<HistoryRecord>& records) const {
+    std::string line;
+    for (const HistoryRecord& record : records) {
+        line += historyLine(record);
+        line += '\n';
+    }
+    if (line.empty()) {
+        return {};
+    }
     Result<FileLock, LockProblem> lock = FileLock::acquire(path_, std::chrono::seconds(10));
     if (!lock) {
         return fail(path_ + ": " + lock.error());

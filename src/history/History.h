@@ -69,6 +69,9 @@ class HistoryFile {
     // when the record would take the file past its limit. A record is written with one write
     // and flushed to disk before the lock goes.
     Result<> append(const HistoryRecord& record) const;
+    // The same for several records at once: one lock, one write, one flush (a command to many
+    // projectors, recorded when every projector has ended).
+    Result<> append(const std::vector<HistoryRecord>& records) const;
 
     struct Contents {
         std::vector<HistoryRecord> records;  // oldest first

@@ -9,6 +9,7 @@
 #include "commands/DisplayCommands.h"
 #include "commands/GroupRun.h"
 #include "commands/SendCommand.h"
+#include "commands/TemplateSend.h"
 #include "history/History.h"
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
@@ -16,6 +17,7 @@
 #include "platform/Environment.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
+#include "service/FileSignature.h"
 #include "service/FleetCache.h"
 #include "service/Idempotency.h"
 #include "service/OpenApi.h"
@@ -45,15 +47,6 @@ HttpResponse problem(int status, const std::string& field, const std::string& te
         body["field"] = field;
     }
     return jsonResponse(status, body);
-}
-
-std::string fileSignature(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return "-";
-    }
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
 }
 
 std::string utcTime(std::chrono::system_clock::time_point at) {
@@ -121,6 +114,17 @@ struct AnswerYesPrompt : Prompt {
     }
     std::string last;
 };
+
+// "show": true - the stored message is shown once the send completed.
+Outcome showAfter(Outcome sent, const CommandContext& c, bool showNow, std::uint8_t slot) {
+    if (sent.ok() && showNow) {
+        Outcome shown = runDisplayCommand(c, DisplayCommand::DisplayOn, slot);
+        if (!shown.ok()) {
+            return shown;
+        }
+    }
+    return sent;
+}
 
 const char* rowResult(RowStage stage) {
     switch (stage) {
@@ -232,6 +236,22 @@ Api::Api(ApiSettings settings, FleetCache& fleet, IdempotencyStore& idempotency,
       commands_(settings_.commandThreads, settings_.queuedCommands),
       reads_(2, 64) {}
 
+bool Api::Lane::submit(std::function<void()> task) {
+    if (taken.fetch_add(1) >= limit) {
+        --taken;
+        return false;
+    }
+    Result<void> queued = pool.submit([this, task = std::move(task)] {
+        task();
+        --taken;
+    });
+    if (!queued) {
+        --taken;
+        logLine(LogPriority::Error, queued.error());
+    }
+    return queued.ok();
+}
+
 Api::~Api() {
     shutdown();
 }
@@ -244,8 +264,8 @@ void Api::shutdown() {
             run->cancel();
         }
     }
-    commands_.stop();
-    reads_.stop();
+    commands_.pool.waitIdle();
+    reads_.pool.waitIdle();
 }
 
 std::optional<TokenEntry> Api::findToken(const std::string& token) {
@@ -286,22 +306,37 @@ void Api::noteFailure(const std::string& client) {
         throttles_.clear();  // a bounded table: forgetting only ever lets a client try sooner
     }
     Throttle& t = throttles_[client];
+    const auto now = std::chrono::steady_clock::now();
+    // Mistakes a minute apart are forgiven.
+    if (now - t.last > std::chrono::minutes(1)) {
+        t.failures = 0;
+    }
+    t.last = now;
     ++t.failures;
     // The first few mistakes are free (a mistyped token); then each one doubles the wait, up
     // to a minute.
     if (t.failures > 5) {
         const int shift = std::min(t.failures - 6, 6);
-        t.until = std::chrono::steady_clock::now() + std::chrono::seconds(1 << shift);
+        t.until = now + std::chrono::seconds(1 << shift);
     }
 }
 
-void Api::noteSuccess(const std::string& client) {
-    std::lock_guard lock(throttleMutex_);
-    throttles_.erase(client);
+void Api::writeHistory(HistoryRecord record, bool settled) {
+    if (!settled) {
+        history_->append(std::move(record));  // the HTTP thread never waits for the disk
+        return;
+    }
+    // Off the HTTP thread the record is on disk before the answer goes out, so that a client
+    // reading the history next finds it. (Waiting for the writer thread to drain instead
+    // would never end while others keep it busy.)
+    if (Result<> appended = HistoryFile(historyPath(settings_.programFolder)).append(record);
+        !appended) {
+        logLine(LogPriority::Warning, "history not written: " + appended.error());
+    }
 }
 
 void Api::recordRequest(const HttpRequest& request, const Caller& caller, int status,
-                        const std::string& text) {
+                        const std::string& text, bool toHistory, bool settled) {
     const std::string line = request.method + " " + request.path + " " + std::to_string(status) +
                              " token=" + (caller.token.empty() ? "-" : caller.token) +
                              " client=" + caller.client + (text.empty() ? "" : " " + text);
@@ -309,9 +344,7 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
             : status >= 400 ? LogPriority::Notice
                             : LogPriority::Info,
             line);
-    // A health check that answered is a monitor's heartbeat: the log has it, the history
-    // would drown in it.
-    if (history_ == nullptr || (request.path == "/v1/health" && status < 400)) {
+    if (history_ == nullptr || !toHistory) {
         return;
     }
     HistoryRecord record;
@@ -323,11 +356,11 @@ void Api::recordRequest(const HttpRequest& request, const Caller& caller, int st
     record.text = std::to_string(status) + (text.empty() ? "" : " " + text);
     record.token = caller.token.empty() ? "-" : caller.token;
     record.client = caller.client;
-    history_->append(std::move(record));
+    writeHistory(std::move(record), settled);
 }
 
 void Api::answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                 HttpResponse response) {
+                 HttpResponse response, bool toHistory, bool settled) {
     std::string text;
     if (response.status >= 400) {
         const json body = json::parse(response.body, nullptr, false);
@@ -335,7 +368,7 @@ void Api::answer(const HttpRequest& request, const Caller& caller, const Respond
             text = body["error"].get<std::string>();
         }
     }
-    recordRequest(request, caller, response.status, text);
+    recordRequest(request, caller, response.status, text, toHistory, settled);
     if (stopping_) {
         response.headers.emplace_back("Connection", "close");
     }
@@ -346,20 +379,23 @@ void Api::handle(HttpRequest request, Responder respond) {
     Caller caller;
     caller.client = request.client;
     const std::string& path = request.path;
+    // Answers given before a token was looked at go to the log only: health checks are a
+    // monitor's heartbeat, and nobody without a token may fill the history (and so push the
+    // operators' records out of it). Wrong tokens are recorded: they are slowed down.
     if (request.bodyTooLarge) {
         answer(request, caller, respond,
-               problem(413, "", "The request body is larger than 64 KiB."));
+               problem(413, "", "The request body is larger than 64 KiB."), false);
         return;
     }
     if (path == "/v1/health") {
         answer(request, caller, respond,
-               request.method == "GET" ? health() : problem(405, "", "use GET"));
+               request.method == "GET" ? health() : problem(405, "", "use GET"), false);
         return;
     }
     if (path == "/v1/openapi.json") {
         HttpResponse r;
         r.body = openApiDocument();
-        answer(request, caller, respond, std::move(r));
+        answer(request, caller, respond, std::move(r), false);
         return;
     }
 
@@ -388,41 +424,43 @@ void Api::handle(HttpRequest request, Responder respond) {
         }
     }
     if (route == nullptr) {
-        answer(request, caller, respond, problem(404, "", "no such endpoint: " + path));
+        answer(request, caller, respond, problem(404, "", "no such endpoint: " + path), false);
         return;
     }
 
-    if (const long wait = throttled(caller.client); wait > 0) {
-        HttpResponse r = problem(429, "",
-                                 "too many failed attempts from this address; try again "
-                                 "in " +
-                                     std::to_string(wait) + " s");
-        r.headers.emplace_back("Retry-After", std::to_string(wait));
+    // A valid token always passes; what is slowed down is guessing: after repeated wrong
+    // tokens from one address, further wrong ones are refused before they are looked at.
+    const auto refuseToken = [&](const std::string& why, const char* challenge) {
+        if (const long wait = throttled(caller.client); wait > 0) {
+            HttpResponse r = problem(429, "",
+                                     "too many failed attempts from this address; try "
+                                     "again in " +
+                                         std::to_string(wait) + " s");
+            r.headers.emplace_back("Retry-After", std::to_string(wait));
+            answer(request, caller, respond, std::move(r), false);
+            return;
+        }
+        noteFailure(caller.client);
+        HttpResponse r = problem(401, "", why);
+        r.headers.emplace_back("WWW-Authenticate", challenge);
         answer(request, caller, respond, std::move(r));
-        return;
-    }
+    };
     const std::string authorization = request.header("authorization");
     const std::string bearer = "Bearer ";
     if (authorization.size() <= bearer.size() ||
         !std::equal(bearer.begin(), bearer.end(), authorization.begin(),
                     [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-        noteFailure(caller.client);
-        HttpResponse r = problem(401, "", "a token is needed: Authorization: Bearer TOKEN");
-        r.headers.emplace_back("WWW-Authenticate", "Bearer");
-        answer(request, caller, respond, std::move(r));
+        refuseToken("a token is needed: Authorization: Bearer TOKEN", "Bearer");
         return;
     }
     const std::optional<TokenEntry> token = findToken(authorization.substr(bearer.size()));
     if (!token) {
-        noteFailure(caller.client);
-        HttpResponse r = problem(401, "", "the token is not valid (unknown or revoked)");
-        r.headers.emplace_back("WWW-Authenticate", "Bearer error=\"invalid_token\"");
-        answer(request, caller, respond, std::move(r));
+        refuseToken("the token is not valid (unknown or revoked)",
+                    "Bearer error=\"invalid_token\"");
         return;
     }
     caller.token = token->name;
     caller.rights = token->rights;
-    noteSuccess(caller.client);
     if ((token->rights & route->right) == 0) {
         answer(request, caller, respond,
                problem(403, "",
@@ -450,7 +488,7 @@ void Api::handle(HttpRequest request, Responder respond) {
                              : kind == -3 ? groups()
                              : kind == -4 ? templates()
                                           : history(request);
-            answer(request, caller, respond, std::move(r));
+            answer(request, caller, respond, std::move(r), true, true);
         });
         if (!queued) {
             answer(request, caller, respond, problem(503, "", "too many requests at once"));
@@ -499,7 +537,7 @@ void Api::handle(HttpRequest request, Responder respond) {
                 idempotency_.finish(caller.token, key, r);
             }
         }
-        answer(request, caller, respond, std::move(r));
+        answer(request, caller, respond, std::move(r), true, true);
     });
     if (!queued) {
         if (!key.empty()) {
@@ -573,7 +611,7 @@ HttpResponse Api::groups() const {
 }
 
 HttpResponse Api::templates() const {
-    const TemplateSet set = loadTemplates(templatesFolder(settings_.programFolder));
+    const TemplateSet set = loadTemplates(prepareTemplatesFolder(settings_.programFolder));
     if (!set.folderError.empty()) {
         return problem(503, "", set.folderError);
     }
@@ -632,11 +670,44 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
 
     GroupOperation operation;
     std::shared_ptr<const SendFile> file;
+    std::shared_ptr<const TemplateSend> templateToSend;
     SendRequest send;
     switch (verb) {
         case ApiVerb::Send: {
             if (!cmd.templateName.empty()) {
-                return problem(422, "template", "templates are not available in this version");
+                TemplateResult<MessageTemplate> loaded =
+                    loadTemplate(prepareTemplatesFolder(settings_.programFolder), cmd.templateName);
+                if (!loaded) {
+                    const bool missing = loaded.reason().kind == TemplateProblemKind::NotFound ||
+                                         loaded.reason().kind == TemplateProblemKind::BadName;
+                    return problem(missing ? 404 : 422, "template", loaded.error());
+                }
+                FieldValues values(cmd.fields.begin(), cmd.fields.end());
+                TemplateSend templ = templateSendNow(std::move(loaded).value(), std::move(values));
+                templ.slot = cmd.slot;
+                if (cmd.startup) {
+                    templ.startupMinutes = *cmd.startup == "repeat" ? 0 : std::stoi(*cmd.startup);
+                }
+                if (cmd.target.kind == ApiTarget::Kind::Group) {
+                    templ.group = cmd.target.name;
+                }
+                // Refused before any projector is asked: a value the projectors cannot show
+                // names its field.
+                if (TemplateResult<> checked = checkTemplateSend(templ, resolved.targets);
+                    !checked) {
+                    const std::string& field = checked.reason().field;
+                    return problem(422, field.empty() ? "template" : "fields." + field,
+                                   checked.error());
+                }
+                auto shared = std::make_shared<const TemplateSend>(std::move(templ));
+                templateToSend = shared;
+                GroupOperation fill = templateSendOperation(shared, resolved.targets);
+                const bool showNow = cmd.showNow;
+                const std::uint8_t slot = cmd.slot;
+                operation = [fill, showNow, slot](const CommandContext& c) {
+                    return showAfter(fill(c), c, showNow, slot);
+                };
+                break;
             }
             const std::optional<std::string> path =
                 messageFilePath(settings_.programFolder, cmd.file);
@@ -658,14 +729,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
             }
             const bool showNow = cmd.showNow;
             operation = [send, file, showNow](const CommandContext& c) {
-                Outcome sent = sendFileToProjector(c, send, *file);
-                if (sent.ok() && showNow) {
-                    Outcome shown = runDisplayCommand(c, DisplayCommand::DisplayOn, send.slot);
-                    if (!shown.ok()) {
-                        return shown;
-                    }
-                }
-                return sent;
+                return showAfter(sendFileToProjector(c, send, *file), c, showNow, send.slot);
             };
             break;
         }
@@ -702,21 +766,36 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                         {"name", t.name.empty() ? json(nullptr) : json(t.name)},
                         {"registered", !t.missing},
                         {"answered_last_refresh", status ? json(status->answered) : json(nullptr)}};
-            if (file) {
-                ProjectorInfo info;
-                if (status && status->answered) {
-                    info.values = status->values;
-                }
-                const ProjectorCapabilities capabilities = info.values.capabilities();
+            // Encoded for the projector as the last refresh found it (a plain one before).
+            ProjectorStateValues known;
+            if (status && status->answered) {
+                known = status->values;
+            }
+            const ProjectorCapabilities capabilities = known.capabilities();
+            std::optional<std::size_t> size;
+            std::string trouble;
+            if (templateToSend) {
+                const TemplateResult<FilledMessage> filled =
+                    fillTemplate(templateToSend->tmpl, templateToSend->values,
+                                 templateFacts(*templateToSend, t), capabilities);
+                size = filled ? std::optional(filled.value().bodyBytes) : std::nullopt;
+                trouble = filled ? std::string() : filled.error();
+            } else if (file) {
                 Message message = file->forProjector(capabilities.extendedOptions());
                 EncodeSettings settings;
                 settings.capabilities = capabilities;
                 settings.optionsFromFile = true;
                 AnswerYesPrompt quiet;
                 const EncodeResult encoded = encodeMessage(message, settings, quiet);
-                row["encoded_bytes"] = encoded.ok() ? json(encoded.bodyLength) : json(nullptr);
-                if (!encoded.ok()) {
-                    row["problem"] = encoded.text.empty() ? quiet.last : encoded.text;
+                size = encoded.ok() ? std::optional(encoded.bodyLength) : std::nullopt;
+                trouble = encoded.ok()           ? std::string()
+                          : encoded.text.empty() ? quiet.last
+                                                 : encoded.text;
+            }
+            if (templateToSend || file) {
+                row["encoded_bytes"] = size ? json(*size) : json(nullptr);
+                if (!trouble.empty()) {
+                    row["problem"] = trouble;
                 }
             }
             rows.push_back(std::move(row));
@@ -750,6 +829,10 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     for (const GroupTarget& t : resolved.targets) {
         names[t.target.address] = t.name;
     }
+    // The rows' records are written together once every projector has ended: one flush of
+    // the file for the whole command, not one per projector.
+    std::mutex recordsMutex;
+    std::vector<HistoryRecord> records;
     std::unique_ptr<HistoryRecorder> recorder;
     if (history_ != nullptr) {
         recorder = std::make_unique<HistoryRecorder>(
@@ -757,11 +840,12 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 const auto it = names.find(address);
                 return it == names.end() ? std::string() : it->second;
             },
-            [this, caller](const HistoryRecord& record) {
+            [&records, &recordsMutex, caller](const HistoryRecord& record) {
                 HistoryRecord r = record;
                 r.token = caller.token;
                 r.client = caller.client;
-                history_->append(std::move(r));
+                std::lock_guard lock(recordsMutex);
+                records.push_back(std::move(r));
             });
     }
     GroupRunOptions options;
@@ -782,6 +866,12 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     {
         std::lock_guard lock(runsMutex_);
         runs_.erase(&run);
+    }
+    if (!records.empty()) {
+        if (Result<> appended = HistoryFile(historyPath(settings_.programFolder)).append(records);
+            !appended) {
+            logLine(LogPriority::Warning, "history not written: " + appended.error());
+        }
     }
     json rows = json::array();
     for (std::size_t i = 0; i < run.size(); ++i) {

@@ -14,12 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/WorkerPool.h"
 #include "service/ApiRequest.h"
 #include "service/HttpServer.h"
-#include "service/TaskPool.h"
 #include "settings/TokenStore.h"
 
 namespace orvanta {
+struct HistoryRecord;
 class HistoryWriterThread;
 class GroupRun;
 }  // namespace orvanta
@@ -65,17 +66,19 @@ class Api {
     struct Throttle {
         int failures = 0;
         std::chrono::steady_clock::time_point until{};
+        std::chrono::steady_clock::time_point last{};
     };
 
     std::optional<TokenEntry> findToken(const std::string& token);
     // Seconds the client must still wait after failed attempts; 0 when it may try.
     long throttled(const std::string& client);
     void noteFailure(const std::string& client);
-    void noteSuccess(const std::string& client);
+    // `settled`: written before returning (off the HTTP thread), else queued.
+    void writeHistory(HistoryRecord record, bool settled);
     void recordRequest(const HttpRequest& request, const Caller& caller, int status,
-                       const std::string& text);
+                       const std::string& text, bool toHistory, bool settled);
     void answer(const HttpRequest& request, const Caller& caller, const Responder& respond,
-                HttpResponse response);
+                HttpResponse response, bool toHistory = true, bool settled = false);
 
     HttpResponse health() const;
     HttpResponse fleet() const;
@@ -106,8 +109,19 @@ class Api {
     std::mutex projectorMutex_;
     std::map<std::uint32_t, std::shared_ptr<std::mutex>> projectorLocks_;
 
-    TaskPool commands_;
-    TaskPool reads_;
+    // Commands and reads run on pools of their own, so that reads answer while every command
+    // thread waits on a hung projector. Each takes a bounded number of requests (running and
+    // waiting); more are refused at once rather than left to pile up.
+    struct Lane {
+        std::size_t limit;
+        std::atomic<std::size_t> taken{0};
+        WorkerPool pool;  // last: joined before the count its tasks touch goes
+        Lane(std::size_t threads, std::size_t waiting) : limit(threads + waiting), pool(threads) {}
+        // False when the lane is full or no thread can run the task.
+        bool submit(std::function<void()> task);
+    };
+    Lane commands_;
+    Lane reads_;
 
     friend struct ApiCommandRun;
 };

@@ -1,21 +1,8 @@
 #include "service/FleetCache.h"
 
-#include <sys/stat.h>
+#include "service/FileSignature.h"
 
 namespace orvanta::service {
-namespace {
-
-// Changes when the registry file is replaced or written.
-std::string fileSignature(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        return "-";
-    }
-    return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-           std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
-}
-
-}  // namespace
 
 FleetCache::FleetCache(std::string programFolder, std::chrono::milliseconds interval)
     : programFolder_(std::move(programFolder)), interval_(interval), poller_([interval] {

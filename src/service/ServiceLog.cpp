@@ -32,9 +32,11 @@ void logLine(LogPriority priority, std::string_view text) {
     static std::mutex mutex;
     std::string line = toJournal() ? "<" + std::to_string(static_cast<int>(priority)) + ">"
                                    : "orvanta-service: " + std::string(word(priority));
-    // A line break inside a text (a client's value) must not start a forged entry.
+    // Texts carry clients' values: a line break must not start a forged entry, and no escape
+    // sequence may reach the terminal of whoever reads the log.
     for (const char c : text) {
-        line += (c == '\n' || c == '\r') ? ' ' : c;
+        const auto u = static_cast<unsigned char>(c);
+        line += u < 0x20 || u == 0x7F ? ' ' : c;
     }
     line += '\n';
     std::lock_guard lock(mutex);

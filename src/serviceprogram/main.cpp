@@ -51,8 +51,8 @@ constexpr const char* kUsage =
     "\n"
     "Limits: request bodies 64 KiB; 256 connections, 64 from one address; a connection idle\n"
     "for 10 s is closed; 8 commands carried out at once and 32 waiting, more are refused with\n"
-    "503. After five refused tokens from one address, each further attempt waits 1, 2, 4 ...\n"
-    "up to 64 s (429).\n"
+    "503. After five wrong tokens from one address within a minute, further wrong ones are\n"
+    "refused unread for 1, 2, 4 ... up to 64 s (429); valid tokens are never held up.\n"
     "\n"
     "Exit status: 0 after a stop, 1 when it cannot start, 2 wrong usage.\n";
 

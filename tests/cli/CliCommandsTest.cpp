@@ -25,6 +25,7 @@ namespace {
 using testsupport::CliFolders;
 using testsupport::CliOutcome;
 using testsupport::CliProcess;
+using testsupport::describe;
 using testsupport::ipv4;
 using testsupport::SimProcess;
 using testsupport::writeMessageFile;
@@ -39,15 +40,6 @@ Message makeMessage(std::u16string_view title, std::u16string_view body) {
     m.title = RichText(title, kWhite, kSilver);
     m.body = RichText(body, kWhite, kSilver);
     return m;
-}
-
-std::string describe(const std::vector<std::string>& args, const CliOutcome& o) {
-    std::string line = "orvanta-cli";
-    for (const std::string& a : args) {
-        line += " " + a;
-    }
-    return line + "\n-- status " + std::to_string(o.status) + "\n-- stdout:\n" + o.out +
-           "-- stderr:\n" + o.err;
 }
 
 void registerProjector(const CliFolders& folders, const char* address,

@@ -18,17 +18,9 @@ namespace {
 
 using testsupport::CliFolders;
 using testsupport::CliOutcome;
+using testsupport::describe;
 using testsupport::ipv4;
 using testsupport::SimProcess;
-
-std::string describe(const std::vector<std::string>& args, const CliOutcome& o) {
-    std::string line = "orvanta-cli";
-    for (const std::string& a : args) {
-        line += " " + a;
-    }
-    return line + "\n-- status " + std::to_string(o.status) + "\n-- stdout:\n" + o.out +
-           "-- stderr:\n" + o.err;
-}
 
 void registerAs(const CliFolders& folders, const char* address, const char* name,
                 const char* password) {

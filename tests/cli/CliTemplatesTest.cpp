@@ -22,17 +22,9 @@ namespace {
 
 using testsupport::CliFolders;
 using testsupport::CliOutcome;
+using testsupport::describe;
 using testsupport::ipv4;
 using testsupport::SimProcess;
-
-std::string describe(const std::vector<std::string>& args, const CliOutcome& o) {
-    std::string line = "orvanta-cli";
-    for (const std::string& a : args) {
-        line += " " + a;
-    }
-    return line + "\n-- status " + std::to_string(o.status) + "\n-- stdout:\n" + o.out +
-           "-- stderr:\n" + o.err;
-}
 
 // "Welcome" greets each room by its name and says what comes when.
 MessageTemplate welcome() {
@@ -120,6 +112,9 @@ TEST(CliTemplates, ASendToAGroupFillsEachProjectorWithItsOwnName) {
         }
     }
     EXPECT_EQ(fromTemplate, 2);
+    const CliOutcome printed = folders.run({"history"});
+    EXPECT_NE(printed.out.find(R"(template Welcome {"event":"Assembly {at}"})"), std::string::npos)
+        << printed.out;
 }
 
 TEST(CliTemplates, RefusedValuesNeverReachAProjector) {

@@ -179,6 +179,16 @@ class CliProcess {
     int errFd_ = -1;
 };
 
+// The command line of a run and everything it printed, for a failed expectation.
+inline std::string describe(const std::vector<std::string>& args, const CliOutcome& o) {
+    std::string line = "orvanta-cli";
+    for (const std::string& a : args) {
+        line += " " + a;
+    }
+    return line + "\n-- status " + std::to_string(o.status) + "\n-- stdout:\n" + o.out +
+           "-- stderr:\n" + o.err;
+}
+
 // A program folder of its own (with MessageData/) and a settings folder, removed afterwards.
 class CliFolders {
   public:

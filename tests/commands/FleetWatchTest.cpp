@@ -11,6 +11,7 @@
 #include "commands/FleetWatch.h"
 #include "protocol/Transfer.h"
 #include "support/SimProcess.h"
+#include "support/WaitUntil.h"
 #include "text/LanguageText.h"
 
 using namespace orvanta;
@@ -25,14 +26,6 @@ FleetWatchTimings quickTimings() {
     t.exchange.replyStep = std::chrono::milliseconds(50);
     t.exchange.replyPolls = 20;
     return t;
-}
-
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
 }
 
 // Statuses by address, as a watch delivers them.
@@ -139,8 +132,8 @@ TEST(FleetWatch, AProjectorThatNeverAnswersHoldsUpNoOther) {
         poller.start({{ipv4("127.0.94.11"), ""}, {ipv4("127.0.94.10"), ""}}, log.sink());
         ASSERT_TRUE(silent.waitForLine("127.0.94.11:9719 CTRL 0F01")) << silent.output();
         // The good one is asked again and again while the silent one is still waited for.
-        EXPECT_TRUE(
-            waitUntil([&] { return log.count("127.0.94.10") >= 5; }, std::chrono::seconds(10)));
+        EXPECT_TRUE(test::waitUntil([&] { return log.count("127.0.94.10") >= 5; },
+                                    std::chrono::seconds(10)));
         EXPECT_EQ(log.count("127.0.94.11"), 0u);
         poller.stop();
         const int afterStop = log.all();
@@ -160,9 +153,9 @@ TEST(FleetWatch, RefreshAsksEveryProjectorAgainAtOnce) {
     timings.interval = std::chrono::hours(1);
     FleetPoller poller(timings);
     poller.start({{ipv4("127.0.94.20"), ""}, {ipv4("127.0.94.21"), ""}}, log.sink());
-    ASSERT_TRUE(waitUntil([&] { return log.all() == 2; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil([&] { return log.all() == 2; }, std::chrono::seconds(10)));
     poller.refreshNow();
-    EXPECT_TRUE(waitUntil([&] { return log.all() == 4; }, std::chrono::seconds(10)));
+    EXPECT_TRUE(test::waitUntil([&] { return log.all() == 4; }, std::chrono::seconds(10)));
     EXPECT_EQ(log.count("127.0.94.20"), 2u);
     EXPECT_EQ(log.count("127.0.94.21"), 2u);
 }

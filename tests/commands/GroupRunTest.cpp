@@ -16,6 +16,7 @@
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
+#include "support/WaitUntil.h"
 #include "text/LanguageText.h"
 
 using namespace orvanta;
@@ -65,6 +66,15 @@ std::size_t countLines(const SimProcess& sim, const std::string& address, const 
     return static_cast<std::size_t>(std::count_if(lines.begin(), lines.end(), [&](const auto& l) {
         return l.find(address + ":") != std::string::npos && l.find(what) != std::string::npos;
     }));
+}
+
+// The simulator's log reaches the test on a reader thread, after the run has seen the reply:
+// the count once `expected` lines have come (or the wait gave up).
+std::size_t countLinesOnceIn(const SimProcess& sim, const std::string& address,
+                             const std::string& what, std::size_t expected) {
+    test::waitUntil([&] { return countLines(sim, address, what) >= expected; },
+                    std::chrono::seconds(10));
+    return countLines(sim, address, what);
 }
 
 SendFile textFile(std::u16string_view title, std::u16string_view body) {
@@ -148,9 +158,9 @@ TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
     EXPECT_EQ(run.stage(3), RowStage::Complete) << run.text(3);
     EXPECT_EQ(groupSummaryText(run.summary()), "3 of 6 complete, 3 failed");
     for (const char* address : {"127.0.91.2", "127.0.91.3"}) {
-        EXPECT_EQ(countLines(good, address, "PUT"), 1u) << address;
+        EXPECT_EQ(countLinesOnceIn(good, address, "PUT", 1), 1u) << address;
     }
-    EXPECT_EQ(countLines(late, "127.0.91.5", "PUT"), 1u);
+    EXPECT_EQ(countLinesOnceIn(late, "127.0.91.5", "PUT", 1), 1u);
     EXPECT_EQ(run.attempts(0), 1);
     EXPECT_EQ(run.attempts(3), 2);
 }
@@ -182,7 +192,7 @@ TEST_F(Groups, CancelEndsEveryRowAndThoseSentAreToldToDropIt) {
     }
     for (const char* address : {"127.0.91.20", "127.0.91.21"}) {
         EXPECT_TRUE(saving.waitForLine(std::string(address) + ":")) << address;
-        EXPECT_EQ(countLines(saving, address, "CANCEL"), 1u) << address << saving.output();
+        EXPECT_EQ(countLinesOnceIn(saving, address, "CANCEL", 1), 1u) << address << saving.output();
     }
     EXPECT_EQ(run.attempts(3) + run.attempts(4), 0);
 }
@@ -215,5 +225,5 @@ TEST_F(Groups, QuestionsOfOneProjectorEndItsRowAndQuestionsOfAllAreAskedOnce) {
     EXPECT_EQ(unasked.text(0), languageText(Text::ConfirmClear));
     EXPECT_EQ(unasked.stage(1), RowStage::Failed);
     EXPECT_EQ(unasked.text(1), languageText(Text::GroupMemberMissing));
-    EXPECT_EQ(countLines(sims, "127.0.91.30", "CTRL 3511"), 1u);
+    EXPECT_EQ(countLinesOnceIn(sims, "127.0.91.30", "CTRL 3511", 1), 1u);
 }

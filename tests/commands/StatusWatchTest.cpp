@@ -9,6 +9,7 @@
 
 #include "commands/StatusWatch.h"
 #include "support/SimProcess.h"
+#include "support/WaitUntil.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -38,14 +39,6 @@ StatusPollTimings quickPolls() {
     return t;
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done() && std::chrono::steady_clock::now() < end) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
-
 }  // namespace
 
 TEST(StatusPoller, ARestartLeavesOnlyTheNewLoopTalking) {
@@ -57,9 +50,9 @@ TEST(StatusPoller, ARestartLeavesOnlyTheNewLoopTalking) {
     poller.start({ipv4("127.0.61.4"), ""}, first.sink());
     ASSERT_TRUE(sim.waitForLine("127.0.61.4:9719 CTRL 3534")) << sim.output();
     poller.start({ipv4("127.0.61.5"), ""}, second.sink());
-    ASSERT_TRUE(waitUntil([&] { return second.size() >= 2; }, std::chrono::seconds(10)));
+    ASSERT_TRUE(test::waitUntil([&] { return second.size() >= 2; }, std::chrono::seconds(10)));
     poller.stop();
     ASSERT_TRUE(
-        waitUntil([] { return StatusPoller::threadsAlive() == 0; }, std::chrono::seconds(5)));
+        test::waitUntil([] { return StatusPoller::threadsAlive() == 0; }, std::chrono::seconds(5)));
     EXPECT_EQ(first.size(), 0u);
 }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/CliTestSupport.h"
@@ -29,9 +30,18 @@ struct HttpAnswer {
     bool hasHeader(const std::string& line) const { return head.find(line) != std::string::npos; }
 };
 
-// A connected TCP socket to 127.0.0.1:port; -1 when it could not connect.
-inline int connectLoopback(unsigned port) {
+// A connected TCP socket to 127.0.0.1:port, from `source` (another loopback address, as
+// another machine would be) when given; -1 when it could not connect.
+inline int connectLoopback(unsigned port, const char* source = nullptr) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd >= 0 && source != nullptr) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        inet_pton(AF_INET, source, &from.sin_addr);
+        sockaddr bound{};
+        std::memcpy(&bound, &from, sizeof from);
+        ::bind(fd, &bound, sizeof from);
+    }
     sockaddr_in to{};
     to.sin_family = AF_INET;
     to.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -84,8 +94,9 @@ inline HttpAnswer readAnswer(int fd) {
 }
 
 inline HttpAnswer http(unsigned port, const std::string& method, const std::string& path,
-                       const std::string& body = {}, const std::vector<std::string>& headers = {}) {
-    const int fd = connectLoopback(port);
+                       const std::string& body = {}, const std::vector<std::string>& headers = {},
+                       const char* source = nullptr) {
+    const int fd = connectLoopback(port, source);
     if (fd < 0) {
         return {};
     }
@@ -151,10 +162,13 @@ class ServiceRig {
         if (!service_->ready()) {
             return false;
         }
+        port_ = 0;
         for (const std::string& line : service_->lines()) {
-            const std::size_t at = line.find("listening on 127.0.0.1:");
+            const std::size_t at = line.find("listening on ");
             if (at != std::string::npos) {
-                port_ = static_cast<unsigned>(std::atoi(line.c_str() + at + 23));
+                const std::string where =
+                    line.substr(at + 13, line.find_first_of(" ,", at + 13) - at - 13);
+                port_ = static_cast<unsigned>(std::atoi(where.c_str() + where.rfind(':') + 1));
             }
         }
         return port_ != 0;
@@ -187,6 +201,17 @@ inline std::size_t countLines(const SimProcess& sim, const std::string& text) {
         n += line.find(text) != std::string::npos ? 1 : 0;
     }
     return n;
+}
+
+// Waits until `count` lines hold `text` (the simulator logs a request as it answers it, so
+// its line may come just after the answer), then tells whether exactly so many do.
+inline bool waitForCount(const SimProcess& sim, const std::string& text, std::size_t count,
+                         std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (countLines(sim, text) < count && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return countLines(sim, text) == count;
 }
 
 }  // namespace orvanta::testsupport

@@ -17,6 +17,7 @@
 #include "platform/AtomicFile.h"
 #include "sound/AlarmPlayer.h"
 #include "sound/AlarmRender.h"
+#include "support/WaitUntil.h"
 
 namespace orvanta {
 namespace {
@@ -91,19 +92,6 @@ class AlarmPlayerTest : public testing::Test {
     std::string diskFile_;
 };
 
-// Polls `done` until it holds or `limit` has passed.
-template <typename Done>
-bool waitUntil(Done done, Clock::duration limit) {
-    const auto deadline = Clock::now() + limit;
-    while (!done()) {
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(milliseconds(5));
-    }
-    return true;
-}
-
 size_t firstNonZero(const std::vector<int16_t>& s) {
     return static_cast<size_t>(std::find_if(s.begin(), s.end(), [](int16_t v) { return v != 0; }) -
                                s.begin());
@@ -118,7 +106,7 @@ TEST_F(AlarmPlayerTest, DeviceStreamIsTheOfflineRenderingAndTheEndIsReported) {
     EXPECT_TRUE(player.active());
 
     // Watch for the moment the last voice ends.
-    waitUntil([&] { return player.stopRequested(); }, kGiveUp);
+    test::waitUntil([&] { return player.stopRequested(); }, kGiveUp);
     const auto tuneEnded = Clock::now();
     ASSERT_TRUE(latch.waitFor(kGiveUp));
     EXPECT_LE(latch.at - tuneEnded, kNoticeBound);
@@ -143,7 +131,7 @@ TEST_F(AlarmPlayerTest, StopEndsPlaybackAndPlayWaitsForTheEnd) {
     AlarmPlayer player;
     EndedLatch first;
     ASSERT_EQ(player.play(4, first.callback()).status, AlarmPreviewStatus::Playing);
-    ASSERT_TRUE(waitUntil([&] { return diskBytes() > 0; }, kGiveUp)) << "the device plays";
+    ASSERT_TRUE(test::waitUntil([&] { return diskBytes() > 0; }, kGiveUp)) << "the device plays";
 
     EndedLatch refused;
     EXPECT_EQ(player.play(1, refused.callback()).status, AlarmPreviewStatus::AlreadyPlaying);
@@ -187,7 +175,8 @@ TEST_F(AlarmPlayerTest, DestroyingAPlayingPlayerEndsItWithoutANotice) {
     {
         AlarmPlayer player;
         ASSERT_EQ(player.play(4, latch.callback()).status, AlarmPreviewStatus::Playing);
-        ASSERT_TRUE(waitUntil([&] { return diskBytes() > 0; }, kGiveUp)) << "the device plays";
+        ASSERT_TRUE(test::waitUntil([&] { return diskBytes() > 0; }, kGiveUp))
+            << "the device plays";
     }
     EXPECT_EQ(latch.calls, 0);
 }

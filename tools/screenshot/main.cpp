@@ -3,14 +3,17 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|fleet|history|group-send
+//                      --page main|discovery|edit|fleet|history|group-send|template
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QCommandLineParser>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTabWidget>
@@ -34,6 +37,7 @@
 #include "ui/groups/SendToChoice.h"
 #include "ui/history/HistoryDialog.h"
 #include "ui/main/MainPage.h"
+#include "ui/templates/TemplateSendDialog.h"
 
 namespace {
 
@@ -71,8 +75,9 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(
         QStringLiteral("page"),
-        QStringLiteral("main, discovery, edit, fleet, history or group-send (the Main\n"
-                       "tab's Send to the first group: the many-projector dialog)."),
+        QStringLiteral("main, discovery, edit, fleet, history, group-send (the Main\n"
+                       "tab's Send to the first group: the many-projector dialog) or template\n"
+                       "(the Main tab's Template... with \"Room closed\" filled in)."),
         QStringLiteral("PAGE"), QStringLiteral("main"));
     const QCommandLineOption openOption(QStringLiteral("open"),
                                         QStringLiteral("Message file for the Edit tab."),
@@ -122,6 +127,9 @@ int main(int argc, char** argv) {
     // many-projector dialog once every projector has finished.
     const bool groupSend = page == QStringLiteral("group-send");
     GroupCommandDialog* groupDialog = nullptr;
+    // template: the "Send from template" window with the starter "Room closed" filled in.
+    const bool fromTemplate = page == QStringLiteral("template");
+    TemplateSendDialog* templateDialog = nullptr;
 
     int status = 0;
     // Once the page's own exchanges (their status dialogs) are over, a search of the
@@ -157,11 +165,41 @@ int main(int argc, char** argv) {
         // The many-projector dialog is window-modal itself: it is quiet once it has finished.
         const bool modal = QApplication::activeModalWidget() != nullptr &&
                            QApplication::activeModalWidget() != groupDialog;
-        quietTicks = !modal && !exchanging && !searching && (!history || historyLoaded) &&
-                             !fleetAsking() && (groupDialog == nullptr || !groupDialog->running())
+        // The template window's preview is drawn on the pool: quiet once it is there.
+        const QLabel* preview =
+            templateDialog != nullptr
+                ? templateDialog->findChild<QLabel*>(QStringLiteral("templatePreview"))
+                : nullptr;
+        const bool drawing = preview != nullptr && preview->pixmap().isNull();
+        quietTicks = !modal && !drawing && !exchanging && !searching &&
+                             (!history || historyLoaded) && !fleetAsking() &&
+                             (groupDialog == nullptr || !groupDialog->running())
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {
+            return;
+        }
+        if (fromTemplate && templateDialog == nullptr) {
+            frame->view()
+                ->mainTab()
+                ->findChild<QPushButton*>(QStringLiteral("templateButton"))
+                ->click();
+            templateDialog = frame->view()->mainTab()->findChild<TemplateSendDialog*>();
+            if (templateDialog == nullptr) {
+                timer.stop();
+                QCoreApplication::exit(status = 1);
+                return;
+            }
+            auto* list = templateDialog->findChild<QComboBox*>(QStringLiteral("templateList"));
+            list->setCurrentIndex(std::max(0, list->findText(QStringLiteral("Room closed"))));
+            if (auto* room = templateDialog->findChild<QLineEdit*>(QStringLiteral("field_room"))) {
+                room->setText(QStringLiteral("B12"));
+            }
+            if (auto* moved =
+                    templateDialog->findChild<QLineEdit*>(QStringLiteral("field_moved"))) {
+                moved->setText(QStringLiteral("the library"));
+            }
+            quietTicks = 0;
             return;
         }
         if (groupSend && groupDialog == nullptr) {
@@ -187,9 +225,10 @@ int main(int argc, char** argv) {
         }
         timer.stop();
         const QString out = parser.value(outOption);
-        const QPixmap picture = groupDialog != nullptr ? groupDialog->grab()
-                                : history              ? history->grab()
-                                                       : frame->grab();
+        const QPixmap picture = templateDialog != nullptr ? templateDialog->grab()
+                                : groupDialog != nullptr  ? groupDialog->grab()
+                                : history                 ? history->grab()
+                                                          : frame->grab();
         if (!picture.save(out, "PNG")) {
             std::fprintf(stderr, "orvanta-screenshot: cannot write %s\n", utf8(out).c_str());
             status = 1;

@@ -17,6 +17,7 @@
 
 #include "text/LanguageText.h"
 #include "text/Prompt.h"
+#include "ui/common/BackgroundTask.h"
 #include "ui/common/MainState.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
@@ -27,22 +28,6 @@
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
-
-// Worker and probe threads post through this; the page unhooks itself when it is destroyed,
-// so a probe that ends after the window closed posts nothing.
-struct DiscoveryPage::Mailbox {
-    std::mutex mutex;
-    DiscoveryPage* page = nullptr;
-
-    template <typename F>
-    void post(F call) {
-        std::lock_guard lock(mutex);
-        if (page != nullptr) {
-            DiscoveryPage* target = page;
-            postToGui(target, [target, call = std::move(call)] { call(*target); });
-        }
-    }
-};
 
 namespace {
 
@@ -88,9 +73,7 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
       registered_(makeListView(this, QStringLiteral("registeredList"),
                                text(Text::RegisteredProjectorGroup))),
       adaptorChoice_(new QComboBox(this)),
-      findButton_(makeButton(this, Text::FindButton, QStringLiteral("findButton"))),
-      mailbox_(std::make_shared<Mailbox>()) {
-    mailbox_->page = this;
+      findButton_(makeButton(this, Text::FindButton, QStringLiteral("findButton"))) {
     foundView_->setModel(found_);
     registered_->setModel(&context_.projectors);
     foundView_->viewport()->installEventFilter(this);
@@ -178,10 +161,7 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     context_.projectors.reload();
 }
 
-DiscoveryPage::~DiscoveryPage() {
-    std::lock_guard lock(mailbox_->mutex);
-    mailbox_->page = nullptr;
-}
+DiscoveryPage::~DiscoveryPage() = default;
 
 void DiscoveryPage::showPage() {
     context_.projectors.reload();
@@ -272,12 +252,10 @@ void DiscoveryPage::startDiscovery() {
     DiscoveryJob job = discoveryJobFor(context_.state.adaptors, context_.state.selectedAdaptor);
     addedThisRun_ = 0;
     const unsigned run = ++runNumber_;
-    std::weak_ptr<Mailbox> mailbox = mailbox_;
-    run_.start(std::move(job), [mailbox, run](const DiscoveryEvent& event) {
-        if (auto box = mailbox.lock()) {
-            box->post([run, event](DiscoveryPage& page) { page.handleDiscoveryEvent(run, event); });
-        }
-    });
+    run_.start(std::move(job),
+               guiEventSink<DiscoveryEvent>(this, [this, run](const DiscoveryEvent& event) {
+                   handleDiscoveryEvent(run, event);
+               }));
 }
 
 void DiscoveryPage::handleDiscoveryEvent(unsigned run, const DiscoveryEvent& event) {
@@ -295,17 +273,14 @@ void DiscoveryPage::handleDiscoveryEvent(unsigned run, const DiscoveryEvent& eve
     }
     probing_.insert(answer->address);
     ProjectorRecord record{answer->name, answer->address, 1, "", answer->mac};
-    // Detached on purpose: the probe ends by itself within its limit, and nobody (leaving the
-    // tab, closing the window) should wait for it. Its result is posted only while the page
-    // lives.
-    try {
-        std::thread([mailbox = mailbox_, generation = generation_, record = std::move(record)] {
-            const bool reachable = probeProjector(record.address);
-            mailbox->post([generation, record, reachable](DiscoveryPage& page) {
-                page.handleProbeResult(generation, record, reachable);
-            });
-        }).detach();
-    } catch (const std::system_error&) {
+    // The probe ends by itself within its limit, and nobody (leaving the tab, closing the
+    // window) waits for it; its result reaches the page only while the page lives.
+    const Result<void> probing = runInBackground(
+        this, [address = record.address] { return probeProjector(address); },
+        [this, generation = generation_, record](bool reachable) {
+            handleProbeResult(generation, record, reachable);
+        });
+    if (!probing) {
         probing_.erase(answer->address);  // no thread to spare: as if the probe had failed
     }
 }

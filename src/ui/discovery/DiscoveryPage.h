@@ -51,8 +51,6 @@ class DiscoveryPage : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    struct Mailbox;
-
     void find();
     void startDiscovery();
     void fillAdaptorChoice();
@@ -82,8 +80,6 @@ class DiscoveryPage : public QWidget {
     GroupsPanel* groupsPanel_ = nullptr;
     std::array<QPushButton*, 4> registryButtons_{};
 
-    // Queued calls from the worker and the probe threads reach the page only while it lives.
-    std::shared_ptr<Mailbox> mailbox_;
     DiscoveryRun run_;
     unsigned runNumber_ = 0;
     // "Find" empties the list; results of probes started before belong to an older generation.

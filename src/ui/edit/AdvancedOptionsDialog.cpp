@@ -8,7 +8,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <optional>
@@ -17,7 +16,7 @@
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/DialogButtons.h"
-#include "ui/common/PostToGui.h"
+#include "ui/common/ReceiverLink.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -361,14 +360,13 @@ void AdvancedOptionsDialog::play() {
     if (playing_) {
         return;
     }
-    QPointer<AdvancedOptionsDialog> self(this);
-    const AlarmPreviewStart start = playAlarmPreview(sound_->currentIndex(), [self] {
-        // From the player's closer thread: hand the end over to the GUI thread.
-        postToGui(qApp, [self] {
-            if (self) {
-                self->playing_ = false;
-                self->play_->setEnabled(true);
-            }
+    // From the player's closer thread: the end reaches the dialog only while it lives.
+    std::shared_ptr<ReceiverLink> link = ReceiverLink::to(this);
+    const AlarmPreviewStart start = playAlarmPreview(sound_->currentIndex(), [this, link] {
+        link->post([this, link] {
+            link->cut();
+            playing_ = false;
+            play_->setEnabled(true);
         });
     });
     if (start.status == AlarmPreviewStatus::AlreadyPlaying) {

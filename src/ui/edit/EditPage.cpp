@@ -42,6 +42,7 @@
 #include "ui/edit/UnsupportedCharactersDialog.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/models/ProjectorListModel.h"
+#include "ui/templates/TemplateEditDialog.h"
 
 namespace orvanta {
 namespace {
@@ -210,6 +211,13 @@ QGroupBox* EditPage::buildMessageGroup() {
     connect(tab_, &QPushButton::clicked, this, &EditPage::insertTab);
     connect(image_, &QPushButton::clicked, this, &EditPage::image);
     connect(advanced_, &QPushButton::clicked, this, &EditPage::advanced);
+    auto* saveTemplate = button(Text::EditSaveTemplateButton, "saveTemplateButton", group);
+    connect(saveTemplate, &QPushButton::clicked, this, [this] {
+        auto* dialog = new TemplateEditDialog(
+            message(), prepareTemplatesFolder(context_.state.programFolder), context_.prompt, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::characterDisplayModeChanged);
     connect(displayMode_, &QCheckBox::toggled, this, &EditPage::draftChanged);
 
@@ -221,6 +229,7 @@ QGroupBox* EditPage::buildMessageGroup() {
     buttons->addWidget(displayMode_);
     buttons->addWidget(image_);
     buttons->addWidget(advanced_);
+    buttons->addWidget(saveTemplate);
     auto* column = new QVBoxLayout(group);
     column->addWidget(body_);
     column->addLayout(buttons);

@@ -35,6 +35,7 @@
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 #include "ui/common/ProjectorStateQuery.h"
+#include "ui/common/ReceiverLink.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
@@ -128,8 +129,12 @@ void MainWindow::openHistoryAndRecovery() {
     }
     if (historyEnabled()) {
         historyWriter_ = std::make_unique<HistoryWriterThread>(
-            HistoryFile(historyPath(state_.programFolder)), [this](const std::string& problem) {
-                postToGuiOnce(problem, historyProblemTold_, Text::HistoryNotWritten);
+            HistoryFile(historyPath(state_.programFolder)),
+            [this, link = ReceiverLink::to(this)](const std::string& problem) {
+                // From the writer's thread: told on the window's thread while it lives.
+                link->post([this, problem] {
+                    tellOnce(problem, historyProblemTold_, Text::HistoryNotWritten);
+                });
             });
         history_ = std::make_unique<HistoryRecorder>(
             [this](std::uint32_t address) {
@@ -175,18 +180,12 @@ void MainWindow::createView() {
     view_->showCurrentPage();
 }
 
-void MainWindow::postToGuiOnce(const std::string& problem, bool& told, Text text) {
-    // From a writer thread: the window tells it once per run, on its own thread.
-    QMetaObject::invokeMethod(
-        this,
-        [this, problem, &told, text] {
-            qWarning("Orvanta: %s", problem.c_str());
-            if (!told) {
-                told = true;
-                prompt_.inform(utf8(orvanta::text(text).arg(qs(problem))), PromptIcon::Warning);
-            }
-        },
-        Qt::QueuedConnection);
+void MainWindow::tellOnce(const std::string& problem, bool& told, Text text) {
+    qWarning("Orvanta: %s", problem.c_str());
+    if (!told) {
+        told = true;
+        prompt_.inform(utf8(orvanta::text(text).arg(qs(problem))), PromptIcon::Warning);
+    }
 }
 
 void MainWindow::offerDraftRecovery() {

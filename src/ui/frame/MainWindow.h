@@ -126,7 +126,7 @@ class MainWindow : public QMainWindow {
     // The history and the recovery file of the program folder, when they are on.
     void openHistoryAndRecovery();
     // Tells a writer thread's problem (qWarning always, the operator once per run).
-    void postToGuiOnce(const std::string& problem, bool& told, Text text);
+    void tellOnce(const std::string& problem, bool& told, Text text);
 
     MainState& state_;
     Prompt& prompt_;

@@ -1,29 +1,17 @@
 #include "ui/groups/GroupListModel.h"
 
-#include <mutex>
-
+#include "text/LanguageText.h"
+#include "ui/common/BackgroundTask.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
 
-struct GroupListModel::Guard {
-    std::mutex mutex;
-    GroupListModel* model = nullptr;
-};
-
 GroupListModel::GroupListModel(std::string programFolder, QObject* parent)
-    : QAbstractListModel(parent),
-      folder_(std::move(programFolder)),
-      guard_(std::make_shared<Guard>()) {
-    guard_->model = this;
-    writer_.setMaxThreadCount(1);
+    : QAbstractListModel(parent), folder_(std::move(programFolder)), writer_(1) {
     reload();
 }
 
-GroupListModel::~GroupListModel() {
-    std::lock_guard lock(guard_->mutex);
-    guard_->model = nullptr;
-}
+GroupListModel::~GroupListModel() = default;
 
 int GroupListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(groups_.groups.size());
@@ -70,17 +58,16 @@ void GroupListModel::change(Change change, ChangeDone done) {
     if (++pending_ == 1) {
         emit writingChanged(true);
     }
-    writer_.start(
-        [guard = guard_, folder = folder_, change = std::move(change), done = std::move(done)] {
+    const Result<void> queued = runInBackground(
+        writer_, this,
+        [folder = folder_, change = std::move(change)] {
             const GroupResult result = change(folder);
-            const std::string error = result.ok() ? std::string() : result.error();
-            std::lock_guard lock(guard->mutex);
-            if (GroupListModel* model = guard->model) {
-                QMetaObject::invokeMethod(
-                    model, [model, error, done] { model->finishChange(error, done); },
-                    Qt::QueuedConnection);
-            }
-        });
+            return result.ok() ? std::string() : result.error();
+        },
+        [this, done](const std::string& error) { finishChange(error, done); });
+    if (!queued) {
+        finishChange(languageText(Text::NoWorkerThread), done);
+    }
 }
 
 void GroupListModel::finishChange(const std::string& error, const ChangeDone& done) {

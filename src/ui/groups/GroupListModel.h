@@ -6,11 +6,11 @@
 // the model shows the file again and `done` hears how the change ended. GUI thread only.
 
 #include <QAbstractListModel>
-#include <QThreadPool>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorGroups.h"
 
 namespace orvanta {
@@ -46,16 +46,15 @@ class GroupListModel : public QAbstractListModel {
     void writingChanged(bool writing);
 
   private:
-    struct Guard;
     void finishChange(const std::string& error, const ChangeDone& done);
 
     std::string folder_;
     ProjectorGroups groups_;
     std::string readError_;
-    std::shared_ptr<Guard> guard_;
     int pending_ = 0;
-    // Declared last: destroyed first, it waits for the changes still running.
-    QThreadPool writer_;
+    // One thread, so that changes reach the file in the order they were asked for. Declared
+    // last: destroyed first, it waits for the changes still running.
+    WorkerPool writer_;
 };
 
 }  // namespace orvanta

@@ -14,7 +14,7 @@
 
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
-#include "ui/common/PostToGui.h"
+#include "ui/common/BackgroundTask.h"
 #include "ui/common/UiText.h"
 #include "ui/history/HistoryModel.h"
 
@@ -123,23 +123,30 @@ HistoryDialog::HistoryDialog(std::string programFolder, QWidget* parent)
     reload();
 }
 
-HistoryDialog::~HistoryDialog() {
-    if (reader_.joinable()) {
-        reader_.join();
-    }
-}
+HistoryDialog::~HistoryDialog() = default;
 
 void HistoryDialog::reload() {
-    if (reader_.joinable()) {
-        reader_.join();  // the read before this one has ended (its result is queued)
-    }
     reload_->setEnabled(false);
-    reader_ = std::thread([this, folder = folder_] {
-        const Result<HistoryFile::Contents> read = HistoryFile(historyPath(folder)).read();
-        // Without the groups the list is still whole: only the group choices are missing.
-        const ProjectorGroups groups = readProjectorGroups(folder).valueOr({});
-        postToGui(this, [this, read, groups] { showRecords(read, groups); });
-    });
+    const unsigned number = ++readNumber_;
+    struct Read {
+        Result<HistoryFile::Contents> contents;
+        ProjectorGroups groups;
+    };
+    const Result<void> queued = runInBackground(
+        this,
+        [folder = folder_] {
+            // Without the groups the list is still whole: only the group choices are missing.
+            return Read{HistoryFile(historyPath(folder)).read(),
+                        readProjectorGroups(folder).valueOr({})};
+        },
+        [this, number](const Read& read) {
+            if (number == readNumber_) {  // else a later read is on its way
+                showRecords(read.contents, read.groups);
+            }
+        });
+    if (!queued) {
+        showRecords(fail(languageText(Text::NoWorkerThread)), {});
+    }
 }
 
 void HistoryDialog::showRecords(const Result<HistoryFile::Contents>& read,

@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "history/History.h"
 #include "projectors/ProjectorGroups.h"
@@ -70,7 +69,7 @@ class HistoryDialog : public QDialog {
     QPushButton* reload_ = nullptr;
     Action action_ = Action::None;
     HistoryRecord chosen_;
-    std::thread reader_;
+    unsigned readNumber_ = 0;  // the latest read asked for; only its result is shown
 };
 
 }  // namespace orvanta

@@ -27,6 +27,7 @@
 #include "ui/main/StartupDisplayDialog.h"
 #include "ui/main/StoredMessagesDialog.h"
 #include "ui/models/ProjectorListModel.h"
+#include "ui/templates/TemplateSendDialog.h"
 
 namespace orvanta {
 namespace {
@@ -182,6 +183,13 @@ QGroupBox* MainPage::buildFileGroup() {
     startupTimeMinutes_ = minutesLabel(group, "startupTimeMinutes");
     send_ = button(group, "sendButton", Text::SendButton);
     connect(send_, &QPushButton::clicked, this, &MainPage::send);
+    // Prepared messages with fields: a window of their own beside the page, not holding it.
+    auto* fromTemplate = button(group, "templateButton", Text::MainTemplateButton);
+    connect(fromTemplate, &QPushButton::clicked, this, [this] {
+        auto* dialog = new TemplateSendDialog(context_, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+    });
     auto* grid = new QGridLayout(group);
     grid->addWidget(new QLabel(text(Text::MainSavedNumber), group), 0, 0);
     grid->addWidget(fileSavedNumber_, 0, 1);
@@ -192,6 +200,7 @@ QGroupBox* MainPage::buildFileGroup() {
     sendRow->addWidget(startupTime_);
     sendRow->addWidget(startupTimeMinutes_);
     sendRow->addStretch();
+    sendRow->addWidget(fromTemplate);
     sendRow->addWidget(send_);
     grid->addLayout(sendRow, 2, 0, 1, 3);
     return group;

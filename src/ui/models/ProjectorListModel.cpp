@@ -2,28 +2,18 @@
 
 #include <QComboBox>
 #include <QSortFilterProxyModel>
-#include <mutex>
 
+#include "text/LanguageText.h"
+#include "ui/common/BackgroundTask.h"
 #include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
 
-struct ProjectorListModel::Guard {
-    std::mutex mutex;
-    ProjectorListModel* model = nullptr;
-};
-
 ProjectorListModel::ProjectorListModel(MainState& state, QObject* parent)
-    : QAbstractTableModel(parent), state_(state), guard_(std::make_shared<Guard>()) {
-    guard_->model = this;
-    writer_.setMaxThreadCount(1);
-}
+    : QAbstractTableModel(parent), state_(state), writer_(1) {}
 
-ProjectorListModel::~ProjectorListModel() {
-    std::lock_guard lock(guard_->mutex);
-    guard_->model = nullptr;
-}
+ProjectorListModel::~ProjectorListModel() = default;
 
 int ProjectorListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(state_.projectors.records.size());
@@ -97,16 +87,13 @@ void ProjectorListModel::runWrite(std::function<RegistryResult(const std::string
     if (++pending_ == 1) {
         emit writingChanged(true);
     }
-    writer_.start([guard = guard_, folder = state_.programFolder, write = std::move(write),
-                   done = std::move(done)] {
-        const std::string error = write(folder).error();
-        std::lock_guard lock(guard->mutex);
-        if (ProjectorListModel* model = guard->model) {
-            QMetaObject::invokeMethod(
-                model, [model, error, done] { model->finishWrite(error, done); },
-                Qt::QueuedConnection);
-        }
-    });
+    const Result<void> queued = runInBackground(
+        writer_, this,
+        [folder = state_.programFolder, write = std::move(write)] { return write(folder).error(); },
+        [this, done](const std::string& error) { finishWrite(error, done); });
+    if (!queued) {
+        finishWrite(languageText(Text::NoWorkerThread), done);
+    }
 }
 
 void ProjectorListModel::finishWrite(const std::string& error, const WriteDone& done) {

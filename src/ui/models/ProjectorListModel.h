@@ -11,12 +11,12 @@
 // GUI thread only.
 
 #include <QAbstractTableModel>
-#include <QThreadPool>
 #include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
 
 class QComboBox;
@@ -76,19 +76,16 @@ class ProjectorListModel : public QAbstractTableModel {
     void writingChanged(bool writing);
 
   private:
-    struct Guard;
     void showFileContents();
     void runWrite(std::function<RegistryResult(const std::string& programFolder)> write,
                   WriteDone done);
     void finishWrite(const std::string& error, const WriteDone& done);
 
     MainState& state_;
-    // Writer threads post their end through this; the model unhooks itself when destroyed.
-    std::shared_ptr<Guard> guard_;
     int pending_ = 0;
     // One thread, so that changes reach the file in the order they were asked for. Declared
     // last: it is destroyed first and waits for the changes still running.
-    QThreadPool writer_;
+    WorkerPool writer_;
 };
 
 // Makes `combo` a view of the model's addresses; with no projector registered it shows

@@ -1,5 +1,5 @@
 // Wall time of one send of a message to 1, 8 and 64 simulated projectors through the
-// many-projector engine (commands/GroupRun.h) that the desktop dialog and orvanta-cli use:
+// many-projector engine (commands/ManyProjectorRun.h) that the desktop dialog and orvanta-cli use:
 // state query, error status, PUT and save wait per projector, in parallel. Each size
 // reports its ratio to the one-projector send measured in this same program run; the goal
 // is at most 1.5 for 64 projectors.
@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "support/SimProcess.h"
 
 namespace {
@@ -80,7 +80,7 @@ Setup& setup(bool delayed) {
 
 // One send; the wall time in seconds, or a negative value when a projector failed.
 double sendOnce(bool delayed, int projectors) {
-    std::vector<orvanta::GroupTarget> targets;
+    std::vector<orvanta::ManyProjectorTarget> targets;
     for (int i = 0; i < projectors; ++i) {
         targets.push_back(
             {{orvanta::testsupport::ipv4(projectorAddress(delayed, i).c_str()), ""}, {}, false});
@@ -88,11 +88,12 @@ double sendOnce(bool delayed, int projectors) {
     orvanta::SendRequest request;
     request.slot = 1;
     const auto begin = std::chrono::steady_clock::now();
-    orvanta::GroupRun run(std::move(targets),
-                          [&](const orvanta::CommandContext& c) {
-                              return orvanta::sendFileToProjector(c, request, setup(delayed).file);
-                          },
-                          {});
+    orvanta::ManyProjectorRun run(std::move(targets),
+                                  [&](const orvanta::CommandContext& c) {
+                                      return orvanta::sendFileToProjector(c, request,
+                                                                          setup(delayed).file);
+                                  },
+                                  {});
     run.start();
     run.wait();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;

@@ -10,6 +10,7 @@
 
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "settings/SendLockStore.h"
@@ -308,7 +309,7 @@ InterruptAsCancel::InterruptAsCancel(std::function<void()> cancel) : cancel_(std
     action.sa_handler = onInterruptPressCancel;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
-    watcher_ = std::thread([this] {
+    Result<std::thread> watcher = startThread([this] {
         std::unique_lock lock(mutex_);
         while (!done_) {
             if (gInterrupted.exchange(false)) {
@@ -320,6 +321,12 @@ InterruptAsCancel::InterruptAsCancel(std::function<void()> cancel) : cancel_(std
             wake_.wait_for(lock, std::chrono::milliseconds(50));
         }
     });
+    if (watcher) {
+        watcher_ = std::move(watcher).value();
+    } else {
+        // Nobody would see the flag: Ctrl+C ends the command at once, as it does by default.
+        signal(SIGINT, SIG_DFL);
+    }
 }
 
 InterruptAsCancel::~InterruptAsCancel() {
@@ -328,7 +335,9 @@ InterruptAsCancel::~InterruptAsCancel() {
         done_ = true;
     }
     wake_.notify_all();
-    watcher_.join();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
     signal(SIGINT, SIG_DFL);
 }
 
@@ -349,17 +358,17 @@ std::optional<int> refuseSend(const TargetChoice& choice, std::string_view usage
 }
 
 int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
-                     const GroupOperation& operation, bool assumeYes) {
-    std::vector<GroupTarget> rows;
+                     const ManyProjectorOperation& operation, bool assumeYes) {
+    std::vector<ManyProjectorTarget> rows;
     rows.reserve(targets.size());
     for (const CliTarget& t : targets) {
         rows.push_back({t.target, t.name, t.missing});
     }
     const std::unique_ptr<CommandHistory> history = openCliHistory(context, targets);
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     options.answerYes = assumeYes;
     options.history = history.get();
-    GroupRun run(std::move(rows), operation, {}, options);
+    ManyProjectorRun run(std::move(rows), operation, {}, options);
     {
         InterruptAsCancel cancel([&run] { run.cancel(); });
         run.start();
@@ -369,7 +378,7 @@ int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& ta
         std::printf("%s: %s\n", targets[i].label.c_str(), oneLine(run.text(i)).c_str());
     }
     std::fflush(stdout);
-    const GroupRun::Summary summary = run.summary();
+    const ManyProjectorRun::Summary summary = run.summary();
     return summary.complete == summary.total ? kExitOk : kExitFailed;
 }
 

@@ -20,7 +20,7 @@
 
 #include "cli/CliCommands.h"
 #include "commands/CommandContext.h"
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "protocol/Transfer.h"
 #include "templates/Template.h"
 #include "text/Prompt.h"
@@ -137,7 +137,7 @@ std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
 // Cancel of every row, and prints "ADDR: text" per projector in the order given; each command
 // is recorded in the history. The exit status: 0 when every projector completed, else 1.
 int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& targets,
-                     const GroupOperation& operation, bool assumeYes);
+                     const ManyProjectorOperation& operation, bool assumeYes);
 
 // status for many projectors: the fleet table, or JSON with --json (StatusTable.cpp).
 int runStatusTable(const CliContext& context, const ParsedArgs& parsed);

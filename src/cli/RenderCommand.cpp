@@ -132,12 +132,12 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
                           "and --caps without bit 2",
                           kRenderUsage);
     }
-    bool synchronise = render::kSynchroniseBackgroundsByDefault;
+    bool synchronize = render::kSynchronizeBackgroundsByDefault;
     if (const auto sync = parsed.value("--sync")) {
         if (*sync != "on" && *sync != "off") {
             return usageError("render", "--sync is on or off, not " + *sync, kRenderUsage);
         }
-        synchronise = *sync == "on";
+        synchronize = *sync == "on";
     }
     const std::string outDir = parsed.value("--out").value_or(".");
 
@@ -191,7 +191,7 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
         std::fprintf(stderr, "%s: %s\n", outDir.c_str(), problem.c_str());
         return kExitFailed;
     }
-    render::PreviewPlayer player(render::makePreviewInput(message, synchronise),
+    render::PreviewPlayer player(render::makePreviewInput(message, synchronize),
                                  render::GlyphSet::load(context.programFolder, message.icon),
                                  render::monotonicSeconds(), outDir);
     player.playToFirstFullFrame();

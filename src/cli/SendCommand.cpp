@@ -1,7 +1,7 @@
 // orvanta-cli send: the Main tab's Send of a message file, to one projector or to many at once.
 // The projectors are sent to at once, each with its own transfer flags, runner and prompt
-// (commands/GroupRun.h); the results are printed in the order the projectors were given once
-// every send has ended.
+// (commands/ManyProjectorRun.h); the results are printed in the order the projectors were given
+// once every send has ended.
 
 #include <algorithm>
 #include <atomic>

@@ -267,7 +267,7 @@ int runTemplateSend(const CliContext& context, const std::vector<std::string>& a
     }
     send.slot = slot;
     send.startupMinutes = startupMinutes;
-    std::vector<GroupTarget> rows;
+    std::vector<ManyProjectorTarget> rows;
     for (const CliTarget& t : choice.targets) {
         rows.push_back({t.target, t.name, t.missing});
     }

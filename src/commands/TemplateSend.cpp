@@ -29,13 +29,13 @@ TemplateSend templateSendNow(MessageTemplate tmpl, FieldValues values) {
     return send;
 }
 
-SendFacts templateFacts(const TemplateSend& send, const GroupTarget& target) {
+SendFacts templateFacts(const TemplateSend& send, const ManyProjectorTarget& target) {
     return {target.name, formatAddress(target.target.address), send.group, send.date, send.time};
 }
 
 TemplateResult<> checkTemplateSend(const TemplateSend& send,
-                                   const std::vector<GroupTarget>& targets) {
-    for (const GroupTarget& target : targets) {
+                                   const std::vector<ManyProjectorTarget>& targets) {
+    for (const ManyProjectorTarget& target : targets) {
         const SendFacts facts = templateFacts(send, target);
         auto wide = fillTemplate(send.tmpl, send.values, facts, kWideProjector);
         if (!wide && !fillTemplate(send.tmpl, send.values, facts, kNarrowProjector)) {
@@ -50,7 +50,7 @@ Outcome sendTemplateToProjector(const CommandContext& context, const TemplateSen
     EncodeSettings settings;
     settings.purpose = EncodePurpose::Send;
     settings.optionsFromFile = true;
-    return sendMessageToGroupMember(
+    return sendMessageInManyProjectorRun(
         context,
         [&](const ProjectorCapabilities& capabilities) {
             RowMessage row;
@@ -67,15 +67,16 @@ Outcome sendTemplateToProjector(const CommandContext& context, const TemplateSen
         settings, send.slot, send.startupMinutes);
 }
 
-GroupOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
-                                     const std::vector<GroupTarget>& targets) {
+ManyProjectorOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
+                                             const std::vector<ManyProjectorTarget>& targets) {
     std::map<std::uint32_t, std::string> names;  // read-only once the rows run
-    for (const GroupTarget& t : targets) {
+    for (const ManyProjectorTarget& t : targets) {
         names[t.target.address] = t.name;
     }
     return [send = std::move(send), names = std::move(names)](const CommandContext& c) {
         const auto name = names.find(c.target.address);
-        const GroupTarget row{c.target, name == names.end() ? std::string() : name->second, false};
+        const ManyProjectorTarget row{c.target, name == names.end() ? std::string() : name->second,
+                                      false};
         return sendTemplateToProjector(c, *send, templateFacts(*send, row));
     };
 }

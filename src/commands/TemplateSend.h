@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "templates/Template.h"
 
 namespace orvanta {
@@ -29,7 +29,7 @@ struct TemplateSend {
 TemplateSend templateSendNow(MessageTemplate tmpl, FieldValues values);
 
 // What the program fills for `target`.
-SendFacts templateFacts(const TemplateSend& send, const GroupTarget& target);
+SendFacts templateFacts(const TemplateSend& send, const ManyProjectorTarget& target);
 
 // The check before any connection: the template filled for every target as a projector of
 // either character set would take it. A refusal that holds for both (a missing or wrong
@@ -37,7 +37,7 @@ SendFacts templateFacts(const TemplateSend& send, const GroupTarget& target);
 // (characters only the wide set shows) is refused per projector once its state query has
 // told its kind, still before any message is sent.
 TemplateResult<> checkTemplateSend(const TemplateSend& send,
-                                   const std::vector<GroupTarget>& targets);
+                                   const std::vector<ManyProjectorTarget>& targets);
 
 // The work of one row: state query, checks, the template filled for this projector (a
 // refusal ends the row with the field's name and reason), the PUT, the save wait and the
@@ -47,7 +47,7 @@ Outcome sendTemplateToProjector(const CommandContext& context, const TemplateSen
 
 // The operation a many-projector run gives each row: sendTemplateToProjector with the facts of
 // that row's projector among `targets` (its registered name found by address).
-GroupOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
-                                     const std::vector<GroupTarget>& targets);
+ManyProjectorOperation templateSendOperation(std::shared_ptr<const TemplateSend> send,
+                                             const std::vector<ManyProjectorTarget>& targets);
 
 }  // namespace orvanta

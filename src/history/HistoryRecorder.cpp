@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
 #include "text/LanguageText.h"
 
@@ -71,7 +72,18 @@ void HistoryRecorder::record(const ProjectorTarget& target, const CommandRecord&
 }
 
 HistoryWriterThread::HistoryWriterThread(HistoryFile file, ErrorSink onError)
-    : file_(std::move(file)), onError_(std::move(onError)), thread_([this] { loop(); }) {}
+    : file_(std::move(file)), onError_(std::move(onError)) {
+    Result<std::thread> started = startThread([this] { loop(); });
+    if (started) {
+        thread_ = std::move(started).value();
+        return;
+    }
+    // Without a writer the records are not kept; whoever listens is told once, here.
+    stop_ = true;
+    if (onError_) {
+        onError_(started.error());
+    }
+}
 
 HistoryWriterThread::~HistoryWriterThread() {
     {
@@ -79,12 +91,17 @@ HistoryWriterThread::~HistoryWriterThread() {
         stop_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void HistoryWriterThread::append(HistoryRecord record) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stop_) {
+            return;  // no writer thread (told at construction)
+        }
         queue_.push_back(std::move(record));
     }
     wake_.notify_all();

@@ -7,6 +7,14 @@
 
 namespace orvanta {
 
+Result<std::thread> startThread(std::function<void()> body) {
+    try {
+        return std::thread(std::move(body));
+    } catch (const std::system_error& e) {
+        return fail(std::string("No thread could be started for the background work: ") + e.what());
+    }
+}
+
 WorkerPool::WorkerPool(std::size_t maxThreads, ThreadStarter starter)
     : maxThreads_(std::max<std::size_t>(maxThreads, 1)), starter_(std::move(starter)) {
     if (!starter_) {

@@ -32,6 +32,12 @@
 
 namespace orvanta {
 
+// Starts a thread of its own for one of the few long-lived loops that have one (a file writer,
+// a transfer, the discovery search); the caller owns and joins it. Fails, rather than throwing,
+// when the system has no thread to give, so that the caller reports it as the failure of that
+// work.
+Result<std::thread> startThread(std::function<void()> body);
+
 class WorkerPool {
   public:
     using Task = std::function<void()>;

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/TextCodec.h"
+#include "platform/WorkerPool.h"
 
 namespace orvanta {
 
@@ -351,7 +352,7 @@ void DiscoveryRun::start(DiscoveryJob job, DiscoveryEventSink sink) {
     stop();
     stop_.store(false);
     running_.store(true);
-    worker_ = std::thread([this, job = std::move(job), sink = std::move(sink)] {
+    Result<std::thread> worker = startThread([this, job = std::move(job), sink] {
         runDiscoveryWorker(job, stop_, [&](const DiscoveryEvent& event) {
             if (event.kind == DiscoveryEventKind::DiscoveryFinished) {
                 running_.store(false);
@@ -361,6 +362,15 @@ void DiscoveryRun::start(DiscoveryJob job, DiscoveryEventSink sink) {
             }
         });
     });
+    if (worker) {
+        worker_ = std::move(worker).value();
+        return;
+    }
+    // No thread to search with: the search ends at once, having found nothing.
+    running_.store(false);
+    if (sink) {
+        sink(DiscoveryEvent{});
+    }
 }
 
 FoundProjectors::FoundProjectors(ProjectorProbe probe) : probe_(std::move(probe)) {

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
-#include <system_error>
 
+#include "platform/WorkerPool.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -566,11 +566,12 @@ bool TransferJob::runHere(TransferKind kind) {
 
 void TransferJob::start(TransferKind kind, TransferEventSink sink) {
     prepare(kind);
-    try {
-        worker_ = std::thread([this, kind, sink] {
-            runTransferWorker(kind, message, control, info, flags_, timings_, sink);
-        });
-    } catch (const std::system_error&) {
+    Result<std::thread> worker = startThread([this, kind, sink] {
+        runTransferWorker(kind, message, control, info, flags_, timings_, sink);
+    });
+    if (worker) {
+        worker_ = std::move(worker).value();
+    } else {
         // No thread to be had: the run ends as a worker that could not start its exchange.
         sink({TransferEventType::TransferStarted, 0});
         sink({TransferEventType::TransferFailed, toCode(ExchangeError::Socket)});

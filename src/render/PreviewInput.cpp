@@ -18,7 +18,7 @@ std::uint8_t previewCode(Rgb rgb, int canvasCode) {
 
 // Lines end after LF, CR or a page mark, which stay in the line. What follows a mark starts the
 // next page (the line end the button put after it is gone already, as in the encoder).
-std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool synchronise,
+std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool synchronize,
                                     std::uint8_t syncCode) {
     std::vector<PreviewLine> lines;
     PreviewLine line;
@@ -28,7 +28,7 @@ std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool s
         }
         if (line.size() < kPreviewMaxLineUnits) {
             line.push_back({u.ch, previewCode(u.color, canvasCode),
-                            synchronise ? syncCode : previewCode(u.background, canvasCode)});
+                            synchronize ? syncCode : previewCode(u.background, canvasCode)});
         }
         if (u.ch == kLf || u.ch == kCr || u.ch == kPageFeedMark) {
             lines.push_back(std::move(line));
@@ -42,7 +42,7 @@ std::vector<PreviewLine> splitLines(const RichText& text, int canvasCode, bool s
 }
 
 std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, int canvasCode,
-                                     bool synchronise, std::uint8_t syncCode) {
+                                     bool synchronize, std::uint8_t syncCode) {
     if (text.units.size() > kPreviewMaxUnits) {
         text.units.resize(kPreviewMaxUnits);
     }
@@ -59,7 +59,7 @@ std::vector<PreviewLine> preparePart(RichText text, const LineBreakRule& rule, i
     cut.insertWhenNoSpace = true;
     breakProjectorLines(text, text.size(), cut);
     dropLineEndsAfterPageMarks(text);
-    return splitLines(text, canvasCode, synchronise, syncCode);
+    return splitLines(text, canvasCode, synchronize, syncCode);
 }
 
 }  // namespace
@@ -84,7 +84,7 @@ LineBreakRule previewBreakRule(const Message& message, bool title) {
     return rule;
 }
 
-PreviewInput makePreviewInput(const Message& message, bool synchronise) {
+PreviewInput makePreviewInput(const Message& message, bool synchronize) {
     const MessageOptions& o = message.options;
     PreviewInput in;
     in.style = static_cast<MessageStyle>(std::min<int>(o.style, 3));
@@ -102,14 +102,14 @@ PreviewInput makePreviewInput(const Message& message, bool synchronise) {
     in.displaySeconds = minutes * 60 + half * 30;
 
     const std::uint8_t syncCode = in.style == MessageStyle::PictureSide ? kColorBlack : kColorBlue;
-    if (synchronise) {
+    if (synchronize) {
         in.background = syncCode;
     }
     const int canvas = canvasColorCode(in.background);
     in.title =
-        preparePart(message.title, previewBreakRule(message, true), canvas, synchronise, syncCode);
+        preparePart(message.title, previewBreakRule(message, true), canvas, synchronize, syncCode);
     in.message =
-        preparePart(message.body, previewBreakRule(message, false), canvas, synchronise, syncCode);
+        preparePart(message.body, previewBreakRule(message, false), canvas, synchronize, syncCode);
     return in;
 }
 

@@ -18,9 +18,9 @@ inline constexpr std::size_t kPreviewMaxUnits = 4499;  // units fetched from one
 inline constexpr std::size_t kPreviewMaxLines = 150;
 inline constexpr std::size_t kPreviewMaxLineUnits = 100;
 
-// The Edit tab opens with the synchronisation of the backgrounds switched on, and
+// The Edit tab opens with the synchronization of the backgrounds switched on, and
 // `orvanta-cli render` previews as the Edit tab does unless told otherwise.
-inline constexpr bool kSynchroniseBackgroundsByDefault = true;
+inline constexpr bool kSynchronizeBackgroundsByDefault = true;
 
 struct PreviewChar {
     char16_t ch = 0;
@@ -55,10 +55,10 @@ struct PreviewInput {
 // transparent) draws as 8, mode 0x40 (transparent) as blue 5, else the color in bits 0-4.
 int canvasColorCode(std::uint8_t background);
 
-// Builds the preview of `message` as the projector would play it. With `synchronise` (the Edit
+// Builds the preview of `message` as the projector would play it. With `synchronize` (the Edit
 // tab's check box that ties character backgrounds to the message background) every character
 // background, and the canvas, is blue - black in "Picture Side".
-PreviewInput makePreviewInput(const Message& message, bool synchronise = false);
+PreviewInput makePreviewInput(const Message& message, bool synchronize = false);
 
 // The encoder's line-breaking rule with the preview's widths for one part: 614 / 588 pixels,
 // in "Picture Side" 214 for the message and 194 (170 with an icon) for the title.

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "commands/DisplayCommands.h"
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "commands/SendCommand.h"
 #include "commands/TemplateSend.h"
 #include "history/History.h"
@@ -156,7 +156,7 @@ std::optional<std::string> messageFilePath(const std::string& folder, const std:
 }
 
 struct ResolvedTargets {
-    std::vector<GroupTarget> targets;
+    std::vector<ManyProjectorTarget> targets;
     std::optional<HttpResponse> refusal;
 };
 
@@ -260,7 +260,7 @@ void Api::shutdown() {
     stopping_ = true;
     {
         std::lock_guard lock(runsMutex_);
-        for (GroupRun* run : runs_) {
+        for (ManyProjectorRun* run : runs_) {
             run->cancel();
         }
     }
@@ -668,7 +668,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
         return *resolved.refusal;
     }
 
-    GroupOperation operation;
+    ManyProjectorOperation operation;
     std::shared_ptr<const SendFile> file;
     std::shared_ptr<const TemplateSend> templateToSend;
     SendRequest send;
@@ -701,7 +701,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 }
                 auto shared = std::make_shared<const TemplateSend>(std::move(templ));
                 templateToSend = shared;
-                GroupOperation fill = templateSendOperation(shared, resolved.targets);
+                ManyProjectorOperation fill = templateSendOperation(shared, resolved.targets);
                 const bool showNow = cmd.showNow;
                 const std::uint8_t slot = cmd.slot;
                 operation = [fill, showNow, slot](const CommandContext& c) {
@@ -760,7 +760,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
 
     if (cmd.dryRun) {
         json rows = json::array();
-        for (const GroupTarget& t : resolved.targets) {
+        for (const ManyProjectorTarget& t : resolved.targets) {
             const std::optional<FleetStatus> status = fleet_.status(t.target.address);
             json row = {{"address", formatAddress(t.target.address)},
                         {"name", t.name.empty() ? json(nullptr) : json(t.name)},
@@ -805,7 +805,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     }
 
     // Two requests for one projector take turns: a projector holds one exchange at a time.
-    GroupOperation inTurn = [this, operation](const CommandContext& c) {
+    ManyProjectorOperation inTurn = [this, operation](const CommandContext& c) {
         std::shared_ptr<std::mutex> turn;
         {
             std::lock_guard lock(projectorMutex_);
@@ -826,7 +826,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     };
 
     std::map<std::uint32_t, std::string> names;
-    for (const GroupTarget& t : resolved.targets) {
+    for (const ManyProjectorTarget& t : resolved.targets) {
         names[t.target.address] = t.name;
     }
     // The rows' records are written together once every projector has ended: one flush of
@@ -848,12 +848,12 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 records.push_back(std::move(r));
             });
     }
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     // The request is the operator's confirmation: questions (Clear's "Are you sure?", a title
     // too long) are answered as orvanta-cli --yes answers them.
     options.answerYes = true;
     options.history = recorder.get();
-    GroupRun run(resolved.targets, inTurn, {}, options);
+    ManyProjectorRun run(resolved.targets, inTurn, {}, options);
     {
         std::lock_guard lock(runsMutex_);
         if (stopping_) {
@@ -875,20 +875,20 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     }
     json rows = json::array();
     for (std::size_t i = 0; i < run.size(); ++i) {
-        const GroupTarget& t = run.target(i);
+        const ManyProjectorTarget& t = run.target(i);
         rows.push_back({{"address", formatAddress(t.target.address)},
                         {"name", t.name.empty() ? json(nullptr) : json(t.name)},
                         {"result", rowResult(run.stage(i))},
                         {"text", run.text(i)}});
     }
-    const GroupRun::Summary summary = run.summary();
+    const ManyProjectorRun::Summary summary = run.summary();
     return jsonResponse(200, {{"command", apiVerbName(verb)},
                               {"rows", rows},
                               {"summary",
                                {{"total", summary.total},
                                 {"complete", summary.complete},
                                 {"failed", summary.failed},
-                                {"text", groupSummaryText(summary)}}}});
+                                {"text", manyProjectorSummaryText(summary)}}}});
 }
 
 }  // namespace orvanta::service

@@ -22,7 +22,7 @@
 namespace orvanta {
 struct HistoryRecord;
 class HistoryWriterThread;
-class GroupRun;
+class ManyProjectorRun;
 }  // namespace orvanta
 
 namespace orvanta::service {
@@ -103,7 +103,7 @@ class Api {
 
     std::atomic<bool> stopping_{false};
     std::mutex runsMutex_;
-    std::set<GroupRun*> runs_;  // guarded by runsMutex_: commands under way
+    std::set<ManyProjectorRun*> runs_;  // guarded by runsMutex_: commands under way
 
     // One exchange at a time per projector: two requests for the same one run in turn.
     std::mutex projectorMutex_;

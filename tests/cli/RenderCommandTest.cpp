@@ -57,8 +57,8 @@ TEST(CliRender, WritesBothBitmapsAndThePictureOfTheScreen) {
 }
 
 // The character backgrounds follow the message background unless --sync off, as the Edit tab
-// starts with its synchronisation on: red-backed blanks draw blue, with --sync off red.
-TEST(CliRender, SynchronisesTheBackgroundsAsTheEditTabStartsUnlessToldOtherwise) {
+// starts with its synchronization on: red-backed blanks draw blue, with --sync off red.
+TEST(CliRender, SynchronizesTheBackgroundsAsTheEditTabStartsUnlessToldOtherwise) {
     CliFolders folders("render-sync");
     Message m;
     m.body = RichText(u"    x", 0x0000FF, 0xFF0000);

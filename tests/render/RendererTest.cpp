@@ -133,7 +133,7 @@ TEST(Renderer, ColorsInkAndPaperAndKeepsTheBottomRowInTheBackground) {
     const QImage& glyph = *glyphs.glyphs['A'];
     struct Case {
         MessageStyle style;
-        bool synchronise;
+        bool synchronize;
         Rgb paper;
         Rgb bottom;
     } cases[] = {
@@ -145,7 +145,7 @@ TEST(Renderer, ColorsInkAndPaperAndKeepsTheBottomRowInTheBackground) {
     for (const Case& c : cases) {
         // Text color 1 (red) on background 7 (white).
         Message m = previewMessage(u"", u"A", c.style, 0, rgbFromColorCode(1), 0xFFFFFF);
-        const PreviewInput in = render::makePreviewInput(m, c.synchronise);
+        const PreviewInput in = render::makePreviewInput(m, c.synchronize);
         const MessageRenderer renderer(in, glyphs);
         const auto bitmap = renderer.renderMessage(0);
         const int x0 = c.style == MessageStyle::Scroll ? 1000 : 0;
@@ -154,7 +154,7 @@ TEST(Renderer, ColorsInkAndPaperAndKeepsTheBottomRowInTheBackground) {
                 const bool ink = render::pixelAt(glyph, x, y) == 0;
                 const Rgb expected = ink ? 0xFF0000 : y == 23 ? c.bottom : c.paper;
                 ASSERT_EQ(render::pixelAt(bitmap.image, x0 + x, y), expected)
-                    << static_cast<int>(c.style) << " sync " << c.synchronise << " " << x << ","
+                    << static_cast<int>(c.style) << " sync " << c.synchronize << " " << x << ","
                     << y;
             }
         }

@@ -33,7 +33,7 @@
 #include "ui/frame/DesktopProgram.h"
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
-#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/ManyProjectorDialog.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/history/HistoryDialog.h"
 #include "ui/main/MainPage.h"
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
     // group-send: once the Main tab is quiet, Send to the first group; the picture is the
     // many-projector dialog once every projector has finished.
     const bool groupSend = page == QStringLiteral("group-send");
-    GroupCommandDialog* groupDialog = nullptr;
+    ManyProjectorDialog* groupDialog = nullptr;
     // template: the "Send from template" window with the starter "Room closed" filled in.
     const bool fromTemplate = page == QStringLiteral("template");
     TemplateSendDialog* templateDialog = nullptr;
@@ -215,7 +215,7 @@ int main(int argc, char** argv) {
                 ->mainTab()
                 ->findChild<QPushButton*>(QStringLiteral("sendButton"))
                 ->click();
-            groupDialog = frame->view()->mainTab()->findChild<GroupCommandDialog*>();
+            groupDialog = frame->view()->mainTab()->findChild<ManyProjectorDialog*>();
             quietTicks = 0;
             if (groupDialog == nullptr) {
                 timer.stop();

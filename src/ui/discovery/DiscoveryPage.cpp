@@ -212,10 +212,10 @@ void DiscoveryPage::chooseAdaptor(int index) {
         narrowed ? adaptors[static_cast<std::size_t>(index)] : AdaptorEntry{};
     context_.projectors.saveAdaptorChoice(
         chosen.dotted, chosen.description,
-        [page = QPointer<DiscoveryPage>(this)](const std::string& error) {
-            if (page != nullptr && !error.empty()) {
+        [page = QPointer<DiscoveryPage>(this)](const RegistryResult& saved) {
+            if (page != nullptr && !saved) {
                 page->context_.prompt.inform(
-                    languageText(Text::AdaptorChoiceNotSaved) + "\n(" + error + ")",
+                    languageText(Text::AdaptorChoiceNotSaved) + "\n(" + saved.error() + ")",
                     PromptIcon::Warning);
             }
         });
@@ -313,9 +313,9 @@ int DiscoveryPage::selectedRow(const QTableView* view) const {
 }
 
 ProjectorListModel::WriteDone DiscoveryPage::reportWrite() {
-    return [page = QPointer<DiscoveryPage>(this)](const std::string& error) {
-        if (page != nullptr && !error.empty()) {
-            page->context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(error)),
+    return [page = QPointer<DiscoveryPage>(this)](const RegistryResult& written) {
+        if (page != nullptr && !written) {
+            page->context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(written.error())),
                                          PromptIcon::Warning);
         }
     };

@@ -1,5 +1,6 @@
 #include "ui/edit/DraftKeeper.h"
 
+#include "platform/WorkerPool.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 
@@ -10,7 +11,11 @@ DraftKeeper::DraftKeeper(std::string path, Snapshot snapshot, QObject* parent)
     timer_.setSingleShot(true);
     timer_.setInterval(kDefaultDelayMs);
     connect(&timer_, &QTimer::timeout, this, &DraftKeeper::takeSnapshot);
-    thread_ = std::thread([this] { loop(); });
+    // Without a writer thread every change is written on the spot (small files, and the
+    // message is kept all the same).
+    if (Result<std::thread> started = startThread([this] { loop(); })) {
+        thread_ = std::move(started).value();
+    }
 }
 
 DraftKeeper::~DraftKeeper() {
@@ -19,7 +24,9 @@ DraftKeeper::~DraftKeeper() {
         stop_ = true;
     }
     wake_.notify_all();
-    thread_.join();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
 }
 
 void DraftKeeper::changed() {
@@ -37,9 +44,18 @@ void DraftKeeper::takeSnapshot() {
 }
 
 void DraftKeeper::queue(std::optional<Draft> draft) {
+    Job job;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        next_ = Job{++sequence_, std::move(draft)};
+        if (thread_.joinable()) {
+            next_ = Job{++sequence_, std::move(draft)};
+        } else {
+            job = Job{++sequence_, std::move(draft)};
+        }
+    }
+    if (!thread_.joinable()) {
+        (void)perform(job);  // a failure is told through writeFailed
+        return;
     }
     wake_.notify_all();
 }

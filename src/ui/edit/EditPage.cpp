@@ -203,7 +203,7 @@ QGroupBox* EditPage::buildMessageGroup() {
     pageFeed_->setFocusPolicy(Qt::TabFocus);
     tab_->setFocusPolicy(Qt::TabFocus);
     synchronize_ = checkBox(Text::SynchronizeCheck, "synchronizeCheck", group);
-    synchronize_->setChecked(render::kSynchroniseBackgroundsByDefault);
+    synchronize_->setChecked(render::kSynchronizeBackgroundsByDefault);
     image_ = button(Text::ImageCaption, "imageButton", group);
     advanced_ = button(Text::AdvancedButton, "advancedButton", group);
     displayMode_ = checkBox(Text::CharacterDisplayModeCheck, "characterDisplayModeCheck", group);
@@ -962,7 +962,7 @@ void EditPage::send() {
         auto answers = rehearseMessage(m, settings, number, context_.prompt);
         runOnMany(
             [m, settings, number, minutes](const CommandContext& c) {
-                return sendMessageToGroupMember(c, m, settings, number, minutes);
+                return sendMessageInManyProjectorRun(c, m, settings, number, minutes);
             },
             std::move(answers));
         return;
@@ -1075,7 +1075,7 @@ void EditPage::applySendTo(bool single) {
     updateStartupControls();
 }
 
-void EditPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers) {
+void EditPage::runOnMany(ManyProjectorOperation operation, std::shared_ptr<AnswerBook> answers) {
     runOnChosenProjectors(this, *sendTo_, context_, std::move(operation), std::move(answers));
 }
 

@@ -15,12 +15,12 @@
 #include <utility>
 
 #include "commands/CommandContext.h"
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "message/RecoveryFile.h"
 #include "ui/common/PageContext.h"
-#include "ui/common/ProjectorStateQuery.h"
+#include "ui/dialogs/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
 
 class QCheckBox;
@@ -167,7 +167,7 @@ class EditPage : public QWidget {
     // back, follows; the startup check box follows the slot alone.
     void applySendTo(bool single);
     // Runs `operation` for every projector of "Send to" in the many-projector dialog.
-    void runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers);
+    void runOnMany(ManyProjectorOperation operation, std::shared_ptr<AnswerBook> answers);
     void updateStartupControls();
     void onStartupToggled(bool checked);
     void updateMinutesLabel();

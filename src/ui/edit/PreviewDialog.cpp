@@ -25,11 +25,11 @@ PreviewDialog::PreviewDialog(render::PreviewInput input, render::GlyphSet glyphs
 }
 
 void PreviewDialog::play(const Message& message, const ProjectorCapabilities& capabilities,
-                         const std::string& programFolder, QWidget* parent, bool synchronise) {
+                         const std::string& programFolder, QWidget* parent, bool synchronize) {
     if (capabilities.extendedCharacterSet()) {
         return;
     }
-    PreviewDialog dialog(render::makePreviewInput(message, synchronise),
+    PreviewDialog dialog(render::makePreviewInput(message, synchronize),
                          render::GlyphSet::load(programFolder, message.icon), programFolder,
                          parent);
     dialog.exec();

@@ -25,12 +25,12 @@ class PreviewDialog : public QDialog {
 
     // What the Edit tab's "Image" button opens once its checks have passed: plays `message`
     // modally with the glyphs and icons of `programFolder` and returns when the preview ends.
-    // `synchronise` is the Edit tab's check box tying character backgrounds to the message
+    // `synchronize` is the Edit tab's check box tying character backgrounds to the message
     // background. Nothing is shown for a projector with the wide character set, whose glyphs
     // the preview does not have (the button is disabled then).
     static void play(const Message& message, const ProjectorCapabilities& capabilities,
                      const std::string& programFolder, QWidget* parent = nullptr,
-                     bool synchronise = false);
+                     bool synchronize = false);
 
     const render::PreviewPlayer& player() const { return *player_; }
 

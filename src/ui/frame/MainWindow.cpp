@@ -34,13 +34,13 @@
 #include "platform/TextCodec.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
-#include "ui/common/ProjectorStateQuery.h"
 #include "ui/common/ReceiverLink.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/dialogs/PaletteDialog.h"
+#include "ui/dialogs/ProjectorStateQuery.h"
 #include "ui/dialogs/SendLockDialog.h"
 #include "ui/edit/DraftKeeper.h"
 #include "ui/edit/EditPage.h"
@@ -321,7 +321,7 @@ void MainWindow::buildMenus() {
     });
     connect(add(lock, SendLock, Text::MenuSendLock), &QAction::triggered, this,
             [this] { runSendLock(true); });
-    connect(add(lock, UnLock, Text::MenuUnlock), &QAction::triggered, this,
+    connect(add(lock, Unlock, Text::MenuUnlock), &QAction::triggered, this,
             [this] { runSendLock(false); });
     connect(add(lock, ChangePassword, Text::MenuChangePassword), &QAction::triggered, this, [this] {
         ChangePasswordDialog dialog(prompt_, sendLockSettingsPath(), this);
@@ -650,7 +650,7 @@ void MainWindow::fillRecentFiles() {
 
 void MainWindow::updateSendLockCommandStates() {
     actions_[SendLock]->setEnabled(!state_.sendLocked);
-    actions_[UnLock]->setEnabled(state_.sendLocked);
+    actions_[Unlock]->setEnabled(state_.sendLocked);
     actions_[ChangePassword]->setEnabled(true);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the three
+// The one main window: fixed 1000 x 700, menu bar, tool bar and the view with the four
 // pages. It owns the state every page shares and runs the close sequence.
 
 #include <QMainWindow>
@@ -88,7 +88,7 @@ class MainWindow : public QMainWindow {
         BackgroundColor,
         About,
         SendLock,
-        UnLock,
+        Unlock,
         ChangePassword,
         History,
         CommandCount
@@ -134,7 +134,6 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<HistoryRecorder> history_;
     bool historyProblemTold_ = false;
     DraftKeeper* draftKeeper_ = nullptr;
-    bool draftProblemTold_ = false;
     ProjectorListModel* projectors_;
     std::unique_ptr<QtTransferRunner> runner_;
     // A close request came while a transfer ran: the close sequence follows once it ends.

@@ -59,24 +59,20 @@ void GroupListModel::change(Change change, ChangeDone done) {
         emit writingChanged(true);
     }
     const Result<void> queued = runInBackground(
-        writer_, this,
-        [folder = folder_, change = std::move(change)] {
-            const GroupResult result = change(folder);
-            return result.ok() ? std::string() : result.error();
-        },
-        [this, done](const std::string& error) { finishChange(error, done); });
+        writer_, this, [folder = folder_, change = std::move(change)] { return change(folder); },
+        [this, done](const GroupResult& changed) { finishChange(changed, done); });
     if (!queued) {
-        finishChange(languageText(Text::NoWorkerThread), done);
+        finishChange(fail(GroupProblem::WriteFailed, languageText(Text::NoWorkerThread)), done);
     }
 }
 
-void GroupListModel::finishChange(const std::string& error, const ChangeDone& done) {
+void GroupListModel::finishChange(const GroupResult& changed, const ChangeDone& done) {
     reload();
     if (--pending_ == 0) {
         emit writingChanged(false);
     }
     if (done) {
-        done(error);
+        done(changed);
     }
 }
 

@@ -34,9 +34,9 @@ class GroupListModel : public QAbstractListModel {
 
     void reload();
 
-    // `done` gets an empty string on success, else the text of what went wrong; it is not
-    // called once the model is gone.
-    using ChangeDone = std::function<void(const std::string& error)>;
+    // `done` hears how the change ended, with the reason of a failure; it is not called once
+    // the model is gone.
+    using ChangeDone = std::function<void(const GroupResult& changed)>;
     using Change = std::function<GroupResult(const std::string& programFolder)>;
     void change(Change change, ChangeDone done);
     bool writing() const { return pending_ > 0; }
@@ -46,7 +46,7 @@ class GroupListModel : public QAbstractListModel {
     void writingChanged(bool writing);
 
   private:
-    void finishChange(const std::string& error, const ChangeDone& done);
+    void finishChange(const GroupResult& changed, const ChangeDone& done);
 
     std::string folder_;
     ProjectorGroups groups_;

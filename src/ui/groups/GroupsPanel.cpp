@@ -158,10 +158,10 @@ void GroupsPanel::updateButtons() {
     removeMember_->setEnabled(idle && group && selectedMember() >= 0);
 }
 
-std::function<void(const std::string&)> GroupsPanel::reportChange() {
-    return [panel = QPointer<GroupsPanel>(this)](const std::string& error) {
-        if (panel != nullptr && !error.empty()) {
-            panel->context_.prompt.inform(error, PromptIcon::Warning);
+std::function<void(const GroupResult&)> GroupsPanel::reportChange() {
+    return [panel = QPointer<GroupsPanel>(this)](const GroupResult& changed) {
+        if (panel != nullptr && !changed) {
+            panel->context_.prompt.inform(changed.error(), PromptIcon::Warning);
         }
     };
 }
@@ -169,9 +169,9 @@ std::function<void(const std::string&)> GroupsPanel::reportChange() {
 void GroupsPanel::create() {
     const std::string name = utf8(name_->text());
     groups_->change([name](const std::string& folder) { return createGroup(folder, name); },
-                    [this, name, report = reportChange()](const std::string& error) {
-                        report(error);
-                        if (error.empty()) {
+                    [this, name, report = reportChange()](const GroupResult& changed) {
+                        report(changed);
+                        if (changed) {
                             selectGroup(name);
                         }
                     });
@@ -185,9 +185,9 @@ void GroupsPanel::rename() {
     const std::string from = g->name;
     const std::string to = utf8(name_->text());
     groups_->change([from, to](const std::string& folder) { return renameGroup(folder, from, to); },
-                    [this, to, report = reportChange()](const std::string& error) {
-                        report(error);
-                        if (error.empty()) {
+                    [this, to, report = reportChange()](const GroupResult& changed) {
+                        report(changed);
+                        if (changed) {
                             selectGroup(to);
                         }
                     });

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <functional>
 
+#include "projectors/ProjectorGroups.h"
 #include "ui/common/PageContext.h"
 
 class QLineEdit;
@@ -46,7 +47,7 @@ class GroupsPanel : public QGroupBox {
     void updateButtons();
     int selectedGroup() const;
     int selectedMember() const;
-    std::function<void(const std::string&)> reportChange();
+    std::function<void(const GroupResult&)> reportChange();
 
     PageContext context_;
     std::function<int()> selectedRegistered_;

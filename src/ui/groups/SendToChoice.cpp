@@ -4,8 +4,8 @@
 #include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/groups/GroupCommandDialog.h"
 #include "ui/groups/GroupListModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
 #include "ui/models/ProjectorListModel.h"
 
 namespace orvanta {
@@ -78,8 +78,8 @@ bool SendToChoice::single() const {
     return currentIndex() <= 0;
 }
 
-std::vector<GroupTarget> SendToChoice::targets(const ProjectorList& registry) const {
-    std::vector<GroupTarget> out;
+std::vector<ManyProjectorTarget> SendToChoice::targets(const ProjectorList& registry) const {
+    std::vector<ManyProjectorTarget> out;
     const QString chosen = currentData().toString();
     if (chosen == kAll) {
         for (const ProjectorRecord& r : registry.records) {
@@ -88,20 +88,23 @@ std::vector<GroupTarget> SendToChoice::targets(const ProjectorList& registry) co
     } else if (chosen.startsWith(QLatin1Char('='))) {
         if (const ProjectorGroup* g = groups_->groups().find(utf8(chosen.mid(1)))) {
             for (const GroupMember& m : groupMembers(*g, registry)) {
-                out.push_back(
-                    m.record ? GroupTarget{{m.address, m.record->password}, m.record->name, false}
-                             : GroupTarget{{m.address, {}}, {}, true});
+                out.push_back(m.record ? ManyProjectorTarget{{m.address, m.record->password},
+                                                             m.record->name,
+                                                             false}
+                                       : ManyProjectorTarget{{m.address, {}}, {}, true});
             }
         }
     }
     return out;
 }
 
-GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
-                                     GroupOperation operation,
-                                     std::shared_ptr<const AnswerBook> answers,
-                                     const TransferTimings& timings, CommandHistory* history) {
-    GroupRunOptions options;
+ManyProjectorDialog* openManyProjectorDialog(QWidget* parent,
+                                             std::vector<ManyProjectorTarget> targets,
+                                             ManyProjectorOperation operation,
+                                             std::shared_ptr<const AnswerBook> answers,
+                                             const TransferTimings& timings,
+                                             CommandHistory* history) {
+    ManyProjectorRunOptions options;
     options.answers = std::move(answers);
     options.timings = timings;
     // The page outlives the dialog, and the program's history outlives the page.
@@ -109,8 +112,8 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
     if (history != nullptr) {
         handOver = std::make_unique<GuiThreadHistory>(parent, *history);
     }
-    auto* dialog = new GroupCommandDialog(std::move(targets), std::move(operation),
-                                          std::move(options), parent, std::move(handOver));
+    auto* dialog = new ManyProjectorDialog(std::move(targets), std::move(operation),
+                                           std::move(options), parent, std::move(handOver));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->start();
@@ -119,17 +122,18 @@ GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> t
 }
 
 void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const PageContext& context,
-                           GroupOperation operation, std::shared_ptr<const AnswerBook> answers) {
+                           ManyProjectorOperation operation,
+                           std::shared_ptr<const AnswerBook> answers) {
     if (!answers) {
         return;
     }
-    std::vector<GroupTarget> targets = choice.targets(context.projectors.list());
+    std::vector<ManyProjectorTarget> targets = choice.targets(context.projectors.list());
     if (targets.empty()) {
         context.prompt.inform(languageText(Text::PleaseSelectProjector));
         return;
     }
-    openGroupCommand(parent, std::move(targets), std::move(operation), std::move(answers),
-                     context.runner.timings(), context.history);
+    openManyProjectorDialog(parent, std::move(targets), std::move(operation), std::move(answers),
+                            context.runner.timings(), context.history);
 }
 
 }  // namespace orvanta

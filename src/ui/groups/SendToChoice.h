@@ -9,14 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "projectors/ProjectorList.h"
 #include "ui/common/PageContext.h"
 
 namespace orvanta {
 
 class GroupListModel;
-class GroupCommandDialog;
+class ManyProjectorDialog;
 
 class SendToChoice : public QComboBox {
     Q_OBJECT
@@ -30,7 +30,7 @@ class SendToChoice : public QComboBox {
     bool single() const;
     // The projectors of the choice, in the order of the registry or the group; members of a
     // group that are no longer registered come along as missing rows.
-    std::vector<GroupTarget> targets(const ProjectorList& registry) const;
+    std::vector<ManyProjectorTarget> targets(const ProjectorList& registry) const;
 
   signals:
     void singleChanged(bool single);
@@ -44,15 +44,18 @@ class SendToChoice : public QComboBox {
 // Opens the many-projector dialog for `targets` over `parent` (window-modal, not waited for)
 // and starts the command; the dialog deletes itself when closed.
 // `history` (may be null) hears each projector's command on the GUI thread.
-GroupCommandDialog* openGroupCommand(QWidget* parent, std::vector<GroupTarget> targets,
-                                     GroupOperation operation,
-                                     std::shared_ptr<const AnswerBook> answers,
-                                     const TransferTimings& timings, CommandHistory* history);
+ManyProjectorDialog* openManyProjectorDialog(QWidget* parent,
+                                             std::vector<ManyProjectorTarget> targets,
+                                             ManyProjectorOperation operation,
+                                             std::shared_ptr<const AnswerBook> answers,
+                                             const TransferTimings& timings,
+                                             CommandHistory* history);
 
 // The same for every projector `choice` names, as the pages run it: nothing when `answers` is
 // null (the operator called the command off when asked), "Please select PROJECTOR" when the
 // choice names none.
 void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const PageContext& context,
-                           GroupOperation operation, std::shared_ptr<const AnswerBook> answers);
+                           ManyProjectorOperation operation,
+                           std::shared_ptr<const AnswerBook> answers);
 
 }  // namespace orvanta

@@ -345,7 +345,7 @@ void MainPage::applySendTo(bool single) {
     showStartupUnavailable();
 }
 
-void MainPage::runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers) {
+void MainPage::runOnMany(ManyProjectorOperation operation, std::shared_ptr<AnswerBook> answers) {
     runOnChosenProjectors(this, *sendTo_, context_, std::move(operation), std::move(answers));
 }
 
@@ -671,7 +671,9 @@ void MainPage::clear() {
     const std::uint16_t code = clearCode(scope, clearList_->currentIndex());
     if (!sendTo_->single()) {
         // "Are you sure?" is asked once for all of them.
-        GroupOperation clearOne = [code](const CommandContext& c) { return runClear(c, code); };
+        ManyProjectorOperation clearOne = [code](const CommandContext& c) {
+            return runClear(c, code);
+        };
         auto answers = rehearse(clearOne, context_.prompt);
         runOnMany(std::move(clearOne), std::move(answers));
         return;

@@ -13,13 +13,13 @@
 #include <QWidget>
 
 #include "commands/DisplayCommands.h"
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "commands/SendCommand.h"
 #include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
 #include "text/TextId.h"
 #include "ui/common/PageContext.h"
-#include "ui/common/ProjectorStateQuery.h"
+#include "ui/dialogs/ProjectorStateQuery.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -94,7 +94,7 @@ class MainPage : public QWidget {
     void applySendTo(bool single);
     // Runs `operation` for every projector of "Send to" in the many-projector dialog, after
     // asking its questions once; false when none is chosen or the operator called it off.
-    void runOnMany(GroupOperation operation, std::shared_ptr<AnswerBook> answers);
+    void runOnMany(ManyProjectorOperation operation, std::shared_ptr<AnswerBook> answers);
     void sendToMany(const SendRequest& request);
     void confirm();
     void send();

@@ -6,6 +6,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "platform/WorkerPool.h"
 #include "protocol/Transfer.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
@@ -69,11 +70,12 @@ bool StoredMessagesDialog::run() {
     stop_ = false;
     running_ = true;
     const EventSink<SlotReport> sink = guiEventSink(this, &StoredMessagesDialog::onSlotEvent);
-    try {
-        worker_ = std::thread(
-            [this, sink] { runStoredMessageList(address_, password_, stop_, sink, timings_); });
-    } catch (const std::system_error&) {
-        sink({SlotListEvent::ConnectFailed, 0, {}});
+    Result<std::thread> worker = startThread(
+        [this, sink] { runStoredMessageList(address_, password_, stop_, sink, timings_); });
+    if (worker) {
+        worker_ = std::move(worker).value();
+    } else {
+        sink({SlotListEvent::ConnectFailed, 0, {}});  // as a projector that took no connection
     }
     const int result = exec();
     // The slot being asked is finished; no further one is asked.

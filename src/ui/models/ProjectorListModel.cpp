@@ -89,20 +89,20 @@ void ProjectorListModel::runWrite(std::function<RegistryResult(const std::string
     }
     const Result<void> queued = runInBackground(
         writer_, this,
-        [folder = state_.programFolder, write = std::move(write)] { return write(folder).error(); },
-        [this, done](const std::string& error) { finishWrite(error, done); });
+        [folder = state_.programFolder, write = std::move(write)] { return write(folder); },
+        [this, done](const RegistryResult& written) { finishWrite(written, done); });
     if (!queued) {
-        finishWrite(languageText(Text::NoWorkerThread), done);
+        finishWrite(fail(RegistryProblem::WriteFailed, languageText(Text::NoWorkerThread)), done);
     }
 }
 
-void ProjectorListModel::finishWrite(const std::string& error, const WriteDone& done) {
+void ProjectorListModel::finishWrite(const RegistryResult& written, const WriteDone& done) {
     showFileContents();
     if (--pending_ == 0) {
         emit writingChanged(false);
     }
     if (done) {
-        done(error);
+        done(written);
     }
 }
 

@@ -47,10 +47,10 @@ class ProjectorListModel : public QAbstractTableModel {
     void reload();
 
     // Registry changes, run on the writer thread. Afterwards, on the GUI thread, the model shows
-    // what the file holds and `done` gets an empty string on success, else what went wrong.
+    // what the file holds and `done` hears how the change ended, with the reason of a failure.
     // A caller must tell the operator about a failure (writeErrorText): a change that silently
     // did not happen is lost work. `done` is not called once the model is gone.
-    using WriteDone = std::function<void(const std::string& error)>;
+    using WriteDone = std::function<void(const RegistryResult& written)>;
     void add(const ProjectorRecord& record, WriteDone done);
     void remove(int row, WriteDone done);
     void setCredentials(int row, std::int32_t authentication, const std::string& password,
@@ -79,7 +79,7 @@ class ProjectorListModel : public QAbstractTableModel {
     void showFileContents();
     void runWrite(std::function<RegistryResult(const std::string& programFolder)> write,
                   WriteDone done);
-    void finishWrite(const std::string& error, const WriteDone& done);
+    void finishWrite(const RegistryResult& written, const WriteDone& done);
 
     MainState& state_;
     int pending_ = 0;

@@ -305,7 +305,7 @@ void TemplateSendDialog::renderPreview() {
         this,
         [message, folder = context_.state.programFolder, size] {
             render::PreviewPlayer player(
-                render::makePreviewInput(message, render::kSynchroniseBackgroundsByDefault),
+                render::makePreviewInput(message, render::kSynchronizeBackgroundsByDefault),
                 render::GlyphSet::load(folder, message.icon), [] { return std::int64_t{0}; });
             // A still of the first page: the clock stands, so the page never moves on.
             player.playToFirstFullFrame(20000);
@@ -329,7 +329,7 @@ void TemplateSendDialog::send() {
         context_.prompt.inform(languageText(Text::SendLocked));
         return;
     }
-    std::vector<GroupTarget> targets;
+    std::vector<ManyProjectorTarget> targets;
     if (sendTo_->single()) {
         if (const ProjectorRecord* r = context_.projectors.record(projector_->currentIndex())) {
             targets.push_back({{r->address, r->password}, r->name, false});
@@ -352,10 +352,11 @@ void TemplateSendDialog::send() {
         context_.prompt.inform(checked.error());
         return;
     }
-    GroupOperation operation =
+    ManyProjectorOperation operation =
         templateSendOperation(std::make_shared<const TemplateSend>(std::move(request)), targets);
-    openGroupCommand(this, std::move(targets), std::move(operation), std::make_shared<AnswerBook>(),
-                     context_.runner.timings(), context_.history);
+    openManyProjectorDialog(this, std::move(targets), std::move(operation),
+                            std::make_shared<AnswerBook>(), context_.runner.timings(),
+                            context_.history);
 }
 
 }  // namespace orvanta

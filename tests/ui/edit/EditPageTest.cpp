@@ -470,7 +470,7 @@ TEST(EditPage, MenuAndToolBarFollowTabSelectionAndDisplayMode) {
     EXPECT_TRUE(background->isEnabled());
 
     // A color button applies its color: the text color to the selection, the background
-    // to the whole message and, with the synchronisation box checked, to every character.
+    // to the whole message and, with the synchronization box checked, to every character.
     w.state.characterColor = kColorGreen;
     w.frame->findChild<QToolButton*>(QStringLiteral("fontColorButton"))->click();
     w.state.backgroundColor = kColorBlue;

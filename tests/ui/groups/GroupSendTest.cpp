@@ -21,8 +21,8 @@
 #include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/EditPage.h"
-#include "ui/groups/GroupCommandDialog.h"
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
 #include "ui/main/StartupDisplayDialog.h"
@@ -82,10 +82,10 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     EXPECT_FALSE(tab.findChild<QPushButton*>(QStringLiteral("muteButton"))->isEnabled());
 
     tab.findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
-    auto* dialog = tab.findChild<GroupCommandDialog*>();
+    auto* dialog = tab.findChild<ManyProjectorDialog*>();
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
-    GroupRowModel* rows = dialog->model();
+    ManyProjectorRowModel* rows = dialog->model();
     const std::string connectError = communicationErrorText(toCode(ExchangeError::Connect));
     const QString expected[][3] = {
         {QStringLiteral("127.0.92.4"), QStringLiteral("Failed"), qs(connectError).simplified()},
@@ -94,9 +94,12 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     };
     ASSERT_EQ(rows->rowCount(), 3);
     for (int r = 0; r < 3; ++r) {
-        EXPECT_EQ(rows->index(r, GroupRowModel::AddressColumn).data().toString(), expected[r][0]);
-        EXPECT_EQ(rows->index(r, GroupRowModel::StateColumn).data().toString(), expected[r][1]);
-        EXPECT_EQ(rows->index(r, GroupRowModel::ResultColumn).data().toString(), expected[r][2]);
+        EXPECT_EQ(rows->index(r, ManyProjectorRowModel::AddressColumn).data().toString(),
+                  expected[r][0]);
+        EXPECT_EQ(rows->index(r, ManyProjectorRowModel::StateColumn).data().toString(),
+                  expected[r][1]);
+        EXPECT_EQ(rows->index(r, ManyProjectorRowModel::ResultColumn).data().toString(),
+                  expected[r][2]);
     }
     EXPECT_EQ(dialog->summaryText(), QStringLiteral("2 of 3 complete, 1 failed"));
     EXPECT_TRUE(dialog->retryButton()->isEnabled());
@@ -113,7 +116,7 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     EXPECT_EQ(puts(late, "127.0.92.4"), 1u);
     dialog->closeButton()->click();
     ASSERT_TRUE(
-        test::processEventsUntil([&] { return tab.findChild<GroupCommandDialog*>() == nullptr; }));
+        test::processEventsUntil([&] { return tab.findChild<ManyProjectorDialog*>() == nullptr; }));
 
     // The startup display of every member, chosen once in the same dialog as for one.
     QTimer::singleShot(0, [&] {
@@ -125,7 +128,7 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
         edit->accept();
     });
     tab.findChild<QPushButton*>(QStringLiteral("startupEditButton"))->click();
-    auto* startup = tab.findChild<GroupCommandDialog*>();
+    auto* startup = tab.findChild<ManyProjectorDialog*>();
     ASSERT_NE(startup, nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return !startup->running(); }, 30000));
     EXPECT_EQ(startup->summaryText(), QStringLiteral("3 of 3 complete, 0 failed"));
@@ -164,7 +167,7 @@ TEST(GroupSend, EditPageSendsItsMessageToEveryRegisteredProjector) {
     sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("All registered projectors")));
     EXPECT_FALSE(get->isEnabled());
     page.findChild<QPushButton*>(QStringLiteral("sendButton"))->click();
-    auto* dialog = page.findChild<GroupCommandDialog*>();
+    auto* dialog = page.findChild<ManyProjectorDialog*>();
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
     EXPECT_EQ(dialog->summaryText(), QStringLiteral("2 of 2 complete, 0 failed"));

@@ -73,7 +73,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
         frame->view()->editTab()->findChild<QPushButton*>(QStringLiteral("sendButton"));
     const auto menu = [&](bool lock, bool unlock) {
         EXPECT_EQ(frame->action(MainWindow::SendLock)->isEnabled(), lock);
-        EXPECT_EQ(frame->action(MainWindow::UnLock)->isEnabled(), unlock);
+        EXPECT_EQ(frame->action(MainWindow::Unlock)->isEnabled(), unlock);
         EXPECT_TRUE(frame->action(MainWindow::ChangePassword)->isEnabled());
     };
     menu(true, false);
@@ -130,7 +130,7 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
         type(d, "password", "pw");
         ok(d);
     });
-    frame->action(MainWindow::UnLock)->trigger();
+    frame->action(MainWindow::Unlock)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_FALSE(state.sendLocked);
     EXPECT_EQ(send->text(), "Send");
@@ -186,7 +186,7 @@ TEST(SendLockMenu, EachSendReadsTheLockThatAnotherWindowWrote) {
             }
         }
         EXPECT_EQ(frame->action(MainWindow::SendLock)->isEnabled(), !c.lockedElsewhere);
-        EXPECT_EQ(frame->action(MainWindow::UnLock)->isEnabled(), c.lockedElsewhere);
+        EXPECT_EQ(frame->action(MainWindow::Unlock)->isEnabled(), c.lockedElsewhere);
     }
     // The window's last reading (locked) is not written over what is set meanwhile.
     ASSERT_TRUE(writeSendLocked(sendLockSettingsPath(), false).ok());

@@ -20,7 +20,7 @@
 #include "text/LanguageText.h"
 #include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
-#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/ManyProjectorDialog.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/models/ProjectorListModel.h"
 #include "ui/templates/TemplateEditDialog.h"
@@ -95,7 +95,7 @@ TEST(TemplateSendDialog, FillsAsTheOperatorTypesAndSendsToAGroup) {
     auto* sendTo = dialog.findChild<SendToChoice*>(QStringLiteral("sendToChoice"));
     sendTo->setCurrentIndex(sendTo->findText(QStringLiteral("Group: Hall A")));
     send->click();
-    auto* group = dialog.findChild<GroupCommandDialog*>();
+    auto* group = dialog.findChild<ManyProjectorDialog*>();
     ASSERT_NE(group, nullptr);
     ASSERT_TRUE(test::processEventsUntil([&] { return !group->running(); }, 30000));
     EXPECT_EQ(group->summaryText(), QStringLiteral("2 of 2 complete, 0 failed"));

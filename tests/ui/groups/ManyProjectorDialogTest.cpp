@@ -6,19 +6,19 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 #include "support/HostilePeers.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
-#include "ui/groups/GroupCommandDialog.h"
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorDialog.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
 
-TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
+TEST(ManyProjectorDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     // One projector saves for ever, one takes no connection.
@@ -31,16 +31,16 @@ TEST(GroupCommandDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     file.extended = file.plain;
     SendRequest request;
     request.slot = 1;
-    GroupRunOptions options;
+    ManyProjectorRunOptions options;
     options.timings = quickTimings();
     options.timings.exchange.connectLimit = std::chrono::seconds(30);  // never ends by itself
-    GroupCommandDialog dialog(
+    ManyProjectorDialog dialog(
         {{{ipv4("127.0.101.2"), ""}, "Hall", false}, {{ipv4("127.0.101.3"), ""}, "Foyer", false}},
         [&](const CommandContext& c) { return sendFileToProjector(c, request, file); }, options);
     dialog.show();
     dialog.start();
     EXPECT_FALSE(dialog.closeButton()->isEnabled());
-    GroupRowModel* rows = dialog.model();
+    ManyProjectorRowModel* rows = dialog.model();
     ASSERT_TRUE(
         test::processEventsUntil([&] { return rows->stage(0) == RowStage::Saving; }, 30000));
 

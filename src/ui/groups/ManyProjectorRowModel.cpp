@@ -1,14 +1,15 @@
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 
 #include "projectors/ProjectorList.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
 
-GroupRowModel::GroupRowModel(const std::vector<GroupTarget>& targets, QObject* parent)
+ManyProjectorRowModel::ManyProjectorRowModel(const std::vector<ManyProjectorTarget>& targets,
+                                             QObject* parent)
     : QAbstractTableModel(parent) {
     rows_.reserve(targets.size());
-    for (const GroupTarget& t : targets) {
+    for (const ManyProjectorTarget& t : targets) {
         Row row;
         row.address = qs(formatAddress(t.target.address));
         row.name = t.missing ? text(Text::GroupMissingName) : qs(t.name);
@@ -16,15 +17,15 @@ GroupRowModel::GroupRowModel(const std::vector<GroupTarget>& targets, QObject* p
     }
 }
 
-int GroupRowModel::rowCount(const QModelIndex& parent) const {
+int ManyProjectorRowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int GroupRowModel::columnCount(const QModelIndex& parent) const {
+int ManyProjectorRowModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant GroupRowModel::data(const QModelIndex& index, int role) const {
+QVariant ManyProjectorRowModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
@@ -49,7 +50,8 @@ QVariant GroupRowModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-QVariant GroupRowModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ManyProjectorRowModel::headerData(int section, Qt::Orientation orientation,
+                                           int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
@@ -67,8 +69,8 @@ QVariant GroupRowModel::headerData(int section, Qt::Orientation orientation, int
     }
 }
 
-void GroupRowModel::apply(const GroupEvent& event) {
-    if (event.kind != GroupEvent::Kind::Row || event.row >= rows_.size()) {
+void ManyProjectorRowModel::apply(const ManyProjectorEvent& event) {
+    if (event.kind != ManyProjectorEvent::Kind::Row || event.row >= rows_.size()) {
         return;
     }
     Row& row = rows_[event.row];

@@ -1,7 +1,7 @@
-// One command to many projectors (GroupRun) against simulated projectors that fail in
+// One command to many projectors (ManyProjectorRun) against simulated projectors that fail in
 // different ways. Simulated projectors live on 127.0.91.x.
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,8 @@ namespace {
 // The events of a run, kept for the test thread.
 class EventLog {
   public:
-    EventSink<GroupEvent> sink() {
-        return [this](const GroupEvent& e) {
+    EventSink<ManyProjectorEvent> sink() {
+        return [this](const ManyProjectorEvent& e) {
             std::lock_guard lock(mutex_);
             events_.push_back(e);
             changed_.notify_all();
@@ -38,8 +38,8 @@ class EventLog {
     bool waitFinished(int count) {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::minutes(1), [&] {
-            return std::count_if(events_.begin(), events_.end(), [](const GroupEvent& e) {
-                       return e.kind == GroupEvent::Kind::Finished;
+            return std::count_if(events_.begin(), events_.end(), [](const ManyProjectorEvent& e) {
+                       return e.kind == ManyProjectorEvent::Kind::Finished;
                    }) >= count;
         });
     }
@@ -48,9 +48,11 @@ class EventLog {
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, std::chrono::minutes(1), [&] {
             return std::all_of(rows.begin(), rows.end(), [&](std::size_t r) {
-                return std::any_of(events_.begin(), events_.end(), [&](const GroupEvent& e) {
-                    return e.kind == GroupEvent::Kind::Row && e.row == r && e.stage == stage;
-                });
+                return std::any_of(events_.begin(), events_.end(),
+                                   [&](const ManyProjectorEvent& e) {
+                                       return e.kind == ManyProjectorEvent::Kind::Row &&
+                                              e.row == r && e.stage == stage;
+                                   });
             });
         });
     }
@@ -58,7 +60,7 @@ class EventLog {
   private:
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<GroupEvent> events_;
+    std::vector<ManyProjectorEvent> events_;
 };
 
 std::size_t countLines(const SimProcess& sim, const std::string& address, const std::string& what) {
@@ -85,15 +87,15 @@ SendFile textFile(std::u16string_view title, std::u16string_view body) {
     return file;
 }
 
-GroupTarget target(const char* address, const char* password = "pw") {
+ManyProjectorTarget target(const char* address, const char* password = "pw") {
     return {{ipv4(address), password}, address, false};
 }
 
-class Groups : public ::testing::Test {
+class ManyProjectorRuns : public ::testing::Test {
   protected:
     void SetUp() override { setInterfaceLanguage(LanguageId::English); }
-    GroupRunOptions options(std::shared_ptr<const AnswerBook> answers = nullptr) {
-        GroupRunOptions o;
+    ManyProjectorRunOptions options(std::shared_ptr<const AnswerBook> answers = nullptr) {
+        ManyProjectorRunOptions o;
         o.timings = quickTimings();
         o.answers = std::move(answers);
         return o;
@@ -102,7 +104,7 @@ class Groups : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
+TEST_F(ManyProjectorRuns, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
     SimProcess good({"--address", "127.0.91.2", "--address", "127.0.91.3", "--password", "pw",
                      "--save-polls", "0"});
     SimProcess otherPassword({"--address", "127.0.91.4", "--password", "other"});
@@ -121,7 +123,7 @@ TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
     EXPECT_EQ(operatorPrompt.entries().size(), 1u);
 
     EventLog log;
-    GroupRun run(
+    ManyProjectorRun run(
         {target("127.0.91.2"), target("127.0.91.3"), target("127.0.91.4"), target("127.0.91.5"),
          target("127.0.91.6"), target("127.0.91.7")},
         [&](const CommandContext& c) { return sendFileToProjector(c, request, file); }, log.sink(),
@@ -147,7 +149,7 @@ TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
         EXPECT_EQ(run.stage(i), expected[i].stage) << run.target(i).name;
         EXPECT_EQ(run.text(i), expected[i].text) << run.target(i).name;
     }
-    EXPECT_EQ(groupSummaryText(run.summary()), "2 of 6 complete, 4 failed");
+    EXPECT_EQ(manyProjectorSummaryText(run.summary()), "2 of 6 complete, 4 failed");
 
     // The projector that was off comes up; the retry reaches it and asks none of the others
     // that completed.
@@ -156,7 +158,7 @@ TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
     ASSERT_TRUE(run.retryFailed());
     ASSERT_TRUE(log.waitFinished(2));
     EXPECT_EQ(run.stage(3), RowStage::Complete) << run.text(3);
-    EXPECT_EQ(groupSummaryText(run.summary()), "3 of 6 complete, 3 failed");
+    EXPECT_EQ(manyProjectorSummaryText(run.summary()), "3 of 6 complete, 3 failed");
     for (const char* address : {"127.0.91.2", "127.0.91.3"}) {
         EXPECT_EQ(countLinesOnceIn(good, address, "PUT", 1), 1u) << address;
     }
@@ -165,7 +167,7 @@ TEST_F(Groups, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFailed) {
     EXPECT_EQ(run.attempts(3), 2);
 }
 
-TEST_F(Groups, CancelEndsEveryRowAndThoseSentAreToldToDropIt) {
+TEST_F(ManyProjectorRuns, CancelEndsEveryRowAndThoseSentAreToldToDropIt) {
     // Two projectors that took the message and are saving it for long, one that never
     // answers, and more rows than workers, so some never start.
     SimProcess saving({"--address", "127.0.91.20", "--address", "127.0.91.21", "--password", "pw",
@@ -176,9 +178,9 @@ TEST_F(Groups, CancelEndsEveryRowAndThoseSentAreToldToDropIt) {
     request.slot = 2;
     const SendFile file = textFile(u"Notice", u"The 10:00 session moved to Hall B");
     EventLog log;
-    GroupRunOptions o = options();
+    ManyProjectorRunOptions o = options();
     o.maxParallel = 3;
-    GroupRun run(
+    ManyProjectorRun run(
         {target("127.0.91.20"), target("127.0.91.21"), target("127.0.91.22"), target("127.0.91.23"),
          target("127.0.91.24")},
         [&](const CommandContext& c) { return sendFileToProjector(c, request, file); }, log.sink(),
@@ -197,7 +199,7 @@ TEST_F(Groups, CancelEndsEveryRowAndThoseSentAreToldToDropIt) {
     EXPECT_EQ(run.attempts(3) + run.attempts(4), 0);
 }
 
-TEST_F(Groups, QuestionsOfOneProjectorEndItsRowAndQuestionsOfAllAreAskedOnce) {
+TEST_F(ManyProjectorRuns, QuestionsOfOneProjectorEndItsRowAndQuestionsOfAllAreAskedOnce) {
     SimProcess sims({"--address", "127.0.91.30", "--address", "127.0.91.31", "--password", "pw"});
     ASSERT_TRUE(sims.ready());
     // Clear asks "Are you sure?" once; No calls the whole command off before any projector.
@@ -210,15 +212,15 @@ TEST_F(Groups, QuestionsOfOneProjectorEndItsRowAndQuestionsOfAllAreAskedOnce) {
     EXPECT_EQ(yes.entries().size(), 1u);
 
     EventLog log;
-    GroupRun cleared({target("127.0.91.30"), target("127.0.91.31")}, clear, log.sink(),
-                     options(answers));
+    ManyProjectorRun cleared({target("127.0.91.30"), target("127.0.91.31")}, clear, log.sink(),
+                             options(answers));
     cleared.start();
     ASSERT_TRUE(log.waitFinished(1));
     EXPECT_EQ(cleared.summary().complete, 2u);
 
     // A question no rehearsal asked (here: every one) is that row's end, not a dialog.
-    GroupRun unasked({target("127.0.91.30"), {{ipv4("127.0.91.31"), "pw"}, "", true}}, clear,
-                     log.sink(), options());
+    ManyProjectorRun unasked({target("127.0.91.30"), {{ipv4("127.0.91.31"), "pw"}, "", true}},
+                             clear, log.sink(), options());
     unasked.start();
     ASSERT_TRUE(log.waitFinished(2));
     EXPECT_EQ(unasked.stage(0), RowStage::Cancelled);

@@ -1,4 +1,4 @@
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 
 #include <algorithm>
 
@@ -162,19 +162,21 @@ std::size_t AnswerBook::size() const {
     return answers_.size();
 }
 
-struct GroupRun::Row {
-    GroupTarget target;
+struct ManyProjectorRun::Row {
+    ManyProjectorTarget target;
     TransferFlags flags;
-    RowStage stage = RowStage::Waiting;  // guarded by GroupRun::mutex_
-    std::string text;                    // guarded by GroupRun::mutex_
+    RowStage stage = RowStage::Waiting;  // guarded by ManyProjectorRun::mutex_
+    std::string text;                    // guarded by ManyProjectorRun::mutex_
     std::atomic<int> attempts{0};
 };
 
-GroupRun::GroupRun(std::vector<GroupTarget> targets, GroupOperation operation,
-                   EventSink<GroupEvent> sink, GroupRunOptions options)
+ManyProjectorRun::ManyProjectorRun(std::vector<ManyProjectorTarget> targets,
+                                   ManyProjectorOperation operation,
+                                   EventSink<ManyProjectorEvent> sink,
+                                   ManyProjectorRunOptions options)
     : operation_(std::move(operation)), sink_(std::move(sink)), options_(std::move(options)) {
     rows_.reserve(targets.size());
-    for (GroupTarget& t : targets) {
+    for (ManyProjectorTarget& t : targets) {
         rows_.push_back(std::make_unique<Row>());
         rows_.back()->target = std::move(t);
     }
@@ -182,18 +184,18 @@ GroupRun::GroupRun(std::vector<GroupTarget> targets, GroupOperation operation,
     pool_ = std::make_unique<WorkerPool>(options_.maxParallel);
 }
 
-GroupRun::~GroupRun() {
+ManyProjectorRun::~ManyProjectorRun() {
     cancel();
     pool_.reset();
 }
 
-void GroupRun::report(const GroupEvent& event) {
+void ManyProjectorRun::report(const ManyProjectorEvent& event) {
     if (sink_) {
         sink_(event);
     }
 }
 
-void GroupRun::start() {
+void ManyProjectorRun::start() {
     std::vector<std::size_t> rows;
     {
         std::lock_guard lock(mutex_);
@@ -219,7 +221,7 @@ void GroupRun::start() {
         running_ = true;
     }
     for (const std::size_t i : rows) {
-        report({GroupEvent::Kind::Row, i, RowStage::Waiting, {}});
+        report({ManyProjectorEvent::Kind::Row, i, RowStage::Waiting, {}});
     }
     for (const std::size_t i : rows) {
         const Result<void> queued = pool_->submit([this, i] {
@@ -234,7 +236,7 @@ void GroupRun::start() {
     rowEnded();
 }
 
-void GroupRun::rowEnded() {
+void ManyProjectorRun::rowEnded() {
     {
         std::lock_guard lock(mutex_);
         if (--unfinished_ != 0) {
@@ -242,10 +244,10 @@ void GroupRun::rowEnded() {
         }
         running_ = false;
     }
-    report({GroupEvent::Kind::Finished, 0, RowStage::Complete, {}});
+    report({ManyProjectorEvent::Kind::Finished, 0, RowStage::Complete, {}});
 }
 
-bool GroupRun::retryFailed() {
+bool ManyProjectorRun::retryFailed() {
     {
         std::lock_guard lock(mutex_);
         if (running_ || std::none_of(rows_.begin(), rows_.end(), [](const auto& r) {
@@ -258,23 +260,23 @@ bool GroupRun::retryFailed() {
     return true;
 }
 
-void GroupRun::cancel() {
+void ManyProjectorRun::cancel() {
     for (const auto& row : rows_) {
         row->flags.stopRequested = true;
         row->flags.cancelRequested = true;
     }
 }
 
-void GroupRun::wait() {
+void ManyProjectorRun::wait() {
     pool_->waitIdle();
 }
 
-bool GroupRun::running() const {
+bool ManyProjectorRun::running() const {
     std::lock_guard lock(mutex_);
     return running_;
 }
 
-GroupRun::Summary GroupRun::summary() const {
+ManyProjectorRun::Summary ManyProjectorRun::summary() const {
     std::lock_guard lock(mutex_);
     Summary s;
     s.total = rows_.size();
@@ -288,35 +290,35 @@ GroupRun::Summary GroupRun::summary() const {
     return s;
 }
 
-RowStage GroupRun::stage(std::size_t row) const {
+RowStage ManyProjectorRun::stage(std::size_t row) const {
     std::lock_guard lock(mutex_);
     return rows_[row]->stage;
 }
 
-std::string GroupRun::text(std::size_t row) const {
+std::string ManyProjectorRun::text(std::size_t row) const {
     std::lock_guard lock(mutex_);
     return rows_[row]->text;
 }
 
-const GroupTarget& GroupRun::target(std::size_t row) const {
+const ManyProjectorTarget& ManyProjectorRun::target(std::size_t row) const {
     return rows_[row]->target;
 }
 
-int GroupRun::attempts(std::size_t row) const {
+int ManyProjectorRun::attempts(std::size_t row) const {
     return rows_[row]->attempts.load();
 }
 
-void GroupRun::finishRow(std::size_t index, RowStage stage, std::string text) {
+void ManyProjectorRun::finishRow(std::size_t index, RowStage stage, std::string text) {
     Row& row = *rows_[index];
     {
         std::lock_guard lock(mutex_);
         row.stage = stage;
         row.text = text;
     }
-    report({GroupEvent::Kind::Row, index, stage, std::move(text)});
+    report({ManyProjectorEvent::Kind::Row, index, stage, std::move(text)});
 }
 
-void GroupRun::runRow(std::size_t index) {
+void ManyProjectorRun::runRow(std::size_t index) {
     Row& row = *rows_[index];
     if (row.flags.cancelAsked()) {
         // Never started: nothing reached the projector.
@@ -332,7 +334,7 @@ void GroupRun::runRow(std::size_t index) {
             std::lock_guard lock(mutex_);
             row.stage = stage;
         }
-        report({GroupEvent::Kind::Row, index, stage, {}});
+        report({ManyProjectorEvent::Kind::Row, index, stage, {}});
     };
     RowPrompt prompt(options_.answers.get(), options_.answerYes);
     RowRunner runner(row.flags, options_.timings, stageChanged);
@@ -358,7 +360,7 @@ void GroupRun::runRow(std::size_t index) {
     }
 }
 
-std::string groupSummaryText(const GroupRun::Summary& summary) {
+std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary) {
     return formatText(Text::GroupSummary, {static_cast<long long>(summary.complete),
                                            static_cast<long long>(summary.total),
                                            static_cast<long long>(summary.failed)});
@@ -433,10 +435,10 @@ std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const Encode
                             prompt);
 }
 
-Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes) {
-    return sendMessageToGroupMember(
+Outcome sendMessageInManyProjectorRun(const CommandContext& context, const Message& message,
+                                      EncodeSettings settings, std::uint8_t slot,
+                                      std::optional<int> startupMinutes) {
+    return sendMessageInManyProjectorRun(
         context,
         [&message](const ProjectorCapabilities&) {
             return RowMessage{message, {}, {}};
@@ -444,9 +446,9 @@ Outcome sendMessageToGroupMember(const CommandContext& context, const Message& m
         settings, slot, startupMinutes);
 }
 
-Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes) {
+Outcome sendMessageInManyProjectorRun(const CommandContext& context,
+                                      const RowMessageFor& messageFor, EncodeSettings settings,
+                                      std::uint8_t slot, std::optional<int> startupMinutes) {
     const Outcome queried = refreshProjectorInfo(context);
     if (context.runner.flags().cancelAsked()) {
         context.prompt.inform(languageText(Text::SendCancelled));
@@ -480,7 +482,7 @@ Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessage
     return Outcome::success();
 }
 
-std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt) {
+std::shared_ptr<AnswerBook> rehearse(const ManyProjectorOperation& operation, Prompt& prompt) {
     auto book = std::make_shared<AnswerBook>();
     RehearsalPrompt asking(prompt, *book);
     TransferFlags flags;

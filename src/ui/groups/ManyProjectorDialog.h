@@ -1,7 +1,7 @@
 #pragma once
 // The many-projector dialog: one command (Send, Display on/off, Clear, ...) to every projector
 // of a group, a row each with what it is doing and how it ended. The command runs on worker
-// threads (commands/GroupRun.h); their events reach the rows through queued calls, so the
+// threads (commands/ManyProjectorRun.h); their events reach the rows through queued calls, so the
 // window stays usable while projectors answer, fail or hang.
 //
 // Cancel ends every projector not yet finished; "Retry failed" runs the command again for
@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 
 class QLabel;
 class QPushButton;
@@ -20,24 +20,24 @@ class QTableView;
 
 namespace orvanta {
 
-class GroupRowModel;
+class ManyProjectorRowModel;
 
-class GroupCommandDialog : public QDialog {
+class ManyProjectorDialog : public QDialog {
     Q_OBJECT
   public:
     // `history`, if given, is where the rows' commands are recorded (options.history is set
     // to it); the dialog keeps it until its run is gone.
-    GroupCommandDialog(std::vector<GroupTarget> targets, GroupOperation operation,
-                       GroupRunOptions options, QWidget* parent = nullptr,
-                       std::unique_ptr<CommandHistory> history = nullptr);
-    ~GroupCommandDialog() override;
+    ManyProjectorDialog(std::vector<ManyProjectorTarget> targets, ManyProjectorOperation operation,
+                        ManyProjectorRunOptions options, QWidget* parent = nullptr,
+                        std::unique_ptr<CommandHistory> history = nullptr);
+    ~ManyProjectorDialog() override;
 
     // Starts the command; returns at once.
     void start();
     bool running() const;
-    GroupRun::Summary summary() const;
+    ManyProjectorRun::Summary summary() const;
 
-    GroupRowModel* model() const { return model_; }
+    ManyProjectorRowModel* model() const { return model_; }
     QPushButton* cancelButton() const { return cancel_; }
     QPushButton* retryButton() const { return retry_; }
     QPushButton* closeButton() const { return close_; }
@@ -53,11 +53,11 @@ class GroupCommandDialog : public QDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void onEvent(const GroupEvent& event);
+    void onEvent(const ManyProjectorEvent& event);
     void updateButtons();
 
-    std::vector<GroupTarget> targets_;
-    GroupRowModel* model_ = nullptr;
+    std::vector<ManyProjectorTarget> targets_;
+    ManyProjectorRowModel* model_ = nullptr;
     QTableView* table_ = nullptr;
     QLabel* summary_ = nullptr;
     QPushButton* cancel_ = nullptr;
@@ -66,7 +66,7 @@ class GroupCommandDialog : public QDialog {
     bool active_ = false;  // between start (or retry) and the finished event
     std::unique_ptr<CommandHistory> history_;
     // Last: its workers post to the members above until it is gone.
-    std::unique_ptr<GroupRun> run_;
+    std::unique_ptr<ManyProjectorRun> run_;
 };
 
 }  // namespace orvanta

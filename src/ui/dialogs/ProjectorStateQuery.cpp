@@ -1,4 +1,4 @@
-#include "ui/common/ProjectorStateQuery.h"
+#include "ui/dialogs/ProjectorStateQuery.h"
 
 #include <QWidget>
 #include <algorithm>

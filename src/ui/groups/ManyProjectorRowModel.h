@@ -5,16 +5,17 @@
 #include <QAbstractTableModel>
 #include <vector>
 
-#include "commands/GroupRun.h"
+#include "commands/ManyProjectorRun.h"
 
 namespace orvanta {
 
-class GroupRowModel : public QAbstractTableModel {
+class ManyProjectorRowModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { AddressColumn, NameColumn, StateColumn, ResultColumn, ColumnCount };
 
-    explicit GroupRowModel(const std::vector<GroupTarget>& targets, QObject* parent = nullptr);
+    explicit ManyProjectorRowModel(const std::vector<ManyProjectorTarget>& targets,
+                                   QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -22,7 +23,7 @@ class GroupRowModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    void apply(const GroupEvent& event);
+    void apply(const ManyProjectorEvent& event);
     RowStage stage(int row) const { return rows_[static_cast<std::size_t>(row)].stage; }
 
   private:

@@ -36,7 +36,7 @@
 
 namespace orvanta {
 
-struct GroupTarget {
+struct ManyProjectorTarget {
     ProjectorTarget target;
     std::string name;  // the registered name, may be empty
     // A group member that is no longer registered: its row fails at once and says so.
@@ -59,7 +59,7 @@ bool rowFinished(RowStage stage);
 // The row's stage in the program's words ("Now Sending...", "Complete", ...).
 std::string rowStageText(RowStage stage);
 
-struct GroupEvent {
+struct ManyProjectorEvent {
     enum class Kind { Row, Finished };
     Kind kind = Kind::Row;
     std::size_t row = 0;
@@ -80,9 +80,9 @@ class AnswerBook {
 };
 
 // The work for one projector, run on a worker thread with the row's own context.
-using GroupOperation = std::function<Outcome(const CommandContext&)>;
+using ManyProjectorOperation = std::function<Outcome(const CommandContext&)>;
 
-struct GroupRunOptions {
+struct ManyProjectorRunOptions {
     std::size_t maxParallel = 64;
     TransferTimings timings;
     // Answers asked before the fan-out; may be null (no question was asked).
@@ -97,14 +97,14 @@ struct GroupRunOptions {
 // The most projectors a group command talks to at the same time.
 inline constexpr std::size_t kMaxParallelProjectors = 64;
 
-class GroupRun {
+class ManyProjectorRun {
   public:
-    GroupRun(std::vector<GroupTarget> targets, GroupOperation operation, EventSink<GroupEvent> sink,
-             GroupRunOptions options = {});
+    ManyProjectorRun(std::vector<ManyProjectorTarget> targets, ManyProjectorOperation operation,
+                     EventSink<ManyProjectorEvent> sink, ManyProjectorRunOptions options = {});
     // Cancels what still runs and joins the workers.
-    ~GroupRun();
-    GroupRun(const GroupRun&) = delete;
-    GroupRun& operator=(const GroupRun&) = delete;
+    ~ManyProjectorRun();
+    ManyProjectorRun(const ManyProjectorRun&) = delete;
+    ManyProjectorRun& operator=(const ManyProjectorRun&) = delete;
 
     // Starts every row that has not completed and returns at once. Nothing when running.
     void start();
@@ -123,7 +123,7 @@ class GroupRun {
     };
     Summary summary() const;
     std::size_t size() const { return rows_.size(); }
-    const GroupTarget& target(std::size_t row) const;
+    const ManyProjectorTarget& target(std::size_t row) const;
     RowStage stage(std::size_t row) const;
     std::string text(std::size_t row) const;
     // How many times the operation ran for this row (tests: nothing is sent twice).
@@ -134,12 +134,12 @@ class GroupRun {
     void runRow(std::size_t index);
     void rowEnded();
     void finishRow(std::size_t index, RowStage stage, std::string text);
-    void report(const GroupEvent& event);
+    void report(const ManyProjectorEvent& event);
 
     std::vector<std::unique_ptr<Row>> rows_;
-    GroupOperation operation_;
-    EventSink<GroupEvent> sink_;
-    GroupRunOptions options_;
+    ManyProjectorOperation operation_;
+    EventSink<ManyProjectorEvent> sink_;
+    ManyProjectorRunOptions options_;
     mutable std::mutex mutex_;    // guards the rows' stage and text, unfinished_ and running_
     std::size_t unfinished_ = 0;  // rows of the current pass not ended yet
     bool running_ = false;
@@ -149,7 +149,7 @@ class GroupRun {
 };
 
 // A summary line: "38 of 40 complete, 2 failed".
-std::string groupSummaryText(const GroupRun::Summary& summary);
+std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary);
 
 // ---------------------------------------------------------------------------------------------
 // The commands a group runs
@@ -162,9 +162,9 @@ Outcome sendFileToProjector(const CommandContext& context, const SendRequest& re
 // What the Edit page's Send runs for each projector: the state query, the checks, `message`
 // encoded with `settings` and this projector's capabilities, the PUT, and the startup display
 // for `slot` when `startupMinutes` is given; "    Complete." at the end.
-Outcome sendMessageToGroupMember(const CommandContext& context, const Message& message,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes);
+Outcome sendMessageInManyProjectorRun(const CommandContext& context, const Message& message,
+                                      EncodeSettings settings, std::uint8_t slot,
+                                      std::optional<int> startupMinutes);
 // What a row sends when the message depends on the projector (a template filled with its
 // name, checked against its capabilities): made once the state query has told the
 // capabilities, with the record the history keeps, or the refusal the row ends with before
@@ -175,9 +175,9 @@ struct RowMessage {
     std::string refusal;  // not empty: nothing is sent
 };
 using RowMessageFor = std::function<RowMessage(const ProjectorCapabilities& capabilities)>;
-Outcome sendMessageToGroupMember(const CommandContext& context, const RowMessageFor& messageFor,
-                                 EncodeSettings settings, std::uint8_t slot,
-                                 std::optional<int> startupMinutes);
+Outcome sendMessageInManyProjectorRun(const CommandContext& context,
+                                      const RowMessageFor& messageFor, EncodeSettings settings,
+                                      std::uint8_t slot, std::optional<int> startupMinutes);
 // The questions of encoding `message` with `settings`, asked once as rehearseSend asks them.
 std::shared_ptr<AnswerBook> rehearseMessage(const Message& message, const EncodeSettings& settings,
                                             std::uint8_t slot, Prompt& prompt);
@@ -189,6 +189,6 @@ std::shared_ptr<AnswerBook> rehearseSend(const SendFile& file, const SendRequest
                                          Prompt& prompt);
 // The same for an operation whose questions do not depend on the projector: it is run once
 // against no projector, its questions going to `prompt`. Nothing when called off.
-std::shared_ptr<AnswerBook> rehearse(const GroupOperation& operation, Prompt& prompt);
+std::shared_ptr<AnswerBook> rehearse(const ManyProjectorOperation& operation, Prompt& prompt);
 
 }  // namespace orvanta

@@ -1,4 +1,4 @@
-#include "ui/groups/GroupCommandDialog.h"
+#include "ui/groups/ManyProjectorDialog.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -10,7 +10,7 @@
 
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
-#include "ui/groups/GroupRowModel.h"
+#include "ui/groups/ManyProjectorRowModel.h"
 
 namespace orvanta {
 
@@ -26,9 +26,10 @@ QPushButton* button(QWidget* parent, const char* name, Text caption) {
 
 }  // namespace
 
-GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOperation operation,
-                                       GroupRunOptions options, QWidget* parent,
-                                       std::unique_ptr<CommandHistory> history)
+ManyProjectorDialog::ManyProjectorDialog(std::vector<ManyProjectorTarget> targets,
+                                         ManyProjectorOperation operation,
+                                         ManyProjectorRunOptions options, QWidget* parent,
+                                         std::unique_ptr<CommandHistory> history)
     : QDialog(parent), targets_(std::move(targets)), history_(std::move(history)) {
     if (history_) {
         options.history = history_.get();
@@ -36,7 +37,7 @@ GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOp
     setObjectName(QStringLiteral("groupCommandDialog"));
     setWindowTitle(text(Text::GroupDialogTitle));
     setAccessibleName(text(Text::GroupDialogTitle));
-    model_ = new GroupRowModel(targets_, this);
+    model_ = new ManyProjectorRowModel(targets_, this);
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("groupRows"));
     table_->setAccessibleName(text(Text::GroupRowsTable));
@@ -45,9 +46,9 @@ GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOp
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setColumnWidth(GroupRowModel::AddressColumn, 120);
-    table_->setColumnWidth(GroupRowModel::NameColumn, 140);
-    table_->setColumnWidth(GroupRowModel::StateColumn, 120);
+    table_->setColumnWidth(ManyProjectorRowModel::AddressColumn, 120);
+    table_->setColumnWidth(ManyProjectorRowModel::NameColumn, 140);
+    table_->setColumnWidth(ManyProjectorRowModel::StateColumn, 120);
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("groupSummary"));
     summary_->setAccessibleName(text(Text::GroupColumnResult));
@@ -75,39 +76,39 @@ GroupCommandDialog::GroupCommandDialog(std::vector<GroupTarget> targets, GroupOp
     layout->addLayout(buttons);
     resize(640, 360);
 
-    run_ = std::make_unique<GroupRun>(targets_, std::move(operation),
-                                      guiEventSink(this, &GroupCommandDialog::onEvent),
-                                      std::move(options));
+    run_ = std::make_unique<ManyProjectorRun>(targets_, std::move(operation),
+                                              guiEventSink(this, &ManyProjectorDialog::onEvent),
+                                              std::move(options));
     updateButtons();
 }
 
-GroupCommandDialog::~GroupCommandDialog() {
+ManyProjectorDialog::~ManyProjectorDialog() {
     // Cancels and joins while the members its events are for still exist.
     run_.reset();
 }
 
-void GroupCommandDialog::start() {
+void ManyProjectorDialog::start() {
     active_ = true;
     updateButtons();
     run_->start();
 }
 
-bool GroupCommandDialog::running() const {
+bool ManyProjectorDialog::running() const {
     return active_;
 }
 
-GroupRun::Summary GroupCommandDialog::summary() const {
+ManyProjectorRun::Summary ManyProjectorDialog::summary() const {
     return run_->summary();
 }
 
-QString GroupCommandDialog::summaryText() const {
+QString ManyProjectorDialog::summaryText() const {
     return summary_->text();
 }
 
-void GroupCommandDialog::onEvent(const GroupEvent& event) {
-    if (event.kind == GroupEvent::Kind::Finished) {
+void ManyProjectorDialog::onEvent(const ManyProjectorEvent& event) {
+    if (event.kind == ManyProjectorEvent::Kind::Finished) {
         active_ = run_->running();
-        summary_->setText(qs(groupSummaryText(run_->summary())));
+        summary_->setText(qs(manyProjectorSummaryText(run_->summary())));
         updateButtons();
         if (!active_) {
             emit finished();
@@ -117,8 +118,8 @@ void GroupCommandDialog::onEvent(const GroupEvent& event) {
     model_->apply(event);
 }
 
-void GroupCommandDialog::updateButtons() {
-    const GroupRun::Summary s = run_->summary();
+void ManyProjectorDialog::updateButtons() {
+    const ManyProjectorRun::Summary s = run_->summary();
     cancel_->setEnabled(active_);
     retry_->setEnabled(!active_ && s.failed > 0);
     close_->setEnabled(!active_);
@@ -127,7 +128,7 @@ void GroupCommandDialog::updateButtons() {
     }
 }
 
-void GroupCommandDialog::reject() {
+void ManyProjectorDialog::reject() {
     // Escape is Cancel while projectors are still being talked to, Close afterwards.
     if (active_) {
         run_->cancel();
@@ -136,7 +137,7 @@ void GroupCommandDialog::reject() {
     QDialog::reject();
 }
 
-void GroupCommandDialog::closeEvent(QCloseEvent* event) {
+void ManyProjectorDialog::closeEvent(QCloseEvent* event) {
     if (active_) {
         run_->cancel();
         event->ignore();

@@ -255,7 +255,7 @@ struct Step {
 
 void runSteps(const CliFolders& folders, SimProcess& sim, const std::vector<Step>& steps) {
     for (const Step& s : steps) {
-        const std::size_t from = sim.lineCount();
+        const std::size_t from = sim.settledLineCount();
         const CliOutcome o = folders.run(s.args);
         EXPECT_EQ(o.status, s.status) << describe(s.args, o);
         if (s.out != "*") {
@@ -389,12 +389,12 @@ TEST(CliSend, SendLockRefusesBeforeAnyProjectorIsAsked) {
     const std::vector<std::string> send = {"send", "m.ovx", "--projector", "127.0.40.5"};
 
     folders.writeSettings("[General]\nLock=1\n[PJOrvantaPass]\nPass=\nLock=1\n");
-    const std::size_t before = sim.lineCount();
+    const std::size_t before = sim.settledLineCount();
     const CliOutcome locked = folders.run(send);
     EXPECT_EQ(locked.status, 1);
     EXPECT_EQ(locked.out, "");
     EXPECT_EQ(locked.err, "The Send button is locked.\n");
-    EXPECT_EQ(sim.lineCount(), before) << sim.output();
+    EXPECT_EQ(sim.settledLineCount(), before) << sim.output();
     // The desktop program locks only its Send buttons.
     EXPECT_EQ(folders.run({"--yes", "clear", "all", "--projector", "127.0.40.5"}).status, 0);
 

@@ -80,13 +80,13 @@ bool SendToChoice::single() const {
 
 std::vector<ManyProjectorTarget> SendToChoice::targets(const ProjectorList& registry) const {
     std::vector<ManyProjectorTarget> out;
-    const QString data = currentData().toString();
-    if (data == kAll) {
+    const QString chosen = currentData().toString();
+    if (chosen == kAll) {
         for (const ProjectorRecord& r : registry.records) {
             out.push_back({{r.address, r.password}, r.name, false});
         }
-    } else if (data.startsWith(QLatin1Char('='))) {
-        if (const ProjectorGroup* g = groups_->groups().find(utf8(data.mid(1)))) {
+    } else if (chosen.startsWith(QLatin1Char('='))) {
+        if (const ProjectorGroup* g = groups_->groups().find(utf8(chosen.mid(1)))) {
             for (const GroupMember& m : groupMembers(*g, registry)) {
                 out.push_back(m.record ? ManyProjectorTarget{{m.address, m.record->password},
                                                              m.record->name,

@@ -260,11 +260,11 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     const auto stopsFor = [&](const std::function<void()>& action, const char* what) {
         page.tab->showPage();
         ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-        const std::size_t from = sim.lineCount();
+        const std::size_t from = sim.settledLineCount();
         ASSERT_TRUE(sim.waitForLine("CTRL 3535", std::chrono::seconds(5), from)) << what;
         action();
         ASSERT_TRUE(page.pollsStopped()) << what;
-        const std::size_t after = sim.lineCount();
+        const std::size_t after = sim.settledLineCount();
         EXPECT_FALSE(sim.waitForLine("CTRL 353", std::chrono::milliseconds(200), after)) << what;
     };
     stopsFor([&] { page.tab->leavePage(); }, "tab left");
@@ -272,7 +272,7 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     stopsFor([&] { projectors->showPopup(); }, "drop-down opened");
     projectors->hidePopup();
     // Choosing a projector brings the watch back.
-    const std::size_t from = sim.lineCount();
+    const std::size_t from = sim.settledLineCount();
     emit projectors->activated(0);
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     EXPECT_TRUE(sim.waitForLine("CTRL 3534", std::chrono::seconds(5), from));

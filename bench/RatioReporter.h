@@ -14,7 +14,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && run.iterations > 0 && !run.error_occurred) {
+            if (run.error_occurred) {
+                failed_.push_back(run.benchmark_name() + ": " + run.error_message);
+            } else if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
                 runs_.insert_or_assign(run.benchmark_name(), run);
             }
         }
@@ -44,6 +46,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
         }
     }
 
+    // What the program returns: a benchmark that could not run its case measured nothing, and
+    // a run that passes silently over it would hide that.
+    int exitStatus() const {
+        for (const std::string& f : failed_) {
+            std::fprintf(stderr, "benchmark failed: %s\n", f.c_str());
+        }
+        return failed_.empty() ? 0 : 1;
+    }
+
   private:
     std::map<std::string, Run> runs_;
+    std::vector<std::string> failed_;
 };

@@ -6,10 +6,15 @@
 //
 // The simulator answers the save at once (--save-polls 0), so the measure is the protocol and
 // the program, not the projector's 500 ms save pause.
+//
+// Every count runs with the history and without it (ORVANTA_NO_HISTORY=1): the end of the
+// program prints what the history adds to each send, as a share of the send without it.
 
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <cstdio>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,13 +61,17 @@ Setup& setup() {
 }
 
 // One run of the program; the wall time in seconds, or a negative value when it failed.
-double sendOnce(int projectors) {
+double sendOnce(int projectors, bool history = true) {
     std::vector<std::string> args = {"send", "bell.ovx", "--slot", "1"};
     for (int i = 0; i < projectors; ++i) {
         args.insert(args.end(), {"--projector", projectorAddress(i)});
     }
+    std::map<std::string, std::string> environment = setup().folders->environment();
+    if (!history) {
+        environment["ORVANTA_NO_HISTORY"] = "1";
+    }
     const auto begin = std::chrono::steady_clock::now();
-    CliProcess cli(args, setup().folders->environment());
+    CliProcess cli(args, environment);
     const CliOutcome o = cli.wait();
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - begin;
     return o.status == 0 ? took.count() : -1.0;
@@ -82,8 +91,13 @@ double baseline() {
     return seconds;
 }
 
+// Mean seconds per run by projector count, with and without the history.
+std::map<int, double> gWithHistory;
+std::map<int, double> gWithoutHistory;
+
 void BM_CliSend(benchmark::State& state) {
     const int projectors = static_cast<int>(state.range(0));
+    const bool history = state.range(1) != 0;
     if (!setup().ok) {
         state.SkipWithError("simulator or message file not ready");
         return;
@@ -95,7 +109,7 @@ void BM_CliSend(benchmark::State& state) {
     }
     double total = 0;
     for (auto _ : state) {
-        const double seconds = sendOnce(projectors);
+        const double seconds = sendOnce(projectors, history);
         if (seconds < 0) {
             state.SkipWithError("a send failed");
             return;
@@ -108,15 +122,43 @@ void BM_CliSend(benchmark::State& state) {
     state.counters["x_vs_1_projector"] = mean / base;
     state.counters["ms_per_added_projector"] =
         projectors > 1 ? (mean - base) * 1000 / (projectors - 1) : 0;
+    (history ? gWithHistory : gWithoutHistory)[projectors] = mean;
 }
 BENCHMARK(BM_CliSend)
-    ->Arg(1)
-    ->Arg(8)
-    ->Arg(32)
+    ->ArgNames({"projectors", "history"})
+    ->ArgsProduct({{1, 8, 32}, {1, 0}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
 
+// What the history adds to a send, as a share of the send without it; false when a count was
+// not measured both ways.
+bool printHistoryShares() {
+    std::printf("\nwhat recording the history adds to a send (share of the send without it):\n");
+    bool complete = !gWithHistory.empty();
+    for (const auto& [projectors, with] : gWithHistory) {
+        const auto without = gWithoutHistory.find(projectors);
+        if (without == gWithoutHistory.end() || without->second <= 0) {
+            complete = false;
+            continue;
+        }
+        std::printf("  %2d projectors: %8.1f ms with, %8.1f ms without, history %+.3f x send\n",
+                    projectors, with * 1000, without->second * 1000,
+                    (with - without->second) / without->second);
+    }
+    return complete;
+}
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    const std::size_t ran = benchmark::RunSpecifiedBenchmarks();
+    const bool shares = printHistoryShares();
+    benchmark::Shutdown();
+    // A run that measured nothing (a send failed, or the simulator did not start) fails.
+    return ran > 0 && shares ? 0 : 1;
+}

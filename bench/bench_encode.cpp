@@ -39,7 +39,7 @@ Message largestColored() {
     Message m;
     m.title = RichText(u"Notice", kWhite, kSilver);
     for (int run = 0; run < 160; ++run) {
-        m.body.append(u"Colors! ", run % 2 ? kRed : kWhite, kSilver);
+        m.body.append(u"Colours! ", run % 2 ? kRed : kWhite, kSilver);
     }
     return m;
 }
@@ -106,5 +106,5 @@ int main(int argc, char** argv) {
     reporter.printRatios("BM_Baseline_CopyUnits",
                          "per encoding of a 3968-byte body, relative to copying its units:");
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

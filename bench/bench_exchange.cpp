@@ -98,5 +98,5 @@ int main(int argc, char** argv) {
         }
     }
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

@@ -263,5 +263,5 @@ int main(int argc, char** argv) {
                "BM_FleetRefresh64_Network/real_time");
     measureWatchCost();
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

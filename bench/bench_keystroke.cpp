@@ -97,5 +97,5 @@ int main(int argc, char** argv) {
                     page->GetAdjustedRealTime() / base->GetAdjustedRealTime());
     }
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

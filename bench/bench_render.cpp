@@ -99,5 +99,5 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios("BM_Baseline_ImageCopy", "relative to copying a 1000 x 300 image:");
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

@@ -114,5 +114,5 @@ int main(int argc, char** argv) {
                     100.0 * meanSeconds(*poll) / 5.0);
     }
     benchmark::Shutdown();
-    return 0;
+    return reporter.exitStatus();
 }

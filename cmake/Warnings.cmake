@@ -1,9 +1,23 @@
-# Every target of the project gets the same warning set; CI builds with -Werror.
+# One set of warnings and definitions for every target of the project: each target links this
+# interface target (through orvanta_warnings), so a new program or test gets the same checks.
+add_library(orvanta_build_flags INTERFACE)
+target_compile_options(orvanta_build_flags INTERFACE
+    -Wall -Wextra -Wshadow
+    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast>
+    $<$<BOOL:${ORVANTA_WERROR}>:-Werror>)
+# Every string that crosses into Qt is converted on purpose (ui/common/UiText.h), signals do
+# not narrow their arguments, and Qt's own loop macro is left for the language's.  They only
+# change what Qt's headers declare, so targets without Qt are not touched.  Tests (targets
+# with the ORVANTA_TEST property) keep comparing Qt strings with plain literals.
+set(_orvanta_program "$<NOT:$<BOOL:$<TARGET_PROPERTY:ORVANTA_TEST>>>")
+target_compile_definitions(orvanta_build_flags INTERFACE
+    $<${_orvanta_program}:QT_NO_CAST_FROM_ASCII> $<${_orvanta_program}:QT_NO_CAST_TO_ASCII>
+    $<${_orvanta_program}:QT_NO_CAST_FROM_BYTEARRAY>
+    $<${_orvanta_program}:QT_NO_URL_CAST_FROM_STRING>
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_FOREACH)
+
 function(orvanta_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra)
-    if(ORVANTA_WERROR)
-        target_compile_options(${target} PRIVATE -Werror)
-    endif()
+    target_link_libraries(${target} PRIVATE orvanta_build_flags)
 endfunction()
 
 # A static library of one subsystem folder.  Core folders must never link Qt: the core is

@@ -7,7 +7,7 @@ packages=(
     libssl-dev libsdl1.2-dev tzdata libicu-dev
     libmicrohttpd-dev nlohmann-json3-dev libsodium-dev libsystemd-dev
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format
     fonts-wqy-zenhei fonts-dejavu-core libfreetype-dev
     iproute2 openssl curl
     help2man librsvg2-bin qt6-translations-l10n man-db file

@@ -51,6 +51,7 @@ shots=(
     "zh edit edit-zh.png"
     "en history history.png"
     "en fleet fleet.png"
+    "en schedule schedule.png"
     "en group-send group-send.png"
     "en template template.png"
 )
@@ -122,6 +123,26 @@ for shot in "${shots[@]}"; do
             "$root/$build/bin/orvanta-projector-sim" "$root/$build/bin/orvanta-cli" "$fleet" \
             "${display[@]}" "$tool" "${args[@]}"
         rm -rf "$fleet"
+    elif [ "$page" = schedule ]; then
+        # A school's routine, fired by the service running beside the window.
+        cli=("$root/$build/bin/orvanta-cli" --program-folder "$folder")
+        printf 'Group=Hall A\nMember=127.0.0.2\nMember=127.0.0.3\n' >"$folder/Groups.txt"
+        "${cli[@]}" schedule add Morning --weekdays mon,tue,wed,thu,fri --time 07:55 \
+            --skip 2026-12-24 --file Welcome --slot 3 --display --group "Hall A" >/dev/null
+        "${cli[@]}" schedule add "First period" --weekdays mon,tue,wed,thu,fri --time 08:30 \
+            --show 3 --all-registered >/dev/null
+        "${cli[@]}" schedule add "Clear at six" --daily 18:00 --clear all --all-registered >/dev/null
+        "${cli[@]}" schedule add "Startup off" --weekdays fri --time 19:00 --startup off \
+            --all-registered --disabled >/dev/null
+        "${cli[@]}" schedule add "Fire drill" --at "2027-01-12 10:30" --show 5 \
+            --projector 127.0.0.2 >/dev/null
+        unshare --net sh -c 'ip link set lo up
+            service=$1; folder=$2; shift 2
+            "$service" --program-folder "$folder" --listen 127.0.0.1:0 >/dev/null 2>&1 &
+            pid=$!
+            while [ ! -e "$folder/schedule-state.json" ]; do sleep 0.1; done
+            "$@"; status=$?; kill $pid; wait $pid; exit $status' sh \
+            "$root/$build/bin/orvanta-service" "$folder" "${display[@]}" "$tool" "${args[@]}"
     elif [ "$page" = discovery ]; then
         # Loopback carries multicast here, is the adaptor searched from, and three simulated
         # projectors answer the search.

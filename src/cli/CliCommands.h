@@ -39,6 +39,7 @@ int runDiscoverCommand(const CliContext& context, const std::vector<std::string>
 int runHistoryCommand(const CliContext& context, const std::vector<std::string>& args);
 int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args);
 int runGroupsCommand(const CliContext& context, const std::vector<std::string>& args);
+int runScheduleCommand(const CliContext& context, const std::vector<std::string>& args);
 int runTemplatesCommand(const CliContext& context, const std::vector<std::string>& args);
 int runTokensCommand(const CliContext& context, const std::vector<std::string>& args);
 #ifdef ORVANTA_CLI_RENDER

@@ -11,6 +11,7 @@
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
 #include "platform/TextCodec.h"
+#include "platform/WorkerPool.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorList.h"
 #include "settings/SendLockStore.h"
@@ -309,7 +310,7 @@ InterruptAsCancel::InterruptAsCancel(std::function<void()> cancel) : cancel_(std
     action.sa_handler = onInterruptPressCancel;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
-    watcher_ = std::thread([this] {
+    Result<std::thread> watcher = startThread([this] {
         std::unique_lock lock(mutex_);
         while (!done_) {
             if (gInterrupted.exchange(false)) {
@@ -321,6 +322,12 @@ InterruptAsCancel::InterruptAsCancel(std::function<void()> cancel) : cancel_(std
             wake_.wait_for(lock, std::chrono::milliseconds(50));
         }
     });
+    if (watcher) {
+        watcher_ = std::move(watcher).value();
+    } else {
+        // Nobody would see the flag: Ctrl+C ends the command at once, as it does by default.
+        signal(SIGINT, SIG_DFL);
+    }
 }
 
 InterruptAsCancel::~InterruptAsCancel() {
@@ -329,7 +336,9 @@ InterruptAsCancel::~InterruptAsCancel() {
         done_ = true;
     }
     wake_.notify_all();
-    watcher_.join();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
     signal(SIGINT, SIG_DFL);
 }
 
@@ -441,19 +450,17 @@ std::unique_ptr<CommandHistory> openCliHistory(const CliContext& context,
     for (const CliTarget& t : targets) {
         names[t.target.address] = t.name;
     }
-    HistoryFile file(historyPath(context.programFolder));
-    return std::make_unique<HistoryRecorder>(
+    // Written once the command has ended, all records together.
+    return std::make_unique<BufferedHistory>(
+        HistoryFile(historyPath(context.programFolder)),
         [names](std::uint32_t address) {
             const auto it = names.find(address);
             return it == names.end() ? std::string() : it->second;
         },
-        [file](const HistoryRecord& record) {
+        [](const std::string& problem) {
             // The command has done its work: a history that cannot be written is told, but
             // does not make it fail.
-            if (const Result<> appended = file.append(record); !appended) {
-                std::fprintf(stderr, "orvanta-cli: history not written: %s\n",
-                             appended.error().c_str());
-            }
+            std::fprintf(stderr, "orvanta-cli: history not written: %s\n", problem.c_str());
         });
 }
 

@@ -284,7 +284,13 @@ int runDisplay(const CliContext& context, const std::vector<std::string>& args, 
         const DisplayCommand command = !show                 ? DisplayCommand::DisplayOff
                                        : a.has("--power-on") ? DisplayCommand::PowerOnAndDisplayOn
                                                              : DisplayCommand::DisplayOn;
-        return runDisplayCommand(c, command, *requiredSlot(a));
+        // The desktop program shows the projector's state instead; a script reads this line,
+        // as it reads the ending of mute and clear.
+        Outcome shown = runDisplayCommand(c, command, *requiredSlot(a));
+        if (shown.ok()) {
+            c.prompt.inform(languageText(Text::Complete));
+        }
+        return shown;
     };
     return runOnOneProjector(context, args, name, show ? kShowUsage : kHideUsage, extra, check,
                              body, kToMany);

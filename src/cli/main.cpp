@@ -31,6 +31,8 @@ constexpr CliCommand kCommands[] = {
     {"history", "print what was sent to projectors, and how it ended", cli::runHistoryCommand},
     {"groups", "list, make, change and delete groups of registered projectors",
      cli::runGroupsCommand},
+    {"schedule", "list, add and remove scheduled messages; pause, resume, the next firings",
+     cli::runScheduleCommand},
     {"templates", "list message templates and show their fields", cli::runTemplatesCommand},
     {"tokens", "make, list and revoke the tokens of orvanta-service's HTTP API",
      cli::runTokensCommand},

@@ -95,8 +95,16 @@ bool takeProjectorInfo(const TransferJob& job, ProjectorInfo& info) {
         return false;
     }
     info.values = fresh;
+    // Every answer decides anew: a projector of level 0 or 1 chosen after one of level 4 must
+    // not keep the newer one's character set and options. Below level 2 the flags carry
+    // nothing, and a projector that could not be reached has the start values.
     if (info.levelUsable()) {
         info.capabilities = fresh.capabilities();
+    } else {
+        info.capabilities = ProjectorCapabilities{};
+        if (fresh.level >= 0 && fresh.level < 2) {
+            info.capabilities.level = fresh.level;
+        }
     }
     return true;
 }

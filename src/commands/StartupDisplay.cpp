@@ -44,7 +44,7 @@ StartupAreaTexts startupAreaTexts(bool valid, const StartupDisplay& startup) {
         return texts;
     }
     if (!startup.on) {
-        texts.savedNumber = "None";
+        texts.savedNumber = languageText(Text::StartupSlotNone);
         return texts;
     }
     texts.savedNumber = std::to_string(startup.savedNumber);

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <string_view>
+#include <vector>
 
 #include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
@@ -71,6 +73,32 @@ void HistoryRecorder::record(const ProjectorTarget& target, const CommandRecord&
                              nameOf_ ? nameOf_(target.address) : std::string(), historyNow()));
 }
 
+BufferedHistory::~BufferedHistory() {
+    flush();
+}
+
+void BufferedHistory::record(const ProjectorTarget& target, const CommandRecord& record,
+                             const Outcome& outcome) {
+    HistoryRecord complete = makeHistoryRecord(
+        target, record, outcome, nameOf_ ? nameOf_(target.address) : std::string(), historyNow());
+    std::lock_guard<std::mutex> lock(mutex_);
+    held_.push_back(std::move(complete));
+}
+
+void BufferedHistory::flush() {
+    std::vector<HistoryRecord> records;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        records.swap(held_);
+    }
+    if (records.empty()) {
+        return;
+    }
+    if (const Result<> appended = file_.append(records); !appended && onError_) {
+        onError_(appended.error());
+    }
+}
+
 HistoryWriterThread::HistoryWriterThread(HistoryFile file, ErrorSink onError)
     : file_(std::move(file)), onError_(std::move(onError)) {
     Result<std::thread> started = startThread([this] { loop(); });
@@ -119,8 +147,11 @@ void HistoryWriterThread::loop() {
         if (queue_.empty()) {
             return;  // stopped, and everything is written
         }
-        HistoryRecord next = std::move(queue_.front());
-        queue_.pop_front();
+        // Whatever has come in meanwhile goes in one write: a send to many projectors ends
+        // with many records at once.
+        std::vector<HistoryRecord> next(std::make_move_iterator(queue_.begin()),
+                                        std::make_move_iterator(queue_.end()));
+        queue_.clear();
         writing_ = true;
         lock.unlock();
         const Result<> appended = file_.append(next);

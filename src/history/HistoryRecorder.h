@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "commands/CommandContext.h"
 #include "history/History.h"
@@ -40,6 +41,33 @@ class HistoryRecorder : public CommandHistory {
   private:
     NameOf nameOf_;
     Writer write_;
+};
+
+// Keeps the records of one run of a command (the command line's, to one projector or to many)
+// and writes them together when the run ends: one lock and one flush to disk for all of them
+// instead of one per projector. Records may come from any thread.
+class BufferedHistory : public CommandHistory {
+  public:
+    using NameOf = HistoryRecorder::NameOf;
+    using ErrorSink = std::function<void(const std::string& problem)>;
+    BufferedHistory(HistoryFile file, NameOf nameOf, ErrorSink onError = {})
+        : file_(std::move(file)), nameOf_(std::move(nameOf)), onError_(std::move(onError)) {}
+    // Writes what is still held.
+    ~BufferedHistory() override;
+    BufferedHistory(const BufferedHistory&) = delete;
+    BufferedHistory& operator=(const BufferedHistory&) = delete;
+
+    void record(const ProjectorTarget& target, const CommandRecord& record,
+                const Outcome& outcome) override;
+    // Writes the records held so far.
+    void flush();
+
+  private:
+    HistoryFile file_;
+    NameOf nameOf_;
+    ErrorSink onError_;
+    std::mutex mutex_;
+    std::vector<HistoryRecord> held_;  // guarded by mutex_
 };
 
 // Appends records on a thread of its own, in the order given, so that whoever records never

@@ -40,8 +40,10 @@ int countLines(std::u16string_view text) {
             break;
         }
         pos = q + 1;
-        if (pos < text.size() && isLineEndAfterPageMark(text[q], text[pos])) {
-            ++pos;  // the mark and the line end the "Page feed" button puts after it
+        if (pos < text.size() && text[q] == kPageFeedMark) {
+            // The mark takes the unit after it along: the line end the "Page feed" button puts
+            // there, or whatever was typed in its place.
+            ++pos;
         }
     }
     return lines;

@@ -1,7 +1,5 @@
 #include "message/Rtf.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -32,7 +30,6 @@ const char* describeRtfError(RtfError error) {
 
 namespace {
 
-constexpr char16_t kReplacement = 0xFFFD;
 constexpr size_t kMaxControlWordLetters = 32;
 
 bool isLetter(char c) {
@@ -100,113 +97,6 @@ bool isLeadByte(int codePage, unsigned char b) {
             return false;
     }
 }
-
-std::vector<std::string> iconvNames(int codePage) {
-    std::vector<std::string> names;
-    switch (codePage) {
-        case 936:
-            names = {"CP936", "GBK"};
-            break;
-        case 950:
-            names = {"CP950", "BIG5"};
-            break;
-        case 932:
-            names = {"CP932", "WINDOWS-31J", "SHIFT_JIS"};
-            break;
-        case 10000:
-            names = {"MACINTOSH"};
-            break;
-        case 1361:
-            names = {"JOHAB"};
-            break;
-        case 65001:
-            names = {"UTF-8"};
-            break;
-        default:
-            names = {"CP" + std::to_string(codePage), "WINDOWS-" + std::to_string(codePage)};
-            break;
-    }
-    return names;
-}
-
-// Converters by code page, opened on first use and closed with the reader.
-class Converters {
-  public:
-    Converters() = default;
-    Converters(const Converters&) = delete;
-    Converters& operator=(const Converters&) = delete;
-    ~Converters() {
-        for (auto& [cp, cd] : open_) {
-            if (cd != invalid()) {
-                iconv_close(cd);
-            }
-        }
-    }
-
-    // Appends the UTF-16 units of `bytes` in `codePage`; bytes that do not convert give U+FFFD.
-    void decode(int codePage, std::string_view bytes, std::u16string& out) {
-        if (codePage == 1252 || codePage <= 0) {
-            out += decodeWindows1252(bytes);
-            return;
-        }
-        iconv_t cd = get(codePage);
-        if (cd == invalid()) {
-            out += decodeWindows1252(bytes);
-            return;
-        }
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        std::string input(bytes);
-        char* in = input.data();
-        size_t inLeft = input.size();
-        std::array<char, 512> buffer{};
-        while (inLeft > 0) {
-            char* outPtr = buffer.data();
-            size_t outLeft = buffer.size();
-            const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-            const int err = errno;
-            appendUtf16le(buffer.data(), buffer.size() - outLeft, out);
-            if (r != static_cast<size_t>(-1)) {
-                break;
-            }
-            if (err == E2BIG) {
-                continue;
-            }
-            // A byte that is no character of the code page, or a lead byte without its trail.
-            out.push_back(kReplacement);
-            ++in;
-            --inLeft;
-            iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        }
-    }
-
-  private:
-    static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
-
-    static void appendUtf16le(const char* data, size_t n, std::u16string& out) {
-        for (size_t i = 0; i + 1 < n; i += 2) {
-            out.push_back(static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
-                                                (static_cast<unsigned char>(data[i + 1]) << 8)));
-        }
-    }
-
-    iconv_t get(int codePage) {
-        auto it = open_.find(codePage);
-        if (it != open_.end()) {
-            return it->second;
-        }
-        iconv_t cd = invalid();
-        for (const auto& name : iconvNames(codePage)) {
-            cd = iconv_open("UTF-16LE", name.c_str());
-            if (cd != invalid()) {
-                break;
-            }
-        }
-        open_.emplace(codePage, cd);
-        return cd;
-    }
-
-    std::map<int, iconv_t> open_;
-};
 
 enum class Destination { Text, Skip, FontTable, ColorTable };
 
@@ -616,7 +506,7 @@ class Reader {
 
     std::string pending_;
     bool leadPending_ = false;
-    Converters converters_;
+    CodePageDecoder converters_;
 };
 
 void appendNumber(std::string& out, long long n) {

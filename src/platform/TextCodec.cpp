@@ -1,11 +1,15 @@
 #include "platform/TextCodec.h"
 
+#include <iconv.h>
+
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
 #include <unicode/uchar.h>
 #include <unicode/unorm2.h>
+#include <vector>
 
 namespace orvanta {
 namespace {
@@ -170,6 +174,34 @@ std::string normalized(std::string_view text, const UNormalizer2* (*normalizer)(
     }
     out.resize(static_cast<std::size_t>(n));
     return utf16ToUtf8(out);
+std::vector<std::string> iconvNames(int codePage) {
+    switch (codePage) {
+        case 936:
+            return {"CP936", "GBK"};
+        case 950:
+            return {"CP950", "BIG5"};
+        case 932:
+            return {"CP932", "WINDOWS-31J", "SHIFT_JIS"};
+        case 10000:
+            return {"MACINTOSH"};
+        case 1361:
+            return {"JOHAB"};
+        case 65001:
+            return {"UTF-8"};
+        default:
+            return {"CP" + std::to_string(codePage), "WINDOWS-" + std::to_string(codePage)};
+    }
+}
+
+iconv_t invalidConverter() {
+    return reinterpret_cast<iconv_t>(-1);
+}
+
+void appendUtf16le(const char* data, size_t n, std::u16string& out) {
+    for (size_t i = 0; i + 1 < n; i += 2) {
+        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(data[i]) |
+                                            (static_cast<unsigned char>(data[i + 1]) << 8)));
+    }
 }
 
 }  // namespace
@@ -217,6 +249,64 @@ std::string validUtf8(std::string_view text) {
             appendUtf8(out, kReplacement);
         }
     }
+CodePageDecoder::~CodePageDecoder() {
+    for (auto& [codePage, cd] : open_) {
+        if (cd != invalidConverter()) {
+            iconv_close(cd);
+        }
+    }
+}
+
+void* CodePageDecoder::converter(int codePage) {
+    if (const auto it = open_.find(codePage); it != open_.end()) {
+        return it->second;
+    }
+    iconv_t cd = invalidConverter();
+    for (const auto& name : iconvNames(codePage)) {
+        cd = iconv_open("UTF-16LE", name.c_str());
+        if (cd != invalidConverter()) {
+            break;
+        }
+    }
+    open_.emplace(codePage, cd);
+    return cd;
+}
+
+void CodePageDecoder::decode(int codePage, std::string_view bytes, std::u16string& out) {
+    iconv_t cd = codePage == 1252 || codePage <= 0 ? invalidConverter() : converter(codePage);
+    if (cd == invalidConverter()) {
+        out += decodeWindows1252(bytes);
+        return;
+    }
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string input(bytes);
+    char* in = input.data();
+    size_t inLeft = input.size();
+    std::array<char, 512> buffer{};
+    while (inLeft > 0) {
+        char* outPtr = buffer.data();
+        size_t outLeft = buffer.size();
+        const size_t r = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        const int err = errno;
+        appendUtf16le(buffer.data(), buffer.size() - outLeft, out);
+        if (r != static_cast<size_t>(-1)) {
+            break;
+        }
+        if (err == E2BIG) {
+            continue;
+        }
+        // A byte that is no character of the code page, or a lead byte without its trail.
+        out.push_back(kReplacement);
+        ++in;
+        --inLeft;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+}
+
+std::u16string decodeCodePage(int codePage, std::string_view bytes) {
+    CodePageDecoder decoder;
+    std::u16string out;
+    decoder.decode(codePage, bytes, out);
     return out;
 }
 

@@ -2,6 +2,7 @@
 // Conversions between the encodings the program meets: UTF-8 (our files, the terminal,
 // the language table), UTF-16 (rich text and projector text) and Windows-1252 (old files).
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,27 @@ std::string compatibilityForm(std::string_view text);
 std::string visibleText(std::string_view text);
 // Well-formed UTF-8: every byte that is not part of a well-formed sequence becomes U+FFFD.
 std::string validUtf8(std::string_view text);
+// Text in a Windows code page (932 Japanese, 936 Simplified Chinese, 1252 Western European,
+// ...) to UTF-16. Converters are opened on first use and closed with the decoder; one decoder
+// is used by one thread at a time.
+class CodePageDecoder {
+  public:
+    CodePageDecoder() = default;
+    CodePageDecoder(const CodePageDecoder&) = delete;
+    CodePageDecoder& operator=(const CodePageDecoder&) = delete;
+    ~CodePageDecoder();
+
+    // Appends the UTF-16 units of `bytes`; bytes that do not convert give U+FFFD, and a code
+    // page the system cannot convert is read as Windows-1252.
+    void decode(int codePage, std::string_view bytes, std::u16string& out);
+
+  private:
+    void* converter(int codePage);
+    std::map<int, void*> open_;  // iconv descriptors by code page
+};
+
+// The same for one text.
+std::u16string decodeCodePage(int codePage, std::string_view bytes);
 
 // Value of one hexadecimal digit (either letter case), -1 for any other character.
 constexpr int hexDigitValue(char c) {

@@ -251,7 +251,7 @@ std::vector<AnswerRecord> scanAnswerDatagram(std::span<const std::uint8_t> datag
     return records;
 }
 
-std::optional<DiscoveredProjector> decodeAnswerRecord(const AnswerRecord& record) {
+std::optional<DiscoveredProjector> decodeAnswerRecord(const AnswerRecord& record, int codePage) {
     if (std::memcmp(record.data() + kMagicOffset, kAnswerMagic.data(), kAnswerMagic.size()) != 0) {
         return std::nullopt;
     }
@@ -261,7 +261,7 @@ std::optional<DiscoveredProjector> decodeAnswerRecord(const AnswerRecord& record
     std::copy_n(record.begin() + kMacOffset, mac.size(), mac.begin());
     const std::uint8_t* a = record.data() + kAddressOffset;
     return DiscoveredProjector{
-        utf16ToUtf8(decodeWindows1252(std::string_view(nameStart, nameLength))),
+        utf16ToUtf8(decodeCodePage(codePage, std::string_view(nameStart, nameLength))),
         formatMacAddress(mac),
         std::uint32_t{a[0]} << 24 | std::uint32_t{a[1]} << 16 | std::uint32_t{a[2]} << 8 | a[3],
     };

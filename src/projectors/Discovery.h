@@ -28,6 +28,7 @@
 #include "platform/EventSink.h"
 #include "projectors/Adaptors.h"
 #include "projectors/ProjectorList.h"
+#include "text/LanguageText.h"
 
 namespace orvanta {
 
@@ -60,13 +61,16 @@ SearchDatagram buildSearchDatagram(std::uint32_t adaptorAddress);
 std::vector<AnswerRecord> scanAnswerDatagram(std::span<const std::uint8_t> datagram);
 
 struct DiscoveredProjector {
-    std::string name;       // UTF-8, decoded from Windows-1252
+    std::string name;       // UTF-8, decoded from the answer's code page
     std::string mac;        // "XX-XX-XX-XX-XX-XX"
     std::uint32_t address;  // host order
 };
 
-// Nothing when bytes 2..13 are not "DeviceAnswer".
-std::optional<DiscoveredProjector> decodeAnswerRecord(const AnswerRecord& record);
+// Nothing when bytes 2..13 are not "DeviceAnswer". The name's 8-bit text is read in
+// `codePage`: sites name their projectors in their own script, so the interface language's
+// code page is the best guess (932 for Japanese, 936 for Chinese, 1252 otherwise).
+std::optional<DiscoveredProjector> decodeAnswerRecord(const AnswerRecord& record,
+                                                      int codePage = interfaceCodePage());
 
 // Opens a TCP connection to address:port and closes it at once. False when the connection
 // is refused, fails, or is not made within `limit`.

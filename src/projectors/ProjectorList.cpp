@@ -223,10 +223,25 @@ RegistryResult registerProjector(const std::string& programFolder, const Project
         });
 }
 
-RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address) {
+namespace {
+
+// The entry the caller means: the one it names while it still holds the address, else the
+// first one with the address.
+std::optional<std::size_t> entryOf(const ProjectorList& list, std::uint32_t address,
+                                   std::optional<std::size_t> named) {
+    if (named && *named < list.count() && list.records[*named].address == address) {
+        return named;
+    }
+    return list.findAddress(address);
+}
+
+}  // namespace
+
+RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address,
+                                   std::optional<std::size_t> named) {
     return changeRegistry(
         programFolder, [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
-            const auto row = list.findAddress(address);
+            const auto row = entryOf(list, address, named);
             if (!row) {
                 return RegistryProblem::NotRegistered;
             }
@@ -245,10 +260,11 @@ RegistryResult unregisterProjector(const std::string& programFolder, std::uint32
 }
 
 RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
-                                       std::int32_t authentication, const std::string& password) {
+                                       std::int32_t authentication, const std::string& password,
+                                       std::optional<std::size_t> named) {
     return changeRegistry(programFolder,
                           [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
-                              const auto row = list.findAddress(address);
+                              const auto row = entryOf(list, address, named);
                               if (!row) {
                                   return RegistryProblem::NotRegistered;
                               }

@@ -90,11 +90,15 @@ ProjectorList loadProjectorList(const std::string& programFolder);
 // Appends `record` as a section of its own (the rest of the file stays as it is), unless the
 // registry is full or holds the address already.
 RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record);
-// Removes the projector with this address; the adaptor selection is kept.
-RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address);
-// Writes only Auth and Pass of the projector with this address.
+// Removes the projector with this address; the adaptor selection is kept. `row` names the entry
+// the operator chose where a hand-edited file holds the address twice; it counts only while
+// that entry still has the address, else the first entry with it is meant.
+RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address,
+                                   std::optional<std::size_t> row = std::nullopt);
+// Writes only Auth and Pass of the projector with this address (`row` as above).
 RegistryResult setProjectorCredentials(const std::string& programFolder, std::uint32_t address,
-                                       std::int32_t authentication, const std::string& password);
+                                       std::int32_t authentication, const std::string& password,
+                                       std::optional<std::size_t> row = std::nullopt);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
 // saveAdaptorSelection. The old file stays in place until the new one is complete.
 RegistryResult rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "projectors/ProjectorList.h"
+
 namespace orvanta {
 namespace {
 
@@ -183,9 +185,22 @@ std::string entryProblem(const ScheduleEntry& entry) {
     if (entry.name.empty() || entry.name.size() > kMaxEntryNameBytes) {
         return "An entry needs a name of 1 to " + std::to_string(kMaxEntryNameBytes) + " bytes.";
     }
-    for (const char c : entry.name) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            return "An entry's name cannot hold control characters.";
+    // Names end up in terminals and logs: no control character may reach them.
+    const auto hasControl = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+    };
+    std::vector<const std::string*> texts = {&entry.name, &entry.action.file,
+                                             &entry.action.templateName, &entry.action.clear,
+                                             &entry.target.group};
+    for (const auto& [field, value] : entry.action.values) {
+        texts.push_back(&field);
+        texts.push_back(&value);
+    }
+    for (const std::string* text : texts) {
+        if (hasControl(*text)) {
+            return "An entry's names and values cannot hold control characters.";
         }
     }
     const ScheduleWhen& when = entry.when;
@@ -246,6 +261,11 @@ std::string entryProblem(const ScheduleEntry& entry) {
     const ScheduleTarget& target = entry.target;
     if (target.kind == ScheduleTarget::Kind::Projectors && target.projectors.empty()) {
         return "To which projectors?";
+    }
+    for (const std::string& address : target.projectors) {
+        if (!parseAddress(address)) {
+            return "Not an IPv4 address: " + address;
+        }
     }
     if (target.kind == ScheduleTarget::Kind::Group && target.group.empty()) {
         return "To which group?";

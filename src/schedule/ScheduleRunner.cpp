@@ -111,6 +111,7 @@ Result<> ScheduleRunner::open() {
     {
         const std::lock_guard guard(mutex_);
         ledger_ = bytes ? parseLedger(bytes.value()) : FiringLedger{};
+        lastSaved_ = 0;  // the first look is written down
         for (LedgerFiring& f : ledger_.firings) {
             if (f.state == FiringState::Started) {
                 f.state = FiringState::Interrupted;

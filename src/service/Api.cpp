@@ -1,4 +1,5 @@
 #include "service/Api.h"
+#include "service/ScheduleRoute.h"
 
 #include <sys/stat.h>
 
@@ -26,13 +27,16 @@
 #include "text/LanguageText.h"
 
 namespace orvanta::service {
-namespace {
 
 using nlohmann::json;
+
+namespace {
 
 std::string dump(const json& value) {
     return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
+
+}  // namespace
 
 HttpResponse jsonResponse(int status, const json& body) {
     HttpResponse r;
@@ -48,6 +52,8 @@ HttpResponse problem(int status, const std::string& field, const std::string& te
     }
     return jsonResponse(status, body);
 }
+
+namespace {
 
 std::string utcTime(std::chrono::system_clock::time_point at) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(at);
@@ -416,10 +422,13 @@ void Api::handle(HttpRequest request, Responder respond) {
         {"/v1/hide", "POST", kRightControl, static_cast<int>(ApiVerb::Hide)},
         {"/v1/clear", "POST", kRightControl, static_cast<int>(ApiVerb::Clear)},
         {"/v1/mute", "POST", kRightControl, static_cast<int>(ApiVerb::Mute)},
+        // What the schedule sends later needs the right to send.
+        {"/v1/schedule", "GET", kRightRead, -6},
+        {"/v1/schedule", "POST", kRightSend, -7},
     };
     const Route* route = nullptr;
     for (const Route& r : kRoutes) {
-        if (path == r.path) {
+        if (path == r.path && (route == nullptr || request.method == r.method)) {
             route = &r;
         }
     }
@@ -487,7 +496,8 @@ void Api::handle(HttpRequest request, Responder respond) {
             HttpResponse r = kind == -2   ? projectors()
                              : kind == -3 ? groups()
                              : kind == -4 ? templates()
-                                          : history(request);
+                             : kind == -5 ? history(request)
+                                          : scheduleRoute(settings_.programFolder, request);
             answer(request, caller, respond, std::move(r), true, true);
         });
         if (!queued) {

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ namespace orvanta::service {
 
 class FleetCache;
 class IdempotencyStore;
+
+// The answers every route gives: a JSON body, and {"error": text, "field": name} with a status.
+HttpResponse jsonResponse(int status, const nlohmann::json& body);
+HttpResponse problem(int status, const std::string& field, const std::string& text);
 
 struct ApiSettings {
     std::string programFolder;  // with a trailing '/'

@@ -14,6 +14,7 @@
 #include "history/HistoryRecorder.h"
 #include "platform/AtomicFile.h"
 #include "platform/Environment.h"
+#include "schedule/FiringLoop.h"
 #include "service/Api.h"
 #include "service/FleetCache.h"
 #include "service/HttpServer.h"
@@ -208,6 +209,18 @@ int main(int argc, char** argv) {
             http.reset();
             api.reset();
         });
+    // The scheduled messages fire here, so that they fire with nobody logged in.
+    FiringLoop schedule(folder.path, historyEnabled());
+    service.add(
+        "schedule",
+        [&] {
+            if (Result<> started = schedule.start(); !started) {
+                logLine(LogPriority::Warning,
+                        "the schedule does not fire here: " + started.error());
+            }
+            return Result<>();
+        },
+        [&] { schedule.stop(); });
 
     if (Result<> started = service.start(); !started) {
         logLine(LogPriority::Error, started.error());

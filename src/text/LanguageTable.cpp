@@ -192,6 +192,7 @@ constexpr AddedTextRow kAddedRows[] = {
 #include "text/texts/CoreTexts.def"
 #include "text/texts/FleetTexts.def"
 #include "text/texts/TemplateTexts.def"
+#include "text/texts/ScheduleTexts.def"
 #undef ORVANTA_TEXT
 };
 // clang-format on
@@ -205,6 +206,7 @@ static_assert(static_cast<int>(Text::PreviewTextsEnd) <= 3000);
 static_assert(static_cast<int>(Text::CoreTextsEnd) <= 3200);
 static_assert(static_cast<int>(Text::FleetTextsEnd) <= 3600);
 static_assert(static_cast<int>(Text::TemplateTextsEnd) <= 3800);
+static_assert(static_cast<int>(Text::ScheduleTextsEnd) <= 4000);
 
 }  // namespace
 

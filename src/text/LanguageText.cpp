@@ -76,6 +76,18 @@ LanguageId interfaceLanguage() {
     return static_cast<LanguageId>(v);
 }
 
+int interfaceCodePage() {
+    switch (interfaceLanguage()) {
+        case LanguageId::Japanese:
+            return 932;
+        case LanguageId::ChineseSimplified:
+            return 936;
+        case LanguageId::English:
+            break;
+    }
+    return 1252;
+}
+
 void setInterfaceLanguage(LanguageId language) {
     gLanguage.store(static_cast<int>(language));
 }

@@ -14,6 +14,9 @@ namespace orvanta {
 // or the command line sets it before.
 LanguageId interfaceLanguage();
 void setInterfaceLanguage(LanguageId language);
+// The Windows code page that 8-bit texts of the interface language's sites are written in:
+// 932 for Japanese, 936 for Simplified Chinese, 1252 otherwise.
+int interfaceCodePage();
 
 // UTF-8 text of `id` in the interface language; "ERROR!" for an identifier without entry.
 const std::string& languageText(int id);

@@ -217,6 +217,13 @@ enum class Text : int {
 #include "text/texts/TemplateTexts.def"
 #undef ORVANTA_TEXT
     TemplateTextsEnd,
+
+    // The Schedule tab and its entry dialog: 3800..3999, listed in text/texts/ScheduleTexts.def.
+    ScheduleTextsBefore = 3799,
+#define ORVANTA_TEXT(key, english, japanese, chinese) key,
+#include "text/texts/ScheduleTexts.def"
+#undef ORVANTA_TEXT
+    ScheduleTextsEnd,
 };
 
 }  // namespace orvanta

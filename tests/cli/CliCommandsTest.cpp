@@ -255,7 +255,7 @@ struct Step {
 
 void runSteps(const CliFolders& folders, SimProcess& sim, const std::vector<Step>& steps) {
     for (const Step& s : steps) {
-        const std::size_t from = sim.lineCount();
+        const std::size_t from = sim.settledLineCount();
         const CliOutcome o = folders.run(s.args);
         EXPECT_EQ(o.status, s.status) << describe(s.args, o);
         if (s.out != "*") {
@@ -296,54 +296,55 @@ TEST(CliCommands, EveryCommandAgainstTheSimulator) {
     const std::string statusIdle =
         "level: 4\ncapabilities: 7\nstartup: None\nerror-status: 0\n"
         "message: OFF Saved number:-\nalarm: ON Sound number:2\n";
-    runSteps(
-        folders, sim,
-        {
-            {cmd({"status"}), 0, statusIdle, ""},
-            {cmd({"slots"}), 0, slotList(-1), ""},
-            {cmd({"show", "--slot", "3"}), 1, "", "No Message Data.\n"},
-            {cmd({"send", "hello.ovx", "--slot", "3", "--startup", "5"}), 0,
-             "127.0.40.2: " + complete, "", "CTRL 3532\\r\\n1\\r\\n33541"},
-            {cmd({"slots"}), 0, slotList(3), ""},
-            {cmd({"startup"}), 0, "startup: 3, 5 min\n", ""},
-            {cmd({"show", "--slot", "3", "--power-on"}), 0, "", "", "CTRL 3510\\r\\n1\\r\\n33537"},
-            {cmd({"status"}), 0,
-             "level: 4\ncapabilities: 7\nstartup: 3, 5 min\nerror-status: 0\n"
-             "message: ON Saved number:3\nalarm: ON Sound number:2\n",
-             ""},
-            {cmd({"hide", "--slot", "3"}), 0, "", "", "CTRL 3510\\r\\n1\\r\\n768\\r\\n"},
-            {cmd({"mute"}), 0, complete, "", "CTRL 2002\\r\\n1\\r\\n1\\r\\n"},
-            {cmd({"status"}), 0,
-             "level: 4\ncapabilities: 7\nstartup: 3, 5 min\nerror-status: 0\n"
-             "message: OFF Saved number:-\nalarm: OFF Sound number:-\n",
-             ""},
-            {cmd({"get", "--slot", "3", "--out", got}), 0, complete, "", "TEXT 3"},
-            {cmd({"get", "--slot", "3", "--out", folders.path("got.txt")}), 1, "",
-             ".ovx extension is only valid.\n"},
-            // Sending over the startup slot switches the startup display off. A bare name
-            // needs no ".ovx".
-            {cmd({"send", "hello", "--slot", "3"}), 0, "127.0.40.2: " + complete, "",
-             "CTRL 3532\\r\\n1\\r\\n768\\r\\n"},
-            {cmd({"startup"}), 0, "startup: None\n", ""},
-            {cmd({"startup", "--slot", "2", "--minutes", "repeat"}), 0, "startup: 2, Repeat\n", "",
-             "CTRL 3532\\r\\n1\\r\\n33280\\r\\n"},
-            {cmd({"startup", "--slot", "2", "--minutes", "200"}), 1, "",
-             "Display time : Invalid value\n"},
-            {cmd({"startup", "--off"}), 0, "startup: None\n", "",
-             "CTRL 3532\\r\\n1\\r\\n257\\r\\n"},
-            {cmd({"clear", "3"}), 1, "", "You clicked [Clear]. Are you sure?\n"},
-            {cmd({"slots"}), 0, slotList(3), ""},
-            {cmd({"--yes", "clear", "3"}), 0, complete, "", "CTRL 3516\\r\\n6\\r\\n"},
-            {cmd({"slots"}), 0, slotList(-1), ""},
-            {cmd({"clear", "saved-all", "--yes"}), 0, complete, "", "CTRL 3513\\r\\n6"},
-            {cmd({"clear", "quick", "--yes"}), 0, complete, "", "CTRL 3512\\r\\n6"},
-            {cmd({"clear", "all", "--yes"}), 0, complete, "", "CTRL 3511\\r\\n6"},
-            {cmd({"status", "--password", "nope"}), 1,
-             "level: -\ncapabilities: -\nstartup: -\nerror-status: -\nmessage: - -\n"
-             "alarm: - -\n",
-             "Communication error\n : [Receive error]\nCommunication error\n : [Receive "
-             "error]\n"},
-        });
+    runSteps(folders, sim,
+             {
+                 {cmd({"status"}), 0, statusIdle, ""},
+                 {cmd({"slots"}), 0, slotList(-1), ""},
+                 {cmd({"show", "--slot", "3"}), 1, "", "No Message Data.\n"},
+                 {cmd({"send", "hello.ovx", "--slot", "3", "--startup", "5"}), 0,
+                  "127.0.40.2: " + complete, "", "CTRL 3532\\r\\n1\\r\\n33541"},
+                 {cmd({"slots"}), 0, slotList(3), ""},
+                 {cmd({"startup"}), 0, "startup: 3, 5 min\n", ""},
+                 // Every command that talks to the projector says how it ended.
+                 {cmd({"show", "--slot", "3", "--power-on"}), 0, complete, "",
+                  "CTRL 3510\\r\\n1\\r\\n33537"},
+                 {cmd({"status"}), 0,
+                  "level: 4\ncapabilities: 7\nstartup: 3, 5 min\nerror-status: 0\n"
+                  "message: ON Saved number:3\nalarm: ON Sound number:2\n",
+                  ""},
+                 {cmd({"hide", "--slot", "3"}), 0, complete, "", "CTRL 3510\\r\\n1\\r\\n768\\r\\n"},
+                 {cmd({"mute"}), 0, complete, "", "CTRL 2002\\r\\n1\\r\\n1\\r\\n"},
+                 {cmd({"status"}), 0,
+                  "level: 4\ncapabilities: 7\nstartup: 3, 5 min\nerror-status: 0\n"
+                  "message: OFF Saved number:-\nalarm: OFF Sound number:-\n",
+                  ""},
+                 {cmd({"get", "--slot", "3", "--out", got}), 0, complete, "", "TEXT 3"},
+                 {cmd({"get", "--slot", "3", "--out", folders.path("got.txt")}), 1, "",
+                  ".ovx extension is only valid.\n"},
+                 // Sending over the startup slot switches the startup display off. A bare name
+                 // needs no ".ovx".
+                 {cmd({"send", "hello", "--slot", "3"}), 0, "127.0.40.2: " + complete, "",
+                  "CTRL 3532\\r\\n1\\r\\n768\\r\\n"},
+                 {cmd({"startup"}), 0, "startup: None\n", ""},
+                 {cmd({"startup", "--slot", "2", "--minutes", "repeat"}), 0, "startup: 2, Repeat\n",
+                  "", "CTRL 3532\\r\\n1\\r\\n33280\\r\\n"},
+                 {cmd({"startup", "--slot", "2", "--minutes", "200"}), 1, "",
+                  "Display time : Invalid value\n"},
+                 {cmd({"startup", "--off"}), 0, "startup: None\n", "",
+                  "CTRL 3532\\r\\n1\\r\\n257\\r\\n"},
+                 {cmd({"clear", "3"}), 1, "", "You clicked [Clear]. Are you sure?\n"},
+                 {cmd({"slots"}), 0, slotList(3), ""},
+                 {cmd({"--yes", "clear", "3"}), 0, complete, "", "CTRL 3516\\r\\n6\\r\\n"},
+                 {cmd({"slots"}), 0, slotList(-1), ""},
+                 {cmd({"clear", "saved-all", "--yes"}), 0, complete, "", "CTRL 3513\\r\\n6"},
+                 {cmd({"clear", "quick", "--yes"}), 0, complete, "", "CTRL 3512\\r\\n6"},
+                 {cmd({"clear", "all", "--yes"}), 0, complete, "", "CTRL 3511\\r\\n6"},
+                 {cmd({"status", "--password", "nope"}), 1,
+                  "level: -\ncapabilities: -\nstartup: -\nerror-status: -\nmessage: - -\n"
+                  "alarm: - -\n",
+                  "Communication error\n : [Receive error]\nCommunication error\n : [Receive "
+                  "error]\n"},
+             });
 
     // What was read back encodes exactly as what was sent.
     const CliOutcome sent = folders.run({"encode", "hello.ovx", "--level", "4", "--caps", "7"});
@@ -388,12 +389,12 @@ TEST(CliSend, SendLockRefusesBeforeAnyProjectorIsAsked) {
     const std::vector<std::string> send = {"send", "m.ovx", "--projector", "127.0.40.5"};
 
     folders.writeSettings("[General]\nLock=1\n[PJOrvantaPass]\nPass=\nLock=1\n");
-    const std::size_t before = sim.lineCount();
+    const std::size_t before = sim.settledLineCount();
     const CliOutcome locked = folders.run(send);
     EXPECT_EQ(locked.status, 1);
     EXPECT_EQ(locked.out, "");
     EXPECT_EQ(locked.err, "The Send button is locked.\n");
-    EXPECT_EQ(sim.lineCount(), before) << sim.output();
+    EXPECT_EQ(sim.settledLineCount(), before) << sim.output();
     // The desktop program locks only its Send buttons.
     EXPECT_EQ(folders.run({"--yes", "clear", "all", "--projector", "127.0.40.5"}).status, 0);
 

@@ -50,9 +50,9 @@ TEST(CliRender, WritesBothBitmapsAndThePictureOfTheScreen) {
          out + "Drill.png: This is not a folder."},
     };
     for (const Refusal& r : refusals) {
-        const auto o = folders.run(r.args);
-        EXPECT_EQ(o.status, r.status) << r.args.back();
-        EXPECT_EQ(o.err.rfind(r.err, 0), 0u) << o.err;
+        const auto refused = folders.run(r.args);
+        EXPECT_EQ(refused.status, r.status) << r.args.back();
+        EXPECT_EQ(refused.err.rfind(r.err, 0), 0u) << refused.err;
     }
 }
 

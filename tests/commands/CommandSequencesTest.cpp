@@ -73,26 +73,59 @@ TEST_F(MainCommands, StartupWordBothWaysAndWhatTheAreaShows) {
     EXPECT_FALSE(info.startupValid());
 }
 
-TEST_F(MainCommands, StateQueryOfOlderAndUnreachableProjectors) {
+TEST_F(MainCommands, EveryStateQueryDecidesTheCapabilitiesAnew) {
+    SimProcess newest({"--address", "127.0.42.20", "--caps", "7"});
+    SimProcess first({"--address", "127.0.42.21", "--level", "1"});
     SimProcess older({"--address", "127.0.42.8", "--level", "2", "--startup-word", "33541"});
-    ASSERT_TRUE(older.ready()) << older.output();
+    ASSERT_TRUE(newest.ready() && first.ready() && older.ready()) << older.output();
     TransferFlags flags;
     BlockingTransferRunner runner(flags);
     ScriptedPrompt prompt;
-
+    // One page's projector information, as the operator chooses one projector after another.
+    struct Case {
+        const char* address;
+        int level;
+        ProjectorCapabilities capabilities;
+    };
+    const Case cases[] = {
+        {"127.0.42.20", 4, {4, 7}},
+        // Level 0 and 1 after level 4: none of the newer one's options and character set.
+        {"127.0.42.21", 1, {1, 0}},
+        {"127.0.42.20", 4, {4, 7}},
+        {"127.0.42.8", 2, {2, 0xFFFF}},
+        {"127.0.42.20", 4, {4, 7}},
+        // Nobody there: the start values, not the last projector's.
+        {"127.0.42.9", 0xF000, {1, 0}},
+    };
     ProjectorInfo info;
-    ASSERT_TRUE(refreshProjectorInfo({{ipv4("127.0.42.8"), ""}, prompt, runner, info}).ok());
-    EXPECT_EQ(info.values.level, 2);
-    EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
+    for (const Case& c : cases) {
+        ASSERT_TRUE(refreshProjectorInfo({{ipv4(c.address), ""}, prompt, runner, info}).ok())
+            << c.address;
+        EXPECT_EQ(info.values.level, c.level) << c.address;
+        EXPECT_EQ(info.capabilities, c.capabilities) << c.address;
+    }
     EXPECT_FALSE(info.capabilities.extendedOptions());
-    EXPECT_FALSE(info.startupValid());  // level 2 is not asked for its startup word
-
-    // Nobody there: the level says so, and the capabilities of before stay.
-    ASSERT_TRUE(refreshProjectorInfo({{ipv4("127.0.42.9"), ""}, prompt, runner, info}).ok());
-    EXPECT_EQ(info.values.level, 0xF000);
-    EXPECT_EQ(info.capabilities, (ProjectorCapabilities{2, 0xFFFF}));
-    EXPECT_FALSE(info.startupValid());
+    EXPECT_FALSE(info.capabilities.pictureSideSupported());
     EXPECT_TRUE(prompt.texts().empty());
+
+    ASSERT_TRUE(refreshProjectorInfo({{ipv4("127.0.42.8"), ""}, prompt, runner, info}).ok());
+    EXPECT_FALSE(info.startupValid());  // level 2 is not asked for its startup word
+}
+
+TEST_F(MainCommands, AStartupDisplayThatIsOffSaysSoInTheInterfaceLanguage) {
+    StartupDisplay off;
+    off.on = false;
+    const std::pair<LanguageId, const char*> cases[] = {
+        {LanguageId::English, "None"},
+        {LanguageId::Japanese, "\xE7\x84\xA1\xE3\x81\x97"},
+        {LanguageId::ChineseSimplified, "\xE6\x97\xA0"},
+    };
+    for (const auto& [language, none] : cases) {
+        setInterfaceLanguage(language);
+        EXPECT_EQ(startupAreaTexts(true, off).savedNumber, none);
+        EXPECT_EQ(startupAreaTexts(false, off).savedNumber, "-");
+    }
+    setInterfaceLanguage(LanguageId::English);
 }
 
 TEST_F(MainCommands, DisplayTimeTexts) {

@@ -76,18 +76,18 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.style) + " lines " + std::to_string(c.lines));
-        ScriptedPrompt prompt;
-        ProjectorInfo projector;
-        prompt.queue(c.answer);
+        ScriptedPrompt answers;
+        ProjectorInfo info;
+        answers.queue(c.answer);
         MessagePayload payload = testPayload(100, true, c.style);
         payload.header[3] = c.doubleSize ? 1 : 0;
         const int before = countLines(sim, "PUT");
-        const CommandContext context{target("127.0.4.60"), prompt, runner, projector};
+        const CommandContext context{target("127.0.4.60"), answers, runner, info};
         const Outcome sent =
             sendPayloadToProjector(context, payload, c.lines, ProjectorCapabilities{4, c.flags}, 1);
         EXPECT_EQ(sent.kind, c.result);
         EXPECT_EQ(sent.text, c.text ? c.text : "");
-        const auto& entries = prompt.entries();
+        const auto& entries = answers.entries();
         const bool asked = !entries.empty() && entries.front().question;
         EXPECT_EQ(asked, c.asked);
         if (asked) {
@@ -98,7 +98,7 @@ TEST_F(Operations, SendChecksPopOnLinesAndPictureSideBeforeAnythingIsSent) {
             EXPECT_EQ(entries.front().buttons, PromptButtons::YesNo);
         }
         if (c.text != nullptr) {
-            EXPECT_EQ(prompt.texts(), std::vector<std::string>{c.text});
+            EXPECT_EQ(answers.texts(), std::vector<std::string>{c.text});
         }
         EXPECT_TRUE(waitForCount(sim, "PUT", before + (c.result == kDone ? 1 : 0))) << sim.output();
     }

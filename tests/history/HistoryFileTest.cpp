@@ -190,3 +190,56 @@ TEST(HistoryFile, WritersInThreadsAndProcessesAtOnceLoseNothing) {
 
 }  // namespace
 }  // namespace orvanta
+
+namespace orvanta {
+namespace {
+
+// The command line's history of one run: the records of every projector, from the threads that
+// ran them, arrive together when the run ends, each once; a file that cannot be written is
+// told and costs the command nothing.
+TEST(BufferedHistory, TheRecordsOfARunAreWrittenTogetherWhenItEnds) {
+    const std::string folder = scratch("buffered");
+    const HistoryFile file(historyPath(folder));
+    constexpr int kProjectors = 32;
+    {
+        BufferedHistory history(
+            file, [](std::uint32_t address) { return "Room " + std::to_string(address); });
+        std::vector<std::thread> rows;
+        for (int i = 0; i < kProjectors; ++i) {
+            rows.emplace_back([&history, i] {
+                CommandRecord command;
+                command.command = "send";
+                command.slot = 1;
+                history.record({static_cast<std::uint32_t>(i + 1), ""}, command,
+                               Outcome::success());
+            });
+        }
+        for (std::thread& t : rows) {
+            t.join();
+        }
+        EXPECT_FALSE(std::filesystem::exists(file.path()));  // not before the run ends
+    }
+    const Result<HistoryFile::Contents> read = file.read();
+    ASSERT_TRUE(read.ok()) << read.error();
+    std::set<std::string> projectors;
+    for (const HistoryRecord& r : read.value().records) {
+        EXPECT_EQ(r.command, "send");
+        EXPECT_EQ(r.result, "done");
+        projectors.insert(r.projector);
+    }
+    EXPECT_EQ(read.value().records.size(), static_cast<std::size_t>(kProjectors));
+    EXPECT_EQ(projectors.size(), static_cast<std::size_t>(kProjectors));
+
+    std::vector<std::string> problems;
+    {
+        BufferedHistory broken(HistoryFile(folder + "no/such/folder/history.jsonl"), {},
+                               [&](const std::string& p) { problems.push_back(p); });
+        CommandRecord mute;
+        mute.command = "mute";
+        broken.record({1, ""}, mute, Outcome::success());
+    }
+    EXPECT_EQ(problems.size(), 1u);
+}
+
+}  // namespace
+}  // namespace orvanta

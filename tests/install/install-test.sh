@@ -201,7 +201,7 @@ completion)
             tr "\n" " "' complete "$script" "$@"
     }
     declare -A expected=(
-        ["orvanta-cli s"]="send show slots startup status "
+        ["orvanta-cli s"]="schedule send show slots startup status "
         ["orvanta-cli send x --sl"]="--slot "
         ["orvanta-cli show --slot q"]="quick "
         ["orvanta-cli status --projector 127"]="127.0.14.9 "

@@ -144,7 +144,8 @@ TEST(CountDisplayLines, Cases) {
         {u"\r\r", 0, false, 2},
         {u"A\u25BC\rB", 0, false, 2},
         {u"\u25BC", 0, false, 1},
-        {u"A\u25BCB", 0, false, 2},  // the letter after a mark is a page of its own
+        {u"A\u25BCB", 0, false, 1},   // the mark takes the unit after it along
+        {u"A\u25BCBC", 0, false, 2},  // ... and only that one
         {u"A\0B", 0, false, 1},
         {repeat(u"M", 47), 0, false, 1},  // 611 px
         {repeat(u"M", 60), 0, false, 2},  // the 48th reaches 624

@@ -100,6 +100,7 @@ TEST(DiscoveryDatagrams, DecodesAnswers) {
         const char* what;
         AnswerRecord record;
         std::optional<DiscoveredProjector> expected;
+        int codePage = 1252;
     } cases[] = {
         {"plain", kFirst, DiscoveredProjector{"Hall A", "00-1B-A9-FF-0A-01", 0xC0A80114u}},
         {"64-byte name without a zero byte is taken whole",
@@ -109,11 +110,18 @@ TEST(DiscoveryDatagrams, DecodesAnswers) {
          DiscoveredProjector{"Foyer", "00-1B-A9-FF-0A-01", 1}},
         {"8-bit name becomes UTF-8", answer(0xFFFFFFFFu, "Caf\xE9 \x80"),
          DiscoveredProjector{"Caf\xC3\xA9 \xE2\x82\xAC", "00-1B-A9-FF-0A-01", 0xFFFFFFFFu}},
+        // Sites name their projectors in their own script and code page.
+        {"Japanese name in code page 932", answer(2, "\x89\xEF\x8B\x63\x8E\xBA"),
+         DiscoveredProjector{"\xE4\xBC\x9A\xE8\xAD\xB0\xE5\xAE\xA4", "00-1B-A9-FF-0A-01", 2}, 932},
+        {"Chinese name in code page 936", answer(3, "\xBB\xE1\xD2\xE9\xCA\xD2"),
+         DiscoveredProjector{"\xE4\xBC\x9A\xE8\xAE\xAE\xE5\xAE\xA4", "00-1B-A9-FF-0A-01", 3}, 936},
+        {"a lead byte without its trail byte", answer(4, "A\x89"),
+         DiscoveredProjector{"A\xEF\xBF\xBD", "00-1B-A9-FF-0A-01", 4}, 932},
         {"wrong magic", answer(1, "X", {}, "DeviceSearch"), std::nullopt},
         {"magic in the wrong case", answer(1, "X", {}, "deviceanswer"), std::nullopt},
     };
     for (const auto& c : cases) {
-        const auto got = decodeAnswerRecord(c.record);
+        const auto got = decodeAnswerRecord(c.record, c.codePage);
         ASSERT_EQ(got.has_value(), c.expected.has_value()) << c.what;
         if (got) {
             EXPECT_EQ(got->name, c.expected->name) << c.what;
@@ -121,6 +129,11 @@ TEST(DiscoveryDatagrams, DecodesAnswers) {
             EXPECT_EQ(got->address, c.expected->address) << c.what;
         }
     }
+    // Without a code page given, the interface language's is used.
+    setInterfaceLanguage(LanguageId::Japanese);
+    EXPECT_EQ(decodeAnswerRecord(answer(2, "\x89\xEF\x8B\x63\x8E\xBA"))->name,
+              "\xE4\xBC\x9A\xE8\xAD\xB0\xE5\xAE\xA4");
+    setInterfaceLanguage(LanguageId::English);
 }
 
 TEST(DiscoveryFoundList, AppliesTheRulesInOrder) {

@@ -143,6 +143,45 @@ TEST_F(Registry, PasswordChangeTouchesOnlyItsTwoLines) {
     EXPECT_EQ(content(), expected);
 }
 
+TEST_F(Registry, AChangeOfAnAddressHeldTwiceReachesTheEntryChosen) {
+    // A hand-edited file with one address twice: the operator's row decides, as long as it
+    // still holds the address; otherwise the first entry with it is meant.
+    const std::string file =
+        "[RESIST NUM]\nNUM=3\n"
+        "[RESIST PROJECTOR1]\nNUM=1\nIP=5\nProjectorName=A\nMAC=0\nAuth=0\nPass=a\n"
+        "[RESIST PROJECTOR2]\nNUM=2\nIP=6\nProjectorName=B\nMAC=0\nAuth=0\nPass=b\n"
+        "[RESIST PROJECTOR3]\nNUM=3\nIP=5\nProjectorName=C\nMAC=0\nAuth=0\nPass=c\n";
+    struct Case {
+        const char* what;
+        std::optional<std::size_t> row;
+        std::vector<std::string> namesAfterDelete;
+        std::vector<std::string> passwordsAfterChange;
+    };
+    const Case cases[] = {
+        {"the second entry chosen", 2, {"A", "B"}, {"a", "b", "new"}},
+        {"the first entry chosen", 0, {"B", "C"}, {"new", "b", "c"}},
+        {"a row that no longer holds the address", 1, {"B", "C"}, {"new", "b", "c"}},
+        {"no row given", std::nullopt, {"B", "C"}, {"new", "b", "c"}},
+    };
+    for (const Case& c : cases) {
+        put(file);
+        ASSERT_TRUE(unregisterProjector(folder_, 5, c.row).ok()) << c.what;
+        std::vector<std::string> names;
+        for (const ProjectorRecord& r : loadProjectorList(folder_).records) {
+            names.push_back(r.name);
+        }
+        EXPECT_EQ(names, c.namesAfterDelete) << c.what;
+
+        put(file);
+        ASSERT_TRUE(setProjectorCredentials(folder_, 5, 1, "new", c.row).ok()) << c.what;
+        std::vector<std::string> passwords;
+        for (const ProjectorRecord& r : loadProjectorList(folder_).records) {
+            passwords.push_back(r.password);
+        }
+        EXPECT_EQ(passwords, c.passwordsAfterChange) << c.what;
+    }
+}
+
 TEST_F(Registry, AdaptorIsFoundByItsDescription) {
     const std::vector<std::string> adaptors{"lo", "eth1", "wlan0", "eth1"};
     EXPECT_EQ(loadAdaptorSelection(folder_, adaptors), 0u);  // no file yet

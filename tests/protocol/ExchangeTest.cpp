@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Verb::Ctrl,
                   Kind::Ok,
                   0}),
-    [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FaultCase>& fault) { return fault.param.name; });
 
 TEST(Exchange, ProjectorResettingWhileTheRequestArrives) {
     SimProcess sim({"--address", "127.0.10.21", "--reset-on-request"});

@@ -408,7 +408,8 @@ TEST(ServiceApi, StopDuringAGroupSendLeavesNoProjectorWithHalfAMessage) {
     ::kill(rig.process().pid(), SIGTERM);
     const HttpAnswer a = sent.get();
     ASSERT_EQ(a.status, 200) << a.body;
-    for (const auto& row : a.json()["rows"]) {
+    const nlohmann::json answer = a.json();
+    for (const auto& row : answer["rows"]) {
         EXPECT_EQ(row["result"], "cancelled") << a.body;
     }
     EXPECT_TRUE(waitForCount(sims, "CANCEL | digest ok | CANCEL 0", 2)) << sims.output();

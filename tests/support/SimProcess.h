@@ -12,7 +12,9 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -84,13 +86,25 @@ class SimProcess {
         }) && contains(text, from);
     }
 
+    // Every line the simulator has written so far (see settledLineCount).
     std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        settle(lock);
         return lines_;
     }
 
     std::size_t lineCount() const {
         std::lock_guard lock(mutex_);
+        return lines_.size();
+    }
+
+    // The number of lines once everything the simulator has written so far has been read: a
+    // line it wrote before answering a request that has ended is counted, however late this
+    // process's reader gets to it. A count taken to look for lines that must not come next
+    // needs this, not lineCount().
+    std::size_t settledLineCount() const {
+        std::unique_lock lock(mutex_);
+        settle(lock);
         return lines_.size();
     }
 
@@ -133,6 +147,18 @@ class SimProcess {
     }
 
   private:
+    // Returns once the pipe is empty and no read is between it and lines_.
+    void settle(std::unique_lock<std::mutex>& lock) const {
+        for (;;) {
+            int pending = 0;
+            if (ended_ || readFd_ < 0 || ::ioctl(readFd_, FIONREAD, &pending) != 0 ||
+                (pending == 0 && !reading_)) {
+                return;
+            }
+            changed_.wait_for(lock, std::chrono::milliseconds(5));
+        }
+    }
+
     bool contains(std::string_view text, std::size_t from) const {
         for (std::size_t i = from; i < lines_.size(); ++i) {
             if (lines_[i].find(text) != std::string::npos) {
@@ -175,11 +201,22 @@ class SimProcess {
     void readOutput() {
         char chunk[4096];
         for (;;) {
+            // Waits for output first and marks the read under the lock, so that while bytes
+            // are between the pipe and lines_ the pipe still holds them or reading_ is set.
+            pollfd ready{readFd_, POLLIN, 0};
+            if (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
+                continue;
+            }
+            {
+                std::lock_guard lock(mutex_);
+                reading_ = true;
+            }
             const ssize_t n = ::read(readFd_, chunk, sizeof chunk);
+            std::lock_guard lock(mutex_);
+            reading_ = false;
             if (n < 0 && errno == EINTR) {
                 continue;
             }
-            std::lock_guard lock(mutex_);
             if (n <= 0) {
                 ended_ = true;
                 changed_.notify_all();
@@ -200,10 +237,11 @@ class SimProcess {
     bool ready_ = false;
     std::thread reader_;
     mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    mutable std::condition_variable changed_;
     std::vector<std::string> lines_;
     std::string partial_;
     bool ended_ = false;
+    bool reading_ = false;  // bytes taken from the pipe are not yet in lines_
 };
 
 }  // namespace orvanta::testsupport

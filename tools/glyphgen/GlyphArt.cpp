@@ -29,7 +29,8 @@ constexpr int kNarrowestQuarters = 6 * 4;
 // The cell a glyph is drawn into: ink may go anywhere but the right column and the bottom row,
 // which stay paper so that neighbouring glyphs and lines never touch.
 struct Cell {
-    explicit Cell(int width) : width(width), ink(static_cast<std::size_t>(width * kGlyphHeight)) {}
+    explicit Cell(int across)
+        : width(across), ink(static_cast<std::size_t>(across * kGlyphHeight)) {}
 
     int width;
     int room() const { return std::max(1, width - 1); }

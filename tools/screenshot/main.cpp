@@ -3,7 +3,7 @@
 // their default button and written to stderr, so that a run never waits for anyone.
 //
 //   orvanta-screenshot --program-folder DIR --language en|ja|zh
-//                      --page main|discovery|edit|fleet|history|group-send|template
+//                      --page main|discovery|edit|fleet|schedule|history|group-send|template
 //                      [--open FILE.ovx] --out FILE.png
 
 #include <algorithm>
@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
                                             QStringLiteral("en"));
     const QCommandLineOption pageOption(
         QStringLiteral("page"),
-        QStringLiteral("main, discovery, edit, fleet, history, group-send (the Main\n"
+        QStringLiteral("main, discovery, edit, fleet, schedule, history, group-send (the Main\n"
                        "tab's Send to the first group: the many-projector dialog) or template\n"
                        "(the Main tab's Template... with \"Room closed\" filled in)."),
         QStringLiteral("PAGE"), QStringLiteral("main"));
@@ -108,6 +108,7 @@ int main(int argc, char** argv) {
     const int index = page == QStringLiteral("edit")        ? PageTabs::EditTab
                       : page == QStringLiteral("discovery") ? PageTabs::DiscoveryTab
                       : page == QStringLiteral("fleet")     ? PageTabs::FleetTab
+                      : page == QStringLiteral("schedule")  ? PageTabs::ScheduleTab
                                                             : PageTabs::MainTab;
     frame->view()->tabs()->setCurrentIndex(index);
     if (parser.isSet(openOption)) {

@@ -150,14 +150,26 @@ QGroupBox* AdvancedOptionsDialog::buildMessageGroup() {
     auto* time = new QWidget(this);
     auto* timeRow = new QHBoxLayout(time);
     timeRow->setContentsMargins(0, 0, 0, 0);
+    // Each list is tied to the label that names it, so that it is heard by its caption and
+    // not only by the number it shows.
+    auto* minutesUnit = new QLabel(text(Text::MinutesLabel), time);
+    minutesUnit->setBuddy(minutes_);
+    auto* secondsUnit = new QLabel(text(Text::SecondsLabel), time);
+    secondsUnit->setBuddy(seconds_);
     timeRow->addWidget(minutes_);
-    timeRow->addWidget(new QLabel(text(Text::MinutesLabel), time));
+    timeRow->addWidget(minutesUnit);
     timeRow->addWidget(seconds_);
-    timeRow->addWidget(new QLabel(text(Text::SecondsLabel), time));
-    return group(Text::MessageOptionGroup, {{Text::StyleLabel, style_},
-                                            {Text::ScrollNumLabel, scrollCount_},
-                                            {Text::ScrollSpeedLabel, scrollSpeed_},
-                                            {Text::DisplayTimeLabel, time}});
+    timeRow->addWidget(secondsUnit);
+    QGroupBox* box = group(Text::MessageOptionGroup, {{Text::StyleLabel, style_},
+                                                      {Text::ScrollNumLabel, scrollCount_},
+                                                      {Text::ScrollSpeedLabel, scrollSpeed_},
+                                                      {Text::DisplayTimeLabel, time}});
+    if (auto* form = qobject_cast<QFormLayout*>(box->layout())) {
+        if (auto* caption = qobject_cast<QLabel*>(form->labelForField(time))) {
+            caption->setBuddy(minutes_);
+        }
+    }
+    return box;
 }
 
 QGroupBox* AdvancedOptionsDialog::buildCommonGroup() {
@@ -227,7 +239,10 @@ QGroupBox* AdvancedOptionsDialog::buildAlarmGroup() {
     customSound_->setEnabled(false);
     loop_->setEnabled(alarm && o.alarmLoop != kOptionNotSet);
     interval_->setEnabled(alarm && o.alarmInterval != kOptionNotSet);
-    play_->setEnabled(alarm);
+    alarmOffered_ = alarm;
+    connect(sound_, &QComboBox::currentIndexChanged, this,
+            &AdvancedOptionsDialog::updateAuditionButtons);
+    updateAuditionButtons();
 
     auto* buttons = new QWidget(this);
     auto* buttonRow = new QHBoxLayout(buttons);
@@ -366,14 +381,14 @@ void AdvancedOptionsDialog::play() {
         link->post([this, link] {
             link->cut();
             playing_ = false;
-            play_->setEnabled(true);
+            updateAuditionButtons();
         });
     });
     if (start.status == AlarmPreviewStatus::AlreadyPlaying) {
         return;
     }
     playing_ = true;
-    play_->setEnabled(false);
+    updateAuditionButtons();
     if (start.status == AlarmPreviewStatus::NoAudioDevice && !soundWarned_) {
         soundWarned_ = true;
         prompt_.inform(languageText(Text::NoSoundDevice), PromptIcon::Warning);
@@ -384,6 +399,12 @@ void AdvancedOptionsDialog::stop() {
     if (playing_) {
         stopAlarmPreview();
     }
+}
+
+void AdvancedOptionsDialog::updateAuditionButtons() {
+    // Item 0 is "None": playing it would be two seconds of silence.
+    play_->setEnabled(alarmOffered_ && !playing_ && sound_->currentIndex() > 0);
+    stop_->setEnabled(playing_);
 }
 
 }  // namespace orvanta

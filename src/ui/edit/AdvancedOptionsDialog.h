@@ -45,6 +45,8 @@ class AdvancedOptionsDialog : public QDialog {
     void onMinutesTyped(const QString& typed);
     void play();
     void stop();
+    // PLAY while a sound is shown and none plays; STOP while one plays.
+    void updateAuditionButtons();
 
     MessageOptions& options_;
     std::uint8_t backgroundColor_;
@@ -52,6 +54,7 @@ class AdvancedOptionsDialog : public QDialog {
     Prompt& prompt_;
     const bool levelAllowsPosition_;
     bool playing_ = false;
+    bool alarmOffered_ = false;
     bool soundWarned_ = false;
 
     QComboBox* titlePosition_ = nullptr;

@@ -34,6 +34,7 @@
 #include "text/LanguageText.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/MainState.h"
+#include "ui/common/MenuKeys.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/AdvancedOptionsDialog.h"
@@ -91,6 +92,17 @@ void recordRecentFile(const MainState& state, const QString& path) {
     }
 }
 
+// Answers the questions of a check encoding without showing anything: the title question goes
+// on (the page shows the title's length), the unsupported-character question stops the
+// encoding with what it found.
+class SilentPrompt final : public Prompt {
+  public:
+    void inform(const std::string&, PromptIcon) override {}
+    PromptAnswer ask(const std::string&, PromptButtons buttons, PromptIcon) override {
+        return buttons == PromptButtons::OkCancel ? PromptAnswer::Ok : PromptAnswer::Cancel;
+    }
+};
+
 QPushButton* button(Text caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text(caption), parent);
     b->setObjectName(QLatin1String(name));
@@ -118,6 +130,7 @@ EditPage::EditPage(PageContext context, QWidget* parent)
     resetTypingFormat(*title_);
     resetTypingFormat(*body_);
     clearUndoAndModified(true);
+    showTitleLength();
 }
 
 EditPage::~EditPage() = default;
@@ -181,9 +194,14 @@ QGroupBox* EditPage::buildTitleGroup() {
     setUpEditor(*title_);
     connect(title_, &QTextEdit::textChanged, this, &EditPage::onTitleChanged);
 
+    titleLength_ = new QLabel(group);
+    titleLength_->setObjectName(QStringLiteral("titleLength"));
+    titleLength_->setTextFormat(Qt::PlainText);
+
     auto* row = new QHBoxLayout(group);
     row->addWidget(iconList_);
     row->addWidget(title_, 1);
+    row->addWidget(titleLength_);
     return group;
 }
 
@@ -230,8 +248,15 @@ QGroupBox* EditPage::buildMessageGroup() {
     buttons->addWidget(image_);
     buttons->addWidget(advanced_);
     buttons->addWidget(saveTemplate);
+    checkNote_ = new QLabel(group);
+    checkNote_->setObjectName(QStringLiteral("checkNote"));
+    checkNote_->setTextFormat(Qt::PlainText);
+    checkNote_->setWordWrap(true);
+    checkNote_->hide();
+
     auto* column = new QVBoxLayout(group);
     column->addWidget(body_);
+    column->addWidget(checkNote_);
     column->addLayout(buttons);
     return group;
 }
@@ -269,6 +294,8 @@ QGroupBox* EditPage::buildSendGroup() {
     startupMinutes_ = new QComboBox(group);
     startupMinutes_->setObjectName(QStringLiteral("startupMinutesList"));
     startupMinutes_->setEditable(true);
+    // A typed time is a value, not a new entry of the list.
+    startupMinutes_->setInsertPolicy(QComboBox::NoInsert);
     nameControl(startupMinutes_, text(Text::StartupDisplayCheck));
     startupMinutes_->addItem(text(Text::StartupRepeat));
     for (int m : {1, 2, 3, 6, 8, 10, 20, 40, 60, 80, 100, 127}) {
@@ -439,6 +466,7 @@ void EditPage::loadIntoEditors(const Message& message) {
     resetTypingFormat(*title_);
     resetTypingFormat(*body_);
     busy_ = false;
+    backgroundCheck();
 }
 
 void EditPage::clearUndoAndModified(bool clearModified) {
@@ -498,6 +526,7 @@ void EditPage::onTitleChanged() {
         cursor.removeSelectedText();
         busy_ = false;
     }
+    showTitleLength();
     emit draftChanged();
 }
 
@@ -551,19 +580,35 @@ EncodeSettings EditPage::encodeSettings(EncodePurpose purpose) const {
 }
 
 void EditPage::backgroundCheck() {
-    if (checking_) {
-        return;  // a question of the check is open; the change it makes is checked after it
-    }
-    checking_ = true;
     Message working = message();
+    SilentPrompt silent;
     const EncodeResult result =
-        encodeMessage(working, encodeSettings(EncodePurpose::BackgroundCheck), context_.prompt);
-    if (result.status == EncodeStatus::UnsupportedCharacters) {
-        settleUnsupported(result);
-    } else {
-        reportEncodeFailure(result, context_.prompt);
+        encodeMessage(working, encodeSettings(EncodePurpose::BackgroundCheck), silent);
+    const std::string finding =
+        result.status == EncodeStatus::UnsupportedCharacters
+            ? formatText(Text::UnsupportedCount, {static_cast<long long>(result.found.count)})
+            : result.text;
+    const QString note = qs(finding).simplified();
+    if (note != checkNote_->text()) {
+        checkNote_->setText(note);
+        checkNote_->setAccessibleName(note);
+        checkNote_->setVisible(!note.isEmpty());
     }
-    checking_ = false;
+    showTitleLength();
+}
+
+void EditPage::showTitleLength() {
+    const int limit =
+        titleLimit(message_.options.characterSize, info_.capabilities.extendedCharacterSet());
+    const int length = title_->document()->characterCount() - 1;
+    showLiveValue(titleLength_, text(Text::TitleLengthLabel),
+                  QStringLiteral("%1/%2").arg(length).arg(limit));
+    // Over the limit the projector cuts the title: the count says so in the warning color.
+    QPalette palette = titleLength_->palette();
+    palette.setColor(QPalette::WindowText, length > limit
+                                               ? QColor(Qt::red)
+                                               : this->palette().color(QPalette::WindowText));
+    titleLength_->setPalette(palette);
 }
 
 void EditPage::settleUnsupported(const EncodeResult& result) {
@@ -600,6 +645,7 @@ void EditPage::deleteMessageUnits(const std::vector<std::size_t>& positions) {
     }
     cursor.endEditBlock();
     busy_ = wasBusy;
+    backgroundCheck();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -732,25 +778,17 @@ bool EditPage::eventFilter(QObject* watched, QEvent* event) {
                 (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
                 return true;  // one line only
             }
+            if (isMenuKey(*key)) {
+                // The frame's File and Edit commands own these keys: the override is left
+                // unaccepted so that their shortcuts run, and a press that still arrives
+                // (the command is disabled) does not reach the editors' own bindings.
+                event->ignore();
+                return true;
+            }
             if (!(key->modifiers() & Qt::ControlModifier)) {
                 break;
             }
             switch (key->key()) {
-                case Qt::Key_N:
-                case Qt::Key_O:
-                case Qt::Key_S:
-                case Qt::Key_C:
-                case Qt::Key_V:
-                case Qt::Key_X:
-                case Qt::Key_Z:
-                    if (key->modifiers() != Qt::ControlModifier) {
-                        break;
-                    }
-                    // The frame's File and Edit commands own these keys: the override is left
-                    // unaccepted so that their shortcuts run, and a press that still arrives
-                    // (the command is disabled) does not reach the editors' own bindings.
-                    event->ignore();
-                    return true;
                 case Qt::Key_I:
                 case Qt::Key_Tab:
                 case Qt::Key_Backtab:
@@ -904,6 +942,7 @@ void EditPage::changeCharacterSize(int) {
     }
     busy_ = false;
     clearUndoAndModified(false);
+    backgroundCheck();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1074,6 +1113,8 @@ void EditPage::runOnMany(ManyProjectorOperation operation, std::shared_ptr<Answe
 void EditPage::applyProjectorInfo() {
     updateStartupControls();
     image_->setEnabled(!info_.capabilities.extendedCharacterSet());
+    // The limits and the character set are the projector's.
+    backgroundCheck();
 }
 
 void EditPage::updateStartupControls() {

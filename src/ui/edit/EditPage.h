@@ -147,8 +147,12 @@ class EditPage : public QWidget {
     void onTitleChanged();
     void onMessageChanged();
     void replaceTabsIn(QTextEdit& edit);
-    // Runs after every change of the message: the questions of a check encoding.
+    // Runs after every change of the message: a check encoding whose findings are shown
+    // beside the title and under the message. It never asks: a box would take the keys typed
+    // after it. The questions belong to Send, Save and Image.
     void backgroundCheck();
+    // The title's length against what the projector shows of it.
+    void showTitleLength();
     // After an encoding that found unsupported characters: the list dialog when the operator
     // asked for it, and their removal from the message editor when the text was cut.
     void settleUnsupported(const EncodeResult& result);
@@ -182,11 +186,12 @@ class EditPage : public QWidget {
     std::string currentFileName_;
     int focusIndex_ = 1;  // the editor that had the focus last: 0 title, 1 message
     bool busy_ = false;   // the page rewrites the editors: changes are not checks
-    bool checking_ = false;
     QString startupMinutesText_ = QStringLiteral("3");
 
     QComboBox* iconList_ = nullptr;
     RichTextEdit* title_ = nullptr;
+    QLabel* titleLength_ = nullptr;
+    QLabel* checkNote_ = nullptr;  // what the check found in the message, empty when fine
     RichTextEdit* body_ = nullptr;
     QPushButton* pageFeed_ = nullptr;
     QPushButton* tab_ = nullptr;

@@ -35,6 +35,7 @@
 #include "platform/TextCodec.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
+#include "ui/common/MenuKeys.h"
 #include "ui/common/ReceiverLink.h"
 #include "ui/common/RecentFiles.h"
 #include "ui/common/UiText.h"
@@ -320,16 +321,16 @@ void MainWindow::openFromHistory(const HistoryRecord& record, bool sendAgain) {
 }
 
 void MainWindow::buildMenus() {
-    auto add = [this](QMenu* menu, Command command, Text caption, QKeySequence key = {}) {
+    auto add = [this](QMenu* menu, Command command, Text caption, QList<QKeySequence> keys = {}) {
         QAction* a = menu->addAction(text(caption));
-        a->setShortcut(key);
+        a->setShortcuts(keys);
         actions_[command] = a;
         return a;
     };
     QMenu* file = menuBar()->addMenu(text(Text::MenuFile));
-    add(file, New, Text::MenuNew, QKeySequence::New);
-    add(file, Open, Text::MenuOpen, QKeySequence::Open);
-    add(file, Save, Text::MenuSave, QKeySequence::Save);
+    add(file, New, Text::MenuNew, menuKeys(MenuKey::New));
+    add(file, Open, Text::MenuOpen, menuKeys(MenuKey::Open));
+    add(file, Save, Text::MenuSave, menuKeys(MenuKey::Save));
     file->addSeparator();
     recentFiles_ = file->addMenu(text(Text::MenuRecentFiles));
     recentFiles_->setObjectName(QStringLiteral("recentFiles"));
@@ -342,10 +343,10 @@ void MainWindow::buildMenus() {
     connect(add(file, Exit, Text::MenuExit), &QAction::triggered, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(text(Text::MenuEdit));
-    add(edit, Undo, Text::MenuUndo, QKeySequence::Undo);
-    add(edit, Cut, Text::MenuCut, QKeySequence::Cut);
-    add(edit, Copy, Text::MenuCopy, QKeySequence::Copy);
-    add(edit, Paste, Text::MenuPaste, QKeySequence::Paste);
+    add(edit, Undo, Text::MenuUndo, menuKeys(MenuKey::Undo));
+    add(edit, Cut, Text::MenuCut, menuKeys(MenuKey::Cut));
+    add(edit, Copy, Text::MenuCopy, menuKeys(MenuKey::Copy));
+    add(edit, Paste, Text::MenuPaste, menuKeys(MenuKey::Paste));
     edit->addSeparator();
     add(edit, FontColor, Text::MenuFontColor);
     add(edit, FontBackgroundColor, Text::MenuFontBackgroundColor);
@@ -584,6 +585,9 @@ bool MainWindow::dropAcceptedAt(const QString& path, const QPoint& position) con
             }
             return false;
         }
+        case PageTabs::DiscoveryTab:
+            // Taken anywhere, so that the drop can say where message files go.
+            return true;
         default:
             return false;
     }

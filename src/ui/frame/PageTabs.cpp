@@ -9,6 +9,7 @@
 #include "ui/edit/EditPage.h"
 #include "ui/fleet/FleetPage.h"
 #include "ui/main/MainPage.h"
+#include "ui/schedule/SchedulePage.h"
 
 namespace orvanta {
 
@@ -24,14 +25,17 @@ PageTabs::PageTabs(PageContext context, QWidget* parent)
     discoveryTab_ = new DiscoveryPage(context, this);
     editTab_ = new EditPage(context, this);
     fleetTab_ = new FleetPage(context, this);
+    scheduleTab_ = new SchedulePage(context, this);
     mainTab_->setObjectName(QStringLiteral("mainTab"));
     discoveryTab_->setObjectName(QStringLiteral("discoveryTab"));
     editTab_->setObjectName(QStringLiteral("editTab"));
     fleetTab_->setObjectName(QStringLiteral("fleetTab"));
+    scheduleTab_->setObjectName(QStringLiteral("scheduleTab"));
     tabs_->addTab(mainTab_, text(Text::TabMain));
     tabs_->addTab(discoveryTab_, text(Text::TabDiscovery));
     tabs_->addTab(editTab_, text(Text::TabEdit));
     tabs_->addTab(fleetTab_, text(Text::FleetTab));
+    tabs_->addTab(scheduleTab_, text(Text::ScheduleTab));
     tabs_->setCurrentIndex(MainTab);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { showCurrentPage(); });
     // A projector chosen in the fleet table becomes the Main tab's, which then shows it.
@@ -59,19 +63,22 @@ void PageTabs::leavePage(int page) {
         case FleetTab:
             fleetTab_->leavePage();
             break;
+        case ScheduleTab:
+            scheduleTab_->leavePage();
+            break;
         default:
             break;
     }
 }
 
 void PageTabs::showCurrentPage() {
-    if (currentPage() < MainTab || currentPage() > FleetTab) {
+    if (currentPage() < MainTab || currentPage() > ScheduleTab) {
         tabs_->setCurrentIndex(MainTab);  // runs this again for the Main page
         return;
     }
     // Every page but the shown one has its background work stopped (leaving is cheap and may
     // be repeated), so nothing keeps running behind a page the operator cannot see.
-    for (int page : {MainTab, DiscoveryTab, EditTab, FleetTab}) {
+    for (int page : {MainTab, DiscoveryTab, EditTab, FleetTab, ScheduleTab}) {
         if (page != currentPage()) {
             leavePage(page);
         }
@@ -85,6 +92,9 @@ void PageTabs::showCurrentPage() {
             break;
         case FleetTab:
             fleetTab_->showPage();
+            break;
+        case ScheduleTab:
+            scheduleTab_->showPage();
             break;
         default:
             mainTab_->showPage();

@@ -1,6 +1,6 @@
 #pragma once
-// The form inside the main window: a tab control with the pages Main, Discovery, Edit and
-// Fleet, created in that order.
+// The form inside the main window: a tab control with the pages Main, Discovery, Edit, Fleet
+// and Schedule, created in that order.
 
 #include <QWidget>
 
@@ -14,11 +14,12 @@ class MainPage;
 class DiscoveryPage;
 class EditPage;
 class FleetPage;
+class SchedulePage;
 
 class PageTabs : public QWidget {
     Q_OBJECT
   public:
-    enum Tab { MainTab = 0, DiscoveryTab = 1, EditTab = 2, FleetTab = 3 };
+    enum Tab { MainTab = 0, DiscoveryTab = 1, EditTab = 2, FleetTab = 3, ScheduleTab = 4 };
 
     explicit PageTabs(PageContext context, QWidget* parent = nullptr);
 
@@ -27,6 +28,7 @@ class PageTabs : public QWidget {
     DiscoveryPage* discoveryTab() const { return discoveryTab_; }
     EditPage* editTab() const { return editTab_; }
     FleetPage* fleetTab() const { return fleetTab_; }
+    SchedulePage* scheduleTab() const { return scheduleTab_; }
     int currentPage() const;
 
     // Runs the leave step of the other pages and the show step of the current one.
@@ -44,6 +46,7 @@ class PageTabs : public QWidget {
     DiscoveryPage* discoveryTab_;
     EditPage* editTab_;
     FleetPage* fleetTab_;
+    SchedulePage* scheduleTab_;
 };
 
 }  // namespace orvanta

@@ -8,6 +8,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "ui/common/Accessibility.h"
 #include "ui/common/PostToGui.h"
 #include "ui/common/UiText.h"
 #include "ui/groups/ManyProjectorRowModel.h"
@@ -51,7 +52,7 @@ ManyProjectorDialog::ManyProjectorDialog(std::vector<ManyProjectorTarget> target
     table_->setColumnWidth(ManyProjectorRowModel::StateColumn, 120);
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("groupSummary"));
-    summary_->setAccessibleName(text(Text::GroupColumnResult));
+    summary_->setAccessibleName(accessibleCaption(text(Text::GroupColumnResult)));
     cancel_ = button(this, "cancelButton", Text::CancelButtonCaption);
     retry_ = button(this, "retryButton", Text::GroupRetryFailed);
     close_ = button(this, "closeButton", Text::GroupCloseButton);
@@ -108,7 +109,9 @@ QString ManyProjectorDialog::summaryText() const {
 void ManyProjectorDialog::onEvent(const ManyProjectorEvent& event) {
     if (event.kind == ManyProjectorEvent::Kind::Finished) {
         active_ = run_->running();
-        summary_->setText(qs(manyProjectorSummaryText(run_->summary())));
+        // Heard with its value, as the other live fields are.
+        showLiveValue(summary_, text(Text::GroupColumnResult),
+                      qs(manyProjectorSummaryText(run_->summary())));
         updateButtons();
         if (!active_) {
             emit finished();

@@ -80,12 +80,12 @@ bool SendToChoice::single() const {
 }
 
 Result<std::vector<ManyProjectorTarget>> SendToChoice::targets() const {
-    const QString data = currentData().toString();
-    if (data == kAll) {
+    const QString chosen = currentData().toString();
+    if (chosen == kAll) {
         return resolveRecipients(folder_, {RecipientScope::AllRegistered, {}});
     }
-    if (data.startsWith(QLatin1Char('='))) {
-        return resolveRecipients(folder_, {RecipientScope::Group, utf8(data.mid(1))});
+    if (chosen.startsWith(QLatin1Char('='))) {
+        return resolveRecipients(folder_, {RecipientScope::Group, utf8(chosen.mid(1))});
     }
     return std::vector<ManyProjectorTarget>{};
 }
@@ -107,9 +107,11 @@ ManyProjectorDialog* openManyProjectorDialog(QWidget* parent,
     auto* dialog = new ManyProjectorDialog(std::move(targets), std::move(operation),
                                            std::move(options), parent, std::move(handOver));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setWindowModality(Qt::WindowModal);
+    // It holds nothing of the window: while forty projectors answer, the operator reads the
+    // Fleet tab or types the next message.
+    dialog->setWindowModality(Qt::NonModal);
     dialog->start();
-    dialog->open();
+    dialog->show();
     return dialog;
 }
 

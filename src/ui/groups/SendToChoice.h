@@ -43,8 +43,9 @@ class SendToChoice : public QComboBox {
     bool single_ = true;
 };
 
-// Opens the many-projector dialog for `targets` over `parent` (window-modal, not waited for)
-// and starts the command; the dialog deletes itself when closed.
+// Opens the many-projector dialog for `targets` over `parent` (modeless: the window stays
+// usable, and nothing waits for it) and starts the command; the dialog deletes itself when
+// closed.
 // `history` (may be null) hears each projector's command on the GUI thread.
 ManyProjectorDialog* openManyProjectorDialog(QWidget* parent,
                                              std::vector<ManyProjectorTarget> targets,

@@ -126,8 +126,11 @@ QHBoxLayout* MainPage::buildProjectorRow() {
     nameControl(projectors_, text(Text::ProjectorIpAddressLabel));
     bindProjectorCombo(*projectors_, context_.projectors);
     connect(projectors_, &QComboBox::activated, this, &MainPage::chooseProjector);
+    auto* label = new QLabel(text(Text::ProjectorIpAddressLabel), this);
+    // Heard by its caption, not only by the address it shows.
+    label->setBuddy(projectors_);
     auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(text(Text::ProjectorIpAddressLabel), this));
+    row->addWidget(label);
     row->addWidget(projectors_, 1);
     return row;
 }
@@ -430,6 +433,7 @@ void MainPage::resetStatusFields() {
     applyStatus(message_, unknown);
     applyStatus(alarm_, unknown);
     mute_->setEnabled(false);
+    statusOf_.reset();
 }
 
 void MainPage::applyStatus(const StatusLine& line, const StatusFields& fields) {
@@ -441,16 +445,18 @@ void MainPage::applyStatus(const StatusLine& line, const StatusFields& fields) {
 
 void MainPage::startPolling() {
     stopPolling();
-    resetStatusFields();
-    if (!shown_) {
-        return;
-    }
-    if (context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0 ||
+    if (!shown_ || context_.projectors.rowCount() == 0 || projectors_->currentIndex() < 0 ||
         !info_.capabilities.extendedOptions() || !sendTo_->single()) {
+        resetStatusFields();
         return;
     }
+    const ProjectorTarget target = takeTarget();
+    if (statusOf_ != target.address) {
+        resetStatusFields();  // what the fields show is another projector's
+    }
+    watched_ = target.address;
     const unsigned generation = ++pollGeneration_;
-    poller_.start(takeTarget(), [this, generation](const PollResult& result) {
+    poller_.start(target, [this, generation](const PollResult& result) {
         // Runs on the poller's thread: hand the result to the GUI thread.
         postToGui(this, [this, generation, result] { pollResult(generation, result); });
     });
@@ -467,11 +473,13 @@ void MainPage::pollResult(unsigned generation, const PollResult& result) {
     switch (result.event) {
         case PollEvent::MessageStatus:
             applyStatus(message_, messageStatusFields(result.value));
+            statusOf_ = watched_;
             break;
         case PollEvent::AlarmStatus: {
             const StatusFields fields = alarmStatusFields(result.value);
             applyStatus(alarm_, fields);
             mute_->setEnabled(fields.muteEnabled);
+            statusOf_ = watched_;
             break;
         }
         case PollEvent::Reply8:

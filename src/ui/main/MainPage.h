@@ -11,6 +11,8 @@
 // are dropped.
 
 #include <QWidget>
+#include <cstdint>
+#include <optional>
 
 #include "commands/DisplayCommands.h"
 #include "commands/ManyProjectorRun.h"
@@ -107,6 +109,10 @@ class MainPage : public QWidget {
     ProjectorInfo info_;
     StatusPoller poller_;
     unsigned pollGeneration_ = 0;
+    // The projector whose answers the status fields and Mute show; none while they show "-".
+    // A watch that starts again for it keeps them until its first answer.
+    std::optional<std::uint32_t> statusOf_;
+    std::uint32_t watched_ = 0;  // the projector of the running watch
     // Between showPage and leavePage. A command or query that lets events run (a hidden
     // transfer) can see the tab left before it ends; the watch then stays stopped.
     bool shown_ = false;

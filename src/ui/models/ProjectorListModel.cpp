@@ -123,8 +123,10 @@ void ProjectorListModel::remove(int row, WriteDone done) {
         return;
     }
     // The address is taken now: the rows may change before the writer gets to it.
-    runWrite([address = shown->address](
-                 const std::string& folder) { return unregisterProjector(folder, address); },
+    // The address is checked again against the row then: a file that holds it twice loses the
+    // entry the operator chose.
+    runWrite([address = shown->address, entry = static_cast<std::size_t>(row)](
+                 const std::string& folder) { return unregisterProjector(folder, address, entry); },
              std::move(done));
 }
 
@@ -135,8 +137,9 @@ void ProjectorListModel::setCredentials(int row, std::int32_t authentication,
         return;
     }
     runWrite(
-        [address = shown->address, authentication, password](const std::string& folder) {
-            return setProjectorCredentials(folder, address, authentication, password);
+        [address = shown->address, authentication, password,
+         entry = static_cast<std::size_t>(row)](const std::string& folder) {
+            return setProjectorCredentials(folder, address, authentication, password, entry);
         },
         std::move(done));
 }

@@ -18,6 +18,7 @@
 #include "support/TransferTestSupport.h"
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
+#include "ui/common/UiText.h"
 #include "ui/dialogs/ChangePasswordDialog.h"
 #include "ui/dialogs/CommunicationStatusDialog.h"
 #include "ui/dialogs/PaletteDialog.h"
@@ -262,5 +263,35 @@ TEST(Accessibility, AProjectorDropDownListsOneRowPerProjector) {
         ASSERT_GE(list->childCount(), 2);
         EXPECT_EQ(list->child(0)->text(QAccessible::Name), "127.0.63.4");
         EXPECT_EQ(list->child(1)->text(QAccessible::Name), "127.0.63.5");
+    }
+}
+
+// A list is heard by the label beside it, not only by the value it shows ("127.0.63.4", "0").
+TEST(Accessibility, ListsAreTiedToTheLabelsThatNameThem) {
+    setInterfaceLanguage(LanguageId::English);
+    Window w(test::scratchFolder("labels"));
+    ScriptedPrompt prompt;
+    MessageOptions options;
+    AdvancedOptionsDialog advanced(options, kColorHalfTransparent, ProjectorCapabilities{4, 7},
+                                   prompt);
+    struct Case {
+        QWidget* root;
+        const char* list;
+        QString label;
+    };
+    const Case cases[] = {
+        {w.frame->view()->mainTab(), "projectorList", text(Text::ProjectorIpAddressLabel)},
+        {&advanced, "minutesList", text(Text::MinutesLabel)},
+        {&advanced, "secondsList", text(Text::SecondsLabel)},
+    };
+    for (const Case& c : cases) {
+        auto* combo = c.root->findChild<QComboBox*>(QLatin1StringView(c.list));
+        ASSERT_NE(combo, nullptr) << c.list;
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(combo);
+        QStringList labels;
+        for (const auto& [other, relation] : a->relations(QAccessible::Label)) {
+            labels << other->text(QAccessible::Name);
+        }
+        EXPECT_TRUE(labels.contains(c.label)) << c.list << ": " << labels.join(u'|').toStdString();
     }
 }

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
+#include <functional>
 
 #include "support/ScriptedPrompt.h"
 #include "support/UiTestSupport.h"
@@ -183,5 +184,39 @@ TEST(AdvancedOptionsDialog, TheSecondsFollowTheMinutesWhateverChoseThem) {
     for (const Case& c : {Case{0, false}, Case{3, true}, Case{0, false}}) {
         minutes->setCurrentIndex(c.minutesIndex);  // what the keys and assistive technology do
         EXPECT_EQ(seconds->isEnabled(), c.secondsEnabled) << c.minutesIndex;
+    }
+}
+
+// PLAY plays the sound the list shows, so "None" offers nothing to play; STOP has something
+// to stop only while a sound plays, whatever ended it.
+TEST(AdvancedOptionsDialog, PlayOnlyWhileASoundIsShownAndStopOnlyWhileOnePlays) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    ScriptedPrompt prompt;
+    MessageOptions options;
+    options.alarmSound = 0;
+    AdvancedOptionsDialog d(options, kColorHalfTransparent, kFullProjector, prompt);
+    QComboBox* sound = list(d, "soundNumberList");
+    auto* play = d.findChild<QPushButton*>(QStringLiteral("playButton"));
+    auto* stop = d.findChild<QPushButton*>(QStringLiteral("stopButton"));
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        bool playEnabled;
+        bool stopEnabled;
+    };
+    const Step steps[] = {
+        {"None shown", [] {}, false, false},
+        {"sound 2 chosen by keys", [&] { sound->setCurrentIndex(2); }, true, false},
+        {"PLAY", [&] { play->click(); }, false, true},
+        {"STOP", [&] { stop->click(); }, true, false},
+        {"None chosen again", [&] { sound->setCurrentIndex(0); }, false, false},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        // The end of a tune comes back as a queued call.
+        EXPECT_TRUE(test::processEventsUntil([&] {
+            return play->isEnabled() == s.playEnabled && stop->isEnabled() == s.stopEnabled;
+        })) << s.what;
     }
 }

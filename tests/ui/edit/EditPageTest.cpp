@@ -4,12 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDropEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -362,13 +366,24 @@ TEST(EditPage, NarrowCharacterSetAsksAboutUnsupportedCharactersAsTheyAreTyped) {
     });
     w.click("imageButton");
     EXPECT_TRUE(previewShown);
+    // Typed, the character is only pointed out under the message: a box would take the keys
+    // typed after it. The question comes with the command that needs the message.
     w.prompt.clear();
+    type(w.body(), QString(QChar(0x6F22)) + QStringLiteral("cd"));
+    EXPECT_TRUE(w.prompt.texts().empty());
+    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("ab") + QChar(0x6F22) + QStringLiteral("cd"));
+    auto* note = w.find<QLabel>("checkNote");
+    EXPECT_TRUE(note->isVisibleTo(&w.page()));
+    EXPECT_TRUE(
+        note->text().startsWith(QStringLiteral("Number of characters that so not supported")))
+        << note->text().toStdString();
     w.prompt.queue(PromptAnswer::Yes);  // delete them
-    type(w.body(), QString(QChar(0x6F22)));
+    w.click("imageButton");
     ASSERT_EQ(w.prompt.entries().size(), 1u);
     EXPECT_EQ(w.prompt.entries()[0].text.rfind("Number of characters that so not supported", 0),
               0u);
-    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("ab"));
+    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("abcd"));
+    EXPECT_FALSE(note->isVisibleTo(&w.page()));
 }
 
 TEST(EditPage, NewAsksAboutUnsavedWorkAndCancelKeepsIt) {
@@ -535,6 +550,12 @@ TEST(EditPage, DroppedFilesAreCheckedByNameAndPage) {
     };
     EXPECT_TRUE(accepted(w.body()));
     EXPECT_FALSE(accepted(w.find<QPushButton>("sendButton")));
+
+    // Over the Discovery tab a message file is taken, so that its drop can say where message
+    // files go.
+    w.showTab(PageTabs::DiscoveryTab);
+    text.setUrls({QUrl::fromLocalFile(QString::fromStdString(welcome))});
+    EXPECT_TRUE(accepted(w.frame->view()->tabs()->currentWidget()));
 }
 
 TEST(EditPage, AdvancedDoubleSizeEnlargesBothEditorsAndEmptiesUndo) {
@@ -580,6 +601,7 @@ TEST(EditPage, TheStartupDisplayFollowsTheSavedNumberWhateverChoseIt) {
 TEST(EditPage, CtrlKeysRunThePageCommandsOnceThroughTheFrameMenus) {
     struct Case {
         Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
         const char* clipboard;
         std::vector<PromptAnswer> answers;
         const char* body;                    // after the key
@@ -588,17 +610,26 @@ TEST(EditPage, CtrlKeysRunThePageCommandsOnceThroughTheFrameMenus) {
         std::vector<std::string> questions;  // asked by the key
     };
     const std::string unsaved = "There is an unsaved data.\nDo you want to save this Message?";
+    const auto ctrl = Qt::ControlModifier;
     const Case cases[] = {
-        {Qt::Key_C, "", {}, "abc", "ab", {}, {}},
-        {Qt::Key_X, "", {}, "c", "ab", {}, {}},
-        {Qt::Key_V, "zz", {}, "zzc", nullptr, {}, {}},
-        {Qt::Key_Z, "", {}, "", nullptr, {}, {}},
-        {Qt::Key_S, "", {}, "abc", nullptr, {true}, {}},
-        {Qt::Key_O, "", {PromptAnswer::No}, "abc", nullptr, {false}, {unsaved}},
-        {Qt::Key_N, "", {PromptAnswer::No}, "", nullptr, {}, {unsaved}},
+        {Qt::Key_C, ctrl, "", {}, "abc", "ab", {}, {}},
+        {Qt::Key_X, ctrl, "", {}, "c", "ab", {}, {}},
+        {Qt::Key_V, ctrl, "zz", {}, "zzc", nullptr, {}, {}},
+        {Qt::Key_Z, ctrl, "", {}, "", nullptr, {}, {}},
+        {Qt::Key_S, ctrl, "", {}, "abc", nullptr, {true}, {}},
+        {Qt::Key_O, ctrl, "", {PromptAnswer::No}, "abc", nullptr, {false}, {unsaved}},
+        {Qt::Key_N, ctrl, "", {PromptAnswer::No}, "", nullptr, {}, {unsaved}},
+        // The menus' second keys do what the first ones do.
+        {Qt::Key_Insert, ctrl, "", {}, "abc", "ab", {}, {}},
+        {Qt::Key_Delete, Qt::ShiftModifier, "", {}, "c", "ab", {}, {}},
+        {Qt::Key_Insert, Qt::ShiftModifier, "zz", {}, "zzc", nullptr, {}, {}},
+        {Qt::Key_Backspace, Qt::AltModifier, "", {}, "", nullptr, {}, {}},
     };
     for (const auto& c : cases) {
-        EditWindow w(std::string("ctrl-") + char(c.key));
+        const std::string keyName =
+            QKeySequence(QKeyCombination(c.modifiers, c.key)).toString().toStdString();
+        EditWindow w("menu-key-" + std::to_string(c.key) + "-" +
+                     std::to_string(c.modifiers.toInt()));
         putOnClipboard(QString::fromUtf8(c.clipboard));
         type(w.body(), QStringLiteral("abc"));
         select(w.body(), 0, 2);
@@ -606,8 +637,8 @@ TEST(EditPage, CtrlKeysRunThePageCommandsOnceThroughTheFrameMenus) {
         for (PromptAnswer a : c.answers) {
             w.prompt.queue(a);
         }
-        ctrlKey(c.key);
-        const char name[] = {char(c.key), 0};
+        QTest::keyClick(QApplication::focusWidget(), c.key, c.modifiers);
+        const std::string& name = keyName;
         EXPECT_EQ(w.body()->toPlainText(), QString::fromUtf8(c.body)) << name;
         EXPECT_EQ(QApplication::clipboard()->text(),
                   QString::fromUtf8(c.clipboardAfter != nullptr ? c.clipboardAfter : c.clipboard))
@@ -793,6 +824,9 @@ TEST(EditPage, StartupDisplayThatNeverArrivesIsAFailureAsOnTheMainTab) {
         auto* savedNumbers = w.find<QComboBox>("savedNumberList");
         savedNumbers->setCurrentIndex(2);
         emit savedNumbers->activated(2);
+        // Choosing asks the projector again; that query must have given up before the
+        // projector answers, or it would take one of the counted connections.
+        ASSERT_TRUE(test::stateQueriesEnded(w.frame.get())) << c.acceptLimit;
         auto* startup = w.find<QCheckBox>("startupDisplayCheck");
         ASSERT_TRUE(startup->isEnabled()) << c.acceptLimit;
         startup->setChecked(true);
@@ -916,5 +950,51 @@ TEST(EditPage, PasteIntoTheMessageIsCutToWhatAMessageHoldsAndSaysSoOnce) {
         if (c.cut) {
             EXPECT_GT(encoded.bodyLength, kMaxBodyBytes - 16) << c.name;
         }
+    }
+}
+
+// A title longer than the projector shows, then the message: every key lands in the message and
+// nothing asks while the operator types; the title's length stands beside it, heard by a screen
+// reader too. The question is Save's (and Send's).
+TEST(EditPage, ChecksWhileTypingNeverOpenABoxAndShowTheTitleLength) {
+    EditWindow w("typing");
+    auto* length = w.find<QLabel>("titleLength");
+    EXPECT_EQ(length->text(), QStringLiteral("0/20"));
+    type(w.title(), QStringLiteral("Lockdown in Building B now"));
+    type(w.body(), QStringLiteral("Stay in your rooms and lock the doors"));
+    EXPECT_EQ(w.body()->toPlainText(), QStringLiteral("Stay in your rooms and lock the doors"));
+    EXPECT_TRUE(w.prompt.texts().empty());
+    EXPECT_EQ(length->text(), QStringLiteral("26/20"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(length)->text(QAccessible::Name),
+              QStringLiteral("Title length: 26/20"));
+
+    w.prompt.queue(PromptAnswer::Cancel);
+    w.frame->action(MainWindow::Save)->trigger();
+    ASSERT_EQ(w.prompt.entries().size(), 1u);
+    EXPECT_NE(w.prompt.entries()[0].text.find("20"), std::string::npos)
+        << w.prompt.entries()[0].text;
+    EXPECT_TRUE(w.chooserCalls.empty());
+}
+
+// The Edit tab's startup minutes take a typed value, as the Main tab's do, without growing.
+TEST(EditPage, TypedStartupMinutesNeverBecomeEntriesOfTheList) {
+    SimProcess sim({"--address", "127.0.70.30"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    EditWindow w("minutes", "127.0.70.30");
+    w.page().chooseProjectorAndSlot(0, 3);
+    ASSERT_TRUE(test::stateQueriesEnded(w.frame.get()));
+    auto* startup = w.find<QCheckBox>("startupDisplayCheck");
+    ASSERT_TRUE(startup->isEnabled());
+    startup->setChecked(true);
+    auto* minutes = w.find<QComboBox>("startupMinutesList");
+    ASSERT_TRUE(minutes->isEnabled());
+    const int entries = minutes->count();
+    for (const QString& typed : {QStringLiteral("abc"), QStringLiteral("5"), QString()}) {
+        minutes->lineEdit()->selectAll();
+        QTest::keyClick(minutes->lineEdit(), Qt::Key_Backspace);
+        QTest::keyClicks(minutes->lineEdit(), typed);
+        QTest::keyClick(minutes->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(minutes->count(), entries) << typed.toStdString();
+        EXPECT_EQ(minutes->currentText(), typed) << typed.toStdString();
     }
 }

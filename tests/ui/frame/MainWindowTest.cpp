@@ -73,7 +73,7 @@ const char kTwoProjectors[] =
 
 }  // namespace
 
-TEST(MainWindow, OpensFixedSizeWithCaptionAndTheFourPagesInEachLanguage) {
+TEST(MainWindow, OpensFixedSizeWithCaptionAndItsPagesInEachLanguage) {
     struct Case {
         LanguageId language;
         const char* caption;
@@ -97,11 +97,12 @@ TEST(MainWindow, OpensFixedSizeWithCaptionAndTheFourPagesInEachLanguage) {
         } else {
             EXPECT_NE(caption, QStringLiteral("Projector Orvanta Tool"));
         }
-        ASSERT_EQ(w.tabs().count(), 4);
-        const Text tabKeys[] = {Text::TabMain, Text::TabDiscovery, Text::TabEdit, Text::FleetTab};
-        for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(w.tabs().count(), 5);
+        const Text tabKeys[] = {Text::TabMain, Text::TabDiscovery, Text::TabEdit, Text::FleetTab,
+                                Text::ScheduleTab};
+        for (int i = 0; i < 5; ++i) {
             EXPECT_EQ(w.tabs().tabText(i), QString::fromStdString(languageText(tabKeys[i])));
-            if (c.tabs[i]) {
+            if (i < 4 && c.tabs[i]) {
                 EXPECT_EQ(w.tabs().tabText(i), QString::fromUtf8(c.tabs[i]));
             }
         }

@@ -3,10 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
 #include "commands/ManyProjectorRun.h"
+#include "commands/ProjectorState.h"
 #include "support/HostilePeers.h"
 #include "support/SimProcess.h"
 #include "support/TransferTestSupport.h"
@@ -14,6 +21,7 @@
 #include "text/LanguageText.h"
 #include "ui/groups/ManyProjectorDialog.h"
 #include "ui/groups/ManyProjectorRowModel.h"
+#include "ui/groups/SendToChoice.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -52,7 +60,47 @@ TEST(ManyProjectorDialog, CancelEndsEveryRowAndRetryOffersThemAgain) {
     }
     EXPECT_TRUE(saving.waitForLine("CANCEL"));
     EXPECT_EQ(dialog.summaryText(), QStringLiteral("0 of 2 complete, 2 failed"));
+    // A screen reader hears the value with its caption, as it does the other live fields.
+    auto* summary = dialog.findChild<QLabel*>(QStringLiteral("groupSummary"));
+    ASSERT_NE(summary, nullptr);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(summary)->text(QAccessible::Name),
+              QStringLiteral("Result: 0 of 2 complete, 2 failed"));
     EXPECT_TRUE(dialog.retryButton()->isEnabled());
     EXPECT_TRUE(dialog.closeButton()->isEnabled());
     EXPECT_FALSE(dialog.cancelButton()->isEnabled());
+}
+
+// While forty projectors are being sent to, the operator keeps the window: the dialog holds no
+// window (none is modal) and keys typed into the window arrive there.
+TEST(ManyProjectorDialog, NeverHoldsTheWindowWhileItRuns) {
+    test::app();
+    setInterfaceLanguage(LanguageId::English);
+    UnansweredAddress silent("127.0.101.5");
+    ASSERT_TRUE(silent.ok());
+    QWidget window;
+    auto* field = new QLineEdit(&window);
+    window.show();
+    TransferTimings timings = quickTimings();
+    timings.exchange.connectLimit = std::chrono::seconds(30);  // runs until cancelled
+    QPointer<ManyProjectorDialog> dialog = openManyProjectorDialog(
+        &window, {{{ipv4("127.0.101.5"), ""}, "Hall", false}},
+        [](const CommandContext& c) { return checkProjectorReady(c); },
+        std::make_shared<AnswerBook>(), timings, nullptr);
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(dialog->running());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(QGuiApplication::modalWindow(), nullptr);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    field->setFocus();
+    // Through the window, as the keyboard delivers them: a window a modal dialog holds
+    // drops them.
+    for (char c : std::string("Fire drill")) {
+        QTest::keyClick(window.windowHandle(), c);
+    }
+    EXPECT_EQ(field->text(), QStringLiteral("Fire drill"));
+    dialog->cancelButton()->click();
+    ASSERT_TRUE(test::processEventsUntil([&] { return !dialog->running(); }, 30000));
+    dialog->close();
 }

@@ -215,6 +215,32 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     EXPECT_FALSE(page.find<QPushButton>("muteButton")->isEnabled());
 }
 
+// A command stops the watch while it talks to the projector; the fields and Mute keep what the
+// projector said last until the watch hears from it again, rather than blanking to "-".
+TEST(MainPage, StatusFieldsKeepTheirLastValuesWhileTheWatchRestarts) {
+    SimProcess sim({"--address", "127.0.62.30", "--alarm", "2"});
+    ASSERT_TRUE(sim.ready()) << sim.output();
+    Page page("status-kept", {"127.0.62.30"});
+    const ProjectorTarget target{ipv4("127.0.62.30"), ""};
+    ASSERT_TRUE(storeTestMessages(target, {0}));
+    page.tab->showPage();
+    ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
+    ASSERT_TRUE(test::processEventsUntil([&] {
+        return page.shown("messageState") != "-" && page.shown("alarmState") == "ON";
+    })) << sim.output();
+    for (int round = 0; round < 2; ++round) {
+        const int polled = pollRequests(sim);
+        const QString message = page.shown("messageState");
+        page.find<QPushButton>("displayOffButton")->click();  // runs to its end first
+        EXPECT_EQ(page.shown("messageState"), message) << round;
+        EXPECT_EQ(page.shown("alarmState"), "ON") << round;
+        EXPECT_EQ(page.shown("alarmSound"), "Sound number:2") << round;
+        EXPECT_TRUE(page.find<QPushButton>("muteButton")->isEnabled()) << round;
+        // The watch is back and has been answered again.
+        ASSERT_TRUE(test::processEventsUntil([&] { return pollRequests(sim) >= polled + 2; }));
+    }
+}
+
 TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     SimProcess sim({"--address", "127.0.62.6"});
     ASSERT_TRUE(sim.ready()) << sim.output();
@@ -234,11 +260,11 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     const auto stopsFor = [&](const std::function<void()>& action, const char* what) {
         page.tab->showPage();
         ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-        const std::size_t from = sim.lineCount();
+        const std::size_t from = sim.settledLineCount();
         ASSERT_TRUE(sim.waitForLine("CTRL 3535", std::chrono::seconds(5), from)) << what;
         action();
         ASSERT_TRUE(page.pollsStopped()) << what;
-        const std::size_t after = sim.lineCount();
+        const std::size_t after = sim.settledLineCount();
         EXPECT_FALSE(sim.waitForLine("CTRL 353", std::chrono::milliseconds(200), after)) << what;
     };
     stopsFor([&] { page.tab->leavePage(); }, "tab left");
@@ -246,7 +272,7 @@ TEST(MainPage, TheWatchAsksInTurnAndStopsWhenTheTabIsLeftOrTheDropDownOpens) {
     stopsFor([&] { projectors->showPopup(); }, "drop-down opened");
     projectors->hidePopup();
     // Choosing a projector brings the watch back.
-    const std::size_t from = sim.lineCount();
+    const std::size_t from = sim.settledLineCount();
     emit projectors->activated(0);
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     EXPECT_TRUE(sim.waitForLine("CTRL 3534", std::chrono::seconds(5), from));

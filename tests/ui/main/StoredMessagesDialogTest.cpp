@@ -73,16 +73,23 @@ TEST_F(StoredMessagesDialogTest, AProjectorWithoutGreetingCannotBeListed) {
 }
 
 TEST_F(StoredMessagesDialogTest, ClosingItMidWayAsksNoFurtherSlot) {
-    SimProcess sim({"--address", "127.0.4.122", "--reply-delay", "300"});
+    SimProcess sim({"--address", "127.0.4.122", "--reply-delay", "2000"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     // A reply wait step long enough for the slow reply to arrive within it.
     SlotListTimings timings = quickListTimings();
-    timings.replyStep = std::chrono::milliseconds(2000);
+    timings.replyStep = std::chrono::milliseconds(10000);
     StoredMessagesDialog dialog(ipv4("127.0.4.122"), "", nullptr, timings);
-    QTimer::singleShot(100, [&] { dialog.returnButton()->click(); });
-    const auto start = std::chrono::steady_clock::now();
+    // Return is pressed once slot 0 has been asked, while its reply is still held back.
+    QTimer presser;
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (sim.waitForLine("INFO 0", std::chrono::milliseconds(0))) {
+            presser.stop();
+            dialog.returnButton()->click();
+        }
+    });
+    presser.start(10);
     EXPECT_TRUE(dialog.run());
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+    EXPECT_FALSE(presser.isActive());
     // Slot 0 was being asked when the dialog closed: its exchange finished, nothing followed.
     EXPECT_TRUE(sim.waitForLine("INFO 0 | digest ok | INFO 1")) << sim.output();
     EXPECT_EQ(countLines(sim, "INFO"), 1) << sim.output();

@@ -1,0 +1,37 @@
+#include "schedule/FiringLoop.h"
+
+namespace orvanta {
+
+FiringLoop::FiringLoop(std::string programFolder, bool history)
+    : folder_(std::move(programFolder)), history_(history) {}
+
+FiringLoop::~FiringLoop() {
+    stop();
+}
+
+Result<> FiringLoop::start() {
+    if (runner_) {
+        return {};
+    }
+    firer_ = std::make_unique<CommandFirer>(
+        folder_, history_ ? std::make_unique<HistoryFile>(historyPath(folder_)) : nullptr);
+    runner_ = std::make_unique<ScheduleRunner>(folder_, *firer_, &ScheduleRunner::systemNow);
+    if (Result<> opened = runner_->open(); !opened) {
+        runner_.reset();
+        firer_.reset();
+        return opened;
+    }
+    runner_->start();
+    return {};
+}
+
+void FiringLoop::stop() {
+    if (!runner_) {
+        return;
+    }
+    runner_->stop();
+    firer_.reset();  // cancels what still runs; their ends reach the runner's ledger
+    runner_.reset();
+}
+
+}  // namespace orvanta

@@ -1,14 +1,14 @@
 #include "platform/TextCodec.h"
 
+#include <unicode/uchar.h>
+#include <unicode/unorm2.h>
+
 #include <iconv.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-
-#include <unicode/uchar.h>
-#include <unicode/unorm2.h>
 #include <vector>
 
 namespace orvanta {
@@ -134,46 +134,6 @@ std::u16string decodeWindows1252(std::string_view bytes) {
 
 namespace {
 
-void appendUtf8(std::string& out, char32_t cp) {
-    std::u16string units;
-    appendCodePoint(units, cp);
-    out += utf16ToUtf8(units);
-}
-
-}  // namespace
-
-bool isControlOrInvisible(char32_t c) {
-    const auto cp = static_cast<UChar32>(c);
-    switch (u_charType(cp)) {
-        case U_CONTROL_CHAR:
-        case U_FORMAT_CHAR:
-        case U_LINE_SEPARATOR:
-        case U_PARAGRAPH_SEPARATOR:
-        case U_SURROGATE:
-            return true;
-        default:
-            return u_hasBinaryProperty(cp, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) != 0;
-    }
-}
-
-namespace {
-
-// `text` in the form `normalizer` makes; as it is when the normalizer cannot be had.
-std::string normalized(std::string_view text, const UNormalizer2* (*normalizer)(UErrorCode*)) {
-    const std::u16string in = utf8ToUtf16(text);
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* form = normalizer(&status);
-    if (U_FAILURE(status)) {
-        return std::string(text);
-    }
-    std::u16string out(in.size() * 3 + 8, u'\0');
-    const int32_t n = unorm2_normalize(form, in.data(), static_cast<int32_t>(in.size()), out.data(),
-                                       static_cast<int32_t>(out.size()), &status);
-    if (U_FAILURE(status)) {
-        return std::string(text);
-    }
-    out.resize(static_cast<std::size_t>(n));
-    return utf16ToUtf8(out);
 std::vector<std::string> iconvNames(int codePage) {
     switch (codePage) {
         case 936:
@@ -206,49 +166,6 @@ void appendUtf16le(const char* data, size_t n, std::u16string& out) {
 
 }  // namespace
 
-std::string compatibilityForm(std::string_view text) {
-    return normalized(text, unorm2_getNFKCInstance);
-}
-
-std::string composedForm(std::string_view text) {
-    return normalized(text, unorm2_getNFCInstance);
-}
-
-std::string visibleText(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t start = i;
-        const auto cp = nextCodePoint(text, i);
-        char shown[16];
-        if (!cp) {
-            i = start + 1;
-            std::snprintf(shown, sizeof shown, "<%02X>", static_cast<unsigned char>(text[start]));
-            out += shown;
-        } else if (isControlOrInvisible(*cp)) {
-            std::snprintf(shown, sizeof shown, "<U+%04X>", static_cast<unsigned>(*cp));
-            out += shown;
-        } else {
-            out.append(text.substr(start, i - start));
-        }
-    }
-    return out;
-}
-
-std::string validUtf8(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const std::size_t start = i;
-        if (nextCodePoint(text, i)) {
-            out.append(text.substr(start, i - start));
-        } else {
-            i = start + 1;
-            appendUtf8(out, kReplacement);
-        }
-    }
 CodePageDecoder::~CodePageDecoder() {
     for (auto& [codePage, cd] : open_) {
         if (cd != invalidConverter()) {
@@ -307,6 +224,98 @@ std::u16string decodeCodePage(int codePage, std::string_view bytes) {
     CodePageDecoder decoder;
     std::u16string out;
     decoder.decode(codePage, bytes, out);
+    return out;
+}
+
+namespace {
+
+void appendUtf8(std::string& out, char32_t cp) {
+    std::u16string units;
+    appendCodePoint(units, cp);
+    out += utf16ToUtf8(units);
+}
+
+}  // namespace
+
+bool isControlOrInvisible(char32_t c) {
+    const auto cp = static_cast<UChar32>(c);
+    switch (u_charType(cp)) {
+        case U_CONTROL_CHAR:
+        case U_FORMAT_CHAR:
+        case U_LINE_SEPARATOR:
+        case U_PARAGRAPH_SEPARATOR:
+        case U_SURROGATE:
+            return true;
+        default:
+            return u_hasBinaryProperty(cp, UCHAR_DEFAULT_IGNORABLE_CODE_POINT) != 0;
+    }
+}
+
+namespace {
+
+// `text` in the form `normalizer` makes; as it is when the normalizer cannot be had.
+std::string normalized(std::string_view text, const UNormalizer2* (*normalizer)(UErrorCode*)) {
+    const std::u16string in = utf8ToUtf16(text);
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* form = normalizer(&status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    std::u16string out(in.size() * 3 + 8, u'\0');
+    const int32_t n = unorm2_normalize(form, in.data(), static_cast<int32_t>(in.size()), out.data(),
+                                       static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) {
+        return std::string(text);
+    }
+    out.resize(static_cast<std::size_t>(n));
+    return utf16ToUtf8(out);
+}
+
+}  // namespace
+
+std::string compatibilityForm(std::string_view text) {
+    return normalized(text, unorm2_getNFKCInstance);
+}
+
+std::string composedForm(std::string_view text) {
+    return normalized(text, unorm2_getNFCInstance);
+}
+
+std::string visibleText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        const auto cp = nextCodePoint(text, i);
+        char shown[16];
+        if (!cp) {
+            i = start + 1;
+            std::snprintf(shown, sizeof shown, "<%02X>", static_cast<unsigned char>(text[start]));
+            out += shown;
+        } else if (isControlOrInvisible(*cp)) {
+            std::snprintf(shown, sizeof shown, "<U+%04X>", static_cast<unsigned>(*cp));
+            out += shown;
+        } else {
+            out.append(text.substr(start, i - start));
+        }
+    }
+    return out;
+}
+
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t start = i;
+        if (nextCodePoint(text, i)) {
+            out.append(text.substr(start, i - start));
+        } else {
+            i = start + 1;
+            appendUtf8(out, kReplacement);
+        }
+    }
     return out;
 }
 

@@ -10,7 +10,7 @@
 namespace orvanta {
 
 Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
-                                                   const RecipientChoice& choice) {
+                                                           const RecipientChoice& choice) {
     // Taken when free so that both files come from between two changes; a change in progress
     // is not waited for (the caller may be a window).
     const auto lock = FileLock::acquire(registryPath(programFolder), std::chrono::milliseconds(0));
@@ -34,8 +34,9 @@ Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& pr
         return fail(languageText(Text::GroupNotFound) + " (" + choice.group + ")");
     }
     for (const GroupMember& m : groupMembers(*group, registry.value())) {
-        out.push_back(m.record ? ManyProjectorTarget{{m.address, m.record->password}, m.record->name, false}
-                               : ManyProjectorTarget{{m.address, {}}, {}, true});
+        out.push_back(
+            m.record ? ManyProjectorTarget{{m.address, m.record->password}, m.record->name, false}
+                     : ManyProjectorTarget{{m.address, {}}, {}, true});
     }
     return out;
 }

@@ -25,6 +25,6 @@ struct RecipientChoice {
 // or the group no longer exists. Never waits for the registry lock: each file is replaced whole
 // by a rename, so a read sees one version of it either way.
 Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
-                                                   const RecipientChoice& choice);
+                                                           const RecipientChoice& choice);
 
 }  // namespace orvanta

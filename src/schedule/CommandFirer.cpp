@@ -219,8 +219,11 @@ struct CommandFirer::Firing {
 };
 
 CommandFirer::CommandFirer(std::string programFolder, std::unique_ptr<HistoryFile> history,
-                           TransferTimings timings)
-    : folder_(std::move(programFolder)), history_(std::move(history)), timings_(timings) {}
+                           TransferTimings timings, ProjectorTurns* turns)
+    : folder_(std::move(programFolder)),
+      history_(std::move(history)),
+      timings_(timings),
+      turns_(turns) {}
 
 CommandFirer::~CommandFirer() {
     std::vector<std::unique_ptr<Firing>> firings;
@@ -283,7 +286,7 @@ void CommandFirer::fire(const ScheduleEntry& entry, Instant, Done done) {
     options.history = firing->history.get();
     Firing* self = firing.get();
     firing->run = std::make_unique<ManyProjectorRun>(
-        targets.value(), operation.value(),
+        targets.value(), turns_ == nullptr ? operation.value() : turns_->inTurn(operation.value()),
         [self, done](const ManyProjectorEvent& event) {
             if (event.kind != ManyProjectorEvent::Kind::Finished) {
                 return;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "commands/ManyProjectorRun.h"
+#include "commands/ProjectorTurns.h"
 #include "history/History.h"
 #include "schedule/ScheduleRunner.h"
 
@@ -34,9 +35,10 @@ Result<ManyProjectorOperation> scheduleOperation(const std::string& programFolde
 
 class CommandFirer : public ScheduleFirer {
   public:
-    // `history` null: none is written (tests).
+    // `history` null: none is written (tests). `turns`: shared with the service's API, so
+    // that a firing and a request to the same projector take turns; null: no turns are taken.
     CommandFirer(std::string programFolder, std::unique_ptr<HistoryFile> history,
-                 TransferTimings timings = {});
+                 TransferTimings timings = {}, ProjectorTurns* turns = nullptr);
     // Cancels the firings still running and waits for them.
     ~CommandFirer() override;
     CommandFirer(const CommandFirer&) = delete;
@@ -55,6 +57,7 @@ class CommandFirer : public ScheduleFirer {
     std::string folder_;
     std::unique_ptr<HistoryFile> history_;
     TransferTimings timings_;
+    ProjectorTurns* turns_;
     mutable std::mutex mutex_;
     std::vector<std::unique_ptr<Firing>> firings_;  // guarded by mutex_
 };

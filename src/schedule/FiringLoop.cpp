@@ -2,8 +2,8 @@
 
 namespace orvanta {
 
-FiringLoop::FiringLoop(std::string programFolder, bool history)
-    : folder_(std::move(programFolder)), history_(history) {}
+FiringLoop::FiringLoop(std::string programFolder, bool history, ProjectorTurns* turns)
+    : folder_(std::move(programFolder)), history_(history), turns_(turns) {}
 
 FiringLoop::~FiringLoop() {
     stop();
@@ -14,7 +14,8 @@ Result<> FiringLoop::start() {
         return {};
     }
     firer_ = std::make_unique<CommandFirer>(
-        folder_, history_ ? std::make_unique<HistoryFile>(historyPath(folder_)) : nullptr);
+        folder_, history_ ? std::make_unique<HistoryFile>(historyPath(folder_)) : nullptr,
+        TransferTimings{}, turns_);
     runner_ = std::make_unique<ScheduleRunner>(folder_, *firer_, &ScheduleRunner::systemNow);
     if (Result<> opened = runner_->open(); !opened) {
         runner_.reset();

@@ -14,7 +14,8 @@ namespace orvanta {
 class FiringLoop {
   public:
     // `history`: whether firings are recorded in the history of the program folder.
-    FiringLoop(std::string programFolder, bool history);
+    // `turns`: shared with the service's API (see ProjectorTurns); may be null.
+    FiringLoop(std::string programFolder, bool history, ProjectorTurns* turns = nullptr);
     ~FiringLoop();
     FiringLoop(const FiringLoop&) = delete;
     FiringLoop& operator=(const FiringLoop&) = delete;
@@ -28,6 +29,7 @@ class FiringLoop {
   private:
     std::string folder_;
     bool history_;
+    ProjectorTurns* turns_;
     std::unique_ptr<CommandFirer> firer_;
     std::unique_ptr<ScheduleRunner> runner_;
 };

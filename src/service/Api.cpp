@@ -233,12 +233,14 @@ ResolvedTargets resolveTargets(const std::string& folder, const ApiTarget& targe
 // ---------------------------------------------------------------------------------------------
 
 Api::Api(ApiSettings settings, FleetCache& fleet, IdempotencyStore& idempotency,
-         HistoryWriterThread* history)
+         HistoryWriterThread* history, ProjectorTurns* turns)
     : settings_(std::move(settings)),
       fleet_(fleet),
       idempotency_(idempotency),
       history_(history),
       tokens_(tokensPath(settings_.programFolder)),
+      ownTurns_(turns == nullptr ? std::make_unique<ProjectorTurns>() : nullptr),
+      turns_(turns == nullptr ? *ownTurns_ : *turns),
       commands_(settings_.commandThreads, settings_.queuedCommands),
       reads_(2, 64) {}
 
@@ -815,25 +817,7 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
     }
 
     // Two requests for one projector take turns: a projector holds one exchange at a time.
-    ManyProjectorOperation inTurn = [this, operation](const CommandContext& c) {
-        std::shared_ptr<std::mutex> turn;
-        {
-            std::lock_guard lock(projectorMutex_);
-            auto& slot = projectorLocks_[c.target.address];
-            if (!slot) {
-                slot = std::make_shared<std::mutex>();
-            }
-            turn = slot;
-        }
-        std::unique_lock held(*turn, std::defer_lock);
-        while (!held.try_lock()) {
-            if (c.runner.flags().stopRequested.load()) {
-                return Outcome::cancellation(languageText(Text::CommandCancelled));
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return operation(c);
-    };
+    const ManyProjectorOperation inTurn = turns_.inTurn(operation);
 
     std::map<std::uint32_t, std::string> names;
     for (const ManyProjectorTarget& t : resolved.targets) {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/ProjectorTurns.h"
 #include "platform/WorkerPool.h"
 #include "service/ApiRequest.h"
 #include "service/HttpServer.h"
@@ -48,9 +49,11 @@ struct ApiSettings {
 
 class Api {
   public:
-    // `history` may be null (history turned off).
+    // `history` may be null (history turned off). `turns`: shared with the other parts of the
+    // process that talk to projectors (the schedule), so that they take turns with the API's
+    // commands; null: the API's commands take turns among themselves only.
     Api(ApiSettings settings, FleetCache& fleet, IdempotencyStore& idempotency,
-        HistoryWriterThread* history);
+        HistoryWriterThread* history, ProjectorTurns* turns = nullptr);
     ~Api();
     Api(const Api&) = delete;
     Api& operator=(const Api&) = delete;
@@ -111,8 +114,8 @@ class Api {
     std::set<ManyProjectorRun*> runs_;  // guarded by runsMutex_: commands under way
 
     // One exchange at a time per projector: two requests for the same one run in turn.
-    std::mutex projectorMutex_;
-    std::map<std::uint32_t, std::shared_ptr<std::mutex>> projectorLocks_;
+    std::unique_ptr<ProjectorTurns> ownTurns_;
+    ProjectorTurns& turns_;
 
     // Commands and reads run on pools of their own, so that reads answer while every command
     // thread waits on a hung projector. Each takes a bounded number of requests (running and

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/ProjectorTurns.h"
 #include "history/History.h"
 #include "history/HistoryRecorder.h"
 #include "platform/AtomicFile.h"
@@ -153,6 +154,8 @@ int main(int argc, char** argv) {
     std::unique_ptr<HistoryWriterThread> history;
     FleetCache fleet(folder.path, config.fleetRefresh);
     IdempotencyStore idempotency(folder.path + "idempotency.jsonl");
+    // The API's commands and the schedule's firings take turns at each projector.
+    ProjectorTurns turns;
     std::unique_ptr<Api> api;
     std::unique_ptr<HttpServer> http;
 
@@ -190,7 +193,7 @@ int main(int argc, char** argv) {
         "HTTP API",
         [&]() -> Result<> {
             settings.listen = config.listenText();
-            api = std::make_unique<Api>(settings, fleet, idempotency, history.get());
+            api = std::make_unique<Api>(settings, fleet, idempotency, history.get(), &turns);
             http =
                 std::make_unique<HttpServer>([&api = *api](HttpRequest request, Responder respond) {
                     api.handle(std::move(request), std::move(respond));
@@ -210,7 +213,7 @@ int main(int argc, char** argv) {
             api.reset();
         });
     // The scheduled messages fire here, so that they fire with nobody logged in.
-    FiringLoop schedule(folder.path, historyEnabled());
+    FiringLoop schedule(folder.path, historyEnabled(), &turns);
     service.add(
         "schedule",
         [&] {

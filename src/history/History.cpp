@@ -486,8 +486,15 @@ Result<HistoryFile::Contents> HistoryFile::read() const {
 }
 
 std::string currentUserName() {
-    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_name) {
-        return entry->pw_name;
+    // Records are made on many threads at once (a many-projector run), and getpwuid's answer
+    // lives in storage that the next call overwrites: the reentrant form, with a buffer of
+    // this call's own.
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr && found->pw_name != nullptr) {
+        return found->pw_name;
     }
     if (const char* user = std::getenv("USER"); user != nullptr && *user != '\0') {
         return user;

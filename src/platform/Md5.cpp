@@ -1,12 +1,25 @@
 #include "platform/Md5.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include "platform/TextCodec.h"
 
 namespace orvanta {
+namespace {
+
+// Digests run on pool threads that live until the program ends. The library's own clean-up at
+// exit would otherwise run before those threads are joined and leave their per-thread state
+// behind, never freed; without it, that state is freed as each thread ends.
+void prepareDigests() {
+    static const bool prepared = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+    static_cast<void>(prepared);
+}
+
+}  // namespace
 
 Md5Value md5(std::string_view bytes) {
+    prepareDigests();
     Md5Value out{};
     unsigned int length = 0;
     // EVP_Digest keeps its context private to the call, so concurrent exchanges never share

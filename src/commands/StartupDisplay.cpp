@@ -1,24 +1,15 @@
 #include "commands/StartupDisplay.h"
 
 #include "commands/ProjectorState.h"
+#include "platform/Blanks.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 // A whole text of decimal digits (blanks around it allowed); nothing for anything else.
 std::optional<int> wholeNumber(std::string_view text) {
-    text = trimmed(text);
+    text = trimmedBlanks(text);
     if (text.empty() || text.size() > 6) {
         return std::nullopt;
     }
@@ -33,7 +24,7 @@ std::optional<int> wholeNumber(std::string_view text) {
 }
 
 bool isRepeatText(std::string_view text) {
-    return trimmed(text) == languageText(Text::StartupRepeat);
+    return trimmedBlanks(text) == languageText(Text::StartupRepeat);
 }
 
 }  // namespace
@@ -68,7 +59,7 @@ std::optional<int> parseEditDisplayTime(std::string_view text) {
     if (const auto n = wholeNumber(text); n && *n >= 1 && *n <= 127) {
         return n;
     }
-    if (trimmed(text).empty() || isRepeatText(text)) {
+    if (trimmedBlanks(text).empty() || isRepeatText(text)) {
         return 0;
     }
     return std::nullopt;

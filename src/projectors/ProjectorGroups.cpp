@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "platform/AtomicFile.h"
+#include "platform/Blanks.h"
 #include "platform/FileLock.h"
 #include "platform/TextCodec.h"
 #include "text/LanguageText.h"
@@ -61,16 +62,6 @@ Failed<GroupProblem> refusal(GroupProblem problem, const std::string& detail = {
         text += " (" + detail + ")";
     }
     return fail(problem, std::move(text));
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
 }
 
 bool keyIs(std::string_view key, std::string_view expected) {
@@ -157,10 +148,10 @@ Result<GroupsDocument, GroupProblem> readGroupsDocument(std::string_view bytes) 
         }
         GroupsDocument::Line line{std::string(text)};
         const std::size_t equals = text.find('=');
-        const std::string_view key = trimmed(text.substr(0, std::min(equals, text.size())));
+        const std::string_view key = trimmedBlanks(text.substr(0, std::min(equals, text.size())));
         const std::string_view value = equals == std::string_view::npos
                                            ? std::string_view()
-                                           : trimmed(text.substr(equals + 1));
+                                           : trimmedBlanks(text.substr(equals + 1));
         const std::string where = formatText(Text::GroupsLine, {static_cast<long long>(number)});
         if (equals != std::string_view::npos && keyIs(key, kGroupKey)) {
             if (!isValidGroupName(value)) {

@@ -7,12 +7,11 @@
 
 namespace orvanta {
 
+FoundProjectorModel::FoundProjectorModel(QObject* parent)
+    : CaptionedTableModel(kProjectorListCaptions, parent) {}
+
 int FoundProjectorModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(records_.size());
-}
-
-int FoundProjectorModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ProjectorListModel::ColumnCount;
 }
 
 QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
@@ -28,22 +27,6 @@ QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
             return r.mac.empty() ? QStringLiteral("-") : qs(r.mac);
         case ProjectorListModel::AddressColumn:
             return qs(formatAddress(r.address));
-        default:
-            return {};
-    }
-}
-
-QVariant FoundProjectorModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    switch (section) {
-        case ProjectorListModel::NameColumn:
-            return text(Text::ColumnProjectorName);
-        case ProjectorListModel::MacColumn:
-            return text(Text::ColumnMacAddress);
-        case ProjectorListModel::AddressColumn:
-            return text(Text::ColumnIpAddress);
         default:
             return {};
     }

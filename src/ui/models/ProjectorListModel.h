@@ -10,7 +10,6 @@
 // asked for, so a change asked for just before closing still reaches the file.
 // GUI thread only.
 
-#include <QAbstractTableModel>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -18,6 +17,7 @@
 
 #include "platform/WorkerPool.h"
 #include "projectors/ProjectorList.h"
+#include "ui/common/CaptionedTableModel.h"
 
 class QComboBox;
 
@@ -25,7 +25,11 @@ namespace orvanta {
 
 struct MainState;
 
-class ProjectorListModel : public QAbstractTableModel {
+// The captions of the columns of a list of projectors (Column order).
+inline constexpr Text kProjectorListCaptions[] = {Text::ColumnProjectorName, Text::ColumnMacAddress,
+                                                  Text::ColumnIpAddress};
+
+class ProjectorListModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn = 0, MacColumn = 1, AddressColumn = 2, ColumnCount = 3 };
@@ -34,10 +38,7 @@ class ProjectorListModel : public QAbstractTableModel {
     ~ProjectorListModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
     const ProjectorList& list() const;
     // The record of `row`, or nullptr outside the list.

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <string>
@@ -38,9 +39,8 @@ TEST(Recipients, NamesTheProjectorsOfAChoiceOrWhyNot) {
     const auto hall = [](const std::string& folder) {
         registerAddress(folder, "10.0.0.1", "Front");
         registerAddress(folder, "10.0.0.2", "Back");
-        ASSERT_TRUE(createGroup(folder, "Hall").ok());
-        ASSERT_TRUE(addToGroup(folder, "Hall", *parseAddress("10.0.0.2")).ok());
-        ASSERT_TRUE(addToGroup(folder, "Hall", *parseAddress("10.0.0.9")).ok());
+        // 10.0.0.9 was removed from the registry after it joined the group.
+        std::ofstream(groupsPath(folder)) << "Group=Hall\nMember=10.0.0.2\nMember=10.0.0.9\n";
     };
     const Case cases[] = {
         {"every registered one", hall, {RecipientScope::AllRegistered, {}}, {}, {"Front", "Back"}},

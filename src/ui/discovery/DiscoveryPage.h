@@ -21,8 +21,8 @@
 #include <string>
 
 #include "projectors/Discovery.h"
-#include "ui/common/Page.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/models/ProjectorListModel.h"
 
 class QComboBox;
@@ -36,7 +36,7 @@ struct ProjectorRecord;
 class FoundProjectorModel;
 class GroupsPanel;
 
-class DiscoveryPage : public Page {
+class DiscoveryPage : public TabPage {
     Q_OBJECT
   public:
     explicit DiscoveryPage(PageContext context, QWidget* parent = nullptr);

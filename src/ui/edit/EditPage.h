@@ -18,8 +18,8 @@
 #include "message/MessageOptions.h"
 #include "message/Payload.h"
 #include "message/RecoveryFile.h"
-#include "ui/common/Page.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/dialogs/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
 
@@ -37,7 +37,7 @@ class SendToChoice;
 
 class RichTextEdit;
 
-class EditPage : public Page {
+class EditPage : public TabPage {
     Q_OBJECT
   public:
     explicit EditPage(PageContext context, QWidget* parent = nullptr);

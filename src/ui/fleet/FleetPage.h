@@ -13,8 +13,8 @@
 // the Main tab: the page tells the frame through projectorChosen().
 
 #include "commands/FleetWatch.h"
-#include "ui/common/Page.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 
 class QComboBox;
 class QLabel;
@@ -26,7 +26,7 @@ namespace orvanta {
 class FleetModel;
 class FleetFilterModel;
 
-class FleetPage : public Page {
+class FleetPage : public TabPage {
     Q_OBJECT
   public:
     explicit FleetPage(PageContext context, QWidget* parent = nullptr,

@@ -26,7 +26,7 @@ PageTabs::PageTabs(PageContext context, QWidget* parent)
     editTab_ = new EditPage(context, this);
     fleetTab_ = new FleetPage(context, this);
     scheduleTab_ = new SchedulePage(context, this);
-    const auto add = [this](Page* page, const QString& name, Text caption) {
+    const auto add = [this](TabPage* page, const QString& name, Text caption) {
         page->setObjectName(name);
         tabs_->addTab(page, text(caption));
         pages_.push_back(page);

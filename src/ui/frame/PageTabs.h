@@ -11,7 +11,7 @@ class QTabWidget;
 
 namespace orvanta {
 
-class Page;
+class TabPage;
 class MainPage;
 class DiscoveryPage;
 class EditPage;
@@ -47,7 +47,7 @@ class PageTabs : public QWidget {
     EditPage* editTab_;
     FleetPage* fleetTab_;
     SchedulePage* scheduleTab_;
-    std::vector<Page*> pages_;  // in the order of Tab
+    std::vector<TabPage*> pages_;  // in the order of Tab
 };
 
 }  // namespace orvanta

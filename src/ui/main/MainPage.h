@@ -19,8 +19,8 @@
 #include "commands/StartupDisplay.h"
 #include "commands/StatusWatch.h"
 #include "text/TextId.h"
-#include "ui/common/Page.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/dialogs/ProjectorStateQuery.h"
 
 class QButtonGroup;
@@ -36,7 +36,7 @@ namespace orvanta {
 
 class SendToChoice;
 
-class MainPage : public Page {
+class MainPage : public TabPage {
     Q_OBJECT
   public:
     explicit MainPage(PageContext context, QWidget* parent = nullptr,

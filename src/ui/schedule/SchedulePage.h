@@ -6,8 +6,8 @@
 // with the command that starts it. While the tab is shown it reads the file again whenever it
 // changes on disk, so changes from the command line or the API appear by themselves.
 
-#include "ui/common/Page.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 
 class QCheckBox;
 class QLabel;
@@ -21,7 +21,7 @@ namespace orvanta {
 class ScheduleModel;
 struct ScheduleEntry;
 
-class SchedulePage : public Page {
+class SchedulePage : public TabPage {
     Q_OBJECT
   public:
     explicit SchedulePage(PageContext context, QWidget* parent = nullptr);

@@ -7,7 +7,7 @@
 
 namespace orvanta {
 
-class Page : public QWidget {
+class TabPage : public QWidget {
   public:
     using QWidget::QWidget;
 

@@ -1,10 +1,10 @@
 #include "protocol/Transfer.h"
 
 #include <algorithm>
-#include <iterator>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <mutex>
 
 #include "platform/WorkerPool.h"

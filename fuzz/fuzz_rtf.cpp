@@ -11,22 +11,22 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orvanta;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const RtfReadResult first = readRtf(input);
-    if (!first.ok()) {
-        if (!first.text.empty()) {
-            std::abort();  // a refused document hands back no text
+    const Result<RichText, RtfError> first = readRtf(input);
+    if (!first) {
+        if (first.error().empty()) {
+            std::abort();  // a refused document says why
         }
         return 0;
     }
     std::size_t breaks = 0;
-    for (const auto& u : first.text.units) {
+    for (const auto& u : first.value().units) {
         breaks += u.ch == u'\r' ? 1 : 0;
     }
-    if (splitParagraphs(first.text).size() != breaks + 1) {
+    if (splitParagraphs(first.value()).size() != breaks + 1) {
         std::abort();
     }
-    const RtfReadResult again = readRtf(writeRtf(first.text));
-    if (!again.ok() || !(again.text == first.text)) {
+    const Result<RichText, RtfError> again = readRtf(writeRtf(first.value()));
+    if (!again || !(again.value() == first.value())) {
         std::abort();
     }
     return 0;

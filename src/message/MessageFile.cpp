@@ -239,11 +239,12 @@ Result<Message, MessageFileProblem> parseMessageFile(std::string_view bytes, boo
     if (bytes.size() > kMaxMessageFileBytes) {
         return refusal(MessageFileProblem::TooLarge);
     }
-    const RtfReadResult rtf = readRtf(bytes, {defaultColor(), defaultBackground()});
-    if (!rtf.ok()) {
+    const Result<RichText, RtfError> rtf = readRtf(bytes, {defaultColor(), defaultBackground()});
+    if (!rtf) {
         return refusal(MessageFileProblem::NotRichText);
     }
-    const std::vector<RichText> paragraphs = splitParagraphs(rtf.text);
+    const RichText& document = rtf.value();
+    const std::vector<RichText> paragraphs = splitParagraphs(document);
     if (paragraphs.size() < kMinimumLines) {
         return refusal(MessageFileProblem::TooFewLines);
     }
@@ -306,9 +307,9 @@ Result<Message, MessageFileProblem> parseMessageFile(std::string_view bytes, boo
     RichText title = paragraphs[titleIndex];
     start += title.size() + 1;
     RichText body;
-    if (start < rtf.text.size()) {
-        body.units.assign(rtf.text.units.begin() + static_cast<std::ptrdiff_t>(start),
-                          rtf.text.units.end());
+    if (start < document.size()) {
+        body.units.assign(document.units.begin() + static_cast<std::ptrdiff_t>(start),
+                          document.units.end());
     }
     if (!body.empty() && body.units.back().ch == u'\r') {
         body.units.pop_back();

@@ -14,8 +14,6 @@ namespace orvanta {
 
 const char* describeRtfError(RtfError error) {
     switch (error) {
-        case RtfError::None:
-            return "no error";
         case RtfError::NotRtf:
             return "not a rich text document";
         case RtfError::Truncated:
@@ -164,20 +162,18 @@ class Reader {
   public:
     Reader(std::string_view in, const RtfDefaults& defaults) : in_(in), defaults_(defaults) {}
 
-    RtfReadResult run() {
-        RtfReadResult result;
-        result.error = parse();
-        if (result.ok()) {
-            if (lastParagraphEnd_ != 0 && text_.size() == lastParagraphEnd_) {
-                text_.units.pop_back();
-            }
-            result.text = std::move(text_);
+    Result<RichText, RtfError> run() {
+        if (const std::optional<RtfError> error = parse()) {
+            return fail(*error, describeRtfError(*error));
         }
-        return result;
+        if (lastParagraphEnd_ != 0 && text_.size() == lastParagraphEnd_) {
+            text_.units.pop_back();
+        }
+        return std::move(text_);
     }
 
   private:
-    RtfError parse() {
+    std::optional<RtfError> parse() {
         while (pos_ < in_.size() &&
                (in_[pos_] == ' ' || in_[pos_] == '\t' || in_[pos_] == '\r' || in_[pos_] == '\n')) {
             ++pos_;
@@ -201,11 +197,11 @@ class Reader {
                 ++pos_;
                 stack_.pop_back();
                 if (stack_.empty()) {
-                    return RtfError::None;  // whatever follows the document is not part of it
+                    return std::nullopt;  // whatever follows the document is not part of it
                 }
             } else if (c == '\\') {
-                if (const RtfError e = control(); e != RtfError::None) {
-                    return e;
+                if (const std::optional<RtfError> error = control()) {
+                    return error;
                 }
             } else {
                 ++pos_;
@@ -224,7 +220,7 @@ class Reader {
 
     GroupState& state() { return stack_.back(); }
 
-    RtfError control() {
+    std::optional<RtfError> control() {
         ++pos_;  // the backslash
         if (pos_ >= in_.size()) {
             return RtfError::Truncated;
@@ -270,15 +266,15 @@ class Reader {
             pos_ += 3;
             if (skipCount_ > 0) {
                 --skipCount_;
-                return RtfError::None;
+                return std::nullopt;
             }
             textByte(static_cast<unsigned char>(hi * 16 + lo));
-            return RtfError::None;
+            return std::nullopt;
         }
         ++pos_;
         if (skipCount_ > 0) {
             --skipCount_;
-            return RtfError::None;
+            return std::nullopt;
         }
         switch (c) {
             case '\\':
@@ -302,10 +298,10 @@ class Reader {
             default:  // \- (optional hyphen, invisible unless a line breaks there), \|, \: ...
                 break;
         }
-        return RtfError::None;
+        return std::nullopt;
     }
 
-    RtfError controlWord(std::string_view word, bool hasParameter, int value) {
+    std::optional<RtfError> controlWord(std::string_view word, bool hasParameter, int value) {
         if (word == "bin") {
             // Binary data of the given length follows; it is never text.
             const size_t n = hasParameter && value > 0 ? static_cast<size_t>(value) : 0;
@@ -316,32 +312,32 @@ class Reader {
             if (skipCount_ > 0) {
                 --skipCount_;
             }
-            return RtfError::None;
+            return std::nullopt;
         }
         if (skipCount_ > 0) {
             --skipCount_;
-            return RtfError::None;
+            return std::nullopt;
         }
         flush();
         GroupState& s = state();
         if (isIgnoredDestination(word)) {
             s.destination = Destination::Skip;
-            return RtfError::None;
+            return std::nullopt;
         }
         if (word == "fonttbl") {
             s.destination = Destination::FontTable;
-            return RtfError::None;
+            return std::nullopt;
         }
         if (word == "colortbl") {
             s.destination = Destination::ColorTable;
             colors_.clear();
             entry_ = {};
             entrySet_ = false;
-            return RtfError::None;
+            return std::nullopt;
         }
         switch (s.destination) {
             case Destination::Skip:
-                return RtfError::None;
+                return std::nullopt;
             case Destination::FontTable:
                 if (word == "f") {
                     tableFont_ = value;
@@ -350,7 +346,7 @@ class Reader {
                 } else if (word == "cpg") {
                     fonts_[tableFont_].codePage = value;
                 }
-                return RtfError::None;
+                return std::nullopt;
             case Destination::ColorTable:
                 if (word == "red" || word == "green" || word == "blue") {
                     const int shift = word == "red" ? 16 : word == "green" ? 8 : 0;
@@ -358,7 +354,7 @@ class Reader {
                     entry_ = (entry_ & ~(Rgb{0xFF} << shift)) | (component << shift);
                     entrySet_ = true;
                 }
-                return RtfError::None;
+                return std::nullopt;
             case Destination::Text:
                 break;
         }
@@ -398,7 +394,7 @@ class Reader {
         } else if (auto ch = characterWord(word)) {
             character(*ch);
         }
-        return RtfError::None;
+        return std::nullopt;
     }
 
     std::optional<Rgb> tableColor(int index) const {
@@ -515,7 +511,7 @@ void appendNumber(std::string& out, long long n) {
 
 }  // namespace
 
-RtfReadResult readRtf(std::string_view rtf, const RtfDefaults& defaults) {
+Result<RichText, RtfError> readRtf(std::string_view rtf, const RtfDefaults& defaults) {
     return Reader(rtf, defaults).run();
 }
 

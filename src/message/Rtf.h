@@ -11,18 +11,20 @@
 #include <vector>
 
 #include "message/RichText.h"
+#include "platform/Result.h"
 
 namespace orvanta {
 
+// Why a document was refused.
 enum class RtfError {
-    None,
     NotRtf,     // does not start with "{\rtf"
     Truncated,  // ends inside a group, a control word or binary data
     TooDeep,    // groups nested deeper than kRtfMaxDepth
     Malformed,  // a control word or hexadecimal escape that cannot be read
 };
 
-// Short English description for logs and the command-line front end.
+// Short English description for logs and the command-line front end; also the error() text
+// of a refused read.
 const char* describeRtfError(RtfError error);
 
 inline constexpr int kRtfMaxDepth = 200;
@@ -36,17 +38,11 @@ struct RtfDefaults {
     Rgb background = 0xC0C0C0;
 };
 
-struct RtfReadResult {
-    RtfError error = RtfError::None;
-    // Paragraph ends are CR. Like the rich edit control, the reader treats a \par that ends the
-    // document as the document's own final paragraph mark and does not return it, so writing a
-    // text and reading it back gives the same units.
-    RichText text;
-
-    bool ok() const { return error == RtfError::None; }
-};
-
-RtfReadResult readRtf(std::string_view rtf, const RtfDefaults& defaults = {});
+// The text of the document, or why it was refused (a refused document gives no text at all).
+// Paragraph ends are CR. Like the rich edit control, the reader treats a \par that ends the
+// document as the document's own final paragraph mark and does not return it, so writing a
+// text and reading it back gives the same units.
+Result<RichText, RtfError> readRtf(std::string_view rtf, const RtfDefaults& defaults = {});
 
 // Writes `text` with the font "Arial Unicode MS" at `fontHalfPoints` (the rich edit control's
 // 176 twips are \fs18). Colors go into the color table, text colors as \cf and backgrounds

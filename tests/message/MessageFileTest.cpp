@@ -137,7 +137,7 @@ TEST_F(MessageFileTest, OptionLinesHaveTheExactTexts) {
     // The file is rich text whose paragraphs are those lines, the title and the message.
     const auto rtf = readRtf(composeMessageFile(m, saveHeader(m, true), true));
     ASSERT_TRUE(rtf.ok());
-    const auto paragraphs = splitParagraphs(rtf.text);
+    const auto paragraphs = splitParagraphs(rtf.value());
     ASSERT_GE(paragraphs.size(), 15u);
     EXPECT_EQ(paragraphs[3].text(), u"ff00ffffffST01");
     EXPECT_EQ(paragraphs[12].text(), u"DISPTIME=ff");

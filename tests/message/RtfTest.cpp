@@ -16,8 +16,8 @@ constexpr Rgb kGreen = 0x00FF00;
 const RtfDefaults kDefaults{kWhite, kSilver};
 
 // Units of `text` as "text" plus one color pair per unit, for readable failure output.
-std::u16string textOf(const RtfReadResult& r) {
-    return r.text.text();
+std::u16string textOf(const Result<RichText, RtfError>& r) {
+    return r.value().text();
 }
 
 RichText run(std::u16string_view s, Rgb fg, Rgb bg) {
@@ -43,9 +43,9 @@ TEST(RtfReader, JapaneseRichEditFileWithShiftJisPairs) {
         "{\\*\\generator Riched20 5.50.99.2050;}\\viewkind4\\uc1\\pard\\cf1\\highlight2\\lang1041"
         "\\f0\\fs18\\'82\\'a0\\'82\\'a2\\cf2\\'95\\'5c\\'83\\\\\\f1  AB\\par\r\n}\r\n";
     const auto r = readRtf(rtf, kDefaults);
-    ASSERT_TRUE(r.ok()) << describeRtfError(r.error);
-    EXPECT_EQ(r.text, concat({run(u"\u3042\u3044", kRed, kBlue), run(u"\u8868\u30BD", kBlue, kBlue),
-                              run(u" AB", kBlue, kBlue)}));
+    ASSERT_TRUE(r.ok()) << r.error();
+    EXPECT_EQ(r.value(), concat({run(u"\u3042\u3044", kRed, kBlue),
+                                 run(u"\u8868\u30BD", kBlue, kBlue), run(u" AB", kBlue, kBlue)}));
 }
 
 TEST(RtfReader, ChineseRichEditFileWithGbkPairs) {
@@ -55,7 +55,7 @@ TEST(RtfReader, ChineseRichEditFileWithGbkPairs) {
         "\\par \\'c4\\'e3\\'ba\\'c3\\par}";
     const auto r = readRtf(rtf, kDefaults);
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.text, run(u"\u4E2D\u6587\r\u4F60\u597D", kGreen, kSilver));
+    EXPECT_EQ(r.value(), run(u"\u4E2D\u6587\r\u4F60\u597D", kGreen, kSilver));
 }
 
 TEST(RtfReader, DocumentCodePageAppliesToFontsWithoutCharset) {
@@ -136,15 +136,17 @@ TEST(RtfReader, ColorsFollowGroupsAndResets) {
     for (const auto& c : cases) {
         const auto r = readRtf("{\\rtf1\\ansi" + table + c.body + "}", kDefaults);
         ASSERT_TRUE(r.ok()) << c.name;
-        EXPECT_EQ(r.text, c.expected) << c.name;
+        EXPECT_EQ(r.value(), c.expected) << c.name;
     }
     // A table whose first entry is a real color: \cf0 means that color.
     const auto r = readRtf("{\\rtf1{\\colortbl\\red0\\green255\\blue0;}\\cf0 x}", kDefaults);
-    EXPECT_EQ(r.text, run(u"x", kGreen, kSilver));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.value(), run(u"x", kGreen, kSilver));
     // Components outside 0..255 are clamped.
     const auto clamped =
         readRtf("{\\rtf1{\\colortbl;\\red999\\green-3\\blue0;}\\cf1 x}", kDefaults);
-    EXPECT_EQ(clamped.text, run(u"x", kRed, kSilver));
+    ASSERT_TRUE(clamped.ok());
+    EXPECT_EQ(clamped.value(), run(u"x", kRed, kSilver));
 }
 
 TEST(RtfReader, MalformedInputGivesAnError) {
@@ -170,8 +172,8 @@ TEST(RtfReader, MalformedInputGivesAnError) {
     };
     for (const auto& c : cases) {
         const auto r = readRtf(c.input, kDefaults);
-        EXPECT_EQ(r.error, c.error) << c.name;
-        EXPECT_TRUE(r.text.empty()) << c.name;
+        ASSERT_FALSE(r.ok()) << c.name;
+        EXPECT_EQ(r.reason(), c.error) << c.name;
     }
     // Just below the depth limit is fine, and whatever follows the document is ignored.
     const auto deep = readRtf("{\\rtf1 " + std::string(kRtfMaxDepth - 1, '{') + "x" +
@@ -187,7 +189,7 @@ TEST(RtfReader, HugeNumbersAndStrayBytesAreHarmless) {
         "\\uc99999999999\\u99999999999 abc\\f-5\\'82\\'a0\\'82 \x82\xa0\xff}",
         kDefaults);
     ASSERT_TRUE(r.ok());
-    EXPECT_FALSE(r.text.empty());
+    EXPECT_FALSE(r.value().empty());
 }
 
 TEST(RtfRoundTrip, WriterOutputReadsBackUnitForUnit) {
@@ -217,7 +219,7 @@ TEST(RtfRoundTrip, WriterOutputReadsBackUnitForUnit) {
         const std::string rtf = writeRtf(text);
         const auto r = readRtf(rtf, kDefaults);
         ASSERT_TRUE(r.ok()) << c.name;
-        EXPECT_EQ(r.text, text) << c.name << "\n" << rtf;
+        EXPECT_EQ(r.value(), text) << c.name << "\n" << rtf;
     }
 }
 

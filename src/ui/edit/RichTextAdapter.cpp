@@ -146,11 +146,11 @@ std::optional<RichText> richTextFromMimeData(const QMimeData& data, const RichDe
     for (const QString& format : {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}) {
         if (data.hasFormat(format)) {
             const QByteArray bytes = data.data(format);
-            RtfReadResult read =
+            Result<RichText, RtfError> read =
                 readRtf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                         RtfDefaults{defaults.color, defaults.background});
-            if (read.ok()) {
-                return std::move(read.text);
+            if (read) {
+                return std::move(read).value();
             }
         }
     }

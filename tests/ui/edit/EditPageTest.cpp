@@ -425,9 +425,9 @@ TEST(EditPage, CopyOffersRtfThatTheCoreReadsBackAndPasteRestoresIt) {
     EXPECT_TRUE(data->hasHtml());
     EXPECT_EQ(data->text(), QStringLiteral("lo world"));
     const QByteArray rtf = data->data(QStringLiteral("text/rtf"));
-    const RtfReadResult read = readRtf(std::string_view(rtf.constData(), rtf.size()));
+    const Result<RichText, RtfError> read = readRtf(std::string_view(rtf.constData(), rtf.size()));
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read.text, selected);
+    EXPECT_EQ(read.value(), selected);
 
     w.page().newMessage();  // unsaved: the fallback answer Cancel keeps it, so answer No
     w.prompt.queue(PromptAnswer::No);

@@ -19,7 +19,7 @@
 #include "platform/EnumWords.h"
 #include "platform/Environment.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "service/FileSignature.h"
 #include "service/FleetCache.h"
 #include "service/Idempotency.h"
@@ -186,7 +186,7 @@ ResolvedTargets resolveTargets(const std::string& folder, const ApiTarget& targe
         }
         return out;
     }
-    const Result<ProjectorList, RegistryProblem> registry = readProjectorList(folder);
+    const Result<ProjectorRegistry, RegistryProblem> registry = readRegistry(folder);
     if (!registry) {
         out.refusal = problem(503, "", registry.error());
         return out;
@@ -565,8 +565,8 @@ HttpResponse Api::fleet() const {
 }
 
 HttpResponse Api::projectors() const {
-    const Result<ProjectorList, RegistryProblem> registry =
-        readProjectorList(settings_.programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> registry =
+        readRegistry(settings_.programFolder);
     if (!registry) {
         return problem(503, "", registry.error());
     }
@@ -587,7 +587,7 @@ HttpResponse Api::groups() const {
     if (!groups) {
         return problem(503, "", groups.error());
     }
-    const ProjectorList registry = loadProjectorList(settings_.programFolder);
+    const ProjectorRegistry registry = loadRegistry(settings_.programFolder);
     json rows = json::array();
     for (const ProjectorGroup& g : groups.value().groups) {
         json members = json::array();

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 using namespace orvanta;
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 
 #include "ui/common/UiText.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 
 FoundProjectorModel::FoundProjectorModel(QObject* parent)
-    : CaptionedTableModel(kProjectorListCaptions, parent) {}
+    : CaptionedTableModel(kRegistryCaptions, parent) {}
 
 int FoundProjectorModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(records_.size());
@@ -21,11 +21,11 @@ QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
     }
     const ProjectorRecord& r = records_[static_cast<std::size_t>(index.row())];
     switch (index.column()) {
-        case ProjectorListModel::NameColumn:
+        case ProjectorRegistryModel::NameColumn:
             return qs(r.name);
-        case ProjectorListModel::MacColumn:
+        case ProjectorRegistryModel::MacColumn:
             return r.mac.empty() ? QStringLiteral("-") : qs(r.mac);
-        case ProjectorListModel::AddressColumn:
+        case ProjectorRegistryModel::AddressColumn:
             return qs(formatAddress(r.address));
         default:
             return {};

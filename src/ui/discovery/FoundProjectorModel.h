@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {

@@ -1,6 +1,6 @@
 #include "ui/groups/ManyProjectorRowModel.h"
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -8,7 +8,7 @@ namespace orvanta {
 namespace {
 
 constexpr Text kCaptions[] = {Text::ColumnIpAddress, Text::ColumnProjectorName,
-                              Text::GroupColumnState, Text::GroupColumnResult};
+                              Text::ManyProjectorColumnState, Text::ManyProjectorColumnResult};
 static_assert(std::size(kCaptions) == ManyProjectorRowModel::ColumnCount);
 
 }  // namespace
@@ -20,7 +20,7 @@ ManyProjectorRowModel::ManyProjectorRowModel(const std::vector<ManyProjectorTarg
     for (const ManyProjectorTarget& t : targets) {
         Row row;
         row.address = qs(formatAddress(t.target.address));
-        row.name = t.missing ? text(Text::GroupMissingName) : qs(t.name);
+        row.name = t.missing ? text(Text::MissingProjectorName) : qs(t.name);
         rows_.push_back(row);
     }
 }

@@ -11,7 +11,7 @@
 
 #include "commands/ManyProjectorRun.h"
 #include "commands/Recipients.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/PageContext.h"
 
 namespace orvanta {

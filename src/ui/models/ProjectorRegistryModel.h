@@ -16,7 +16,7 @@
 #include <string>
 
 #include "platform/WorkerPool.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/CaptionedTableModel.h"
 
 class QComboBox;
@@ -25,22 +25,22 @@ namespace orvanta {
 
 struct MainState;
 
-// The captions of the columns of a list of projectors (Column order).
-inline constexpr Text kProjectorListCaptions[] = {Text::ColumnProjectorName, Text::ColumnMacAddress,
-                                                  Text::ColumnIpAddress};
+// The captions of the registry's columns, in Column order.
+inline constexpr Text kRegistryCaptions[] = {Text::ColumnProjectorName, Text::ColumnMacAddress,
+                                             Text::ColumnIpAddress};
 
-class ProjectorListModel : public CaptionedTableModel {
+class ProjectorRegistryModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn = 0, MacColumn = 1, AddressColumn = 2, ColumnCount = 3 };
 
-    explicit ProjectorListModel(MainState& state, QObject* parent = nullptr);
-    ~ProjectorListModel() override;
+    explicit ProjectorRegistryModel(MainState& state, QObject* parent = nullptr);
+    ~ProjectorRegistryModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const ProjectorList& list() const;
+    const ProjectorRegistry& list() const;
     // The record of `row`, or nullptr outside the list.
     const ProjectorRecord* record(int row) const;
 
@@ -91,6 +91,6 @@ class ProjectorListModel : public CaptionedTableModel {
 
 // Makes `combo` a view of the model's addresses; with no projector registered it shows
 // "Please select PROJECTOR".
-void bindProjectorCombo(QComboBox& combo, ProjectorListModel& model);
+void bindProjectorCombo(QComboBox& combo, ProjectorRegistryModel& model);
 
 }  // namespace orvanta

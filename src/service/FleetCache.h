@@ -16,7 +16,7 @@
 
 #include "commands/FleetWatch.h"
 #include "platform/Result.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta::service {
 

@@ -80,6 +80,9 @@ desktop-offscreen)
     # The desktop program could start a network search: it runs in a private network.
     # (unshare without --fork becomes the program itself, so $! is the program to stop.)
     unshare --net true 2>/dev/null || skip "no private network namespace (unshare --net)"
+    # The tests' scripted copy stays in the build: the installed program reads no test hook.
+    [ ! -e "$bin/orvanta-scripted" ] || fail "the tests' scripted desktop program was installed"
+    ! grep -aq "ORVANTA_TEST_" "$bin/orvanta" || fail "the installed desktop program reads a test hook"
     # Started as a file manager starts it for a message file: the file opens on the Edit page.
     message="$work/files/A message.ovx"
     mkdir -p "$work/files" && cp "$share/orvanta/MessageData/Welcome.ovx" "$message"

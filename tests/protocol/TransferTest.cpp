@@ -18,7 +18,6 @@
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
-using std::chrono::milliseconds;
 
 namespace {
 
@@ -209,19 +208,25 @@ TEST_F(Transfer, EventsComeInOrderWithExactlyOneFinalEvent) {
     }
 }
 
+// Timings under which only the bounded connect ever gives up: a plain connect to a projector
+// that does not accept would wait for as long as the test may run.
+TransferTimings onlyTheBoundedConnectEnds() {
+    TransferTimings t;
+    t.exchange.plainConnectLimit = std::chrono::hours(24);
+    return t;
+}
+
 TEST_F(Transfer, CtrlReadOfAProjectorThatDoesNotAcceptSucceedsWithF000) {
     StalledListener stalled("127.0.4.40");
     ASSERT_TRUE(stalled.ok());
     for (const char* address : {"127.0.4.40", "127.0.4.41"}) {  // hanging, then refused
         for (TransferKind kind : {TransferKind::CtrlRead, TransferKind::CtrlStateQuery}) {
             SCOPED_TRACE(address);
-            TransferJob& j = job(address, TransferTimings{});
+            TransferJob& j = job(address, onlyTheBoundedConnectEnds());
             j.control.code = 0x3532;
             j.control.count = 1;
             j.control.value = 7;
-            const auto start = std::chrono::steady_clock::now();
             EXPECT_TRUE(run(j, kind));
-            EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(2000));
             EXPECT_EQ(j.control.value, kUnreachableValue);
             EXPECT_EQ(j.outcome.resultCode, 0);
             EXPECT_EQ(j.outcome.resultText, "Request ok.");
@@ -343,15 +348,15 @@ TEST_F(Transfer, CancelDuringALongPutCarriesOverToTheStatPoll) {
         // The set-aside cancel is remembered, so that the send can say the message stayed.
         EXPECT_EQ(flags.cancelOverruled.load(), !c.pending);
 
+        // A pending cancel ends the STAT without asking the projector (whose answer would
+        // come only after its delay).
         TransferJob& stat = job(c.address);
         stat.info.slot = 1;
-        const auto start = std::chrono::steady_clock::now();
         const bool result = run(stat, TransferKind::Stat);
         if (c.pending) {
             EXPECT_FALSE(result);
             EXPECT_EQ(stat.outcome.resultText, "Cancel complete.");
             EXPECT_EQ(stat.outcome.statusLine, "CANCEL");
-            EXPECT_LT(std::chrono::steady_clock::now() - start, milliseconds(200));
             EXPECT_EQ(countLines(sim, "STAT"), 0);
         } else {
             EXPECT_TRUE(result);

@@ -4,7 +4,7 @@
 //
 //   UnansweredAddress: takes no connection at all. Its listener's accept queue is filled by
 //   one connection and never served, so Linux drops every further SYN, as a switched-off
-//   projector's address does.
+//   projector's address does; until makeRoom() serves that one, and the address answers.
 //   TricklePeer: accepts every connection, reads the request and answers `head`, then one
 //   byte every `pause` until the connection or the peer ends.
 
@@ -16,6 +16,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -39,12 +42,38 @@ class UnansweredAddress {
     UnansweredAddress(const UnansweredAddress&) = delete;
     UnansweredAddress& operator=(const UnansweredAddress&) = delete;
     bool ok() const { return ok_; }
+    // Serves the filling connection: the kernel takes the next try of a connect that waits.
+    void makeRoom() {
+        const int taken = ::accept(listener_, nullptr, nullptr);
+        if (taken >= 0) {
+            ::close(taken);
+        }
+    }
 
   private:
     int listener_ = -1;
     CommandExchange filler_;
     bool ok_ = false;
 };
+
+// Whether a connection to port 9719 of `address` (host order) is sent and not yet taken, as
+// the kernel lists its sockets.
+inline bool connectPending(std::uint32_t address) {
+    char wanted[16];
+    std::snprintf(wanted, sizeof wanted, "%08X:%04X", htonl(address), kProjectorPort);
+    std::ifstream table("/proc/net/tcp");
+    std::string line;
+    std::getline(table, line);  // the column names
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (remote == wanted && state == "02") {  // SYN_SENT
+            return true;
+        }
+    }
+    return false;
+}
 
 class TricklePeer {
   public:

@@ -19,6 +19,7 @@
 #include "protocol/Transfer.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
+#include "support/WaitUntil.h"
 
 namespace orvanta::testsupport {
 
@@ -71,16 +72,10 @@ inline int countLines(const SimProcess& sim, std::string_view text) {
     return n;
 }
 
-// Waits until `count` log lines contain `text` (the log is read on another thread); false if
-// that does not happen within five seconds.
+// Waits until `count` log lines contain `text` (the log is read on another thread), then tells
+// whether exactly so many do; false if they never come.
 inline bool waitForCount(const SimProcess& sim, std::string_view text, int count) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (countLines(sim, text) < count) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    test::waitUntil([&] { return countLines(sim, text) >= count; }, std::chrono::minutes(1));
     return countLines(sim, text) == count;
 }
 

@@ -42,8 +42,9 @@ inline void unlockSendLock() {
     std::filesystem::remove(path);
 }
 
-// Runs the event loop until `done` holds or `ms` have passed.
-inline bool processEventsUntil(const std::function<bool()>& done, int ms = 5000) {
+// Runs the event loop until `done` holds or `ms` have passed (a generous limit: a loaded
+// machine is slow, never wrong).
+inline bool processEventsUntil(const std::function<bool()>& done, int ms = 60000) {
     QElapsedTimer timer;
     timer.start();
     while (!done() && timer.elapsed() < ms) {

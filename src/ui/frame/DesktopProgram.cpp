@@ -7,18 +7,14 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
-#include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QSessionManager>
-#include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
 
-#include "message/RecoveryFile.h"
 #include "platform/Environment.h"
 #include "text/LanguageText.h"
 #include "ui/common/InterfaceFonts.h"
@@ -27,10 +23,8 @@
 #include "ui/common/QtTranslations.h"
 #include "ui/common/UiText.h"
 #include "ui/edit/DraftKeeper.h"
-#include "ui/edit/EditPage.h"
 #include "ui/frame/DesktopCommandLine.h"
 #include "ui/frame/MainWindow.h"
-#include "ui/frame/PageTabs.h"
 #include "ui/frame/SingleInstance.h"
 #include "ui/frame/TerminationWatch.h"
 
@@ -48,47 +42,6 @@ bool canCreateSocket() {
     }
     ::close(fd);
     return true;
-}
-
-// For the tests of the recovery file, which kill a running program: ORVANTA_TEST_EDIT_SCRIPT
-// names a recovery file whose options, icon, colors and display mode the Edit tab takes, and
-// whose title and message are then typed into it key by key; "<script>.typed" appears once
-// every key is in. ORVANTA_TEST_DRAFT_DELAY_MS sets how long the keeper waits after a change.
-void runEditScript(MainWindow& window, const QString& script) {
-    const Result<Draft, DraftProblem> read = readDraft(utf8(script));
-    if (!read) {
-        qWarning("Orvanta: edit script %s: %s", qPrintable(script), read.error().c_str());
-        return;
-    }
-    if (DraftKeeper* keeper = window.draftKeeper()) {
-        const QByteArray delay = qgetenv("ORVANTA_TEST_DRAFT_DELAY_MS");
-        if (!delay.isEmpty()) {
-            keeper->setDelay(delay.toInt());
-        }
-    }
-    window.view()->tabs()->setCurrentIndex(PageTabs::EditTab);
-    EditPage* page = window.view()->editTab();
-    Draft start = read.value();
-    const Message typed = start.message;
-    start.message.title = {};
-    start.message.body = {};
-    page->restoreDraft(start);
-    const auto type = [](QTextEdit* edit, const RichText& text) {
-        edit->setFocus();
-        for (const RichUnit& unit : text.units) {
-            const bool paragraph = unit.ch == u'\r';
-            QKeyEvent key(QEvent::KeyPress, paragraph ? Qt::Key_Return : Qt::Key_A, Qt::NoModifier,
-                          paragraph ? QStringLiteral("\r") : QString(QChar(unit.ch)));
-            QApplication::sendEvent(edit, &key);
-        }
-    };
-    type(page->findChild<QTextEdit*>(QStringLiteral("titleEdit")), typed.title);
-    type(page->findChild<QTextEdit*>(QStringLiteral("messageEdit")), typed.body);
-    QFile marker(script + QStringLiteral(".typed"));
-    if (!marker.open(QIODevice::WriteOnly)) {
-        qWarning("Orvanta: %s: %s", qPrintable(marker.fileName()),
-                 qPrintable(marker.errorString()));
-    }
 }
 
 }  // namespace
@@ -149,7 +102,7 @@ void connectLaterStarts(SingleInstance& instance, MainWindow& window) {
         Qt::QueuedConnection);
 }
 
-int runDesktopProgram(int argc, char** argv) {
+int runDesktopProgram(int argc, char** argv, const WindowShownHook& shown) {
     if (const auto status = answerInformationOptions(argc, argv)) {
         return *status;
     }
@@ -239,10 +192,8 @@ int runDesktopProgram(int argc, char** argv) {
                              (void)keeper->writeNow();
                          }
                      });
-    if (const QString script = qEnvironmentVariable("ORVANTA_TEST_EDIT_SCRIPT");
-        !script.isEmpty()) {
-        QTimer::singleShot(0, frame.get(),
-                           [window = frame.get(), script] { runEditScript(*window, script); });
+    if (shown) {
+        QTimer::singleShot(0, frame.get(), [window = frame.get(), shown] { shown(*window); });
     }
     if (noFont) {
         QTimer::singleShot(0, frame.get(), [&prompt, noFont] {

@@ -34,7 +34,12 @@ std::unique_ptr<MainWindow> createMainWindow(MainState& state, Prompt& prompt,
 // they name.
 void connectLaterStarts(SingleInstance& instance, MainWindow& window);
 
+// Called once with the window on screen, before the program handles its first event. The
+// shipped program passes none; a test program passes one to drive the window as an operator
+// would, so that the test-only code stays out of what is installed.
+using WindowShownHook = std::function<void(MainWindow&)>;
+
 // The whole program: returns the process exit status.
-int runDesktopProgram(int argc, char** argv);
+int runDesktopProgram(int argc, char** argv, const WindowShownHook& shown = {});
 
 }  // namespace orvanta

@@ -230,15 +230,17 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
 TEST_F(CommunicationStatusDialogTest, HiddenValueReadOfAProjectorThatDoesNotAnswer) {
     StalledListener stalled("127.0.4.107");
     ASSERT_TRUE(stalled.ok());
-    CommunicationStatusDialog d;  // the protocol's own waits
+    // The protocol's own waits, except that a plain connect would wait as long as the test
+    // may run: only the bounded connect of a value read can end the run.
+    TransferTimings timings;
+    timings.exchange.plainConnectLimit = std::chrono::hours(1);
+    CommunicationStatusDialog d(nullptr, flags, timings);
     d.control().address = ipv4("127.0.4.107");
     d.control().code = 0x3532;
     d.control().count = 2;
     bool visible = true;
     soon(100, [&] { visible = d.isVisible(); });
-    const auto start = std::chrono::steady_clock::now();
     EXPECT_TRUE(d.run(TransferKind::CtrlRead));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2000));
     EXPECT_FALSE(visible);
     EXPECT_EQ(d.control().value, kUnreachableValue);
     EXPECT_EQ(d.outcome().resultText, "Request ok.");

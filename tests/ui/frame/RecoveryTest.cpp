@@ -1,7 +1,8 @@
 // The unsaved message of the Edit tab survives a killed program (SIGKILL after it was kept,
 // SIGTERM at once), is offered at the next start and comes back with every character and
 // option; nothing is offered after a save or a normal exit; a damaged file is set aside.
-// The killed program is the desktop program itself, offscreen, typing from a test script.
+// The killed program is the desktop program itself (its start-up, through the same entry as
+// the installed one), offscreen, typing from a test script.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -117,12 +118,12 @@ struct Child {
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(runtime));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        env.insert(QStringLiteral("ORVANTA_TEST_EDIT_SCRIPT"), QString::fromStdString(script));
-        env.insert(QStringLiteral("ORVANTA_TEST_DRAFT_DELAY_MS"), QString::number(delayMs));
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process.start(QString::fromUtf8(bin) + QStringLiteral("/orvanta"),
-                      {QStringLiteral("--program-folder"), QString::fromStdString(folder)});
+        process.start(QString::fromUtf8(bin) + QStringLiteral("/orvanta-scripted"),
+                      {QStringLiteral("--edit-script"), QString::fromStdString(script),
+                       QStringLiteral("--draft-delay"), QString::number(delayMs),
+                       QStringLiteral("--program-folder"), QString::fromStdString(folder)});
         EXPECT_TRUE(process.waitForStarted());
     }
     ~Child() {
@@ -260,14 +261,18 @@ struct Program {
         env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         env.insert(QStringLiteral("QT_LOGGING_RULES"),
                    QStringLiteral("orvanta.recovery.info=true"));
+        QStringList arguments;
         if (!script.empty()) {
-            env.insert(QStringLiteral("ORVANTA_TEST_EDIT_SCRIPT"), QString::fromStdString(script));
-            env.insert(QStringLiteral("ORVANTA_TEST_DRAFT_DELAY_MS"), QStringLiteral("100"));
+            arguments << QStringLiteral("--edit-script") << QString::fromStdString(script)
+                      << QStringLiteral("--draft-delay") << QStringLiteral("100");
         }
+        arguments << QStringLiteral("--program-folder") << QString::fromStdString(folder);
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
-        process.start(QString::fromUtf8(bin) + QStringLiteral("/orvanta"),
-                      {QStringLiteral("--program-folder"), QString::fromStdString(folder)});
+        // Without a script, the installed program itself.
+        const QString program =
+            script.empty() ? QStringLiteral("/orvanta") : QStringLiteral("/orvanta-scripted");
+        process.start(QString::fromUtf8(bin) + program, arguments);
         EXPECT_TRUE(process.waitForStarted());
     }
     ~Program() {

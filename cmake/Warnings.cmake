@@ -7,13 +7,10 @@ target_compile_options(orvanta_build_flags INTERFACE
     $<$<BOOL:${ORVANTA_WERROR}>:-Werror>)
 # Every string that crosses into Qt is converted on purpose (ui/common/UiText.h), signals do
 # not narrow their arguments, and Qt's own loop macro is left for the language's.  They only
-# change what Qt's headers declare, so targets without Qt are not touched.  Tests (targets
-# with the ORVANTA_TEST property) keep comparing Qt strings with plain literals.
-set(_orvanta_program "$<NOT:$<BOOL:$<TARGET_PROPERTY:ORVANTA_TEST>>>")
+# change what Qt's headers declare, so targets without Qt are not touched.  Tests get them
+# too: a test that compares with a plain literal says which encoding it means.
 target_compile_definitions(orvanta_build_flags INTERFACE
-    $<${_orvanta_program}:QT_NO_CAST_FROM_ASCII> $<${_orvanta_program}:QT_NO_CAST_TO_ASCII>
-    $<${_orvanta_program}:QT_NO_CAST_FROM_BYTEARRAY>
-    $<${_orvanta_program}:QT_NO_URL_CAST_FROM_STRING>
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
     QT_NO_NARROWING_CONVERSIONS_IN_CONNECT QT_NO_FOREACH)
 
 function(orvanta_warnings target)

@@ -32,4 +32,9 @@ void showLiveValue(QLabel* field, const QString& caption, const QString& value) 
     field->setAccessibleName(accessibleCaption(caption) + QStringLiteral(": ") + value);
 }
 
+void showStatusLine(QLabel* label, const QString& line) {
+    label->setText(line);
+    label->setAccessibleName(line);
+}
+
 }  // namespace orvanta

@@ -24,4 +24,9 @@ void nameControl(QWidget* control, const QString& caption);
 // change.
 void showLiveValue(QLabel* field, const QString& caption, const QString& value);
 
+// A status line under a form (a finding, a refusal): the label shows `line` and is heard as
+// it, and assistive technology is told when it changes, so that a screen reader says why
+// the form cannot go on without the operator looking for it.
+void showStatusLine(QLabel* label, const QString& line);
+
 }  // namespace orvanta

@@ -592,8 +592,7 @@ void EditPage::backgroundCheck() {
             : result.error();
     const QString note = qs(finding).simplified();
     if (note != checkNote_->text()) {
-        checkNote_->setText(note);
-        checkNote_->setAccessibleName(note);
+        showStatusLine(checkNote_, note);
         checkNote_->setVisible(!note.isEmpty());
     }
     showTitleLength();

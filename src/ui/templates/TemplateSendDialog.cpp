@@ -200,7 +200,7 @@ TemplateSendDialog::TemplateSendDialog(PageContext context, QWidget* parent)
         for (const TemplateFileError& e : set.errors) {
             damaged += qs(e.text) + QStringLiteral("\n");
         }
-        problem_->setText(damaged.trimmed());
+        showStatusLine(problem_, damaged.trimmed());
     }
 }
 
@@ -275,10 +275,10 @@ void TemplateSendDialog::refresh() {
             measure_, text(Text::TemplateMeasureCaption),
             textf(Text::TemplateMeasure, {static_cast<long long>(f.bodyBytes),
                                           static_cast<long long>(kMaxBodyBytes), f.displayLines}));
-        problem_->clear();
+        showStatusLine(problem_, {});
     } else {
         measure_->clear();
-        problem_->setText(qs(filled_.error()));
+        showStatusLine(problem_, qs(filled_.error()));
     }
     send_->setEnabled(filled_.ok());
     previewTimer_.start();

@@ -231,8 +231,9 @@ TEST(Accessibility, LiveFieldsAreHeardWithTheirValue) {
     const auto heard = [&](const char* field) {
         return accessibleName(page->findChild<QLabel*>(QLatin1StringView(field)));
     };
-    ASSERT_TRUE(test::processEventsUntil([&] { return heard("messageState") == "Message: OFF"; }))
-        << heard("messageState").toStdString();
+    ASSERT_TRUE(test::processEventsUntil([&] {
+        return heard("messageState") == QStringLiteral("Message: OFF");
+    })) << heard("messageState").toStdString();
     struct Case {
         const char* field;
         const char* heard;
@@ -241,8 +242,10 @@ TEST(Accessibility, LiveFieldsAreHeardWithTheirValue) {
          {Case{"alarmState", "Alarm: OFF"}, Case{"startupSavedNumber", "Saved number: 3"},
           Case{"startupDisplayTime", "Display time: 5"}}) {
         // The watch asks for the alarm after the message: wait for each field's answer.
-        EXPECT_TRUE(test::processEventsUntil([&] { return heard(c.field) == c.heard; }))
-            << c.field << ": " << heard(c.field).toStdString();
+        EXPECT_TRUE(test::processEventsUntil([&] {
+            return heard(c.field) == QLatin1StringView(c.heard);
+        })) << c.field
+            << ": " << heard(c.field).toStdString();
     }
     page->leavePage();
     page.reset();
@@ -261,8 +264,8 @@ TEST(Accessibility, AProjectorDropDownListsOneRowPerProjector) {
         ASSERT_NE(list, nullptr);
         EXPECT_EQ(list->childCount(), 2) << page->metaObject()->className();
         ASSERT_GE(list->childCount(), 2);
-        EXPECT_EQ(list->child(0)->text(QAccessible::Name), "127.0.63.4");
-        EXPECT_EQ(list->child(1)->text(QAccessible::Name), "127.0.63.5");
+        EXPECT_EQ(list->child(0)->text(QAccessible::Name), QStringLiteral("127.0.63.4"));
+        EXPECT_EQ(list->child(1)->text(QAccessible::Name), QStringLiteral("127.0.63.5"));
     }
 }
 

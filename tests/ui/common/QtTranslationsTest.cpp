@@ -31,7 +31,7 @@ TEST(QtTranslations, StandardButtonsFollowTheInterfaceLanguage) {
             QCoreApplication::installTranslator(translator.get());
         }
         QDialogButtonBox box(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        const QString text = box.button(QDialogButtonBox::Cancel)->text().remove('&');
+        const QString text = box.button(QDialogButtonBox::Cancel)->text().remove(QLatin1Char('&'));
         EXPECT_EQ(text, c.cancel ? QString::fromUtf8(c.cancel) : QStringLiteral("Cancel"));
         // The translator removes itself from the application when it goes.
     }

@@ -105,7 +105,7 @@ TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithAWorkingCancelAndIgnoresTh
             EXPECT_FALSE(closed);
         }
         EXPECT_FALSE(d->isVisible());
-        EXPECT_EQ(d->windowTitle(), "Communication Status");
+        EXPECT_EQ(d->windowTitle(), QStringLiteral("Communication Status"));
         EXPECT_TRUE(d->windowFlags() & Qt::FramelessWindowHint);
     }
 }
@@ -199,7 +199,7 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
             for (QWidget* top : QApplication::topLevelWidgets()) {
                 auto* d = qobject_cast<CommunicationStatusDialog*>(top);
                 if (!pressed && d != nullptr && d->isVisible() &&
-                    d->statusText() == "Now Sending...") {
+                    d->statusText() == QStringLiteral("Now Sending...")) {
                     d->cancelButton()->click();
                     pressed = true;
                 }
@@ -315,7 +315,7 @@ TEST_F(CommunicationStatusDialogTest, AStartedRunLeavesTheWindowUsableAndCanBeCa
         QSignalSpy ended(&d, &CommunicationStatusDialog::ended);
         d.start(TransferKind::CtrlStateQuery);
         // start returned while the projector is still being asked: the page takes keys.
-        QTest::keyClicks(&page, "abc");
+        QTest::keyClicks(&page, QStringLiteral("abc"));
         EXPECT_EQ(page.text(), QStringLiteral("abc"));
         ASSERT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }));
         EXPECT_EQ(d.windowModality(), Qt::NonModal);

@@ -895,11 +895,13 @@ TEST(EditPage, PasteIntoTheTitleKeepsItsFirstLineWithinTheLimit) {
         QString title;
     };
     const Case cases[] = {
-        {"three lines", "", "one\ntwo\nthree", "one"},
-        {"CR LF", "T", "x\r\ny", "Tx"},
-        {"many lines", "", manyLines, "line 0"},
-        {"long line", "ab", QString(100, QLatin1Char('z')), "ab" + QString(58, QLatin1Char('z'))},
-        {"first line empty", "keep", "\nsecond", "keep"},
+        {"three lines", {}, QStringLiteral("one\ntwo\nthree"), QStringLiteral("one")},
+        {"CR LF", QStringLiteral("T"), QStringLiteral("x\r\ny"), QStringLiteral("Tx")},
+        {"many lines", {}, manyLines, QStringLiteral("line 0")},
+        {"long line", QStringLiteral("ab"), QString(100, QLatin1Char('z')),
+         QStringLiteral("ab") + QString(58, QLatin1Char('z'))},
+        {"first line empty", QStringLiteral("keep"), QStringLiteral("\nsecond"),
+         QStringLiteral("keep")},
     };
     for (const auto& c : cases) {
         EditWindow w(std::string("titlepaste-") + c.name);
@@ -920,9 +922,9 @@ TEST(EditPage, PasteIntoTheMessageIsCutToWhatAMessageHoldsAndSaysSoOnce) {
         bool cut;
     };
     const Case cases[] = {
-        {"small", "Hello ", "world", false},
-        {"one megabyte", "", QString(1 << 20, QLatin1Char('m')), true},
-        {"many lines", "", QString("a line of text\n").repeated(20000), true},
+        {"small", QStringLiteral("Hello "), QStringLiteral("world"), false},
+        {"one megabyte", {}, QString(1 << 20, QLatin1Char('m')), true},
+        {"many lines", {}, QStringLiteral("a line of text\n").repeated(20000), true},
         {"nearly full", QString(1900, QLatin1Char('f')), QString(100, QLatin1Char('p')), true},
     };
     for (const auto& c : cases) {

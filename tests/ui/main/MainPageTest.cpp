@@ -96,7 +96,8 @@ TEST(MainPage, CommandsWithoutProjectorOrFileSayWhyAndSendNothing) {
     Page none("none", {});
     none.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(none.tab.get()));
-    EXPECT_EQ(none.find<QComboBox>("projectorList")->placeholderText(), "Please select PROJECTOR");
+    EXPECT_EQ(none.find<QComboBox>("projectorList")->placeholderText(),
+              QStringLiteral("Please select PROJECTOR"));
     EXPECT_FALSE(none.find<QPushButton>("startupEditButton")->isEnabled());
     EXPECT_FALSE(none.find<QPushButton>("muteButton")->isEnabled());
     for (const char* button : {"sendButton", "confirmButton", "displayOnButton", "displayOffButton",
@@ -123,7 +124,7 @@ TEST(MainPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) {
     page.addMessageFile(kWelcome, "Welcome.ovx");
     page.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-    ASSERT_EQ(page.find<QComboBox>("fileList")->currentText(), "Welcome.ovx");
+    ASSERT_EQ(page.find<QComboBox>("fileList")->currentText(), QStringLiteral("Welcome.ovx"));
     page.find<QComboBox>("fileSavedNumber")->setCurrentIndex(3);
     page.find<QCheckBox>("startupCheck")->setEnabled(true);
     page.find<QCheckBox>("startupCheck")->click();
@@ -131,8 +132,8 @@ TEST(MainPage, SendArrivesAsTheCommandLineEncodesItAndSetsTheStartupDisplay) {
     page.find<QPushButton>("sendButton")->click();
     ASSERT_EQ(page.prompt.texts(), std::vector<std::string>{"    Complete."}) << sim.output();
     EXPECT_TRUE(sim.waitForLine("CTRL 3532\\r\\n1\\r\\n33541\\r\\n")) << sim.output();
-    EXPECT_EQ(page.shown("startupSavedNumber"), "3");
-    EXPECT_EQ(page.shown("startupDisplayTime"), "5");
+    EXPECT_EQ(page.shown("startupSavedNumber"), QStringLiteral("3"));
+    EXPECT_EQ(page.shown("startupDisplayTime"), QStringLiteral("5"));
 
     QProcess cli;
     cli.start(
@@ -201,16 +202,18 @@ TEST(MainPage, StatusFieldsFollowTheShownSlotAndTheAlarmUntilMuted) {
     page.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(test::processEventsUntil([&] {
-        return page.shown("messageState") == "ON" && page.shown("alarmState") == "ON";
+        return page.shown("messageState") == QStringLiteral("ON") &&
+               page.shown("alarmState") == QStringLiteral("ON");
     })) << sim.output();
-    EXPECT_EQ(page.shown("messageSlot"), "Saved number:3");
-    EXPECT_EQ(page.shown("alarmSound"), "Sound number:2");
+    EXPECT_EQ(page.shown("messageSlot"), QStringLiteral("Saved number:3"));
+    EXPECT_EQ(page.shown("alarmSound"), QStringLiteral("Sound number:2"));
     ASSERT_TRUE(page.find<QPushButton>("muteButton")->isEnabled());
 
     page.find<QPushButton>("muteButton")->click();
     EXPECT_EQ(page.prompt.texts(), std::vector<std::string>{"    Complete."});
-    ASSERT_TRUE(test::processEventsUntil([&] { return page.shown("alarmState") == "OFF"; }));
-    EXPECT_EQ(page.shown("alarmSound"), "Sound number:-");
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return page.shown("alarmState") == QStringLiteral("OFF"); }));
+    EXPECT_EQ(page.shown("alarmSound"), QStringLiteral("Sound number:-"));
     EXPECT_FALSE(page.find<QLabel>("alarmSound")->isEnabled());
     EXPECT_FALSE(page.find<QPushButton>("muteButton")->isEnabled());
 }
@@ -226,15 +229,16 @@ TEST(MainPage, StatusFieldsKeepTheirLastValuesWhileTheWatchRestarts) {
     page.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
     ASSERT_TRUE(test::processEventsUntil([&] {
-        return page.shown("messageState") != "-" && page.shown("alarmState") == "ON";
+        return page.shown("messageState") != QStringLiteral("-") &&
+               page.shown("alarmState") == QStringLiteral("ON");
     })) << sim.output();
     for (int round = 0; round < 2; ++round) {
         const int polled = pollRequests(sim);
         const QString message = page.shown("messageState");
         page.find<QPushButton>("displayOffButton")->click();  // runs to its end first
         EXPECT_EQ(page.shown("messageState"), message) << round;
-        EXPECT_EQ(page.shown("alarmState"), "ON") << round;
-        EXPECT_EQ(page.shown("alarmSound"), "Sound number:2") << round;
+        EXPECT_EQ(page.shown("alarmState"), QStringLiteral("ON")) << round;
+        EXPECT_EQ(page.shown("alarmSound"), QStringLiteral("Sound number:2")) << round;
         EXPECT_TRUE(page.find<QPushButton>("muteButton")->isEnabled()) << round;
         // The watch is back and has been answered again.
         ASSERT_TRUE(test::processEventsUntil([&] { return pollRequests(sim) >= polled + 2; }));
@@ -284,7 +288,8 @@ TEST(MainPage, AProjectorThatNeverAnswersLeavesThePageUsable) {
     Page page("silent", {"127.0.62.7"});
     page.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-    ASSERT_TRUE(test::processEventsUntil([&] { return page.shown("messageState") == "OFF"; }));
+    ASSERT_TRUE(test::processEventsUntil(
+        [&] { return page.shown("messageState") == QStringLiteral("OFF"); }));
     // The same projector, now silent: the watch's next request waits for a reply.
     sim.reset();
     sim = std::make_unique<SimProcess>(
@@ -296,7 +301,8 @@ TEST(MainPage, AProjectorThatNeverAnswersLeavesThePageUsable) {
     EXPECT_TRUE(page.find<QComboBox>("clearList")->isEnabled());
     // The watch gives up on its own, shows that it does not know and asks again later.
     EXPECT_TRUE(test::processEventsUntil([&] {
-        return countLines(*sim, "CTRL 353") >= 2 && page.shown("messageState") == "-";
+        return countLines(*sim, "CTRL 353") >= 2 &&
+               page.shown("messageState") == QStringLiteral("-");
     })) << sim->output();
     EXPECT_FALSE(page.find<QLabel>("messageState")->isEnabled());
     page.tab->leavePage();
@@ -310,8 +316,8 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
     Page page("startup", {"127.0.62.8", "127.0.62.9"});
     page.tab->showPage();
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-    EXPECT_EQ(page.shown("startupSavedNumber"), "3");
-    EXPECT_EQ(page.shown("startupDisplayTime"), "5");
+    EXPECT_EQ(page.shown("startupSavedNumber"), QStringLiteral("3"));
+    EXPECT_EQ(page.shown("startupDisplayTime"), QStringLiteral("5"));
     auto* savedNumber = page.find<QComboBox>("fileSavedNumber");
     auto* check = page.find<QCheckBox>("startupCheck");
     struct Case {
@@ -341,15 +347,15 @@ TEST(MainPage, StartupAreaShowsAndEditsTheProjectorsSetting) {
     });
     page.find<QPushButton>("startupEditButton")->click();
     EXPECT_TRUE(sim.waitForLine("CTRL 3532\\r\\n1\\r\\n257\\r\\n")) << sim.output();
-    EXPECT_EQ(page.shown("startupSavedNumber"), "None");
-    EXPECT_EQ(page.shown("startupDisplayTime"), "-");
+    EXPECT_EQ(page.shown("startupSavedNumber"), QStringLiteral("None"));
+    EXPECT_EQ(page.shown("startupDisplayTime"), QStringLiteral("-"));
 
     // A projector of level 1 cannot say or take a startup display.
     auto* projectors = page.find<QComboBox>("projectorList");
     projectors->setCurrentIndex(1);
     emit projectors->activated(1);
     ASSERT_TRUE(test::stateQueriesEnded(page.tab.get()));
-    EXPECT_EQ(page.shown("startupSavedNumber"), "-");
+    EXPECT_EQ(page.shown("startupSavedNumber"), QStringLiteral("-"));
     EXPECT_FALSE(page.find<QPushButton>("startupEditButton")->isEnabled());
 }
 
@@ -372,7 +378,10 @@ TEST(MainPage, ADroppedFileIsCopiedOnceAndNeverReplacesOne) {
     const Case cases[] = {
         {"b.OVX", PromptAnswer::Yes, {".ovx extension is only valid."}, {}},
         {"a.ovx", PromptAnswer::No, {question}, {}},
-        {"a.ovx", PromptAnswer::Yes, {question, "    Complete."}, {"a.ovx", "taken.ovx"}},
+        {"a.ovx",
+         PromptAnswer::Yes,
+         {question, "    Complete."},
+         {QStringLiteral("a.ovx"), QStringLiteral("taken.ovx")}},
         {"taken.ovx", PromptAnswer::Yes, {question, "Same file name already exists."}, {}},
     };
     for (const Case& c : cases) {
@@ -427,7 +436,10 @@ TEST(MainPage, ChoicesMadeWithoutTheMouseEnableWhatAClickEnables) {
         {"saved number 4 by keys", [&] { savedNumber->setCurrentIndex(4); },
          [&] { return check->isEnabled() && !check->isChecked() && !time->isEnabled(); }},
         {"startup display ticked by a screen reader", [&] { toggle(check); },
-         [&] { return check->isChecked() && time->isEnabled() && time->currentText() == "3"; }},
+         [&] {
+             return check->isChecked() && time->isEnabled() &&
+                    time->currentText() == QStringLiteral("3");
+         }},
         {"startup display unticked by the program", [&] { check->setChecked(false); },
          [&] { return !time->isEnabled() && time->currentText().isEmpty(); }},
         {"Quick by keys", [&] { savedNumber->setCurrentIndex(0); },

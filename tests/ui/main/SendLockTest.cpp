@@ -89,9 +89,9 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     frame->action(MainWindow::SendLock)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_TRUE(state.sendLocked);
-    EXPECT_EQ(send->text(), "Send[Locked]");
-    EXPECT_EQ(editSend->text(), "Send[Locked]");
-    EXPECT_EQ(lockEntry(), "1");
+    EXPECT_EQ(send->text(), QStringLiteral("Send[Locked]"));
+    EXPECT_EQ(editSend->text(), QStringLiteral("Send[Locked]"));
+    EXPECT_EQ(lockEntry(), QStringLiteral("1"));
     menu(false, true);
 
     prompt.clear();
@@ -133,9 +133,9 @@ TEST(SendLockMenu, LockRefusedUnlockChangedPasswordAndTheLockedSend) {
     frame->action(MainWindow::Unlock)->trigger();
     EXPECT_EQ(prompt.texts(), std::vector<std::string>{"Incorrect password."});
     EXPECT_FALSE(state.sendLocked);
-    EXPECT_EQ(send->text(), "Send");
-    EXPECT_EQ(editSend->text(), "Send");
-    EXPECT_EQ(lockEntry(), "0");
+    EXPECT_EQ(send->text(), QStringLiteral("Send"));
+    EXPECT_EQ(editSend->text(), QStringLiteral("Send"));
+    EXPECT_EQ(lockEntry(), QStringLiteral("0"));
     menu(true, false);
 }
 
@@ -176,8 +176,8 @@ TEST(SendLockMenu, EachSendReadsTheLockThatAnotherWindowWrote) {
             } else {
                 EXPECT_NE(prompt.texts().front(), "The Send button is locked.");
             }
-            EXPECT_EQ(send->text(), c.caption);
-            EXPECT_EQ(send->accessibleName(), c.caption);
+            EXPECT_EQ(send->text(), QLatin1StringView(c.caption));
+            EXPECT_EQ(send->accessibleName(), QLatin1StringView(c.caption));
         }
         // The lock menu offers what the file allows.
         for (QObject* menu : frame->action(MainWindow::SendLock)->associatedObjects()) {
@@ -192,5 +192,5 @@ TEST(SendLockMenu, EachSendReadsTheLockThatAnotherWindowWrote) {
     ASSERT_TRUE(writeSendLocked(sendLockSettingsPath(), false).ok());
     prompt.queue(PromptAnswer::Ok);
     EXPECT_TRUE(frame->close());
-    EXPECT_EQ(lockEntry(), "0");
+    EXPECT_EQ(lockEntry(), QStringLiteral("0"));
 }

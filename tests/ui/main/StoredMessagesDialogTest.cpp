@@ -42,7 +42,7 @@ TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
         if (!dialog.statusOf(12).isEmpty() && rows.isEmpty()) {
             const QAbstractItemModel* model = dialog.list()->model();
             for (int r = 0; r < model->rowCount(); ++r) {
-                rows << model->index(r, 0).data().toString() + "=" +
+                rows << model->index(r, 0).data().toString() + QLatin1Char('=') +
                             model->index(r, 1).data().toString();
             }
             dialog.returnButton()->click();
@@ -51,12 +51,13 @@ TEST_F(StoredMessagesDialogTest, ListsEverySlotAsInUseOrNotUsed) {
     watcher.start(10);
     EXPECT_TRUE(dialog.run());
     watcher.stop();
-    EXPECT_EQ(rows.join(",").toStdString(),
+    EXPECT_EQ(rows.join(QLatin1Char(',')).toStdString(),
               "Quick=in use,1=not used,2=not used,3=not used,4=not used,5=in use,6=not used,"
               "7=not used,8=not used,9=not used,10=not used,11=not used,12=not used");
-    EXPECT_EQ(dialog.windowTitle(), "Confirm");
-    EXPECT_EQ(dialog.model()->headerData(0, Qt::Horizontal).toString(), "Stored No.");
-    EXPECT_EQ(dialog.model()->headerData(1, Qt::Horizontal).toString(), "Status");
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Confirm"));
+    EXPECT_EQ(dialog.model()->headerData(0, Qt::Horizontal).toString(),
+              QStringLiteral("Stored No."));
+    EXPECT_EQ(dialog.model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Status"));
     EXPECT_TRUE(dialog.returnButton()->isDefault());
 }
 
@@ -141,7 +142,7 @@ TEST_F(StoredMessagesDialogTest, SlotZeroIsCalledQuickInTheInterfaceLanguage) {
         setInterfaceLanguage(c.language);
         StoredMessagesDialog dialog(ipv4("127.0.4.124"), "");
         EXPECT_EQ(dialog.model()->index(0, 0).data().toString(), QString::fromUtf8(c.quick));
-        EXPECT_EQ(dialog.model()->index(12, 0).data().toString(), "12");
+        EXPECT_EQ(dialog.model()->index(12, 0).data().toString(), QStringLiteral("12"));
     }
     setInterfaceLanguage(LanguageId::English);
 }

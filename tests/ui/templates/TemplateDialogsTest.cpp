@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,6 +41,10 @@ MessageTemplate roomClosed() {
     t.message.body =
         RichText(u"{projector}: room {room} is closed until {until}", 0xFFFFFF, 0xC0C0C0);
     return t;
+}
+
+QString heard(QWidget* w) {
+    return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
 }
 
 }  // namespace
@@ -87,8 +92,13 @@ TEST(TemplateSendDialog, FillsAsTheOperatorTypesAndSendsToAGroup) {
         SCOPED_TRACE(t.room.toStdString());
         room->setText(t.room);
         EXPECT_EQ(send->isEnabled(), t.sendable);
-        EXPECT_TRUE((t.sendable ? measure : problem)->text().contains(t.shown))
+        QLabel* line = t.sendable ? measure : problem;
+        EXPECT_TRUE(line->text().contains(t.shown))
             << measure->text().toStdString() << problem->text().toStdString();
+        // A screen reader hears the line that says why Send is off, never an earlier one, and
+        // is told when it changes (a name set on the line is what tells it), as for the size.
+        EXPECT_TRUE(heard(line).contains(t.shown)) << heard(line).toStdString();
+        EXPECT_EQ(problem->accessibleName(), problem->text());
     }
     EXPECT_TRUE(prompt.texts().empty()) << "a box opened while the operator typed";
 

@@ -2,7 +2,7 @@
 // this same program run:
 //   BM_ApiSend/0 and /1   one send of a message file to one projector by orvanta-cli, then by
 //                         the API (the goal: the API at most 1.1 times the command line)
-//   BM_ApiGroupSend/N     one send by the API to 1 and 64 projectors that take 20 ms over
+//   BM_ApiManyProjectorSend/N     one send by the API to 1 and 64 projectors that take 20 ms over
 //                         each answer (the goal: 64 at most 1.5 times one)
 //   BM_ApiFleet           GET /v1/fleet with 64 projectors against GET /v1/health: the
 //                         difference is the service's own time for the table (goal < 1 ms)
@@ -152,7 +152,7 @@ void BM_ApiSend(benchmark::State& state) {
     }
 }
 
-void BM_ApiGroupSend(benchmark::State& state) {
+void BM_ApiManyProjectorSend(benchmark::State& state) {
     const std::string one = R"({"projector":")" + slowAddress(0) + R"("})";
     static const double base = setup().ok ? mean(5, [&] { return apiSend(one); }) : -1;
     const std::string target = state.range(0) == 1 ? one : std::string(R"({"group":"Slow"})");
@@ -231,7 +231,7 @@ BENCHMARK(BM_ApiSend)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
-BENCHMARK(BM_ApiGroupSend)
+BENCHMARK(BM_ApiManyProjectorSend)
     ->Arg(1)
     ->Arg(64)
     ->UseManualTime()

@@ -8,12 +8,12 @@
 #include <string_view>
 
 #include "platform/ProfileFile.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orvanta;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const ProjectorList list = parseProjectorList(input);
+    const ProjectorRegistry list = parseRegistry(input);
     if (list.count() > kMaxLoadedProjectors) {
         std::abort();
     }
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         doc.write(section, "Auth", std::to_string(r.authentication));
         doc.write(section, "Pass", r.password);
     }
-    if (writable && !(parseProjectorList(doc.serialize()).records == list.records)) {
+    if (writable && !(parseRegistry(doc.serialize()).records == list.records)) {
         std::abort();
     }
     return 0;

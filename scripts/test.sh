@@ -4,7 +4,8 @@
 #   2. a normal build and every test;
 #   3. the core and the command line again under the address and undefined-behaviour
 #      sanitizers (build-asan/);
-#   4. the core, command, history and lock tests under the thread sanitizer (build-tsan/);
+#   4. the core, command, history, lock, service and alarm player tests under the thread
+#      sanitizer (build-tsan/);
 #   5. a short fuzzing run of the file readers and the discovery datagram reader.
 # Each part says how long it took. Ends with one summary line that counts every ctest run;
 # exits non-zero when any part failed.
@@ -74,9 +75,9 @@ address() {
 
 # The tests of work that runs on several threads: the many-projector engine and the watches
 # (commands), the history writer, the file and send locks (platform, settings), the transfer
-# workers (protocol), the schedule's firing loop. The service's tests are not run here yet:
-# under this sanitizer some of its answers come back incomplete, which is still to be looked into.
-threaded=(commands history platform settings protocol schedule)
+# workers (protocol), the schedule's firing loop, the service (a program of its own, whose
+# reports its tests read from its output), and the alarm player's closer (sound).
+threaded=(commands history platform settings protocol schedule service sound)
 thread() {
     cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANTA_SANITIZE=thread \
         -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_BENCH=OFF -DORVANTA_WERROR=ON \

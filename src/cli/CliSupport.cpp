@@ -13,7 +13,7 @@
 #include "platform/TextCodec.h"
 #include "platform/WorkerPool.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "settings/SendLockStore.h"
 #include "text/LanguageText.h"
 
@@ -130,8 +130,8 @@ std::string oneLine(std::string_view text) {
 
 TargetChoice chooseTargets(const CliContext& context, const ParsedArgs& args, bool single) {
     TargetChoice choice;
-    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
-    const ProjectorList registered = read.valueOr({});
+    const Result<ProjectorRegistry, RegistryProblem> read = readRegistry(context.programFolder);
+    const ProjectorRegistry registered = read.valueOr({});
     const std::optional<std::string> password = args.value("--password");
 
     std::vector<std::uint32_t> addresses;

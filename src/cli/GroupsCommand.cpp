@@ -10,7 +10,7 @@
 #include "cli/CliSupport.h"
 #include "platform/TextCodec.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -41,11 +41,11 @@ int list(const CliContext& context) {
         std::fprintf(stderr, "%s\n", groups.error().c_str());
         return kExitFailed;
     }
-    const ProjectorList registered = loadProjectorList(context.programFolder);
+    const ProjectorRegistry registered = loadRegistry(context.programFolder);
     for (const ProjectorGroup& group : groups.value().groups) {
         std::printf("%s\n", visibleText(group.name).c_str());
         for (const GroupMember& m : groupMembers(group, registered)) {
-            const std::string what = !m.record ? languageText(Text::GroupMemberMissing)
+            const std::string what = !m.record ? languageText(Text::ProjectorNoLongerRegistered)
                                      : m.record->name.empty() ? std::string("-")
                                                               : visibleText(m.record->name);
             std::printf("  %s  %s\n", formatAddress(m.address).c_str(), what.c_str());

@@ -10,7 +10,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSupport.h"
 #include "history/History.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta::cli {
 namespace {

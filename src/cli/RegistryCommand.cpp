@@ -10,7 +10,7 @@
 #include "cli/CliSupport.h"
 #include "platform/ProfileFile.h"
 #include "platform/TextCodec.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -76,11 +76,11 @@ std::string orDash(const std::string& text) {
 }
 
 int list(const CliContext& context) {
-    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> read = readRegistry(context.programFolder);
     if (!read) {
         return failWith(read.error());
     }
-    const ProjectorList& registered = read.value();
+    const ProjectorRegistry& registered = read.value();
     for (const ProjectorRecord& r : registered.records) {
         std::printf("%s  %s  %s\n", orDash(r.name).c_str(), orDash(r.mac).c_str(),
                     formatAddress(r.address).c_str());
@@ -115,11 +115,11 @@ int add(const CliContext& context, std::uint32_t address, const ParsedArgs& args
 }
 
 int remove(const CliContext& context, std::uint32_t address, bool assumeYes) {
-    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> read = readRegistry(context.programFolder);
     if (!read) {
         return failWith(read.error());
     }
-    const ProjectorList& registered = read.value();
+    const ProjectorRegistry& registered = read.value();
     if (!registered.findAddress(address)) {
         return failWith(languageText(Text::PleaseSelectAProjector));
     }
@@ -139,11 +139,11 @@ int changePassword(const CliContext& context, std::uint32_t address, const std::
     if (passwordLength(password) > kMaxPasswordCharacters) {
         return usageError("projectors", "a password has at most 32 characters", kProjectorsUsage);
     }
-    const Result<ProjectorList, RegistryProblem> read = readProjectorList(context.programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> read = readRegistry(context.programFolder);
     if (!read) {
         return failWith(read.error());
     }
-    const ProjectorList& registered = read.value();
+    const ProjectorRegistry& registered = read.value();
     const auto row = registered.findAddress(address);
     if (!row) {
         return failWith(languageText(Text::PleaseSelectAProjector));

@@ -12,7 +12,7 @@
 #include "cli/CliSupport.h"
 #include "commands/FleetWatch.h"
 #include "platform/TextCodec.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta::cli {
@@ -167,7 +167,7 @@ int runStatusTable(const CliContext& context, const ParsedArgs& parsed) {
         std::fprintf(stderr, "%s\n", choice.problem.c_str());
         return kExitFailed;
     }
-    const ProjectorList registered = loadProjectorList(context.programFolder);
+    const ProjectorRegistry registered = loadRegistry(context.programFolder);
     std::vector<Line> lines(choice.targets.size());
     std::vector<ProjectorTarget> asked;
     std::vector<std::size_t> askedLine;
@@ -180,7 +180,7 @@ int runStatusTable(const CliContext& context, const ParsedArgs& parsed) {
         }
         if (t.missing) {
             // A group member that is no longer registered is not asked.
-            lines[i].status.problem = languageText(Text::GroupMemberMissing);
+            lines[i].status.problem = languageText(Text::ProjectorNoLongerRegistered);
             continue;
         }
         asked.push_back(t.target);

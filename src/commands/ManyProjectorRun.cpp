@@ -124,21 +124,21 @@ std::string rowStageText(RowStage stage) {
         case RowStage::Waiting:
             return languageText(Text::StatusWaiting);
         case RowStage::Connecting:
-            return languageText(Text::GroupRowConnecting);
+            return languageText(Text::ManyProjectorRowConnecting);
         case RowStage::Controlling:
             return languageText(Text::NowControlling);
         case RowStage::Sending:
             return languageText(Text::NowSending);
         case RowStage::Saving:
-            return languageText(Text::GroupRowSaving);
+            return languageText(Text::ManyProjectorRowSaving);
         case RowStage::Cancelling:
-            return languageText(Text::GroupRowCancelling);
+            return languageText(Text::ManyProjectorRowCancelling);
         case RowStage::Complete:
             return languageText(Text::StatusComplete);
         case RowStage::Failed:
-            return languageText(Text::GroupRowFailed);
+            return languageText(Text::ManyProjectorRowFailed);
         case RowStage::Cancelled:
-            return languageText(Text::GroupRowCancelled);
+            return languageText(Text::ManyProjectorRowCancelled);
     }
     return {};
 }
@@ -326,7 +326,7 @@ void ManyProjectorRun::runRow(std::size_t index) {
         return;
     }
     if (row.target.missing) {
-        finishRow(index, RowStage::Failed, languageText(Text::GroupMemberMissing));
+        finishRow(index, RowStage::Failed, languageText(Text::ProjectorNoLongerRegistered));
         return;
     }
     auto stageChanged = [&](RowStage stage) {
@@ -361,9 +361,9 @@ void ManyProjectorRun::runRow(std::size_t index) {
 }
 
 std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary) {
-    return formatText(Text::GroupSummary, {static_cast<long long>(summary.complete),
-                                           static_cast<long long>(summary.total),
-                                           static_cast<long long>(summary.failed)});
+    return formatText(Text::ManyProjectorSummary, {static_cast<long long>(summary.complete),
+                                                   static_cast<long long>(summary.total),
+                                                   static_cast<long long>(summary.failed)});
 }
 
 namespace {

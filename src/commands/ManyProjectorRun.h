@@ -67,7 +67,7 @@ struct ManyProjectorEvent {
     std::string text;  // the end text of a finished row (the program's words)
 };
 
-// The answers the operator gave once for the whole group, by question text.
+// The answers the operator gave once for the whole run, by question text.
 class AnswerBook {
   public:
     std::optional<PromptAnswer> find(const std::string& question) const;
@@ -94,7 +94,7 @@ struct ManyProjectorRunOptions {
     CommandHistory* history = nullptr;
 };
 
-// The most projectors a group command talks to at the same time.
+// The most projectors a many-projector run talks to at the same time.
 inline constexpr std::size_t kMaxParallelProjectors = 64;
 
 class ManyProjectorRun {
@@ -152,7 +152,7 @@ class ManyProjectorRun {
 std::string manyProjectorSummaryText(const ManyProjectorRun::Summary& summary);
 
 // ---------------------------------------------------------------------------------------------
-// The commands a group runs
+// The commands a many-projector run carries out
 
 // What the Edit page's Send runs for each projector: the state query, the checks, `message`
 // encoded with `settings` and this projector's capabilities, the PUT, and the startup display

@@ -4,7 +4,7 @@
 
 #include "platform/FileLock.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -14,7 +14,7 @@ Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& pr
     // Taken when free so that both files come from between two changes; a change in progress
     // is not waited for (the caller may be a window).
     const auto lock = FileLock::acquire(registryPath(programFolder), std::chrono::milliseconds(0));
-    Result<ProjectorList, RegistryProblem> registry = readProjectorList(programFolder);
+    Result<ProjectorRegistry, RegistryProblem> registry = readRegistry(programFolder);
     if (!registry) {
         return fail(registry.error());
     }

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "platform/TextCodec.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/WorkerPool.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {

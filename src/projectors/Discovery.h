@@ -27,7 +27,7 @@
 
 #include "platform/EventSink.h"
 #include "projectors/Adaptors.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {

@@ -216,9 +216,9 @@ GroupResult changeGroups(const std::string& folder, bool needsRegistry, Change c
         // Writing would replace what we could not read.
         return doc.failure();
     }
-    ProjectorList registry;
+    ProjectorRegistry registry;
     if (needsRegistry) {
-        Result<ProjectorList, RegistryProblem> read = readProjectorList(folder);
+        Result<ProjectorRegistry, RegistryProblem> read = readRegistry(folder);
         if (!read) {
             return fail(GroupProblem::Unreadable, read.error());
         }
@@ -307,54 +307,58 @@ GroupResult createGroup(const std::string& folder, const std::string& name) {
     if (!isValidGroupName(name)) {
         return refusal(GroupProblem::BadName);
     }
-    return changeGroups(folder, false, [&](GroupsDocument& doc, const ProjectorList&) -> Refusal {
-        if (doc.indexOf(name)) {
-            return GroupProblem::SameName;
-        }
-        if (doc.groups.groups.size() >= kMaxLoadedGroups) {
-            return GroupProblem::TooMany;
-        }
-        doc.lines.push_back({groupLine(composedForm(name))});
-        return std::nullopt;
-    });
+    return changeGroups(folder, false,
+                        [&](GroupsDocument& doc, const ProjectorRegistry&) -> Refusal {
+                            if (doc.indexOf(name)) {
+                                return GroupProblem::SameName;
+                            }
+                            if (doc.groups.groups.size() >= kMaxLoadedGroups) {
+                                return GroupProblem::TooMany;
+                            }
+                            doc.lines.push_back({groupLine(composedForm(name))});
+                            return std::nullopt;
+                        });
 }
 
 GroupResult renameGroup(const std::string& folder, const std::string& from, const std::string& to) {
     if (!isValidGroupName(to)) {
         return refusal(GroupProblem::BadName);
     }
-    return changeGroups(folder, false, [&](GroupsDocument& doc, const ProjectorList&) -> Refusal {
-        const auto g = doc.indexOf(from);
-        if (!g) {
-            return GroupProblem::NoSuchGroup;
-        }
-        if (const auto other = doc.indexOf(to); other && *other != *g) {
-            return GroupProblem::SameName;
-        }
-        for (Line& l : doc.lines) {
-            if (l.kind == Line::Kind::Group && l.group == *g) {
-                l.text = groupLine(composedForm(to));
-            }
-        }
-        return std::nullopt;
-    });
+    return changeGroups(folder, false,
+                        [&](GroupsDocument& doc, const ProjectorRegistry&) -> Refusal {
+                            const auto g = doc.indexOf(from);
+                            if (!g) {
+                                return GroupProblem::NoSuchGroup;
+                            }
+                            if (const auto other = doc.indexOf(to); other && *other != *g) {
+                                return GroupProblem::SameName;
+                            }
+                            for (Line& l : doc.lines) {
+                                if (l.kind == Line::Kind::Group && l.group == *g) {
+                                    l.text = groupLine(composedForm(to));
+                                }
+                            }
+                            return std::nullopt;
+                        });
 }
 
 GroupResult deleteGroup(const std::string& folder, const std::string& name) {
-    return changeGroups(folder, false, [&](GroupsDocument& doc, const ProjectorList&) -> Refusal {
-        const auto g = doc.indexOf(name);
-        if (!g) {
-            return GroupProblem::NoSuchGroup;
-        }
-        std::erase_if(doc.lines,
-                      [&](const Line& l) { return l.kind != Line::Kind::Other && l.group == *g; });
-        return std::nullopt;
-    });
+    return changeGroups(folder, false,
+                        [&](GroupsDocument& doc, const ProjectorRegistry&) -> Refusal {
+                            const auto g = doc.indexOf(name);
+                            if (!g) {
+                                return GroupProblem::NoSuchGroup;
+                            }
+                            std::erase_if(doc.lines, [&](const Line& l) {
+                                return l.kind != Line::Kind::Other && l.group == *g;
+                            });
+                            return std::nullopt;
+                        });
 }
 
 GroupResult addToGroup(const std::string& folder, const std::string& name, std::uint32_t address) {
     return changeGroups(
-        folder, true, [&](GroupsDocument& doc, const ProjectorList& registry) -> Refusal {
+        folder, true, [&](GroupsDocument& doc, const ProjectorRegistry& registry) -> Refusal {
             const auto g = doc.indexOf(name);
             if (!g) {
                 return GroupProblem::NoSuchGroup;
@@ -378,20 +382,22 @@ GroupResult addToGroup(const std::string& folder, const std::string& name, std::
 
 GroupResult removeFromGroup(const std::string& folder, const std::string& name,
                             std::uint32_t address) {
-    return changeGroups(folder, false, [&](GroupsDocument& doc, const ProjectorList&) -> Refusal {
-        const auto g = doc.indexOf(name);
-        if (!g) {
-            return GroupProblem::NoSuchGroup;
-        }
-        const std::size_t before = doc.lines.size();
-        std::erase_if(doc.lines, [&](const Line& l) {
-            return l.kind == Line::Kind::Member && l.group == *g && l.address == address;
+    return changeGroups(
+        folder, false, [&](GroupsDocument& doc, const ProjectorRegistry&) -> Refusal {
+            const auto g = doc.indexOf(name);
+            if (!g) {
+                return GroupProblem::NoSuchGroup;
+            }
+            const std::size_t before = doc.lines.size();
+            std::erase_if(doc.lines, [&](const Line& l) {
+                return l.kind == Line::Kind::Member && l.group == *g && l.address == address;
+            });
+            return doc.lines.size() == before ? Refusal(GroupProblem::NotMember) : std::nullopt;
         });
-        return doc.lines.size() == before ? Refusal(GroupProblem::NotMember) : std::nullopt;
-    });
 }
 
-std::vector<GroupMember> groupMembers(const ProjectorGroup& group, const ProjectorList& registry) {
+std::vector<GroupMember> groupMembers(const ProjectorGroup& group,
+                                      const ProjectorRegistry& registry) {
     std::vector<GroupMember> members;
     members.reserve(group.addresses.size());
     for (const std::uint32_t a : group.addresses) {

@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/Result.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta {
 
@@ -95,6 +95,7 @@ struct GroupMember {
     std::uint32_t address = 0;
     std::optional<ProjectorRecord> record;
 };
-std::vector<GroupMember> groupMembers(const ProjectorGroup& group, const ProjectorList& registry);
+std::vector<GroupMember> groupMembers(const ProjectorGroup& group,
+                                      const ProjectorRegistry& registry);
 
 }  // namespace orvanta

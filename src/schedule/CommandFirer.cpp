@@ -9,7 +9,7 @@
 #include "commands/TemplateSend.h"
 #include "history/HistoryRecorder.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -65,11 +65,11 @@ std::string scheduleSource(const std::string& entryName) {
 
 Result<std::vector<ManyProjectorTarget>> resolveScheduleTarget(const std::string& programFolder,
                                                                const ScheduleTarget& target) {
-    const Result<ProjectorList, RegistryProblem> read = readProjectorList(programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> read = readRegistry(programFolder);
     if (!read) {
         return fail(read.error());
     }
-    const ProjectorList& registry = read.value();
+    const ProjectorRegistry& registry = read.value();
     std::vector<ManyProjectorTarget> targets;
     auto add = [&](std::uint32_t address, bool missing) {
         for (const ManyProjectorTarget& t : targets) {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstdio>
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta {
 namespace {

@@ -17,7 +17,7 @@
 #include "message/Payload.h"
 #include "platform/Environment.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "service/FileSignature.h"
 #include "service/FleetCache.h"
 #include "service/Idempotency.h"
@@ -168,12 +168,12 @@ struct ResolvedTargets {
 
 ResolvedTargets resolveTargets(const std::string& folder, const ApiTarget& target) {
     ResolvedTargets out;
-    const Result<ProjectorList, RegistryProblem> registry = readProjectorList(folder);
+    const Result<ProjectorRegistry, RegistryProblem> registry = readRegistry(folder);
     if (!registry) {
         out.refusal = problem(503, "", registry.error());
         return out;
     }
-    const ProjectorList& list = registry.value();
+    const ProjectorRegistry& list = registry.value();
     const auto add = [&out](const ProjectorRecord& r) {
         out.targets.push_back({{r.address, r.password}, r.name, false});
     };
@@ -585,8 +585,8 @@ HttpResponse Api::fleet() const {
 }
 
 HttpResponse Api::projectors() const {
-    const Result<ProjectorList, RegistryProblem> registry =
-        readProjectorList(settings_.programFolder);
+    const Result<ProjectorRegistry, RegistryProblem> registry =
+        readRegistry(settings_.programFolder);
     if (!registry) {
         return problem(503, "", registry.error());
     }
@@ -607,7 +607,7 @@ HttpResponse Api::groups() const {
     if (!groups) {
         return problem(503, "", groups.error());
     }
-    const ProjectorList registry = loadProjectorList(settings_.programFolder);
+    const ProjectorRegistry registry = loadRegistry(settings_.programFolder);
     json rows = json::array();
     for (const ProjectorGroup& g : groups.value().groups) {
         json members = json::array();

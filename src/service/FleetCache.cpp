@@ -38,7 +38,7 @@ void FleetCache::reloadRegistry() {
         return;
     }
     registrySignature_ = signature;
-    const ProjectorList list = loadProjectorList(programFolder_);
+    const ProjectorRegistry list = loadRegistry(programFolder_);
     std::vector<ProjectorTarget> members;
     for (const ProjectorRecord& r : list.records) {
         members.push_back({r.address, r.password});

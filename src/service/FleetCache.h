@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "commands/FleetWatch.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta::service {
 

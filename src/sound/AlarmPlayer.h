@@ -2,25 +2,24 @@
 // Playing an alarm tune through the sound card, for the "PLAY"/"STOP" buttons of the options
 // dialog and the command-line front end.
 //
-// Playback runs on the audio library's callback thread; a closer thread owned by the player
-// checks once a second whether playback should end (STOP, or every voice has ended), closes the
-// audio device, and then tells whoever started the preview that it has ended. That notice comes
-// from the closer thread: a user interface must hand it over to its own thread (a queued call).
+// Playback runs on the audio library's callback thread; a closer task on the shared worker pool
+// checks once a second whether playback should end (every voice has ended; STOP wakes it at
+// once), closes the audio device, and then tells whoever started the preview that it has ended.
+// That notice comes from the closer's thread: a user interface must hand it over to its own
+// thread (a queued call). The pool owns that thread and joins it, so a player may even be
+// destroyed from inside its own notice.
 //
 // One preview at a time: the audio library has one output stream per process.
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-
-#include "sound/Synthesizer.h"
 
 namespace orvanta {
 
-// The completion notice of a preview (called on the closer thread, after the device is closed).
+// The completion notice of a preview (called on the closer's thread, after the device is closed).
 using AlarmPreviewEnded = std::function<void()>;
 
 // Event number under which a window may queue the completion notice to itself.
@@ -41,8 +40,9 @@ struct AlarmPreviewStart {
 class AlarmPlayer {
   public:
     AlarmPlayer();
-    // Stops a running preview and waits for its closer thread (up to about two seconds); the
+    // Stops a running preview and waits until its device is closed (about a second); the
     // completion notice is then no longer given, since its receiver may be going away too.
+    // From inside the notice itself it waits for nothing: the device is closed by then.
     ~AlarmPlayer();
     AlarmPlayer(const AlarmPlayer&) = delete;
     AlarmPlayer& operator=(const AlarmPlayer&) = delete;
@@ -52,23 +52,17 @@ class AlarmPlayer {
     // Asks the running preview to end; it ends within about two seconds.
     void stop();
 
-    // True from play() until the completion notice has been given.
-    bool active() const { return !closerDone_.load(); }
-    bool stopRequested() const { return stopRequested_.load(); }
+    // True from play() until the device is closed, just before the completion notice.
+    bool active() const;
+    bool stopRequested() const;
 
   private:
-    static void fillAudio(void* player, uint8_t* stream, int len);
-    void closerMain(bool libraryUp, bool deviceOpen, AlarmPreviewEnded onEnded);
-    // Joins a closer thread that has finished; false when one is still running or when called
-    // from the closer thread itself (from inside the completion notice).
-    bool reapCloser();
+    // One preview's state, shared by the player and its closer task, so that the task never
+    // reaches into a player that is gone.
+    struct Preview;
 
-    Synthesizer synth_;  // touched only by the audio callback while playing
-    std::atomic<bool> stopRequested_{true};
-    std::atomic<bool> closerDone_{true};
-    std::atomic<bool> notifyOnEnd_{true};
-    std::mutex control_;  // play, stop and the destructor
-    std::thread closer_;
+    mutable std::mutex control_;     // play, stop, the destructor and the two questions above
+    std::shared_ptr<Preview> last_;  // the running or the last preview; none before the first
 };
 
 // The process's one player.

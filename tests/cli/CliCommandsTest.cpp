@@ -14,7 +14,7 @@
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "text/LanguageText.h"
@@ -470,7 +470,8 @@ TEST(CliSend, GroupsNameTheirProjectorsForEveryCommandThatTalksToMany) {
     }
     // 127.0.41.22 leaves the registry: the group keeps it, and its line says so.
     ASSERT_TRUE(unregisterProjector(folders.program(), ipv4("127.0.41.22")).ok());
-    const std::string missing = "127.0.41.22: " + languageText(Text::GroupMemberMissing) + "\n";
+    const std::string missing =
+        "127.0.41.22: " + languageText(Text::ProjectorNoLongerRegistered) + "\n";
 
     struct Case {
         std::vector<std::string> args;
@@ -519,7 +520,7 @@ TEST(CliSend, InterruptDuringALongPutCancelsTheSave) {
 TEST(CliProjectors, RegistryRulesAndTexts) {
     CliFolders folders("registry");
     const std::string path = registryPath(folders.program());
-    ProjectorList list;
+    ProjectorRegistry list;
     for (std::uint32_t i = 0; i < 62; ++i) {
         ProjectorRecord r;
         r.address = ipv4("10.0.0.1") + i;
@@ -528,7 +529,7 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
         r.authentication = 1;
         list.records.push_back(r);
     }
-    ASSERT_TRUE(rewriteProjectorList(folders.program(), list).ok());
+    ASSERT_TRUE(rewriteRegistry(folders.program(), list).ok());
     ASSERT_TRUE(saveAdaptorSelection(folders.program(), "127.0.0.1", "lo").ok());
 
     struct Case {
@@ -574,7 +575,7 @@ TEST(CliProjectors, RegistryRulesAndTexts) {
         }
     }
 
-    const ProjectorList now = loadProjectorList(folders.program());
+    const ProjectorRegistry now = loadRegistry(folders.program());
     ASSERT_EQ(now.count(), 64u);
     EXPECT_FALSE(now.findAddress(ipv4("10.0.0.5")));
     const auto row = now.findAddress(ipv4("10.9.9.9"));

@@ -9,7 +9,7 @@
 
 #include "cli/CliTestSupport.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/SimProcess.h"
 #include "text/LanguageText.h"
 
@@ -98,7 +98,7 @@ TEST(CliStatus, TheFleetTableAndItsJsonForEveryRegisteredProjectorOrAGroup) {
     EXPECT_EQ(objects[1],
               "{\"address\":\"127.0.95.5\",\"name\":null,\"registered\":false,\"reachable\":false,"
               "\"problem\":\"" +
-                  languageText(Text::GroupMemberMissing) +
+                  languageText(Text::ProjectorNoLongerRegistered) +
                   "\",\"level\":null,\"capabilities\":null,\"message\":null,\"alarm\":null,"
                   "\"startup\":null,\"answered\":null},");
     const std::string answered =

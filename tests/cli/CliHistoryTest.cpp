@@ -16,7 +16,7 @@
 #include "commands/ProjectorState.h"
 #include "commands/SendCommand.h"
 #include "history/HistoryRecorder.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/ScriptedPrompt.h"
 #include "support/SimProcess.h"
 #include "text/LanguageText.h"

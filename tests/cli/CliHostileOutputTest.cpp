@@ -14,7 +14,7 @@
 #include "cli/CliTestSupport.h"
 #include "history/History.h"
 #include "platform/TextCodec.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/SimProcess.h"
 #include "text/LanguageText.h"
 

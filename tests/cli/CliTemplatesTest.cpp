@@ -12,7 +12,7 @@
 #include "message/MessageFile.h"
 #include "platform/TextCodec.h"
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/SimProcess.h"
 #include "templates/Template.h"
 #include "text/LanguageText.h"

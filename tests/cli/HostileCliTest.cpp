@@ -13,7 +13,7 @@
 
 #include "cli/CliTestSupport.h"
 #include "platform/AtomicFile.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "support/HostilePeers.h"
 #include "support/SimProcess.h"
 #include "text/LanguageText.h"

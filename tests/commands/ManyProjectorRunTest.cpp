@@ -112,7 +112,7 @@ TEST_F(ManyProjectorRuns, EveryRowEndsWithItsOwnTextAndARetrySendsOnlyToTheFaile
     UnansweredAddress silent("127.0.91.6");
     ASSERT_TRUE(good.ready() && otherPassword.ready() && busy.ready() && silent.ok());
 
-    // A title too long for wide characters is asked about once for the whole group, and the
+    // A title too long for wide characters is asked about once for the whole run, and the
     // answer holds for all.
     ScriptedPrompt operatorPrompt(PromptAnswer::Ok);
     SendRequest request;
@@ -226,6 +226,6 @@ TEST_F(ManyProjectorRuns, QuestionsOfOneProjectorEndItsRowAndQuestionsOfAllAreAs
     EXPECT_EQ(unasked.stage(0), RowStage::Cancelled);
     EXPECT_EQ(unasked.text(0), languageText(Text::ConfirmClear));
     EXPECT_EQ(unasked.stage(1), RowStage::Failed);
-    EXPECT_EQ(unasked.text(1), languageText(Text::GroupMemberMissing));
+    EXPECT_EQ(unasked.text(1), languageText(Text::ProjectorNoLongerRegistered));
     EXPECT_EQ(countLinesOnceIn(sims, "127.0.91.30", "CTRL 3511", 1), 1u);
 }

@@ -219,7 +219,7 @@ TEST_F(Groups, ChangesFollowTheRulesAndRefusalsLeaveTheFileAlone) {
     ASSERT_TRUE(groups.ok());
     const ProjectorGroup* hall = groups.value().find("Hall A (old)");
     ASSERT_NE(hall, nullptr);
-    const auto members = groupMembers(*hall, loadProjectorList(folder_));
+    const auto members = groupMembers(*hall, loadRegistry(folder_));
     ASSERT_EQ(members.size(), 2u);
     EXPECT_EQ(members[0].address, ip("10.0.0.2"));
     EXPECT_FALSE(members[0].record.has_value());

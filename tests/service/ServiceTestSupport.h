@@ -3,6 +3,7 @@
 // it over real HTTP with a client of the tests' own (one request per connection).
 
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -129,6 +130,10 @@ class ServiceRig {
                                    folders_.messageData("Welcome.ovx"));
     }
 
+    ~ServiceRig() { stopService(); }
+    ServiceRig(const ServiceRig&) = delete;
+    ServiceRig& operator=(const ServiceRig&) = delete;
+
     const CliFolders& folders() const { return folders_; }
 
     bool registerProjector(const std::string& address, const std::string& password = "pw") {
@@ -157,7 +162,7 @@ class ServiceRig {
         std::vector<std::string> args = {"--program-folder", folders_.program(), "--listen",
                                          "127.0.0.1:0"};
         args.insert(args.end(), extra.begin(), extra.end());
-        service_.reset();
+        stopService();
         service_ = std::make_unique<SimProcess>(args, std::chrono::seconds(10), "orvanta-service");
         if (!service_->ready()) {
             return false;
@@ -189,6 +194,24 @@ class ServiceRig {
     }
 
   private:
+    // A sanitizer build of the service reports into its own output, which the tests read only
+    // for the lines they look for: a report there fails the test that ran the service.
+    void stopService() {
+        if (!service_) {
+            return;
+        }
+        service_->stop();
+        const std::string output = service_->output();
+        for (const char* mark :
+             {"ThreadSanitizer", "AddressSanitizer", "LeakSanitizer", "runtime error:"}) {
+            if (output.find(mark) != std::string::npos) {
+                ADD_FAILURE() << "orvanta-service reported a fault:\n" << output;
+                break;
+            }
+        }
+        service_.reset();
+    }
+
     CliFolders folders_;
     std::unique_ptr<SimProcess> service_;
     unsigned port_ = 0;

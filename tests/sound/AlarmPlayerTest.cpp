@@ -169,5 +169,24 @@ TEST_F(AlarmPlayerTest, DestroyingAPlayingPlayerEndsItWithoutANotice) {
     EXPECT_EQ(latch.calls, 0);
 }
 
+// A window may let go of its player from inside the player's own notice: the player must
+// neither wait for itself nor leave its closer reaching into it, and the next player gets the
+// device at once.
+TEST_F(AlarmPlayerTest, APlayerDestroyedFromItsOwnNoticeLeavesTheDeviceToTheNext) {
+    useDiskDriver(1);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        auto* player = new AlarmPlayer;
+        EndedLatch latch;
+        const AlarmPreviewEnded told = latch.callback();
+        const AlarmPreviewStart start = player->play(0, [player, told] {
+            delete player;
+            told();
+        });
+        ASSERT_EQ(start.status, AlarmPreviewStatus::Playing) << start.detail;
+        ASSERT_TRUE(latch.waitFor(kGiveUp));
+    }
+}
+
 }  // namespace
 }  // namespace orvanta

@@ -126,8 +126,8 @@ int main(int argc, char** argv) {
 
     // group-send: once the Main tab is quiet, Send to the first group; the picture is the
     // many-projector dialog once every projector has finished.
-    const bool groupSend = page == QStringLiteral("group-send");
-    ManyProjectorDialog* groupDialog = nullptr;
+    const bool manySend = page == QStringLiteral("group-send");
+    ManyProjectorDialog* manyDialog = nullptr;
     // template: the "Send from template" window with the starter "Room closed" filled in.
     const bool fromTemplate = page == QStringLiteral("template");
     TemplateSendDialog* templateDialog = nullptr;
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
         });
         // The many-projector dialog is window-modal itself: it is quiet once it has finished.
         const bool modal = QApplication::activeModalWidget() != nullptr &&
-                           QApplication::activeModalWidget() != groupDialog;
+                           QApplication::activeModalWidget() != manyDialog;
         // The template window's preview is drawn on the pool: quiet once it is there.
         const QLabel* preview =
             templateDialog != nullptr
@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
         const bool drawing = preview != nullptr && preview->pixmap().isNull();
         quietTicks = !modal && !drawing && !exchanging && !searching &&
                              (!history || historyLoaded) && !fleetAsking() &&
-                             (groupDialog == nullptr || !groupDialog->running())
+                             (manyDialog == nullptr || !manyDialog->running())
                          ? quietTicks + 1
                          : 0;
         if (quietTicks < 3) {
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
             quietTicks = 0;
             return;
         }
-        if (groupSend && groupDialog == nullptr) {
+        if (manySend && manyDialog == nullptr) {
             auto* sendTo = frame->view()->mainTab()->findChild<SendToChoice*>();
             if (sendTo == nullptr || sendTo->count() < 3) {
                 std::fprintf(stderr, "orvanta-screenshot: no group to send to\n");
@@ -216,9 +216,9 @@ int main(int argc, char** argv) {
                 ->mainTab()
                 ->findChild<QPushButton*>(QStringLiteral("sendButton"))
                 ->click();
-            groupDialog = frame->view()->mainTab()->findChild<ManyProjectorDialog*>();
+            manyDialog = frame->view()->mainTab()->findChild<ManyProjectorDialog*>();
             quietTicks = 0;
-            if (groupDialog == nullptr) {
+            if (manyDialog == nullptr) {
                 timer.stop();
                 QCoreApplication::exit(status = 1);
             }
@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
         timer.stop();
         const QString out = parser.value(outOption);
         const QPixmap picture = templateDialog != nullptr ? templateDialog->grab()
-                                : groupDialog != nullptr  ? groupDialog->grab()
+                                : manyDialog != nullptr   ? manyDialog->grab()
                                 : history                 ? history->grab()
                                                           : frame->grab();
         if (!picture.save(out, "PNG")) {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "projectors/Adaptors.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "settings/SendLockStore.h"
 
 namespace orvanta {
@@ -29,7 +29,7 @@ struct MainState {
         return enumerateAdaptors().valueOr({});
     };
     std::int32_t selectedAdaptor = -1;  // the adaptor discovery is narrowed to; -1: every one
-    ProjectorList projectors;
+    ProjectorRegistry projectors;
     std::int32_t currentProjector = 0;
     CurrentTarget target;
     // The desktop's list of recently used files; empty: the desktop's own (tests name one).
@@ -45,7 +45,7 @@ struct MainState {
     // written only when the operator locks or unlocks.
     bool sendLocked = false;
 
-    void reloadProjectors() { projectors = loadProjectorList(programFolder); }
+    void reloadProjectors() { projectors = loadRegistry(programFolder); }
     bool readSendLock() {
         sendLocked = readSendLockSettings(sendLockSettingsPath()).locked;
         return sendLocked;

@@ -8,15 +8,15 @@ namespace orvanta {
 struct MainState;
 class Prompt;
 class TransferRunner;
-class ProjectorListModel;
+class ProjectorRegistryModel;
 class CommandHistory;
 
 struct PageContext {
-    MainState& state;                   // options, capabilities, send lock
-    Prompt& prompt;                     // every message box and question
-    TransferRunner& runner;             // every projector command ("Communication Status")
-    ProjectorListModel& projectors;     // the one model of the registered projectors
-    CommandHistory* history = nullptr;  // where projector commands are recorded; none: nowhere
+    MainState& state;                    // options, capabilities, send lock
+    Prompt& prompt;                      // every message box and question
+    TransferRunner& runner;              // every projector command ("Communication Status")
+    ProjectorRegistryModel& projectors;  // the one model of the registered projectors
+    CommandHistory* history = nullptr;   // where projector commands are recorded; none: nowhere
 };
 
 }  // namespace orvanta

@@ -25,7 +25,7 @@
 #include "ui/discovery/ManualEntryDialog.h"
 #include "ui/discovery/ProjectorPasswordDialog.h"
 #include "ui/groups/GroupsPanel.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 
@@ -47,9 +47,9 @@ QTableView* makeListView(QWidget* parent, const QString& name, const QString& ac
 // Name 7/16, MAC 5/16, address 4/16 of the list's width.
 void setColumnWidths(QTableView* view) {
     const int unit = view->viewport()->width() / 16;
-    view->setColumnWidth(ProjectorListModel::NameColumn, unit * 7);
-    view->setColumnWidth(ProjectorListModel::MacColumn, unit * 5);
-    view->setColumnWidth(ProjectorListModel::AddressColumn, unit * 4);
+    view->setColumnWidth(ProjectorRegistryModel::NameColumn, unit * 7);
+    view->setColumnWidth(ProjectorRegistryModel::MacColumn, unit * 5);
+    view->setColumnWidth(ProjectorRegistryModel::AddressColumn, unit * 4);
 }
 
 QPushButton* makeButton(QWidget* parent, Text caption, const QString& name) {
@@ -151,11 +151,12 @@ DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
     });
 
     // One registry change at a time: the checks before a change read the list it leaves.
-    connect(&context_.projectors, &ProjectorListModel::writingChanged, this, [this](bool writing) {
-        for (QPushButton* button : registryButtons_) {
-            button->setEnabled(!writing);
-        }
-    });
+    connect(&context_.projectors, &ProjectorRegistryModel::writingChanged, this,
+            [this](bool writing) {
+                for (QPushButton* button : registryButtons_) {
+                    button->setEnabled(!writing);
+                }
+            });
 
     // The registry is first loaded when this page is created.
     context_.projectors.reload();
@@ -312,11 +313,11 @@ int DiscoveryPage::selectedRow(const QTableView* view) const {
     return rows.isEmpty() ? -1 : rows.first().row();
 }
 
-ProjectorListModel::WriteDone DiscoveryPage::reportWrite() {
+ProjectorRegistryModel::WriteDone DiscoveryPage::reportWrite() {
     return [page = QPointer<DiscoveryPage>(this)](const RegistryResult& written) {
         if (page != nullptr && !written) {
-            page->context_.prompt.inform(utf8(ProjectorListModel::writeErrorText(written.error())),
-                                         PromptIcon::Warning);
+            page->context_.prompt.inform(
+                utf8(ProjectorRegistryModel::writeErrorText(written.error())), PromptIcon::Warning);
         }
     };
 }
@@ -328,7 +329,7 @@ void DiscoveryPage::registerFound() {
         return;
     }
     const ProjectorRecord record = found_->records()[static_cast<std::size_t>(row)];
-    const ProjectorList& list = context_.projectors.list();
+    const ProjectorRegistry& list = context_.projectors.list();
     if (list.count() >= kMaxRegisteredProjectors) {
         context_.prompt.inform(languageText(Text::RegistrationLimit));
         return;

@@ -9,7 +9,7 @@
 // connection to the command port, bounded by kProbeTimeout) on a thread of its own, so the
 // page never waits; rows are added in the order probes succeed, at most 256 per search.
 // "Find" lists the adaptors again and starts from an empty found list. The registered list is
-// a view of the one ProjectorListModel; every change (and a new adaptor choice) is written to
+// a view of the one ProjectorRegistryModel; every change (and a new adaptor choice) is written to
 // LastPj.txt at once on the model's writer thread, the registry buttons wait disabled until it
 // ends, and a write that fails is reported (Text::RegistryWriteFailed,
 // Text::AdaptorChoiceNotSaved) while the list shows what the file holds. GUI thread only.
@@ -23,7 +23,7 @@
 
 #include "projectors/Discovery.h"
 #include "ui/common/PageContext.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 class QComboBox;
 class QPushButton;
@@ -68,7 +68,7 @@ class DiscoveryPage : public QWidget {
     // told to pick one and the record is null.
     const ProjectorRecord* selectedRegistered(int& row);
     // What tells the operator about a registry change that failed, while the page lives.
-    ProjectorListModel::WriteDone reportWrite();
+    ProjectorRegistryModel::WriteDone reportWrite();
 
     PageContext context_;
     FoundProjectorModel* found_;

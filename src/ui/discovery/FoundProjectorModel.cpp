@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "ui/common/UiText.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 
@@ -12,7 +12,7 @@ int FoundProjectorModel::rowCount(const QModelIndex& parent) const {
 }
 
 int FoundProjectorModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ProjectorListModel::ColumnCount;
+    return parent.isValid() ? 0 : ProjectorRegistryModel::ColumnCount;
 }
 
 QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
@@ -22,11 +22,11 @@ QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
     }
     const ProjectorRecord& r = records_[static_cast<std::size_t>(index.row())];
     switch (index.column()) {
-        case ProjectorListModel::NameColumn:
+        case ProjectorRegistryModel::NameColumn:
             return qs(r.name);
-        case ProjectorListModel::MacColumn:
+        case ProjectorRegistryModel::MacColumn:
             return r.mac.empty() ? QStringLiteral("-") : qs(r.mac);
-        case ProjectorListModel::AddressColumn:
+        case ProjectorRegistryModel::AddressColumn:
             return qs(formatAddress(r.address));
         default:
             return {};
@@ -38,11 +38,11 @@ QVariant FoundProjectorModel::headerData(int section, Qt::Orientation orientatio
         return {};
     }
     switch (section) {
-        case ProjectorListModel::NameColumn:
+        case ProjectorRegistryModel::NameColumn:
             return text(Text::ColumnProjectorName);
-        case ProjectorListModel::MacColumn:
+        case ProjectorRegistryModel::MacColumn:
             return text(Text::ColumnMacAddress);
-        case ProjectorListModel::AddressColumn:
+        case ProjectorRegistryModel::AddressColumn:
             return text(Text::ColumnIpAddress);
         default:
             return {};

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 namespace orvanta {
 

@@ -13,7 +13,7 @@
 #include <array>
 #include <optional>
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 class QLineEdit;
 

@@ -42,7 +42,7 @@
 #include "ui/edit/RichTextEdit.h"
 #include "ui/edit/UnsupportedCharactersDialog.h"
 #include "ui/groups/SendToChoice.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 #include "ui/templates/TemplateEditDialog.h"
 
 namespace orvanta {

@@ -118,7 +118,7 @@ QVariant FleetModel::sortKey(const Row& row, int column) const {
     }
 }
 
-void FleetModel::setProjectors(const ProjectorList& list) {
+void FleetModel::setProjectors(const ProjectorRegistry& list) {
     std::map<std::uint32_t, Row> kept;
     for (Row& r : rows_) {
         kept.emplace(r.record.address, std::move(r));

@@ -15,7 +15,7 @@
 #include "ui/common/UiText.h"
 #include "ui/fleet/FleetFilterModel.h"
 #include "ui/fleet/FleetModel.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 

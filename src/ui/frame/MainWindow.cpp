@@ -49,7 +49,7 @@
 #include "ui/frame/PageTabs.h"
 #include "ui/history/HistoryDialog.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 // Files the window opens on request (command line, later starts, drops, recent files);
 // QT_LOGGING_RULES="orvanta.files.info=true" prints them.
@@ -97,7 +97,7 @@ bool heldByAnotherCopy(const Draft& draft) {
 MainWindow::MainWindow(MainState& state, Prompt& prompt)
     : state_(state),
       prompt_(prompt),
-      projectors_(new ProjectorListModel(state, this)),
+      projectors_(new ProjectorRegistryModel(state, this)),
       runner_(std::make_unique<QtTransferRunner>(this)) {
     // The window has one size; it can be neither resized nor maximised.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -302,7 +302,7 @@ void MainWindow::openFromHistory(const HistoryRecord& record, bool sendAgain) {
     // The registry as it is now: the projector may have been removed from another window or
     // the command line since this one last read it.
     const bool stillRegistered =
-        address && readProjectorList(state_.programFolder).valueOr({}).findAddress(*address);
+        address && readRegistry(state_.programFolder).valueOr({}).findAddress(*address);
     const std::optional<std::size_t> row =
         address && stillRegistered ? state_.projectors.findAddress(*address) : std::nullopt;
     if (!row) {

@@ -24,7 +24,7 @@ class DraftKeeper;
 class HistoryRecorder;
 class HistoryWriterThread;
 class PageTabs;
-class ProjectorListModel;
+class ProjectorRegistryModel;
 class QtTransferRunner;
 struct HistoryRecord;
 
@@ -41,7 +41,7 @@ class MainWindow : public QMainWindow {
     MainState& state() { return state_; }
     const MainState& state() const { return state_; }
     Prompt& prompt() { return prompt_; }
-    ProjectorListModel& projectors() { return *projectors_; }
+    ProjectorRegistryModel& projectors() { return *projectors_; }
     // What the pages and their dialogs get of the frame.
     PageContext pageContext();
     PageTabs* view() const { return view_; }
@@ -137,7 +137,7 @@ class MainWindow : public QMainWindow {
     bool historyProblemTold_ = false;
     std::unique_ptr<DraftClaim> draftClaim_;
     DraftKeeper* draftKeeper_ = nullptr;
-    ProjectorListModel* projectors_;
+    ProjectorRegistryModel* projectors_;
     std::unique_ptr<QtTransferRunner> runner_;
     // A close request came while a transfer ran: the close sequence follows once it ends.
     bool closeAfterTransfer_ = false;

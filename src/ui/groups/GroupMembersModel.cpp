@@ -16,12 +16,12 @@ QVariant GroupMembersModel::data(const QModelIndex& index, int role) const {
     const GroupMember& m = members_[static_cast<std::size_t>(index.row())];
     const QString address = qs(formatAddress(m.address));
     if (!m.record) {
-        return address + QLatin1Char(' ') + text(Text::GroupMissingName);
+        return address + QLatin1Char(' ') + text(Text::MissingProjectorName);
     }
     return m.record->name.empty() ? address : address + QStringLiteral("  ") + qs(m.record->name);
 }
 
-void GroupMembersModel::show(const ProjectorGroup* group, const ProjectorList& registry) {
+void GroupMembersModel::show(const ProjectorGroup* group, const ProjectorRegistry& registry) {
     std::vector<GroupMember> fresh;
     if (group != nullptr) {
         fresh = groupMembers(*group, registry);

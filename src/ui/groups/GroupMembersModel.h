@@ -18,7 +18,7 @@ class GroupMembersModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     // Shows `group` (none: an empty list) against `registry`.
-    void show(const ProjectorGroup* group, const ProjectorList& registry);
+    void show(const ProjectorGroup* group, const ProjectorRegistry& registry);
     // The address of `row`, or nothing outside the list.
     std::optional<std::uint32_t> address(int row) const;
 

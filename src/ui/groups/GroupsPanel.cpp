@@ -15,7 +15,7 @@
 #include "ui/common/UiText.h"
 #include "ui/groups/GroupListModel.h"
 #include "ui/groups/GroupMembersModel.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 
@@ -108,7 +108,7 @@ GroupsPanel::GroupsPanel(PageContext context, std::function<int()> selectedRegis
     connect(groups_, &GroupListModel::writingChanged, this, &GroupsPanel::updateButtons);
     // The model is reset when the file changes: the group picked is picked again.
     connect(groups_, &GroupListModel::groupsChanged, this, [this] { selectGroup(shownName_); });
-    connect(&context_.projectors, &ProjectorListModel::registryChanged, this,
+    connect(&context_.projectors, &ProjectorRegistryModel::registryChanged, this,
             &GroupsPanel::showMembers);
     updateButtons();
 }

@@ -36,12 +36,12 @@ ManyProjectorDialog::ManyProjectorDialog(std::vector<ManyProjectorTarget> target
         options.history = history_.get();
     }
     setObjectName(QStringLiteral("groupCommandDialog"));
-    setWindowTitle(text(Text::GroupDialogTitle));
-    setAccessibleName(text(Text::GroupDialogTitle));
+    setWindowTitle(text(Text::ManyProjectorDialogTitle));
+    setAccessibleName(text(Text::ManyProjectorDialogTitle));
     model_ = new ManyProjectorRowModel(targets_, this);
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("groupRows"));
-    table_->setAccessibleName(text(Text::GroupRowsTable));
+    table_->setAccessibleName(text(Text::ManyProjectorRowsTable));
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -52,10 +52,10 @@ ManyProjectorDialog::ManyProjectorDialog(std::vector<ManyProjectorTarget> target
     table_->setColumnWidth(ManyProjectorRowModel::StateColumn, 120);
     summary_ = new QLabel(this);
     summary_->setObjectName(QStringLiteral("groupSummary"));
-    summary_->setAccessibleName(accessibleCaption(text(Text::GroupColumnResult)));
+    summary_->setAccessibleName(accessibleCaption(text(Text::ManyProjectorColumnResult)));
     cancel_ = button(this, "cancelButton", Text::CancelButtonCaption);
-    retry_ = button(this, "retryButton", Text::GroupRetryFailed);
-    close_ = button(this, "closeButton", Text::GroupCloseButton);
+    retry_ = button(this, "retryButton", Text::ManyProjectorRetryFailed);
+    close_ = button(this, "closeButton", Text::ManyProjectorCloseButton);
     connect(cancel_, &QPushButton::clicked, this, [this] { run_->cancel(); });
     connect(retry_, &QPushButton::clicked, this, [this] {
         active_ = true;
@@ -110,7 +110,7 @@ void ManyProjectorDialog::onEvent(const ManyProjectorEvent& event) {
     if (event.kind == ManyProjectorEvent::Kind::Finished) {
         active_ = run_->running();
         // Heard with its value, as the other live fields are.
-        showLiveValue(summary_, text(Text::GroupColumnResult),
+        showLiveValue(summary_, text(Text::ManyProjectorColumnResult),
                       qs(manyProjectorSummaryText(run_->summary())));
         updateButtons();
         if (!active_) {

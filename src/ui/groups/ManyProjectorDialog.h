@@ -1,8 +1,8 @@
 #pragma once
 // The many-projector dialog: one command (Send, Display on/off, Clear, ...) to every projector
-// of a group, a row each with what it is doing and how it ended. The command runs on worker
-// threads (commands/ManyProjectorRun.h); their events reach the rows through queued calls, so the
-// window stays usable while projectors answer, fail or hang.
+// chosen (a group or all registered), a row each with what it is doing and how it ended. The
+// command runs on worker threads (commands/ManyProjectorRun.h); their events reach the rows through
+// queued calls, so the window stays usable while projectors answer, fail or hang.
 //
 // Cancel ends every projector not yet finished; "Retry failed" runs the command again for
 // the projectors that did not complete, and only for them. The summary line says how many

@@ -1,6 +1,6 @@
 #include "ui/groups/ManyProjectorRowModel.h"
 
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/UiText.h"
 
 namespace orvanta {
@@ -12,7 +12,7 @@ ManyProjectorRowModel::ManyProjectorRowModel(const std::vector<ManyProjectorTarg
     for (const ManyProjectorTarget& t : targets) {
         Row row;
         row.address = qs(formatAddress(t.target.address));
-        row.name = t.missing ? text(Text::GroupMissingName) : qs(t.name);
+        row.name = t.missing ? text(Text::MissingProjectorName) : qs(t.name);
         rows_.push_back(row);
     }
 }
@@ -61,9 +61,9 @@ QVariant ManyProjectorRowModel::headerData(int section, Qt::Orientation orientat
         case NameColumn:
             return text(Text::ColumnProjectorName);
         case StateColumn:
-            return text(Text::GroupColumnState);
+            return text(Text::ManyProjectorColumnState);
         case ResultColumn:
-            return text(Text::GroupColumnResult);
+            return text(Text::ManyProjectorColumnResult);
         default:
             return {};
     }

@@ -7,7 +7,7 @@
 #include "ui/common/UiText.h"
 #include "ui/groups/GroupListModel.h"
 #include "ui/groups/ManyProjectorDialog.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 

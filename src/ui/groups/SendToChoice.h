@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "commands/ManyProjectorRun.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "ui/common/PageContext.h"
 
 namespace orvanta {

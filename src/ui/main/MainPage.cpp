@@ -26,7 +26,7 @@
 #include "ui/groups/SendToChoice.h"
 #include "ui/main/StartupDisplayDialog.h"
 #include "ui/main/StoredMessagesDialog.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 #include "ui/templates/TemplateSendDialog.h"
 
 namespace orvanta {

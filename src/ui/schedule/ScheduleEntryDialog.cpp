@@ -16,7 +16,7 @@
 #include <QVBoxLayout>
 
 #include "projectors/ProjectorGroups.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 #include "templates/Template.h"
 #include "ui/common/Accessibility.h"
 #include "ui/common/DialogButtons.h"
@@ -126,7 +126,7 @@ ScheduleEntryDialog::ScheduleEntryDialog(const std::string& programFolder,
             target_->addItem(text(Text::ScheduleGroupPrefix) + qs(g.name), qs(g.name));
         }
     }
-    for (const ProjectorRecord& r : loadProjectorList(programFolder).records) {
+    for (const ProjectorRecord& r : loadRegistry(programFolder).records) {
         const QString address = qs(formatAddress(r.address));
         target_->addItem(r.name.empty()
                              ? address

@@ -21,7 +21,7 @@
 #include "ui/common/MainState.h"
 #include "ui/common/UiText.h"
 #include "ui/groups/SendToChoice.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 namespace orvanta {
 

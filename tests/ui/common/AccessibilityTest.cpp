@@ -36,7 +36,7 @@
 #include "ui/main/MainPage.h"
 #include "ui/main/StartupDisplayDialog.h"
 #include "ui/main/StoredMessagesDialog.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -219,7 +219,7 @@ TEST(Accessibility, LiveFieldsAreHeardWithTheirValue) {
     ScriptedPrompt prompt;
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     ProjectorRecord record;
     record.address = ipv4("127.0.63.3");
     ASSERT_EQ(projectors.add(record), "");

@@ -317,7 +317,7 @@ TEST_F(CommunicationStatusDialogTest, AStartedRunLeavesTheWindowUsableAndCanBeCa
         // start returned while the projector is still being asked: the page takes keys.
         QTest::keyClicks(&page, QStringLiteral("abc"));
         EXPECT_EQ(page.text(), QStringLiteral("abc"));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return d.isVisible(); }, 60000));
         EXPECT_EQ(d.windowModality(), Qt::NonModal);
         EXPECT_TRUE(d.cancelButton()->isEnabled());
         EXPECT_TRUE(ended.isEmpty());

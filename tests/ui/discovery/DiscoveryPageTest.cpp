@@ -35,7 +35,7 @@
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using testsupport::ipv4;
@@ -212,7 +212,7 @@ TEST(DiscoveryPage, DeleteAsksFirstAndThenMakesTheFirstRowCurrent) {
     w.button("deleteButton")->click();
     ASSERT_TRUE(w.settled());
     EXPECT_EQ(w.state.currentProjector, 0);
-    const ProjectorList onDisk = loadProjectorList(folder);
+    const ProjectorRegistry onDisk = loadRegistry(folder);
     ASSERT_EQ(onDisk.count(), 2u);
     EXPECT_EQ(onDisk.records[0].address, ipv4("127.250.0.2"));
     EXPECT_EQ(onDisk.records[1].address, ipv4("127.250.0.4"));
@@ -246,8 +246,8 @@ TEST(DiscoveryPage, PasswordCancelWritesBackTheKeptValuesAndOkTheNewOnes) {
     });
     w.button("passwordButton")->click();
     ASSERT_TRUE(w.settled());
-    EXPECT_EQ(loadProjectorList(folder).records[1].password, "new");
-    EXPECT_EQ(loadProjectorList(folder).records[1].authentication, 1);
+    EXPECT_EQ(loadRegistry(folder).records[1].password, "new");
+    EXPECT_EQ(loadRegistry(folder).records[1].authentication, 1);
     EXPECT_EQ(w.frame->pageContext().projectors.record(1)->password, "new");
 }
 
@@ -297,12 +297,12 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
     struct Case {
         const char* button;
         std::function<void(Window&)> prepare;
-        std::function<void(const ProjectorList&)> check;
+        std::function<void(const ProjectorRegistry&)> check;
     };
     const Case cases[] = {
         {"configureManuallyButton",
          [](Window&) { onNextDialog([](QDialog& d) { fillManualEntry(d, "30", "pw"); }); },
-         [](const ProjectorList& l) {
+         [](const ProjectorRegistry& l) {
              ASSERT_EQ(l.count(), 3u);
              EXPECT_EQ(l.records[2].address, ipv4("192.168.0.30"));
          }},
@@ -311,7 +311,7 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
              w.select("registeredList", 0);
              w.prompt.queue(PromptAnswer::Yes);
          },
-         [](const ProjectorList& l) {
+         [](const ProjectorRegistry& l) {
              ASSERT_EQ(l.count(), 1u);
              EXPECT_EQ(l.records[0].address, ipv4("127.250.0.3"));
          }},
@@ -323,7 +323,7 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
                  d.accept();
              });
          },
-         [](const ProjectorList& l) { EXPECT_EQ(l.records.at(1).password, "n"); }},
+         [](const ProjectorRegistry& l) { EXPECT_EQ(l.records.at(1).password, "n"); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.button);
@@ -348,8 +348,8 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
         lock.reset();
         ASSERT_TRUE(w.settled());
         EXPECT_EQ(w.prompt.texts().size(), asked);  // no failure to report
-        c.check(loadProjectorList(folder));
-        EXPECT_EQ(w.frame->projectors().list().records, loadProjectorList(folder).records);
+        c.check(loadRegistry(folder));
+        EXPECT_EQ(w.frame->projectors().list().records, loadRegistry(folder).records);
         EXPECT_TRUE(w.button(c.button)->isEnabled());
     }
 }
@@ -444,8 +444,8 @@ TEST_F(DiscoveryPageInner, FindsEachReachableProjectorOnceRegistersAndKeepsRows)
     ASSERT_TRUE(w.settled());
     w.button("registrationButton")->click();
     EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{"Same IP-Address already exists."});
-    ASSERT_EQ(loadProjectorList(folder).count(), 1u);
-    EXPECT_EQ(loadProjectorList(folder).records[0].authentication, 1);
+    ASSERT_EQ(loadRegistry(folder).count(), 1u);
+    EXPECT_EQ(loadRegistry(folder).records[0].authentication, 1);
 
     // Back on the tab: the earlier rows stay while the new run adds nothing twice.
     w.showMain();

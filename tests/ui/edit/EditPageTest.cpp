@@ -118,7 +118,7 @@ void focus(QTextEdit* edit) {
         EXPECT_TRUE(QTest::qWaitForWindowActive(edit->window()));
     }
     edit->setFocus(Qt::OtherFocusReason);
-    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([edit] { return edit->hasFocus(); }, 60000));
 }
 
 // A key with Ctrl as the keyboard gives it to the window: shortcuts first, then the focus.
@@ -935,7 +935,7 @@ TEST(EditPage, PasteIntoTheMessageIsCutToWhatAMessageHoldsAndSaysSoOnce) {
         ctrl(w.body(), Qt::Key_V);
         const std::vector<std::string> told{languageText(Text::PasteCutToMessageLimit)};
         if (c.cut) {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }, 5000));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }, 60000));
         }
         QCoreApplication::processEvents();
         EXPECT_EQ(w.prompt.texts(), c.cut ? told : std::vector<std::string>{}) << c.name;

@@ -24,7 +24,7 @@
 #include "ui/frame/MainWindow.h"
 #include "ui/frame/PageTabs.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -47,7 +47,7 @@ struct Page {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags};
-    std::unique_ptr<ProjectorListModel> projectors;
+    std::unique_ptr<ProjectorRegistryModel> projectors;
     std::unique_ptr<FleetPage> tab;
 
     explicit Page(const std::string& name) {
@@ -56,7 +56,7 @@ struct Page {
         state.programFolder = test::scratchFolder(name);
     }
     void create() {
-        projectors = std::make_unique<ProjectorListModel>(state);
+        projectors = std::make_unique<ProjectorRegistryModel>(state);
         FleetWatchTimings timings;  // the real reply wait: a silent projector takes ~12 s
         timings.interval = std::chrono::milliseconds(50);
         tab = std::make_unique<FleetPage>(PageContext{state, prompt, runner, *projectors}, nullptr,

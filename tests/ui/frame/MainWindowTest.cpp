@@ -349,10 +349,12 @@ TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWith
          {Step{mainPage, PageTabs::MainTab}, Step{editPage, PageTabs::EditTab}}) {
         SCOPED_TRACE(step.tab);
         w.tabs().setCurrentIndex(step.tab);
-        ASSERT_TRUE(QTest::qWaitFor([&] {
-            const auto* d = statusOf(step.page);
-            return d != nullptr && d->isVisible();
-        }));
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                const auto* d = statusOf(step.page);
+                return d != nullptr && d->isVisible();
+            },
+            60000));
         EXPECT_EQ(statusOf(step.page)->windowModality(), Qt::NonModal);
         EXPECT_TRUE(statusOf(step.page)->cancelButton()->isEnabled());
     }
@@ -361,11 +363,11 @@ TEST(MainWindow, AHungProjectorNeitherHoldsTheWindowNorItsKeysAndItsBoxStaysWith
     QTest::keyClicks(title, QStringLiteral("Hello"));
     EXPECT_EQ(title->toPlainText(), QStringLiteral("Hello"));
     // The Main page's query was dropped when the operator left it: it ends without a box.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return statusOf(mainPage) == nullptr; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return statusOf(mainPage) == nullptr; }, 60000));
     EXPECT_TRUE(w.prompt.entries().empty());
     // Cancel ends the Edit page's query at once, and its box says so on its own page.
     statusOf(editPage)->cancelButton()->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.prompt.entries().empty(); }, 60000));
     EXPECT_EQ(w.prompt.texts(), std::vector<std::string>{languageText(Text::RequestCancelled)});
     EXPECT_EQ(w.tabs().currentIndex(), PageTabs::EditTab);
 }

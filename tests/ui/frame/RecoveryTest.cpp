@@ -187,7 +187,7 @@ TEST(DraftRecovery, NothingIsOfferedAfterASaveOrANormalExit) {
         w.frame->draftKeeper()->setDelay(10);
         w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
         QTest::keyClicks(w.edit().findChild<QTextEdit*>(QStringLiteral("messageEdit")), keys);
-        return QTest::qWaitFor([&] { return readDraft(path).ok(); });
+        return QTest::qWaitFor([&] { return readDraft(path).ok(); }, 60000);
     };
     {
         Window w(folder);
@@ -404,7 +404,7 @@ TEST(DraftRecovery, NeverWrittenThroughALinkNorForOthersToRead) {
         std::filesystem::remove(path);
         c.prepare();
         QTest::keyClicks(body, QStringLiteral("more "));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }, 60000));
         EXPECT_EQ(readWholeFile(victim).valueOr({}), "precious");
         EXPECT_FALSE(std::filesystem::is_symlink(path));
         EXPECT_EQ(std::filesystem::status(path).permissions() & std::filesystem::perms::all,
@@ -420,7 +420,7 @@ TEST(DraftRecovery, AFailedWriteIsToldOnceAndTheOlderDraftGoes) {
     w.frame->view()->tabs()->setCurrentIndex(PageTabs::EditTab);
     auto* body = w.edit().findChild<QTextEdit*>(QStringLiteral("messageEdit"));
     QTest::keyClicks(body, QStringLiteral("kept"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }, 60000));
     auto* bar = w.frame->findChild<QStatusBar*>();
     EXPECT_TRUE(bar == nullptr || bar->currentMessage().isEmpty());
 
@@ -432,10 +432,12 @@ TEST(DraftRecovery, AFailedWriteIsToldOnceAndTheOlderDraftGoes) {
     full.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &full), 0);
     QTest::keyClicks(body, QStringLiteral(" and lost"));
-    const bool told = QTest::qWaitFor([&] {
-        bar = w.frame->findChild<QStatusBar*>();
-        return bar != nullptr && !bar->currentMessage().isEmpty();
-    });
+    const bool told = QTest::qWaitFor(
+        [&] {
+            bar = w.frame->findChild<QStatusBar*>();
+            return bar != nullptr && !bar->currentMessage().isEmpty();
+        },
+        60000);
     w.frame->draftKeeper()->waitIdle();
     ::setrlimit(RLIMIT_FSIZE, &before);
     ASSERT_TRUE(told);
@@ -444,8 +446,8 @@ TEST(DraftRecovery, AFailedWriteIsToldOnceAndTheOlderDraftGoes) {
     EXPECT_TRUE(w.prompt.entries().empty()) << "no box while the operator types";
 
     QTest::keyClicks(body, QStringLiteral(" again"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->currentMessage().isEmpty(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return readDraft(path).ok(); }, 60000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->currentMessage().isEmpty(); }, 60000));
 }
 
 }  // namespace

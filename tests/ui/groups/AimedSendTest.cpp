@@ -29,7 +29,7 @@
 #include "ui/groups/ManyProjectorRowModel.h"
 #include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -66,7 +66,7 @@ TEST(AimedSend, AGroupSendGoesToWhoTheFilesNameWhenItIsSentAndRetriesObeyTheLock
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     for (const char* a : {"127.0.152.2", "127.0.152.3", "127.0.152.4"}) {
         ProjectorRecord r;
         r.address = ipv4(a);
@@ -97,7 +97,7 @@ TEST(AimedSend, AGroupSendGoesToWhoTheFilesNameWhenItIsSentAndRetriesObeyTheLock
     const QString connectError = qs(communicationErrorText(toCode(ExchangeError::Connect)));
     const QString expected[][2] = {
         {QStringLiteral("127.0.152.2"), QStringLiteral("Complete.")},
-        {QStringLiteral("127.0.152.3"), text(Text::GroupMemberMissing)},
+        {QStringLiteral("127.0.152.3"), text(Text::ProjectorNoLongerRegistered)},
         {QStringLiteral("127.0.152.4"), connectError.simplified()},
         {QStringLiteral("127.0.152.5"), QStringLiteral("Complete.")},
     };

@@ -16,7 +16,7 @@
 #include "ui/common/MainState.h"
 #include "ui/groups/GroupListModel.h"
 #include "ui/groups/GroupsPanel.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 
@@ -28,7 +28,7 @@ TEST(GroupsPanel, ChangesReachTheFileAndRefusalsAreTold) {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     for (const std::uint32_t a : {0x0A000001u, 0x0A000002u}) {
         ProjectorRecord r;
         r.address = a;

@@ -27,7 +27,7 @@
 #include "text/LanguageText.h"
 #include "ui/common/MainState.h"
 #include "ui/main/MainPage.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -48,7 +48,7 @@ struct Page {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     std::unique_ptr<MainPage> tab;
 
     Page(const std::string& name, std::vector<const char*> addresses, const char* password = "") {

@@ -20,7 +20,7 @@
 #include "support/UiTestSupport.h"
 #include "text/LanguageText.h"
 #include "ui/common/MainState.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 #include "ui/schedule/ScheduleEntryDialog.h"
 #include "ui/schedule/ScheduleModel.h"
 #include "ui/schedule/SchedulePage.h"
@@ -55,7 +55,7 @@ TEST(SchedulePage, ShowsTheFileFollowsItAndWritesWhatTheOperatorSwitches) {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags};
-    ProjectorListModel projectors(state);
+    ProjectorRegistryModel projectors(state);
     SchedulePage page(PageContext{state, prompt, runner, projectors});
     page.showPage();
 

@@ -23,7 +23,7 @@
 #include "ui/common/UiText.h"
 #include "ui/groups/ManyProjectorDialog.h"
 #include "ui/groups/SendToChoice.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 #include "ui/templates/TemplateEditDialog.h"
 #include "ui/templates/TemplateSendDialog.h"
 
@@ -62,7 +62,7 @@ TEST(TemplateSendDialog, FillsAsTheOperatorTypesAndSendsToAGroup) {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     ASSERT_TRUE(createGroup(state.programFolder, "Hall A").ok());
     for (const char* a : {"127.0.128.20", "127.0.128.21"}) {
         ProjectorRecord r;

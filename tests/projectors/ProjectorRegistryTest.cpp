@@ -1,4 +1,4 @@
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -71,18 +71,18 @@ TEST(ProjectorAddress, FormatsAndParsesDottedText) {
 }
 
 TEST_F(Registry, ListRoundTripsThroughTheFile) {
-    ProjectorList list;
+    ProjectorRegistry list;
     list.records = {record("Hall", "192.168.0.10", 1, "p\xC3\xA4ss word", "00-1B-A9-00-00-01"),
                     record("", "10.0.0.7", 0, "", "01-02-03-04-05-06"),
                     record("Lab", "127.0.0.2", 0, "x", "AA-BB-CC-DD-EE-FF")};
-    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
-    EXPECT_EQ(loadProjectorList(folder_).records, list.records);
+    ASSERT_TRUE(rewriteRegistry(folder_, list).ok());
+    EXPECT_EQ(loadRegistry(folder_).records, list.records);
     EXPECT_NE(content().find("IP=-1062731766\n"), std::string::npos);
 
     ProjectorRecord added = record("New", "172.16.1.1", 0, "0", "00-00-00-00-00-02");
     ASSERT_TRUE(registerProjector(folder_, added).ok());
     list.records.push_back(added);
-    EXPECT_EQ(loadProjectorList(folder_).records, list.records);
+    EXPECT_EQ(loadRegistry(folder_).records, list.records);
 }
 
 TEST_F(Registry, FileWrittenOnWindowsLoads) {
@@ -98,7 +98,7 @@ TEST_F(Registry, FileWrittenOnWindowsLoads) {
         "pass= secret\r\n"
         "[RESIST PROJECTOR2]\r\n"
         "IP=167772167\r\n");
-    const ProjectorList list = loadProjectorList(folder_);
+    const ProjectorRegistry list = loadRegistry(folder_);
     ASSERT_EQ(list.count(), 3u);  // section 3 is missing, section 2 lacks most keys
     EXPECT_EQ(list.records[0], record("Room A", "192.168.0.10", 1, "secret", "00-1B-A9-12-34-56"));
     EXPECT_EQ(list.records[1], record("0", "10.0.0.7", 0, "0", "0"));
@@ -110,20 +110,20 @@ TEST_F(Registry, CountsOutsideReasonAreBounded) {
         {"2000000000", kMaxLoadedProjectors}, {"-3", 0}, {"abc", 0}, {"2abc", 2}};
     for (const auto& [num, expected] : cases) {
         put(std::string("[RESIST NUM]\nNUM=") + num + "\n");
-        EXPECT_EQ(loadProjectorList(folder_).count(), expected) << num;
+        EXPECT_EQ(loadRegistry(folder_).count(), expected) << num;
     }
-    EXPECT_EQ(loadProjectorList(folder_ + "missing/").count(), 0u);
+    EXPECT_EQ(loadRegistry(folder_ + "missing/").count(), 0u);
     EXPECT_EQ(registerProjector(folder_ + "missing/", {}).reason(), RegistryProblem::WriteFailed);
 }
 
 TEST_F(Registry, DeletingTheOnlyProjectorLeavesAnEmptyRegistry) {
-    ProjectorList list;
+    ProjectorRegistry list;
     ASSERT_TRUE(registerProjector(folder_, record("A", "10.1.1.1", 0, "", "")).ok());
     ASSERT_TRUE(saveAdaptorSelection(folder_, "10.1.1.2", "eth0").ok());
-    list = loadProjectorList(folder_);
+    list = loadRegistry(folder_);
     ASSERT_EQ(list.count(), 1u);
     list.records.clear();
-    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
+    ASSERT_TRUE(rewriteRegistry(folder_, list).ok());
     EXPECT_EQ(content(), "[RESIST NUM]\nNUM=0\n");
 }
 
@@ -167,7 +167,7 @@ TEST_F(Registry, AChangeOfAnAddressHeldTwiceReachesTheEntryChosen) {
         put(file);
         ASSERT_TRUE(unregisterProjector(folder_, 5, c.row).ok()) << c.what;
         std::vector<std::string> names;
-        for (const ProjectorRecord& r : loadProjectorList(folder_).records) {
+        for (const ProjectorRecord& r : loadRegistry(folder_).records) {
             names.push_back(r.name);
         }
         EXPECT_EQ(names, c.namesAfterDelete) << c.what;
@@ -175,7 +175,7 @@ TEST_F(Registry, AChangeOfAnAddressHeldTwiceReachesTheEntryChosen) {
         put(file);
         ASSERT_TRUE(setProjectorCredentials(folder_, 5, 1, "new", c.row).ok()) << c.what;
         std::vector<std::string> passwords;
-        for (const ProjectorRecord& r : loadProjectorList(folder_).records) {
+        for (const ProjectorRecord& r : loadRegistry(folder_).records) {
             passwords.push_back(r.password);
         }
         EXPECT_EQ(passwords, c.passwordsAfterChange) << c.what;
@@ -195,9 +195,9 @@ TEST_F(Registry, AdaptorIsFoundByItsDescription) {
 }
 
 TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
-    ProjectorList list;
+    ProjectorRegistry list;
     list.records = {record("A", "10.0.0.1", 0, "a", "0")};
-    ASSERT_TRUE(rewriteProjectorList(folder_, list).ok());
+    ASSERT_TRUE(rewriteRegistry(folder_, list).ok());
     const std::string before = content();
     for (int i = 2; i < 40; ++i) {
         list.records.push_back(record("B", "10.0.0.2", 0, "b", "0"));
@@ -210,7 +210,7 @@ TEST_F(Registry, FailedRewriteKeepsTheOldFile) {
     rlimit small = saved;
     small.rlim_cur = before.size() + 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const RegistryResult rewritten = rewriteProjectorList(folder_, list);
+    const RegistryResult rewritten = rewriteRegistry(folder_, list);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -245,13 +245,13 @@ TEST_F(Registry, FilesThatCannotBeReadAreReportedAndLeftAlone) {
         std::filesystem::remove_all(path);
         c.make();
         const auto type = std::filesystem::symlink_status(path).type();
-        const auto read = readProjectorList(folder_);
+        const auto read = readRegistry(folder_);
         EXPECT_EQ(read.ok() ? std::nullopt : std::optional(read.reason()), c.read) << c.what;
         const RegistryResult added = registerProjector(folder_, record("", "10.9.9.9", 0, "", "-"));
         EXPECT_EQ(added.ok() ? std::nullopt : std::optional(added.reason()), c.read) << c.what;
         EXPECT_EQ(std::filesystem::symlink_status(path).type(), type) << c.what;
         if (!c.read) {
-            const ProjectorList list = readProjectorList(folder_).valueOr({});
+            const ProjectorRegistry list = readRegistry(folder_).valueOr({});
             ASSERT_EQ(list.count(), 2u) << c.what;
             EXPECT_EQ(list.records[0].address, 167772167u) << c.what;
         } else {
@@ -280,7 +280,7 @@ TEST_F(Registry, RewritesKeepPermissionsLinksAndNoLeftovers) {
     std::filesystem::create_symlink("elsewhere.txt", path);
     ASSERT_TRUE(registerProjector(folder_, record("", "10.0.0.2", 0, "", "-")).ok());
     EXPECT_TRUE(std::filesystem::is_symlink(path));
-    EXPECT_EQ(loadProjectorList(folder_).count(), 2u);
+    EXPECT_EQ(loadRegistry(folder_).count(), 2u);
     EXPECT_EQ(mode(target), 0640u);
 
     // Temporary files of a write that died are cleaned up; one being written right now is not.

@@ -1,4 +1,4 @@
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 #include <algorithm>
 #include <chrono>
@@ -79,7 +79,7 @@ std::string formatMacAddress(const std::array<std::uint8_t, 6>& mac) {
     return text;
 }
 
-std::optional<std::size_t> ProjectorList::findAddress(std::uint32_t address) const {
+std::optional<std::size_t> ProjectorRegistry::findAddress(std::uint32_t address) const {
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (records[i].address == address) {
             return i;
@@ -94,8 +94,8 @@ std::string registryPath(const std::string& programFolder) {
 
 namespace {
 
-ProjectorList listFrom(const ProfileDocument& doc) {
-    ProjectorList list;
+ProjectorRegistry listFrom(const ProfileDocument& doc) {
+    ProjectorRegistry list;
     const std::int32_t declared = doc.readInt(kCountSection, "NUM");
     if (declared <= 0) {
         return list;
@@ -162,7 +162,7 @@ RegistryResult changeRegistry(const std::string& programFolder, Change change) {
         // Writing would replace what we could not read.
         return refusal(RegistryProblem::Unreadable);
     }
-    const ProjectorList list = listFrom(doc.value());
+    const ProjectorRegistry list = listFrom(doc.value());
     if (const std::optional<RegistryProblem> refused = change(doc.value(), list)) {
         return refusal(*refused);
     }
@@ -178,7 +178,7 @@ void writeEntries(ProfileDocument& doc, const std::vector<ProfileEntry>& entries
     }
 }
 
-std::vector<ProfileEntry> listEntries(const ProjectorList& list) {
+std::vector<ProfileEntry> listEntries(const ProjectorRegistry& list) {
     std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(list.count())}};
     entries.reserve(1 + 6 * list.count());
     for (std::size_t k = 1; k <= list.count(); ++k) {
@@ -189,7 +189,7 @@ std::vector<ProfileEntry> listEntries(const ProjectorList& list) {
 
 }  // namespace
 
-Result<ProjectorList, RegistryProblem> readProjectorList(const std::string& programFolder) {
+Result<ProjectorRegistry, RegistryProblem> readRegistry(const std::string& programFolder) {
     // One read of the file serves every value.
     Result<ProfileDocument> doc = loadProfileDocument(registryPath(programFolder));
     if (!doc) {
@@ -198,17 +198,17 @@ Result<ProjectorList, RegistryProblem> readProjectorList(const std::string& prog
     return listFrom(doc.value());
 }
 
-ProjectorList parseProjectorList(std::string_view bytes) {
+ProjectorRegistry parseRegistry(std::string_view bytes) {
     return listFrom(ProfileDocument::parse(bytes));
 }
 
-ProjectorList loadProjectorList(const std::string& programFolder) {
-    return readProjectorList(programFolder).valueOr({});
+ProjectorRegistry loadRegistry(const std::string& programFolder) {
+    return readRegistry(programFolder).valueOr({});
 }
 
 RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record) {
     return changeRegistry(
-        programFolder, [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
             if (list.count() >= kMaxRegisteredProjectors) {
                 return RegistryProblem::Full;
             }
@@ -227,7 +227,7 @@ namespace {
 
 // The entry the caller means: the one it names while it still holds the address, else the
 // first one with the address.
-std::optional<std::size_t> entryOf(const ProjectorList& list, std::uint32_t address,
+std::optional<std::size_t> entryOf(const ProjectorRegistry& list, std::uint32_t address,
                                    std::optional<std::size_t> named) {
     if (named && *named < list.count() && list.records[*named].address == address) {
         return named;
@@ -240,12 +240,12 @@ std::optional<std::size_t> entryOf(const ProjectorList& list, std::uint32_t addr
 RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address,
                                    std::optional<std::size_t> named) {
     return changeRegistry(
-        programFolder, [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
             const auto row = entryOf(list, address, named);
             if (!row) {
                 return RegistryProblem::NotRegistered;
             }
-            ProjectorList remaining = list;
+            ProjectorRegistry remaining = list;
             remaining.records.erase(remaining.records.begin() + static_cast<std::ptrdiff_t>(*row));
             ProfileDocument fresh = doc.blankLike();
             writeEntries(fresh, listEntries(remaining));
@@ -263,7 +263,7 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                                        std::int32_t authentication, const std::string& password,
                                        std::optional<std::size_t> named) {
     return changeRegistry(programFolder,
-                          [&](ProfileDocument& doc, const ProjectorList& list) -> Refusal {
+                          [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
                               const auto row = entryOf(list, address, named);
                               if (!row) {
                                   return RegistryProblem::NotRegistered;
@@ -275,10 +275,10 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                           });
 }
 
-RegistryResult rewriteProjectorList(const std::string& programFolder, const ProjectorList& list) {
+RegistryResult rewriteRegistry(const std::string& programFolder, const ProjectorRegistry& list) {
     // Built whole and swapped in, so dying half-way never leaves the operator without a list.
     return changeRegistry(programFolder,
-                          [&](ProfileDocument& doc, const ProjectorList&) -> Refusal {
+                          [&](ProfileDocument& doc, const ProjectorRegistry&) -> Refusal {
                               ProfileDocument fresh = doc.blankLike();
                               writeEntries(fresh, listEntries(list));
                               doc = std::move(fresh);
@@ -307,7 +307,7 @@ RegistryResult saveAdaptorSelection(const std::string& programFolder,
                                     const std::string& dottedAddress,
                                     const std::string& description) {
     return changeRegistry(programFolder,
-                          [&](ProfileDocument& doc, const ProjectorList&) -> Refusal {
+                          [&](ProfileDocument& doc, const ProjectorRegistry&) -> Refusal {
                               doc.write(kAdaptorSection, "IP", dottedAddress);
                               doc.write(kAdaptorSection, "ADAPTORNAME", description);
                               return std::nullopt;

@@ -6,7 +6,7 @@
 //
 // The simulated projectors answer each request after 20 ms, as a projector on a busy network
 // does, and the save at once (--save-polls 0): the measure is the protocol and the engine, not
-// the projector's save pause. BM_GroupSendInstant repeats it with projectors that answer at
+// the projector's save pause. BM_ManyProjectorSendInstant repeats it with projectors that answer at
 // once, where only processor time is left: its cpu_ms_per_send says what each projector costs
 // this program.
 //
@@ -157,21 +157,21 @@ void measure(benchmark::State& state, bool delayed) {
     state.counters["ms_per_send"] = mean * 1000;
     state.counters["x_vs_1_projector"] = mean / base;
 }
-void BM_GroupSend(benchmark::State& state) {
+void BM_ManyProjectorSend(benchmark::State& state) {
     measure(state, true);
 }
-void BM_GroupSendInstant(benchmark::State& state) {
+void BM_ManyProjectorSendInstant(benchmark::State& state) {
     measure(state, false);
 }
 
-BENCHMARK(BM_GroupSend)
+BENCHMARK(BM_ManyProjectorSend)
     ->Arg(1)
     ->Arg(8)
     ->Arg(64)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(10);
-BENCHMARK(BM_GroupSendInstant)
+BENCHMARK(BM_ManyProjectorSendInstant)
     ->Arg(1)
     ->Arg(8)
     ->Arg(64)

@@ -26,7 +26,7 @@
 #include "ui/groups/SendToChoice.h"
 #include "ui/main/MainPage.h"
 #include "ui/main/StartupDisplayDialog.h"
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 using namespace orvanta;
 using namespace orvanta::testsupport;
@@ -44,7 +44,7 @@ std::size_t puts(const SimProcess& sim, const std::string& address) {
 
 }  // namespace
 
-TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
+TEST(ManyProjectorSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     SimProcess sims({"--address", "127.0.92.2", "--address", "127.0.92.3", "--save-polls", "0"});
@@ -54,7 +54,7 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     for (const char* a : {"127.0.92.2", "127.0.92.3", "127.0.92.4"}) {
         ProjectorRecord r;
         r.address = ipv4(a);
@@ -140,7 +140,7 @@ TEST(GroupSend, SendToAGroupShowsEveryProjectorAndRetriesOnlyTheFailed) {
     ASSERT_TRUE(test::stateQueriesEnded(&tab));
 }
 
-TEST(GroupSend, EditPageSendsItsMessageToEveryRegisteredProjector) {
+TEST(ManyProjectorSend, EditPageSendsItsMessageToEveryRegisteredProjector) {
     test::app();
     setInterfaceLanguage(LanguageId::English);
     SimProcess sims({"--address", "127.0.92.10", "--address", "127.0.92.11"});
@@ -150,7 +150,7 @@ TEST(GroupSend, EditPageSendsItsMessageToEveryRegisteredProjector) {
     ScriptedPrompt prompt{PromptAnswer::Yes};
     TransferFlags flags;
     BlockingTransferRunner runner{flags, quickTimings()};
-    ProjectorListModel projectors{state};
+    ProjectorRegistryModel projectors{state};
     for (const char* a : {"127.0.92.10", "127.0.92.11"}) {
         ProjectorRecord r;
         r.address = ipv4(a);

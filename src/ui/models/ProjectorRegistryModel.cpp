@@ -1,4 +1,4 @@
-#include "ui/models/ProjectorListModel.h"
+#include "ui/models/ProjectorRegistryModel.h"
 
 #include <QComboBox>
 #include <QSortFilterProxyModel>
@@ -10,20 +10,20 @@
 
 namespace orvanta {
 
-ProjectorListModel::ProjectorListModel(MainState& state, QObject* parent)
+ProjectorRegistryModel::ProjectorRegistryModel(MainState& state, QObject* parent)
     : QAbstractTableModel(parent), state_(state), writer_(1) {}
 
-ProjectorListModel::~ProjectorListModel() = default;
+ProjectorRegistryModel::~ProjectorRegistryModel() = default;
 
-int ProjectorListModel::rowCount(const QModelIndex& parent) const {
+int ProjectorRegistryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(state_.projectors.records.size());
 }
 
-int ProjectorListModel::columnCount(const QModelIndex& parent) const {
+int ProjectorRegistryModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : ColumnCount;
 }
 
-QVariant ProjectorListModel::data(const QModelIndex& index, int role) const {
+QVariant ProjectorRegistryModel::data(const QModelIndex& index, int role) const {
     const ProjectorRecord* r = record(index.row());
     if (r == nullptr || (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)) {
         return {};
@@ -40,7 +40,8 @@ QVariant ProjectorListModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant ProjectorListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant ProjectorRegistryModel::headerData(int section, Qt::Orientation orientation,
+                                            int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return {};
     }
@@ -56,23 +57,23 @@ QVariant ProjectorListModel::headerData(int section, Qt::Orientation orientation
     }
 }
 
-const ProjectorList& ProjectorListModel::list() const {
+const ProjectorRegistry& ProjectorRegistryModel::list() const {
     return state_.projectors;
 }
 
-const ProjectorRecord* ProjectorListModel::record(int row) const {
+const ProjectorRecord* ProjectorRegistryModel::record(int row) const {
     const auto& records = state_.projectors.records;
     return row >= 0 && static_cast<std::size_t>(row) < records.size()
                ? &records[static_cast<std::size_t>(row)]
                : nullptr;
 }
 
-void ProjectorListModel::reload() {
+void ProjectorRegistryModel::reload() {
     showFileContents();
 }
 
-void ProjectorListModel::showFileContents() {
-    ProjectorList fresh = loadProjectorList(state_.programFolder);
+void ProjectorRegistryModel::showFileContents() {
+    ProjectorRegistry fresh = loadRegistry(state_.programFolder);
     if (fresh.records == state_.projectors.records) {
         return;
     }
@@ -82,8 +83,8 @@ void ProjectorListModel::showFileContents() {
     emit registryChanged();
 }
 
-void ProjectorListModel::runWrite(std::function<RegistryResult(const std::string&)> write,
-                                  WriteDone done) {
+void ProjectorRegistryModel::runWrite(std::function<RegistryResult(const std::string&)> write,
+                                      WriteDone done) {
     if (++pending_ == 1) {
         emit writingChanged(true);
     }
@@ -96,7 +97,7 @@ void ProjectorListModel::runWrite(std::function<RegistryResult(const std::string
     }
 }
 
-void ProjectorListModel::finishWrite(const RegistryResult& written, const WriteDone& done) {
+void ProjectorRegistryModel::finishWrite(const RegistryResult& written, const WriteDone& done) {
     showFileContents();
     if (--pending_ == 0) {
         emit writingChanged(false);
@@ -106,18 +107,18 @@ void ProjectorListModel::finishWrite(const RegistryResult& written, const WriteD
     }
 }
 
-void ProjectorListModel::add(const ProjectorRecord& record, WriteDone done) {
+void ProjectorRegistryModel::add(const ProjectorRecord& record, WriteDone done) {
     runWrite([record](const std::string& folder) { return registerProjector(folder, record); },
              std::move(done));
 }
 
-std::string ProjectorListModel::add(const ProjectorRecord& record) {
+std::string ProjectorRegistryModel::add(const ProjectorRecord& record) {
     std::string error = registerProjector(state_.programFolder, record).error();
     showFileContents();
     return error;
 }
 
-void ProjectorListModel::remove(int row, WriteDone done) {
+void ProjectorRegistryModel::remove(int row, WriteDone done) {
     const ProjectorRecord* shown = record(row);
     if (shown == nullptr) {
         return;
@@ -130,8 +131,8 @@ void ProjectorListModel::remove(int row, WriteDone done) {
              std::move(done));
 }
 
-void ProjectorListModel::setCredentials(int row, std::int32_t authentication,
-                                        const std::string& password, WriteDone done) {
+void ProjectorRegistryModel::setCredentials(int row, std::int32_t authentication,
+                                            const std::string& password, WriteDone done) {
     const ProjectorRecord* shown = record(row);
     if (shown == nullptr) {
         return;
@@ -144,8 +145,8 @@ void ProjectorListModel::setCredentials(int row, std::int32_t authentication,
         std::move(done));
 }
 
-void ProjectorListModel::saveAdaptorChoice(const std::string& dottedAddress,
-                                           const std::string& description, WriteDone done) {
+void ProjectorRegistryModel::saveAdaptorChoice(const std::string& dottedAddress,
+                                               const std::string& description, WriteDone done) {
     runWrite(
         [dottedAddress, description](const std::string& folder) {
             return saveAdaptorSelection(folder, dottedAddress, description);
@@ -153,7 +154,7 @@ void ProjectorListModel::saveAdaptorChoice(const std::string& dottedAddress,
         std::move(done));
 }
 
-QString ProjectorListModel::writeErrorText(const std::string& error) {
+QString ProjectorRegistryModel::writeErrorText(const std::string& error) {
     return text(Text::RegistryWriteFailed) + QStringLiteral("\n(") + qs(error) + QLatin1Char(')');
 }
 
@@ -168,13 +169,13 @@ class AddressColumnModel : public QSortFilterProxyModel {
 
   protected:
     bool filterAcceptsColumn(int column, const QModelIndex&) const override {
-        return column == ProjectorListModel::AddressColumn;
+        return column == ProjectorRegistryModel::AddressColumn;
     }
 };
 
 }  // namespace
 
-void bindProjectorCombo(QComboBox& combo, ProjectorListModel& model) {
+void bindProjectorCombo(QComboBox& combo, ProjectorRegistryModel& model) {
     // Rows are neither filtered nor sorted: row n of the drop-down is row n of the registry.
     auto* addresses = new AddressColumnModel(&combo);
     addresses->setSourceModel(&model);

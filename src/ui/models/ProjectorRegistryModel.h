@@ -17,7 +17,7 @@
 #include <string>
 
 #include "platform/WorkerPool.h"
-#include "projectors/ProjectorList.h"
+#include "projectors/ProjectorRegistry.h"
 
 class QComboBox;
 
@@ -25,13 +25,13 @@ namespace orvanta {
 
 struct MainState;
 
-class ProjectorListModel : public QAbstractTableModel {
+class ProjectorRegistryModel : public QAbstractTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn = 0, MacColumn = 1, AddressColumn = 2, ColumnCount = 3 };
 
-    explicit ProjectorListModel(MainState& state, QObject* parent = nullptr);
-    ~ProjectorListModel() override;
+    explicit ProjectorRegistryModel(MainState& state, QObject* parent = nullptr);
+    ~ProjectorRegistryModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -39,7 +39,7 @@ class ProjectorListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const ProjectorList& list() const;
+    const ProjectorRegistry& list() const;
     // The record of `row`, or nullptr outside the list.
     const ProjectorRecord* record(int row) const;
 
@@ -90,6 +90,6 @@ class ProjectorListModel : public QAbstractTableModel {
 
 // Makes `combo` a view of the model's addresses; with no projector registered it shows
 // "Please select PROJECTOR".
-void bindProjectorCombo(QComboBox& combo, ProjectorListModel& model);
+void bindProjectorCombo(QComboBox& combo, ProjectorRegistryModel& model);
 
 }  // namespace orvanta

@@ -46,7 +46,7 @@ std::optional<std::uint32_t> parseAddress(std::string_view dotted);
 std::string formatMacAddress(const std::array<std::uint8_t, 6>& mac);
 
 // Ordered like the file's sections and the rows of the registered list: row r is section r+1.
-struct ProjectorList {
+struct ProjectorRegistry {
     std::vector<ProjectorRecord> records;
 
     std::size_t count() const { return records.size(); }
@@ -76,11 +76,11 @@ inline constexpr int kRegistryLockPatienceMs = 5000;
 // the file lacks gives address 0, name "0", MAC "0", flag 0, password "0". A negative count
 // loads nothing and one above kMaxLoadedProjectors loads that many. A file that cannot be
 // read gives Unreadable.
-Result<ProjectorList, RegistryProblem> readProjectorList(const std::string& programFolder);
-// The projectors of a registry file's bytes, read as readProjectorList reads the file.
-ProjectorList parseProjectorList(std::string_view bytes);
-// readProjectorList for callers that show an unreadable file as an empty list.
-ProjectorList loadProjectorList(const std::string& programFolder);
+Result<ProjectorRegistry, RegistryProblem> readRegistry(const std::string& programFolder);
+// The projectors of a registry file's bytes, read as readRegistry reads the file.
+ProjectorRegistry parseRegistry(std::string_view bytes);
+// readRegistry for callers that show an unreadable file as an empty list.
+ProjectorRegistry loadRegistry(const std::string& programFolder);
 
 // The changes. Each one takes the registry lock that every program of ours shares, reads the
 // file again inside it and writes the result before it lets go, so changes made at the same
@@ -101,7 +101,7 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                                        std::optional<std::size_t> row = std::nullopt);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
 // saveAdaptorSelection. The old file stays in place until the new one is complete.
-RegistryResult rewriteProjectorList(const std::string& programFolder, const ProjectorList& list);
+RegistryResult rewriteRegistry(const std::string& programFolder, const ProjectorRegistry& list);
 
 // The position of the first description equal to the saved ADAPTORNAME, if any.
 std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,

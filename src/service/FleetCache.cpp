@@ -1,5 +1,6 @@
 #include "service/FleetCache.h"
 
+#include "platform/WorkerPool.h"
 #include "service/FileSignature.h"
 
 namespace orvanta::service {
@@ -15,9 +16,14 @@ FleetCache::~FleetCache() {
     stop();
 }
 
-void FleetCache::start() {
+Result<> FleetCache::start() {
     reloadRegistry();
-    thread_ = std::thread([this] { loop(); });
+    Result<std::thread> started = startThread([this] { loop(); });
+    if (!started) {
+        return fail(started.error());
+    }
+    thread_ = std::move(started).value();
+    return {};
 }
 
 void FleetCache::stop() {

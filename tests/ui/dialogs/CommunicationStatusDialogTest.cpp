@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 #include <functional>
+#include <optional>
+#include <utility>
 
 #include "commands/ProjectorState.h"
 #include "commands/SendCommand.h"
@@ -56,6 +58,24 @@ class CommunicationStatusDialogTest : public ::testing::Test {
     // Runs `what` once the dialog's event loop is running.
     static void soon(int ms, std::function<void()> what) { QTimer::singleShot(ms, what); }
 
+    // Runs `what` inside the dialog's event loop once `dialog` shows: queued then, it comes
+    // before any reply the projector gives after its delay, however busy the machine is.
+    class WhenShown : public QObject {
+      public:
+        WhenShown(QWidget& dialog, std::function<void()> what) : what_(std::move(what)) {
+            dialog.installEventFilter(this);
+        }
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Show && what_) {
+                QMetaObject::invokeMethod(this, std::exchange(what_, {}), Qt::QueuedConnection);
+            }
+            return false;
+        }
+
+      private:
+        std::function<void()> what_;
+    };
+
     TransferFlags flags;
 };
 
@@ -89,13 +109,28 @@ TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithAWorkingCancelAndIgnoresTh
         d->setHidden(c.hidden);
         bool visible = false, cancelEnabled = false, okVisible = true, closed = true;
         QString line;
-        soon(100, [&] {
+        const auto look = [&] {
             visible = d->isVisible();
             cancelEnabled = d->cancelButton()->isEnabled();
             okVisible = d->okButton()->isVisible();
             line = d->statusText();
             closed = d->close() || !d->isVisible();
-        });
+        };
+        // A shown dialog is looked at once it says what runs (the worker's first word comes
+        // long before the projector's reply); a hidden run early, while it is unseen.
+        std::function<void()> lookOnceStarted = [&] {
+            if (d->statusText().isEmpty()) {
+                QMetaObject::invokeMethod(d.get(), lookOnceStarted, Qt::QueuedConnection);
+            } else {
+                look();
+            }
+        };
+        std::optional<WhenShown> shown;
+        if (c.visible) {
+            shown.emplace(*d, lookOnceStarted);
+        } else {
+            soon(100, look);
+        }
         d->run(c.kind);
         EXPECT_EQ(visible, c.visible);
         EXPECT_EQ(cancelEnabled, c.cancelEnabled);
@@ -116,7 +151,7 @@ TEST_F(CommunicationStatusDialogTest, EscapeOnlyAsksForACancelAndEnterDoesNothin
     auto d = dialog("127.0.4.101");
     putBody(*d, 600);
     bool afterEnter = true, afterEscape = false, stillOpen = false;
-    soon(50, [&] {
+    const WhenShown shown(*d, [&] {
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QApplication::sendEvent(d.get(), &enter);
         afterEnter = flags.cancelRequested;
@@ -171,7 +206,7 @@ TEST_F(CommunicationStatusDialogTest, CancelDuringTextThenCancelOnTheSameDialog)
     SimProcess sim({"--address", "127.0.4.104", "--reply-delay", "400"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     auto d = dialog("127.0.4.104");
-    soon(60, [&] { d->cancelButton()->click(); });
+    const WhenShown shown(*d, [&] { d->cancelButton()->click(); });
     EXPECT_FALSE(d->run(TransferKind::Text));
     EXPECT_EQ(d->outcome().resultCode, 0);
     EXPECT_EQ(d->outcome().resultText, "Cancel complete.");

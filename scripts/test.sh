@@ -2,8 +2,8 @@
 # Installs what is missing, builds everything and runs the whole test suite, in this order:
 #   1. the formatting check of every source file (clang-format --dry-run -Werror);
 #   2. a normal build and every test;
-#   3. the core and the command line again under the address and undefined-behaviour
-#      sanitizers (build-asan/);
+#   3. everything again, the window tests (offscreen) included, under the address and
+#      undefined-behaviour sanitizers (build-asan/);
 #   4. the core, command, history, lock, service and alarm player tests under the thread
 #      sanitizer (build-tsan/);
 #   5. a short fuzzing run of the file readers and the discovery datagram reader.
@@ -67,7 +67,7 @@ sanitizer_env() {
 
 address() {
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=address \
-        -DORVANTA_BUILD_UI=OFF -DORVANTA_BUILD_BENCH=OFF -DORVANTA_WERROR=ON \
+        -DORVANTA_BUILD_UI=ON -DORVANTA_BUILD_BENCH=OFF -DORVANTA_WERROR=ON \
         "${launcher[@]}" >/dev/null &&
         cmake --build build-asan -j "$jobs" &&
         (sanitizer_env && run_ctest build-asan --timeout 900)

@@ -17,13 +17,15 @@ Result<> FiringLoop::start() {
         folder_, history_ ? std::make_unique<HistoryFile>(historyPath(folder_)) : nullptr,
         TransferTimings{}, turns_);
     runner_ = std::make_unique<ScheduleRunner>(folder_, *firer_, &ScheduleRunner::systemNow);
-    if (Result<> opened = runner_->open(); !opened) {
+    Result<> started = runner_->open();
+    if (started) {
+        started = runner_->start();
+    }
+    if (!started) {
         runner_.reset();
         firer_.reset();
-        return opened;
     }
-    runner_->start();
-    return {};
+    return started;
 }
 
 void FiringLoop::stop() {

@@ -6,6 +6,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/EnumWords.h"
+#include "platform/WorkerPool.h"
 
 namespace orvanta {
 namespace {
@@ -231,13 +232,18 @@ void ScheduleRunner::finished(const std::string& entry, Instant due, bool comple
     firer_.note(entry, due, complete ? FiringState::Done : FiringState::Failed, summary);
 }
 
-void ScheduleRunner::start() {
+Result<> ScheduleRunner::start() {
     const std::lock_guard guard(mutex_);
     if (thread_.joinable()) {
-        return;
+        return {};
     }
     stop_ = false;
-    thread_ = std::thread([this] { loop(); });
+    Result<std::thread> started = startThread([this] { loop(); });
+    if (!started) {
+        return fail(started.error());
+    }
+    thread_ = std::move(started).value();
+    return {};
 }
 
 void ScheduleRunner::stop() {

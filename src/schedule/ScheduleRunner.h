@@ -81,8 +81,9 @@ class ScheduleRunner {
     Result<> open();
     // One look at the file and the clock; fires what is due. open() first.
     void tick();
-    // A thread that ticks just after each second until stop().
-    void start();
+    // A thread that ticks just after each second until stop(); fails when the system has no
+    // thread to give.
+    Result<> start();
     void stop();
 
     // The next firing after the last look, if any (nothing while paused).

@@ -1,5 +1,6 @@
 #include "service/FleetCache.h"
 
+#include "platform/WorkerPool.h"
 #include "service/FileSignature.h"
 
 namespace orvanta::service {
@@ -15,9 +16,14 @@ FleetCache::~FleetCache() {
     stop();
 }
 
-void FleetCache::start() {
+Result<> FleetCache::start() {
     reloadRegistry();
-    thread_ = std::thread([this] { loop(); });
+    Result<std::thread> started = startThread([this] { loop(); });
+    if (!started) {
+        return fail(started.error());
+    }
+    thread_ = std::move(started).value();
+    return {};
 }
 
 void FleetCache::stop() {
@@ -38,14 +44,14 @@ void FleetCache::reloadRegistry() {
         return;
     }
     registrySignature_ = signature;
-    const ProjectorRegistry list = loadRegistry(programFolder_);
+    const ProjectorRegistry registry = loadRegistry(programFolder_);
     std::vector<ProjectorTarget> members;
-    for (const ProjectorRecord& r : list.records) {
+    for (const ProjectorRecord& r : registry.records) {
         members.push_back({r.address, r.password});
     }
     {
         std::lock_guard lock(mutex_);
-        registered_ = list.records;
+        registered_ = registry.records;
         std::map<std::uint32_t, FleetStatus> kept;
         for (const ProjectorRecord& r : registered_) {
             if (const auto it = statuses_.find(r.address); it != statuses_.end()) {

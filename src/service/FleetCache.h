@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "commands/FleetWatch.h"
+#include "platform/Result.h"
 #include "projectors/ProjectorRegistry.h"
 
 namespace orvanta::service {
@@ -26,7 +27,8 @@ class FleetCache {
     FleetCache(const FleetCache&) = delete;
     FleetCache& operator=(const FleetCache&) = delete;
 
-    void start();
+    // Fails when the system has no thread to give for the watch.
+    Result<> start();
     void stop();
 
     struct Row {

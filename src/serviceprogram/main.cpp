@@ -176,12 +176,7 @@ int main(int argc, char** argv) {
     service.add(
         "idempotency keys", [&] { return idempotency.load(); }, [] {});
     service.add(
-        "fleet watch",
-        [&] {
-            fleet.start();
-            return Result<>();
-        },
-        [&] { fleet.stop(); });
+        "fleet watch", [&] { return fleet.start(); }, [&] { fleet.stop(); });
     service.add(
         "HTTP API",
         [&]() -> Result<> {

@@ -36,7 +36,7 @@ QVariant ProjectorRegistryModel::data(const QModelIndex& index, int role) const 
     }
 }
 
-const ProjectorRegistry& ProjectorRegistryModel::list() const {
+const ProjectorRegistry& ProjectorRegistryModel::registry() const {
     return state_.projectors;
 }
 

@@ -40,7 +40,7 @@ class ProjectorRegistryModel : public CaptionedTableModel {
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    const ProjectorRegistry& list() const;
+    const ProjectorRegistry& registry() const;
     // The record of `row`, or nullptr outside the list.
     const ProjectorRecord* record(int row) const;
 

@@ -48,7 +48,7 @@ void checkLength(const Message& message, benchmark::State& state) {
     Message copy = message;
     ScriptedPrompt prompt;
     const EncodeResult r = encodeMessage(copy, {}, prompt);
-    if (!r.ok() || r.bodyLength != kMaxBodyBytes) {
+    if (!r || r.value().bodyLength != kMaxBodyBytes) {
         state.SkipWithError("the benchmark message does not encode to a full body");
     }
 }

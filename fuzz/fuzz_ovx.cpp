@@ -21,10 +21,11 @@ void checkRoundTrip(const Message& opened, bool extendedOptions) {
     ScriptedPrompt prompt(PromptAnswer::Ok);
     Message first = opened;
     const EncodeResult saved = encodeMessage(first, settings, prompt);
-    if (!saved.ok() || !saved.payload) {
+    if (!saved || !saved.value().payload) {
         return;  // too long to save: the save command refuses it before writing
     }
-    const std::string file = composeMessageFile(opened, saved.payload->header, extendedOptions);
+    const std::string file =
+        composeMessageFile(opened, saved.value().payload->header, extendedOptions);
     const MessageFileResult read = parseMessageFile(file, extendedOptions);
     if (!read) {
         std::abort();
@@ -42,12 +43,13 @@ void checkRoundTrip(const Message& opened, bool extendedOptions) {
     }
     Message second = back;
     const EncodeResult again = encodeMessage(second, settings, prompt);
-    if (!again.ok() || !again.payload) {
+    if (!again || !again.value().payload) {
         std::abort();
     }
     for (std::size_t i = 0; i < kHeaderBytes; ++i) {
         // Bytes 14 and 15 are the body checksum, which the title's line ends may change.
-        if (i != 14 && i != 15 && again.payload->header[i] != saved.payload->header[i]) {
+        if (i != 14 && i != 15 &&
+            again.value().payload->header[i] != saved.value().payload->header[i]) {
             std::abort();
         }
     }

@@ -79,20 +79,21 @@ int runEncodeCommand(const CliContext& context, const std::vector<std::string>& 
     }
     Message message = std::move(read).value();
     const EncodeResult result = encodeMessage(message, settings, prompt);
-    if (!result.ok() || !result.payload) {
+    if (!result || !result.value().payload) {
         reportEncodeFailure(result, prompt);
-        if (result.unsupported == UnsupportedOutcome::ShowList) {
-            prompt.inform(result.found.listText);
+        if (!result && result.reason().unsupported == UnsupportedOutcome::ShowList) {
+            prompt.inform(result.reason().found.listText);
         }
         prompt.print(stderr);
         return kExitFailed;
     }
+    const MessagePayload& payload = *result.value().payload;
     // Questions answered with --yes leave nothing to print; anything else goes to stderr so
     // that standard output stays the three lines.
     prompt.print(stderr);
-    std::printf("header: %s\n", headerToHex(result.payload->header).c_str());
-    std::printf("length: %zu\n", result.payload->body.size());
-    std::printf("body: %s\n", hexBytes(result.payload->body).c_str());
+    std::printf("header: %s\n", headerToHex(payload.header).c_str());
+    std::printf("length: %zu\n", payload.body.size());
+    std::printf("body: %s\n", hexBytes(payload.body).c_str());
     return kExitOk;
 }
 

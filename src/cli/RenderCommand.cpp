@@ -177,10 +177,10 @@ int runRenderCommand(const CliContext& context, const std::vector<std::string>& 
     replaceTabs(message.title);
     replaceTabs(message.body);
     const EncodeResult checked = encodeMessage(message, settings, prompt);
-    if (!checked.ok()) {
+    if (!checked) {
         reportEncodeFailure(checked, prompt);
-        if (checked.unsupported == UnsupportedOutcome::ShowList) {
-            prompt.inform(checked.found.listText);
+        if (checked.reason().unsupported == UnsupportedOutcome::ShowList) {
+            prompt.inform(checked.reason().found.listText);
         }
         prompt.print(stderr);
         return kExitFailed;

@@ -15,20 +15,20 @@ Outcome tell(Prompt& prompt, std::string text, Outcome::Step step,
 // and the command was called off.
 Outcome encodeFailure(const EncodeResult& result, Prompt& prompt) {
     reportEncodeFailure(result, prompt);
-    return result.text.empty() ? Outcome::cancellation() : Outcome::failure(result.text);
+    return result.error().empty() ? Outcome::cancellation() : Outcome::failure(result.error());
 }
 
 }  // namespace
 
 Outcome checkBeforeSave(Message& message, const EncodeSettings& settings, Prompt& prompt,
-                        EncodeResult* encoded) {
+                        std::optional<EncodeResult>* encoded) {
     if (message.body.empty()) {
         return tell(prompt, languageText(Text::PleaseInputMessage), Outcome::Step::Checks);
     }
     EncodeSettings check = settings;
     check.purpose = EncodePurpose::Check;
     EncodeResult result = encodeMessage(message, check, prompt);
-    const Outcome outcome = result.ok() ? Outcome::success() : encodeFailure(result, prompt);
+    const Outcome outcome = result ? Outcome::success() : encodeFailure(result, prompt);
     if (encoded != nullptr) {
         *encoded = std::move(result);
     }
@@ -44,11 +44,11 @@ Outcome saveMessageAs(const std::string& path, Message& message, const EncodeSet
     save.purpose = EncodePurpose::Save;
     save.optionsFromFile = false;
     const EncodeResult result = encodeMessage(message, save, prompt);
-    if (!result.ok() || !result.payload) {
+    if (!result || !result.value().payload) {
         return encodeFailure(result, prompt);
     }
-    const Result<void, SaveProblem> saved =
-        saveMessageFile(path, message, result.payload->header, settings.capabilities, prompt);
+    const Result<void, SaveProblem> saved = saveMessageFile(
+        path, message, result.value().payload->header, settings.capabilities, prompt);
     if (!saved) {
         // saveMessageFile has told the operator why.
         return Outcome::failure(saved.reason() == SaveProblem::WriteFailed

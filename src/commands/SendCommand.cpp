@@ -126,16 +126,17 @@ void describeSentMessage(CommandRecord& record, const Message& message,
 
 // Encodes and PUTs `message`; `sent` (if given) receives the payload that went out.
 Outcome sendMessage(const CommandContext& context, Message& message, const EncodeSettings& settings,
-                    std::uint8_t slot, EncodeResult* encoded, CommandRecord& record,
+                    std::uint8_t slot, std::optional<EncodeResult>* encoded, CommandRecord& record,
                     MessagePayload* sent = nullptr) {
     EncodeResult result = encodeMessage(message, settings, context.prompt);
     Outcome outcome;
-    if (!result.ok() || !result.payload) {
+    if (!result || !result.value().payload) {
         reportEncodeFailure(result, context.prompt);
         // Without a text the operator answered a question: the send was called off.
-        outcome = result.text.empty() ? Outcome::cancellation() : Outcome::failure(result.text);
+        outcome =
+            result.error().empty() ? Outcome::cancellation() : Outcome::failure(result.error());
     } else {
-        const MessagePayload& payload = *result.payload;
+        const MessagePayload& payload = *result.value().payload;
         const bool popOn = static_cast<MessageStyle>(payload.header[0]) == MessageStyle::PopOn;
         const int lines =
             popOn ? countDisplayLines(message, settings.capabilities.extendedCharacterSet()) : 0;
@@ -155,7 +156,7 @@ Outcome sendMessage(const CommandContext& context, Message& message, const Encod
 
 Outcome sendMessageToProjector(const CommandContext& context, Message& message,
                                const EncodeSettings& settings, std::uint8_t slot,
-                               EncodeResult* encoded) {
+                               std::optional<EncodeResult>* encoded) {
     CommandRecord record{"send", slot, {}, {}, {}, {}};
     return recordedCommand(context, record, [&](const CommandContext& c) {
         return sendMessage(c, message, settings, slot, encoded, record);

@@ -41,7 +41,7 @@ Outcome sendPayloadToProjector(const CommandContext& context, const MessagePaylo
 // caller can show the unsupported-character list it asks for.
 Outcome sendMessageToProjector(const CommandContext& context, Message& message,
                                const EncodeSettings& settings, std::uint8_t slot,
-                               EncodeResult* encoded = nullptr);
+                               std::optional<EncodeResult>* encoded = nullptr);
 // The same, recorded in the history with `record` (its command and slot are "send" and `slot`;
 // a send from a template names the template and its values there).
 Outcome sendMessageToProjector(const CommandContext& context, Message& message,
@@ -99,7 +99,7 @@ struct ComposedSendOptions {
     // Poll until the projector has saved the message.
     bool waitForSave = false;
     // Receives the encoder's result (the unsupported-character list), if given.
-    EncodeResult* encoded = nullptr;
+    std::optional<EncodeResult>* encoded = nullptr;
 };
 // What a row sends when the message depends on the projector (a template filled with its
 // name, checked against its capabilities): made once the state query has told the

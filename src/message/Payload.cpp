@@ -244,12 +244,19 @@ void dropNuls(RichText& text) {
     std::erase_if(text.units, [](const RichUnit& u) { return u.ch == kNul; });
 }
 
+// A failed encoding: `text` for the operator (empty after a question they answered).
+Failed<EncodeProblem> refusal(EncodeFailure kind, std::string text, std::size_t bodyLength = 0) {
+    EncodeProblem problem;
+    problem.kind = kind;
+    problem.bodyLength = bodyLength;
+    return fail(std::move(problem), std::move(text));
+}
+
 }  // namespace
 
 EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Prompt& prompt) {
     dropNuls(message.title);
     dropNuls(message.body);
-    EncodeResult result;
     const MessageOptions& o = message.options;
     const bool wide = settings.capabilities.extendedCharacterSet();
     // A message file sent from the list has no display-mode switch: its stored options rule.
@@ -260,16 +267,16 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     if (message.title.size() > limit &&
         prompt.ask(formatText(Text::TitleMayNotBeDisplayed, {static_cast<long long>(limit)}),
                    PromptButtons::OkCancel, PromptIcon::Information) != PromptAnswer::Ok) {
-        result.status = EncodeStatus::TitleCancelled;
-        return result;
+        return refusal(EncodeFailure::TitleCancelled, {});
     }
 
     // Message pass: characters the narrow font lacks stop the encoding.
     if (!wide) {
-        result.unsupported = resolveUnsupported(message.body, prompt, result.found);
-        if (result.unsupported != UnsupportedOutcome::None) {
-            result.status = EncodeStatus::UnsupportedCharacters;
-            return result;
+        EncodeProblem problem;
+        problem.kind = EncodeFailure::UnsupportedCharacters;
+        problem.unsupported = resolveUnsupported(message.body, prompt, problem.found);
+        if (problem.unsupported != UnsupportedOutcome::None) {
+            return fail(std::move(problem), {});
         }
     }
 
@@ -277,17 +284,16 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
     const std::optional<std::size_t> written =
         writeParts(out, cutTitle(message.title, limit), message.body, o, wide, displayMode);
     if (!written) {
-        result.status = EncodeStatus::TooManyCharacters;
-        result.text = languageText(Text::TooManyCharacters);
-        return result;
+        return refusal(EncodeFailure::TooManyCharacters, languageText(Text::TooManyCharacters));
     }
     const std::size_t length = *written;
-    result.bodyLength = length;
     if (length > kMaxBodyBytes) {
-        result.status = EncodeStatus::BodyTooLong;
-        result.text = formatText(Text::MessageTooLongBytes, {static_cast<long long>(length)});
-        return result;
+        return refusal(EncodeFailure::BodyTooLong,
+                       formatText(Text::MessageTooLongBytes, {static_cast<long long>(length)}),
+                       length);
     }
+    EncodedMessage result;
+    result.bodyLength = length;
     if (settings.purpose == EncodePurpose::Check ||
         settings.purpose == EncodePurpose::BackgroundCheck) {
         return result;
@@ -349,8 +355,8 @@ std::size_t unitsThatFit(const Message& message, std::size_t from, std::size_t t
 }
 
 void reportEncodeFailure(const EncodeResult& result, Prompt& prompt) {
-    if (!result.text.empty()) {
-        prompt.inform(result.text, PromptIcon::Information);
+    if (!result && !result.error().empty()) {
+        prompt.inform(result.error(), PromptIcon::Information);
     }
 }
 

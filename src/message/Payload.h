@@ -14,6 +14,7 @@
 
 #include "message/MessageOptions.h"
 #include "message/ProjectorText.h"
+#include "platform/Result.h"
 #include "text/Prompt.h"
 
 namespace orvanta {
@@ -64,31 +65,34 @@ struct EncodeSettings {
     bool optionsFromFile = false;
 };
 
-enum class EncodeStatus {
-    Ok,
+// Why a message could not be encoded.
+enum class EncodeFailure {
     TitleCancelled,         // title over the limit and the operator chose Cancel
-    UnsupportedCharacters,  // see EncodeResult::unsupported
+    UnsupportedCharacters,  // see EncodeProblem::unsupported
     TooManyCharacters,      // the items do not fit into the working buffer (or the title area)
     BodyTooLong,            // body over kMaxBodyBytes
 };
 
-struct EncodeResult {
-    EncodeStatus status = EncodeStatus::Ok;
-    // The failure text for the operator (TooManyCharacters, BodyTooLong); empty when the
-    // operator already answered a question about it. reportEncodeFailure shows it.
-    std::string text;
-    std::size_t bodyLength = 0;
-    // Filled for Send and Save.
-    std::optional<MessagePayload> payload;
+struct EncodeProblem {
+    EncodeFailure kind = EncodeFailure::TitleCancelled;
     // With UnsupportedCharacters: what the operator answered and what was found. ShowList asks
     // the caller to show found.listText in the "Not Supported Character" dialog and, when that
     // ends with "Auto Del", to deleteUnits(message.body, found.positions).
     UnsupportedOutcome unsupported = UnsupportedOutcome::None;
     UnsupportedCharacters found;
-
-    bool ok() const { return status == EncodeStatus::Ok; }
-    int code() const { return ok() ? 0 : 1; }
+    // With BodyTooLong: the length the body would have had.
+    std::size_t bodyLength = 0;
 };
+
+struct EncodedMessage {
+    std::size_t bodyLength = 0;
+    // Filled for Send and Save.
+    std::optional<MessagePayload> payload;
+};
+
+// The error() text of a failure is for the operator (TooManyCharacters, BodyTooLong); it is
+// empty when the operator already answered a question about it. reportEncodeFailure shows it.
+using EncodeResult = Result<EncodedMessage, EncodeProblem>;
 
 // Encodes `message`. Questions (title too long, unsupported characters) are asked through
 // `prompt`; failures come back as values with their text. The message body changes only when
@@ -103,7 +107,7 @@ EncodeResult encodeMessage(Message& message, const EncodeSettings& settings, Pro
 std::size_t unitsThatFit(const Message& message, std::size_t from, std::size_t to,
                          const RichText& inserted, const EncodeSettings& settings);
 
-// Shows the failure text of `result` (if any) in an information box.
+// Shows the failure text of a failed `result` (if any) in an information box.
 void reportEncodeFailure(const EncodeResult& result, Prompt& prompt);
 
 // Two's complement of the byte sum of `body`: byte sum plus checksum is 0 modulo 65536.

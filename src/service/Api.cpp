@@ -799,10 +799,10 @@ HttpResponse Api::command(ApiVerb verb, const HttpRequest& request, const Caller
                 settings.optionsFromFile = true;
                 AnswerYesPrompt quiet;
                 const EncodeResult encoded = encodeMessage(message, settings, quiet);
-                size = encoded.ok() ? std::optional(encoded.bodyLength) : std::nullopt;
-                trouble = encoded.ok()           ? std::string()
-                          : encoded.text.empty() ? quiet.last
-                                                 : encoded.text;
+                size = encoded ? std::optional(encoded.value().bodyLength) : std::nullopt;
+                trouble = encoded                   ? std::string()
+                          : encoded.error().empty() ? quiet.last
+                                                    : encoded.error();
             }
             if (templateToSend || file) {
                 row["encoded_bytes"] = size ? json(*size) : json(nullptr);

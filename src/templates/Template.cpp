@@ -443,23 +443,24 @@ TemplateResult<FilledMessage> fillTemplate(const MessageTemplate& tmpl, const Fi
     Message probe = filled.message;
     RefusingPrompt quiet;
     const EncodeResult encoded = encodeMessage(probe, settings, quiet);
-    if (encoded.status == EncodeStatus::UnsupportedCharacters) {
-        // Characters of the template's own text; values were checked above.
-        return refuse<FilledMessage>(
-            TemplateProblemKind::Unsupported, {},
-            languageText(Text::TemplateValueUnsupported) + encoded.found.listText);
-    }
-    if (encoded.status == EncodeStatus::BodyTooLong) {
-        return refuse<FilledMessage>(
-            TemplateProblemKind::MessageTooLong, {},
-            formatText(Text::TemplateMessageTooLong, {static_cast<long long>(encoded.bodyLength),
-                                                      static_cast<long long>(kMaxBodyBytes)}));
-    }
-    if (!encoded.ok()) {
+    if (!encoded) {
+        const EncodeProblem problem = encoded.reason();
+        if (problem.kind == EncodeFailure::UnsupportedCharacters) {
+            // Characters of the template's own text; values were checked above.
+            return refuse<FilledMessage>(
+                TemplateProblemKind::Unsupported, {},
+                languageText(Text::TemplateValueUnsupported) + problem.found.listText);
+        }
+        if (problem.kind == EncodeFailure::BodyTooLong) {
+            return refuse<FilledMessage>(TemplateProblemKind::MessageTooLong, {},
+                                         formatText(Text::TemplateMessageTooLong,
+                                                    {static_cast<long long>(problem.bodyLength),
+                                                     static_cast<long long>(kMaxBodyBytes)}));
+        }
         // Too many characters for the encoder's working buffer: its own words say so.
-        return refuse<FilledMessage>(TemplateProblemKind::MessageTooLong, {}, encoded.text);
+        return refuse<FilledMessage>(TemplateProblemKind::MessageTooLong, {}, encoded.error());
     }
-    filled.bodyBytes = encoded.bodyLength;
+    filled.bodyBytes = encoded.value().bodyLength;
     filled.displayLines = countDisplayLines(filled.message, wide);
     return filled;
 }

@@ -152,11 +152,11 @@ TEST(CliEncode, MessageEncodingsByteForByte) {
         Message small = makeMessage(u"T", u"A");
         ScriptedPrompt prompt;
         const EncodeResult header = encodeMessage(small, {EncodePurpose::Save, {1, 0}}, prompt);
-        ASSERT_TRUE(header.payload);
+        ASSERT_TRUE(header && header.value().payload);
         ASSERT_TRUE(
             writeFileAtomically(folders.messageData("over.ovx"),
                                 composeMessageFile(makeMessage(u"T", std::u16string(1918, u'A')),
-                                                   header.payload->header, false))
+                                                   header.value().payload->header, false))
                 .ok());
     }
 

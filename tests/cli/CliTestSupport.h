@@ -246,10 +246,10 @@ inline bool writeMessageFile(const std::string& path, Message message,
     save.purpose = EncodePurpose::Save;
     save.capabilities = capabilities;
     const EncodeResult encoded = encodeMessage(message, save, prompt);
-    if (!encoded.ok() || !encoded.payload) {
+    if (!encoded || !encoded.value().payload) {
         return false;
     }
-    return writeFileAtomically(path, composeMessageFile(message, encoded.payload->header,
+    return writeFileAtomically(path, composeMessageFile(message, encoded.value().payload->header,
                                                         capabilities.extendedOptions()))
         .ok();
 }

@@ -87,10 +87,11 @@ TEST_F(MessageFileCommands, SaveChecksEndingAndMessage) {
     EncodeSettings narrow = settings;
     narrow.capabilities.level = 4;
     narrow.capabilities.flags = 0x3;
-    EncodeResult encoded;
+    std::optional<EncodeResult> encoded;
     EXPECT_EQ(checkBeforeSave(wide, narrow, prompt, &encoded).kind, Outcome::Kind::Cancelled);
-    EXPECT_EQ(encoded.unsupported, UnsupportedOutcome::ShowList);
-    EXPECT_FALSE(encoded.found.listText.empty());
+    ASSERT_TRUE(encoded && !encoded->ok());
+    EXPECT_EQ(encoded->reason().unsupported, UnsupportedOutcome::ShowList);
+    EXPECT_FALSE(encoded->reason().found.listText.empty());
 }
 
 TEST_F(MessageFileCommands, OpenTellsEveryFailureWithTheErrorIcon) {

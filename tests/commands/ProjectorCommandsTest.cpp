@@ -204,10 +204,10 @@ TEST_F(Operations, AnEncodedMessageComesBackAsTheSameText) {
     message.body = RichText(u"Please leave by the east stairs", 0xFFFF00, 0x808080);
     EncodeSettings settings;
     settings.capabilities = kFullCapabilities;
-    EncodeResult encoded;
+    std::optional<EncodeResult> encoded;
     ASSERT_TRUE(sendMessageToProjector(at(t), message, settings, 4, &encoded).ok())
         << (shown().empty() ? "" : shown().front());
-    ASSERT_TRUE(encoded.payload.has_value());
+    ASSERT_TRUE(encoded && encoded->ok() && encoded->value().payload.has_value());
 
     StoredMessage stored;
     ASSERT_TRUE(readStoredMessage(at(t), 4, stored).ok());

@@ -101,8 +101,8 @@ class MessageFileTest : public ::testing::Test {
         s.capabilities = capabilities(extendedOptions);
         ScriptedPrompt prompt;
         auto r = encodeMessage(m, s, prompt);
-        EXPECT_TRUE(r.ok() && r.payload);
-        return r.payload ? r.payload->header : MessageHeader{};
+        EXPECT_TRUE(r.ok() && r.value().payload);
+        return r && r.value().payload ? r.value().payload->header : MessageHeader{};
     }
 
     MessagePayload sendPayload(Message m, bool extendedOptions) {
@@ -111,8 +111,8 @@ class MessageFileTest : public ::testing::Test {
         s.capabilities = capabilities(extendedOptions);
         ScriptedPrompt prompt;
         auto r = encodeMessage(m, s, prompt);
-        EXPECT_TRUE(r.ok() && r.payload);
-        return r.payload.value_or(MessagePayload{});
+        EXPECT_TRUE(r.ok() && r.value().payload);
+        return r ? r.value().payload.value_or(MessagePayload{}) : MessagePayload{};
     }
 
     TempDir dir_;
@@ -597,8 +597,8 @@ TEST_F(MessageFileTest, HostileValuesInAFileReadAsSomethingSendable) {
     send.purpose = EncodePurpose::Send;
     const EncodeResult a = encodeMessage(withNul, send, prompt);
     const EncodeResult b = encodeMessage(without, send, prompt);
-    ASSERT_TRUE(a.payload && b.payload);
-    EXPECT_EQ(a.payload->body, b.payload->body);
+    ASSERT_TRUE(a && a.value().payload && b && b.value().payload);
+    EXPECT_EQ(a.value().payload->body, b.value().payload->body);
 }
 
 }  // namespace

@@ -46,7 +46,16 @@ EncodeResult encode(Message& m, EncodePurpose purpose = EncodePurpose::Send,
 }
 
 Bytes bodyOf(const EncodeResult& r) {
-    return r.payload ? r.payload->body : Bytes{};
+    return r && r.value().payload ? r.value().payload->body : Bytes{};
+}
+
+bool hasPayload(const EncodeResult& r) {
+    return r && r.value().payload;
+}
+
+// Nothing for a message that was encoded, else how the encoding failed.
+std::optional<EncodeFailure> failureOf(const EncodeResult& r) {
+    return r ? std::nullopt : std::optional(r.reason().kind);
 }
 
 Bytes slice(const Bytes& b, size_t from, size_t n) {
@@ -71,11 +80,11 @@ TEST_F(Payload, TitleAndMessageByteForByte) {
         expected.push_back(b);
     }
     EXPECT_EQ(bodyOf(r), expected);
-    EXPECT_EQ(r.bodyLength, 138u);
+    EXPECT_EQ(r.value().bodyLength, 138u);
 
     const std::uint32_t sum = std::accumulate(expected.begin(), expected.end(), 0u);
-    EXPECT_EQ((sum + r.payload->header.checksum()) % 65536, 0u);
-    EXPECT_EQ(r.payload->header.checksum(), bodyChecksum(expected));
+    EXPECT_EQ((sum + r.value().payload->header.checksum()) % 65536, 0u);
+    EXPECT_EQ(r.value().payload->header.checksum(), bodyChecksum(expected));
 }
 
 TEST_F(Payload, TerminatorsPageFeedsAndEmptyTitle) {
@@ -121,7 +130,7 @@ TEST_F(Payload, ColorRunsOnlyWhereColorsChange) {
     Message shown = makeMessage(u"", u"a");
     const EncodeResult r = encode(shown, EncodePurpose::Send, kWide, true);
     EXPECT_EQ(slice(bodyOf(r), 128, 6), (Bytes{0x00, 0x1B, 0x00, 0x07, 0x02, 0x00}));
-    EXPECT_EQ(r.payload->header[4], 0x40);
+    EXPECT_EQ(r.value().payload->header[4], 0x40);
 }
 
 TEST_F(Payload, BodySizeLimits) {
@@ -129,17 +138,17 @@ TEST_F(Payload, BodySizeLimits) {
     Message fits = makeMessage(u"T", repeat(u"A", 1917));
     const EncodeResult ok = encode(fits);
     ASSERT_TRUE(ok.ok());
-    EXPECT_EQ(ok.bodyLength, 3968u);
-    EXPECT_EQ(ok.payload->body.size(), 3968u);
+    EXPECT_EQ(ok.value().bodyLength, 3968u);
+    EXPECT_EQ(ok.value().payload->body.size(), 3968u);
 
     Message over = makeMessage(u"T", repeat(u"A", 1918));
     const EncodeResult tooLong = encode(over);
-    EXPECT_EQ(tooLong.status, EncodeStatus::BodyTooLong);
-    EXPECT_EQ(tooLong.code(), 1);
-    EXPECT_EQ(tooLong.text,
+    EXPECT_EQ(failureOf(tooLong), EncodeFailure::BodyTooLong);
+    EXPECT_FALSE(tooLong.ok());
+    EXPECT_EQ(tooLong.error(),
               "Too many characters in the message box.\n( Current:3970[byte] / MAX:3968[byte])\n"
               "Please delete character datas.");
-    EXPECT_FALSE(tooLong.payload);
+    EXPECT_FALSE(hasPayload(tooLong));
 
     // Alternating colors: 8 bytes a character overflow the working buffer first.
     Message runs = makeMessage(u"T", u"");
@@ -147,20 +156,20 @@ TEST_F(Payload, BodySizeLimits) {
         runs.body.append(u"x", i % 2 ? kRed : kBlue, kSilver);
     }
     const EncodeResult tooMany = encode(runs);
-    EXPECT_EQ(tooMany.status, EncodeStatus::TooManyCharacters);
-    EXPECT_EQ(tooMany.text, "There is too many character. \nPlease delete any characters.");
+    EXPECT_EQ(failureOf(tooMany), EncodeFailure::TooManyCharacters);
+    EXPECT_EQ(tooMany.error(), "There is too many character. \nPlease delete any characters.");
 
     // A title of many color runs must not spill into the message area.
     Message title = makeMessage(u"", u"x");
     for (int i = 0; i < 17; ++i) {
         title.title.append(u"x", i % 2 ? kRed : kBlue, kSilver);
     }
-    EXPECT_EQ(encode(title).status, EncodeStatus::TooManyCharacters);
+    EXPECT_EQ(failureOf(encode(title)), EncodeFailure::TooManyCharacters);
 
     // Reporting shows the text once, as information.
     ScriptedPrompt prompt;
     reportEncodeFailure(tooLong, prompt);
-    reportEncodeFailure(EncodeResult{}, prompt);
+    reportEncodeFailure(EncodeResult(EncodedMessage{}), prompt);
     ASSERT_EQ(prompt.entries().size(), 1u);
     EXPECT_EQ(prompt.entries()[0].icon, PromptIcon::Information);
 }
@@ -221,9 +230,9 @@ TEST_F(Payload, CheckPurposesStopBeforeTheHeader) {
     for (EncodePurpose p : {EncodePurpose::Check, EncodePurpose::BackgroundCheck}) {
         Message m = makeMessage(u"T", u"hello");
         const EncodeResult r = encode(m, p);
-        EXPECT_TRUE(r.ok());
-        EXPECT_FALSE(r.payload);
-        EXPECT_EQ(r.bodyLength, 128u + 6 + 10);
+        ASSERT_TRUE(r.ok());
+        EXPECT_FALSE(hasPayload(r));
+        EXPECT_EQ(r.value().bodyLength, 128u + 6 + 10);
     }
 }
 
@@ -242,8 +251,8 @@ TEST_F(Payload, TitleLimitQuestion) {
         cancel.queue(PromptAnswer::Cancel);
         const EncodeResult refused =
             encodeMessage(m, {EncodePurpose::Send, c.caps, false, false}, cancel);
-        EXPECT_EQ(refused.status, EncodeStatus::TitleCancelled);
-        EXPECT_TRUE(refused.text.empty());
+        EXPECT_EQ(failureOf(refused), EncodeFailure::TitleCancelled);
+        EXPECT_TRUE(refused.error().empty());
         ASSERT_EQ(cancel.entries().size(), 1u);
         EXPECT_EQ(cancel.entries()[0].text, formatText(Text::TitleMayNotBeDisplayed, {c.limit}));
         EXPECT_EQ(cancel.entries()[0].buttons, PromptButtons::OkCancel);
@@ -255,7 +264,8 @@ TEST_F(Payload, TitleLimitQuestion) {
         ASSERT_TRUE(r.ok());
         // escape, `limit` characters, then the end of the cut title, then the fill
         const size_t end = 6 + 2 * static_cast<size_t>(c.limit);
-        EXPECT_EQ(slice(r.payload->body, end - 2, 5), (Bytes{0x00, 0x41, 0x00, 0x00, 0xFF}));
+        EXPECT_EQ(slice(r.value().payload->body, end - 2, 5),
+                  (Bytes{0x00, 0x41, 0x00, 0x00, 0xFF}));
     }
     EXPECT_NE(formatText(Text::TitleMayNotBeDisplayed, {20}).find("(Max 20 characters.)"),
               std::string::npos);
@@ -276,11 +286,11 @@ TEST_F(Payload, UnsupportedCharactersStopTheEncoding) {
         prompt.queue(c.answer);
         const EncodeResult r =
             encodeMessage(m, {EncodePurpose::Send, kNarrow, false, false}, prompt);
-        EXPECT_EQ(r.status, EncodeStatus::UnsupportedCharacters);
-        EXPECT_EQ(r.unsupported, c.outcome);
-        EXPECT_EQ(r.found.listText, "Line 2 : [Ж]\r\n");
+        EXPECT_EQ(failureOf(r), EncodeFailure::UnsupportedCharacters);
+        EXPECT_EQ(r.reason().unsupported, c.outcome);
+        EXPECT_EQ(r.reason().found.listText, "Line 2 : [Ж]\r\n");
         EXPECT_EQ(m.body.text(), c.after);
-        EXPECT_FALSE(r.payload);
+        EXPECT_FALSE(hasPayload(r));
     }
 
     // The wide character set shows Cyrillic: no question.
@@ -351,7 +361,7 @@ TEST_F(Payload, HeaderBytesAndPerStyleMasking) {
         Message m = optionsMessage(c.style);
         const EncodeResult r = encode(m, c.purpose, kWide, false, c.fromFile);
         ASSERT_TRUE(r.ok());
-        const MessageHeader& h = r.payload->header;
+        const MessageHeader& h = r.value().payload->header;
         const std::array<std::uint8_t, 7> got = {h[1], h[2], h[3], h[7], h[8], h[9], h[10]};
         EXPECT_EQ(got, c.masked) << "style " << c.style << " purpose " << int(c.purpose);
         EXPECT_EQ(h[0], c.style);
@@ -371,7 +381,7 @@ TEST_F(Payload, HeaderBytesAndPerStyleMasking) {
     none.options.displayHalfMinute = 255;
     none.options.blink = 0;
     none.options.background = 0x85;
-    const MessageHeader h = encode(none, EncodePurpose::Save).payload->header;
+    const MessageHeader h = encode(none, EncodePurpose::Save).value().payload->header;
     EXPECT_EQ(h[9], 0xFF);
     EXPECT_EQ(h[4], 0x05);
 }
@@ -397,7 +407,7 @@ TEST_F(Payload, AlarmBytesAndHexForm) {
         m.options.alarmInterval = 4;
         const EncodeResult r = encode(m, EncodePurpose::Send, c.caps);
         ASSERT_TRUE(r.ok());
-        const MessageHeader& h = r.payload->header;
+        const MessageHeader& h = r.value().payload->header;
         EXPECT_EQ((std::array<std::uint8_t, 5>{h[16], h[17], h[18], h[19], h[20]}), c.alarm);
         const std::string hex = headerToHex(h);
         ASSERT_EQ(hex.size(), c.hexLength);
@@ -449,8 +459,8 @@ TEST_F(Payload, ApplyReadBack) {
 
     Message got;
     bool displayMode = false;
-    ASSERT_TRUE(
-        applyReadBack(got, headerToHex(r.payload->header), r.payload->body, false, displayMode));
+    ASSERT_TRUE(applyReadBack(got, headerToHex(r.value().payload->header), r.value().payload->body,
+                              false, displayMode));
     EXPECT_TRUE(displayMode);
     EXPECT_EQ(got.backgroundColor, 8);
     EXPECT_EQ(got.icon, 5);
@@ -461,7 +471,7 @@ TEST_F(Payload, ApplyReadBack) {
     EXPECT_EQ(got.body.units[0].background, kSilver);  // transparent shows as code 8
 
     Message untouched = makeMessage(u"keep", u"me");
-    EXPECT_FALSE(applyReadBack(untouched, "nothex", r.payload->body, false, displayMode));
+    EXPECT_FALSE(applyReadBack(untouched, "nothex", r.value().payload->body, false, displayMode));
     EXPECT_EQ(untouched.title.text(), u"keep");
 }
 
@@ -497,7 +507,7 @@ TEST_F(Payload, DecodeRoundTrips) {
         const EncodeResult r =
             encodeMessage(m, {EncodePurpose::Send, c.caps, false, false}, prompt);
         ASSERT_TRUE(r.ok()) << c.name;
-        DecodedBody d = decodeMessageBody(r.payload->body);
+        DecodedBody d = decodeMessageBody(r.value().payload->body);
         pageFeedsToMarks(d.message);
         EXPECT_EQ(d.title, c.title) << c.name;
         EXPECT_EQ(d.message, c.body) << c.name;
@@ -515,8 +525,8 @@ TEST_F(Payload, OptionsRoundTripForEveryStyle) {
         ASSERT_TRUE(r.ok());
         Message got;
         bool displayMode = true;
-        ASSERT_TRUE(
-            applyReadBack(got, headerToHex(r.payload->header), r.payload->body, true, displayMode));
+        ASSERT_TRUE(applyReadBack(got, headerToHex(r.value().payload->header),
+                                  r.value().payload->body, true, displayMode));
         EXPECT_FALSE(displayMode);
         MessageOptions expected = m.options;
         expected.iconNumber = m.icon;

@@ -263,15 +263,16 @@ TEST(Exchange, CancelDuringTheReplyWait) {
 }
 
 TEST(Exchange, ReplyWaitKeepsItsTwelveSecondBound) {
-    // Real timings: a reply that comes after 10 s is still taken, one after 14 s is lost.
+    // Real timings: a reply that comes after 8 s is still taken, one after 16 s is lost
+    // (4 s either side of the twelve, for a loaded machine).
     struct Case {
         const char* address;
         const char* delayMs;
         ExchangeStatus expected;
     };
     const Case cases[] = {
-        {"127.0.10.33", "14000", ExchangeStatus::failed(ExchangeError::NoResponse)},
-        {"127.0.10.36", "10000", ExchangeStatus::ok()},
+        {"127.0.10.33", "16000", ExchangeStatus::failed(ExchangeError::NoResponse)},
+        {"127.0.10.36", "8000", ExchangeStatus::ok()},
     };
     std::vector<std::unique_ptr<SimProcess>> sims;
     for (const Case& c : cases) {

@@ -117,10 +117,10 @@ inline std::string checkRandomFill(const Draw& draw) {
     settings.optionsFromFile = true;
     ScriptedPrompt prompt(PromptAnswer::Cancel);
     const EncodeResult encoded = encodeMessage(sent, settings, prompt);
-    if (!encoded.ok() || !encoded.payload) {
+    if (!encoded || !encoded.value().payload) {
         return "a filled message that was accepted does not encode";
     }
-    const DecodedBody decoded = decodeMessageBody(encoded.payload->body);
+    const DecodedBody decoded = decodeMessageBody(encoded.value().payload->body);
     std::u16string want = sent.body.text();
     std::u16string got = decoded.message.text();
     for (char16_t& c : want) {

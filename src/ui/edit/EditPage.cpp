@@ -585,9 +585,11 @@ void EditPage::backgroundCheck() {
     const EncodeResult result =
         encodeMessage(working, encodeSettings(EncodePurpose::BackgroundCheck), silent);
     const std::string finding =
-        result.status == EncodeStatus::UnsupportedCharacters
-            ? formatText(Text::UnsupportedCount, {static_cast<long long>(result.found.count)})
-            : result.text;
+        result ? std::string()
+        : result.reason().kind == EncodeFailure::UnsupportedCharacters
+            ? formatText(Text::UnsupportedCount,
+                         {static_cast<long long>(result.reason().found.count)})
+            : result.error();
     const QString note = qs(finding).simplified();
     if (note != checkNote_->text()) {
         showStatusLine(checkNote_, note);
@@ -611,14 +613,18 @@ void EditPage::showTitleLength() {
 }
 
 void EditPage::settleUnsupported(const EncodeResult& result) {
-    switch (result.unsupported) {
+    if (result || result.reason().kind != EncodeFailure::UnsupportedCharacters) {
+        return;
+    }
+    const EncodeProblem problem = result.reason();
+    switch (problem.unsupported) {
         case UnsupportedOutcome::Deleted:
-            deleteMessageUnits(result.found.positions);
+            deleteMessageUnits(problem.found.positions);
             break;
         case UnsupportedOutcome::ShowList:
-            if (UnsupportedCharactersDialog::run(qs(result.found.listText), this) ==
+            if (UnsupportedCharactersDialog::run(qs(problem.found.listText), this) ==
                 UnsupportedCharactersDialog::Result::Delete) {
-                deleteMessageUnits(result.found.positions);
+                deleteMessageUnits(problem.found.positions);
             }
             break;
         case UnsupportedOutcome::None:
@@ -825,10 +831,10 @@ bool EditPage::confirmDiscardOrSave() {
 
 bool EditPage::save() {
     Message m = message();
-    EncodeResult checked;
+    std::optional<EncodeResult> checked;
     if (!checkBeforeSave(m, encodeSettings(EncodePurpose::Check), context_.prompt, &checked).ok()) {
-        if (checked.status == EncodeStatus::UnsupportedCharacters) {
-            settleUnsupported(checked);
+        if (checked) {
+            settleUnsupported(*checked);
         }
         return false;
     }
@@ -902,8 +908,8 @@ void EditPage::image() {
         return;
     }
     EncodeResult result = encodeMessage(m, encodeSettings(EncodePurpose::Check), context_.prompt);
-    if (!result.ok()) {
-        if (result.status == EncodeStatus::UnsupportedCharacters) {
+    if (!result) {
+        if (result.reason().kind == EncodeFailure::UnsupportedCharacters) {
             settleUnsupported(result);
         } else {
             reportEncodeFailure(result, context_.prompt);
@@ -1009,11 +1015,11 @@ void EditPage::send() {
             std::move(answers));
         return;
     }
-    EncodeResult encoded;
+    std::optional<EncodeResult> encoded;
     sendComposedMessage(commandContext(), m, encodeSettings(EncodePurpose::Send), slot(), minutes,
                         {.encoded = &encoded});
-    if (encoded.status == EncodeStatus::UnsupportedCharacters) {
-        settleUnsupported(encoded);
+    if (encoded) {
+        settleUnsupported(*encoded);
     }
 }
 

@@ -154,7 +154,8 @@ class EditPage : public QWidget {
     // The title's length against what the projector shows of it.
     void showTitleLength();
     // After an encoding that found unsupported characters: the list dialog when the operator
-    // asked for it, and their removal from the message editor when the text was cut.
+    // asked for it, and their removal from the message editor when the text was cut; nothing
+    // after any other ending.
     void settleUnsupported(const EncodeResult& result);
     void deleteMessageUnits(const std::vector<std::size_t>& positions);
     EncodeSettings encodeSettings(EncodePurpose purpose) const;

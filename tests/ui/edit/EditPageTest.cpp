@@ -948,9 +948,9 @@ TEST(EditPage, PasteIntoTheMessageIsCutToWhatAMessageHoldsAndSaysSoOnce) {
         ScriptedPrompt silent;
         const EncodeResult encoded =
             encodeMessage(m, {EncodePurpose::Check, w.page().capabilities(), false, false}, silent);
-        EXPECT_TRUE(encoded.ok()) << c.name << " " << encoded.bodyLength;
+        ASSERT_TRUE(encoded.ok()) << c.name << " " << encoded.error();
         if (c.cut) {
-            EXPECT_GT(encoded.bodyLength, kMaxBodyBytes - 16) << c.name;
+            EXPECT_GT(encoded.value().bodyLength, kMaxBodyBytes - 16) << c.name;
         }
     }
 }

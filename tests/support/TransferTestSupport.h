@@ -23,11 +23,15 @@
 
 namespace orvanta::testsupport {
 
-// Waits short enough that a test of a missing reply ends in about a second; the simulator
-// sends its greeting at once, so the greeting wait only matters without one.
+// Silence this long means "no greeting". The simulator greets at once, but a process slowed by
+// a sanitizer on a busy machine can take far longer than a projector to do so; only the tests of
+// a projector without greeting wait this out, once each.
+inline constexpr std::chrono::milliseconds kTestGreetingWait{3000};
+
+// Reply waits short enough that a test of a missing reply ends in about a second.
 inline TransferTimings quickTimings() {
     TransferTimings t;
-    t.exchange.greetingWait = std::chrono::milliseconds(300);
+    t.exchange.greetingWait = kTestGreetingWait;
     t.exchange.replyStep = std::chrono::milliseconds(20);
     t.exchange.replyPolls = 50;
     t.statInterval = std::chrono::milliseconds(10);
@@ -37,7 +41,7 @@ inline TransferTimings quickTimings() {
 // The stored-message list with the same short waits.
 inline SlotListTimings quickListTimings() {
     SlotListTimings t;
-    t.greetingWait = std::chrono::milliseconds(300);
+    t.greetingWait = kTestGreetingWait;
     t.replyStep = std::chrono::milliseconds(50);
     t.replyPolls = 20;
     return t;

@@ -13,16 +13,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace orvanta;
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const ProjectorRegistry list = parseRegistry(input);
-    if (list.count() > kMaxLoadedProjectors) {
+    const ProjectorRegistry registry = parseRegistry(input);
+    if (registry.count() > kMaxLoadedProjectors) {
         std::abort();
     }
     // Written as the program rewrites the file: with its byte order mark and line endings.
     ProfileDocument doc = ProfileDocument::parse(input).blankLike();
     bool writable = true;
-    doc.write("RESIST NUM", "NUM", std::to_string(list.count()));
-    for (std::size_t k = 1; k <= list.count(); ++k) {
-        const ProjectorRecord& r = list.records[k - 1];
+    doc.write("RESIST NUM", "NUM", std::to_string(registry.count()));
+    for (std::size_t k = 1; k <= registry.count(); ++k) {
+        const ProjectorRecord& r = registry.records[k - 1];
         for (const std::string* value : {&r.name, &r.mac, &r.password}) {
             writable = writable &&
                        value->find_first_of(std::string_view("\0\r\n", 3)) == std::string::npos;
@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         doc.write(section, "Auth", std::to_string(r.authentication));
         doc.write(section, "Pass", r.password);
     }
-    if (writable && !(parseRegistry(doc.serialize()).records == list.records)) {
+    if (writable && !(parseRegistry(doc.serialize()).records == registry.records)) {
         std::abort();
     }
     return 0;

@@ -94,15 +94,15 @@ std::string registryPath(const std::string& programFolder) {
 
 namespace {
 
-ProjectorRegistry listFrom(const ProfileDocument& doc) {
-    ProjectorRegistry list;
+ProjectorRegistry registryFrom(const ProfileDocument& doc) {
+    ProjectorRegistry registry;
     const std::int32_t declared = doc.readInt(kCountSection, "NUM");
     if (declared <= 0) {
-        return list;
+        return registry;
     }
     // The count comes from a text file: trust it only as far as memory reasonably goes.
     const std::size_t count = std::min(static_cast<std::size_t>(declared), kMaxLoadedProjectors);
-    list.records.reserve(count);
+    registry.records.reserve(count);
     for (std::size_t i = 1; i <= count; ++i) {
         const std::string section = projectorSection(i);
         ProjectorRecord r;
@@ -111,9 +111,9 @@ ProjectorRegistry listFrom(const ProfileDocument& doc) {
         r.mac = doc.readString(section, "MAC", "0");
         r.authentication = doc.readInt(section, "Auth");
         r.password = doc.readString(section, "Pass", "0");
-        list.records.push_back(std::move(r));
+        registry.records.push_back(std::move(r));
     }
-    return list;
+    return registry;
 }
 
 // The failure with its text in the interface language.
@@ -162,8 +162,8 @@ RegistryResult changeRegistry(const std::string& programFolder, Change change) {
         // Writing would replace what we could not read.
         return refusal(RegistryProblem::Unreadable);
     }
-    const ProjectorRegistry list = listFrom(doc.value());
-    if (const std::optional<RegistryProblem> refused = change(doc.value(), list)) {
+    const ProjectorRegistry registry = registryFrom(doc.value());
+    if (const std::optional<RegistryProblem> refused = change(doc.value(), registry)) {
         return refusal(*refused);
     }
     if (Result<> saved = saveProfileDocument(path, doc.value()); !saved) {
@@ -178,11 +178,11 @@ void writeEntries(ProfileDocument& doc, const std::vector<ProfileEntry>& entries
     }
 }
 
-std::vector<ProfileEntry> listEntries(const ProjectorRegistry& list) {
-    std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(list.count())}};
-    entries.reserve(1 + 6 * list.count());
-    for (std::size_t k = 1; k <= list.count(); ++k) {
-        addRecordEntries(entries, k, list.records[k - 1]);
+std::vector<ProfileEntry> registryEntries(const ProjectorRegistry& registry) {
+    std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(registry.count())}};
+    entries.reserve(1 + 6 * registry.count());
+    for (std::size_t k = 1; k <= registry.count(); ++k) {
+        addRecordEntries(entries, k, registry.records[k - 1]);
     }
     return entries;
 }
@@ -195,11 +195,11 @@ Result<ProjectorRegistry, RegistryProblem> readRegistry(const std::string& progr
     if (!doc) {
         return refusal(RegistryProblem::Unreadable);
     }
-    return listFrom(doc.value());
+    return registryFrom(doc.value());
 }
 
 ProjectorRegistry parseRegistry(std::string_view bytes) {
-    return listFrom(ProfileDocument::parse(bytes));
+    return registryFrom(ProfileDocument::parse(bytes));
 }
 
 ProjectorRegistry loadRegistry(const std::string& programFolder) {
@@ -208,14 +208,14 @@ ProjectorRegistry loadRegistry(const std::string& programFolder) {
 
 RegistryResult registerProjector(const std::string& programFolder, const ProjectorRecord& record) {
     return changeRegistry(
-        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
-            if (list.count() >= kMaxRegisteredProjectors) {
+        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& registry) -> Refusal {
+            if (registry.count() >= kMaxRegisteredProjectors) {
                 return RegistryProblem::Full;
             }
-            if (list.findAddress(record.address)) {
+            if (registry.findAddress(record.address)) {
                 return RegistryProblem::SameAddress;
             }
-            const std::size_t n = list.count() + 1;
+            const std::size_t n = registry.count() + 1;
             std::vector<ProfileEntry> entries{{kCountSection, "NUM", std::to_string(n)}};
             addRecordEntries(entries, n, record);
             writeEntries(doc, entries);
@@ -227,12 +227,12 @@ namespace {
 
 // The entry the caller means: the one it names while it still holds the address, else the
 // first one with the address.
-std::optional<std::size_t> entryOf(const ProjectorRegistry& list, std::uint32_t address,
+std::optional<std::size_t> entryOf(const ProjectorRegistry& registry, std::uint32_t address,
                                    std::optional<std::size_t> named) {
-    if (named && *named < list.count() && list.records[*named].address == address) {
+    if (named && *named < registry.count() && registry.records[*named].address == address) {
         return named;
     }
-    return list.findAddress(address);
+    return registry.findAddress(address);
 }
 
 }  // namespace
@@ -240,15 +240,15 @@ std::optional<std::size_t> entryOf(const ProjectorRegistry& list, std::uint32_t 
 RegistryResult unregisterProjector(const std::string& programFolder, std::uint32_t address,
                                    std::optional<std::size_t> named) {
     return changeRegistry(
-        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
-            const auto row = entryOf(list, address, named);
+        programFolder, [&](ProfileDocument& doc, const ProjectorRegistry& registry) -> Refusal {
+            const auto row = entryOf(registry, address, named);
             if (!row) {
                 return RegistryProblem::NotRegistered;
             }
-            ProjectorRegistry remaining = list;
+            ProjectorRegistry remaining = registry;
             remaining.records.erase(remaining.records.begin() + static_cast<std::ptrdiff_t>(*row));
             ProfileDocument fresh = doc.blankLike();
-            writeEntries(fresh, listEntries(remaining));
+            writeEntries(fresh, registryEntries(remaining));
             for (const char* key : {"IP", "ADAPTORNAME"}) {
                 if (const auto value = doc.find(kAdaptorSection, key)) {
                     fresh.write(kAdaptorSection, key, *value);
@@ -263,8 +263,8 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                                        std::int32_t authentication, const std::string& password,
                                        std::optional<std::size_t> named) {
     return changeRegistry(programFolder,
-                          [&](ProfileDocument& doc, const ProjectorRegistry& list) -> Refusal {
-                              const auto row = entryOf(list, address, named);
+                          [&](ProfileDocument& doc, const ProjectorRegistry& registry) -> Refusal {
+                              const auto row = entryOf(registry, address, named);
                               if (!row) {
                                   return RegistryProblem::NotRegistered;
                               }
@@ -275,12 +275,13 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                           });
 }
 
-RegistryResult rewriteRegistry(const std::string& programFolder, const ProjectorRegistry& list) {
-    // Built whole and swapped in, so dying half-way never leaves the operator without a list.
+RegistryResult rewriteRegistry(const std::string& programFolder,
+                               const ProjectorRegistry& registry) {
+    // Built whole and swapped in, so dying half-way never leaves the operator without a registry.
     return changeRegistry(programFolder,
                           [&](ProfileDocument& doc, const ProjectorRegistry&) -> Refusal {
                               ProfileDocument fresh = doc.blankLike();
-                              writeEntries(fresh, listEntries(list));
+                              writeEntries(fresh, registryEntries(registry));
                               doc = std::move(fresh);
                               return std::nullopt;
                           });

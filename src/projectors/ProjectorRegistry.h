@@ -101,7 +101,7 @@ RegistryResult setProjectorCredentials(const std::string& programFolder, std::ui
                                        std::optional<std::size_t> row = std::nullopt);
 // Replaces the file by the list alone; the adaptor selection is dropped until the next
 // saveAdaptorSelection. The old file stays in place until the new one is complete.
-RegistryResult rewriteRegistry(const std::string& programFolder, const ProjectorRegistry& list);
+RegistryResult rewriteRegistry(const std::string& programFolder, const ProjectorRegistry& registry);
 
 // The position of the first description equal to the saved ADAPTORNAME, if any.
 std::optional<std::size_t> findSavedAdaptor(const std::string& programFolder,

@@ -44,14 +44,14 @@ void FleetCache::reloadRegistry() {
         return;
     }
     registrySignature_ = signature;
-    const ProjectorRegistry list = loadRegistry(programFolder_);
+    const ProjectorRegistry registry = loadRegistry(programFolder_);
     std::vector<ProjectorTarget> members;
-    for (const ProjectorRecord& r : list.records) {
+    for (const ProjectorRecord& r : registry.records) {
         members.push_back({r.address, r.password});
     }
     {
         std::lock_guard lock(mutex_);
-        registered_ = list.records;
+        registered_ = registry.records;
         std::map<std::uint32_t, FleetStatus> kept;
         for (const ProjectorRecord& r : registered_) {
             if (const auto it = statuses_.find(r.address); it != statuses_.end()) {

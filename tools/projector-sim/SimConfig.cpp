@@ -54,6 +54,8 @@ const char* usageText() {
            "  --save-polls N       STAT answers status 1 this many times after a PUT (default "
            "1)\n"
            "  --reply-delay MS     wait MS milliseconds before each reply\n"
+           "  --hold-replies FILE  hold each reply until FILE exists (tests release it)\n"
+           "  --hold-for TEXT      hold only replies to requests starting with TEXT\n"
            "  --garbage            spoil the first byte of every reply\n"
            "  --garbage-for TEXT   spoil the first byte of replies to requests starting TEXT\n"
            "  --accept-limit N     close the command port after N connections\n"
@@ -184,6 +186,14 @@ std::optional<SimConfig> parseArguments(const std::vector<std::string>& args, st
             (a == "--split"         ? config.splitAt
              : a == "--close-after" ? config.closeAfter
                                     : config.resetAfter) = static_cast<int>(n);
+        } else if (a == "--hold-replies") {
+            if (!value(config.holdRepliesUntil)) {
+                return std::nullopt;
+            }
+        } else if (a == "--hold-for") {
+            if (!value(config.holdFor)) {
+                return std::nullopt;
+            }
         } else if (a == "--garbage-for") {
             if (!value(config.garbageFor)) {
                 return std::nullopt;

@@ -30,6 +30,8 @@ struct SimConfig {
     bool busy = false;
     int savePolls = 1;
     int replyDelayMs = 0;
+    std::string holdRepliesUntil;  // replies wait until this file exists (empty: never)
+    std::string holdFor;           // only replies to requests starting with this wait
     bool garbage = false;
     bool trailingByte = false;
     bool drop = false;

@@ -120,6 +120,14 @@ void pause(int milliseconds) {
     }
 }
 
+// A test that must act while a request waits for its reply (press Cancel, type a key)
+// releases the reply by creating the file once it has acted: no delay to guess.
+void holdUntilExists(const std::string& path) {
+    while (!gStop.load() && ::access(path.c_str(), F_OK) != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 // Appends what arrives to `buffer`.  False at the end of the stream, on an error, on stop
 // or after a long silence.
 bool receiveMore(int fd, std::string& buffer) {
@@ -275,6 +283,10 @@ void serveConnection(int fd, Projector& projector, const SimConfig& config, Log&
 
         if (config.replyDelayMs > 0) {
             pause(config.replyDelayMs);
+        }
+        if (!config.holdRepliesUntil.empty() && !request.lines.empty() &&
+            request.lines.front().starts_with(config.holdFor)) {
+            holdUntilExists(config.holdRepliesUntil);
         }
         if (config.closeAfter >= 0 || config.resetAfter >= 0) {
             const bool reset = config.resetAfter >= 0;

@@ -329,12 +329,12 @@ void DiscoveryPage::registerFound() {
         return;
     }
     const ProjectorRecord record = found_->records()[static_cast<std::size_t>(row)];
-    const ProjectorRegistry& list = context_.projectors.list();
-    if (list.count() >= kMaxRegisteredProjectors) {
+    const ProjectorRegistry& registered = context_.projectors.registry();
+    if (registered.count() >= kMaxRegisteredProjectors) {
         context_.prompt.inform(languageText(Text::RegistrationLimit));
         return;
     }
-    if (list.findAddress(record.address)) {
+    if (registered.findAddress(record.address)) {
         context_.prompt.inform(languageText(Text::SameAddressExists));
         return;
     }
@@ -342,7 +342,7 @@ void DiscoveryPage::registerFound() {
 }
 
 void DiscoveryPage::configureManually() {
-    if (context_.projectors.list().count() >= kMaxRegisteredProjectors) {
+    if (context_.projectors.registry().count() >= kMaxRegisteredProjectors) {
         context_.prompt.inform(languageText(Text::RegistrationLimit));
         return;
     }
@@ -351,7 +351,7 @@ void DiscoveryPage::configureManually() {
         return;
     }
     const ProjectorRecord entered = dialog.entered();
-    if (context_.projectors.list().findAddress(entered.address)) {
+    if (context_.projectors.registry().findAddress(entered.address)) {
         context_.prompt.inform(languageText(Text::SameAddressExists));
         return;
     }

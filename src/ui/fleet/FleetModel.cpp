@@ -118,14 +118,14 @@ QVariant FleetModel::sortKey(const Row& row, int column) const {
     }
 }
 
-void FleetModel::setProjectors(const ProjectorRegistry& list) {
+void FleetModel::setProjectors(const ProjectorRegistry& registry) {
     std::map<std::uint32_t, Row> kept;
     for (Row& r : rows_) {
         kept.emplace(r.record.address, std::move(r));
     }
     beginResetModel();
     rows_.clear();
-    for (const ProjectorRecord& record : list.records) {
+    for (const ProjectorRecord& record : registry.records) {
         Row row;
         if (auto it = kept.find(record.address); it != kept.end()) {
             row = std::move(it->second);

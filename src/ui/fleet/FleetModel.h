@@ -45,7 +45,7 @@ class FleetModel : public QAbstractTableModel {
                         int role = Qt::DisplayRole) const override;
 
     // The registered projectors. Rows of addresses that stay keep what was learnt of them.
-    void setProjectors(const ProjectorRegistry& list);
+    void setProjectors(const ProjectorRegistry& registry);
     // What the watch learnt of the projector at row `status.index`; a status whose address is
     // no longer that row's (the registry changed meanwhile) is dropped.
     void applyStatus(const FleetStatus& status);

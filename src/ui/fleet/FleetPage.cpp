@@ -95,7 +95,7 @@ FleetPage::~FleetPage() = default;
 
 void FleetPage::showPage() {
     context_.projectors.reload();
-    model_->setProjectors(context_.projectors.list());
+    model_->setProjectors(context_.projectors.registry());
     fillGroups();
     ++generation_;
     const unsigned generation = generation_;

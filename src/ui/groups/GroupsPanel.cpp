@@ -143,7 +143,7 @@ int GroupsPanel::selectedMember() const {
 }
 
 void GroupsPanel::showMembers() {
-    members_->show(groups_->group(selectedGroup()), context_.projectors.list());
+    members_->show(groups_->group(selectedGroup()), context_.projectors.registry());
     updateButtons();
 }
 

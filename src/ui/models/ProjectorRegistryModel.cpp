@@ -57,7 +57,7 @@ QVariant ProjectorRegistryModel::headerData(int section, Qt::Orientation orienta
     }
 }
 
-const ProjectorRegistry& ProjectorRegistryModel::list() const {
+const ProjectorRegistry& ProjectorRegistryModel::registry() const {
     return state_.projectors;
 }
 

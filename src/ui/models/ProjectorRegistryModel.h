@@ -39,7 +39,7 @@ class ProjectorRegistryModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    const ProjectorRegistry& list() const;
+    const ProjectorRegistry& registry() const;
     // The record of `row`, or nullptr outside the list.
     const ProjectorRecord* record(int row) const;
 

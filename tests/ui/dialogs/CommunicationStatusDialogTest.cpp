@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -58,8 +60,7 @@ class CommunicationStatusDialogTest : public ::testing::Test {
     // Runs `what` once the dialog's event loop is running.
     static void soon(int ms, std::function<void()> what) { QTimer::singleShot(ms, what); }
 
-    // Runs `what` inside the dialog's event loop once `dialog` shows: queued then, it comes
-    // before any reply the projector gives after its delay, however busy the machine is.
+    // Runs `what` inside the dialog's event loop once `dialog` shows.
     class WhenShown : public QObject {
       public:
         WhenShown(QWidget& dialog, std::function<void()> what) : what_(std::move(what)) {
@@ -76,7 +77,25 @@ class CommunicationStatusDialogTest : public ::testing::Test {
         std::function<void()> what_;
     };
 
+    // The simulator holds its replies until this file exists, so a test acts while a request
+    // waits, then lets the reply come: no delay has to outlast a busy machine.
+    // One release file per simulated projector address.
+    QString releaseFile(const char* address) const {
+        return released_.path() + QLatin1Char('/') + QLatin1String(address);
+    }
+    std::vector<std::string> holdReplies(const char* address, const char* verb) const {
+        return {"--address",  address, "--hold-replies", releaseFile(address).toStdString(),
+                "--hold-for", verb};
+    }
+    void releaseReplies(const char* address) const {
+        QFile file(releaseFile(address));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
     TransferFlags flags;
+
+  private:
+    QTemporaryDir released_;
 };
 
 }  // namespace
@@ -146,7 +165,7 @@ TEST_F(CommunicationStatusDialogTest, ShowsItsKindWithAWorkingCancelAndIgnoresTh
 }
 
 TEST_F(CommunicationStatusDialogTest, EscapeOnlyAsksForACancelAndEnterDoesNothing) {
-    SimProcess sim({"--address", "127.0.4.101", "--reply-delay", "300"});
+    SimProcess sim(holdReplies("127.0.4.101", "PUT"));
     ASSERT_TRUE(sim.ready()) << sim.output();
     auto d = dialog("127.0.4.101");
     putBody(*d, 600);
@@ -159,6 +178,7 @@ TEST_F(CommunicationStatusDialogTest, EscapeOnlyAsksForACancelAndEnterDoesNothin
         QApplication::sendEvent(d.get(), &escape);
         afterEscape = flags.cancelRequested;
         stillOpen = d->isVisible();
+        releaseReplies("127.0.4.101");
     });
     // PUT does not look at the cancel; a body of 600 bytes carries it over.
     EXPECT_TRUE(d->run(TransferKind::Put));
@@ -203,11 +223,12 @@ TEST_F(CommunicationStatusDialogTest, ReturnsTheOutcomeOfTheTables) {
 }
 
 TEST_F(CommunicationStatusDialogTest, CancelDuringTextThenCancelOnTheSameDialog) {
-    SimProcess sim({"--address", "127.0.4.104", "--reply-delay", "400"});
+    SimProcess sim(holdReplies("127.0.4.104", "TEXT"));
     ASSERT_TRUE(sim.ready()) << sim.output();
     auto d = dialog("127.0.4.104");
     const WhenShown shown(*d, [&] { d->cancelButton()->click(); });
     EXPECT_FALSE(d->run(TransferKind::Text));
+    releaseReplies("127.0.4.104");
     EXPECT_EQ(d->outcome().resultCode, 0);
     EXPECT_EQ(d->outcome().resultText, "Cancel complete.");
     EXPECT_EQ(d->statusText().toStdString(), "CANCEL");
@@ -225,9 +246,9 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
     };
     for (const Case& c : {Case{"127.0.4.105", 600, true}, Case{"127.0.4.106", 400, false}}) {
         SCOPED_TRACE(c.bodyBytes);
-        SimProcess sim({"--address", c.address, "--reply-delay", "200"});
+        SimProcess sim(holdReplies(c.address, "PUT"));
         ASSERT_TRUE(sim.ready()) << sim.output();
-        // The operator presses Cancel in the dialog of the PUT.
+        // The operator presses Cancel in the dialog of the PUT, which waits for its reply.
         bool pressed = false;
         QTimer presser;
         QObject::connect(&presser, &QTimer::timeout, [&] {
@@ -237,6 +258,7 @@ TEST_F(CommunicationStatusDialogTest, CancelPressedDuringALongPutEndsTheSaveWait
                     d->statusText() == QStringLiteral("Now Sending...")) {
                     d->cancelButton()->click();
                     pressed = true;
+                    releaseReplies(c.address);
                 }
             }
         });

@@ -349,7 +349,7 @@ TEST(DiscoveryPage, RegistryChangesGoOnWhileAnotherProgramHoldsTheLock) {
         ASSERT_TRUE(w.settled());
         EXPECT_EQ(w.prompt.texts().size(), asked);  // no failure to report
         c.check(loadRegistry(folder));
-        EXPECT_EQ(w.frame->projectors().list().records, loadRegistry(folder).records);
+        EXPECT_EQ(w.frame->projectors().registry().records, loadRegistry(folder).records);
         EXPECT_TRUE(w.button(c.button)->isEnabled());
     }
 }

@@ -7,7 +7,8 @@
 #
 # The program runs inside a private network namespace (only loopback), so that nothing it
 # does - the Discovery tab multicasts - can reach a real network, and under a virtual X
-# server (xvfb-run) when there is one, else on Qt's offscreen platform.
+# server (xvfb-run) when there is one, else on Qt's offscreen platform (QT_QPA_PLATFORM=offscreen
+# in the environment chooses it even where xvfb-run is installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -55,7 +56,7 @@ shots=(
     "en group-send group-send.png"
     "en template template.png"
 )
-if command -v xvfb-run >/dev/null; then
+if [ "${QT_QPA_PLATFORM:-}" != offscreen ] && command -v xvfb-run >/dev/null; then
     display=(xvfb-run -a -s "-screen 0 1280x1024x24")
 else
     display=(env QT_QPA_PLATFORM=offscreen)

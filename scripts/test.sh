@@ -58,7 +58,9 @@ normal() {
 
 # Qt, fontconfig and the other libraries are not instrumented; see tests/sanitizers/.
 sanitizer_env() {
-    export ASAN_OPTIONS="detect_leaks=1"
+    # Full unwinding on every allocation: the libraries are built without frame pointers, and
+    # the leak suppressions name their functions, which a fast unwind would not see.
+    export ASAN_OPTIONS="detect_leaks=1:fast_unwind_on_malloc=0"
     export LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp:print_suppressions=0"
     export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
     export TSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/tsan.supp:halt_on_error=1:second_deadlock_stack=1"

@@ -383,10 +383,17 @@ int runOnEveryTarget(const CliContext& context, const std::vector<CliTarget>& ta
     return summary.complete == summary.total ? kExitOk : kExitFailed;
 }
 
-std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
-                                       const std::vector<OptionSpec>& known,
-                                       std::string_view command, std::string_view usage,
-                                       ParsedArgs& parsed) {
+std::vector<OptionSpec> projectorOptions(std::initializer_list<OptionSpec> extra) {
+    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kGroupOption,
+                                     kPasswordOption, kYesOption};
+    known.insert(known.end(), extra.begin(), extra.end());
+    return known;
+}
+
+std::optional<int> parseCommandArgs(const std::vector<std::string>& args,
+                                    const std::vector<OptionSpec>& known, std::string_view command,
+                                    std::string_view usage, ParsedArgs& parsed,
+                                    Positionals expect) {
     const std::string problem = parseArgs(args, known, parsed);
     if (parsed.help) {
         return printHelp(usage);
@@ -394,11 +401,21 @@ std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
     if (!problem.empty()) {
         return usageError(command, problem, usage);
     }
-    if (parsed.positional.size() != 1) {
+    if (expect == Positionals::None && !parsed.positional.empty()) {
+        return usageError(command, "unexpected argument " + parsed.positional.front(), usage);
+    }
+    if (expect == Positionals::OneFile && parsed.positional.size() != 1) {
         return usageError(command, parsed.positional.empty() ? "which file?" : "one file at a time",
                           usage);
     }
     return std::nullopt;
+}
+
+std::optional<int> parseOneFileCommand(const std::vector<std::string>& args,
+                                       const std::vector<OptionSpec>& known,
+                                       std::string_view command, std::string_view usage,
+                                       ParsedArgs& parsed) {
+    return parseCommandArgs(args, known, command, usage, parsed, Positionals::OneFile);
 }
 
 namespace {

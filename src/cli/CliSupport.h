@@ -56,6 +56,17 @@ int usageError(std::string_view command, std::string_view problem, std::string_v
 // Prints the usage to stdout; exit status 0.
 int printHelp(std::string_view usage);
 
+// What a command takes besides its options.
+enum class Positionals { Any, None, OneFile };
+
+// parseArgs for a command. Returns the exit status when the command is already over (--help
+// printed, or wrong usage reported: a problem with the options, an argument where `expect` has
+// none, no FILE or more than one), else nothing.
+std::optional<int> parseCommandArgs(const std::vector<std::string>& args,
+                                    const std::vector<OptionSpec>& known, std::string_view command,
+                                    std::string_view usage, ParsedArgs& parsed,
+                                    Positionals expect = Positionals::Any);
+
 // parseArgs for a command that takes exactly one FILE. Returns the exit status when the command
 // is already over (--help printed, or wrong usage reported), else nothing and `parsed` holds
 // the file as its only positional argument.
@@ -70,6 +81,8 @@ inline constexpr OptionSpec kAllRegisteredOption{"--all-registered", false};
 inline constexpr OptionSpec kGroupOption{"--group", true};
 inline constexpr OptionSpec kPasswordOption{"--password", true};
 inline constexpr OptionSpec kYesOption{"--yes", false};
+// Those five, then the command's own `extra` options.
+std::vector<OptionSpec> projectorOptions(std::initializer_list<OptionSpec> extra = {});
 
 // ---------------------------------------------------------------------------------------------
 // Prompt

@@ -37,16 +37,9 @@ std::string orDash(const std::string& text) {
 
 int runDiscoverCommand(const CliContext&, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, {{"--adaptor", true}, kYesOption}, parsed);
-    if (parsed.help) {
-        return printHelp(kDiscoverUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("discover", problem, kDiscoverUsage);
-    }
-    if (!parsed.positional.empty()) {
-        return usageError("discover", "unexpected argument " + parsed.positional.front(),
-                          kDiscoverUsage);
+    if (const auto status = parseCommandArgs(args, {{"--adaptor", true}, kYesOption}, "discover",
+                                             kDiscoverUsage, parsed, Positionals::None)) {
+        return *status;
     }
     Result<std::vector<AdaptorEntry>> listed = enumerateAdaptors();
     if (!listed) {

@@ -93,12 +93,8 @@ int failWith(const GroupResult& result) {
 
 int runGroupsCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, {kYesOption}, parsed);
-    if (parsed.help) {
-        return printHelp(kGroupsUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("groups", problem, kGroupsUsage);
+    if (const auto status = parseCommandArgs(args, {kYesOption}, "groups", kGroupsUsage, parsed)) {
+        return *status;
     }
     const std::vector<std::string>& p = parsed.positional;
     if (p.empty()) {

@@ -38,17 +38,10 @@ std::string slotText(int slot) {
 
 int runHistoryCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem =
-        parseArgs(args, {{"--projector", true}, {"--since", true}, {"--json", false}}, parsed);
-    if (parsed.help) {
-        return printHelp(kHistoryUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("history", problem, kHistoryUsage);
-    }
-    if (!parsed.positional.empty()) {
-        return usageError("history", "unexpected argument " + parsed.positional.front(),
-                          kHistoryUsage);
+    if (const auto status =
+            parseCommandArgs(args, {{"--projector", true}, {"--since", true}, {"--json", false}},
+                             "history", kHistoryUsage, parsed, Positionals::None)) {
+        return *status;
     }
     std::optional<std::string> address;
     if (const auto given = parsed.value("--projector")) {

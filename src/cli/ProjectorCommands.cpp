@@ -126,17 +126,12 @@ int runOnOneProjector(const CliContext& context, const std::vector<std::string>&
                       std::string_view command, const char* usage,
                       const std::vector<OptionSpec>& extra, const ArgsCheck& checkArgs,
                       const ProjectorBody& body, const ManyCheck& many = {}) {
-    std::vector<OptionSpec> known = {kProjectorOption, kAllRegisteredOption, kGroupOption,
-                                     kPasswordOption, kYesOption};
+    std::vector<OptionSpec> known = projectorOptions();
     known.insert(known.end(), extra.begin(), extra.end());
     const std::string fullUsage = withOptions(usage);
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, known, parsed);
-    if (parsed.help) {
-        return printHelp(fullUsage);
-    }
-    if (!problem.empty()) {
-        return usageError(command, problem, fullUsage);
+    if (const auto status = parseCommandArgs(args, known, command, fullUsage, parsed)) {
+        return *status;
     }
     if (const int status = checkArgs(parsed, fullUsage); status != kExitOk) {
         return status;
@@ -365,14 +360,7 @@ const std::string& statusUsage() {
 
 int runStatusCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs table;
-    const std::string problem = parseArgs(args,
-                                          {kProjectorOption,
-                                           kAllRegisteredOption,
-                                           kGroupOption,
-                                           kPasswordOption,
-                                           kYesOption,
-                                           {"--json", false}},
-                                          table);
+    const std::string problem = parseArgs(args, projectorOptions({{"--json", false}}), table);
     if (table.help) {
         return printHelp(statusUsage());
     }

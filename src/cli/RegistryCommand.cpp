@@ -157,13 +157,10 @@ int changePassword(const CliContext& context, std::uint32_t address, const std::
 
 int runProjectorsCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem =
-        parseArgs(args, {{"--mac", true}, {"--password", true}, kYesOption}, parsed);
-    if (parsed.help) {
-        return printHelp(kProjectorsUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("projectors", problem, kProjectorsUsage);
+    if (const auto status =
+            parseCommandArgs(args, {{"--mac", true}, {"--password", true}, kYesOption},
+                             "projectors", kProjectorsUsage, parsed)) {
+        return *status;
     }
     const std::vector<std::string>& p = parsed.positional;
     if (p.empty()) {

@@ -53,15 +53,9 @@ int runSendCommand(const CliContext& context, const std::vector<std::string>& ar
         return runTemplateSend(context, args);
     }
     ParsedArgs parsed;
-    if (const auto status = parseOneFileCommand(args,
-                                                {kProjectorOption,
-                                                 kAllRegisteredOption,
-                                                 kGroupOption,
-                                                 kPasswordOption,
-                                                 kYesOption,
-                                                 {"--slot", true},
-                                                 {"--startup", true}},
-                                                "send", kSendUsage, parsed)) {
+    if (const auto status =
+            parseOneFileCommand(args, projectorOptions({{"--slot", true}, {"--startup", true}}),
+                                "send", kSendUsage, parsed)) {
         return *status;
     }
     SendRequest request;

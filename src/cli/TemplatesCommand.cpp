@@ -179,12 +179,9 @@ std::optional<FieldValues> readAssignments(const ParsedArgs& parsed) {
 
 int runTemplatesCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, {{"--json", false}}, parsed);
-    if (parsed.help) {
-        return printHelp(kTemplatesUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("templates", problem, kTemplatesUsage);
+    if (const auto status =
+            parseCommandArgs(args, {{"--json", false}}, "templates", kTemplatesUsage, parsed)) {
+        return *status;
     }
     const bool json = parsed.has("--json");
     const std::vector<std::string>& words = parsed.positional;
@@ -205,22 +202,12 @@ int runTemplatesCommand(const CliContext& context, const std::vector<std::string
 
 int runTemplateSend(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args,
-                                          {kProjectorOption,
-                                           kAllRegisteredOption,
-                                           kGroupOption,
-                                           kPasswordOption,
-                                           kYesOption,
-                                           {"--template", true},
-                                           {"--set", true},
-                                           {"--slot", true},
-                                           {"--startup", true}},
-                                          parsed);
-    if (parsed.help) {
-        return printHelp(kTemplateSendUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("send", problem, kTemplateSendUsage);
+    if (const auto status = parseCommandArgs(
+            args,
+            projectorOptions(
+                {{"--template", true}, {"--set", true}, {"--slot", true}, {"--startup", true}}),
+            "send", kTemplateSendUsage, parsed)) {
+        return *status;
     }
     if (!parsed.positional.empty()) {
         return usageError("send", "a template or a file, not both", kTemplateSendUsage);

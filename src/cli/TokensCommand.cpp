@@ -32,12 +32,9 @@ constexpr const char* kTokensUsage =
 
 int runTokensCommand(const CliContext& context, const std::vector<std::string>& args) {
     ParsedArgs parsed;
-    const std::string problem = parseArgs(args, {{"--rights", true}}, parsed);
-    if (parsed.help) {
-        return printHelp(kTokensUsage);
-    }
-    if (!problem.empty()) {
-        return usageError("tokens", problem, kTokensUsage);
+    if (const auto status =
+            parseCommandArgs(args, {{"--rights", true}}, "tokens", kTokensUsage, parsed)) {
+        return *status;
     }
     const std::vector<std::string>& p = parsed.positional;
     const std::string verb = p.empty() ? std::string() : p.front();

@@ -55,11 +55,7 @@ void printUsage(std::FILE* to) {
     }
     std::fputs(
         "\n"
-        "options:\n"
-        "  --program-folder DIR  folder holding LastPj.txt, MessageData, mfont and micon\n"
-        "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program\n"
-        "                        when it runs from a build folder, else the user's data\n"
-        "                        folder $XDG_DATA_HOME/orvanta or ~/.local/share/orvanta)\n"
+        "options:\n" ORVANTA_PROGRAM_FOLDER_HELP
         "  --yes                 answer Yes/OK to every question an operation asks; without it\n"
         "                        the question is printed and answered No/Cancel\n"
         "\n"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "commands/ProjectorState.h"
+#include "platform/EnumWords.h"
 #include "text/LanguageText.h"
 
 namespace orvanta {
@@ -92,16 +93,12 @@ static Outcome runMuteNow(const CommandContext& context) {
 
 namespace {
 
-const char* displayCommandName(DisplayCommand command) {
-    switch (command) {
-        case DisplayCommand::DisplayOn:
-            return "display-on";
-        case DisplayCommand::PowerOnAndDisplayOn:
-            return "power-on-display-on";
-        case DisplayCommand::DisplayOff:
-            break;
-    }
-    return "display-off";
+std::string_view displayCommandName(DisplayCommand command) {
+    static constexpr EnumWord<DisplayCommand> kWords[] = {
+        {DisplayCommand::DisplayOn, "display-on"},
+        {DisplayCommand::PowerOnAndDisplayOn, "power-on-display-on"},
+    };
+    return wordOf(kWords, command, "display-off");
 }
 
 CommandRecord clearRecord(std::uint16_t code) {
@@ -135,7 +132,7 @@ Outcome hideStoredMessage(const CommandContext& context, std::uint8_t slot) {
 
 Outcome runDisplayCommand(const CommandContext& context, DisplayCommand command,
                           std::uint8_t slot) {
-    CommandRecord record{displayCommandName(command), slot, {}, {}, {}, {}};
+    CommandRecord record{std::string(displayCommandName(command)), slot, {}, {}, {}, {}};
     return recordedCommand(context, record, [&](const CommandContext& c) {
         return runDisplayCommandNow(c, command, slot);
     });

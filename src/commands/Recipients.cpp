@@ -9,14 +9,13 @@
 
 namespace orvanta {
 
-Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
-                                                           const RecipientChoice& choice) {
+Recipients resolveRecipients(const std::string& programFolder, const RecipientChoice& choice) {
     // Taken when free so that both files come from between two changes; a change in progress
     // is not waited for (the caller may be a window).
     const auto lock = FileLock::acquire(registryPath(programFolder), std::chrono::milliseconds(0));
     Result<ProjectorRegistry, RegistryProblem> registry = readRegistry(programFolder);
     if (!registry) {
-        return fail(registry.error());
+        return fail(RecipientProblem::Unreadable, registry.error());
     }
     std::vector<ManyProjectorTarget> out;
     if (choice.scope == RecipientScope::AllRegistered) {
@@ -27,11 +26,12 @@ Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& pr
     }
     const Result<ProjectorGroups, GroupProblem> groups = readProjectorGroups(programFolder);
     if (!groups) {
-        return fail(groups.error());
+        return fail(RecipientProblem::Unreadable, groups.error());
     }
     const ProjectorGroup* group = groups.value().find(choice.group);
     if (group == nullptr) {
-        return fail(languageText(Text::GroupNotFound) + " (" + choice.group + ")");
+        return fail(RecipientProblem::NoSuchGroup,
+                    languageText(Text::GroupNotFound) + " (" + choice.group + ")");
     }
     for (const GroupMember& m : groupMembers(*group, registry.value())) {
         out.push_back(

@@ -14,6 +14,13 @@ namespace orvanta {
 
 enum class RecipientScope { AllRegistered, Group };
 
+// Why the projectors of a choice could not be named.
+enum class RecipientProblem {
+    Unreadable,   // the registry or the groups file could not be read
+    NoSuchGroup,  // the group is gone
+};
+using Recipients = Result<std::vector<ManyProjectorTarget>, RecipientProblem>;
+
 struct RecipientChoice {
     RecipientScope scope = RecipientScope::AllRegistered;
     std::string group;  // the group's name for RecipientScope::Group
@@ -24,7 +31,6 @@ struct RecipientChoice {
 // (they fail at once and are never sent to). Fails with the reason when a file cannot be read
 // or the group no longer exists. Never waits for the registry lock: each file is replaced whole
 // by a rename, so a read sees one version of it either way.
-Result<std::vector<ManyProjectorTarget>> resolveRecipients(const std::string& programFolder,
-                                                           const RecipientChoice& choice);
+Recipients resolveRecipients(const std::string& programFolder, const RecipientChoice& choice);
 
 }  // namespace orvanta

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "message/TextUnits.h"
 #include "platform/TextCodec.h"
 #include "text/LanguageText.h"
 
@@ -9,11 +10,6 @@ namespace orvanta {
 
 namespace {
 
-constexpr char16_t kNul = 0x0000;
-constexpr char16_t kLf = 0x000A;
-constexpr char16_t kFf = 0x000C;
-constexpr char16_t kCr = 0x000D;
-constexpr char16_t kEscape = 0x001B;
 constexpr char16_t kAreaFill = 0xFFFF;
 
 // The body under construction: a fixed buffer pre-filled with 0xFF, written item by item.

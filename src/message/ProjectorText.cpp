@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "message/TextUnits.h"
 #include "message/WidthTables.h"
 #include "platform/TextCodec.h"
 #include "text/LanguageText.h"
@@ -10,11 +11,6 @@ namespace orvanta {
 
 namespace {
 
-constexpr char16_t kTab = 0x0009;
-constexpr char16_t kLf = 0x000A;
-constexpr char16_t kFf = 0x000C;
-constexpr char16_t kCr = 0x000D;
-constexpr char16_t kSpace = 0x0020;
 constexpr int kUnmeasuredLineWidth = 12;
 
 int widthFactor(int characterSize) {

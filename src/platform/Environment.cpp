@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string_view>
@@ -200,6 +201,25 @@ void prepareProgramFolder(ProgramFolder& folder) {
 
 std::string resolveProgramFolder(std::vector<std::string>& args) {
     return openProgramFolder(args).path;
+}
+
+std::optional<int> answerHelpOrVersion(const std::vector<std::string>& args, const char* program,
+                                       const char* help) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(help, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("%s %s\n", program, programVersion());
+            return 0;
+        }
+        if (arg == "--program-folder") {
+            ++i;  // its value may be any name, even "--help"
+        }
+    }
+    return std::nullopt;
 }
 
 std::string resourceFolder(const std::string& programFolder, const std::string& name,

@@ -1,6 +1,7 @@
 #pragma once
 // Facts about where and how the program runs.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,20 @@ ProgramFolder openProgramFolder(std::vector<std::string>& args, bool prepare = t
 void prepareProgramFolder(ProgramFolder& folder);
 // openProgramFolder(args).path, for callers with no way to report a problem.
 std::string resolveProgramFolder(std::vector<std::string>& args);
+
+// The lines of a program's --help that say how the program folder is chosen (a string
+// literal, so that it joins the literals around it).
+#define ORVANTA_PROGRAM_FOLDER_HELP                                                        \
+    "  --program-folder DIR  folder holding LastPj.txt, MessageData, mfont and micon\n"    \
+    "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program\n" \
+    "                        when it runs from a build folder, else the user's data\n"     \
+    "                        folder $XDG_DATA_HOME/orvanta or ~/.local/share/orvanta)\n"
+
+// Answers --help (or -h) with `help` and --version with "`program` VERSION", on standard
+// output, before anything else is read; the value of --program-folder is passed over, whatever
+// it says. The exit status when one of them was asked for, else nothing.
+std::optional<int> answerHelpOrVersion(const std::vector<std::string>& args, const char* program,
+                                       const char* help);
 
 // The folder `name` (mfont, micon) with a trailing '/': the program folder's own when it has
 // one, else the first of `fallbacks` that has it, else the program folder's (which then names

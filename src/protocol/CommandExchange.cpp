@@ -14,6 +14,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/EnumWords.h"
 #include "platform/Md5.h"
 #include "text/LanguageText.h"
 
@@ -122,21 +123,11 @@ std::string exchangeErrorText(int code) {
 }
 
 std::string_view verbWord(Verb verb) {
-    switch (verb) {
-        case Verb::Put:
-            return "PUT";
-        case Verb::Text:
-            return "TEXT";
-        case Verb::Ctrl:
-            return "CTRL";
-        case Verb::Info:
-            return "INFO";
-        case Verb::Stat:
-            return "STAT";
-        case Verb::Cancel:
-            return "CANCEL";
-    }
-    return "";
+    static constexpr EnumWord<Verb> kWords[] = {
+        {Verb::Put, "PUT"},   {Verb::Text, "TEXT"}, {Verb::Ctrl, "CTRL"},
+        {Verb::Info, "INFO"}, {Verb::Stat, "STAT"}, {Verb::Cancel, "CANCEL"},
+    };
+    return wordOf(kWords, verb);
 }
 
 std::string buildPutRequest(std::span<const std::uint8_t, 32> header, std::uint8_t slot,

@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <mutex>
 
 #include "platform/WorkerPool.h"
@@ -429,23 +430,11 @@ bool readTextReply(std::string_view reply, MessageTransferRecord& record) {
 }
 
 std::string_view transferVerbWord(TransferKind kind) {
-    switch (kind) {
-        case TransferKind::Put:
-            return "PUT";
-        case TransferKind::Text:
-            return "TEXT";
-        case TransferKind::Info:
-            return "INFO";
-        case TransferKind::Stat:
-            return "STAT";
-        case TransferKind::Cancel:
-            return "CANCEL";
-        case TransferKind::Ctrl:
-        case TransferKind::CtrlRead:
-        case TransferKind::CtrlStateQuery:
-            break;
-    }
-    return "CTRL";
+    // By the kind's number; every CTRL kind goes out as a CTRL.
+    constexpr Verb kVerbs[] = {Verb::Put,  Verb::Text,   Verb::Ctrl, Verb::Info,
+                               Verb::Stat, Verb::Cancel, Verb::Ctrl, Verb::Ctrl};
+    const auto index = static_cast<std::size_t>(kind);
+    return verbWord(index < std::size(kVerbs) ? kVerbs[index] : Verb::Ctrl);
 }
 
 TransferFlags& processTransferFlags() {

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
+#include "message/TextUnits.h"
+
 namespace orvanta::render {
 
 namespace {
-
-constexpr char16_t kLf = 0x000A;
-constexpr char16_t kCr = 0x000D;
 
 // A palette code for the preview: "Transparent" (9) lets the message background show, so it
 // takes the canvas color.

@@ -1,29 +1,21 @@
 #include "schedule/ScheduleJson.h"
 
 #include <algorithm>
+#include <optional>
+
+#include "platform/EnumWords.h"
 
 namespace orvanta {
 namespace {
 
 using nlohmann::json;
 
-const char* repeatName(Repeat repeat) {
-    switch (repeat) {
-        case Repeat::Once:
-            return "once";
-        case Repeat::Daily:
-            return "daily";
-        case Repeat::Weekdays:
-            return "weekdays";
-    }
-    return "daily";
-}
-
-struct KindName {
-    ScheduleActionKind kind;
-    const char* name;
+constexpr EnumWord<Repeat> kRepeats[] = {
+    {Repeat::Once, "once"},
+    {Repeat::Daily, "daily"},
+    {Repeat::Weekdays, "weekdays"},
 };
-constexpr KindName kKinds[] = {
+constexpr EnumWord<ScheduleActionKind> kKinds[] = {
     {ScheduleActionKind::SendFile, "send-file"},
     {ScheduleActionKind::SendTemplate, "send-template"},
     {ScheduleActionKind::Show, "show"},
@@ -129,7 +121,8 @@ class Reader {
 };
 
 json whenToJson(const ScheduleWhen& when) {
-    json out{{"repeat", repeatName(when.repeat)}, {"time", formatTimeOfDay(when.time)}};
+    json out{{"repeat", wordOf(kRepeats, when.repeat, "daily")},
+             {"time", formatTimeOfDay(when.time)}};
     if (when.repeat == Repeat::Once) {
         out["date"] = formatDate(when.date);
     }
@@ -161,18 +154,20 @@ json whenToJson(const ScheduleWhen& when) {
 ScheduleWhen whenFromJson(Reader& r) {
     ScheduleWhen when;
     const std::string repeat = r.text("repeat");
-    if (repeat == "once") {
-        when.repeat = Repeat::Once;
+    const std::optional<Repeat> known = valueOf(kRepeats, repeat);
+    if (known) {
+        when.repeat = *known;
+    } else if (!repeat.empty()) {
+        r.wrong("repeat", "is not once, daily or weekdays");
+    }
+    if (known == Repeat::Once) {
         const std::string date = r.text("date");
         if (const auto d = parseDate(date)) {
             when.date = *d;
         } else if (!date.empty()) {
             r.wrong("date", "is not a date (YYYY-MM-DD)");
         }
-    } else if (repeat == "daily") {
-        when.repeat = Repeat::Daily;
-    } else if (repeat == "weekdays") {
-        when.repeat = Repeat::Weekdays;
+    } else if (known == Repeat::Weekdays) {
         if (const json* days = r.list("weekdays")) {
             for (const json& d : *days) {
                 const auto day = d.is_string() ? parseWeekdays(d.get<std::string>()) : std::nullopt;
@@ -186,8 +181,6 @@ ScheduleWhen whenFromJson(Reader& r) {
         } else {
             r.wrong("weekdays", "is missing");
         }
-    } else if (!repeat.empty()) {
-        r.wrong("repeat", "is not once, daily or weekdays");
     }
     const std::string time = r.text("time");
     if (const auto t = parseTimeOfDay(time)) {
@@ -214,11 +207,7 @@ ScheduleWhen whenFromJson(Reader& r) {
 
 json actionToJson(const ScheduleAction& action) {
     json out;
-    for (const KindName& k : kKinds) {
-        if (k.kind == action.kind) {
-            out["kind"] = k.name;
-        }
-    }
+    out["kind"] = wordOf(kKinds, action.kind);
     switch (action.kind) {
         case ScheduleActionKind::SendTemplate: {
             out["template"] = action.templateName;
@@ -266,15 +255,14 @@ json actionToJson(const ScheduleAction& action) {
 ScheduleAction actionFromJson(Reader& r, const json& object) {
     ScheduleAction action;
     const std::string kind = r.text("kind");
-    const auto known = std::find_if(std::begin(kKinds), std::end(kKinds),
-                                    [&kind](const KindName& k) { return kind == k.name; });
-    if (known == std::end(kKinds)) {
+    const std::optional<ScheduleActionKind> known = valueOf(kKinds, kind);
+    if (!known) {
         if (!kind.empty()) {
             r.wrong("kind", "is not send-file, send-template, show, hide, clear, mute or startup");
         }
         return action;
     }
-    action.kind = known->kind;
+    action.kind = *known;
     action.slot = r.number("slot", 0, 0, 12);
     switch (action.kind) {
         case ScheduleActionKind::SendFile:

@@ -5,33 +5,25 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/AtomicFile.h"
+#include "platform/EnumWords.h"
 #include "platform/WorkerPool.h"
 
 namespace orvanta {
 namespace {
 
-constexpr FiringState kStates[] = {FiringState::Started, FiringState::Done, FiringState::Failed,
-                                   FiringState::Missed, FiringState::Interrupted};
+constexpr EnumWord<FiringState> kStates[] = {
+    {FiringState::Started, "started"},         {FiringState::Done, "done"},
+    {FiringState::Failed, "failed"},           {FiringState::Missed, "missed"},
+    {FiringState::Interrupted, "interrupted"},
+};
 // The ledger is written at least this often while nothing fires, so that a restart looks
 // back no further than needed.
 constexpr Instant kCheckedSavePeriod = 60;
 
 }  // namespace
 
-const char* firingStateName(FiringState state) {
-    switch (state) {
-        case FiringState::Started:
-            return "started";
-        case FiringState::Done:
-            return "done";
-        case FiringState::Failed:
-            return "failed";
-        case FiringState::Missed:
-            return "missed";
-        case FiringState::Interrupted:
-            return "interrupted";
-    }
-    return "started";
+std::string_view firingStateName(FiringState state) {
+    return wordOf(kStates, state, "started");
 }
 
 LedgerFiring* FiringLedger::find(const std::string& entry, Instant time) {
@@ -75,12 +67,8 @@ FiringLedger parseLedger(std::string_view bytes) {
         }
         LedgerFiring firing{f["entry"].get<std::string>(), f["time"].get<Instant>(),
                             FiringState::Started};
-        const std::string state = f.value("state", std::string("started"));
-        for (const FiringState s : kStates) {
-            if (state == firingStateName(s)) {
-                firing.state = s;
-            }
-        }
+        firing.state = valueOf(kStates, f.value("state", std::string("started")))
+                           .value_or(FiringState::Started);
         ledger.firings.push_back(std::move(firing));
     }
     return ledger;

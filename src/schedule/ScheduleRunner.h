@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -32,7 +33,7 @@ inline constexpr const char* kLedgerFileName = "schedule-state.json";
 inline constexpr Instant kLookBackSeconds = 7 * 86400;
 
 enum class FiringState { Started, Done, Failed, Missed, Interrupted };
-const char* firingStateName(FiringState state);
+std::string_view firingStateName(FiringState state);
 
 struct LedgerFiring {
     std::string entry;

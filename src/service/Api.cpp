@@ -9,12 +9,14 @@
 
 #include "commands/DisplayCommands.h"
 #include "commands/ManyProjectorRun.h"
+#include "commands/Recipients.h"
 #include "commands/SendCommand.h"
 #include "commands/TemplateSend.h"
 #include "history/History.h"
 #include "history/HistoryRecorder.h"
 #include "message/MessageFile.h"
 #include "message/Payload.h"
+#include "platform/EnumWords.h"
 #include "platform/Environment.h"
 #include "projectors/ProjectorGroups.h"
 #include "projectors/ProjectorRegistry.h"
@@ -132,15 +134,12 @@ Outcome showAfter(Outcome sent, const CommandContext& c, bool showNow, std::uint
     return sent;
 }
 
-const char* rowResult(RowStage stage) {
-    switch (stage) {
-        case RowStage::Complete:
-            return "complete";
-        case RowStage::Cancelled:
-            return "cancelled";
-        default:
-            return "failed";
-    }
+std::string_view rowResult(RowStage stage) {
+    static constexpr EnumWord<RowStage> kWords[] = {
+        {RowStage::Complete, "complete"},
+        {RowStage::Cancelled, "cancelled"},
+    };
+    return wordOf(kWords, stage, "failed");
 }
 
 // A message file of MessageData/ by its bare name, with or without ".ovx"; nothing for a name
@@ -166,65 +165,46 @@ struct ResolvedTargets {
     std::optional<HttpResponse> refusal;
 };
 
+// One projector is looked up here (it must be registered); a group or every registered one
+// are named as the window and the command line name them.
 ResolvedTargets resolveTargets(const std::string& folder, const ApiTarget& target) {
     ResolvedTargets out;
+    if (target.kind != ApiTarget::Kind::Projector) {
+        Recipients recipients =
+            resolveRecipients(folder, target.kind == ApiTarget::Kind::Group
+                                          ? RecipientChoice{RecipientScope::Group, target.name}
+                                          : RecipientChoice{RecipientScope::AllRegistered, {}});
+        if (!recipients) {
+            out.refusal = recipients.reason() == RecipientProblem::NoSuchGroup
+                              ? problem(404, "target.group", recipients.error())
+                              : problem(503, "", recipients.error());
+            return out;
+        }
+        out.targets = std::move(recipients).value();
+        if (out.targets.empty()) {
+            out.refusal = problem(422, "target", languageText(Text::PleaseSelectProjector));
+        }
+        return out;
+    }
     const Result<ProjectorRegistry, RegistryProblem> registry = readRegistry(folder);
     if (!registry) {
         out.refusal = problem(503, "", registry.error());
         return out;
     }
-    const ProjectorRegistry& list = registry.value();
-    const auto add = [&out](const ProjectorRecord& r) {
-        out.targets.push_back({{r.address, r.password}, r.name, false});
-    };
-    switch (target.kind) {
-        case ApiTarget::Kind::Projector: {
-            const std::optional<std::uint32_t> address = parseAddress(target.name);
-            if (!address) {
-                out.refusal =
-                    problem(400, "target.projector",
-                            "\"target.projector\" is not an IPv4 address: " + target.name);
-                return out;
-            }
-            const std::optional<std::size_t> row = list.findAddress(*address);
-            if (!row) {
-                out.refusal = problem(404, "target.projector",
-                                      "no projector is registered at " + target.name);
-                return out;
-            }
-            add(list.records[*row]);
-            break;
-        }
-        case ApiTarget::Kind::Group: {
-            const Result<ProjectorGroups, GroupProblem> groups = readProjectorGroups(folder);
-            if (!groups) {
-                out.refusal = problem(503, "", groups.error());
-                return out;
-            }
-            const ProjectorGroup* group = groups.value().find(target.name);
-            if (group == nullptr) {
-                out.refusal = problem(404, "target.group",
-                                      languageText(Text::GroupNotFound) + " (" + target.name + ")");
-                return out;
-            }
-            for (const GroupMember& m : groupMembers(*group, list)) {
-                if (m.record) {
-                    add(*m.record);
-                } else {
-                    out.targets.push_back({{m.address, {}}, {}, true});
-                }
-            }
-            break;
-        }
-        case ApiTarget::Kind::All:
-            for (const ProjectorRecord& r : list.records) {
-                add(r);
-            }
-            break;
+    const std::optional<std::uint32_t> address = parseAddress(target.name);
+    if (!address) {
+        out.refusal = problem(400, "target.projector",
+                              "\"target.projector\" is not an IPv4 address: " + target.name);
+        return out;
     }
-    if (out.targets.empty()) {
-        out.refusal = problem(422, "target", languageText(Text::PleaseSelectProjector));
+    const std::optional<std::size_t> row = registry.value().findAddress(*address);
+    if (!row) {
+        out.refusal =
+            problem(404, "target.projector", "no projector is registered at " + target.name);
+        return out;
     }
+    const ProjectorRecord& r = registry.value().records[*row];
+    out.targets.push_back({{r.address, r.password}, r.name, false});
     return out;
 }
 

@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "platform/EnumWords.h"
+
 namespace orvanta::service {
 namespace {
 
@@ -212,19 +214,11 @@ ApiCommand read(ApiVerb verb, std::string_view body) {
 }  // namespace
 
 std::string_view apiVerbName(ApiVerb verb) {
-    switch (verb) {
-        case ApiVerb::Send:
-            return "send";
-        case ApiVerb::Show:
-            return "show";
-        case ApiVerb::Hide:
-            return "hide";
-        case ApiVerb::Clear:
-            return "clear";
-        case ApiVerb::Mute:
-            return "mute";
-    }
-    return "send";
+    static constexpr EnumWord<ApiVerb> kWords[] = {
+        {ApiVerb::Send, "send"},   {ApiVerb::Show, "show"}, {ApiVerb::Hide, "hide"},
+        {ApiVerb::Clear, "clear"}, {ApiVerb::Mute, "mute"},
+    };
+    return wordOf(kWords, verb, "send");
 }
 
 ApiReading readApiCommand(ApiVerb verb, std::string_view body) {

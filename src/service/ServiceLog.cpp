@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+#include "platform/EnumWords.h"
+
 namespace orvanta::service {
 namespace {
 
@@ -13,17 +15,12 @@ bool toJournal() {
     return journal;
 }
 
-const char* word(LogPriority priority) {
-    switch (priority) {
-        case LogPriority::Error:
-            return "error: ";
-        case LogPriority::Warning:
-            return "warning: ";
-        case LogPriority::Notice:
-        case LogPriority::Info:
-            break;
-    }
-    return "";
+std::string_view word(LogPriority priority) {
+    static constexpr EnumWord<LogPriority> kWords[] = {
+        {LogPriority::Error, "error: "},
+        {LogPriority::Warning, "warning: "},
+    };
+    return wordOf(kWords, priority);
 }
 
 }  // namespace

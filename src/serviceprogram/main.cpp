@@ -89,15 +89,8 @@ std::optional<std::string> optionValue(std::vector<std::string>& args, const std
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (a == "--version") {
-            std::printf("orvanta-service %s\n", programVersion());
-            return 0;
-        }
+    if (const std::optional<int> status = answerHelpOrVersion(args, "orvanta-service", kUsage)) {
+        return *status;
     }
     ProgramFolder folder = openProgramFolder(args, false);
     std::string problem;

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "message/Payload.h"
 #include "message/ProjectorText.h"
+#include "platform/EnumWords.h"
 #include "platform/TextCodec.h"
 #include "text/LanguageText.h"
 
@@ -182,6 +184,13 @@ void forEachPlaceholder(const RichText& text, Visit&& visit) {
 
 // A prompt that answers every question with its refusing button and keeps quiet: the checks
 // before filling have asked everything an operator could be asked.
+constexpr EnumWord<FieldKind> kFieldKinds[] = {
+    {FieldKind::Text, "text"},
+    {FieldKind::Choice, "choice"},
+    {FieldKind::Time, "time"},
+    {FieldKind::Date, "date"},
+};
+
 class RefusingPrompt : public Prompt {
   public:
     void inform(const std::string&, PromptIcon) override {}
@@ -193,27 +202,15 @@ class RefusingPrompt : public Prompt {
 }  // namespace
 
 std::string_view fieldKindName(FieldKind kind) {
-    switch (kind) {
-        case FieldKind::Text:
-            return "text";
-        case FieldKind::Choice:
-            return "choice";
-        case FieldKind::Time:
-            return "time";
-        case FieldKind::Date:
-            return "date";
-    }
-    return "text";
+    return wordOf(kFieldKinds, kind, "text");
 }
 
 bool fieldKindFromName(std::string_view name, FieldKind& kind) {
-    for (FieldKind k : {FieldKind::Text, FieldKind::Choice, FieldKind::Time, FieldKind::Date}) {
-        if (fieldKindName(k) == name) {
-            kind = k;
-            return true;
-        }
+    const std::optional<FieldKind> known = valueOf(kFieldKinds, name);
+    if (known) {
+        kind = *known;
     }
-    return false;
+    return known.has_value();
 }
 
 const TemplateField* MessageTemplate::field(std::string_view fieldName) const {

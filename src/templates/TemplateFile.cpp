@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/AtomicFile.h"
+#include "platform/EnumWords.h"
 #include "platform/TextCodec.h"
 #include "templates/Template.h"
 #include "text/LanguageText.h"
@@ -389,15 +390,11 @@ TemplateResult<> removeTemplate(const std::string& folder, std::string_view name
 }
 
 std::string_view starterLanguageFolder(LanguageId language) {
-    switch (language) {
-        case LanguageId::Japanese:
-            return "ja/";
-        case LanguageId::ChineseSimplified:
-            return "zh/";
-        case LanguageId::English:
-            break;
-    }
-    return "en/";
+    static constexpr EnumWord<LanguageId> kFolders[] = {
+        {LanguageId::Japanese, "ja/"},
+        {LanguageId::ChineseSimplified, "zh/"},
+    };
+    return wordOf(kFolders, language, "en/");
 }
 
 Result<> installStarterTemplates(const std::string& programFolder, const std::string& starterFolder,

@@ -9,6 +9,10 @@
 
 namespace orvanta {
 
+// The lists below hold one ORVANTA_TEXT(key, english, japanese, chinese) row a text; here
+// only the key counts.
+#define ORVANTA_TEXT(key, english, japanese, chinese) key,
+
 enum class Text : int {
     OvxExtension = 1000,
     TxtExtension = 1001,
@@ -160,70 +164,54 @@ enum class Text : int {
     TitleTooLongCharacters = 1147,
 
     // Frame, menus, tool bar and texts every page shares: 2000..2199, listed in
-    // app/texts/FrameTexts.def.
+    // text/texts/FrameTexts.def.
     FrameTextsBefore = 1999,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/FrameTexts.def"
-#undef ORVANTA_TEXT
     FrameTextsEnd,
 
-    // Edit tab and its dialogs: 2200..2399, listed in app/texts/EditTexts.def.
+    // Edit tab and its dialogs: 2200..2399, listed in text/texts/EditTexts.def.
     EditTextsBefore = 2199,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/EditTexts.def"
-#undef ORVANTA_TEXT
     EditTextsEnd,
 
     // Main tab, startup display, status and send lock: 2400..2599, listed in
-    // app/texts/MainTexts.def.
+    // text/texts/MainTexts.def.
     MainTextsBefore = 2399,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/MainTexts.def"
-#undef ORVANTA_TEXT
     MainTextsEnd,
 
-    // Discovery tab and its dialogs: 2600..2799, listed in app/texts/DiscoveryTexts.def.
+    // Discovery tab and its dialogs: 2600..2799, listed in text/texts/DiscoveryTexts.def.
     DiscoveryTextsBefore = 2599,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/DiscoveryTexts.def"
-#undef ORVANTA_TEXT
     DiscoveryTextsEnd,
 
-    // Preview: 2800..2999, listed in app/texts/PreviewTexts.def.
+    // Preview: 2800..2999, listed in text/texts/PreviewTexts.def.
     PreviewTextsBefore = 2799,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/PreviewTexts.def"
-#undef ORVANTA_TEXT
     PreviewTextsEnd,
 
-    // Command line and core messages of our own: 3000..3199, listed in app/texts/CoreTexts.def.
+    // Command line and core messages of our own: 3000..3199, listed in text/texts/CoreTexts.def.
     CoreTextsBefore = 2999,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/CoreTexts.def"
-#undef ORVANTA_TEXT
     CoreTextsEnd,
 
     // The fleet table and the command line's table of many projectors: 3400..3599, listed in
-    // app/texts/FleetTexts.def.
+    // text/texts/FleetTexts.def.
     FleetTextsBefore = 3399,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/FleetTexts.def"
-#undef ORVANTA_TEXT
     FleetTextsEnd,
 
     // Message templates and their fields: 3600..3799, listed in text/texts/TemplateTexts.def.
     TemplateTextsBefore = 3599,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/TemplateTexts.def"
-#undef ORVANTA_TEXT
     TemplateTextsEnd,
 
     // The Schedule tab and its entry dialog: 3800..3999, listed in text/texts/ScheduleTexts.def.
     ScheduleTextsBefore = 3799,
-#define ORVANTA_TEXT(key, english, japanese, chinese) key,
 #include "text/texts/ScheduleTexts.def"
-#undef ORVANTA_TEXT
     ScheduleTextsEnd,
 };
+
+#undef ORVANTA_TEXT
 
 }  // namespace orvanta

@@ -66,7 +66,7 @@ long long byteOf(std::uint32_t address, int shift) {
 }  // namespace
 
 DiscoveryPage::DiscoveryPage(PageContext context, QWidget* parent)
-    : QWidget(parent),
+    : TabPage(parent),
       context_(context),
       found_(new FoundProjectorModel(this)),
       foundView_(makeListView(this, QStringLiteral("foundList"), text(Text::LabelProjectorList))),

@@ -14,7 +14,6 @@
 // ends, and a write that fails is reported (Text::RegistryWriteFailed,
 // Text::AdaptorChoiceNotSaved) while the list shows what the file holds. GUI thread only.
 
-#include <QWidget>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -23,6 +22,7 @@
 
 #include "projectors/Discovery.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/models/ProjectorRegistryModel.h"
 
 class QComboBox;
@@ -36,16 +36,16 @@ struct ProjectorRecord;
 class FoundProjectorModel;
 class GroupsPanel;
 
-class DiscoveryPage : public QWidget {
+class DiscoveryPage : public TabPage {
     Q_OBJECT
   public:
     explicit DiscoveryPage(PageContext context, QWidget* parent = nullptr);
     ~DiscoveryPage() override;
 
     // Reloads the registry and starts a discovery run ("Find" stays disabled until it ends).
-    void showPage();
+    void showPage() override;
     // The tab is no longer shown: a running discovery is told to stop, not waited for.
-    void leavePage();
+    void leavePage() override;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -7,12 +7,11 @@
 
 namespace orvanta {
 
+FoundProjectorModel::FoundProjectorModel(QObject* parent)
+    : CaptionedTableModel(kRegistryCaptions, parent) {}
+
 int FoundProjectorModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(records_.size());
-}
-
-int FoundProjectorModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ProjectorRegistryModel::ColumnCount;
 }
 
 QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
@@ -28,22 +27,6 @@ QVariant FoundProjectorModel::data(const QModelIndex& index, int role) const {
             return r.mac.empty() ? QStringLiteral("-") : qs(r.mac);
         case ProjectorRegistryModel::AddressColumn:
             return qs(formatAddress(r.address));
-        default:
-            return {};
-    }
-}
-
-QVariant FoundProjectorModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    switch (section) {
-        case ProjectorRegistryModel::NameColumn:
-            return text(Text::ColumnProjectorName);
-        case ProjectorRegistryModel::MacColumn:
-            return text(Text::ColumnMacAddress);
-        case ProjectorRegistryModel::AddressColumn:
-            return text(Text::ColumnIpAddress);
         default:
             return {};
     }

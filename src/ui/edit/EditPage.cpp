@@ -120,7 +120,7 @@ QCheckBox* checkBox(Text caption, const char* name, QWidget* parent) {
 }  // namespace
 
 EditPage::EditPage(PageContext context, QWidget* parent)
-    : QWidget(parent), context_(context), query_(this, context.runner.timings()) {
+    : TabPage(parent), context_(context), query_(this, context.runner.timings()) {
     chooseFile_ = [this](bool save, const QString& folder, const QString& proposed) {
         return defaultChooser(this, save, folder, proposed,
                               RecentFiles(qs(context_.state.recentFilesList)));

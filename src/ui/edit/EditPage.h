@@ -8,7 +8,6 @@
 // the background check (title length, unsupported characters, size limit) and every command
 // work on the core's Message, never on widgets.
 
-#include <QWidget>
 #include <functional>
 #include <optional>
 #include <string>
@@ -20,6 +19,7 @@
 #include "message/Payload.h"
 #include "message/RecoveryFile.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/dialogs/ProjectorStateQuery.h"
 #include "ui/edit/RichTextAdapter.h"
 
@@ -37,14 +37,14 @@ class SendToChoice;
 
 class RichTextEdit;
 
-class EditPage : public QWidget {
+class EditPage : public TabPage {
     Q_OBJECT
   public:
     explicit EditPage(PageContext context, QWidget* parent = nullptr);
     ~EditPage() override;
 
-    void showPage();
-    void leavePage();
+    void showPage() override;
+    void leavePage() override;
     // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
     void refreshSendCaption();
     // The unsaved-data question (Yes saves, No discards, Cancel keeps): false when the

@@ -7,11 +7,10 @@
 #include <QTextEdit>
 
 #include "message/Rtf.h"
+#include "message/TextUnits.h"
 
 namespace orvanta {
 namespace {
-
-constexpr char16_t kCr = u'\r';
 
 Rgb rgbOf(const QBrush& brush, Rgb fallback) {
     if (brush.style() == Qt::NoBrush) {

@@ -10,26 +10,21 @@
 
 namespace orvanta {
 
-FleetModel::FleetModel(QObject* parent) : QAbstractTableModel(parent) {}
+namespace {
+
+constexpr Text kCaptions[] = {
+    Text::FleetColumnName,     Text::FleetColumnAddress,   Text::FleetColumnMessage,
+    Text::FleetColumnAlarm,    Text::FleetColumnStartup,   Text::FleetColumnLevel,
+    Text::FleetColumnAnswered, Text::FleetColumnReachable,
+};
+static_assert(std::size(kCaptions) == FleetModel::ColumnCount);
+
+}  // namespace
+
+FleetModel::FleetModel(QObject* parent) : CaptionedTableModel(kCaptions, parent) {}
 
 int FleetModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-}
-
-int FleetModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant FleetModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    static constexpr Text kHeaders[ColumnCount] = {
-        Text::FleetColumnName,     Text::FleetColumnAddress,   Text::FleetColumnMessage,
-        Text::FleetColumnAlarm,    Text::FleetColumnStartup,   Text::FleetColumnLevel,
-        Text::FleetColumnAnswered, Text::FleetColumnReachable,
-    };
-    return section >= 0 && section < ColumnCount ? text(kHeaders[section]) : QVariant();
 }
 
 QVariant FleetModel::data(const QModelIndex& index, int role) const {

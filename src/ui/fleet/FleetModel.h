@@ -8,7 +8,6 @@
 // Sorting: Qt::UserRole holds a key per column that sorts as the operator expects (addresses
 // and levels as numbers, times as times, unanswered rows last). GUI thread only.
 
-#include <QAbstractTableModel>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -16,10 +15,11 @@
 
 #include "commands/FleetWatch.h"
 #include "projectors/ProjectorRegistry.h"
+#include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {
 
-class FleetModel : public QAbstractTableModel {
+class FleetModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column {
@@ -39,10 +39,7 @@ class FleetModel : public QAbstractTableModel {
     explicit FleetModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
     // The registered projectors. Rows of addresses that stay keep what was learnt of them.
     void setProjectors(const ProjectorRegistry& registry);

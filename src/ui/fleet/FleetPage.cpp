@@ -20,7 +20,7 @@
 namespace orvanta {
 
 FleetPage::FleetPage(PageContext context, QWidget* parent, FleetWatchTimings timings)
-    : QWidget(parent),
+    : TabPage(parent),
       context_(context),
       model_(new FleetModel(this)),
       filter_(new FleetFilterModel(this)),

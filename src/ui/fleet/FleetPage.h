@@ -12,10 +12,9 @@
 // click on their header. Double-clicking a row (or Enter on it) chooses that projector for
 // the Main tab: the page tells the frame through projectorChosen().
 
-#include <QWidget>
-
 #include "commands/FleetWatch.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 
 class QComboBox;
 class QLabel;
@@ -27,15 +26,15 @@ namespace orvanta {
 class FleetModel;
 class FleetFilterModel;
 
-class FleetPage : public QWidget {
+class FleetPage : public TabPage {
     Q_OBJECT
   public:
     explicit FleetPage(PageContext context, QWidget* parent = nullptr,
                        FleetWatchTimings timings = {});
     ~FleetPage() override;
 
-    void showPage();
-    void leavePage();
+    void showPage() override;
+    void leavePage() override;
 
   signals:
     // The operator chose the projector of registry row `row` for the Main tab.

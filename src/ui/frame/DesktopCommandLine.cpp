@@ -1,7 +1,5 @@
 #include "ui/frame/DesktopCommandLine.h"
 
-#include <cstdio>
-#include <string_view>
 #include <vector>
 
 #include "platform/Environment.h"
@@ -21,11 +19,7 @@ constexpr const char* kHelp =
     "The interface language follows the locale (LC_ALL, LC_MESSAGES, LANG): Japanese,\n"
     "Simplified Chinese, else English.\n"
     "\n"
-    "options:\n"
-    "  --program-folder DIR  folder holding LastPj.txt, MessageData, mfont and micon\n"
-    "                        (default: ORVANTA_PROGRAM_FOLDER, else beside this program\n"
-    "                        when it runs from a build folder, else the user's data\n"
-    "                        folder $XDG_DATA_HOME/orvanta or ~/.local/share/orvanta)\n"
+    "options:\n" ORVANTA_PROGRAM_FOLDER_HELP
     "  --help                show this text\n"
     "  --version             show the version\n"
     "\n"
@@ -34,21 +28,7 @@ constexpr const char* kHelp =
 }  // namespace
 
 std::optional<int> answerInformationOptions(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (arg == "--version") {
-            std::printf("orvanta %s\n", programVersion());
-            return 0;
-        }
-        if (arg == "--program-folder") {
-            ++i;  // its value may be any name, even "--help"
-        }
-    }
-    return std::nullopt;
+    return answerHelpOrVersion(std::vector<std::string>(argv + 1, argv + argc), "orvanta", kHelp);
 }
 
 DesktopArguments readDesktopArguments(const std::vector<std::string>& args) {

@@ -26,16 +26,16 @@ PageTabs::PageTabs(PageContext context, QWidget* parent)
     editTab_ = new EditPage(context, this);
     fleetTab_ = new FleetPage(context, this);
     scheduleTab_ = new SchedulePage(context, this);
-    mainTab_->setObjectName(QStringLiteral("mainTab"));
-    discoveryTab_->setObjectName(QStringLiteral("discoveryTab"));
-    editTab_->setObjectName(QStringLiteral("editTab"));
-    fleetTab_->setObjectName(QStringLiteral("fleetTab"));
-    scheduleTab_->setObjectName(QStringLiteral("scheduleTab"));
-    tabs_->addTab(mainTab_, text(Text::TabMain));
-    tabs_->addTab(discoveryTab_, text(Text::TabDiscovery));
-    tabs_->addTab(editTab_, text(Text::TabEdit));
-    tabs_->addTab(fleetTab_, text(Text::FleetTab));
-    tabs_->addTab(scheduleTab_, text(Text::ScheduleTab));
+    const auto add = [this](TabPage* page, const QString& name, Text caption) {
+        page->setObjectName(name);
+        tabs_->addTab(page, text(caption));
+        pages_.push_back(page);
+    };
+    add(mainTab_, QStringLiteral("mainTab"), Text::TabMain);
+    add(discoveryTab_, QStringLiteral("discoveryTab"), Text::TabDiscovery);
+    add(editTab_, QStringLiteral("editTab"), Text::TabEdit);
+    add(fleetTab_, QStringLiteral("fleetTab"), Text::FleetTab);
+    add(scheduleTab_, QStringLiteral("scheduleTab"), Text::ScheduleTab);
     tabs_->setCurrentIndex(MainTab);
     connect(tabs_, &QTabWidget::currentChanged, this, [this] { showCurrentPage(); });
     // A projector chosen in the fleet table becomes the Main tab's, which then shows it.
@@ -49,28 +49,6 @@ int PageTabs::currentPage() const {
     return tabs_->currentIndex();
 }
 
-void PageTabs::leavePage(int page) {
-    switch (page) {
-        case MainTab:
-            mainTab_->leavePage();
-            break;
-        case DiscoveryTab:
-            discoveryTab_->leavePage();
-            break;
-        case EditTab:
-            editTab_->leavePage();
-            break;
-        case FleetTab:
-            fleetTab_->leavePage();
-            break;
-        case ScheduleTab:
-            scheduleTab_->leavePage();
-            break;
-        default:
-            break;
-    }
-}
-
 void PageTabs::showCurrentPage() {
     if (currentPage() < MainTab || currentPage() > ScheduleTab) {
         tabs_->setCurrentIndex(MainTab);  // runs this again for the Main page
@@ -78,28 +56,12 @@ void PageTabs::showCurrentPage() {
     }
     // Every page but the shown one has its background work stopped (leaving is cheap and may
     // be repeated), so nothing keeps running behind a page the operator cannot see.
-    for (int page : {MainTab, DiscoveryTab, EditTab, FleetTab, ScheduleTab}) {
+    for (int page = MainTab; page <= ScheduleTab; ++page) {
         if (page != currentPage()) {
-            leavePage(page);
+            pages_[static_cast<std::size_t>(page)]->leavePage();
         }
     }
-    switch (currentPage()) {
-        case DiscoveryTab:
-            discoveryTab_->showPage();
-            break;
-        case EditTab:
-            editTab_->showPage();
-            break;
-        case FleetTab:
-            fleetTab_->showPage();
-            break;
-        case ScheduleTab:
-            scheduleTab_->showPage();
-            break;
-        default:
-            mainTab_->showPage();
-            break;
-    }
+    pages_[static_cast<std::size_t>(currentPage())]->showPage();
     emit pageShown(currentPage());
 }
 

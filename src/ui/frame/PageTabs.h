@@ -3,6 +3,7 @@
 // and Schedule, created in that order.
 
 #include <QWidget>
+#include <vector>
 
 #include "ui/common/PageContext.h"
 
@@ -10,6 +11,7 @@ class QTabWidget;
 
 namespace orvanta {
 
+class TabPage;
 class MainPage;
 class DiscoveryPage;
 class EditPage;
@@ -39,14 +41,13 @@ class PageTabs : public QWidget {
     void pageShown(int page);
 
   private:
-    void leavePage(int page);
-
     QTabWidget* tabs_;
     MainPage* mainTab_;
     DiscoveryPage* discoveryTab_;
     EditPage* editTab_;
     FleetPage* fleetTab_;
     SchedulePage* scheduleTab_;
+    std::vector<TabPage*> pages_;  // in the order of Tab
 };
 
 }  // namespace orvanta

@@ -5,9 +5,17 @@
 
 namespace orvanta {
 
+namespace {
+
+constexpr Text kCaptions[] = {Text::ColumnIpAddress, Text::ColumnProjectorName,
+                              Text::ManyProjectorColumnState, Text::ManyProjectorColumnResult};
+static_assert(std::size(kCaptions) == ManyProjectorRowModel::ColumnCount);
+
+}  // namespace
+
 ManyProjectorRowModel::ManyProjectorRowModel(const std::vector<ManyProjectorTarget>& targets,
                                              QObject* parent)
-    : QAbstractTableModel(parent) {
+    : CaptionedTableModel(kCaptions, parent) {
     rows_.reserve(targets.size());
     for (const ManyProjectorTarget& t : targets) {
         Row row;
@@ -19,10 +27,6 @@ ManyProjectorRowModel::ManyProjectorRowModel(const std::vector<ManyProjectorTarg
 
 int ManyProjectorRowModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-}
-
-int ManyProjectorRowModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant ManyProjectorRowModel::data(const QModelIndex& index, int role) const {
@@ -48,25 +52,6 @@ QVariant ManyProjectorRowModel::data(const QModelIndex& index, int role) const {
         return row.result;
     }
     return {};
-}
-
-QVariant ManyProjectorRowModel::headerData(int section, Qt::Orientation orientation,
-                                           int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return QAbstractTableModel::headerData(section, orientation, role);
-    }
-    switch (section) {
-        case AddressColumn:
-            return text(Text::ColumnIpAddress);
-        case NameColumn:
-            return text(Text::ColumnProjectorName);
-        case StateColumn:
-            return text(Text::ManyProjectorColumnState);
-        case ResultColumn:
-            return text(Text::ManyProjectorColumnResult);
-        default:
-            return {};
-    }
 }
 
 void ManyProjectorRowModel::apply(const ManyProjectorEvent& event) {

@@ -2,14 +2,14 @@
 // The rows of a many-projector command: address, name, what the projector is doing, and how
 // it ended. Fed with the command's events on the GUI thread.
 
-#include <QAbstractTableModel>
 #include <vector>
 
 #include "commands/ManyProjectorRun.h"
+#include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {
 
-class ManyProjectorRowModel : public QAbstractTableModel {
+class ManyProjectorRowModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { AddressColumn, NameColumn, StateColumn, ResultColumn, ColumnCount };
@@ -18,10 +18,7 @@ class ManyProjectorRowModel : public QAbstractTableModel {
                                    QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
     void apply(const ManyProjectorEvent& event);
     RowStage stage(int row) const { return rows_[static_cast<std::size_t>(row)].stage; }

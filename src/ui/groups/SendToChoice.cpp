@@ -79,7 +79,7 @@ bool SendToChoice::single() const {
     return currentIndex() <= 0;
 }
 
-Result<std::vector<ManyProjectorTarget>> SendToChoice::targets() const {
+Recipients SendToChoice::targets() const {
     const QString chosen = currentData().toString();
     if (chosen == kAll) {
         return resolveRecipients(folder_, {RecipientScope::AllRegistered, {}});
@@ -121,7 +121,7 @@ void runOnChosenProjectors(QWidget* parent, const SendToChoice& choice, const Pa
     if (!answers) {
         return;
     }
-    Result<std::vector<ManyProjectorTarget>> resolved = choice.targets();
+    Recipients resolved = choice.targets();
     if (!resolved) {
         context.prompt.inform(resolved.error(), PromptIcon::Error);
         return;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands/ManyProjectorRun.h"
+#include "commands/Recipients.h"
 #include "projectors/ProjectorRegistry.h"
 #include "ui/common/PageContext.h"
 
@@ -31,7 +32,7 @@ class SendToChoice : public QComboBox {
     // The projectors of the choice as the files say now (not as the page last showed them),
     // in the order of the registry or the group; members of a group that are no longer
     // registered come along as missing rows. Fails with the reason.
-    Result<std::vector<ManyProjectorTarget>> targets() const;
+    Recipients targets() const;
 
   signals:
     void singleChanged(bool single);

@@ -10,6 +10,12 @@
 namespace orvanta {
 namespace {
 
+constexpr Text kCaptions[] = {Text::HistoryColumnTime,      Text::HistoryColumnUser,
+                              Text::HistoryColumnProjector, Text::HistoryColumnCommand,
+                              Text::HistoryColumnSlot,      Text::HistoryColumnResult,
+                              Text::HistoryColumnTitle};
+static_assert(std::size(kCaptions) == HistoryModel::ColumnCount);
+
 QDateTime localTime(std::int64_t ms) {
     return QDateTime::fromMSecsSinceEpoch(ms).toLocalTime();
 }
@@ -79,12 +85,10 @@ void HistoryModel::setRecords(std::vector<HistoryRecord> records) {
     endResetModel();
 }
 
+HistoryModel::HistoryModel(QObject* parent) : CaptionedTableModel(kCaptions, parent) {}
+
 int HistoryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(records_.size());
-}
-
-int HistoryModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant HistoryModel::data(const QModelIndex& index, int role) const {
@@ -116,17 +120,6 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
                                           plain.toHtmlEscaped() + QStringLiteral("</p>"));
     }
     return {};
-}
-
-QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    static const Text headers[ColumnCount] = {
-        Text::HistoryColumnTime,    Text::HistoryColumnUser, Text::HistoryColumnProjector,
-        Text::HistoryColumnCommand, Text::HistoryColumnSlot, Text::HistoryColumnResult,
-        Text::HistoryColumnTitle};
-    return section >= 0 && section < ColumnCount ? text(headers[section]) : QVariant();
 }
 
 void HistoryFilter::setAddresses(const QStringList& addresses) {

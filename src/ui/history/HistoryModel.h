@@ -2,17 +2,17 @@
 // The history of commands sent to projectors, newest first, and the filter the History
 // window puts in front of it (projector or group, text, first and last day). GUI thread only.
 
-#include <QAbstractTableModel>
 #include <QDate>
 #include <QSortFilterProxyModel>
 #include <QStringList>
 #include <vector>
 
 #include "history/History.h"
+#include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {
 
-class HistoryModel : public QAbstractTableModel {
+class HistoryModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column {
@@ -30,17 +30,14 @@ class HistoryModel : public QAbstractTableModel {
     // Everything a search may find in the record, lower case.
     static constexpr int SearchRole = Qt::UserRole + 2;
 
-    using QAbstractTableModel::QAbstractTableModel;
+    explicit HistoryModel(QObject* parent = nullptr);
 
     // `records` oldest first, as the file holds them.
     void setRecords(std::vector<HistoryRecord> records);
     const HistoryRecord& record(int row) const { return records_[static_cast<std::size_t>(row)]; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
   private:
     std::vector<HistoryRecord> records_;  // newest first

@@ -80,7 +80,7 @@ QLabel* minutesLabel(QWidget* parent, const char* name) {
 }  // namespace
 
 MainPage::MainPage(PageContext context, QWidget* parent, StatusPollTimings pollTimings)
-    : QWidget(parent),
+    : TabPage(parent),
       context_(context),
       poller_(pollTimings),
       query_(this, context.runner.timings()) {

@@ -10,7 +10,6 @@
 // left. Its results arrive as queued calls on the GUI thread; results of a stopped watch
 // are dropped.
 
-#include <QWidget>
 #include <cstdint>
 #include <optional>
 
@@ -21,6 +20,7 @@
 #include "commands/StatusWatch.h"
 #include "text/TextId.h"
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 #include "ui/dialogs/ProjectorStateQuery.h"
 
 class QButtonGroup;
@@ -36,7 +36,7 @@ namespace orvanta {
 
 class SendToChoice;
 
-class MainPage : public QWidget {
+class MainPage : public TabPage {
     Q_OBJECT
   public:
     explicit MainPage(PageContext context, QWidget* parent = nullptr,
@@ -46,10 +46,10 @@ class MainPage : public QWidget {
     // Reloads the registry, restores the projector choice, rebuilds the message file list and
     // starts asking the projector for its startup display; once it has answered the status
     // poller runs. The page is usable while the projector answers.
-    void showPage();
+    void showPage() override;
     // The tab is no longer shown: the status poller stops without being waited for, and a
     // state query still running is dropped (no box of it reaches another page).
-    void leavePage();
+    void leavePage() override;
     // The Send button's caption follows the send lock ("Send" / "Send[Locked]").
     void refreshSendCaption();
     // Where a dragged message file may be dropped on this page: the file list.

@@ -5,7 +5,14 @@
 
 namespace orvanta {
 
-StoredSlotModel::StoredSlotModel(QObject* parent) : QAbstractTableModel(parent) {
+namespace {
+
+constexpr Text kCaptions[] = {Text::StoredNumberColumn, Text::StatusColumn};
+static_assert(std::size(kCaptions) == StoredSlotModel::ColumnCount);
+
+}  // namespace
+
+StoredSlotModel::StoredSlotModel(QObject* parent) : CaptionedTableModel(kCaptions, parent) {
     for (int slot = 0; slot < kStoredSlotCount; ++slot) {
         status_.append(QString());
     }
@@ -13,10 +20,6 @@ StoredSlotModel::StoredSlotModel(QObject* parent) : QAbstractTableModel(parent) 
 
 int StoredSlotModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : kStoredSlotCount;
-}
-
-int StoredSlotModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant StoredSlotModel::data(const QModelIndex& index, int role) const {
@@ -29,20 +32,6 @@ QVariant StoredSlotModel::data(const QModelIndex& index, int role) const {
         return index.row() == 0 ? text(Text::SavedNumberQuick) : QString::number(index.row());
     }
     return status_.value(index.row());
-}
-
-QVariant StoredSlotModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    switch (section) {
-        case SlotColumn:
-            return text(Text::StoredNumberColumn);
-        case StatusColumn:
-            return text(Text::StatusColumn);
-        default:
-            return {};
-    }
 }
 
 void StoredSlotModel::setStatus(int slot, const QString& status) {

@@ -3,12 +3,12 @@
 // status word the worker last reported. A reported word changes one cell, and views are told
 // about that cell only.
 
-#include <QAbstractTableModel>
 #include <QStringList>
+#include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {
 
-class StoredSlotModel : public QAbstractTableModel {
+class StoredSlotModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { SlotColumn = 0, StatusColumn = 1, ColumnCount = 2 };
@@ -16,10 +16,7 @@ class StoredSlotModel : public QAbstractTableModel {
     explicit StoredSlotModel(QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
     QString status(int slot) const { return status_.value(slot); }
     // A slot outside 0..12 is ignored; an unchanged word tells no view.

@@ -11,16 +11,12 @@
 namespace orvanta {
 
 ProjectorRegistryModel::ProjectorRegistryModel(MainState& state, QObject* parent)
-    : QAbstractTableModel(parent), state_(state), writer_(1) {}
+    : CaptionedTableModel(kRegistryCaptions, parent), state_(state), writer_(1) {}
 
 ProjectorRegistryModel::~ProjectorRegistryModel() = default;
 
 int ProjectorRegistryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(state_.projectors.records.size());
-}
-
-int ProjectorRegistryModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant ProjectorRegistryModel::data(const QModelIndex& index, int role) const {
@@ -35,23 +31,6 @@ QVariant ProjectorRegistryModel::data(const QModelIndex& index, int role) const 
             return qs(r->mac);
         case AddressColumn:
             return qs(formatAddress(r->address));
-        default:
-            return {};
-    }
-}
-
-QVariant ProjectorRegistryModel::headerData(int section, Qt::Orientation orientation,
-                                            int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    switch (section) {
-        case NameColumn:
-            return text(Text::ColumnProjectorName);
-        case MacColumn:
-            return text(Text::ColumnMacAddress);
-        case AddressColumn:
-            return text(Text::ColumnIpAddress);
         default:
             return {};
     }

@@ -10,7 +10,6 @@
 // asked for, so a change asked for just before closing still reaches the file.
 // GUI thread only.
 
-#include <QAbstractTableModel>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -18,6 +17,7 @@
 
 #include "platform/WorkerPool.h"
 #include "projectors/ProjectorRegistry.h"
+#include "ui/common/CaptionedTableModel.h"
 
 class QComboBox;
 
@@ -25,7 +25,11 @@ namespace orvanta {
 
 struct MainState;
 
-class ProjectorRegistryModel : public QAbstractTableModel {
+// The captions of the registry's columns, in Column order.
+inline constexpr Text kRegistryCaptions[] = {Text::ColumnProjectorName, Text::ColumnMacAddress,
+                                             Text::ColumnIpAddress};
+
+class ProjectorRegistryModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { NameColumn = 0, MacColumn = 1, AddressColumn = 2, ColumnCount = 3 };
@@ -34,10 +38,7 @@ class ProjectorRegistryModel : public QAbstractTableModel {
     ~ProjectorRegistryModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
 
     const ProjectorRegistry& registry() const;
     // The record of `row`, or nullptr outside the list.

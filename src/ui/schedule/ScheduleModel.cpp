@@ -6,13 +6,22 @@
 
 namespace orvanta {
 
+namespace {
+
+constexpr Text kCaptions[] = {Text::ScheduleColumnOn, Text::ScheduleColumnName,
+                              Text::ScheduleColumnWhen, Text::ScheduleColumnWhat,
+                              Text::ScheduleColumnTo};
+static_assert(std::size(kCaptions) == ScheduleModel::ColumnCount);
+
+}  // namespace
+
 struct ScheduleModel::Guard {
     std::mutex mutex;
     ScheduleModel* model = nullptr;
 };
 
 ScheduleModel::ScheduleModel(std::string programFolder, QObject* parent)
-    : QAbstractTableModel(parent),
+    : CaptionedTableModel(kCaptions, parent),
       folder_(std::move(programFolder)),
       guard_(std::make_shared<Guard>()) {
     guard_->model = this;
@@ -27,10 +36,6 @@ ScheduleModel::~ScheduleModel() {
 
 int ScheduleModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(schedule_.entries.size());
-}
-
-int ScheduleModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : ColumnCount;
 }
 
 QVariant ScheduleModel::data(const QModelIndex& index, int role) const {
@@ -60,16 +65,6 @@ QVariant ScheduleModel::data(const QModelIndex& index, int role) const {
         default:
             return {};
     }
-}
-
-QVariant ScheduleModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-        return {};
-    }
-    static constexpr Text kHeaders[] = {Text::ScheduleColumnOn, Text::ScheduleColumnName,
-                                        Text::ScheduleColumnWhen, Text::ScheduleColumnWhat,
-                                        Text::ScheduleColumnTo};
-    return section >= 0 && section < ColumnCount ? QVariant(text(kHeaders[section])) : QVariant();
 }
 
 Qt::ItemFlags ScheduleModel::flags(const QModelIndex& index) const {

@@ -5,7 +5,6 @@
 // hold, so they run on a writer thread of the model's own, one after the other; afterwards the
 // model reads the file again and `done` hears how the change ended. GUI thread only.
 
-#include <QAbstractTableModel>
 #include <QThreadPool>
 #include <functional>
 #include <memory>
@@ -13,10 +12,11 @@
 
 #include "schedule/Schedule.h"
 #include "schedule/ScheduleStore.h"
+#include "ui/common/CaptionedTableModel.h"
 
 namespace orvanta {
 
-class ScheduleModel : public QAbstractTableModel {
+class ScheduleModel : public CaptionedTableModel {
     Q_OBJECT
   public:
     enum Column { OnColumn, NameColumn, WhenColumn, WhatColumn, ToColumn, ColumnCount };
@@ -25,10 +25,7 @@ class ScheduleModel : public QAbstractTableModel {
     ~ScheduleModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation,
-                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // The On column's check switches the entry on or off in the file.
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;

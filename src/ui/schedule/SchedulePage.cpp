@@ -37,7 +37,7 @@ bool serviceRunning(const std::string& folder) {
 }  // namespace
 
 SchedulePage::SchedulePage(PageContext context, QWidget* parent)
-    : QWidget(parent),
+    : TabPage(parent),
       context_(context),
       model_(new ScheduleModel(context.state.programFolder, this)),
       pause_(new QCheckBox(text(Text::SchedulePause))),

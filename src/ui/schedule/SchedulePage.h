@@ -6,9 +6,8 @@
 // with the command that starts it. While the tab is shown it reads the file again whenever it
 // changes on disk, so changes from the command line or the API appear by themselves.
 
-#include <QWidget>
-
 #include "ui/common/PageContext.h"
+#include "ui/common/TabPage.h"
 
 class QCheckBox;
 class QLabel;
@@ -22,14 +21,14 @@ namespace orvanta {
 class ScheduleModel;
 struct ScheduleEntry;
 
-class SchedulePage : public QWidget {
+class SchedulePage : public TabPage {
     Q_OBJECT
   public:
     explicit SchedulePage(PageContext context, QWidget* parent = nullptr);
     ~SchedulePage() override;
 
-    void showPage();
-    void leavePage();
+    void showPage() override;
+    void leavePage() override;
 
   private:
     void refresh();

@@ -336,7 +336,7 @@ void TemplateSendDialog::send() {
         }
     } else {
         // Who the files name now: a projector removed meanwhile is not sent to.
-        Result<std::vector<ManyProjectorTarget>> resolved = sendTo_->targets();
+        Recipients resolved = sendTo_->targets();
         if (!resolved) {
             context_.prompt.inform(resolved.error(), PromptIcon::Error);
             return;

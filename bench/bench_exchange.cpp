@@ -50,7 +50,7 @@ void runCtrl(benchmark::State& state, const char* address) {
     request.text = orvanta::buildCtrlRequest(0x6020, 2, 0);
     for (auto _ : state) {
         const orvanta::ExchangeResult r = orvanta::runExchange(request);
-        if (!r.status.isOk() || r.code != 0) {
+        if (!r.status.ok() || r.code != 0) {
             state.SkipWithError("exchange failed");
             break;
         }

@@ -35,10 +35,10 @@ constexpr const char* kEchoAddress = "127.0.4.201";
 bool roundTrip() {
     CommandExchange exchange;
     Reply reply;
-    return exchange.open(ipv4(kEchoAddress), ConnectMode::Plain).isOk() &&
-           exchange.sendRequest("", "CTRL 6020\r\n2\r\n").isOk() &&
-           exchange.waitReply(CancelBehaviour::Ignore, nullptr).isOk() &&
-           exchange.receiveReply(kSmallReceiveSize, reply).isOk();
+    return exchange.open(ipv4(kEchoAddress), ConnectMode::Plain).ok() &&
+           exchange.sendRequest("", "CTRL 6020\r\n2\r\n").ok() &&
+           exchange.waitReply(CancelBehaviour::Ignore, nullptr).ok() &&
+           exchange.receiveReply(kSmallReceiveSize, reply).ok();
 }
 
 // Median of a few hundred round trips, measured once per run.

@@ -40,8 +40,8 @@ std::string stateQueryText(const TransferEvent& event) {
 // A follow-up on an open connection whose failure means the projector closed it (rather than
 // that it stopped answering): asking again on a new connection may still get the answer.
 bool connectionLost(const ExchangeResult& result) {
-    return result.status.isFailed() && (result.status.code == toCode(ExchangeError::Send) ||
-                                        result.status.code == toCode(ExchangeError::Receive));
+    const int code = errorCode(result.status);
+    return code == toCode(ExchangeError::Send) || code == toCode(ExchangeError::Receive);
 }
 
 }  // namespace
@@ -120,12 +120,13 @@ FleetStatus pollFleetMember(const ProjectorTarget& target, const std::atomic<boo
     request.cancel = &stop;
     CommandExchange exchange(timings);
     const ExchangeResult first = runExchangeKeepOpen(exchange, request);
-    if (first.status.kind == ExchangeStatus::Kind::Unreachable) {
+    if (stoppedFor(first.status, ExchangeStop::Kind::Unreachable)) {
         status.problem = communicationErrorText(toCode(ExchangeError::Connect));
         return status;
     }
-    if (!first.status.isOk()) {
-        status.problem = stateQueryText({TransferEventType::TransferFailed, first.status.code});
+    if (!first.status) {
+        status.problem =
+            stateQueryText({TransferEventType::TransferFailed, errorCode(first.status)});
         return status;
     }
     if (first.code > 1) {
@@ -140,7 +141,7 @@ FleetStatus pollFleetMember(const ProjectorTarget& target, const std::atomic<boo
         const ExchangeResult answer =
             followUp(exchange, first.digest, Verb::Ctrl, buildCtrlRequest(code, 2, 0),
                      kSmallReceiveSize, CancelBehaviour::NoResponse, &stop);
-        if (!answer.status.isOk() || answer.code > maxDigit) {
+        if (!answer.status || answer.code > maxDigit) {
             return std::nullopt;
         }
         return replyNumber(answer.reply);
@@ -168,7 +169,7 @@ FleetStatus pollFleetMember(const ProjectorTarget& target, const std::atomic<boo
                 followUp(exchange, first.digest, Verb::Ctrl, buildCtrlRequest(code, 2, 0),
                          kSmallReceiveSize, CancelBehaviour::NoResponse, &stop);
             asked = !connectionLost(answer);
-            if (answer.status.isOk()) {
+            if (answer.status) {
                 result = pollResultFromReply(code, answer.reply);
             }
         }

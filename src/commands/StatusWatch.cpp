@@ -15,27 +15,27 @@ PollResult pollExchange(const ProjectorTarget& target, std::uint16_t code,
                         const std::atomic<bool>& stop, const ExchangeTimings& timings) {
     CommandExchange exchange(timings);
     ExchangeStatus status = exchange.open(target.address, ConnectMode::Bounded);
-    if (!status.isOk()) {
-        const bool noSocket = status.isFailed() && status.code == toCode(ExchangeError::Socket);
-        return {PollEvent::Error, noSocket ? status.code : 0};
+    if (!status) {
+        const bool noSocket = errorCode(status) == toCode(ExchangeError::Socket);
+        return {PollEvent::Error, noSocket ? errorCode(status) : 0};
     }
     std::string digest;
     status = exchange.readGreeting(target.password, kSmallReceiveSize, digest);
-    if (!status.isOk()) {
-        return {PollEvent::Error, status.code};
+    if (!status) {
+        return {PollEvent::Error, errorCode(status)};
     }
     status = exchange.sendRequest(digest, buildCtrlRequest(code, 2, 0));
-    if (!status.isOk()) {
+    if (!status) {
         return {PollEvent::Error, toCode(ExchangeError::Send)};
     }
     status = exchange.waitReply(CancelBehaviour::NoResponse, &stop);
-    if (!status.isOk()) {
+    if (!status) {
         return {PollEvent::Error, toCode(ExchangeError::NoResponse)};
     }
     Reply reply;
     status = exchange.receiveReply(kSmallReceiveSize, reply);
     exchange.close();
-    if (!status.isOk()) {
+    if (!status) {
         return {PollEvent::Error, toCode(ExchangeError::Receive)};
     }
     return pollResultFromReply(code, reply);

@@ -61,16 +61,15 @@ void runStoredMessageList(std::uint32_t address, const std::string& password,
         CommandExchange exchange(exchangeTimings);
         std::string digest;
         // Listing needs the greeting: a projector that sends none cannot be listed.
-        if (!exchange.open(address, ConnectMode::Plain, &stop).isOk() ||
-            !exchange.readGreeting(password, kInfoReceiveSize, digest).isOk() || digest.empty()) {
+        if (!exchange.open(address, ConnectMode::Plain, &stop).ok() ||
+            !exchange.readGreeting(password, kInfoReceiveSize, digest).ok() || digest.empty()) {
             sink({SlotListEvent::ConnectFailed, slot, {}});
             return;
         }
         Reply reply;
-        if (!exchange.sendRequest(digest, buildInfoRequest(static_cast<std::uint8_t>(slot)))
-                 .isOk() ||
-            !exchange.waitReply(CancelBehaviour::NoResponse, &stop).isOk() ||
-            !exchange.receiveReply(kInfoReceiveSize, reply).isOk()) {
+        if (!exchange.sendRequest(digest, buildInfoRequest(static_cast<std::uint8_t>(slot))).ok() ||
+            !exchange.waitReply(CancelBehaviour::NoResponse, &stop).ok() ||
+            !exchange.receiveReply(kInfoReceiveSize, reply).ok()) {
             if (!stop.load()) {  // a closed list wants no more news
                 sink({SlotListEvent::Failed, slot, {}});
             }

@@ -208,7 +208,7 @@ void CommandExchange::close() {
 
 ExchangeStatus CommandExchange::fail(ExchangeError e) {
     close();
-    return ExchangeStatus::failed(e);
+    return stopped(ExchangeStop::failed(e));
 }
 
 ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode,
@@ -216,7 +216,7 @@ ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode,
     close();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::Socket);
+        return stopped(ExchangeStop::failed(ExchangeError::Socket));
     }
     sockaddr_in target{};
     target.sin_family = AF_INET;
@@ -227,8 +227,8 @@ ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode,
     const bool bounded = mode == ConnectMode::Bounded;
     auto failed = [&] {
         close();
-        return bounded ? ExchangeStatus::unreachable()
-                       : ExchangeStatus::failed(ExchangeError::Connect);
+        return bounded ? stopped(ExchangeStop::unreachable())
+                       : stopped(ExchangeStop::failed(ExchangeError::Connect));
     };
     // Every connect runs in the background and is waited for with a limit: blocking until
     // the kernel gives up would take minutes.
@@ -259,18 +259,18 @@ ExchangeStatus CommandExchange::open(std::uint32_t address, ConnectMode mode,
     if (!connected || ::fcntl(fd_, F_SETFL, flags) < 0) {
         return failed();
     }
-    return ExchangeStatus::ok();
+    return {};
 }
 
 ExchangeStatus CommandExchange::readGreeting(std::string_view password, std::size_t greetingSize,
                                              std::string& digest) {
     digest.clear();
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::GreetingWait);
+        return stopped(ExchangeStop::failed(ExchangeError::GreetingWait));
     }
     switch (waitFor(fd_, POLLIN, timings_.greetingWait)) {
         case Ready::Timeout:
-            return ExchangeStatus::ok();  // the projector asks for no authentication
+            return {};  // the projector asks for no authentication
         case Ready::Error:
             return fail(ExchangeError::GreetingWait);
         case Ready::Yes:
@@ -283,13 +283,13 @@ ExchangeStatus CommandExchange::readGreeting(std::string_view password, std::siz
     }
     greeting.resize(static_cast<std::size_t>(n));
     digest = challengeDigest(greeting, password);
-    return ExchangeStatus::ok();
+    return {};
 }
 
 ExchangeStatus CommandExchange::sendRequest(std::string_view digest, std::string_view requestText,
                                             std::string_view body) {
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::Send);
+        return stopped(ExchangeStop::failed(ExchangeError::Send));
     }
     std::string request;
     request.reserve(digest.size() + requestText.size() + body.size());
@@ -306,13 +306,13 @@ ExchangeStatus CommandExchange::sendRequest(std::string_view digest, std::string
         }
         sent += static_cast<std::size_t>(n);
     }
-    return ExchangeStatus::ok();
+    return {};
 }
 
 ExchangeStatus CommandExchange::waitReply(CancelBehaviour behaviour,
                                           const std::atomic<bool>* cancel) {
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::NoResponse);
+        return stopped(ExchangeStop::failed(ExchangeError::NoResponse));
     }
     // The first check does not wait; each further one waits up to one step, so a reply is
     // seen the moment it arrives while cancel is still looked at once per step.
@@ -321,7 +321,7 @@ ExchangeStatus CommandExchange::waitReply(CancelBehaviour behaviour,
         const milliseconds wait = check == 1 ? milliseconds(0) : timings_.replyStep;
         const Ready ready = waitFor(fd_, POLLIN, wait);
         if (ready == Ready::Yes) {
-            return ExchangeStatus::ok();
+            return {};
         }
         if (ready == Ready::Error) {
             // Keep the pace of the wait even when the readiness check itself fails.
@@ -330,7 +330,7 @@ ExchangeStatus CommandExchange::waitReply(CancelBehaviour behaviour,
         if (check > 1 && behaviour != CancelBehaviour::Ignore && cancelSet(cancel)) {
             if (behaviour == CancelBehaviour::Cancel) {
                 close();
-                return ExchangeStatus::cancelled();
+                return stopped(ExchangeStop::cancelled());
             }
             return fail(ExchangeError::NoResponse);
         }
@@ -344,14 +344,14 @@ ExchangeStatus CommandExchange::receiveReply(std::size_t size, Reply& reply) {
     reply.buffer.assign(size, '\0');
     reply.received = 0;
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::Receive);
+        return stopped(ExchangeStop::failed(ExchangeError::Receive));
     }
     const ssize_t n = receiveOnce(fd_, reply.buffer.data(), reply.buffer.size());
     if (n < 1) {
         return fail(ExchangeError::Receive);
     }
     reply.received = static_cast<std::size_t>(n);
-    return ExchangeStatus::ok();
+    return {};
 }
 
 ExchangeStatus CommandExchange::receiveText(int expected, const std::atomic<bool>* cancel,
@@ -362,7 +362,7 @@ ExchangeStatus CommandExchange::receiveText(int expected, const std::atomic<bool
         return fail(ExchangeError::TextSizeRefused);
     }
     if (fd_ < 0) {
-        return ExchangeStatus::failed(ExchangeError::TextReceive);
+        return stopped(ExchangeStop::failed(ExchangeError::TextReceive));
     }
     const auto wanted = static_cast<std::size_t>(expected);
     const auto deadline =
@@ -374,7 +374,7 @@ ExchangeStatus CommandExchange::receiveText(int expected, const std::atomic<bool
         // A projector that sends less than announced and keeps the connection open would
         // otherwise block this receive for ever.
         const ExchangeStatus waited = waitReply(CancelBehaviour::Cancel, cancel);
-        if (!waited.isOk()) {
+        if (!waited) {
             return waited;
         }
         const ssize_t n =
@@ -388,10 +388,10 @@ ExchangeStatus CommandExchange::receiveText(int expected, const std::atomic<bool
         reply.received += static_cast<std::size_t>(n);
         if (cancelSet(cancel)) {
             close();
-            return ExchangeStatus::cancelled();
+            return stopped(ExchangeStop::cancelled());
         }
     }
-    return ExchangeStatus::ok();
+    return {};
 }
 
 namespace {
@@ -399,7 +399,7 @@ namespace {
 ExchangeResult ended(ExchangeStatus status) {
     ExchangeResult result;
     result.status = status;
-    result.code = status.code;
+    result.code = errorCode(status);
     return result;
 }
 
@@ -411,23 +411,23 @@ ExchangeResult requestOnOpen(CommandExchange& exchange, std::string_view digest,
     ExchangeResult result;
     result.digest = std::string(digest);
     ExchangeStatus status = exchange.sendRequest(digest, text, body);
-    if (status.isOk()) {
+    if (status) {
         status = exchange.waitReply(cancelBehaviour, cancel);
     }
-    if (status.isOk()) {
+    if (status) {
         status = verb == Verb::Text ? exchange.receiveText(expectedTextSize, cancel, result.reply)
                                     : exchange.receiveReply(replySize, result.reply);
     }
-    if (!status.isOk()) {
+    if (!status) {
         exchange.close();
         result.status = status;
-        result.code = status.code;
+        result.code = errorCode(status);
         return result;
     }
     result.code = classify(result.reply.bytes(), verb);
     if (result.code == toCode(ExchangeError::Unexpected)) {
         exchange.close();
-        result.status = ExchangeStatus::failed(ExchangeError::Unexpected);
+        result.status = stopped(ExchangeStop::failed(ExchangeError::Unexpected));
     }
     return result;
 }
@@ -439,17 +439,17 @@ ExchangeResult runExchangeKeepOpen(CommandExchange& exchange, const ExchangeRequ
     const bool cancellable = request.cancelBehaviour != CancelBehaviour::Ignore;
     ExchangeStatus status =
         exchange.open(request.address, request.mode, cancellable ? request.cancel : nullptr);
-    if (!status.isOk()) {
+    if (!status) {
         if (cancellable && cancelSet(request.cancel)) {
             status = request.cancelBehaviour == CancelBehaviour::Cancel
-                         ? ExchangeStatus::cancelled()
-                         : ExchangeStatus::failed(ExchangeError::NoResponse);
+                         ? stopped(ExchangeStop::cancelled())
+                         : stopped(ExchangeStop::failed(ExchangeError::NoResponse));
         }
         return ended(status);
     }
     std::string digest;
     status = exchange.readGreeting(request.password, request.greetingSize, digest);
-    if (!status.isOk()) {
+    if (!status) {
         exchange.close();
         return ended(status);
     }

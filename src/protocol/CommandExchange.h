@@ -3,8 +3,9 @@
 // with the challenge digest, send one request, wait for and receive its reply, classify the
 // reply's first line, close.  Everything here is blocking and meant for a worker thread.
 //
-// Results are values: every step returns an ExchangeStatus; failures carry the exchange
-// error code (11..22) that a transfer reports as its TransferResult.
+// Results are values: every step returns an ExchangeStatus; a step that did not go on says
+// why, and failures carry the exchange error code (11..23) that a transfer reports as its
+// TransferResult.
 
 #include <atomic>
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
 #include "text/TextId.h"
 
 namespace orvanta {
@@ -53,22 +55,39 @@ std::optional<Text> exchangeErrorTextKey(int code);
 // The text itself in the interface language (empty for a code that is no exchange error).
 std::string exchangeErrorText(int code);
 
-// How a step ended.  Unreachable (bounded connect failed) and Cancelled (TEXT cancel) are
-// ordinary endings, not errors.
-struct ExchangeStatus {
-    enum class Kind { Ok, Failed, Unreachable, Cancelled };
-    Kind kind = Kind::Ok;
+// Why a step did not go on.  Unreachable (bounded connect failed) and Cancelled (TEXT cancel)
+// are ordinary endings that callers tell apart from errors.
+struct ExchangeStop {
+    enum class Kind { Failed, Unreachable, Cancelled };
+    Kind kind = Kind::Failed;
     int code = 0;  // the ExchangeError code when kind is Failed, else 0
 
-    static ExchangeStatus ok() { return {}; }
-    static ExchangeStatus failed(ExchangeError e) { return {Kind::Failed, toCode(e)}; }
-    static ExchangeStatus unreachable() { return {Kind::Unreachable, 0}; }
-    static ExchangeStatus cancelled() { return {Kind::Cancelled, 0}; }
+    static ExchangeStop failed(ExchangeError e) { return {Kind::Failed, toCode(e)}; }
+    static ExchangeStop unreachable() { return {Kind::Unreachable, 0}; }
+    static ExchangeStop cancelled() { return {Kind::Cancelled, 0}; }
 
-    bool isOk() const { return kind == Kind::Ok; }
-    bool isFailed() const { return kind == Kind::Failed; }
-    friend bool operator==(const ExchangeStatus&, const ExchangeStatus&) = default;
+    friend bool operator==(const ExchangeStop&, const ExchangeStop&) = default;
 };
+
+// How a step ended: done, or stopped for its reason.  The error() text is left empty: the
+// words for the operator come from the code (exchangeErrorText), in the language of the
+// moment the failure is shown.
+using ExchangeStatus = Result<void, ExchangeStop>;
+
+inline ExchangeStatus stopped(ExchangeStop stop) {
+    return fail(stop, {});
+}
+
+// The ExchangeError code of a step that failed; 0 for one that went on, was cancelled or
+// found the projector unreachable.
+inline int errorCode(const ExchangeStatus& status) {
+    return status ? 0 : status.reason().code;
+}
+
+// Whether the step stopped for `kind` (never for one that went on).
+inline bool stoppedFor(const ExchangeStatus& status, ExchangeStop::Kind kind) {
+    return !status && status.reason().kind == kind;
+}
 
 enum class ConnectMode {
     Plain,    // blocking connect; failure is error 12
@@ -182,11 +201,11 @@ class CommandExchange {
     int fd_ = -1;
 };
 
-// What one request-reply round gave.  Exactly one of: a classified reply (`status` Ok,
-// `code` the digit), a failure (`status` Failed, `code` the error), Unreachable, Cancelled.
+// What one request-reply round gave.  Exactly one of: a classified reply (`status` done,
+// `code` the digit), a failure (stopped Failed, `code` the error), Unreachable, Cancelled.
 struct ExchangeResult {
     ExchangeStatus status;
-    int code = 0;        // reply digit when status is Ok, error code when Failed, else 0
+    int code = 0;        // reply digit when status is done, error code when Failed, else 0
     Reply reply;         // the reply as received (also when classify gave 19)
     std::string digest;  // the digest used (empty without greeting), for follow-ups
 };

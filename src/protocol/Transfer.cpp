@@ -150,18 +150,19 @@ struct WorkerContext {
 
     // Posts the final event of an exchange that did not end with a classified reply.
     void postEnding(const ExchangeResult& result) {
-        switch (result.status.kind) {
-            case ExchangeStatus::Kind::Failed:
+        if (result.status) {
+            post(TransferEventType::ReplyReceived, result.code);
+            return;
+        }
+        switch (result.status.reason().kind) {
+            case ExchangeStop::Kind::Failed:
                 post(TransferEventType::TransferFailed, result.code);
                 return;
-            case ExchangeStatus::Kind::Cancelled:
+            case ExchangeStop::Kind::Cancelled:
                 post(TransferEventType::TransferCancelled);
                 return;
-            case ExchangeStatus::Kind::Unreachable:
+            case ExchangeStop::Kind::Unreachable:
                 post(TransferEventType::ProjectorUnreachable);
-                return;
-            case ExchangeStatus::Kind::Ok:
-                post(TransferEventType::ReplyReceived, result.code);
                 return;
         }
     }
@@ -194,7 +195,7 @@ void putWorker(MessageTransferRecord& record, WorkerContext& context) {
                                          kSmallReceiveSize, CancelBehaviour::Ignore, context);
     request.body.assign(reinterpret_cast<const char*>(record.body.data()), length);
     const ExchangeResult result = runExchange(request, context.timings.exchange);
-    if (result.status.isOk() && result.code == 0) {
+    if (result.status && result.code == 0) {
         TransferFlags& flags = context.flags;
         if (flags.cancelRequested.load()) {
             flags.cancelPending = true;
@@ -223,35 +224,35 @@ void textWorker(MessageTransferRecord& record, WorkerContext& context) {
     CommandExchange exchange(context.timings.exchange);
     std::string digest;
     ExchangeStatus status = exchange.open(record.address, ConnectMode::Plain, cancel);
-    if (!status.isOk() && cancel->load()) {
-        status = ExchangeStatus::cancelled();
+    if (!status && cancel->load()) {
+        status = stopped(ExchangeStop::cancelled());
     }
-    if (status.isOk()) {
+    if (status) {
         status = exchange.readGreeting(record.password, kTextBufferSize, digest);
     }
-    if (status.isOk()) {
+    if (status) {
         status = exchange.sendRequest(digest, buildTextRequest(record.slot));
     }
-    if (status.isOk()) {
+    if (status) {
         status = exchange.waitReply(CancelBehaviour::Cancel, cancel);
     }
     const int lineSize = std::min(size, 8);
     Reply head;
-    if (status.isOk()) {
+    if (status) {
         status = exchange.receiveText(lineSize, cancel, head);
     }
     ExchangeResult result;
     result.status = status;
-    result.code = status.code;
-    if (!status.isOk()) {
+    result.code = errorCode(status);
+    if (!status) {
         context.postEnding(result);
         return;
     }
     const int digit = classify(head.bytes(), Verb::Text);
     if (digit != 0) {
         result.status = digit == toCode(ExchangeError::Unexpected)
-                            ? ExchangeStatus::failed(ExchangeError::Unexpected)
-                            : ExchangeStatus::ok();
+                            ? stopped(ExchangeStop::failed(ExchangeError::Unexpected))
+                            : ExchangeStatus();
         result.code = digit;
         context.postEnding(result);
         return;
@@ -259,9 +260,9 @@ void textWorker(MessageTransferRecord& record, WorkerContext& context) {
     Reply rest;
     status = exchange.receiveText(size - lineSize, cancel, rest);
     exchange.close();
-    if (!status.isOk()) {
+    if (!status) {
         result.status = status;
-        result.code = status.code;
+        result.code = errorCode(status);
         context.postEnding(result);
         return;
     }
@@ -281,7 +282,7 @@ void ctrlWorker(ControlRecord& record, WorkerContext& context) {
                                buildCtrlRequest(record.code, record.count, record.value),
                                kSmallReceiveSize, CancelBehaviour::NoResponse, context),
                     context.timings.exchange);
-    if (result.status.isOk() && result.code == 0) {
+    if (result.status && result.code == 0) {
         // A one-character status stands at offset 14, closed by CR at 15.
         record.value = result.reply.at(15) == '\r' ? result.reply.at(14) : '0';
     }
@@ -297,13 +298,13 @@ void ctrlReadWorker(ControlRecord& record, WorkerContext& context, bool stateQue
     request.mode = ConnectMode::Bounded;
     CommandExchange exchange(context.timings.exchange);
     ExchangeResult result = runExchangeKeepOpen(exchange, request);
-    if (result.status.kind == ExchangeStatus::Kind::Unreachable) {
+    if (stoppedFor(result.status, ExchangeStop::Kind::Unreachable)) {
         record.value = kUnreachableValue;
         exchange.close();
         context.post(TransferEventType::ProjectorUnreachable);
         return;
     }
-    if (!result.status.isOk() || result.code > 1) {
+    if (!result.status || result.code > 1) {
         exchange.close();
         context.postEnding(result);
         return;
@@ -322,7 +323,7 @@ void ctrlReadWorker(ControlRecord& record, WorkerContext& context, bool stateQue
                     followUp(exchange, result.digest, Verb::Ctrl,
                              buildCtrlRequest(code, record.count, sentValue), kSmallReceiveSize,
                              CancelBehaviour::NoResponse, context.cancel());
-                if (!answer.status.isOk() || answer.code > maxDigit) {
+                if (!answer.status || answer.code > maxDigit) {
                     return -1;
                 }
                 return static_cast<std::int16_t>(
@@ -341,7 +342,7 @@ void infoWorker(InfoRecord& record, WorkerContext& context) {
         requestFor(record.address, record.password, Verb::Info, buildInfoRequest(record.slot),
                    kInfoReceiveSize, CancelBehaviour::NoResponse, context),
         context.timings.exchange);
-    if (result.status.isOk() && result.code == 0) {
+    if (result.status && result.code == 0) {
         readInfoReply(result.reply, record);
     }
     context.postEnding(result);
@@ -358,7 +359,7 @@ void statWorker(InfoRecord& record, WorkerContext& context) {
             requestFor(record.address, record.password, Verb::Stat, buildStatRequest(record.slot),
                        kInfoReceiveSize, CancelBehaviour::NoResponse, context),
             context.timings.exchange);
-        if (!result.status.isOk() || result.code != 0) {
+        if (!result.status || result.code != 0) {
             // A wait the operator cut short is a cancel, which the projector must be told of.
             if (context.flags.cancelAsked()) {
                 context.post(TransferEventType::TransferCancelled);
@@ -390,7 +391,7 @@ void cancelWorker(MessageTransferRecord& record, WorkerContext& context) {
         runExchange(requestFor(record.address, record.password, Verb::Cancel, buildCancelRequest(),
                                kInfoReceiveSize, CancelBehaviour::NoResponse, context),
                     context.timings.exchange);
-    if (result.status.isOk() && result.code == 1) {
+    if (result.status && result.code == 1) {
         result.code = 0;  // nothing left to cancel is as good as cancelled
     }
     context.postEnding(result);

@@ -14,12 +14,14 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/Md5.h"
 #include "protocol/CommandExchange.h"
+#include "support/ExchangeStops.h"
 #include "support/HostilePeers.h"
 #include "support/LoopbackPeer.h"
 #include "support/SimProcess.h"
@@ -31,7 +33,24 @@ namespace {
 using std::chrono::milliseconds;
 using testsupport::ipv4;
 using testsupport::SimProcess;
-using Kind = ExchangeStatus::Kind;
+
+// How an exchange ended, as the tables below name it.
+enum class Kind { Ok, Failed, Unreachable, Cancelled };
+
+Kind kindOf(const ExchangeStatus& status) {
+    if (status) {
+        return Kind::Ok;
+    }
+    switch (status.reason().kind) {
+        case ExchangeStop::Kind::Failed:
+            return Kind::Failed;
+        case ExchangeStop::Kind::Unreachable:
+            return Kind::Unreachable;
+        case ExchangeStop::Kind::Cancelled:
+            break;
+    }
+    return Kind::Cancelled;
+}
 
 // Reply wait of 10 checks 20 ms apart, so "no reply" shows within a fifth of a second.
 ExchangeTimings shortTimings() {
@@ -100,7 +119,7 @@ TEST(Exchange, AnswersTheGreetingWithTheDigestOfThePassword) {
     ASSERT_TRUE(sim.ready()) << sim.output();
 
     ExchangeResult ok = runExchange(ctrlRequest("127.0.10.2", 0x6020, "p\xC3\xA4ss"));
-    ASSERT_EQ(ok.status.kind, Kind::Ok) << ok.code;
+    ASSERT_EQ(kindOf(ok.status), Kind::Ok) << ok.code;
     EXPECT_EQ(ok.code, 0);
     EXPECT_EQ(ok.reply.bytes(), "CTRL 0\r\nValue:0\r\n");
     EXPECT_EQ(ok.digest.size(), 32u);
@@ -108,7 +127,7 @@ TEST(Exchange, AnswersTheGreetingWithTheDigestOfThePassword) {
 
     // A wrong password: the projector closes without a reply.
     ExchangeResult wrong = runExchange(ctrlRequest("127.0.10.2", 0x6020, "pass"));
-    EXPECT_EQ(wrong.status, ExchangeStatus::failed(ExchangeError::Receive));
+    EXPECT_EQ(stopOf(wrong.status), ExchangeStop::failed(ExchangeError::Receive));
     EXPECT_TRUE(sim.waitForLine("CTRL 6020 | digest wrong | closed without reply"));
 }
 
@@ -116,7 +135,7 @@ TEST(Exchange, WithoutGreetingTheRequestStartsWithTheVerb) {
     SimProcess sim({"--address", "127.0.10.3", "--no-greeting", "--level", "3"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     ExchangeResult r = runExchange(ctrlRequest("127.0.10.3", 0x0F01, "ignored"));
-    ASSERT_EQ(r.status.kind, Kind::Ok);
+    ASSERT_EQ(kindOf(r.status), Kind::Ok);
     EXPECT_TRUE(r.digest.empty());
     EXPECT_EQ(r.reply.bytes(), "CTRL 0\r\nValue:3\r\n");
     EXPECT_TRUE(sim.waitForLine("CTRL 0F01 | no digest | CTRL 0"));
@@ -153,7 +172,7 @@ TEST_P(ExchangeFault, EndsWithItsCode) {
         request = ctrlRequest(c.address, 0x6020, "");
     }
     const ExchangeResult r = runExchange(request, shortTimings());
-    EXPECT_EQ(r.status.kind, c.kind) << sim.output();
+    EXPECT_EQ(kindOf(r.status), c.kind) << sim.output();
     EXPECT_EQ(r.code, c.code) << sim.output();
 }
 
@@ -185,18 +204,18 @@ TEST(Exchange, ProjectorResettingWhileTheRequestArrives) {
     ASSERT_TRUE(sim.ready()) << sim.output();
     // A small request is sent whole before the reset; the reset then spoils the receive.
     ExchangeRequest request = ctrlRequest("127.0.10.21", 0x6020, "");
-    EXPECT_EQ(runExchange(request).status, ExchangeStatus::failed(ExchangeError::Receive));
+    EXPECT_EQ(stopOf(runExchange(request).status), ExchangeStop::failed(ExchangeError::Receive));
     // One larger than all socket buffers together is still being sent when the reset comes.
     request.body.assign(16u << 20, 'x');
-    EXPECT_EQ(runExchange(request).status, ExchangeStatus::failed(ExchangeError::Send));
+    EXPECT_EQ(stopOf(runExchange(request).status), ExchangeStop::failed(ExchangeError::Send));
 }
 
 TEST(Exchange, RefusedConnect) {
     // Nothing listens on this address.
     ExchangeRequest request = ctrlRequest("127.0.10.30", 0x6020, "");
-    EXPECT_EQ(runExchange(request).status, ExchangeStatus::failed(ExchangeError::Connect));
+    EXPECT_EQ(stopOf(runExchange(request).status), ExchangeStop::failed(ExchangeError::Connect));
     request.mode = ConnectMode::Bounded;
-    EXPECT_EQ(runExchange(request).status, ExchangeStatus::unreachable());
+    EXPECT_EQ(stopOf(runExchange(request).status), ExchangeStop::unreachable());
 }
 
 TEST(Exchange, BoundedConnectWaitsForTheProjectorUntilItsLimit) {
@@ -209,7 +228,8 @@ TEST(Exchange, BoundedConnectWaitsForTheProjectorUntilItsLimit) {
         ExchangeTimings timings;
         timings.plainConnectLimit = std::chrono::hours(1);
         CommandExchange exchange(timings);
-        EXPECT_EQ(exchange.open(address, ConnectMode::Bounded), ExchangeStatus::unreachable());
+        EXPECT_EQ(stopOf(exchange.open(address, ConnectMode::Bounded)),
+                  ExchangeStop::unreachable());
         EXPECT_FALSE(exchange.isOpen());
     }
     {
@@ -217,14 +237,14 @@ TEST(Exchange, BoundedConnectWaitsForTheProjectorUntilItsLimit) {
         ExchangeTimings timings;
         timings.connectLimit = std::chrono::hours(1);
         CommandExchange exchange(timings);
-        ExchangeStatus opened = ExchangeStatus::failed(ExchangeError::Connect);
+        ExchangeStatus opened = stopped(ExchangeStop::failed(ExchangeError::Connect));
         std::thread connecting([&] { opened = exchange.open(address, ConnectMode::Bounded); });
         const bool pending = test::waitUntil([&] { return testsupport::connectPending(address); },
                                              std::chrono::minutes(1));
         projector.makeRoom();
         connecting.join();
         EXPECT_TRUE(pending);
-        EXPECT_TRUE(opened.isOk()) << opened.code;
+        EXPECT_TRUE(opened.ok()) << errorCode(opened);
         EXPECT_TRUE(exchange.isOpen());
     }
 }
@@ -233,10 +253,10 @@ TEST(Exchange, StepsOnAClosedExchangeFailWithTheirCodes) {
     CommandExchange exchange;
     std::string digest;
     Reply reply;
-    EXPECT_EQ(exchange.readGreeting("", 1024, digest).code, 15);
-    EXPECT_EQ(exchange.sendRequest("", "CANCEL\r\n").code, 16);
-    EXPECT_EQ(exchange.waitReply(CancelBehaviour::Ignore, nullptr).code, 17);
-    EXPECT_EQ(exchange.receiveReply(1024, reply).code, 18);
+    EXPECT_EQ(errorCode(exchange.readGreeting("", 1024, digest)), 15);
+    EXPECT_EQ(errorCode(exchange.sendRequest("", "CANCEL\r\n")), 16);
+    EXPECT_EQ(errorCode(exchange.waitReply(CancelBehaviour::Ignore, nullptr)), 17);
+    EXPECT_EQ(errorCode(exchange.receiveReply(1024, reply)), 18);
 }
 
 TEST(Exchange, CancelDuringTheReplyWait) {
@@ -245,12 +265,12 @@ TEST(Exchange, CancelDuringTheReplyWait) {
     std::atomic<bool> cancel{true};
     const struct {
         CancelBehaviour behaviour;
-        ExchangeStatus expected;
+        ExchangeStop expected;
     } cases[] = {
-        {CancelBehaviour::NoResponse, ExchangeStatus::failed(ExchangeError::NoResponse)},
-        {CancelBehaviour::Cancel, ExchangeStatus::cancelled()},
+        {CancelBehaviour::NoResponse, ExchangeStop::failed(ExchangeError::NoResponse)},
+        {CancelBehaviour::Cancel, ExchangeStop::cancelled()},
         // PUT ignores the flag and runs into the end of the (short) wait.
-        {CancelBehaviour::Ignore, ExchangeStatus::failed(ExchangeError::NoResponse)},
+        {CancelBehaviour::Ignore, ExchangeStop::failed(ExchangeError::NoResponse)},
     };
     for (const auto& c : cases) {
         ExchangeRequest request = ctrlRequest("127.0.10.32", 0x6020, "");
@@ -258,7 +278,7 @@ TEST(Exchange, CancelDuringTheReplyWait) {
         request.cancel = &cancel;
         ExchangeTimings timings = shortTimings();
         timings.replyPolls = c.behaviour == CancelBehaviour::Ignore ? 10 : 1000;
-        EXPECT_EQ(runExchange(request, timings).status, c.expected);
+        EXPECT_EQ(stopOf(runExchange(request, timings).status), c.expected);
     }
 }
 
@@ -268,11 +288,11 @@ TEST(Exchange, ReplyWaitKeepsItsTwelveSecondBound) {
     struct Case {
         const char* address;
         const char* delayMs;
-        ExchangeStatus expected;
+        std::optional<ExchangeStop> expected;  // nothing: the reply is taken
     };
     const Case cases[] = {
-        {"127.0.10.33", "16000", ExchangeStatus::failed(ExchangeError::NoResponse)},
-        {"127.0.10.36", "8000", ExchangeStatus::ok()},
+        {"127.0.10.33", "16000", ExchangeStop::failed(ExchangeError::NoResponse)},
+        {"127.0.10.36", "8000", std::nullopt},
     };
     std::vector<std::unique_ptr<SimProcess>> sims;
     for (const Case& c : cases) {
@@ -281,11 +301,12 @@ TEST(Exchange, ReplyWaitKeepsItsTwelveSecondBound) {
         ASSERT_TRUE(sims.back()->ready()) << sims.back()->output();
     }
     // Side by side: the two waits overlap instead of adding up.
-    std::vector<ExchangeStatus> got(std::size(cases), ExchangeStatus::ok());
+    std::vector<std::optional<ExchangeStop>> got(std::size(cases));
     std::vector<std::thread> waits;
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        waits.emplace_back(
-            [&, i] { got[i] = runExchange(ctrlRequest(cases[i].address, 0x6020, "")).status; });
+        waits.emplace_back([&, i] {
+            got[i] = stopOf(runExchange(ctrlRequest(cases[i].address, 0x6020, "")).status);
+        });
     }
     for (std::thread& t : waits) {
         t.join();
@@ -299,7 +320,7 @@ TEST(Exchange, SplitReplyIsReadAsFarAsItArrived) {
     SimProcess sim({"--address", "127.0.10.34", "--split", "10", "--level", "4"});
     ASSERT_TRUE(sim.ready()) << sim.output();
     const ExchangeResult r = runExchange(ctrlRequest("127.0.10.34", 0x0F01, ""));
-    ASSERT_EQ(r.status.kind, Kind::Ok);
+    ASSERT_EQ(kindOf(r.status), Kind::Ok);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.reply.received, 10u);
     EXPECT_EQ(r.reply.at(14), 0);  // the value had not arrived yet
@@ -313,7 +334,7 @@ TEST(Exchange, StateQueryFollowUpsShareTheConnectionAndDigest) {
     ExchangeRequest request = ctrlRequest("127.0.10.35", 0x0F01, "pw");
     request.mode = ConnectMode::Bounded;
     ExchangeResult first = runExchangeKeepOpen(exchange, request);
-    ASSERT_EQ(first.status.kind, Kind::Ok);
+    ASSERT_EQ(kindOf(first.status), Kind::Ok);
     EXPECT_EQ(first.reply.bytes(), "CTRL 0\r\nValue:5\r\n");
     ASSERT_TRUE(exchange.isOpen());
 
@@ -325,7 +346,7 @@ TEST(Exchange, StateQueryFollowUpsShareTheConnectionAndDigest) {
         ExchangeResult r =
             followUp(exchange, first.digest, Verb::Ctrl, buildCtrlRequest(f.code, 2, 0),
                      kSmallReceiveSize, CancelBehaviour::NoResponse, nullptr);
-        ASSERT_EQ(r.status.kind, Kind::Ok);
+        ASSERT_EQ(kindOf(r.status), Kind::Ok);
         EXPECT_EQ(r.reply.bytes(), f.reply);
     }
     exchange.close();
@@ -356,12 +377,12 @@ TEST_F(TextReadBack, InfoGivesTheSizeThatTextDelivers) {
         ASSERT_EQ(runExchange(putRequest("127.0.10.40", 3, payload)).code, 0);
 
         const ExchangeResult info = runExchange(slotRequest("127.0.10.40", Verb::Info, 3));
-        ASSERT_EQ(info.status.kind, Kind::Ok);
+        ASSERT_EQ(kindOf(info.status), Kind::Ok);
         ExchangeRequest text = slotRequest("127.0.10.40", Verb::Text, 3);
         text.expectedTextSize = expectedTextSize(info);
         EXPECT_EQ(text.expectedTextSize, 35 + 300);
         const ExchangeResult r = runExchange(text);
-        ASSERT_EQ(r.status.kind, Kind::Ok) << r.code;
+        ASSERT_EQ(kindOf(r.status), Kind::Ok) << r.code;
         EXPECT_EQ(r.reply.received, 335u);
         EXPECT_EQ(r.reply.bytes().substr(33, 300), payload.body);
     }
@@ -375,7 +396,7 @@ TEST_F(TextReadBack, GathersAReplyThatArrivesInPieces) {
     ExchangeRequest text = slotRequest("127.0.10.44", Verb::Text, 12);
     text.expectedTextSize = 335;
     const ExchangeResult r = runExchange(text);
-    ASSERT_EQ(r.status.kind, Kind::Ok) << r.code;
+    ASSERT_EQ(kindOf(r.status), Kind::Ok) << r.code;
     EXPECT_EQ(r.reply.bytes().substr(0, 33), "TEXT 0\r\nSave-ID:C\r\nLength:00300\r\n");
     EXPECT_EQ(r.reply.bytes().substr(33, 300), payload.body);
 }
@@ -433,12 +454,12 @@ TEST_F(TextReadBack, ReceiveErrorsAndRefusedSizes) {
         const char* address;
         const char* fault;
         int expected;
-        ExchangeStatus status;
+        ExchangeStop status;
     } cases[] = {
-        {"127.0.10.41", "--close-after", 335, ExchangeStatus::failed(ExchangeError::TextClosed)},
-        {"127.0.10.42", "--reset-after", 335, ExchangeStatus::failed(ExchangeError::TextReceive)},
-        {"127.0.10.43", "--split", 4501, ExchangeStatus::failed(ExchangeError::TextSizeRefused)},
-        {"127.0.10.43", "--split", -1, ExchangeStatus::failed(ExchangeError::TextSizeRefused)},
+        {"127.0.10.41", "--close-after", 335, ExchangeStop::failed(ExchangeError::TextClosed)},
+        {"127.0.10.42", "--reset-after", 335, ExchangeStop::failed(ExchangeError::TextReceive)},
+        {"127.0.10.43", "--split", 4501, ExchangeStop::failed(ExchangeError::TextSizeRefused)},
+        {"127.0.10.43", "--split", -1, ExchangeStop::failed(ExchangeError::TextSizeRefused)},
     };
     for (const auto& c : cases) {
         SimProcess sim({"--address", c.address, c.fault, "20"});
@@ -447,7 +468,7 @@ TEST_F(TextReadBack, ReceiveErrorsAndRefusedSizes) {
         ASSERT_EQ(runExchange(putRequest(c.address, 3, makePayload(300))).code, 0);
         ExchangeRequest text = slotRequest(c.address, Verb::Text, 3);
         text.expectedTextSize = c.expected;
-        EXPECT_EQ(runExchange(text).status, c.status) << c.fault << " " << c.expected;
+        EXPECT_EQ(stopOf(runExchange(text).status), c.status) << c.fault << " " << c.expected;
     }
 }
 
@@ -548,7 +569,7 @@ TEST(Exchange, SendsExactlyTheRequestBytes) {
         request.expectedTextSize = 8;
         const ExchangeResult r = runExchange(request);
         EXPECT_EQ(peer.received(), expected) << verbWord(c.verb);
-        EXPECT_EQ(r.status.kind, Kind::Ok) << verbWord(c.verb) << " " << r.code;
+        EXPECT_EQ(kindOf(r.status), Kind::Ok) << verbWord(c.verb) << " " << r.code;
     }
 }
 

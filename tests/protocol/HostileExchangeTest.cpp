@@ -8,6 +8,7 @@
 #include <future>
 
 #include "protocol/CommandExchange.h"
+#include "support/ExchangeStops.h"
 #include "support/HostilePeers.h"
 
 namespace orvanta {
@@ -52,7 +53,7 @@ TEST(HostileExchange, ConnectsToASilentAddressEndOrCancel) {
             CommandExchange exchange(c.timings);
             return exchange.open(ipv4("127.0.90.1"), ConnectMode::Plain, c.cancel);
         });
-        EXPECT_EQ(status, ExchangeStatus::failed(ExchangeError::Connect)) << c.what;
+        EXPECT_EQ(stopOf(status), ExchangeStop::failed(ExchangeError::Connect)) << c.what;
     }
 }
 
@@ -72,7 +73,7 @@ TEST(HostileExchange, ATrickledTextReplyEndsWithNoResponse) {
         request.cancelBehaviour = CancelBehaviour::Cancel;
         return runExchange(request, timings).status;
     });
-    EXPECT_EQ(status, ExchangeStatus::failed(ExchangeError::NoResponse));
+    EXPECT_EQ(stopOf(status), ExchangeStop::failed(ExchangeError::NoResponse));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ namespace orvanta::testsupport {
 class UnansweredAddress {
   public:
     explicit UnansweredAddress(const char* address) : listener_(listenOn(address, 0)) {
-        ok_ = listener_ >= 0 && filler_.open(ipv4(address), ConnectMode::Bounded).isOk();
+        ok_ = listener_ >= 0 && filler_.open(ipv4(address), ConnectMode::Bounded).ok();
     }
     ~UnansweredAddress() {
         filler_.close();

@@ -8,13 +8,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 
 namespace orvanta::test {
 
 inline std::string scratchFolder(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("orvanta-ui-" + std::to_string(::getpid()) + "-" + name);
+    // The process id alone is not unique: inside a process namespace every test program has
+    // the same small one, and two namespaces share /tmp.
+    static const std::string process =
+        std::to_string(::getpid()) + "-" + std::to_string(std::random_device{}());
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("orvanta-ui-" + process + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir.string() + "/";

@@ -67,12 +67,17 @@ sanitizer_env() {
     export QT_QPA_PLATFORM=offscreen
 }
 
+# The window test that searches inside a private network namespace runs in the normal build
+# only: there the leak checker cannot stop two of Qt's own threads in the inner test program
+# ("Running thread N was not suspended. False leaks are possible.") and reports the event loop
+# contexts they still hold as leaked.
+unsuspendable=(DiscoveryPageNamespace.FindsRegistersAndKeepsRows)
 address() {
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DORVANTA_SANITIZE=address \
         -DORVANTA_BUILD_UI=ON -DORVANTA_BUILD_BENCH=OFF -DORVANTA_WERROR=ON \
         "${launcher[@]}" >/dev/null &&
         cmake --build build-asan -j "$jobs" &&
-        (sanitizer_env && run_ctest build-asan --timeout 900)
+        (sanitizer_env && run_ctest build-asan --timeout 900 -E "^($(IFS='|' && echo "${unsuspendable[*]}"))\$")
 }
 
 # The tests of work that runs on several threads: the many-projector engine and the watches
